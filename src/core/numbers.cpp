@@ -1,0 +1,228 @@
+#include "core/numbers.h"
+
+#include "core/errors.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace tessel {
+namespace {
+
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int hexValue(char c)
+{
+    if (isDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+std::optional<uint64_t> parseDigits(std::string_view digits, int base, uint64_t limit)
+{
+    if (digits.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : digits) {
+        int d = base == 16 ? hexValue(c) : (isDigit(c) ? c - '0' : -1);
+        if (d < 0) return std::nullopt;
+        value = value * base + d;
+        if (value > limit) return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<int32_t> TryStrToInt(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::string_view rest = text.substr(i);
+    if (!rest.empty() && rest[0] == '$') {
+        auto v = parseDigits(rest.substr(1), 16, 0xFFFFFFFFu);
+        if (!v) return std::nullopt;
+        int32_t r = static_cast<int32_t>(static_cast<uint32_t>(*v));
+        return negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(r)) : r;
+    }
+    if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+        auto v = parseDigits(rest.substr(2), 16, 0xFFFFFFFFu);
+        if (!v) return std::nullopt;
+        int32_t r = static_cast<int32_t>(static_cast<uint32_t>(*v));
+        return negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(r)) : r;
+    }
+    auto v = parseDigits(rest, 10, negative ? 2147483648u : 2147483647u);
+    if (!v) return std::nullopt;
+    return negative ? static_cast<int32_t>(-static_cast<int64_t>(*v)) : static_cast<int32_t>(*v);
+}
+
+int32_t StrToInt(std::string_view text)
+{
+    if (auto v = TryStrToInt(text)) return *v;
+    throw ConversionError(quoted(text) + " is not a valid integer value");
+}
+
+std::optional<int32_t> TryReadFrameCell(std::string_view cell)
+{
+    std::string prefixed;
+    prefixed.reserve(cell.size() + 1);
+    prefixed += '0';
+    prefixed += cell;
+    return TryStrToInt(prefixed);
+}
+
+int32_t ReadFrameCell(std::string_view cell)
+{
+    if (auto v = TryReadFrameCell(cell)) return *v;
+    throw ConversionError(quoted(cell) + " is not a valid integer value");
+}
+
+std::optional<double> TryStrToFloat(std::string_view text, char decimalSeparator)
+{
+    size_t i = 0, n = text.size();
+    while (i < n && isBlank(text[i])) ++i;
+    while (n > i && isBlank(text[n - 1])) --n;
+    std::string normal;
+    if (i < n && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+    bool digits = false;
+    while (i < n && isDigit(text[i])) { normal += text[i++]; digits = true; }
+    if (i < n && text[i] == decimalSeparator) {
+        normal += '.';
+        ++i;
+        while (i < n && isDigit(text[i])) { normal += text[i++]; digits = true; }
+    }
+    if (!digits) return std::nullopt;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        normal += 'e';
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+        bool expDigits = false;
+        while (i < n && isDigit(text[i])) { normal += text[i++]; expDigits = true; }
+        if (!expDigits) return std::nullopt;
+    }
+    if (i != n) return std::nullopt;
+    double value = std::strtod(normal.c_str(), nullptr);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+double StrToFloat(std::string_view text, char decimalSeparator)
+{
+    if (auto v = TryStrToFloat(text, decimalSeparator)) return *v;
+    throw ConversionError(quoted(text) + " is not a valid floating point value");
+}
+
+int64_t RoundTiesEven(long double value)
+{
+    // Ties to even is the default rounding mode; nearbyintl honours it.
+    if (!std::isfinite(value) || value >= 9223372036854775808.0L || value < -9223372036854775808.0L)
+        throw MathError("Invalid floating point operation");
+    return static_cast<int64_t>(std::nearbyintl(value));
+}
+
+int32_t RoundTiesEvenToInt32(long double value)
+{
+    int64_t r = RoundTiesEven(value);
+    if (r > std::numeric_limits<int32_t>::max() || r < std::numeric_limits<int32_t>::min())
+        throw MathError("Invalid floating point operation");
+    return static_cast<int32_t>(r);
+}
+
+long double Divide(long double a, long double b)
+{
+    if (b == 0) throw MathError(a == 0 ? "Invalid floating point operation" : "Floating point division by zero");
+    long double r = a / b;
+    if (!std::isfinite(r)) throw MathError("Floating point overflow");
+    return r;
+}
+
+std::string IntToStr(int64_t value) { return std::to_string(value); }
+
+std::string FormatInt(int64_t value, int minDigits)
+{
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    std::string digits = std::to_string(magnitude);
+    if (static_cast<int>(digits.size()) < minDigits)
+        digits.insert(0, minDigits - digits.size(), '0');
+    return value < 0 ? "-" + digits : digits;
+}
+
+namespace {
+
+// The value as a decimal string rounded half away from zero at `decimals`
+// places, taken from its 18 significant digits as extended-precision output does.
+struct Decimal {
+    bool negative = false;
+    std::string integer;  // no leading zeros; empty for 0
+    std::string fraction; // exactly `decimals` digits
+};
+
+Decimal toDecimal(long double value, int decimals)
+{
+    Decimal d;
+    if (!std::isfinite(value)) throw MathError("Invalid floating point operation");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17Le", value);
+    std::string s(buf);
+    d.negative = s[0] == '-';
+    if (d.negative) s.erase(0, 1);
+    size_t e = s.find('e');
+    int exponent = std::stoi(s.substr(e + 1));
+    std::string mantissa = s.substr(0, 1) + s.substr(2, e - 2); // 18 digits
+    // Digits before the point: exponent + 1.
+    int pointPos = exponent + 1;
+    std::string all; // digits with implied point at pointPos (may pad)
+    if (pointPos <= 0) {
+        all = std::string(-pointPos, '0') + mantissa;
+        pointPos = 0;
+    } else {
+        all = mantissa;
+        if (static_cast<int>(all.size()) < pointPos) all.append(pointPos - all.size(), '0');
+    }
+    size_t keep = pointPos + decimals;
+    if (all.size() < keep) all.append(keep - all.size(), '0');
+    bool roundUp = all.size() > keep && all[keep] >= '5';
+    all.resize(keep);
+    if (roundUp) {
+        int i = static_cast<int>(keep) - 1;
+        while (i >= 0 && all[i] == '9') all[i--] = '0';
+        if (i >= 0) ++all[i];
+        else { all.insert(0, "1"); ++pointPos; }
+    }
+    d.integer = all.substr(0, pointPos);
+    d.fraction = all.substr(pointPos);
+    size_t nz = d.integer.find_first_not_of('0');
+    d.integer = nz == std::string::npos ? std::string() : d.integer.substr(nz);
+    if (d.integer.empty() && d.fraction.find_first_not_of('0') == std::string::npos) d.negative = false;
+    return d;
+}
+
+} // namespace
+
+std::string FormatFloatWhole(long double value)
+{
+    Decimal d = toDecimal(value, 0);
+    std::string s = d.integer.empty() ? "0" : d.integer;
+    return d.negative ? "-" + s : s;
+}
+
+std::string FormatFloatThreeDecimals(long double value, char decimalSeparator, bool integerDigitRequired)
+{
+    Decimal d = toDecimal(value, 3);
+    while (!d.fraction.empty() && d.fraction.back() == '0') d.fraction.pop_back();
+    std::string s = d.integer;
+    if (s.empty() && integerDigitRequired) s = "0";
+    if (!d.fraction.empty()) s += decimalSeparator + d.fraction;
+    return d.negative ? "-" + s : s;
+}
+
+} // namespace tessel

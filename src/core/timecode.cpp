@@ -1,0 +1,84 @@
+#include "core/timecode.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+
+#include <fstream>
+
+namespace tessel {
+
+int32_t ReadNextNumber(std::string_view line, int& position)
+{
+    const int length = static_cast<int>(line.size());
+    if (position < 1) position = 1;
+    while (position <= length && !(line[position - 1] >= '0' && line[position - 1] <= '9')) ++position;
+    const int start = position;
+    while (position <= length && line[position - 1] >= '0' && line[position - 1] <= '9') ++position;
+    std::string_view digits = line.substr(start - 1, position - start);
+    int64_t value = 0;
+    for (char c : digits) {
+        value = value * 10 + (c - '0');
+        if (value > 2147483647)
+            throw ConversionError("'" + std::string(digits) + "' is not a valid integer value");
+    }
+    return static_cast<int32_t>(value);
+}
+
+int32_t TimeValuesToMilisecond(int32_t hours, int32_t minutes, int32_t seconds, int32_t milliseconds)
+{
+    uint32_t total = static_cast<uint32_t>(hours) * 3600000u + static_cast<uint32_t>(minutes) * 60000u
+        + static_cast<uint32_t>(seconds) * 1000u + static_cast<uint32_t>(milliseconds);
+    return static_cast<int32_t>(total);
+}
+
+TimeValues MilisecondToTimeValues(int32_t total)
+{
+    TimeValues t;
+    t.milliseconds = total % 1000;
+    t.seconds = (total / 1000) % 60;
+    t.minutes = (total / 60000) % 60;
+    t.hours = total / 3600000;
+    return t;
+}
+
+int64_t TimeToFrame(int32_t milliseconds, double framerate)
+{
+    long double v = static_cast<long double>(milliseconds) * static_cast<long double>(framerate);
+    return RoundTiesEven(v / 1000.0L);
+}
+
+int32_t FrameToTime(int64_t frame, double framerate)
+{
+    long double v = Divide(static_cast<long double>(frame), static_cast<long double>(framerate));
+    return RoundTiesEvenToInt32(v * 1000.0L);
+}
+
+int64_t FramesForSeconds(double framerate, long double seconds)
+{
+    return RoundTiesEven(static_cast<long double>(framerate) * seconds);
+}
+
+std::optional<long double> AviHeaderFramerate(std::string_view header)
+{
+    if (header.size() < 164) return std::nullopt;
+    auto u32 = [&](size_t offset) {
+        const auto* p = reinterpret_cast<const unsigned char*>(header.data()) + offset;
+        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8
+            | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    };
+    uint32_t scale = u32(128), rate = u32(132);
+    if (scale == 0) return std::nullopt;
+    return static_cast<long double>(rate) / static_cast<long double>(scale);
+}
+
+std::optional<long double> AviFileFramerate(const std::string& fileName)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string header(164, '\0');
+    in.read(header.data(), 164);
+    header.resize(static_cast<size_t>(in.gcount()));
+    return AviHeaderFramerate(header);
+}
+
+} // namespace tessel

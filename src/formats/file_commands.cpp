@@ -1,0 +1,119 @@
+#include "formats/file_commands.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "formats/detect.h"
+#include "formats/registry.h"
+#include "formats/text_file.h"
+
+#include <QSaveFile>
+
+namespace tessel {
+namespace {
+
+// Buffers the writer's many small pieces and commits the file only when
+// everything was written.
+class SaveFileSink : public TextSink {
+public:
+    explicit SaveFileSink(const std::string& fileName) : file_(QString::fromStdString(fileName))
+    {
+        if (!file_.open(QIODevice::WriteOnly))
+            throw Error("Cannot create file \"" + fileName + "\". " + file_.errorString().toStdString());
+        buffer_.reserve(Capacity);
+    }
+    ~SaveFileSink() override
+    {
+        if (!committed_) file_.cancelWriting();
+    }
+    void write(std::string_view text) override
+    {
+        buffer_.append(text);
+        if (buffer_.size() >= Capacity) flush();
+    }
+    void commit()
+    {
+        flush();
+        if (!file_.commit()) throw Error("Cannot write file. " + file_.errorString().toStdString());
+        committed_ = true;
+    }
+
+private:
+    static constexpr size_t Capacity = 1 << 20;
+    void flush()
+    {
+        if (buffer_.empty()) return;
+        if (file_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) != static_cast<qint64>(buffer_.size()))
+            throw Error("Cannot write file. " + file_.errorString().toStdString());
+        buffer_.clear();
+    }
+    QSaveFile file_;
+    std::string buffer_;
+    bool committed_ = false;
+};
+
+const FormatInfo& availableFormat(const FormatInfo* info)
+{
+    if (!info->read || !info->write) throw Error(std::string("The ") + info->name + " format is not available yet.");
+    return *info;
+}
+
+} // namespace
+
+LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append,
+                         FramerateSource& framerate, MessageSink& messages)
+{
+    const QByteArray text = ReadTextFile(fileName);
+    const std::string_view content(text.constData(), static_cast<size_t>(text.size()));
+    LoadResult result;
+    {
+        LineReader first(content);
+        result.format = DetectFormat(first.readLine(), fileName);
+    }
+    const bool select = append && table.rowCount() > 2;
+    const int firstRow = select ? table.rowCount() : 1;
+    if (result.format == 0) {
+        messages.showError(UnknownFormatMessage);
+        return result;
+    }
+    const FormatInfo& format = availableFormat(FormatByCode(result.format));
+    const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
+    {
+        SubtitleTable::BulkChange bulk(table);
+        LineReader lines(content);
+        format.read(lines, table, firstRow, rate);
+    }
+    // An append that stored nothing leaves the selection alone.
+    if (select && firstRow < table.rowCount()) {
+        result.select = true;
+        result.row = firstRow;
+        result.topRow = firstRow <= 3 ? 1 : firstRow - 2;
+    }
+    return result;
+}
+
+bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int fileType, SaveServices& services)
+{
+    const FormatInfo* info = FormatBySaveType(fileType);
+    if (!info) return false;
+    const FormatInfo& format = availableFormat(info);
+    // The questions come before the file is touched; their errors leave here.
+    WriteContext context;
+    if (format.writeAsksFramerate)
+        context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
+    if (format.writeAsksExportSettings) {
+        SsaExportAnswer answer = services.exportSettings.AskExportSettings();
+        context.ssa = std::move(answer.settings);
+        context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
+    }
+    try {
+        SaveFileSink sink(fileName);
+        format.write(table, 1, table.rowCount() - 1, context, sink);
+        sink.commit();
+        return true;
+    } catch (const std::exception&) {
+        services.messages.showError(SaveFailedMessage);
+        return false;
+    }
+}
+
+} // namespace tessel

@@ -1,0 +1,9 @@
+#pragma once
+#include "formats/format.h"
+
+namespace tessel {
+
+void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+void WriteSimpleTimeCode(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+
+} // namespace tessel

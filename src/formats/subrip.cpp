@@ -1,0 +1,72 @@
+#include "formats/subrip.h"
+
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/time_format.h"
+
+namespace tessel {
+namespace {
+
+int32_t readTime(std::string_view line, int& position)
+{
+    const int32_t h = ReadNextNumber(line, position);
+    const int32_t m = ReadNextNumber(line, position);
+    const int32_t s = ReadNextNumber(line, position);
+    const int32_t ms = ReadNextNumber(line, position);
+    return TimeValuesToMilisecond(h, m, s, ms);
+}
+
+} // namespace
+
+void ReadSubRip(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    int row = firstRow;
+    // Kept across blocks: a block that fails part-way is stored with what the
+    // previous block left in the values it did not reach.
+    std::string from, to, text[3];
+    while (!lines.atEnd()) {
+        try {
+            lines.readLine(); // counter
+            const std::string_view timeLine = lines.readLine();
+            int position = 1;
+            const int32_t start = readTime(timeLine, position);
+            const int32_t end = readTime(timeLine, position);
+            from = IntToStr(TimeToFrame(start, framerate));
+            to = IntToStr(TimeToFrame(end, framerate));
+            for (auto& t : text) t.clear();
+            int count = 0;
+            std::string_view line = lines.readLine();
+            while (!line.empty()) {
+                if (count < 3) text[count] = line;
+                else (text[2] += ' ') += line; // a fourth line and more join the third
+                ++count;
+                if (lines.atEnd()) break;
+                line = lines.readLine();
+            }
+        } catch (...) {
+            StoreRow(table, row, from, to, text[0], text[1], text[2]);
+            throw;
+        }
+        StoreRow(table, row, from, to, text[0], text[1], text[2]);
+    }
+}
+
+void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    std::string line;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        out.line(IntToStr(row));
+        line = FormatClockTime(FrameToTime(ReadFrameCell(table.cell(SubtitleTable::From, row)), context.framerate),
+                               ',');
+        line += " --> ";
+        line += FormatClockTime(FrameToTime(ReadFrameCell(table.cell(SubtitleTable::To, row)), context.framerate),
+                                ',');
+        out.line(line);
+        // Only non-empty lines: an empty one would end the block early when read.
+        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3})
+            if (!table.cell(column, row).empty()) out.line(table.cell(column, row));
+        out.line("");
+    }
+}
+
+} // namespace tessel

@@ -1,0 +1,116 @@
+#include "formats/text_file.h"
+
+#include "core/errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <cstring>
+#include <memory>
+#include <uchardet.h>
+
+namespace tessel {
+namespace {
+
+QByteArray fromDecoder(const char* encoding, const QByteArray& bytes)
+{
+    QStringDecoder decoder(encoding);
+    if (!decoder.isValid()) decoder = QStringDecoder("windows-1252");
+    QString text = decoder.decode(bytes);
+    return text.toUtf8();
+}
+
+QByteArray detectAndDecode(const QByteArray& bytes)
+{
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
+                                                                                     uchardet_delete);
+    // A sample is enough to name the code page and keeps huge files cheap.
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 1 << 20);
+    uchardet_handle_data(detector.get(), bytes.constData(), static_cast<size_t>(sample));
+    uchardet_data_end(detector.get());
+    const char* name = uchardet_get_charset(detector.get());
+    const bool usable = name && *name && std::strcmp(name, "ASCII") != 0 && std::strcmp(name, "UTF-8") != 0;
+    return fromDecoder(usable ? name : "windows-1252", bytes);
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        // Fast path over ASCII, eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t chunk;
+            std::memcpy(&chunk, p + i, 8);
+            if (chunk & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        unsigned char c = p[i];
+        if (c < 0x80) { ++i; continue; }
+        int len;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
+        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
+        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
+        else return false;
+        if (i + len > n) return false;
+        for (int k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+QByteArray DecodeToUtf8(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        QByteArray rest = bytes.mid(3);
+        if (IsValidUtf8(std::string_view(rest.constData(), static_cast<size_t>(rest.size())))) return rest;
+        return QString::fromUtf8(rest).toUtf8();
+    }
+    if (bytes.startsWith("\xFF\xFE")) return fromDecoder("UTF-16LE", bytes.mid(2));
+    if (bytes.startsWith("\xFE\xFF")) return fromDecoder("UTF-16BE", bytes.mid(2));
+    if (IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))) return bytes;
+    return detectAndDecode(bytes);
+}
+
+QByteArray ReadTextFile(const std::string& fileName)
+{
+    const QString name = QString::fromStdString(fileName);
+    if (QFileInfo(name).isDir())
+        throw Error("Cannot open file \"" + fileName + "\". Is a directory");
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error("Cannot open file \"" + fileName + "\". " + file.errorString().toStdString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error("Cannot read file \"" + fileName + "\". " + file.errorString().toStdString());
+    return DecodeToUtf8(bytes);
+}
+
+std::string_view LineReader::readLine()
+{
+    if (atEnd()) return {};
+    const char* begin = text_.data() + position_;
+    const size_t remaining = text_.size() - position_;
+    const void* lf = std::memchr(begin, '\n', remaining);
+    const size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : remaining;
+    position_ += lf ? length + 1 : length;
+    std::string_view line(begin, length);
+    if (!std::memchr(begin, '\r', length)) return line;
+    scratch_.clear();
+    for (char c : line)
+        if (c != '\r') scratch_ += c;
+    return scratch_;
+}
+
+} // namespace tessel

@@ -1,0 +1,67 @@
+#include "core/errors.h"
+#include "core/timecode.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+TEST(TimeCode, ReadNextNumberScansDigitRuns)
+{
+    struct Case { const char* line; std::vector<int32_t> numbers; };
+    const Case cases[] = {
+        {"12:34:56,789", {12, 34, 56, 789, 0, 0}},
+        {"1 --> 2", {1, 2, 0}},
+        {"", {0, 0}},
+        {"abc", {0}},
+        {"007x", {7, 0}},
+    };
+    for (const Case& c : cases) {
+        int position = 1;
+        for (int32_t expected : c.numbers) EXPECT_EQ(ReadNextNumber(c.line, position), expected) << c.line;
+    }
+    int position = 1;
+    EXPECT_THROW(ReadNextNumber("99999999999", position), ConversionError);
+}
+
+TEST(TimeCode, MillisecondTotals)
+{
+    EXPECT_EQ(TimeValuesToMilisecond(0, 0, 75, 0), 75000);
+    EXPECT_EQ(TimeValuesToMilisecond(1, 2, 3, 4), 3723004);
+    const TimeValues hundred = MilisecondToTimeValues(TimeValuesToMilisecond(100, 0, 0, 0));
+    EXPECT_EQ(hundred.hours, 100);
+    EXPECT_EQ(hundred.minutes, 0);
+    const TimeValues negative = MilisecondToTimeValues(-1500);
+    EXPECT_EQ(negative.hours, 0);
+    EXPECT_EQ(negative.minutes, 0);
+    EXPECT_EQ(negative.seconds, -1);
+    EXPECT_EQ(negative.milliseconds, -500);
+}
+
+TEST(TimeCode, WorkedConversions)
+{
+    EXPECT_EQ(TimeToFrame(20, 25), 0);
+    EXPECT_EQ(TimeToFrame(60, 25), 2);
+    EXPECT_EQ(TimeToFrame(100, 25), 2);
+    EXPECT_EQ(FrameToTime(1, 23.976), 42);
+    EXPECT_EQ(FrameToTime(1000, 23.976), 41708);
+    EXPECT_EQ(TimeToFrame(41708, 23.976), 1000);
+    EXPECT_EQ(TimeToFrame(1000, 0), 0);
+    EXPECT_THROW(FrameToTime(25, 0), MathError);
+    EXPECT_THROW(FrameToTime(2147483647, 1), MathError);
+}
+
+TEST(TimeCode, AviHeaderFramerate)
+{
+    auto header = [](uint32_t scale, uint32_t rate, size_t size = 164) {
+        std::string h(size, '\0');
+        for (int i = 0; i < 4; ++i) {
+            h[128 + i] = static_cast<char>(scale >> (8 * i));
+            h[132 + i] = static_cast<char>(rate >> (8 * i));
+        }
+        return h;
+    };
+    EXPECT_EQ(AviHeaderFramerate(header(1, 25)), 25.0L);
+    EXPECT_NEAR(static_cast<double>(*AviHeaderFramerate(header(1001, 24000))), 23.976, 0.001);
+    EXPECT_FALSE(AviHeaderFramerate(header(0, 25)));
+    EXPECT_FALSE(AviHeaderFramerate(std::string(100, '\0')));
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include "core/subtitle_table.h"
+
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+// Small helpers the tests share.
+namespace tessel::test {
+
+using Row = std::vector<std::string>; // From, To, Line 1, Line 2, Line 3 (missing ones empty)
+
+void Fill(SubtitleTable& table, const std::vector<Row>& rows);
+std::vector<Row> Rows(const SubtitleTable& table);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// A folder of its own for each test, removed afterwards.
+class TempDir {
+public:
+    std::string path(const std::string& name) const { return (dir_.path() + "/").toStdString() + name; }
+
+private:
+    QTemporaryDir dir_;
+};
+
+} // namespace tessel::test
