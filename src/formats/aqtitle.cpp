@@ -1,17 +1,71 @@
 #include "formats/aqtitle.h"
 
-#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+
+#include <optional>
 
 namespace tessel {
+namespace {
 
-void ReadAQTitle(LineReader&, SubtitleTable&, int, double)
+int64_t markerFrame(std::string_view line)
 {
-    throw Error("The AQTitle format is not available yet.");
+    int position = 1;
+    return ReadNextNumber(line, position);
 }
 
-void WriteAQTitle(const SubtitleTable&, int, int, const WriteContext&, TextSink&)
+void writeMarker(TextSink& out, int64_t frame) { out.line("-->> " + FormatInt(frame, 6)); }
+
+void writeClearingBlock(TextSink& out, int64_t frame)
 {
-    throw Error("The AQTitle format is not available yet.");
+    writeMarker(out, frame);
+    out.line("");
+    out.line("");
+}
+
+} // namespace
+
+// A subtitle shows on the frames strictly between its own marker and the next.
+void ReadAQTitle(LineReader& lines, SubtitleTable& table, int firstRow, double)
+{
+    int row = firstRow;
+    // The marker after a block ends that block and starts the next. Held apart
+    // from its value: a following marker of 1 gives a real end of 0.
+    std::optional<int64_t> pendingEnd;
+    while (!lines.atEnd()) {
+        int64_t start = 0;
+        if (pendingEnd) {
+            start = *pendingEnd + 2;
+        } else {
+            start = markerFrame(lines.readLine());
+            if (start > 1) ++start;
+        }
+        const std::string line1(lines.readLine());
+        const std::string line2(lines.readLine());
+        if (lines.atEnd()) break;
+        pendingEnd = markerFrame(lines.readLine()) - 1;
+        if (line1.empty() && line2.empty()) continue; // a clearing block
+        StoreRow(table, row, IntToStr(start), IntToStr(*pendingEnd), line1, line2, "");
+    }
+}
+
+void WriteAQTitle(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext&, TextSink& out)
+{
+    int64_t lastEnd = 999999; // the closing marker of a file with no rows
+    const int lastTableRow = table.rowCount() - 1;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+        const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
+        lastEnd = end;
+        writeMarker(out, start);
+        out.line(table.cell(SubtitleTable::Line1, row));
+        out.line(table.cell(SubtitleTable::Line2, row)); // the format has no third line
+        if (row >= lastTableRow) continue;
+        // Short gaps need no clearing: the next marker ends the subtitle close enough.
+        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+        if (static_cast<int64_t>(nextStart) - end > 5) writeClearingBlock(out, end);
+    }
+    writeClearingBlock(out, lastEnd);
 }
 
 } // namespace tessel

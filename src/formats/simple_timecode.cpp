@@ -1,17 +1,105 @@
 #include "formats/simple_timecode.h"
 
-#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/text_utils.h"
+#include "core/timecode.h"
+#include "formats/time_format.h"
 
 namespace tessel {
+namespace {
 
-void ReadSimpleTimeCode(LineReader&, SubtitleTable&, int, double)
+constexpr int PrefixCharacters = 9; // "hh:mm:ss:"
+
+// Byte length of the first `count` characters of a UTF-8 text (all of it if shorter).
+size_t prefixBytes(std::string_view text, int count)
 {
-    throw Error("The Simple time-code format is not available yet.");
+    size_t i = 0;
+    while (i < text.size()) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count-- == 0) break;
+        ++i;
+    }
+    return i;
 }
 
-void WriteSimpleTimeCode(const SubtitleTable&, int, int, const WriteContext&, TextSink&)
+// The frame of a line's time prefix; the rest of the line goes to `text`.
+int64_t readTimedLine(std::string_view line, std::string& text, double framerate)
 {
-    throw Error("The Simple time-code format is not available yet.");
+    const size_t cut = prefixBytes(line, PrefixCharacters);
+    const std::string_view prefix = line.substr(0, cut);
+    text = line.substr(cut);
+    int position = 1;
+    const int32_t h = ReadNextNumber(prefix, position);
+    const int32_t m = ReadNextNumber(prefix, position);
+    const int32_t s = ReadNextNumber(prefix, position);
+    return TimeToFrame(TimeValuesToMilisecond(h, m, s, 0), framerate);
+}
+
+int64_t defaultEnd(int64_t start, double framerate) { return start + FramesForSeconds(framerate, 2.5L); }
+
+void storeIfText(SubtitleTable& table, int& row, int64_t start, int64_t end, const std::vector<std::string>& pieces)
+{
+    if (pieces.empty() || pieces[0].empty()) return;
+    StoreRow(table, row, IntToStr(start), IntToStr(end), pieces[0], PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
+}
+
+std::string timePrefix(int32_t frame, double framerate)
+{
+    return FormatWholeSeconds(FrameToTime(frame, framerate)) + ":";
+}
+
+std::string joinedText(const SubtitleTable& table, int row)
+{
+    std::string text(table.cell(SubtitleTable::Line1, row));
+    for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 })
+        if (!table.cell(column, row).empty()) (text += '|') += table.cell(column, row);
+    return text;
+}
+
+} // namespace
+
+void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    int row = firstRow;
+    // Each line's time ends the subtitle before it; 0 means "read a start line".
+    int64_t pendingEnd = 0;
+    std::string text;
+    std::vector<std::string> pieces;
+    for (;;) {
+        int64_t start = pendingEnd;
+        if (pendingEnd == 0) {
+            if (lines.atEnd()) break;
+            start = readTimedLine(lines.readLine(), text, framerate);
+        }
+        SplitText(text, "|", pieces, false, -1);
+        if (lines.atEnd()) {
+            // Nothing follows to end the last line: unless it only closes the
+            // subtitle before it (a pause line), it shows for the default time.
+            if (!TrimBlanks(text).empty()) storeIfText(table, row, start, defaultEnd(start, framerate), pieces);
+            break;
+        }
+        int64_t end = readTimedLine(lines.readLine(), text, framerate);
+        if (end == 0) end = defaultEnd(start, framerate);
+        pendingEnd = end;
+        storeIfText(table, row, start, end, pieces);
+    }
+}
+
+void WriteSimpleTimeCode(
+    const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    const int lastTableRow = table.rowCount() - 1;
+    int32_t end = 0;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+        end = ReadFrameCell(table.cell(SubtitleTable::To, row));
+        out.line(timePrefix(start, context.framerate) + joinedText(table, row));
+        if (row >= lastTableRow) continue;
+        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+        if (static_cast<int64_t>(nextStart) - end > 30) out.line(timePrefix(end, context.framerate) + " ");
+    }
+    // The format has no closing line: a pause line at the last end lets the
+    // last subtitle read back with its own end.
+    if (lastRow >= firstRow) out.line(timePrefix(end, context.framerate) + " ");
 }
 
 } // namespace tessel

@@ -1,17 +1,103 @@
 #include "formats/subviewer1.h"
 
-#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/text_utils.h"
+#include "core/timecode.h"
+#include "formats/time_format.h"
 
 namespace tessel {
+namespace {
 
-void ReadSubViewer1(LineReader&, SubtitleTable&, int, double)
+const char* const Header[] = {
+    "[TITLE]",
+    "",
+    "[AUTHOR]",
+    "",
+    "[SOURCE]",
+    "",
+    "[FILEPATH]",
+    "",
+    "[DELAY]",
+    "0",
+    "[CD TRACK]",
+    "0",
+    "[BEGIN]",
+    "******** START SCRIPT ********",
+};
+
+// Three digit runs (hours, minutes, seconds) wherever they stand in the line.
+int64_t timeLineFrame(std::string_view line, double framerate)
 {
-    throw Error("The SubViewer 1 format is not available yet.");
+    int position = 1;
+    const int32_t h = ReadNextNumber(line, position);
+    const int32_t m = ReadNextNumber(line, position);
+    const int32_t s = ReadNextNumber(line, position);
+    return TimeToFrame(TimeValuesToMilisecond(h, m, s, 0), framerate);
 }
 
-void WriteSubViewer1(const SubtitleTable&, int, int, const WriteContext&, TextSink&)
+std::string timeLine(int32_t frame, double framerate)
 {
-    throw Error("The SubViewer 1 format is not available yet.");
+    return "[" + FormatWholeSeconds(FrameToTime(frame, framerate)) + "]";
+}
+
+std::string joinedText(const SubtitleTable& table, int row)
+{
+    std::string text(table.cell(SubtitleTable::Line1, row));
+    for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 })
+        if (!table.cell(column, row).empty()) (text += '|') += table.cell(column, row);
+    return text;
+}
+
+void skipToScript(LineReader& lines, std::string& inHand)
+{
+    while (!lines.atEnd() && inHand.find("* START SCRIPT *") == std::string::npos)
+        inHand = lines.readLine();
+}
+
+} // namespace
+
+void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    int row = firstRow;
+    std::string inHand;
+    skipToScript(lines, inHand);
+    // The end of one subtitle is the start of the next; 0 means "read a start line".
+    int64_t pendingEnd = 0;
+    std::vector<std::string> pieces;
+    while (!lines.atEnd() && inHand != "[END]") {
+        const int64_t start = pendingEnd == 0 ? timeLineFrame(lines.readLine(), framerate) : pendingEnd;
+        SplitText(lines.readLine(), "|", pieces, false, -1);
+        if (lines.atEnd()) break;
+        inHand = lines.readLine();
+        int64_t end = timeLineFrame(inHand, framerate);
+        if (end == 0) end = start + FramesForSeconds(framerate, 2.5L);
+        pendingEnd = end;
+        // An empty text is a pause block, or a row that started with "|".
+        if (pieces.empty() || pieces[0].empty()) continue;
+        StoreRow(
+            table, row, IntToStr(start), IntToStr(end), pieces[0], PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
+    }
+}
+
+void WriteSubViewer1(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    for (const char* line : Header)
+        out.line(line);
+    const int lastTableRow = table.rowCount() - 1;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+        const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
+        out.line(timeLine(start, context.framerate));
+        out.line(joinedText(table, row));
+        if (row >= lastTableRow) continue;
+        // Only a real pause needs its end written: otherwise the next start ends it.
+        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+        if (static_cast<int64_t>(nextStart) - end <= 30) continue;
+        out.line(timeLine(end, context.framerate));
+        out.line("");
+    }
+    out.line("[END]");
+    out.line("******** End Script ********");
 }
 
 } // namespace tessel

@@ -1,17 +1,104 @@
 #include "formats/subviewer2.h"
 
-#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/text_utils.h"
+#include "core/timecode.h"
+#include "formats/time_format.h"
 
 namespace tessel {
+namespace {
 
-void ReadSubViewer2(LineReader&, SubtitleTable&, int, double)
+const char* const Header[] = {
+    "[INFORMATION]",
+    "[TITLE]SubViewer 2",
+    "[AUTHOR]",
+    "[SOURCE]",
+    "[PRG]",
+    "[FILEPATH]",
+    "[DELAY]0",
+    "[CD TRACK]0",
+    "[COMMENT]",
+    "[END INFORMATION]",
+    "[SUBTITLE]",
+    "[COLF]&HFFFFFF,[STYLE]bd,[SIZE]18,[FONT]Arial",
+};
+
+// Four digit runs from the position on: hours, minutes, seconds, hundredths.
+// The separators are not checked, so "." and "," both read.
+std::string readTime(std::string_view line, int& position, double framerate)
 {
-    throw Error("The SubViewer 2 format is not available yet.");
+    const int32_t h = ReadNextNumber(line, position);
+    const int32_t m = ReadNextNumber(line, position);
+    const int32_t s = ReadNextNumber(line, position);
+    const int32_t c = ReadNextNumber(line, position);
+    return IntToStr(TimeToFrame(TimeValuesToMilisecond(h, m, s, c * 10), framerate));
 }
 
-void WriteSubViewer2(const SubtitleTable&, int, int, const WriteContext&, TextSink&)
+// hh:mm:ss.cc with the hundredths rounded halves up. The point before the
+// hundredths is what other programs read; the comma form is not.
+std::string formatTime(std::string_view frameCell, double framerate)
 {
-    throw Error("The SubViewer 2 format is not available yet.");
+    const int64_t hundredths = RoundToHundredths(FrameToTime(ReadFrameCell(frameCell), framerate));
+    return FormatInt(hundredths / 360000, 2) + ":" + FormatInt(hundredths / 6000 % 60, 2) + ":"
+        + FormatInt(hundredths / 100 % 60, 2) + "." + FormatInt(hundredths % 100, 2);
+}
+
+std::string joinedText(const SubtitleTable& table, int row)
+{
+    std::string text(table.cell(SubtitleTable::Line1, row));
+    for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 })
+        if (!table.cell(column, row).empty()) (text += "[br]") += table.cell(column, row);
+    return text;
+}
+
+// Passes over the header tags and the empty lines other programs put after
+// them; leaves the first time line in hand.
+std::string skipHeader(LineReader& lines)
+{
+    std::string inHand(lines.readLine());
+    while (!lines.atEnd() && (inHand.empty() || inHand[0] == '['))
+        inHand = lines.readLine();
+    return inHand;
+}
+
+} // namespace
+
+void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    int row = firstRow;
+    std::string timeLine = skipHeader(lines);
+    bool first = true;
+    // Kept across blocks: a block that fails part-way is stored with what the
+    // previous block left in the values it did not reach.
+    std::string from, to;
+    std::vector<std::string> pieces;
+    while (!lines.atEnd()) {
+        try {
+            if (!first) timeLine = lines.readLine();
+            first = false;
+            int position = 1;
+            from = readTime(timeLine, position, framerate);
+            to = readTime(timeLine, position, framerate);
+            SplitText(lines.readLine(), "[br]", pieces, false, -1);
+            if (!lines.atEnd()) lines.readLine();
+        } catch (...) {
+            StoreRow(table, row, from, to, PieceOrEmpty(pieces, 0), PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
+            throw;
+        }
+        StoreRow(table, row, from, to, PieceOrEmpty(pieces, 0), PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
+    }
+}
+
+void WriteSubViewer2(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    for (const char* line : Header)
+        out.line(line);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        out.line(formatTime(table.cell(SubtitleTable::From, row), context.framerate) + ","
+            + formatTime(table.cell(SubtitleTable::To, row), context.framerate));
+        out.line(joinedText(table, row));
+        out.line("");
+    }
 }
 
 } // namespace tessel
