@@ -1,8 +1,10 @@
 #pragma once
 #include "cli/options.h"
 #include "core/subtitle_table.h"
+#include "core/user_prompts.h"
 
 #include <string>
+#include <vector>
 
 namespace tessel::cli {
 
@@ -11,7 +13,9 @@ namespace tessel::cli {
 int ToolStepArity(const std::string& option);
 // Throws UsageError for values the tool cannot take.
 void ValidateToolStep(const ToolStep& step);
-void RunToolStep(const ToolStep& step, SubtitleTable& table);
+// Runs the steps in command-line order; what the tools say goes to `messages`.
+// "--short-time" is not a step of its own but changes every "--fix-timing".
+void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages);
 std::string ToolStepUsage();
 
 } // namespace tessel::cli
