@@ -8,7 +8,7 @@
 #include "formats/file_commands.h"
 #include "formats/registry.h"
 
-#include <QSaveFile>
+#include "formats/text_file.h"
 
 #include <cstdio>
 
@@ -60,9 +60,9 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
             out << dump;
             return 0;
         }
-        QSaveFile file(QString::fromStdString(options.output));
-        if (!file.open(QIODevice::WriteOnly) || file.write(dump.data(), static_cast<qint64>(dump.size())) < 0
-            || !file.commit()) {
+        try {
+            WriteTextFile(options.output, [&](TextSink& sink) { sink.write(dump); });
+        } catch (const std::exception&) {
             messages.showError(SaveFailedMessage);
             return 1;
         }
@@ -122,7 +122,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         FixedFramerate fps(options.inFps);
         const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages);
         if (loaded.format == 0) return 1;
-        for (const ToolStep& step : options.steps) RunToolStep(step, table);
+        RunToolSteps(options.steps, table, messages);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {
         err << e.what() << '\n';
