@@ -6,50 +6,9 @@
 #include "formats/registry.h"
 #include "formats/text_file.h"
 
-#include <QSaveFile>
 
 namespace tessel {
 namespace {
-
-// Buffers the writer's many small pieces and commits the file only when
-// everything was written.
-class SaveFileSink : public TextSink {
-public:
-    explicit SaveFileSink(const std::string& fileName) : file_(QString::fromStdString(fileName))
-    {
-        if (!file_.open(QIODevice::WriteOnly))
-            throw Error("Cannot create file \"" + fileName + "\". " + file_.errorString().toStdString());
-        buffer_.reserve(Capacity);
-    }
-    ~SaveFileSink() override
-    {
-        if (!committed_) file_.cancelWriting();
-    }
-    void write(std::string_view text) override
-    {
-        buffer_.append(text);
-        if (buffer_.size() >= Capacity) flush();
-    }
-    void commit()
-    {
-        flush();
-        if (!file_.commit()) throw Error("Cannot write file. " + file_.errorString().toStdString());
-        committed_ = true;
-    }
-
-private:
-    static constexpr size_t Capacity = 1 << 20;
-    void flush()
-    {
-        if (buffer_.empty()) return;
-        if (file_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) != static_cast<qint64>(buffer_.size()))
-            throw Error("Cannot write file. " + file_.errorString().toStdString());
-        buffer_.clear();
-    }
-    QSaveFile file_;
-    std::string buffer_;
-    bool committed_ = false;
-};
 
 const FormatInfo& availableFormat(const FormatInfo* info)
 {
@@ -106,9 +65,7 @@ bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int 
         context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
     }
     try {
-        SaveFileSink sink(fileName);
-        format.write(table, 1, table.rowCount() - 1, context, sink);
-        sink.commit();
+        WriteTextFile(fileName, [&](TextSink& sink) { format.write(table, 1, table.rowCount() - 1, context, sink); });
         return true;
     } catch (const std::exception&) {
         services.messages.showError(SaveFailedMessage);

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <cstring>
@@ -111,6 +112,68 @@ std::string_view LineReader::readLine()
     for (char c : line)
         if (c != '\r') scratch_ += c;
     return scratch_;
+}
+
+namespace {
+
+// Buffers the writer's many small pieces and replaces the target only once
+// everything was written. A device or pipe cannot be replaced by renaming
+// (that would swap a device node for a regular file), so it is written
+// directly; its failures (a full device) are still reported.
+class SaveFileSink : public TextSink {
+public:
+    explicit SaveFileSink(const std::string& fileName)
+    {
+        const QString name = QString::fromStdString(fileName);
+        const QFileInfo info(name);
+        if (info.exists() && !info.isFile() && !info.isDir()) file_ = std::make_unique<QFile>(name);
+        else file_ = std::make_unique<QSaveFile>(name);
+        // Unbuffered: every failed write shows at once instead of at commit.
+        if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw Error("Cannot create file \"" + fileName + "\". " + file_->errorString().toStdString());
+        buffer_.reserve(Capacity);
+    }
+    ~SaveFileSink() override
+    {
+        if (auto* save = dynamic_cast<QSaveFile*>(file_.get()); save && !committed_) save->cancelWriting();
+    }
+    void write(std::string_view text) override
+    {
+        buffer_.append(text);
+        if (buffer_.size() >= Capacity) flush();
+    }
+    void commit()
+    {
+        flush();
+        auto* save = dynamic_cast<QSaveFile*>(file_.get());
+        if (save ? !save->commit() : !file_->flush())
+            throw Error("Cannot write file. " + file_->errorString().toStdString());
+        if (!save) file_->close();
+        committed_ = true;
+    }
+
+private:
+    static constexpr size_t Capacity = 1 << 20;
+    void flush()
+    {
+        if (buffer_.empty()) return;
+        const qint64 size = static_cast<qint64>(buffer_.size());
+        if (file_->write(buffer_.data(), size) != size)
+            throw Error("Cannot write file. " + file_->errorString().toStdString());
+        buffer_.clear();
+    }
+    std::unique_ptr<QFileDevice> file_;
+    std::string buffer_;
+    bool committed_ = false;
+};
+
+} // namespace
+
+void WriteTextFile(const std::string& fileName, const std::function<void(TextSink&)>& write)
+{
+    SaveFileSink sink(fileName);
+    write(sink);
+    sink.commit();
 }
 
 } // namespace tessel

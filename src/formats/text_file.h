@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,10 @@ public:
         write("\r\n");
     }
 };
+
+// Runs `write` into the file; the file is replaced only once everything was
+// written, so a failure (thrown as an error) leaves any earlier file as it was.
+void WriteTextFile(const std::string& fileName, const std::function<void(TextSink&)>& write);
 
 class StringSink : public TextSink {
 public:

@@ -4,6 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -171,4 +175,45 @@ TEST_F(FileCommands, ZeroFramerateFailsTheSave)
     test::Fill(table, {{"1", "2", "a"}});
     EXPECT_FALSE(SaveSubtitles(table, dir.path("z.srt"), 2, services));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path("z.srt"))));
+}
+
+namespace {
+
+bool runAsRoot(const QString& command)
+{
+    return ::getuid() == 0 && std::system(command.toLocal8Bit().constData()) == 0;
+}
+
+} // namespace
+
+TEST_F(FileCommands, FullDeviceFailsWithoutReplacingTheNode)
+{
+    const QString node = QString::fromStdString(dir.path("full"));
+    if (!runAsRoot("mknod '" + node + "' c 1 7 2>/dev/null")) GTEST_SKIP() << "needs root to make a device node";
+    FixedExportSettings exportSettings({});
+    SaveServices services{fps, exportSettings, messages, '.'};
+    test::Fill(table, std::vector<Row>(1000, Row{"1", "2", "some text"}));
+    EXPECT_FALSE(SaveSubtitles(table, node.toStdString(), 1, services));
+    EXPECT_EQ(messages.messages.back(), "Error: Subtiles file can't be saved!");
+    EXPECT_FALSE(QFileInfo(node).isFile()); // still the device, not a regular file
+}
+
+TEST_F(FileCommands, FullDiskKeepsThePreviousFile)
+{
+    const QString mount = QString::fromStdString(dir.path("small"));
+    QDir().mkpath(mount);
+    if (!runAsRoot("mount -t tmpfs -o size=16k tmpfs '" + mount + "' 2>/dev/null"))
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const std::string target = mount.toStdString() + "/out.sub";
+    test::WriteFile(target, "previous");
+    FixedExportSettings exportSettings({});
+    SaveServices services{fps, exportSettings, messages, '.'};
+    test::Fill(table, std::vector<Row>(5000, Row{"1", "2", "a line of subtitle text"}));
+    const bool saved = SaveSubtitles(table, target, 1, services);
+    const std::string after = test::ReadFile(target);
+    const auto files = QDir(mount).entryList(QDir::Files | QDir::Hidden);
+    runAsRoot("umount '" + mount + "'");
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(after, "previous");
+    EXPECT_EQ(files, QStringList{"out.sub"});
 }
