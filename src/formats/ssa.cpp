@@ -1,17 +1,115 @@
 #include "formats/ssa.h"
 
 #include "core/errors.h"
+#include "core/numbers.h"
+#include "core/text_utils.h"
+#include "core/timecode.h"
+#include "formats/time_format.h"
+
+#include <algorithm>
 
 namespace tessel {
+namespace {
 
-void ReadSSA(LineReader&, SubtitleTable&, int, double)
+const char* const ScriptInfo[] = {
+    "[Script Info]",
+    "Title: <untitled>",
+    "Original Script: <unknown>",
+    "Synch Point: Side 1 0m00s",
+    "ScriptType: v4.00",
+    "Collisions: Normal",
+    "PlayResY: 1024",
+    "PlayDepth: 0",
+    "Timer: 100,0000",
+    "",
+    "[V4 Styles]",
+    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, TertiaryColour, BackColour, Bold, Italic, "
+    "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, AlphaLevel, Encoding",
+};
+
+const char* const EventsHeader[] = {
+    "",
+    "[Events]",
+    "Format: Marked, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text",
+};
+
+constexpr size_t StartField = 1, EndField = 2, TextField = 9, FieldCount = 10;
+
+// The first nine commas separate fields; the text keeps its own commas. An
+// empty text after the ninth comma is still a field.
+void splitFields(std::string_view line, std::vector<std::string>& fields)
 {
-    throw Error("The Sub Station Alpha format is not available yet.");
+    SplitText(line, ",", fields, false, static_cast<int>(FieldCount));
+    if (fields.size() < FieldCount && std::count(line.begin(), line.end(), ',') >= 9) fields.resize(FieldCount);
 }
 
-void WriteSSA(const SubtitleTable&, int, int, const WriteContext&, TextSink&)
+const std::string& field(const std::vector<std::string>& fields, size_t index)
 {
-    throw Error("The Sub Station Alpha format is not available yet.");
+    if (index >= fields.size()) throw Error("List index out of bounds (" + std::to_string(index) + ")");
+    return fields[index];
+}
+
+// H:MM:SS.cc, read as four digit runs; missing ones are 0.
+std::string timeFrame(std::string_view time, double framerate)
+{
+    int position = 1;
+    const int32_t hours = ReadNextNumber(time, position);
+    const int32_t minutes = ReadNextNumber(time, position);
+    const int32_t seconds = ReadNextNumber(time, position);
+    const uint32_t hundredths = static_cast<uint32_t>(ReadNextNumber(time, position));
+    const int32_t milliseconds = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
+    return IntToStr(TimeToFrame(milliseconds, framerate));
+}
+
+// The file has no form for a time before the film starts: such a time is
+// written as the start itself.
+std::string ssaTime(int32_t frame, double framerate)
+{
+    const int64_t hundredths = RoundToHundredths(std::max(FrameToTime(frame, framerate), 0));
+    return IntToStr(hundredths / 360000) + ":" + FormatInt(hundredths / 6000 % 60, 2) + ":"
+        + FormatInt(hundredths / 100 % 60, 2) + "." + FormatInt(hundredths % 100, 2);
+}
+
+std::string dialogueText(const SubtitleTable& table, int row)
+{
+    std::string text(table.cell(SubtitleTable::Line1, row));
+    for (int column : {SubtitleTable::Line2, SubtitleTable::Line3}) {
+        if (table.cell(column, row).empty()) continue;
+        text += "\\n";
+        text += table.cell(column, row);
+    }
+    return text;
+}
+
+} // namespace
+
+void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    int row = firstRow;
+    std::vector<std::string> fields, texts;
+    while (!lines.atEnd()) {
+        const std::string_view line = lines.readLine();
+        if (line.find("Dialogue:") == std::string_view::npos) continue;
+        splitFields(line, fields);
+        // Every field is read before the row is touched, so a short line leaves no half row.
+        const std::string from = timeFrame(field(fields, StartField), framerate);
+        const std::string to = timeFrame(field(fields, EndField), framerate);
+        SplitText(RemoveBlocks(field(fields, TextField), "{\\", "}"), "\\n", texts, true, -1);
+        StoreRow(table, row, from, to, PieceOrEmpty(texts, 0), PieceOrEmpty(texts, 1), PieceOrEmpty(texts, 2));
+    }
+}
+
+void WriteSSA(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    for (const char* line : ScriptInfo) out.line(line);
+    out.line(context.ssa.styleLine());
+    for (const char* line : EventsHeader) out.line(line);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int32_t start = StrToInt(table.cell(SubtitleTable::From, row));
+        const int32_t end = StrToInt(table.cell(SubtitleTable::To, row));
+        out.line("Dialogue: Marked=0," + ssaTime(start, context.framerate) + "," + ssaTime(end, context.framerate)
+                 + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
+    }
 }
 
 } // namespace tessel

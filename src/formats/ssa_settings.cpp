@@ -10,11 +10,17 @@ int SsaExportSettings::alignment() const
     return value;
 }
 
+int32_t SsaExportSettings::backColour() const
+{
+    constexpr int32_t Historic = -2147483640;
+    return outlineColour == SsaColour(0, 0, 0) ? Historic : outlineColour;
+}
+
 std::string SsaExportSettings::styleLine() const
 {
     const std::string s = ",";
     return "Style: Default," + fontName + s + std::to_string(fontPointSize) + s + std::to_string(primaryColour) + s
-        + std::to_string(secondaryColour) + s + std::to_string(tertiaryColour) + s + "-2147483640" + s
+        + std::to_string(secondaryColour) + s + std::to_string(tertiaryColour) + s + std::to_string(backColour()) + s
         + (bold ? "-1" : "0") + s + (italic ? "-1" : "0") + s + "1" + s + std::to_string(outlineIndex) + s
         + std::to_string(shadowIndex) + s + std::to_string(alignment()) + s + std::to_string(marginLeft) + s
         + std::to_string(marginRight) + s + std::to_string(marginVertical) + s + std::to_string(alphaLevel * 10)
