@@ -3,6 +3,7 @@
 #include "core/errors.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -92,7 +93,10 @@ std::optional<double> TryStrToFloat(std::string_view text, char decimalSeparator
     while (i < n && isBlank(text[i])) ++i;
     while (n > i && isBlank(text[n - 1])) --n;
     std::string normal;
-    if (i < n && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') normal += '-';
+        ++i;
+    }
     bool digits = false;
     while (i < n && isDigit(text[i])) { normal += text[i++]; digits = true; }
     if (i < n && text[i] == decimalSeparator) {
@@ -110,8 +114,10 @@ std::optional<double> TryStrToFloat(std::string_view text, char decimalSeparator
         if (!expDigits) return std::nullopt;
     }
     if (i != n) return std::nullopt;
-    double value = std::strtod(normal.c_str(), nullptr);
-    if (!std::isfinite(value)) return std::nullopt;
+    // from_chars ignores the process locale, which Qt sets from the user's.
+    double value = 0;
+    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (error != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

@@ -9,18 +9,20 @@ namespace tessel {
 
 int32_t ReadNextNumber(std::string_view line, int& position)
 {
-    const int length = static_cast<int>(line.size());
-    if (position < 1) position = 1;
-    while (position <= length && !(line[position - 1] >= '0' && line[position - 1] <= '9')) ++position;
-    const int start = position;
-    while (position <= length && line[position - 1] >= '0' && line[position - 1] <= '9') ++position;
-    std::string_view digits = line.substr(start - 1, position - start);
+    const size_t length = line.size();
+    size_t i = position < 1 ? 0 : static_cast<size_t>(position - 1);
+    const char* p = line.data();
+    while (i < length && static_cast<unsigned char>(p[i] - '0') > 9) ++i;
+    const size_t start = i;
     int64_t value = 0;
-    for (char c : digits) {
-        value = value * 10 + (c - '0');
-        if (value > 2147483647)
-            throw ConversionError("'" + std::string(digits) + "' is not a valid integer value");
+    bool overflow = false;
+    for (; i < length && static_cast<unsigned char>(p[i] - '0') <= 9; ++i) {
+        if (!overflow) value = value * 10 + (p[i] - '0');
+        overflow = overflow || value > 2147483647;
     }
+    position = static_cast<int>(i + 1);
+    if (overflow)
+        throw ConversionError("'" + std::string(line.substr(start, i - start)) + "' is not a valid integer value");
     return static_cast<int32_t>(value);
 }
 

@@ -104,8 +104,10 @@ std::string_view LineReader::readLine()
     const char* begin = text_.data() + position_;
     const size_t remaining = text_.size() - position_;
     const void* lf = std::memchr(begin, '\n', remaining);
-    const size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : remaining;
+    size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : remaining;
     position_ += lf ? length + 1 : length;
+    // The common CR LF ending costs nothing; a CR elsewhere needs a copy.
+    if (length > 0 && begin[length - 1] == '\r') --length;
     std::string_view line(begin, length);
     if (!std::memchr(begin, '\r', length)) return line;
     scratch_.clear();

@@ -49,7 +49,7 @@ TEST(Numbers, RealConversionUsesTheGivenSeparatorOnly)
     const Case cases[] = {
         {"23,976", ',', 23.976}, {"23.976", '.', 23.976}, {"23,976", '.', std::nullopt},
         {"23.976", ',', std::nullopt}, {"25", '.', 25.0}, {" 25 ", '.', 25.0}, {"0", '.', 0.0},
-        {"-1", '.', -1.0}, {"", '.', std::nullopt}, {"25fps", '.', std::nullopt}, {"1e2", '.', 100.0},
+        {"-1", '.', -1.0}, {"+2.5", '.', 2.5}, {"1e+2", '.', 100.0}, {"", '.', std::nullopt}, {"25fps", '.', std::nullopt}, {"1e2", '.', 100.0},
         {".5", '.', 0.5}, {"5.", '.', 5.0}, {".", '.', std::nullopt}, {"1,000.5", '.', std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(TryStrToFloat(c.text, c.sep), c.value) << c.text;
