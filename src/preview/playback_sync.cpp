@@ -1,0 +1,61 @@
+#include "preview/playback_sync.h"
+
+#include <algorithm>
+
+namespace tessel {
+
+QString SubtitleText(const SubtitleTable& table, int row)
+{
+    if (row <= 0 || row >= table.rowCount()) return {};
+    return table.text(SubtitleTable::Line1, row) + QLatin1Char('\n') + table.text(SubtitleTable::Line2, row)
+        + QLatin1Char('\n') + table.text(SubtitleTable::Line3, row);
+}
+
+int ScrolledTopRow(int row, int topRow, int visibleRows)
+{
+    visibleRows = std::max(visibleRows, 1);
+    if (row < topRow) return row;
+    // Rows topRow .. topRow + visibleRows - 1 are the ones shown in full.
+    if (row >= topRow + visibleRows) return row - visibleRows + 1;
+    return topRow;
+}
+
+PlaybackSync::PlaybackSync(const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie,
+                           const PlaybackSwitches& switches)
+    : table_(table), grid_(grid), movie_(movie), switches_(switches)
+{
+}
+
+void PlaybackSync::ProcessTimer(int position, int length)
+{
+    movie_.setTimeCode(QString::number(position) + QLatin1Char('/') + QString::number(length));
+    if (table_.cell(SubtitleTable::From, 1).empty()) return; // no subtitles loaded
+    const int row = FindSubtitleRow(position);
+    if (row != LastShownRow) {
+        ShowSubtitleText(row);
+        LastShownRow = row;
+    }
+    if (row <= 0 || row == grid_.currentRow()) return;
+    if (switches_.autoSelect()) grid_.selectCellQuietly(SubtitleTable::From, row);
+    ScrollToRow(row);
+}
+
+int PlaybackSync::FindSubtitleRow(int frame)
+{
+    return finder_.FindSubtitleRow(table_, grid_.currentRow(), frame);
+}
+
+void PlaybackSync::ShowSubtitleText(int row)
+{
+    movie_.setSubtitleText(SubtitleText(table_, row));
+}
+
+void PlaybackSync::ScrollToRow(int row)
+{
+    if (!switches_.autoScroll()) return;
+    const int top = grid_.topRow();
+    const int newTop = ScrolledTopRow(row, top, grid_.visibleRowCount());
+    if (newTop != top) grid_.setTopRow(newTop);
+}
+
+} // namespace tessel

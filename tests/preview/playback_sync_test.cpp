@@ -1,0 +1,137 @@
+#include "preview/playback_sync.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::Fill;
+
+namespace {
+
+struct FakeGrid : SubtitleGridView {
+    int current = 1;
+    int top = 1;
+    int visible = 10;
+    int quietSelections = 0;
+    int currentRow() const override { return current; }
+    void selectCellQuietly(int column, int row) override
+    {
+        EXPECT_EQ(column, 0);
+        current = row;
+        ++quietSelections;
+    }
+    int topRow() const override { return top; }
+    void setTopRow(int row) override { top = row; }
+    int visibleRowCount() const override { return visible; }
+};
+
+struct FakeMovie : MovieTextView {
+    QString timeCode;
+    QString subtitle = QStringLiteral("untouched");
+    int subtitleChanges = 0;
+    void setTimeCode(const QString& text) override { timeCode = text; }
+    void setSubtitleText(const QString& text) override
+    {
+        subtitle = text;
+        ++subtitleChanges;
+    }
+};
+
+struct Switches : PlaybackSwitches {
+    bool select = true;
+    bool scroll = true;
+    bool autoSelect() const override { return select; }
+    bool autoScroll() const override { return scroll; }
+};
+
+class PlaybackSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Fill(table, {{"100", "150", "one", "two", "three"}, {"200", "250", "A & B"}, {"300", "350", "last"}});
+    }
+    SubtitleTable table;
+    FakeGrid grid;
+    FakeMovie movie;
+    Switches switches;
+    PlaybackSync sync{table, grid, movie, switches};
+};
+
+} // namespace
+
+TEST_F(PlaybackSyncTest, TimerShowsTimeCodeAndTheRowOfThePlayingFrame)
+{
+    EXPECT_EQ(sync.lastShownRow(), 0);
+    sync.ProcessTimer(210, 5000);
+    EXPECT_EQ(movie.timeCode, "210/5000");
+    EXPECT_EQ(movie.subtitle, "A & B\n\n");
+    EXPECT_EQ(sync.lastShownRow(), 2);
+    EXPECT_EQ(grid.current, 2); // selected, quietly
+    EXPECT_EQ(grid.quietSelections, 1);
+}
+
+TEST_F(PlaybackSyncTest, TextChangesOnlyWhenTheRowChanges)
+{
+    sync.ProcessTimer(120, 5000);
+    sync.ProcessTimer(130, 5000);
+    EXPECT_EQ(movie.subtitle, "one\ntwo\nthree");
+    EXPECT_EQ(movie.subtitleChanges, 1);
+    sync.ProcessTimer(175, 5000); // the gap
+    EXPECT_EQ(movie.subtitle, "");
+    EXPECT_EQ(sync.lastShownRow(), -1);
+    EXPECT_EQ(grid.current, 1);
+    EXPECT_EQ(movie.subtitleChanges, 2);
+}
+
+TEST_F(PlaybackSyncTest, NoSubtitlesLoadedOnlyUpdatesTheTimeCode)
+{
+    table.setCell(SubtitleTable::From, 1, "");
+    sync.ProcessTimer(320, 400);
+    EXPECT_EQ(movie.timeCode, "320/400");
+    EXPECT_EQ(movie.subtitle, "untouched");
+    EXPECT_EQ(sync.lastShownRow(), 0);
+    EXPECT_EQ(grid.current, 1);
+}
+
+TEST_F(PlaybackSyncTest, WithoutAutoSelectTheGridStillScrolls)
+{
+    switches.select = false;
+    grid.visible = 1;
+    sync.ProcessTimer(320, 400);
+    EXPECT_EQ(grid.quietSelections, 0);
+    EXPECT_EQ(grid.current, 1);
+    EXPECT_EQ(grid.top, 3);
+    EXPECT_EQ(movie.subtitle, "last\n\n");
+}
+
+TEST_F(PlaybackSyncTest, WithoutAutoScrollTheTopRowStays)
+{
+    switches.scroll = false;
+    grid.visible = 1;
+    sync.ProcessTimer(320, 400);
+    EXPECT_EQ(grid.current, 3);
+    EXPECT_EQ(grid.top, 1);
+}
+
+TEST_F(PlaybackSyncTest, ShowSubtitleTextOfNoRowIsEmpty)
+{
+    for (int row : {0, -1, 4}) {
+        sync.ShowSubtitleText(row);
+        EXPECT_EQ(movie.subtitle, "") << row;
+    }
+    sync.ShowSubtitleText(1);
+    EXPECT_EQ(movie.subtitle, "one\ntwo\nthree");
+    EXPECT_EQ(sync.lastShownRow(), 0); // only the timer keeps track
+}
+
+TEST(ScrollToRow, ShowsTheRowInFull)
+{
+    struct Case { int row, top, visible, expected; };
+    // Rows top .. top + visible - 1 are shown in full.
+    const Case cases[] = {
+        {5, 10, 5, 5},   {10, 10, 5, 10}, {14, 10, 5, 10}, {15, 10, 5, 11},
+        {40, 10, 5, 36}, {3, 1, 0, 3},    {1, 1, 1, 1},    {2, 1, 1, 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ScrolledTopRow(c.row, c.top, c.visible), c.expected) << c.row << " " << c.top << " " << c.visible;
+}
