@@ -74,11 +74,17 @@ int32_t StrToInt(std::string_view text)
 
 std::optional<int32_t> TryReadFrameCell(std::string_view cell)
 {
-    std::string prefixed;
-    prefixed.reserve(cell.size() + 1);
-    prefixed += '0';
-    prefixed += cell;
-    return TryStrToInt(prefixed);
+    // Same result as converting "0" + cell, without building that text: the
+    // leading "0" rules out blanks and signs and turns an "x" into a hex mark.
+    if (cell.empty()) return 0;
+    if (cell[0] == 'x' || cell[0] == 'X') {
+        auto v = parseDigits(cell.substr(1), 16, 0xFFFFFFFFu);
+        if (!v) return std::nullopt;
+        return static_cast<int32_t>(static_cast<uint32_t>(*v));
+    }
+    auto v = parseDigits(cell, 10, 2147483647u);
+    if (!v) return std::nullopt;
+    return static_cast<int32_t>(*v);
 }
 
 int32_t ReadFrameCell(std::string_view cell)
@@ -151,15 +157,39 @@ long double Divide(long double a, long double b)
     return r;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value)
+{
+    std::string s;
+    AppendInt(s, value, 1);
+    return s;
+}
+
+char* PutInt(char* out, int64_t value, int minDigits)
+{
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0) *out++ = '-';
+    for (int i = count; i < minDigits; ++i) *out++ = '0';
+    while (count) *out++ = digits[--count];
+    return out;
+}
+
+void AppendInt(std::string& out, int64_t value, int minDigits)
+{
+    char buffer[48];
+    out.append(buffer, static_cast<size_t>(PutInt(buffer, value, minDigits > 24 ? 24 : minDigits) - buffer));
+}
 
 std::string FormatInt(int64_t value, int minDigits)
 {
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    std::string digits = std::to_string(magnitude);
-    if (static_cast<int>(digits.size()) < minDigits)
-        digits.insert(0, minDigits - digits.size(), '0');
-    return value < 0 ? "-" + digits : digits;
+    std::string s;
+    AppendInt(s, value, minDigits);
+    return s;
 }
 
 namespace {

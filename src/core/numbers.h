@@ -29,6 +29,9 @@ long double Divide(long double a, long double b); // throws MathError on divisio
 
 // "0", "00", "000", "000000": at least minDigits digits, zero-padded.
 std::string FormatInt(int64_t value, int minDigits);
+void AppendInt(std::string& out, int64_t value, int minDigits);
+// Writes the digits at `out` (room for 48 characters) and returns the end.
+char* PutInt(char* out, int64_t value, int minDigits);
 // "0": a whole number, halves away from zero.
 std::string FormatFloatWhole(long double value);
 // "###.###" (integerDigitRequired false) and "0.###" (true): at most three

@@ -3,26 +3,36 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace tessel {
 
+namespace {
+
+[[noreturn]] void tooLarge(const char* begin, const char* end)
+{
+    throw ConversionError("'" + std::string(begin, end) + "' is not a valid integer value");
+}
+
+} // namespace
+
 int32_t ReadNextNumber(std::string_view line, int& position)
 {
-    const size_t length = line.size();
-    size_t i = position < 1 ? 0 : static_cast<size_t>(position - 1);
-    const char* p = line.data();
-    while (i < length && static_cast<unsigned char>(p[i] - '0') > 9) ++i;
-    const size_t start = i;
-    int64_t value = 0;
-    bool overflow = false;
-    for (; i < length && static_cast<unsigned char>(p[i] - '0') <= 9; ++i) {
-        if (!overflow) value = value * 10 + (p[i] - '0');
-        overflow = overflow || value > 2147483647;
+    const char* p = line.data() + (position < 1 ? 0 : std::min<size_t>(static_cast<size_t>(position - 1), line.size()));
+    const char* const end = line.data() + line.size();
+    while (p < end && static_cast<unsigned char>(*p - '0') > 9) ++p;
+    const char* const start = p;
+    uint64_t value = 0;
+    while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
+        value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (value > 2147483647u) {
+            while (p < end && static_cast<unsigned char>(*p - '0') <= 9) ++p;
+            tooLarge(start, p);
+        }
+        ++p;
     }
-    position = static_cast<int>(i + 1);
-    if (overflow)
-        throw ConversionError("'" + std::string(line.substr(start, i - start)) + "' is not a valid integer value");
+    position = static_cast<int>(p - line.data()) + 1;
     return static_cast<int32_t>(value);
 }
 

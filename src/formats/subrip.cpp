@@ -53,19 +53,25 @@ void ReadSubRip(LineReader& lines, SubtitleTable& table, int firstRow, double fr
 
 void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    std::string line;
+    std::string block;
     for (int row = firstRow; row <= lastRow; ++row) {
-        out.line(IntToStr(row));
-        line = FormatClockTime(FrameToTime(ReadFrameCell(table.cell(SubtitleTable::From, row)), context.framerate),
-                               ',');
-        line += " --> ";
-        line += FormatClockTime(FrameToTime(ReadFrameCell(table.cell(SubtitleTable::To, row)), context.framerate),
-                                ',');
-        out.line(line);
+        block.clear();
+        AppendInt(block, row, 1);
+        block += "\r\n";
+        const double fps = context.framerate;
+        AppendClockTime(block, FrameToTime(ReadFrameCell(table.cell(SubtitleTable::From, row)), fps), ',');
+        block += " --> ";
+        AppendClockTime(block, FrameToTime(ReadFrameCell(table.cell(SubtitleTable::To, row)), fps), ',');
+        block += "\r\n";
         // Only non-empty lines: an empty one would end the block early when read.
-        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3})
-            if (!table.cell(column, row).empty()) out.line(table.cell(column, row));
-        out.line("");
+        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3}) {
+            const std::string_view text = table.cell(column, row);
+            if (text.empty()) continue;
+            block += text;
+            block += "\r\n";
+        }
+        block += "\r\n";
+        out.write(block);
     }
 }
 

@@ -7,15 +7,23 @@ namespace tessel {
 
 std::string FormatClockTime(int32_t milliseconds, char separator)
 {
-    const TimeValues t = MilisecondToTimeValues(milliseconds);
-    std::string s = FormatInt(t.hours, 2);
-    s += ':';
-    s += FormatInt(t.minutes, 2);
-    s += ':';
-    s += FormatInt(t.seconds, 2);
-    s += separator;
-    s += FormatInt(t.milliseconds, 3);
+    std::string s;
+    AppendClockTime(s, milliseconds, separator);
     return s;
+}
+
+void AppendClockTime(std::string& out, int32_t milliseconds, char separator)
+{
+    const TimeValues t = MilisecondToTimeValues(milliseconds);
+    char buffer[128];
+    char* p = PutInt(buffer, t.hours, 2);
+    *p++ = ':';
+    p = PutInt(p, t.minutes, 2);
+    *p++ = ':';
+    p = PutInt(p, t.seconds, 2);
+    *p++ = separator;
+    p = PutInt(p, t.milliseconds, 3);
+    out.append(buffer, static_cast<size_t>(p - buffer));
 }
 
 std::string FormatWholeSeconds(int32_t milliseconds, const char* separator)
