@@ -1,0 +1,210 @@
+#include "preview/mpv_core.h"
+
+#include "core/errors.h"
+
+#include <QByteArray>
+#include <QMetaObject>
+
+#include <array>
+#include <clocale>
+#include <cstring>
+#include <mpv/client.h>
+#include <vector>
+
+namespace tessel {
+namespace {
+
+struct Observed {
+    MpvProperty property;
+    const char* name;
+    mpv_format format;
+};
+
+// One line per observed property; the reply id is the index.
+constexpr std::array<Observed, 9> ObservedProperties = {{
+    {MpvProperty::Duration, "duration", MPV_FORMAT_DOUBLE},
+    {MpvProperty::FramesPerSecond, "container-fps", MPV_FORMAT_DOUBLE},
+    {MpvProperty::Width, "width", MPV_FORMAT_DOUBLE},
+    {MpvProperty::Height, "height", MPV_FORMAT_DOUBLE},
+    {MpvProperty::TimePosition, "time-pos", MPV_FORMAT_DOUBLE},
+    {MpvProperty::Paused, "pause", MPV_FORMAT_FLAG},
+    {MpvProperty::EndReached, "eof-reached", MPV_FORMAT_FLAG},
+    {MpvProperty::VideoTrack, "vid", MPV_FORMAT_STRING},
+    {MpvProperty::Speed, "speed", MPV_FORMAT_DOUBLE},
+}};
+
+// Fixed for every movie: only the picture, nothing of mpv's own interface,
+// and no subtitles but the ones being edited.
+constexpr std::array<std::array<const char*, 2>, 16> FixedOptions = {{
+    {"idle", "yes"},
+    {"keep-open", "yes"},
+    {"pause", "yes"},
+    {"hr-seek", "yes"},
+    {"osc", "no"},
+    {"osd-level", "0"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"input-cursor", "no"},
+    {"cursor-autohide", "no"},
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"sub-auto", "no"},
+    {"sid", "no"},
+    {"audio-display", "no"},
+    {"terminal", "no"},
+}};
+
+std::optional<double> videoTrack(const char* text)
+{
+    if (std::strcmp(text, "no") == 0) return 0.0;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0') return std::nullopt; // "auto"
+    return value;
+}
+
+std::optional<double> propertyValue(const mpv_event_property& property)
+{
+    switch (property.format) {
+    case MPV_FORMAT_DOUBLE: return *static_cast<double*>(property.data);
+    case MPV_FORMAT_FLAG: return *static_cast<int*>(property.data) ? 1.0 : 0.0;
+    case MPV_FORMAT_STRING: return videoTrack(*static_cast<char**>(property.data));
+    default: return std::nullopt;
+    }
+}
+
+int setOption(mpv_handle* handle, const char* name, const QString& value)
+{
+    return mpv_set_option_string(handle, name, value.toUtf8().constData());
+}
+
+void requireOption(mpv_handle* handle, const char* name, const QString& value)
+{
+    const int status = setOption(handle, name, value);
+    if (status < 0)
+        throw Error(QStringLiteral("The video player refused the option %1=%2: %3")
+                        .arg(QLatin1String(name), value, QString::fromUtf8(mpv_error_string(status)))
+                        .toStdString());
+}
+
+} // namespace
+
+MpvCore::MpvCore(const MpvOptions& options, MpvListener& listener) : listener_(listener)
+{
+    // libmpv refuses to start under any other numeric locale.
+    std::setlocale(LC_NUMERIC, "C");
+    handle_ = mpv_create();
+    if (!handle_) throw Error("The video player (libmpv) could not be started.");
+    try {
+        initialise(options);
+    } catch (...) {
+        mpv_terminate_destroy(handle_);
+        throw;
+    }
+    observeProperties();
+    mpv_set_wakeup_callback(handle_, &MpvCore::wakeUp, this);
+}
+
+MpvCore::~MpvCore()
+{
+    mpv_set_wakeup_callback(handle_, nullptr, nullptr);
+    mpv_terminate_destroy(handle_);
+}
+
+void MpvCore::initialise(const MpvOptions& options)
+{
+    // Preferences only: a build of libmpv without one of them still plays.
+    for (const auto& [name, value] : FixedOptions) setOption(handle_, name, QLatin1String(value));
+    requireOption(handle_, "vo", options.videoOutput);
+    if (!options.audioOutput.isEmpty()) requireOption(handle_, "ao", options.audioOutput);
+    if (options.windowId != 0) requireOption(handle_, "wid", QString::number(options.windowId));
+    const int status = mpv_initialize(handle_);
+    if (status < 0)
+        throw Error(QStringLiteral("The video player could not be initialised: %1")
+                        .arg(QString::fromUtf8(mpv_error_string(status)))
+                        .toStdString());
+}
+
+void MpvCore::observeProperties()
+{
+    for (size_t i = 0; i < ObservedProperties.size(); ++i)
+        mpv_observe_property(handle_, i, ObservedProperties[i].name, ObservedProperties[i].format);
+}
+
+// Called on one of mpv's threads: only queue a drain on ours, once.
+void MpvCore::wakeUp(void* core)
+{
+    auto* self = static_cast<MpvCore*>(core);
+    if (self->drainQueued_.exchange(true)) return;
+    QMetaObject::invokeMethod(&self->eventContext_, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+}
+
+void MpvCore::drainEvents()
+{
+    drainQueued_ = false;
+    for (;;) {
+        const mpv_event* event = mpv_wait_event(handle_, 0);
+        if (event->event_id == MPV_EVENT_NONE) return;
+        dispatch(*event);
+    }
+}
+
+void MpvCore::dispatch(const mpv_event& event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        currentEntry_ = static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id;
+        listener_.mpvFileStarted();
+        break;
+    case MPV_EVENT_FILE_LOADED: listener_.mpvFileLoaded(); break;
+    case MPV_EVENT_END_FILE: fileEnded(event); break;
+    case MPV_EVENT_PLAYBACK_RESTART: listener_.mpvPlaybackRestarted(); break;
+    case MPV_EVENT_PROPERTY_CHANGE: propertyChanged(event); break;
+    default: break;
+    }
+}
+
+void MpvCore::propertyChanged(const mpv_event& event)
+{
+    if (event.reply_userdata >= ObservedProperties.size()) return;
+    const auto& property = *static_cast<mpv_event_property*>(event.data);
+    listener_.mpvPropertyChanged(ObservedProperties[event.reply_userdata].property, propertyValue(property));
+}
+
+// A replaced or stopped file also ends; only a failure of the current one counts.
+void MpvCore::fileEnded(const mpv_event& event)
+{
+    const auto& ended = *static_cast<mpv_event_end_file*>(event.data);
+    if (ended.reason != MPV_END_FILE_REASON_ERROR || ended.playlist_entry_id != currentEntry_) return;
+    listener_.mpvFileFailed(QString::fromUtf8(mpv_error_string(ended.error)));
+}
+
+void MpvCore::command(const QStringList& arguments)
+{
+    std::vector<QByteArray> utf8;
+    for (const QString& argument : arguments) utf8.push_back(argument.toUtf8());
+    std::vector<const char*> pointers;
+    for (const QByteArray& argument : utf8) pointers.push_back(argument.constData());
+    pointers.push_back(nullptr);
+    mpv_command_async(handle_, 0, pointers.data());
+}
+
+void MpvCore::setDouble(const char* name, double value)
+{
+    mpv_set_property_async(handle_, 0, name, MPV_FORMAT_DOUBLE, &value);
+}
+
+void MpvCore::setFlag(const char* name, bool value)
+{
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(handle_, 0, name, MPV_FORMAT_FLAG, &flag);
+}
+
+std::optional<double> MpvCore::readDouble(const char* name) const
+{
+    double value = 0;
+    if (mpv_get_property(handle_, name, MPV_FORMAT_DOUBLE, &value) < 0) return std::nullopt;
+    return value;
+}
+
+} // namespace tessel

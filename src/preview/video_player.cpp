@@ -1,0 +1,299 @@
+#include "preview/video_player.h"
+
+#include "core/errors.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessel {
+
+MpvOptions ChooseMpvOptions(const QString& platformName, quint64 windowId)
+{
+    // mpv can draw into a native window only where there is one.
+    const bool embeddable = platformName == QLatin1String("xcb") || platformName == QLatin1String("windows");
+    MpvOptions options;
+    options.videoOutput = embeddable ? QStringLiteral("gpu,x11") : QStringLiteral("null");
+    const QString forcedVideo = qEnvironmentVariable("TESSEL_MPV_VO");
+    if (!forcedVideo.isEmpty()) options.videoOutput = forcedVideo;
+    options.audioOutput = qEnvironmentVariable("TESSEL_MPV_AO");
+    if (embeddable && options.videoOutput != QLatin1String("null")) options.windowId = windowId;
+    return options;
+}
+
+double ExactFrameRate(double reported)
+{
+    constexpr double Tolerance = 1e-6; // well above a float's rounding
+    const double whole = std::round(reported);
+    if (whole > 0 && std::abs(whole - reported) <= Tolerance * reported) return whole;
+    const double ntsc = std::round(reported * 1.001);
+    if (ntsc > 0 && std::abs(ntsc * 1000 / 1001 - reported) <= Tolerance * reported) return ntsc * 1000 / 1001;
+    return reported;
+}
+
+VideoPlayer::VideoPlayer(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    setContextMenuPolicy(Qt::PreventContextMenu); // the mouse-down event opens the zoom menu
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    timer_.setInterval(TimerInterval);
+    connect(&timer_, &QTimer::timeout, this, &VideoPlayer::timer);
+}
+
+VideoPlayer::~VideoPlayer() = default;
+
+// Started with the first movie, so that a window that never plays one costs nothing.
+MpvCore& VideoPlayer::core()
+{
+    if (!core_) {
+        const QString platform = QGuiApplication::platformName();
+        const bool needsWindow = platform == QLatin1String("xcb") || platform == QLatin1String("windows");
+        MpvListener& listener = *this;
+        core_ = std::make_unique<MpvCore>(ChooseMpvOptions(platform, needsWindow ? winId() : 0), listener);
+        core_->setDouble("speed", rate_);
+    }
+    return *core_;
+}
+
+void VideoPlayer::setFileName(const QString& fileName)
+{
+    close();
+    fileName_ = fileName;
+    if (!QFileInfo(fileName).isFile()) {
+        fail(QStringLiteral("there is no such file"));
+        return;
+    }
+    try {
+        core().setFlag("pause", true);
+        core().command({QStringLiteral("loadfile"), fileName});
+        state_ = State::Opening;
+    } catch (const Error& error) {
+        fail(QString::fromUtf8(error.what()));
+    }
+}
+
+void VideoPlayer::resetMovie()
+{
+    timer_.stop();
+    state_ = State::Closed;
+    opening_ = {};
+    durationSeconds_ = 0;
+    positionSeconds_ = 0;
+    seekPending_ = false;
+    paused_ = true;
+    endReached_ = false;
+    selectionStart_ = selectionEnd_ = -1;
+}
+
+void VideoPlayer::close()
+{
+    if (core_ && state_ != State::Closed) core_->command({QStringLiteral("stop")});
+    resetMovie();
+}
+
+void VideoPlayer::fail(const QString& reason)
+{
+    close();
+    emit openFailed(reason);
+}
+
+void VideoPlayer::mpvFileStarted()
+{
+    if (state_ == State::Opening) opening_ = {};
+}
+
+void VideoPlayer::mpvFileLoaded()
+{
+    if (state_ != State::Opening) return;
+    opening_.loaded = true;
+    checkOpened();
+}
+
+void VideoPlayer::mpvFileFailed(const QString& reason)
+{
+    if (state_ != State::Closed) fail(reason);
+}
+
+void VideoPlayer::mpvPlaybackRestarted()
+{
+    if (state_ == State::Opening) {
+        opening_.restarted = true;
+        checkOpened();
+        return;
+    }
+    // Notifications queued before the seek carry the old position: ask once.
+    seekPending_ = false;
+    if (core_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
+}
+
+void VideoPlayer::mpvPropertyChanged(MpvProperty property, std::optional<double> value)
+{
+    switch (property) {
+    case MpvProperty::Duration:
+        durationSeconds_ = value.value_or(0);
+        opening_.duration = value;
+        break;
+    case MpvProperty::FramesPerSecond: framesPerSecond_ = value ? ExactFrameRate(*value) : 0; break;
+    case MpvProperty::Width: width_ = static_cast<int>(value.value_or(0)); break;
+    case MpvProperty::Height: height_ = static_cast<int>(value.value_or(0)); break;
+    case MpvProperty::TimePosition: positionChanged(value); break;
+    case MpvProperty::Paused: pausedChanged(value.value_or(1) != 0); break;
+    case MpvProperty::EndReached:
+        endReached_ = value.value_or(0) != 0;
+        opening_.endReached = endReached_;
+        break;
+    case MpvProperty::VideoTrack: opening_.videoTrack = value; break;
+    case MpvProperty::Speed: appliedRate_ = value.value_or(appliedRate_); break;
+    }
+    if (state_ == State::Opening) checkOpened();
+}
+
+// Complete once the file is loaded, its first picture decoded and its length
+// known (or the end already reached: a movie without a length).
+void VideoPlayer::checkOpened()
+{
+    if (!opening_.loaded) return;
+    if (opening_.videoTrack == 0.0) {
+        fail(QStringLiteral("it holds no video that can be shown"));
+        return;
+    }
+    if (!opening_.restarted || width_ <= 0 || height_ <= 0) return;
+    if (!opening_.duration && !opening_.endReached) return;
+    finishOpening();
+}
+
+void VideoPlayer::finishOpening()
+{
+    if (framesPerSecond_ <= 0) {
+        fail(QStringLiteral("its frame rate is unknown"));
+        return;
+    }
+    state_ = State::Open;
+    timer_.start();
+    emit openComplete();
+}
+
+void VideoPlayer::pausedChanged(bool paused)
+{
+    paused_ = paused;
+    if (isOpen()) emit playingChanged(!paused);
+}
+
+void VideoPlayer::positionChanged(std::optional<double> seconds)
+{
+    if (seekPending_ || !seconds) return;
+    positionSeconds_ = *seconds;
+    if (isPlaying()) stopAtRangeEnd();
+}
+
+void VideoPlayer::stopAtRangeEnd()
+{
+    const std::optional<double> end = rangeEndSeconds();
+    const double halfFrame = 0.5 / framesPerSecond_;
+    if (!end || positionSeconds_ < *end - halfFrame) return;
+    pause();
+    if (positionSeconds_ > *end + halfFrame) seekSeconds(*end);
+}
+
+double VideoPlayer::duration() const
+{
+    return fromSeconds(durationSeconds_);
+}
+
+double VideoPlayer::currentPosition() const
+{
+    return fromSeconds(positionSeconds_);
+}
+
+void VideoPlayer::setCurrentPosition(double position)
+{
+    if (isOpen()) seekSeconds(toSeconds(position));
+}
+
+void VideoPlayer::seekSeconds(double seconds)
+{
+    seconds = std::clamp(seconds, 0.0, std::max(durationSeconds_, 0.0));
+    core_->command({QStringLiteral("seek"), QString::number(seconds, 'f', 9), QStringLiteral("absolute+exact")});
+    seekPending_ = true;
+    positionSeconds_ = seconds;
+}
+
+void VideoPlayer::setSelectionStart(double position)
+{
+    selectionStart_ = position < 0 ? -1 : toSeconds(position);
+}
+
+void VideoPlayer::setSelectionEnd(double position)
+{
+    selectionEnd_ = position < 0 ? -1 : toSeconds(position);
+}
+
+double VideoPlayer::rangeStartSeconds() const
+{
+    return std::max(selectionStart_, 0.0);
+}
+
+std::optional<double> VideoPlayer::rangeEndSeconds() const
+{
+    if (selectionEnd_ < 0) return std::nullopt;
+    return selectionEnd_;
+}
+
+void VideoPlayer::setRate(double rate)
+{
+    if (!(rate > 0)) return;
+    rate_ = rate;
+    if (core_) core_->setDouble("speed", rate);
+}
+
+void VideoPlayer::run()
+{
+    if (!isOpen()) return;
+    const std::optional<double> end = rangeEndSeconds();
+    const double halfFrame = 0.5 / framesPerSecond_;
+    const bool outsideRange = end && (positionSeconds_ < rangeStartSeconds() - halfFrame
+                                      || positionSeconds_ >= *end - halfFrame);
+    if (outsideRange || (!end && endReached_)) seekSeconds(rangeStartSeconds());
+    core_->setFlag("pause", false);
+    paused_ = false;
+}
+
+void VideoPlayer::pause()
+{
+    if (!isOpen()) return;
+    core_->setFlag("pause", true);
+    paused_ = true;
+}
+
+void VideoPlayer::stop()
+{
+    if (!isOpen()) return;
+    pause();
+    seekSeconds(rangeStartSeconds());
+}
+
+double VideoPlayer::toSeconds(double position) const
+{
+    if (mode_ == TimeMode) return position;
+    return framesPerSecond_ > 0 ? position / framesPerSecond_ : 0;
+}
+
+double VideoPlayer::fromSeconds(double seconds) const
+{
+    return mode_ == TimeMode ? seconds : seconds * framesPerSecond_;
+}
+
+void VideoPlayer::mousePressEvent(QMouseEvent* event)
+{
+    emit mouseDown(event->button(), event->position().toPoint());
+    event->accept();
+}
+
+} // namespace tessel

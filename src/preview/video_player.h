@@ -1,0 +1,128 @@
+#pragma once
+#include "preview/mpv_core.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+// The movie player control: a native child window that mpv draws into, with
+// positions in seconds or in frames, a play range, a speed factor and a
+// periodic timer event.
+namespace tessel {
+
+class VideoPlayer : public QWidget, private MpvListener {
+    Q_OBJECT
+public:
+    enum DisplayMode { TimeMode = 0, FrameMode = 1 };
+    // Fired every TimerInterval milliseconds while a movie is open.
+    static constexpr int TimerInterval = 50;
+
+    explicit VideoPlayer(QWidget* parent = nullptr);
+    ~VideoPlayer() override;
+
+    // Opens the movie; openComplete() or openFailed() follows.
+    void setFileName(const QString& fileName);
+    QString fileName() const { return fileName_; }
+    bool isOpen() const { return state_ == State::Open; }
+    bool isPlaying() const { return isOpen() && !paused_; }
+    // A seek has been asked for and the picture is not there yet.
+    bool isSeeking() const { return seekPending_; }
+
+    // The unit of every duration and position below.
+    void setDisplayMode(DisplayMode mode) { mode_ = mode; }
+    DisplayMode displayMode() const { return mode_; }
+    double duration() const;
+    double currentPosition() const;
+    // Seeks exactly, playing or not. No movie: nothing happens.
+    void setCurrentPosition(double position);
+    // The play range of run(); -1 and -1: the whole movie.
+    void setSelectionStart(double position);
+    void setSelectionEnd(double position);
+    // Speed factor; kept for the next movie too.
+    void setRate(double rate);
+    double rate() const { return rate_; }
+    double appliedRate() const { return appliedRate_; } // as mpv reports it
+
+    void run();   // plays from the current position within the play range
+    void pause(); // holds the picture; no movie: nothing happens
+    void stop();  // pauses at the start of the play range
+    void close(); // unloads the movie
+
+    int imageSourceWidth() const { return width_; }
+    int imageSourceHeight() const { return height_; }
+    double framesPerSecond() const { return framesPerSecond_; }
+
+signals:
+    void timer();
+    void openComplete();
+    // mpv started or stopped playing (pausing, the end of the play range or
+    // of the movie).
+    void playingChanged(bool playing);
+    // The movie could not be opened, or stopped being readable; it is closed.
+    void openFailed(const QString& reason);
+    void mouseDown(Qt::MouseButton button, const QPoint& position);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    enum class State { Closed, Opening, Open };
+    struct Opening {
+        bool loaded = false;
+        bool restarted = false;
+        bool endReached = false;
+        std::optional<double> duration;
+        std::optional<double> videoTrack;
+    };
+
+    void mpvFileStarted() override;
+    void mpvFileLoaded() override;
+    void mpvFileFailed(const QString& reason) override;
+    void mpvPlaybackRestarted() override;
+    void mpvPropertyChanged(MpvProperty property, std::optional<double> value) override;
+
+    MpvCore& core();
+    void resetMovie();
+    void checkOpened();
+    void finishOpening();
+    void fail(const QString& reason);
+    void positionChanged(std::optional<double> seconds);
+    void pausedChanged(bool paused);
+    void stopAtRangeEnd();
+    void seekSeconds(double seconds);
+    double toSeconds(double position) const;
+    double fromSeconds(double seconds) const;
+    std::optional<double> rangeEndSeconds() const;
+    double rangeStartSeconds() const;
+
+    std::unique_ptr<MpvCore> core_;
+    QTimer timer_;
+    QString fileName_;
+    State state_ = State::Closed;
+    Opening opening_;
+    DisplayMode mode_ = TimeMode;
+    double durationSeconds_ = 0;
+    double framesPerSecond_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    double positionSeconds_ = 0;
+    bool seekPending_ = false;
+    bool paused_ = true;
+    bool endReached_ = false;
+    double rate_ = 1.0;
+    double appliedRate_ = 1.0;
+    double selectionStart_ = -1; // seconds; negative: none
+    double selectionEnd_ = -1;
+};
+
+// Which of mpv's video outputs to ask for on this platform; the environment
+// variables TESSEL_MPV_VO and TESSEL_MPV_AO override the choice.
+MpvOptions ChooseMpvOptions(const QString& platformName, quint64 windowId);
+
+// container-fps arrives as a float: give 23.976... and its kin their exact
+// value back, so that frame positions stay exact over long movies.
+double ExactFrameRate(double reported);
+
+} // namespace tessel

@@ -1,0 +1,33 @@
+#pragma once
+#include <QString>
+#include <QTest>
+
+// Short movies made with ffmpeg for the player tests, once per run, in a
+// folder removed at the end.
+namespace tessel::test {
+
+// Empty when ffmpeg is not installed (the tests skip then).
+QString Clip25();        // 4 s, 25 fps, 320x240, MJPEG in AVI
+QString Clip23976();     // 4 s, 24000/1001 fps
+QString StillPicture();  // one PNG picture: a length of zero
+QString AudioOnly();     // a WAV file: no picture
+bool HaveFfmpeg();
+
+// Plays without a screen or a sound card.
+void UseNullOutputs();
+
+// Runs the event loop until the condition holds; false after the timeout.
+constexpr int Patience = 20000; // ms: generous, for a busy machine
+template <typename Condition> bool WaitFor(Condition condition, int timeout = Patience)
+{
+    return QTest::qWaitFor(condition, timeout);
+}
+
+} // namespace tessel::test
+
+// Skips the test when there is nothing to make clips with.
+#define REQUIRE_CLIPS()                                                                                        \
+    do {                                                                                                       \
+        if (!tessel::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";                           \
+        tessel::test::UseNullOutputs();                                                                        \
+    } while (false)
