@@ -26,7 +26,8 @@ int64_t timeLineFrame(std::string_view line, double framerate)
     const int32_t minutes = ReadNextNumber(line, position);
     const int32_t seconds = ReadNextNumber(line, position);
     const uint32_t hundredths = static_cast<uint32_t>(ReadNextNumber(line, position));
-    const int32_t milliseconds = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
+    const int32_t milliseconds
+        = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
     return TimeToFrame(milliseconds, framerate);
 }
 

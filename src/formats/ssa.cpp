@@ -57,7 +57,8 @@ std::string timeFrame(std::string_view time, double framerate)
     const int32_t minutes = ReadNextNumber(time, position);
     const int32_t seconds = ReadNextNumber(time, position);
     const uint32_t hundredths = static_cast<uint32_t>(ReadNextNumber(time, position));
-    const int32_t milliseconds = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
+    const int32_t milliseconds
+        = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
     return IntToStr(TimeToFrame(milliseconds, framerate));
 }
 

@@ -29,7 +29,11 @@ std::string writeFile(const test::TempDir& dir, const char* name, WriterFn write
     return path;
 }
 
-int milliseconds(const std::string& frame, double fps) { return static_cast<int>(std::lround(std::stod(frame) / fps * 1000)); }
+// Halves away from zero, as the SAMI writer rounds.
+int milliseconds(const std::string& frame, double fps)
+{
+    return static_cast<int>(std::lround(std::stod(frame) / fps * 1000));
+}
 
 std::string joined(const Row& row)
 {
@@ -67,7 +71,8 @@ TEST(InteropB, FfmpegReadsOurSami)
 
 TEST(InteropB, FfmpegReadsOurSubStationAlpha)
 {
-    if (!test::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed: Sub Station Alpha interoperability not checked";
+    if (!test::FfmpegAvailable())
+        GTEST_SKIP() << "ffmpeg is not installed: Sub Station Alpha interoperability not checked";
     const double fps = 25;
     const std::vector<Row> rows = {{"37", "100", "Hello, world", "Second"}, {"101", "163", "one, two"},
                                    {"90000", "90062", "a", "", "c"}, {"90100", "90137", "Ünïcödé"}};

@@ -94,16 +94,12 @@ TEST(SAMI, ParagraphTextLines)
         {"  <p class=encc> spaced ", {"25", "125", " spaced ", "", ""}},
         // No ">": the scan starts at the first character.
         {"Hello <p x", {"25", "125", "Hello ", "", ""}},
+        // Only the paragraph line itself is read.
+        {"ignored\n<p class=encc>Hello\nWorld", {"25", "125", "Hello", "", ""}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(read(std::string("<sync start=1000>\n") + c.paragraph + "\n", 25), std::vector<Row>{c.expected})
             << c.paragraph;
-}
-
-TEST(SAMI, OnlyTheParagraphLineIsRead)
-{
-    EXPECT_EQ(read("<sync start=1000>\nignored\n<p class=encc>Hello\nWorld\n", 25),
-              (std::vector<Row>{{"25", "125", "Hello", "", ""}}));
 }
 
 TEST(SAMI, EmptyParagraphEndsThePreviousRowAtItsStart)
