@@ -92,9 +92,12 @@ void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         const std::string_view line = lines.readLine();
         if (line.find("Dialogue:") == std::string_view::npos) continue;
         splitFields(line, fields);
-        // Every field is read before the row is touched, so a short line leaves no half row.
+        // Times are written as they are read, so a line that lacks its text field
+        // leaves them in the row (where that row exists) before the error.
         const std::string from = timeFrame(field(fields, StartField), framerate);
+        if (row < table.rowCount()) table.setCell(SubtitleTable::From, row, from);
         const std::string to = timeFrame(field(fields, EndField), framerate);
+        if (row < table.rowCount()) table.setCell(SubtitleTable::To, row, to);
         SplitText(RemoveBlocks(field(fields, TextField), "{\\", "}"), "\\n", texts, true, -1);
         StoreRow(table, row, from, to, PieceOrEmpty(texts, 0), PieceOrEmpty(texts, 1), PieceOrEmpty(texts, 2));
     }

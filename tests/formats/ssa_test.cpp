@@ -100,10 +100,15 @@ TEST(SSA, ReadErrorKeepsEarlierRowsAndTouchesNoOther)
     EXPECT_THROW(ReadSSA(lines, table, 1, 25), Error);
     EXPECT_EQ(test::Rows(table), (std::vector<Row>{{"38", "75", "first", "", ""}}));
 
+    // The start is written before the missing end is found.
     test::Fill(table, {{"1", "2", "old"}});
     LineReader bad("Dialogue: Marked=0,0:00:01.00\n");
     EXPECT_THROW(ReadSSA(bad, table, 1, 25), Error);
-    EXPECT_EQ(test::Rows(table), (std::vector<Row>{{"1", "2", "old", "", ""}}));
+    EXPECT_EQ(test::Rows(table), (std::vector<Row>{{"25", "2", "old", "", ""}}));
+    // Only the text is missing: both frame cells are written.
+    LineReader noText("Dialogue: Marked=0,0:00:02.00,0:00:03.00,*Default,NTP,0000,0000,0000\n");
+    EXPECT_THROW(ReadSSA(noText, table, 1, 25), Error);
+    EXPECT_EQ(test::Rows(table), (std::vector<Row>{{"50", "75", "old", "", ""}}));
 
     LineReader huge("Dialogue: Marked=0,99999999999:00:00.00,0:00:00.00,,,,,,,x\n");
     EXPECT_THROW(ReadSSA(huge, table, 1, 25), ConversionError);
