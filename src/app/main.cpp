@@ -1,13 +1,17 @@
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "app/qt_messages.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessel Subtitles Editor"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessel Subtitles Editor"));
-    window.resize(600, 449);
-    window.show();
+    QApplication::setApplicationName(tessel::app::ApplicationTitle);
+    QApplication::setApplicationDisplayName(tessel::app::ApplicationTitle);
+    tessel::app::Editor editor;
+    // The movie window refuses to close, so the main window ends the run.
+    QObject::connect(&editor.mainWindow(), &tessel::app::MainWindow::closed, &app, [] { QApplication::exit(0); });
+    editor.mainWindow().show();
     return app.exec();
 }

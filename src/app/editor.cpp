@@ -1,0 +1,67 @@
+#include "app/editor.h"
+
+#include "app/check_dialog.h"
+#include "app/export_dialog.h"
+#include "app/file_actions.h"
+#include "app/file_buttons.h"
+#include "app/file_dialogs.h"
+#include "app/framerate_prompt.h"
+#include "app/main_window.h"
+#include "app/regional.h"
+#include "app/tool_wiring.h"
+
+#include <QApplication>
+#include <QPushButton>
+
+namespace tessel::app {
+
+Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movieWindow)
+    : overrides_(overrides),
+      decimalSeparator_(overrides.decimalSeparator ? overrides.decimalSeparator : RegionalDecimalSeparator()),
+      messages_(overrides.messages ? *overrides.messages : static_cast<MessageSink&>(qtMessages_)),
+      questions_(overrides.questions ? *overrides.questions : static_cast<UserQuestions&>(qtMessages_)),
+      report_(messages_)
+{
+    createWindows(movieWindow);
+    connectFileCommands();
+    WireTools({table_, *main_, *check_, report_, messages_, decimalSeparator_, movie_.get()});
+}
+
+Editor::~Editor() = default;
+
+void Editor::createWindows(const MovieWindowFactory& movieWindow)
+{
+    main_ = std::make_unique<MainWindow>(table_, decimalSeparator_);
+    // Second comes the movie window of the movie preview; showing the main
+    // window shows it too.
+    if (movieWindow) movie_ = movieWindow(*main_);
+    if (movie_) QObject::connect(main_.get(), &MainWindow::shown, movie_.get(), &QWidget::show);
+    prompt_ = std::make_unique<FrameratePromptDialog>(messages_, decimalSeparator_, main_.get());
+    check_ = std::make_unique<CheckDialog>(main_.get());
+    export_ = std::make_unique<ExportDialog>(decimalSeparator_, main_.get());
+}
+
+void Editor::connectFileCommands()
+{
+    platformFiles_ = std::make_unique<QtSubtitleFileDialogs>();
+    SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
+    FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
+    ExportSettingsSource& exportSettings = overrides_.exportSettings ? *overrides_.exportSettings : *export_;
+    files_ = std::make_unique<FileActions>(table_, main_->grid(),
+                                           FileServices{dialogs, framerate, exportSettings, messages_, questions_,
+                                                        decimalSeparator_});
+    const FileButtons& buttons = main_->fileButtons();
+    connectGuarded(buttons.openSubtitles(), [this] { files_->openSubtitles(); });
+    connectGuarded(buttons.appendSubtitles(), [this] { files_->appendSubtitles(); });
+    connectGuarded(buttons.saveSubtitles(), [this] { files_->saveSubtitles(); });
+    connectGuarded(buttons.quit(), [this] { main_->close(); });
+    main_->setCloseGuard([this] { return files_->mayDiscardChanges(DiscardOnQuitQuestion); });
+}
+
+void Editor::connectGuarded(QAbstractButton* button, std::function<void()> command)
+{
+    QObject::connect(button, &QAbstractButton::clicked, main_.get(),
+                     [this, command = std::move(command)] { report_.run(command); });
+}
+
+} // namespace tessel::app

@@ -1,0 +1,80 @@
+#pragma once
+#include "app/error_report.h"
+#include "app/qt_messages.h"
+#include "core/subtitle_table.h"
+#include "formats/file_commands.h"
+
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QWidget;
+
+// Start-up: the program's five windows, created in their fixed order and
+// living until the end of the run, and the file commands connected to the
+// main window's buttons.
+namespace tessel::app {
+
+class CheckDialog;
+class ExportDialog;
+class FileActions;
+class FrameratePromptDialog;
+class MainWindow;
+class QtSubtitleFileDialogs;
+class SubtitleFileDialogs;
+
+// Answers given instead of the user's, for tests; each one left empty is
+// asked with the program's own dialogs.
+struct EditorOverrides {
+    MessageSink* messages = nullptr;
+    UserQuestions* questions = nullptr;
+    SubtitleFileDialogs* fileDialogs = nullptr;
+    FramerateSource* framerate = nullptr;
+    ExportSettingsSource* exportSettings = nullptr;
+    char decimalSeparator = 0; // 0: the regional one
+};
+
+// Makes the movie window (the second window); it comes from the movie preview.
+using MovieWindowFactory = std::function<std::unique_ptr<QWidget>(MainWindow& mainWindow)>;
+
+class Editor {
+public:
+    explicit Editor(const EditorOverrides& overrides = {}, const MovieWindowFactory& movieWindow = {});
+    ~Editor();
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
+
+    SubtitleTable& table() { return table_; }
+    MainWindow& mainWindow() { return *main_; }
+    QWidget* movieWindow() { return movie_.get(); }
+    FrameratePromptDialog& frameratePrompt() { return *prompt_; }
+    CheckDialog& checkDialog() { return *check_; }
+    ExportDialog& exportDialog() { return *export_; }
+    QtSubtitleFileDialogs& platformFileDialogs() { return *platformFiles_; }
+    FileActions& fileActions() { return *files_; }
+    ErrorReport& errorReport() { return report_; }
+    char decimalSeparator() const { return decimalSeparator_; }
+
+private:
+    void createWindows(const MovieWindowFactory& movieWindow);
+    void connectFileCommands();
+    void connectGuarded(QAbstractButton* button, std::function<void()> command);
+
+    EditorOverrides overrides_;
+    char decimalSeparator_;
+    SubtitleTable table_;
+    QtMessages qtMessages_;
+    MessageSink& messages_;
+    UserQuestions& questions_;
+    ErrorReport report_;
+    std::unique_ptr<QtSubtitleFileDialogs> platformFiles_;
+    // The five windows, in the order they are created.
+    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<QWidget> movie_;
+    std::unique_ptr<FrameratePromptDialog> prompt_;
+    std::unique_ptr<CheckDialog> check_;
+    std::unique_ptr<ExportDialog> export_;
+    std::unique_ptr<FileActions> files_;
+};
+
+} // namespace tessel::app

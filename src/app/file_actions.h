@@ -1,0 +1,57 @@
+#pragma once
+#include "core/subtitle_table.h"
+#include "core/user_prompts.h"
+#include "formats/file_commands.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// Open, Append and Save as the main window's buttons run them, and the
+// question before unsaved edits would be thrown away.
+namespace tessel::app {
+
+class SubtitleFileDialogs;
+class SubtitleGrid;
+class UserQuestions;
+
+struct FileServices {
+    SubtitleFileDialogs& dialogs;
+    FramerateSource& framerate;
+    ExportSettingsSource& exportSettings;
+    MessageSink& messages;
+    UserQuestions& questions;
+    char decimalSeparator = '.';
+};
+
+class FileActions {
+public:
+    FileActions(SubtitleTable& table, SubtitleGrid& grid, FileServices services);
+
+    void openSubtitles();   // ButtonOpenSubtitlesClick
+    void appendSubtitles(); // ButtonAppendSubtitlesClick
+    void saveSubtitles();   // ButtonSaveSubtitlesClick
+
+    // The table differs from what was last opened or saved.
+    bool isModified() const { return table_.revision() != cleanRevision_; }
+    // True when nothing would be lost, or the user agrees to lose it.
+    bool mayDiscardChanges(const QString& question);
+
+private:
+    void load(const QString& fileName, bool append);
+
+    SubtitleTable& table_;
+    SubtitleGrid& grid_;
+    FileServices services_;
+    uint64_t cleanRevision_;
+};
+
+inline const QString DiscardTitle = QStringLiteral("Unsaved changes");
+inline const QString DiscardOnOpenQuestion =
+    QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
+                   "Open another file and lose the changes?");
+inline const QString DiscardOnQuitQuestion =
+    QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
+                   "Quit and lose the changes?");
+
+} // namespace tessel::app

@@ -1,0 +1,59 @@
+#include "app/file_buttons.h"
+
+#include "app/widget_helpers.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tessel::app {
+
+FileButtons::FileButtons(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("FileButtons"));
+    setFixedWidth(97);
+    openSubtitles_ = MakeButton(this, "ButtonOpenSubtitles", QStringLiteral("Open subtitles"));
+    appendSubtitles_ = MakeButton(this, "ButtonAppendSubtitles", QStringLiteral("Append subtitles"));
+    openMovie_ = MakeButton(this, "ButtonOpenMovie", QStringLiteral("Open movie"));
+    saveSubtitles_ = MakeButton(this, "ButtonSaveSubtitles", QStringLiteral("Save subtitles"));
+    quit_ = MakeButton(this, "ButtonQuit", QStringLiteral("Quit"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(openSubtitles_);
+    column->addWidget(appendSubtitles_);
+    column->addWidget(openMovie_);
+    column->addWidget(buildMovieInfo());
+    column->addWidget(saveSubtitles_);
+    column->addWidget(quit_);
+    column->addStretch(1);
+}
+
+QWidget* FileButtons::buildMovieInfo()
+{
+    QGroupBox* box = MakeGroupBox(this, "GroupBoxMovieInfo", QStringLiteral("Movie info"));
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(0);
+    movieLength_ = addInfoPair(grid, 0, QStringLiteral("Length:"), "LabelMovieInfoLength", QStringLiteral("0:00:00,000"));
+    movieFrames_ = addInfoPair(grid, 1, QStringLiteral("Frames:"), "LabelMovieInfoFrames", QStringLiteral("0"));
+    movieFps_ = addInfoPair(grid, 2, QStringLiteral("FPS:"), "LabelMovieInfoFPS", QStringLiteral("0"));
+    movieSize_ = addInfoPair(grid, 3, QStringLiteral("Size:"), "LabelMovieInfoSize", QStringLiteral("0x0"));
+    return box;
+}
+
+QLabel* FileButtons::addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name,
+                                 const QString& value)
+{
+    QWidget* box = grid->parentWidget();
+    grid->addWidget(new QLabel(caption, box), row, 0);
+    QLabel* label = MakeLabel(box, name, value);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(label, row, 1);
+    return label;
+}
+
+} // namespace tessel::app

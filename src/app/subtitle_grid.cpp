@@ -1,0 +1,157 @@
+#include "app/subtitle_grid.h"
+
+#include "app/subtitle_model.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace tessel::app {
+namespace {
+
+constexpr int RowHeight = 16;
+
+// Commits each keystroke, so the table (and whoever follows it) always holds
+// what the user sees in the cell.
+class LiveEditDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            auto* self = const_cast<LiveEditDelegate*>(this);
+            connect(edit, &QLineEdit::textEdited, self, [self, edit] { emit self->commitData(edit); });
+        }
+        return editor;
+    }
+
+    // The commit comes back as a data change; leave the editor (and its
+    // cursor) alone when it already shows that text.
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        if (edit && edit->text() == index.data(Qt::EditRole).toString()) return;
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+};
+
+} // namespace
+
+SubtitleGrid::SubtitleGrid(SubtitleModel& model, QWidget* parent) : QTableView(parent), model_(model)
+{
+    setObjectName(QStringLiteral("SubtitleGrid"));
+    setModel(&model_);
+    setItemDelegate(new LiveEditDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setShowGrid(true);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
+                    | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setUpHeaders();
+    buildPopupMenu();
+    keepPlaceAcrossResets();
+    setCurrentIndex(model_.index(0, 0));
+}
+
+void SubtitleGrid::keepPlaceAcrossResets()
+{
+    connect(&model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        keptRow_ = currentTableRow();
+        keptColumn_ = currentTableColumn();
+        keptTopRow_ = topRow();
+    });
+    connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+        const int lastRow = model_.rowCount();
+        selectCell(keptColumn_, std::clamp(keptRow_, 1, lastRow));
+        setTopRow(std::clamp(keptTopRow_, 1, lastRow));
+    });
+}
+
+void SubtitleGrid::setUpHeaders()
+{
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(RowHeight);
+    rows->setDefaultSectionSize(RowHeight);
+    rows->setSectionResizeMode(QHeaderView::Fixed); // keeps 100,000 rows cheap
+    QHeaderView* columns = horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    const int widths[] = {57, 53, 153, 157, 149};
+    for (int c = 0; c < 5; ++c) setColumnWidth(c, widths[c]);
+}
+
+void SubtitleGrid::buildPopupMenu()
+{
+    popupMenu_ = new QMenu(this);
+    popupMenu_->setObjectName(QStringLiteral("SubtitlesGridPopUpMenu"));
+    menuItemInsert_ = popupMenu_->addAction(QStringLiteral("&Insert new row"));
+    menuItemInsert_->setObjectName(QStringLiteral("MenuItemInsert"));
+    menuItemDelete_ = popupMenu_->addAction(QStringLiteral("&Delete selected row"));
+    menuItemDelete_->setObjectName(QStringLiteral("MenuItemDelete"));
+    popupMenu_->addSeparator()->setObjectName(QStringLiteral("MenuItemM1"));
+    popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupMenu_->popup(viewport()->mapToGlobal(pos)); });
+}
+
+int SubtitleGrid::currentTableRow() const
+{
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+int SubtitleGrid::currentTableColumn() const
+{
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? index.column() : 0;
+}
+
+void SubtitleGrid::selectCell(int column, int row)
+{
+    setCurrentIndex(model_.index(row - 1, column));
+}
+
+int SubtitleGrid::topRow() const
+{
+    return verticalScrollBar()->value() + 1;
+}
+
+void SubtitleGrid::setTopRow(int row)
+{
+    executeDelayedItemsLayout(); // the scroll range must know the rows just stored
+    verticalScrollBar()->setValue(row - 1);
+}
+
+int SubtitleGrid::LineColumnWidth(int gridWidth)
+{
+    return (gridWidth - 143) / 3;
+}
+
+void SubtitleGrid::fitColumns()
+{
+    const int lineWidth = LineColumnWidth(width());
+    setColumnWidth(0, 60);
+    setColumnWidth(1, 60);
+    for (int c = 2; c < 5; ++c) setColumnWidth(c, lineWidth);
+}
+
+void SubtitleGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitColumns();
+}
+
+} // namespace tessel::app

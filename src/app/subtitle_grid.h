@@ -1,0 +1,54 @@
+#pragma once
+#include <QTableView>
+
+class QAction;
+class QMenu;
+
+// The subtitle table on screen: 16-pixel rows, grid lines, one selected cell,
+// in-place editing that writes every keystroke into the table, Tab moving
+// between cells. Rows and columns here are the table's (row 1 is the first
+// subtitle).
+namespace tessel::app {
+
+class SubtitleModel;
+
+class SubtitleGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit SubtitleGrid(SubtitleModel& model, QWidget* parent = nullptr);
+
+    SubtitleModel& subtitleModel() { return model_; }
+
+    int currentTableRow() const;
+    int currentTableColumn() const;
+    void selectCell(int column, int row);
+    // The first subtitle row shown at the top (1 shows the table from its start).
+    int topRow() const;
+    void setTopRow(int row);
+
+    // Columns 0 and 1 at 60 pixels, the three line columns share the rest.
+    static int LineColumnWidth(int gridWidth);
+    void fitColumns();
+
+    QMenu* popupMenu() const { return popupMenu_; }
+    QAction* menuItemInsert() const { return menuItemInsert_; }
+    QAction* menuItemDelete() const { return menuItemDelete_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void setUpHeaders();
+    // A bulk change resets the model; the current cell and the top row stay
+    // where they were, as far as the new row count allows.
+    void keepPlaceAcrossResets();
+    void buildPopupMenu();
+
+    SubtitleModel& model_;
+    QMenu* popupMenu_ = nullptr;
+    QAction* menuItemInsert_ = nullptr;
+    QAction* menuItemDelete_ = nullptr;
+    int keptRow_ = 1, keptColumn_ = 0, keptTopRow_ = 1;
+};
+
+} // namespace tessel::app

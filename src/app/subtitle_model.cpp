@@ -1,0 +1,92 @@
+#include "app/subtitle_model.h"
+
+namespace tessel::app {
+
+SubtitleModel::SubtitleModel(SubtitleTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table)
+{
+    table_.setListener(this);
+}
+
+SubtitleModel::~SubtitleModel()
+{
+    table_.setListener(nullptr);
+}
+
+int SubtitleModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : table_.rowCount() - 1;
+}
+
+int SubtitleModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : SubtitleTable::ColumnCount;
+}
+
+QVariant SubtitleModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+    return table_.text(index.column(), index.row() + 1);
+}
+
+QVariant SubtitleModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section < 0 || section >= SubtitleTable::ColumnCount) return {};
+    return table_.text(section, 0);
+}
+
+Qt::ItemFlags SubtitleModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+bool SubtitleModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole) return false;
+    const int row = index.row() + 1;
+    if (table_.text(index.column(), row) == value.toString()) return true;
+    table_.setText(index.column(), row, value.toString());
+    emit cellEdited(index.column(), row);
+    return true;
+}
+
+void SubtitleModel::rowsAboutToBeInserted(int first, int count)
+{
+    beginInsertRows(QModelIndex(), first - 1, first - 1 + count - 1);
+}
+
+void SubtitleModel::rowsInserted()
+{
+    endInsertRows();
+}
+
+void SubtitleModel::rowsAboutToBeRemoved(int first, int count)
+{
+    beginRemoveRows(QModelIndex(), first - 1, first - 1 + count - 1);
+}
+
+void SubtitleModel::rowsRemoved()
+{
+    endRemoveRows();
+}
+
+void SubtitleModel::cellChanged(int column, int row)
+{
+    const int first = column < 0 ? 0 : column;
+    const int last = column < 0 ? SubtitleTable::ColumnCount - 1 : column;
+    emit dataChanged(index(row - 1, first), index(row - 1, last), {Qt::DisplayRole, Qt::EditRole});
+}
+
+void SubtitleModel::resetBegins()
+{
+    beginResetModel();
+}
+
+void SubtitleModel::resetEnds()
+{
+    endResetModel();
+}
+
+} // namespace tessel::app

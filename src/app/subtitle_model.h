@@ -1,0 +1,42 @@
+#pragma once
+#include "core/subtitle_table.h"
+
+#include <QAbstractTableModel>
+
+// The grid's view of the one subtitle table: model row i is table row i + 1,
+// the table's header row is the horizontal header. Edits write the table; the
+// table's listener calls keep the view in step, a bulk change as one reset.
+namespace tessel::app {
+
+class SubtitleModel : public QAbstractTableModel, private TableListener {
+    Q_OBJECT
+public:
+    explicit SubtitleModel(SubtitleTable& table, QObject* parent = nullptr);
+    ~SubtitleModel() override;
+
+    SubtitleTable& table() { return table_; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+signals:
+    // The user changed a cell's text in place (table column and row).
+    void cellEdited(int column, int row);
+
+private:
+    void rowsAboutToBeInserted(int first, int count) override;
+    void rowsInserted() override;
+    void rowsAboutToBeRemoved(int first, int count) override;
+    void rowsRemoved() override;
+    void cellChanged(int column, int row) override;
+    void resetBegins() override;
+    void resetEnds() override;
+
+    SubtitleTable& table_;
+};
+
+} // namespace tessel::app

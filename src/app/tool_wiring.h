@@ -1,0 +1,30 @@
+#pragma once
+#include "core/subtitle_table.h"
+#include "core/user_prompts.h"
+#include "tools/check_dialog.h"
+
+class QWidget;
+
+// Where the editing tools, the checks and the movie preview meet the windows.
+// The editor calls WireTools once, after every window exists; it connects the
+// controls of the pages, the grid's pop-up menu and the playback controls to
+// their commands. Run every command through `errors` so that what it does not
+// handle ends up in the general error report.
+namespace tessel::app {
+
+class ErrorReport;
+class MainWindow;
+
+struct ToolContext {
+    SubtitleTable& table;
+    MainWindow& mainWindow; // pages, grid and playback controls by accessor
+    CheckDialogView& checkDialog;
+    ErrorReport& errors;
+    MessageSink& messages;
+    char decimalSeparator;
+    QWidget* movieWindow; // nullptr until the movie preview provides one
+};
+
+void WireTools(const ToolContext& context);
+
+} // namespace tessel::app

@@ -1,0 +1,175 @@
+#include "app/editor.h"
+#include "app/file_actions.h"
+#include "app/main_window.h"
+#include "app/subtitle_grid.h"
+#include "app_test_support.h"
+#include "test_support.h"
+
+#include <QAbstractButton>
+
+using namespace tessel;
+using namespace tessel::app;
+using namespace tessel::app::test;
+using tessel::test::Rows;
+using tessel::test::TempDir;
+using tessel::test::WriteFile;
+
+namespace {
+
+class FileActionsTest : public ::testing::Test {
+protected:
+    FileActionsTest() { editor.mainWindow().show(); }
+
+    QString file(const std::string& name, const std::string& content)
+    {
+        WriteFile(dir.path(name), content);
+        return QString::fromStdString(dir.path(name));
+    }
+    void click(const char* name) { Child<QAbstractButton>(editor.mainWindow(), name)->click(); }
+    void open(const QString& name)
+    {
+        files.openAnswers.push_back(name);
+        click("ButtonOpenSubtitles");
+    }
+    void append(const QString& name)
+    {
+        files.openAnswers.push_back(name);
+        click("ButtonAppendSubtitles");
+    }
+
+    TempDir dir;
+    RecordingMessages messages;
+    ScriptedQuestions questions;
+    ScriptedFileDialogs files;
+    FixedFramerate framerate{25};
+    FixedExportSettings exportSettings{SsaExportAnswer{SsaExportSettings{}, QStringLiteral("25")}};
+    Editor editor{EditorOverrides{&messages, &questions, &files, &framerate, &exportSettings, '.'}};
+    SubtitleTable& table = editor.table();
+    SubtitleGrid& grid = editor.mainWindow().grid();
+};
+
+} // namespace
+
+TEST_F(FileActionsTest, OpenReplacesEveryRowOfTheOldTable)
+{
+    open(file("big.sub", MicroDvdLines(1, 500)));
+    ASSERT_EQ(table.rowCount(), 501);
+    open(file("three.sub", "{1}{2}a\n{3}{4}b|c\n{5}{6}d\n"));
+    EXPECT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(Rows(table), (std::vector<tessel::test::Row>{
+                               {"1", "2", "a", "", ""}, {"3", "4", "b", "c", ""}, {"5", "6", "d", "", ""}}));
+    EXPECT_EQ(grid.model()->rowCount(), 3);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(FileActionsTest, AppendSelectsTheFirstNewRowWithTwoRowsAboveIt)
+{
+    open(file("twenty.sub", MicroDvdLines(1, 20)));
+    ASSERT_EQ(table.rowCount(), 21);
+    append(file("ten.sub", MicroDvdLines(21, 10)));
+    EXPECT_EQ(table.rowCount(), 31);
+    EXPECT_EQ(table.cell(2, 21), "Line 21");
+    EXPECT_EQ(table.cell(2, 30), "Line 30");
+    EXPECT_EQ(grid.currentTableRow(), 21);
+    EXPECT_EQ(grid.currentTableColumn(), 0);
+    EXPECT_EQ(grid.topRow(), 19);
+}
+
+TEST_F(FileActionsTest, AppendToAFreshTableFillsFromRowOneAndSelectsNothing)
+{
+    grid.selectCell(3, 1);
+    append(file("two.sub", MicroDvdLines(1, 2)));
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_EQ(table.cell(2, 1), "Line 1");
+    EXPECT_EQ(grid.currentTableColumn(), 3);
+    EXPECT_EQ(grid.topRow(), 1);
+}
+
+TEST_F(FileActionsTest, UnknownFormatIsReportedAndTheTableKept)
+{
+    open(file("two.sub", MicroDvdLines(1, 2)));
+    open(file("notes.txt", "just some notes\n"));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].title, "Error");
+    EXPECT_EQ(messages.messages[0].text, "Unknow subtitles format.");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(table.rowCount(), 3);
+}
+
+TEST_F(FileActionsTest, CancelledDialogsDoNothing)
+{
+    open(file("two.sub", MicroDvdLines(1, 2)));
+    files.openAnswers.push_back(std::nullopt);
+    click("ButtonOpenSubtitles");
+    files.saveAnswers.push_back(std::nullopt);
+    click("ButtonSaveSubtitles");
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(FileActionsTest, SaveWritesTheChosenTypeUnderTheChosenName)
+{
+    open(file("one.sub", "{10}{15}Hello|World\n"));
+    const std::string target = dir.path("out.srt");
+    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(target), 2});
+    click("ButtonSaveSubtitles");
+    EXPECT_EQ(tessel::test::ReadFile(target), "1\r\n00:00:00,400 --> 00:00:00,600\r\nHello\r\nWorld\r\n\r\n");
+    EXPECT_EQ(framerate.timesAsked(), 1);
+}
+
+TEST_F(FileActionsTest, OpenAsksBeforeLosingEditsAndNoKeepsThem)
+{
+    open(file("two.sub", MicroDvdLines(1, 2)));
+    EXPECT_FALSE(editor.fileActions().isModified());
+    table.setCell(2, 1, "edited");
+    EXPECT_TRUE(editor.fileActions().isModified());
+    questions.answer = false;
+    const int shownBefore = files.opensShown;
+    click("ButtonOpenSubtitles");
+    EXPECT_EQ(questions.asked.size(), 1);
+    EXPECT_EQ(files.opensShown, shownBefore); // no dialog after No
+    EXPECT_EQ(table.cell(2, 1), "edited");
+
+    questions.answer = true;
+    open(file("three.sub", MicroDvdLines(1, 3)));
+    EXPECT_EQ(questions.asked.size(), 2);
+    EXPECT_EQ(table.cell(2, 1), "Line 1");
+    EXPECT_FALSE(editor.fileActions().isModified());
+}
+
+TEST_F(FileActionsTest, AppendNeverAsksAndLeavesTheTableModified)
+{
+    open(file("two.sub", MicroDvdLines(1, 2)));
+    table.setCell(2, 1, "edited");
+    append(file("more.sub", MicroDvdLines(3, 2)));
+    EXPECT_TRUE(questions.asked.isEmpty());
+    EXPECT_TRUE(editor.fileActions().isModified());
+}
+
+TEST_F(FileActionsTest, SavingMakesTheTableUnmodified)
+{
+    table.setCell(0, 1, "1");
+    table.setCell(1, 1, "2");
+    ASSERT_TRUE(editor.fileActions().isModified());
+    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(dir.path("out.sub")), 1});
+    click("ButtonSaveSubtitles");
+    EXPECT_FALSE(editor.fileActions().isModified());
+}
+
+TEST_F(FileActionsTest, AFailedSaveLeavesTheTableModified)
+{
+    table.setCell(2, 1, "text");
+    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(dir.path("missing/folder/out.sub")), 1});
+    click("ButtonSaveSubtitles");
+    EXPECT_EQ(messages.texts(), QStringList({"Subtiles file can't be saved!"}));
+    EXPECT_TRUE(editor.fileActions().isModified());
+}
+
+TEST_F(FileActionsTest, AnOpenThatStoresNothingKeepsTheModifiedState)
+{
+    table.setCell(2, 1, "edited");
+    questions.answer = true;
+    open(file("styles.ssa", "[Script Info]\nTitle: none\n"));
+    EXPECT_EQ(table.cell(2, 1), "edited");
+    EXPECT_TRUE(editor.fileActions().isModified());
+}

@@ -1,0 +1,76 @@
+#include "app/file_dialogs.h"
+#include "app_test_support.h"
+#include "test_support.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace tessel::app;
+using namespace tessel::app::test;
+
+TEST(FileDialogs, OpenDialogListsTheElevenFileTypes)
+{
+    const QStringList filters = OpenSubtitleFilters();
+    ASSERT_EQ(filters.size(), 11);
+    EXPECT_EQ(filters[0], "All supported subtitles (*.sub *.srt *.aqt *.smi *.ssa *.txt)");
+    EXPECT_EQ(filters[8], "Sub Station Alpha 2.x, 4.x (*.ssa)");
+    EXPECT_EQ(filters[9], "Simple Time-code (*.sub *.txt)");
+    EXPECT_TRUE(filters[10].startsWith("All files ("));
+}
+
+TEST(FileDialogs, SaveTypesAndTheirExtensions)
+{
+    const QStringList filters = SaveSubtitleFilters();
+    const std::pair<const char*, const char*> expected[] = {
+        {"MicroDVD subtitles (*.sub)", "sub"},      {"SubRip subtitles (*.srt)", "srt"},
+        {"SubViewer v. 1 subtitles (*.sub)", "sub"}, {"SubViewer v. 2 subtitles (*.sub)", "sub"},
+        {"AQTitle subtitles (*.aqt)", "aqt"},        {"Microsoft SAMI (*.smi)", "smi"},
+        {"DVD Subripper (*.sub)", "sub"},            {"Sub Station Alpha 4.0 (*.ssa)", "ssa"},
+        {"Simple Time-code (*.txt)", "txt"}};
+    ASSERT_EQ(filters.size(), 9);
+    for (int type = 1; type <= 9; ++type) {
+        EXPECT_EQ(filters[type - 1], expected[type - 1].first);
+        EXPECT_EQ(SaveTypeExtension(type), expected[type - 1].second);
+    }
+}
+
+TEST(FileDialogs, SaveDialogStartsWithMicroDvdAndItsExtension)
+{
+    QtSubtitleFileDialogs dialogs;
+    EXPECT_EQ(dialogs.saveDialog().objectName(), "SaveSubtitleDialog");
+    EXPECT_EQ(dialogs.saveDialog().windowTitle(), "Save Subtitle file");
+    EXPECT_EQ(dialogs.openDialog().windowTitle(), "Open Subtitle file");
+    EXPECT_TRUE(dialogs.saveDialog().testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialogs.saveDialog().defaultSuffix(), "sub");
+    EXPECT_EQ(dialogs.saveFileType(), 1);
+}
+
+TEST(FileDialogs, ChosenSaveTypeSetsTheExtensionAddedToABareName)
+{
+    tessel::test::TempDir dir;
+    QtSubtitleFileDialogs dialogs;
+    dialogs.saveDialog().setDirectory(QString::fromStdString(dir.path("")));
+    WhenModal(QStringLiteral("SaveSubtitleDialog"), [](QWidget* d) {
+        auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        QTest::keyClick(types, Qt::Key_Down); // the user picks "SubRip subtitles"
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("out"));
+        static_cast<QDialog*>(d)->accept();
+    });
+    const std::optional<SaveChoice> choice = dialogs.chooseSaveFile();
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->fileType, 2);
+    EXPECT_EQ(choice->fileName, QString::fromStdString(dir.path("out.srt")));
+    EXPECT_EQ(dialogs.saveDialog().defaultSuffix(), "srt");
+
+    // The next save offers the same type and name again.
+    QString offeredType;
+    WhenModal(QStringLiteral("SaveSubtitleDialog"), [&](QWidget* d) {
+        offeredType = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        static_cast<QDialog*>(d)->reject();
+    });
+    EXPECT_FALSE(dialogs.chooseSaveFile().has_value());
+    EXPECT_EQ(offeredType, "SubRip subtitles (*.srt)");
+}
