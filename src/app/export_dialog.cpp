@@ -109,10 +109,10 @@ QWidget* ExportDialog::buildAdvancedPart()
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
     grid->addWidget(buildPosition(part), 0, 0);
-    grid->addWidget(buildMargins(part), 0, 1);
-    grid->addWidget(buildColours(part), 1, 0);
-    grid->addWidget(buildOutline(part), 1, 1, 2, 1);
-    grid->addWidget(buildAlpha(part), 2, 0);
+    grid->addWidget(buildOutline(part), 0, 1);
+    grid->addWidget(buildMargins(part), 1, 0, 1, 2);
+    grid->addWidget(buildColours(part), 2, 0);
+    grid->addWidget(buildAlpha(part), 2, 1);
     return part;
 }
 
@@ -139,6 +139,7 @@ QSpinBox* ExportDialog::makeMargin(QWidget* parent, const char* name)
     spin->setObjectName(QString::fromLatin1(name));
     spin->setRange(INT_MIN, INT_MAX);
     spin->setValue(30);
+    spin->setFixedWidth(52);
     return spin;
 }
 
@@ -148,13 +149,17 @@ QWidget* ExportDialog::buildMargins(QWidget* parent)
     marginLeft_ = makeMargin(box, "MarginLeft");
     marginVertical_ = makeMargin(box, "MarginVertical");
     marginRight_ = makeMargin(box, "MarginRight");
-    QGridLayout* grid = groupGrid(box);
-    grid->addWidget(new QLabel(QStringLiteral("Left:"), box), 0, 0);
-    grid->addWidget(marginLeft_, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Right:"), box), 0, 2);
-    grid->addWidget(marginRight_, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Vertical:"), box), 1, 0);
-    grid->addWidget(marginVertical_, 1, 1);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(4, 0, 4, 2);
+    row->setSpacing(2);
+    const char* captions[] = {"Left:", "Vertical:", "Right:"};
+    QSpinBox* spins[] = {marginLeft_, marginVertical_, marginRight_};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) row->addSpacing(6);
+        row->addWidget(new QLabel(QString::fromLatin1(captions[i]), box));
+        row->addWidget(spins[i]);
+    }
+    row->addStretch(1);
     return box;
 }
 
@@ -195,10 +200,10 @@ QWidget* ExportDialog::buildOutline(QWidget* parent)
     QGridLayout* grid = groupGrid(box);
     grid->addWidget(new QLabel(QStringLiteral("Outline:"), box), 0, 0);
     grid->addWidget(outlineSize_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Color:"), box), 0, 2, Qt::AlignCenter);
     grid->addWidget(new QLabel(QStringLiteral("Shadow:"), box), 1, 0);
     grid->addWidget(shadowSize_, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Color:"), box), 2, 0);
-    grid->addWidget(colourOutline_, 2, 1);
+    grid->addWidget(colourOutline_, 1, 2, Qt::AlignCenter);
     return box;
 }
 

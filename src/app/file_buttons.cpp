@@ -35,8 +35,8 @@ QWidget* FileButtons::buildMovieInfo()
 {
     QGroupBox* box = MakeGroupBox(this, "GroupBoxMovieInfo", QStringLiteral("Movie info"));
     auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(4, 2, 4, 2);
-    grid->setHorizontalSpacing(2);
+    grid->setContentsMargins(1, 0, 1, 2);
+    grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(0);
     movieLength_ = addInfoPair(grid, 0, QStringLiteral("Length:"), "LabelMovieInfoLength", QStringLiteral("0:00:00,000"));
     movieFrames_ = addInfoPair(grid, 1, QStringLiteral("Frames:"), "LabelMovieInfoFrames", QStringLiteral("0"));
@@ -48,11 +48,20 @@ QWidget* FileButtons::buildMovieInfo()
 QLabel* FileButtons::addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name,
                                  const QString& value)
 {
+    // Caption and value share the cell, so the value may use all the width
+    // the caption leaves in this narrow column.
     QWidget* box = grid->parentWidget();
-    grid->addWidget(new QLabel(caption, box), row, 0);
     QLabel* label = MakeLabel(box, name, value);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(label, row, 1);
+    label->setMinimumWidth(1);
+    auto* captionLabel = new QLabel(caption, box);
+    for (QLabel* l : {label, captionLabel}) { // a pixel smaller: the longest length fits beside its caption
+        QFont font = l->font();
+        font.setPixelSize(10);
+        l->setFont(font);
+    }
+    grid->addWidget(label, row, 0);
+    grid->addWidget(captionLabel, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
     return label;
 }
 
