@@ -14,7 +14,8 @@
 
 namespace tessel::app {
 
-AdjustPage::AdjustPage(char decimalSeparator, QWidget* parent) : QWidget(parent)
+AdjustPage::AdjustPage(char decimalSeparator, QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("TabSheetAdjust"));
     auto* layout = new QGridLayout(this);

@@ -21,7 +21,11 @@ namespace {
 // Frames the questioned cell in red, over the text already drawn.
 class MarkedCellDelegate : public QStyledItemDelegate {
 public:
-    explicit MarkedCellDelegate(const CheckDialog& dialog) : QStyledItemDelegate(nullptr), dialog_(dialog) {}
+    explicit MarkedCellDelegate(const CheckDialog& dialog)
+        : QStyledItemDelegate(nullptr)
+        , dialog_(dialog)
+    {
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -38,13 +42,13 @@ private:
     const CheckDialog& dialog_;
 };
 
-constexpr int CodeChange = CheckChange, CodeIgnore = CheckIgnore, CodeAutoFix = CheckAutoFix,
-              CodeCancel = CheckCancel;
+constexpr int CodeChange = CheckChange, CodeIgnore = CheckIgnore, CodeAutoFix = CheckAutoFix, CodeCancel = CheckCancel;
 
 } // namespace
 
 CheckDialog::CheckDialog(const QWidget* mainWindow)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), mainWindow_(mainWindow)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , mainWindow_(mainWindow)
 {
     setObjectName(QStringLiteral("FormCheck"));
     setWindowTitle(QStringLiteral("Check & Correct"));
@@ -71,17 +75,19 @@ QTableWidget* CheckDialog::buildGrid()
     grid_->setObjectName(QStringLiteral("SubtitleGrid"));
     grid_->setItemDelegate(new MarkedCellDelegate(*this));
     grid_->itemDelegate()->setParent(grid_);
-    grid_->setHorizontalHeaderLabels({QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Line 1"),
-                                      QStringLiteral("Line 2"), QStringLiteral("Line 3")});
+    grid_->setHorizontalHeaderLabels({ QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Line 1"),
+        QStringLiteral("Line 2"), QStringLiteral("Line 3") });
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setMinimumSectionSize(16);
     grid_->verticalHeader()->setDefaultSectionSize(16);
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->horizontalHeader()->setHighlightSections(false);
-    const int widths[] = {57, 53, 153, 157, 162};
-    for (int c = 0; c < 5; ++c) grid_->setColumnWidth(c, widths[c]);
+    const int widths[] = { 57, 53, 153, 157, 162 };
+    for (int c = 0; c < 5; ++c)
+        grid_->setColumnWidth(c, widths[c]);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c) grid_->setItem(r, c, new QTableWidgetItem);
+        for (int c = 0; c < 5; ++c)
+            grid_->setItem(r, c, new QTableWidgetItem);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid_->setTabKeyNavigation(true);
@@ -104,7 +110,8 @@ QWidget* CheckDialog::buildButtons()
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(8, 4, 8, 4);
     row->addStretch(1);
-    for (QPushButton* button : {change, autoFix_, ignore, cancel}) row->addWidget(button);
+    for (QPushButton* button : { change, autoFix_, ignore, cancel })
+        row->addWidget(button);
     setTabOrder(change, autoFix_);
     setTabOrder(autoFix_, ignore);
     setTabOrder(ignore, cancel);
@@ -130,7 +137,8 @@ void CheckDialog::fill(const CheckWindow& window)
 {
     for (int r = 0; r < window.rowsFilled && r < 3; ++r)
         for (int c = 0; c < 5; ++c)
-            grid_->item(r, c)->setText(QString::fromStdString(window.rows[static_cast<size_t>(r)][static_cast<size_t>(c)]));
+            grid_->item(r, c)->setText(
+                QString::fromStdString(window.rows[static_cast<size_t>(r)][static_cast<size_t>(c)]));
     markColumn_ = window.markColumn;
     markRow_ = window.markRow;
     grid_->setCurrentCell(markRow_ - 1, markColumn_);

@@ -15,7 +15,9 @@
 namespace tessel::app {
 
 CheckPage::CheckPage(QWidget* parent)
-    : QWidget(parent), checkFont_(QStringLiteral("Arial"), 20, QFont::Bold), fontChooser_(PlatformFontChooser())
+    : QWidget(parent)
+    , checkFont_(QStringLiteral("Arial"), 20, QFont::Bold)
+    , fontChooser_(PlatformFontChooser())
 {
     setObjectName(QStringLiteral("TabSheetCheck"));
     auto* layout = new QVBoxLayout(this);
@@ -51,8 +53,8 @@ QWidget* CheckPage::buildCheckWidth()
     fontNameEdit_->setStyleSheet(QStringLiteral("QLineEdit { background: palette(window); }"));
     fontBrowse_ = MakeButton(box, "ButtonFontBrowse", QStringLiteral("..."));
     fontBrowse_->setFixedWidth(24);
-    screenPx_ = MakeEditableDropDown(box, "ComboBoxScreenPx",
-                                     {"380", "420", "480", "512", "640", "800", "1024"}, QStringLiteral("640"));
+    screenPx_ = MakeEditableDropDown(
+        box, "ComboBoxScreenPx", { "380", "420", "480", "512", "640", "800", "1024" }, QStringLiteral("640"));
     checkWidthNow_ = MakeButton(box, "Button1", QStringLiteral("Check now"));
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(6, 2, 6, 4);

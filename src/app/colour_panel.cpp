@@ -4,7 +4,8 @@
 
 namespace tessel::app {
 
-ColourPanel::ColourPanel(const char* name, const QColor& colour, QWidget* parent) : QFrame(parent)
+ColourPanel::ColourPanel(const char* name, const QColor& colour, QWidget* parent)
+    : QFrame(parent)
 {
     setObjectName(QString::fromLatin1(name));
     setFrameShape(QFrame::Panel);

@@ -16,15 +16,15 @@
 namespace tessel::app {
 
 Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movieWindow)
-    : overrides_(overrides),
-      decimalSeparator_(overrides.decimalSeparator ? overrides.decimalSeparator : RegionalDecimalSeparator()),
-      messages_(overrides.messages ? *overrides.messages : static_cast<MessageSink&>(qtMessages_)),
-      questions_(overrides.questions ? *overrides.questions : static_cast<UserQuestions&>(qtMessages_)),
-      report_(messages_)
+    : overrides_(overrides)
+    , decimalSeparator_(overrides.decimalSeparator ? overrides.decimalSeparator : RegionalDecimalSeparator())
+    , messages_(overrides.messages ? *overrides.messages : static_cast<MessageSink&>(qtMessages_))
+    , questions_(overrides.questions ? *overrides.questions : static_cast<UserQuestions&>(qtMessages_))
+    , report_(messages_)
 {
     createWindows(movieWindow);
     connectFileCommands();
-    WireTools({table_, *main_, *check_, report_, messages_, decimalSeparator_, movie_.get()});
+    WireTools({ table_, *main_, *check_, report_, messages_, decimalSeparator_, movie_.get() });
 }
 
 Editor::~Editor() = default;
@@ -48,8 +48,7 @@ void Editor::connectFileCommands()
     FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
     ExportSettingsSource& exportSettings = overrides_.exportSettings ? *overrides_.exportSettings : *export_;
     files_ = std::make_unique<FileActions>(table_, main_->grid(),
-                                           FileServices{dialogs, framerate, exportSettings, messages_, questions_,
-                                                        decimalSeparator_});
+        FileServices { dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_ });
     const FileButtons& buttons = main_->fileButtons();
     connectGuarded(buttons.openSubtitles(), [this] { files_->openSubtitles(); });
     connectGuarded(buttons.appendSubtitles(), [this] { files_->appendSubtitles(); });
@@ -60,8 +59,8 @@ void Editor::connectFileCommands()
 
 void Editor::connectGuarded(QAbstractButton* button, std::function<void()> command)
 {
-    QObject::connect(button, &QAbstractButton::clicked, main_.get(),
-                     [this, command = std::move(command)] { report_.run(command); });
+    QObject::connect(
+        button, &QAbstractButton::clicked, main_.get(), [this, command = std::move(command)] { report_.run(command); });
 }
 
 } // namespace tessel::app

@@ -12,7 +12,10 @@ namespace tessel::app {
 
 class ErrorReport {
 public:
-    explicit ErrorReport(MessageSink& messages) : messages_(&messages) {}
+    explicit ErrorReport(MessageSink& messages)
+        : messages_(&messages)
+    {
+    }
     void setMessages(MessageSink& messages) { messages_ = &messages; }
 
     // Whatever the command changed before the error stays changed.

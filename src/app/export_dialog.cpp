@@ -16,21 +16,14 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
 #include <climits>
 
 namespace tessel::app {
 namespace {
 
-QColor fromSsa(int32_t colour)
-{
-    return QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff);
-}
+QColor fromSsa(int32_t colour) { return QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff); }
 
-int32_t toSsa(const QColor& colour)
-{
-    return SsaColour(colour.red(), colour.green(), colour.blue());
-}
+int32_t toSsa(const QColor& colour) { return SsaColour(colour.red(), colour.green(), colour.blue()); }
 
 QGridLayout* groupGrid(QGroupBox* box)
 {
@@ -40,18 +33,20 @@ QGridLayout* groupGrid(QGroupBox* box)
     return grid;
 }
 
-const QStringList SizeItems = {QStringLiteral("off"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                               QStringLiteral("4")};
+const QStringList SizeItems
+    = { QStringLiteral("off"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4") };
 
 } // namespace
 
 ExportDialog::ExportDialog(char decimalSeparator, const QWidget* mainWindow)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), mainWindow_(mainWindow),
-      fontChooser_(PlatformFontChooser()), colourChooser_(PlatformColourChooser())
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , mainWindow_(mainWindow)
+    , fontChooser_(PlatformFontChooser())
+    , colourChooser_(PlatformColourChooser())
 {
     const SsaExportSettings defaults;
     font_ = QFont(QString::fromStdString(defaults.fontName), defaults.fontPointSize,
-                  defaults.bold ? QFont::Bold : QFont::Normal, defaults.italic);
+        defaults.bold ? QFont::Bold : QFont::Normal, defaults.italic);
     charset_ = defaults.charset;
     setObjectName(QStringLiteral("FormSSAExport"));
     setWindowTitle(QStringLiteral("Sub Station Alpha"));
@@ -121,10 +116,10 @@ QWidget* ExportDialog::buildAdvancedPart()
 QWidget* ExportDialog::buildPosition(QWidget* parent)
 {
     QGroupBox* box = MakeGroupBox(parent, "GroupBox2", QStringLiteral("Subtitles position"));
-    positionHorizontal_ = MakeDropDownList(box, "PositionHorizontal",
-                                           {QStringLiteral("Top"), QStringLiteral("Middle"), QStringLiteral("Bottom")}, 2);
-    positionVertical_ = MakeDropDownList(box, "PositionVertical",
-                                         {QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")}, 1);
+    positionHorizontal_ = MakeDropDownList(
+        box, "PositionHorizontal", { QStringLiteral("Top"), QStringLiteral("Middle"), QStringLiteral("Bottom") }, 2);
+    positionVertical_ = MakeDropDownList(
+        box, "PositionVertical", { QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right") }, 1);
     QGridLayout* grid = groupGrid(box);
     grid->addWidget(new QLabel(QStringLiteral("Vertical:"), box), 0, 0);
     grid->addWidget(positionHorizontal_, 0, 1);
@@ -152,8 +147,8 @@ QWidget* ExportDialog::buildMargins(QWidget* parent)
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(4, 0, 4, 2);
     row->setSpacing(2);
-    const char* captions[] = {"Left:", "Vertical:", "Right:"};
-    QSpinBox* spins[] = {marginLeft_, marginVertical_, marginRight_};
+    const char* captions[] = { "Left:", "Vertical:", "Right:" };
+    QSpinBox* spins[] = { marginLeft_, marginVertical_, marginRight_ };
     for (int i = 0; i < 3; ++i) {
         if (i > 0) row->addSpacing(6);
         row->addWidget(new QLabel(QString::fromLatin1(captions[i]), box));
@@ -180,8 +175,8 @@ QWidget* ExportDialog::buildColours(QWidget* parent)
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(4, 0, 4, 2);
     row->setSpacing(2);
-    const char* captions[] = {"#1", "#2", "#3"};
-    ColourPanel* panels[] = {colour1_, colour2_, colour3_};
+    const char* captions[] = { "#1", "#2", "#3" };
+    ColourPanel* panels[] = { colour1_, colour2_, colour3_ };
     for (int i = 0; i < 3; ++i) {
         row->addWidget(new QLabel(QString::fromLatin1(captions[i]), box));
         row->addWidget(panels[i]);
@@ -244,7 +239,7 @@ SsaExportSettings ExportDialog::fontSettings() const
 
 SsaExportAnswer ExportDialog::answer() const
 {
-    SsaExportAnswer result{fontSettings(), fps_->currentText()};
+    SsaExportAnswer result { fontSettings(), fps_->currentText() };
     SsaExportSettings& s = result.settings;
     s.primaryColour = toSsa(colour1_->colour());
     s.secondaryColour = toSsa(colour2_->colour());
@@ -308,6 +303,6 @@ void ExportDialog::chooseColour(ColourPanel* panel)
     if (colour) panel->setColour(*colour);
 }
 
-void ExportDialog::reject() {}
+void ExportDialog::reject() { }
 
 } // namespace tessel::app

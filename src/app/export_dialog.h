@@ -32,7 +32,7 @@ public:
 
     void showCompact();
     void showAdvanced(); // ButtonAdvancedClick
-    void chooseFont();   // ButtonFontBrowseClick
+    void chooseFont(); // ButtonFontBrowseClick
     void chooseColour(ColourPanel* panel);
 
     void setFontChooser(FontChooser chooser) { fontChooser_ = std::move(chooser); }

@@ -7,7 +7,10 @@
 namespace tessel::app {
 
 FileActions::FileActions(SubtitleTable& table, SubtitleGrid& grid, FileServices services)
-    : table_(table), grid_(grid), services_(services), cleanRevision_(table.revision())
+    : table_(table)
+    , grid_(grid)
+    , services_(services)
+    , cleanRevision_(table.revision())
 {
 }
 
@@ -32,8 +35,8 @@ void FileActions::appendSubtitles()
 void FileActions::load(const QString& fileName, bool append)
 {
     const uint64_t before = table_.revision();
-    const LoadResult result =
-        LoadSubtitles(table_, fileName.toStdString(), append, services_.framerate, services_.messages);
+    const LoadResult result
+        = LoadSubtitles(table_, fileName.toStdString(), append, services_.framerate, services_.messages);
     // Only a file that replaced the table makes it clean; one that stored
     // nothing leaves the earlier edits (and their state) as they were.
     if (!append && table_.revision() != before) cleanRevision_ = table_.revision();
@@ -46,8 +49,7 @@ void FileActions::saveSubtitles()
 {
     const std::optional<SaveChoice> choice = services_.dialogs.chooseSaveFile();
     if (!choice) return;
-    SaveServices save{services_.framerate, services_.exportSettings, services_.messages,
-                      services_.decimalSeparator};
+    SaveServices save { services_.framerate, services_.exportSettings, services_.messages, services_.decimalSeparator };
     if (SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save))
         cleanRevision_ = table_.revision();
 }

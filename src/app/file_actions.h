@@ -4,7 +4,6 @@
 #include "formats/file_commands.h"
 
 #include <QString>
-
 #include <cstdint>
 
 // Open, Append and Save as the main window's buttons run them, and the
@@ -28,9 +27,9 @@ class FileActions {
 public:
     FileActions(SubtitleTable& table, SubtitleGrid& grid, FileServices services);
 
-    void openSubtitles();   // ButtonOpenSubtitlesClick
+    void openSubtitles(); // ButtonOpenSubtitlesClick
     void appendSubtitles(); // ButtonAppendSubtitlesClick
-    void saveSubtitles();   // ButtonSaveSubtitlesClick
+    void saveSubtitles(); // ButtonSaveSubtitlesClick
 
     // The table differs from what was last opened or saved.
     bool isModified() const { return table_.revision() != cleanRevision_; }
@@ -47,11 +46,11 @@ private:
 };
 
 inline const QString DiscardTitle = QStringLiteral("Unsaved changes");
-inline const QString DiscardOnOpenQuestion =
-    QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
-                   "Open another file and lose the changes?");
-inline const QString DiscardOnQuitQuestion =
-    QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
-                   "Quit and lose the changes?");
+inline const QString DiscardOnOpenQuestion
+    = QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
+                     "Open another file and lose the changes?");
+inline const QString DiscardOnQuitQuestion
+    = QStringLiteral("The subtitles have changed since they were last opened or saved.\n"
+                     "Quit and lose the changes?");
 
 } // namespace tessel::app

@@ -10,7 +10,8 @@
 
 namespace tessel::app {
 
-FileButtons::FileButtons(QWidget* parent) : QWidget(parent)
+FileButtons::FileButtons(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("FileButtons"));
     setFixedWidth(97);
@@ -38,15 +39,16 @@ QWidget* FileButtons::buildMovieInfo()
     grid->setContentsMargins(1, 0, 1, 2);
     grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(0);
-    movieLength_ = addInfoPair(grid, 0, QStringLiteral("Length:"), "LabelMovieInfoLength", QStringLiteral("0:00:00,000"));
+    movieLength_
+        = addInfoPair(grid, 0, QStringLiteral("Length:"), "LabelMovieInfoLength", QStringLiteral("0:00:00,000"));
     movieFrames_ = addInfoPair(grid, 1, QStringLiteral("Frames:"), "LabelMovieInfoFrames", QStringLiteral("0"));
     movieFps_ = addInfoPair(grid, 2, QStringLiteral("FPS:"), "LabelMovieInfoFPS", QStringLiteral("0"));
     movieSize_ = addInfoPair(grid, 3, QStringLiteral("Size:"), "LabelMovieInfoSize", QStringLiteral("0x0"));
     return box;
 }
 
-QLabel* FileButtons::addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name,
-                                 const QString& value)
+QLabel* FileButtons::addInfoPair(
+    QGridLayout* grid, int row, const QString& caption, const char* name, const QString& value)
 {
     // Caption and value share the cell, so the value may use all the width
     // the caption leaves in this narrow column.
@@ -55,7 +57,7 @@ QLabel* FileButtons::addInfoPair(QGridLayout* grid, int row, const QString& capt
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setMinimumWidth(1);
     auto* captionLabel = new QLabel(caption, box);
-    for (QLabel* l : {label, captionLabel}) { // a pixel smaller: the longest length fits beside its caption
+    for (QLabel* l : { label, captionLabel }) { // a pixel smaller: the longest length fits beside its caption
         QFont font = l->font();
         font.setPixelSize(10);
         l->setFont(font);

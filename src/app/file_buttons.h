@@ -26,8 +26,7 @@ public:
 
 private:
     QWidget* buildMovieInfo();
-    QLabel* addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name,
-                        const QString& value);
+    QLabel* addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name, const QString& value);
 
     QPushButton* openSubtitles_ = nullptr;
     QPushButton* appendSubtitles_ = nullptr;

@@ -39,7 +39,8 @@ std::optional<QString> chosenFile(QFileDialog& dialog)
 QStringList OpenSubtitleFilters()
 {
     QStringList filters;
-    for (const FileFilter& f : OpenFileFilters()) filters << nameFilter(f.description, f.patterns);
+    for (const FileFilter& f : OpenFileFilters())
+        filters << nameFilter(f.description, f.patterns);
     return filters;
 }
 
@@ -58,8 +59,8 @@ QString SaveTypeExtension(int fileType)
 }
 
 QtSubtitleFileDialogs::QtSubtitleFileDialogs()
-    : open_(makeDialog("OpenSubtitleDialog", QStringLiteral("Open Subtitle file"), OpenSubtitleFilters())),
-      save_(makeDialog("SaveSubtitleDialog", QStringLiteral("Save Subtitle file"), SaveSubtitleFilters()))
+    : open_(makeDialog("OpenSubtitleDialog", QStringLiteral("Open Subtitle file"), OpenSubtitleFilters()))
+    , save_(makeDialog("SaveSubtitleDialog", QStringLiteral("Save Subtitle file"), SaveSubtitleFilters()))
 {
     open_->setAcceptMode(QFileDialog::AcceptOpen);
     open_->setFileMode(QFileDialog::ExistingFile);
@@ -67,21 +68,18 @@ QtSubtitleFileDialogs::QtSubtitleFileDialogs()
     save_->setFileMode(QFileDialog::AnyFile);
     save_->setDefaultSuffix(SaveTypeExtension(1));
     QObject::connect(save_.get(), &QFileDialog::filterSelected, save_.get(),
-                     [this](const QString& filter) { saveTypeChanged(filter); });
+        [this](const QString& filter) { saveTypeChanged(filter); });
 }
 
 QtSubtitleFileDialogs::~QtSubtitleFileDialogs() = default;
 
-std::optional<QString> QtSubtitleFileDialogs::chooseSubtitleFile()
-{
-    return chosenFile(*open_);
-}
+std::optional<QString> QtSubtitleFileDialogs::chooseSubtitleFile() { return chosenFile(*open_); }
 
 std::optional<SaveChoice> QtSubtitleFileDialogs::chooseSaveFile()
 {
     const std::optional<QString> file = chosenFile(*save_);
     if (!file) return std::nullopt;
-    return SaveChoice{*file, saveFileType()};
+    return SaveChoice { *file, saveFileType() };
 }
 
 int QtSubtitleFileDialogs::saveFileType() const

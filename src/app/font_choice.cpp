@@ -6,22 +6,25 @@
 
 namespace tessel::app {
 
-FontChooser PlatformFontChooser()
+FontChooser PlatformFontChooser(const char* dialogName)
 {
-    return [](const QFont& current) -> std::optional<QFont> {
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, current, nullptr, QString(), QFontDialog::DontUseNativeDialog);
-        if (!ok) return std::nullopt;
-        return font;
+    return [name = QString::fromLatin1(dialogName)](const QFont& current) -> std::optional<QFont> {
+        QFontDialog dialog(current);
+        dialog.setObjectName(name);
+        dialog.setOption(QFontDialog::DontUseNativeDialog);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.selectedFont();
     };
 }
 
-ColourChooser PlatformColourChooser()
+ColourChooser PlatformColourChooser(const char* dialogName)
 {
-    return [](const QColor& current) -> std::optional<QColor> {
-        const QColor colour = QColorDialog::getColor(current, nullptr, QString(), QColorDialog::DontUseNativeDialog);
-        if (!colour.isValid()) return std::nullopt;
-        return colour;
+    return [name = QString::fromLatin1(dialogName)](const QColor& current) -> std::optional<QColor> {
+        QColorDialog dialog(current);
+        dialog.setObjectName(name);
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        if (dialog.exec() != QDialog::Accepted || !dialog.selectedColor().isValid()) return std::nullopt;
+        return dialog.selectedColor();
     };
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QColor>
 #include <QFont>
-
 #include <functional>
 #include <optional>
 
@@ -11,9 +10,9 @@ namespace tessel::app {
 using FontChooser = std::function<std::optional<QFont>(const QFont& current)>;
 using ColourChooser = std::function<std::optional<QColor>(const QColor& current)>;
 
-FontChooser PlatformFontChooser();
-// Full-open, any colour.
-ColourChooser PlatformColourChooser();
+// Each dialog carries the given object name while it is shown.
+FontChooser PlatformFontChooser(const char* dialogName = "ChooseFontDialog");
+ColourChooser PlatformColourChooser(const char* dialogName = "DialogColor"); // any colour
 
 // A font's size in whole points, whether it was given in points or pixels.
 int FontPointSize(const QFont& font);

@@ -17,9 +17,11 @@
 namespace tessel::app {
 
 FrameratePromptDialog::FrameratePromptDialog(MessageSink& messages, char decimalSeparator, const QWidget* mainWindow)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      messages_(&messages), decimalSeparator_(decimalSeparator), mainWindow_(mainWindow),
-      videoChooser_(platformVideoChooser())
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , messages_(&messages)
+    , decimalSeparator_(decimalSeparator)
+    , mainWindow_(mainWindow)
+    , videoChooser_(platformVideoChooser())
 {
     setObjectName(QStringLiteral("FormChooseFPS"));
     setFont(WindowFont());
@@ -49,8 +51,7 @@ double FrameratePromptDialog::ChooseFramerate(const QString& caption, const QStr
     setWindowTitle(caption);
     exec();
     const std::optional<double> rate = framerate();
-    if (!rate)
-        throw ConversionError("'" + dropDown_->currentText().toStdString() + "' is not a valid framerate");
+    if (!rate) throw ConversionError("'" + dropDown_->currentText().toStdString() + "' is not a valid framerate");
     return *rate;
 }
 
@@ -65,8 +66,10 @@ std::optional<double> FrameratePromptDialog::framerate() const
 
 void FrameratePromptDialog::confirm()
 {
-    if (framerate()) accept();
-    else messages_->showError(InvalidFramerateMessage);
+    if (framerate())
+        accept();
+    else
+        messages_->showError(InvalidFramerateMessage);
 }
 
 void FrameratePromptDialog::autodetect()
@@ -81,7 +84,7 @@ void FrameratePromptDialog::autodetect()
     dropDown_->setEditText(QString::fromStdString(FormatFloatThreeDecimals(*rate, decimalSeparator_, false)));
 }
 
-void FrameratePromptDialog::reject() {}
+void FrameratePromptDialog::reject() { }
 
 VideoFileChooser FrameratePromptDialog::platformVideoChooser()
 {

@@ -2,7 +2,6 @@
 #include "core/user_prompts.h"
 
 #include <QDialog>
-
 #include <functional>
 #include <optional>
 

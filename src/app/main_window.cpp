@@ -20,7 +20,8 @@
 namespace tessel::app {
 
 MainWindow::MainWindow(SubtitleTable& table, char decimalSeparator, QWidget* parent)
-    : QMainWindow(parent), table_(table)
+    : QMainWindow(parent)
+    , table_(table)
 {
     setObjectName(QStringLiteral("FormEditor"));
     setWindowTitle(ApplicationTitle);

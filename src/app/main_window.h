@@ -2,7 +2,6 @@
 #include "core/subtitle_table.h"
 
 #include <QMainWindow>
-
 #include <functional>
 
 // The main window's layout: the top panel (tool pager, playback controls, file

@@ -8,14 +8,14 @@ QPoint CentredOver(const QRect& mainFrame, const QSize& dialogFrame)
 {
     const int top = mainFrame.top() + (mainFrame.height() - dialogFrame.height()) / 2;
     const int left = mainFrame.left() + (mainFrame.width() - dialogFrame.width()) / 2;
-    return {left, top};
+    return { left, top };
 }
 
 QPoint ThirdDownOver(const QRect& mainFrame, const QSize& dialogFrame)
 {
     const int top = mainFrame.top() + mainFrame.height() / 3 - dialogFrame.height() / 2;
     const int left = mainFrame.left() + mainFrame.width() / 2 - dialogFrame.width() / 2;
-    return {left, top};
+    return { left, top };
 }
 
 void PlaceCentredOver(QWidget& dialog, const QWidget* mainWindow)

@@ -11,7 +11,8 @@
 
 namespace tessel::app {
 
-PlaybackPanel::PlaybackPanel(QWidget* parent) : QWidget(parent)
+PlaybackPanel::PlaybackPanel(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("PlaybackPanel"));
     speed_ = new QSlider(Qt::Horizontal, this);
@@ -24,7 +25,8 @@ PlaybackPanel::PlaybackPanel(QWidget* parent) : QWidget(parent)
     speed_->setToolTip(QStringLiteral("Playback speed (1.0x)"));
     stop_ = makeSpeedButton("BtnStop", QStringLiteral("Stop"), QStyle::SP_MediaStop);
     play_ = makeSpeedButton("BtnPlay", QStringLiteral("Play"), QStyle::SP_MediaPlay);
-    playCurrent_ = makeSpeedButton("BtnPlayCurrent", QStringLiteral("Play current subtitle"), QStyle::SP_MediaSeekForward);
+    playCurrent_
+        = makeSpeedButton("BtnPlayCurrent", QStringLiteral("Play current subtitle"), QStyle::SP_MediaSeekForward);
     playCurrent_->hide();
 
     auto* row = new QHBoxLayout(this);
@@ -58,7 +60,7 @@ QWidget* PlaybackPanel::buildCheckBoxes()
     auto* column = new QVBoxLayout(boxes);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    for (QCheckBox* box : {seekMovie_, autoSelect_, autoScroll_}) {
+    for (QCheckBox* box : { seekMovie_, autoSelect_, autoScroll_ }) {
         box->setEnabled(false);
         column->addWidget(box);
     }

@@ -14,7 +14,7 @@ char RegionalDecimalSeparator()
 QStringList FrameratePresets(char decimalSeparator)
 {
     QStringList presets;
-    for (const char* text : {"23,976", "24", "25", "29,976", "30"})
+    for (const char* text : { "23,976", "24", "25", "29,976", "30" })
         presets << QString::fromLatin1(text).replace(QLatin1Char(','), QLatin1Char(decimalSeparator));
     return presets;
 }

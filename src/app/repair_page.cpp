@@ -12,7 +12,8 @@
 
 namespace tessel::app {
 
-RepairPage::RepairPage(QWidget* parent) : QWidget(parent)
+RepairPage::RepairPage(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("TabSheetRepair"));
     auto* layout = new QVBoxLayout(this);
@@ -24,13 +25,10 @@ RepairPage::RepairPage(QWidget* parent) : QWidget(parent)
 
 QStringList RepairPage::RepairCaptions()
 {
-    return {QStringLiteral("Remove [captions]"),
-            QStringLiteral("Delete empty lines"),
-            QStringLiteral("Fix stroke at begin of line"),
-            QStringLiteral("Replace ` with '"),
-            QStringLiteral("Replace '' with \""),
-            QStringLiteral("Replace \"\" with \""),
-            QStringLiteral("Replace single l with I")};
+    return { QStringLiteral("Remove [captions]"), QStringLiteral("Delete empty lines"),
+        QStringLiteral("Fix stroke at begin of line"), QStringLiteral("Replace ` with '"),
+        QStringLiteral("Replace '' with \""), QStringLiteral("Replace \"\" with \""),
+        QStringLiteral("Replace single l with I") };
 }
 
 bool RepairPage::repairTicked(int index) const

@@ -3,11 +3,11 @@
 #include "app/subtitle_model.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-
 #include <algorithm>
 
 namespace tessel::app {
@@ -21,8 +21,7 @@ class LiveEditDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
@@ -44,7 +43,9 @@ public:
 
 } // namespace
 
-SubtitleGrid::SubtitleGrid(SubtitleModel& model, QWidget* parent) : QTableView(parent), model_(model)
+SubtitleGrid::SubtitleGrid(SubtitleModel& model, QWidget* parent)
+    : QTableView(parent)
+    , model_(model)
 {
     setObjectName(QStringLiteral("SubtitleGrid"));
     setModel(&model_);
@@ -56,7 +57,7 @@ SubtitleGrid::SubtitleGrid(SubtitleModel& model, QWidget* parent) : QTableView(p
     setWordWrap(false);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
-                    | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+        | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     setUpHeaders();
     buildPopupMenu();
     keepPlaceAcrossResets();
@@ -88,8 +89,9 @@ void SubtitleGrid::setUpHeaders()
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
-    const int widths[] = {57, 53, 153, 157, 149};
-    for (int c = 0; c < 5; ++c) setColumnWidth(c, widths[c]);
+    const int widths[] = { 57, 53, 153, 157, 149 };
+    for (int c = 0; c < 5; ++c)
+        setColumnWidth(c, widths[c]);
 }
 
 void SubtitleGrid::buildPopupMenu()
@@ -104,7 +106,7 @@ void SubtitleGrid::buildPopupMenu()
     popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { popupMenu_->popup(viewport()->mapToGlobal(pos)); });
+        [this](const QPoint& pos) { popupMenu_->popup(viewport()->mapToGlobal(pos)); });
 }
 
 int SubtitleGrid::currentTableRow() const
@@ -119,15 +121,9 @@ int SubtitleGrid::currentTableColumn() const
     return index.isValid() ? index.column() : 0;
 }
 
-void SubtitleGrid::selectCell(int column, int row)
-{
-    setCurrentIndex(model_.index(row - 1, column));
-}
+void SubtitleGrid::selectCell(int column, int row) { setCurrentIndex(model_.index(row - 1, column)); }
 
-int SubtitleGrid::topRow() const
-{
-    return verticalScrollBar()->value() + 1;
-}
+int SubtitleGrid::topRow() const { return verticalScrollBar()->value() + 1; }
 
 void SubtitleGrid::setTopRow(int row)
 {
@@ -135,17 +131,21 @@ void SubtitleGrid::setTopRow(int row)
     verticalScrollBar()->setValue(row - 1);
 }
 
-int SubtitleGrid::LineColumnWidth(int gridWidth)
-{
-    return (gridWidth - 143) / 3;
-}
+int SubtitleGrid::LineColumnWidth(int gridWidth) { return (gridWidth - 143) / 3; }
 
 void SubtitleGrid::fitColumns()
 {
     const int lineWidth = LineColumnWidth(width());
     setColumnWidth(0, 60);
     setColumnWidth(1, 60);
-    for (int c = 2; c < 5; ++c) setColumnWidth(c, lineWidth);
+    for (int c = 2; c < 5; ++c)
+        setColumnWidth(c, lineWidth);
+}
+
+void SubtitleGrid::keyPressEvent(QKeyEvent* event)
+{
+    emit keyDown(event->key(), event->modifiers());
+    QTableView::keyPressEvent(event);
 }
 
 void SubtitleGrid::resizeEvent(QResizeEvent* event)

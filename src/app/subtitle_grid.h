@@ -34,8 +34,14 @@ public:
     QAction* menuItemInsert() const { return menuItemInsert_; }
     QAction* menuItemDelete() const { return menuItemDelete_; }
 
+signals:
+    // Every key pressed in the grid, before the grid handles it (the row
+    // editing shortcuts listen here and leave the key to the grid).
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setUpHeaders();

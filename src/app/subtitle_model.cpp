@@ -2,20 +2,16 @@
 
 namespace tessel::app {
 
-SubtitleModel::SubtitleModel(SubtitleTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table)
+SubtitleModel::SubtitleModel(SubtitleTable& table, QObject* parent)
+    : QAbstractTableModel(parent)
+    , table_(table)
 {
     table_.setListener(this);
 }
 
-SubtitleModel::~SubtitleModel()
-{
-    table_.setListener(nullptr);
-}
+SubtitleModel::~SubtitleModel() { table_.setListener(nullptr); }
 
-int SubtitleModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : table_.rowCount() - 1;
-}
+int SubtitleModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : table_.rowCount() - 1; }
 
 int SubtitleModel::columnCount(const QModelIndex& parent) const
 {
@@ -57,36 +53,24 @@ void SubtitleModel::rowsAboutToBeInserted(int first, int count)
     beginInsertRows(QModelIndex(), first - 1, first - 1 + count - 1);
 }
 
-void SubtitleModel::rowsInserted()
-{
-    endInsertRows();
-}
+void SubtitleModel::rowsInserted() { endInsertRows(); }
 
 void SubtitleModel::rowsAboutToBeRemoved(int first, int count)
 {
     beginRemoveRows(QModelIndex(), first - 1, first - 1 + count - 1);
 }
 
-void SubtitleModel::rowsRemoved()
-{
-    endRemoveRows();
-}
+void SubtitleModel::rowsRemoved() { endRemoveRows(); }
 
 void SubtitleModel::cellChanged(int column, int row)
 {
     const int first = column < 0 ? 0 : column;
     const int last = column < 0 ? SubtitleTable::ColumnCount - 1 : column;
-    emit dataChanged(index(row - 1, first), index(row - 1, last), {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index(row - 1, first), index(row - 1, last), { Qt::DisplayRole, Qt::EditRole });
 }
 
-void SubtitleModel::resetBegins()
-{
-    beginResetModel();
-}
+void SubtitleModel::resetBegins() { beginResetModel(); }
 
-void SubtitleModel::resetEnds()
-{
-    endResetModel();
-}
+void SubtitleModel::resetEnds() { endResetModel(); }
 
 } // namespace tessel::app

@@ -3,7 +3,9 @@
 namespace tessel::app {
 
 QtTextMeasurer::QtTextMeasurer(const QFont& font)
-    : canvas_(1, 1, QImage::Format_RGB32), font_(font), metrics_(font_, &canvas_)
+    : canvas_(1, 1, QImage::Format_RGB32)
+    , font_(font)
+    , metrics_(font_, &canvas_)
 {
 }
 

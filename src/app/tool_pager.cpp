@@ -8,7 +8,8 @@
 
 namespace tessel::app {
 
-ToolPager::ToolPager(QWidget* parent) : QWidget(parent)
+ToolPager::ToolPager(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("ActionPager"));
     buttonRow_ = new QWidget(this);
@@ -44,15 +45,9 @@ void ToolPager::addPage(QWidget* page, const QString& caption)
     if (index == pages_->currentIndex()) button->setChecked(true);
 }
 
-int ToolPager::currentIndex() const
-{
-    return pages_->currentIndex();
-}
+int ToolPager::currentIndex() const { return pages_->currentIndex(); }
 
-QWidget* ToolPager::currentPage() const
-{
-    return pages_->currentWidget();
-}
+QWidget* ToolPager::currentPage() const { return pages_->currentWidget(); }
 
 void ToolPager::setCurrentIndex(int index)
 {

@@ -8,7 +8,8 @@ namespace tessel::app::test {
 QStringList RecordingMessages::texts() const
 {
     QStringList list;
-    for (const Message& m : messages) list << m.text;
+    for (const Message& m : messages)
+        list << m.text;
     return list;
 }
 

@@ -5,10 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,7 +24,7 @@ class RecordingMessages : public MessageSink {
 public:
     void showMessage(const QString& title, const QString& text, MessageIcon icon) override
     {
-        messages.push_back({title, text, icon});
+        messages.push_back({ title, text, icon });
     }
     QStringList texts() const;
     std::vector<Message> messages;
@@ -66,4 +65,3 @@ template <typename T> T* Child(const QWidget& parent, const char* name)
 std::string MicroDvdLines(int first, int count); // "{n}{n+1}Line n" lines
 
 } // namespace tessel::app::test
-

@@ -18,9 +18,9 @@ namespace {
 CheckWindow threeRows()
 {
     CheckWindow window;
-    window.rows[0] = {"100", "150", "a", "", ""};
-    window.rows[1] = {"149", "200", "b", "", ""};
-    window.rows[2] = {"300", "350", "c", "", ""};
+    window.rows[0] = { "100", "150", "a", "", "" };
+    window.rows[1] = { "149", "200", "b", "", "" };
+    window.rows[2] = { "300", "350", "c", "", "" };
     window.rowsFilled = 3;
     window.markRow = 2;
     window.markColumn = 0;
@@ -63,7 +63,7 @@ TEST(CheckDialog, ChangeHandsBackTheEditedRows)
 {
     CheckDialog dialog(nullptr);
     SubtitleTable table;
-    tessel::test::Fill(table, {{"100", "150", "a"}, {"149", "200", "b"}, {"300", "350", "c"}});
+    tessel::test::Fill(table, { { "100", "150", "a" }, { "149", "200", "b" }, { "300", "350", "c" } });
     WhenModal(QStringLiteral("FormCheck"), [](QWidget* d) {
         Child<QTableWidget>(*d, "SubtitleGrid")->item(1, 0)->setText(QStringLiteral("151"));
         Child<QAbstractButton>(*d, "BtnChange")->click();
@@ -89,8 +89,7 @@ TEST(CheckDialog, ClosingWithoutAButtonKeepsTheLastAnswer)
 {
     CheckDialog dialog(nullptr);
     CheckWindow window = threeRows();
-    WhenModal(QStringLiteral("FormCheck"),
-              [](QWidget* d) { Child<QAbstractButton>(*d, "BtnCancel")->click(); });
+    WhenModal(QStringLiteral("FormCheck"), [](QWidget* d) { Child<QAbstractButton>(*d, "BtnCancel")->click(); });
     EXPECT_EQ(dialog.Exec(window, QString(), false), CheckCancel);
     WhenModal(QStringLiteral("FormCheck"), [](QWidget* d) { d->close(); });
     EXPECT_EQ(dialog.Exec(window, QString(), false), CheckCancel);
@@ -101,16 +100,18 @@ TEST(CheckDialog, LastRowShowsTheTwoRowsBeforeItWithTheBottomRowMarked)
     CheckDialog dialog(nullptr);
     SubtitleTable table;
     std::vector<tessel::test::Row> rows;
-    for (int i = 1; i <= 10; ++i) rows.push_back({std::to_string(i * 10), std::to_string(i * 10 + 5)});
+    for (int i = 1; i <= 10; ++i)
+        rows.push_back({ std::to_string(i * 10), std::to_string(i * 10 + 5) });
     tessel::test::Fill(table, rows);
     QStringList shown;
     WhenModal(QStringLiteral("FormCheck"), [&](QWidget* d) {
         auto* grid = Child<QTableWidget>(*d, "SubtitleGrid");
-        for (int r = 0; r < 3; ++r) shown << grid->item(r, 0)->text();
+        for (int r = 0; r < 3; ++r)
+            shown << grid->item(r, 0)->text();
         Child<QAbstractButton>(*d, "BtnIgnore")->click();
     });
     EXPECT_TRUE(ShowCheckDialog(table, dialog, 10, 1, "This subtitle is visible for too short time.", ""));
-    EXPECT_EQ(shown, QStringList({"80", "90", "100"}));
+    EXPECT_EQ(shown, QStringList({ "80", "90", "100" }));
     EXPECT_EQ(std::make_pair(dialog.markRow(), dialog.markColumn()), std::make_pair(3, 1));
 }
 

@@ -17,10 +17,7 @@ using namespace tessel::app::test;
 
 namespace {
 
-void pressOk(QWidget* dialog)
-{
-    Child<QAbstractButton>(*dialog, "Button1")->click();
-}
+void pressOk(QWidget* dialog) { Child<QAbstractButton>(*dialog, "Button1")->click(); }
 
 } // namespace
 
@@ -29,7 +26,7 @@ TEST(ExportDialog, DefaultsGiveTheDocumentedStyleLine)
     ExportDialog dialog(',', nullptr);
     const SsaExportAnswer answer = dialog.answer();
     EXPECT_EQ(answer.settings.styleLine(),
-              "Style: Default,Arial,56,16777215,65535,65280,-2147483640,-1,0,1,1,1,2,30,30,30,0,134");
+        "Style: Default,Arial,56,16777215,65535,65280,-2147483640,-1,0,1,1,1,2,30,30,30,0,134");
     EXPECT_EQ(answer.fpsText, "23,976");
     EXPECT_EQ(Child<QLineEdit>(dialog, "CheckFontNameEdit")->text(), "Arial, Bold, 56pt");
     EXPECT_EQ(dialog.windowTitle(), "Sub Station Alpha");
@@ -39,7 +36,7 @@ TEST(ExportDialog, ControlsReachTheStyleFields)
 {
     ExportDialog dialog('.', nullptr);
     Child<QComboBox>(dialog, "PositionHorizontal")->setCurrentIndex(0); // "Top"
-    Child<QComboBox>(dialog, "PositionVertical")->setCurrentIndex(2);   // "Right"
+    Child<QComboBox>(dialog, "PositionVertical")->setCurrentIndex(2); // "Right"
     Child<QSlider>(dialog, "AlphaLevel")->setValue(9);
     Child<QComboBox>(dialog, "OutlineSize")->setCurrentIndex(0); // "off"
     Child<QComboBox>(dialog, "ShadowSize")->setCurrentIndex(4);
@@ -53,14 +50,14 @@ TEST(ExportDialog, ControlsReachTheStyleFields)
     EXPECT_EQ(answer.settings.outlineIndex, 0);
     EXPECT_EQ(answer.settings.shadowIndex, 4);
     EXPECT_EQ(std::make_tuple(answer.settings.marginLeft, answer.settings.marginRight, answer.settings.marginVertical),
-              std::make_tuple(-7, 12, 100000));
+        std::make_tuple(-7, 12, 100000));
     EXPECT_EQ(answer.fpsText, "25");
 }
 
 TEST(ExportDialog, AlignmentFollowsBothPositionLists)
 {
     ExportDialog dialog('.', nullptr);
-    const int expected[3][3] = {{5, 6, 7}, {9, 10, 11}, {1, 2, 3}}; // Top, Middle, Bottom x Left, Center, Right
+    const int expected[3][3] = { { 5, 6, 7 }, { 9, 10, 11 }, { 1, 2, 3 } }; // Top, Middle, Bottom x Left, Center, Right
     for (int v = 0; v < 3; ++v)
         for (int h = 0; h < 3; ++h) {
             Child<QComboBox>(dialog, "PositionHorizontal")->setCurrentIndex(v);
@@ -82,7 +79,7 @@ TEST(ExportDialog, FontAndColourChoicesReachTheSettings)
     const SsaExportSettings s = dialog.answer().settings;
     EXPECT_EQ(Child<QLineEdit>(dialog, "CheckFontNameEdit")->text(), "Tahoma, Italic, 20pt");
     EXPECT_EQ(std::make_tuple(s.fontName, s.fontPointSize, s.bold, s.italic),
-              std::make_tuple(std::string("Tahoma"), 20, false, true));
+        std::make_tuple(std::string("Tahoma"), 20, false, true));
     EXPECT_EQ(s.primaryColour, 255);
     EXPECT_EQ(s.outlineColour, 255);
     EXPECT_EQ(s.secondaryColour, 65535);
@@ -102,8 +99,8 @@ TEST(ExportDialog, ShowsCompactAtEverySaveAndFullAfterAdvanced)
     };
     Seen compact, full, again;
     auto look = [](QWidget* d) {
-        return Seen{d->frameGeometry().height(), Child<QWidget>(*d, "ButtonAdvanced")->isEnabled(),
-                    Child<QWidget>(*d, "GroupBox2")->isVisible()};
+        return Seen { d->frameGeometry().height(), Child<QWidget>(*d, "ButtonAdvanced")->isEnabled(),
+            Child<QWidget>(*d, "GroupBox2")->isVisible() };
     };
     WhenModal(QStringLiteral("FormSSAExport"), [&](QWidget* d) {
         compact = look(d);
@@ -136,10 +133,10 @@ TEST(ExportDialog, SaveWritesTheDialogsValuesIntoTheStyleLine)
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    Editor editor{EditorOverrides{&messages, &questions, &files, nullptr, nullptr, ','}};
-    tessel::test::Fill(editor.table(), {{"100", "150", "Hello", "", "World"}});
+    Editor editor { EditorOverrides { &messages, &questions, &files, nullptr, nullptr, ',' } };
+    tessel::test::Fill(editor.table(), { { "100", "150", "Hello", "", "World" } });
     const std::string target = dir.path("out.ssa");
-    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(target), 8});
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(target), 8 });
     WhenModal(QStringLiteral("FormSSAExport"), [](QWidget* d) {
         Child<QComboBox>(*d, "FPSDropDown")->setEditText("25");
         Child<QComboBox>(*d, "PositionHorizontal")->setCurrentIndex(0);
@@ -149,11 +146,12 @@ TEST(ExportDialog, SaveWritesTheDialogsValuesIntoTheStyleLine)
     });
     Child<QAbstractButton>(editor.mainWindow(), "ButtonSaveSubtitles")->click();
     const std::string written = tessel::test::ReadFile(target);
-    EXPECT_NE(written.find("\r\nStyle: Default,Arial,56,16777215,65535,65280,-2147483640,-1,0,1,1,1,7,30,30,30,90,134\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        written.find("\r\nStyle: Default,Arial,56,16777215,65535,65280,-2147483640,-1,0,1,1,1,7,30,30,30,90,134\r\n"),
+        std::string::npos)
         << written;
     EXPECT_NE(written.find("Dialogue: Marked=0,0:00:04.00,0:00:06.00,*Default,NTP,0000,0000,0000,,Hello\\nWorld"),
-              std::string::npos)
+        std::string::npos)
         << written;
     EXPECT_TRUE(messages.messages.empty());
 }

@@ -41,9 +41,9 @@ protected:
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    FixedFramerate framerate{25};
-    FixedExportSettings exportSettings{SsaExportAnswer{SsaExportSettings{}, QStringLiteral("25")}};
-    Editor editor{EditorOverrides{&messages, &questions, &files, &framerate, &exportSettings, '.'}};
+    FixedFramerate framerate { 25 };
+    FixedExportSettings exportSettings { SsaExportAnswer { SsaExportSettings {}, QStringLiteral("25") } };
+    Editor editor { EditorOverrides { &messages, &questions, &files, &framerate, &exportSettings, '.' } };
     SubtitleTable& table = editor.table();
     SubtitleGrid& grid = editor.mainWindow().grid();
 };
@@ -56,8 +56,9 @@ TEST_F(FileActionsTest, OpenReplacesEveryRowOfTheOldTable)
     ASSERT_EQ(table.rowCount(), 501);
     open(file("three.sub", "{1}{2}a\n{3}{4}b|c\n{5}{6}d\n"));
     EXPECT_EQ(table.rowCount(), 4);
-    EXPECT_EQ(Rows(table), (std::vector<tessel::test::Row>{
-                               {"1", "2", "a", "", ""}, {"3", "4", "b", "c", ""}, {"5", "6", "d", "", ""}}));
+    EXPECT_EQ(Rows(table),
+        (std::vector<tessel::test::Row> {
+            { "1", "2", "a", "", "" }, { "3", "4", "b", "c", "" }, { "5", "6", "d", "", "" } }));
     EXPECT_EQ(grid.model()->rowCount(), 3);
     EXPECT_TRUE(messages.messages.empty());
 }
@@ -111,7 +112,7 @@ TEST_F(FileActionsTest, SaveWritesTheChosenTypeUnderTheChosenName)
 {
     open(file("one.sub", "{10}{15}Hello|World\n"));
     const std::string target = dir.path("out.srt");
-    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(target), 2});
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(target), 2 });
     click("ButtonSaveSubtitles");
     EXPECT_EQ(tessel::test::ReadFile(target), "1\r\n00:00:00,400 --> 00:00:00,600\r\nHello\r\nWorld\r\n\r\n");
     EXPECT_EQ(framerate.timesAsked(), 1);
@@ -151,7 +152,7 @@ TEST_F(FileActionsTest, SavingMakesTheTableUnmodified)
     table.setCell(0, 1, "1");
     table.setCell(1, 1, "2");
     ASSERT_TRUE(editor.fileActions().isModified());
-    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(dir.path("out.sub")), 1});
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(dir.path("out.sub")), 1 });
     click("ButtonSaveSubtitles");
     EXPECT_FALSE(editor.fileActions().isModified());
 }
@@ -159,9 +160,9 @@ TEST_F(FileActionsTest, SavingMakesTheTableUnmodified)
 TEST_F(FileActionsTest, AFailedSaveLeavesTheTableModified)
 {
     table.setCell(2, 1, "text");
-    files.saveAnswers.push_back(SaveChoice{QString::fromStdString(dir.path("missing/folder/out.sub")), 1});
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(dir.path("missing/folder/out.sub")), 1 });
     click("ButtonSaveSubtitles");
-    EXPECT_EQ(messages.texts(), QStringList({"Subtiles file can't be saved!"}));
+    EXPECT_EQ(messages.texts(), QStringList({ "Subtiles file can't be saved!" }));
     EXPECT_TRUE(editor.fileActions().isModified());
 }
 

@@ -23,12 +23,11 @@ TEST(FileDialogs, OpenDialogListsTheElevenFileTypes)
 TEST(FileDialogs, SaveTypesAndTheirExtensions)
 {
     const QStringList filters = SaveSubtitleFilters();
-    const std::pair<const char*, const char*> expected[] = {
-        {"MicroDVD subtitles (*.sub)", "sub"},      {"SubRip subtitles (*.srt)", "srt"},
-        {"SubViewer v. 1 subtitles (*.sub)", "sub"}, {"SubViewer v. 2 subtitles (*.sub)", "sub"},
-        {"AQTitle subtitles (*.aqt)", "aqt"},        {"Microsoft SAMI (*.smi)", "smi"},
-        {"DVD Subripper (*.sub)", "sub"},            {"Sub Station Alpha 4.0 (*.ssa)", "ssa"},
-        {"Simple Time-code (*.txt)", "txt"}};
+    const std::pair<const char*, const char*> expected[] = { { "MicroDVD subtitles (*.sub)", "sub" },
+        { "SubRip subtitles (*.srt)", "srt" }, { "SubViewer v. 1 subtitles (*.sub)", "sub" },
+        { "SubViewer v. 2 subtitles (*.sub)", "sub" }, { "AQTitle subtitles (*.aqt)", "aqt" },
+        { "Microsoft SAMI (*.smi)", "smi" }, { "DVD Subripper (*.sub)", "sub" },
+        { "Sub Station Alpha 4.0 (*.ssa)", "ssa" }, { "Simple Time-code (*.txt)", "txt" } };
     ASSERT_EQ(filters.size(), 9);
     for (int type = 1; type <= 9; ++type) {
         EXPECT_EQ(filters[type - 1], expected[type - 1].first);

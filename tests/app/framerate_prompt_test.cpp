@@ -5,7 +5,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-
+#include <QLineEdit>
+#include <QTest>
 #include <cstring>
 
 using namespace tessel;
@@ -35,7 +36,7 @@ protected:
     }
 
     RecordingMessages messages;
-    FrameratePromptDialog prompt{messages, ',', nullptr};
+    FrameratePromptDialog prompt { messages, ',', nullptr };
     tessel::test::TempDir dir;
 };
 
@@ -70,7 +71,7 @@ TEST_F(FrameratePromptTest, OffersTheLastChoiceAgain)
 
 TEST_F(FrameratePromptTest, RefusesTextThatIsNoUsableRateAndStaysOpen)
 {
-    const QStringList refused = {"25fps", "", "0", "-5", "23.976"};
+    const QStringList refused = { "25fps", "", "0", "-5", "23.976" };
     for (const QString& text : refused) {
         prompt.dropDown()->setEditText(text);
         prompt.show();
@@ -95,6 +96,16 @@ TEST_F(FrameratePromptTest, EveryPresetConverts)
     EXPECT_TRUE(messages.messages.empty());
 }
 
+TEST_F(FrameratePromptTest, EnterInTheDropDownConfirms)
+{
+    WhenModal(QStringLiteral("FormChooseFPS"), [](QWidget* dialog) {
+        auto* box = Child<QComboBox>(*dialog, "FPSDropDown");
+        box->setEditText(QStringLiteral("25"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    });
+    EXPECT_DOUBLE_EQ(prompt.ChooseFramerate(FramerateCaption, tessel::FrameratePrompt), 25);
+}
+
 TEST_F(FrameratePromptTest, EscapeDoesNotEndThePrompt)
 {
     prompt.show();
@@ -109,7 +120,7 @@ TEST_F(FrameratePromptTest, AutodetectReadsTheFirstStreamsRate)
         uint32_t scale, rate;
         const char* text;
     };
-    const Case cases[] = {{1, 25, "25"}, {1001, 24000, "23,976"}, {1001, 30000, "29,97"}};
+    const Case cases[] = { { 1, 25, "25" }, { 1001, 24000, "23,976" }, { 1001, 30000, "29,97" } };
     for (const Case& c : cases) {
         const std::string name = dir.path("movie.avi");
         tessel::test::WriteFile(name, aviHeader(c.scale, c.rate));
@@ -127,13 +138,13 @@ TEST_F(FrameratePromptTest, AutodetectFailureKeepsTheText)
     const std::string zeroScale = dir.path("zero.avi");
     tessel::test::WriteFile(zeroScale, aviHeader(0, 25));
     prompt.dropDown()->setEditText(QStringLiteral("24"));
-    for (const std::string& name : {shortFile, zeroScale, dir.path("missing.avi")}) {
+    for (const std::string& name : { shortFile, zeroScale, dir.path("missing.avi") }) {
         prompt.setVideoChooser([name] { return QString::fromStdString(name); });
         prompt.autodetect();
     }
     EXPECT_EQ(prompt.dropDown()->currentText(), "24");
-    EXPECT_EQ(messages.texts(),
-              QStringList({"FPS detection failed!", "FPS detection failed!", "FPS detection failed!"}));
+    EXPECT_EQ(
+        messages.texts(), QStringList({ "FPS detection failed!", "FPS detection failed!", "FPS detection failed!" }));
     prompt.setVideoChooser([] { return std::nullopt; }); // cancelled: nothing happens
     prompt.autodetect();
     EXPECT_EQ(messages.messages.size(), 3u);

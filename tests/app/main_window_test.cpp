@@ -34,7 +34,8 @@ QString caption(QWidget* w)
 QStringList items(const QComboBox* box)
 {
     QStringList list;
-    for (int i = 0; i < box->count(); ++i) list << box->itemText(i);
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
     return list;
 }
 
@@ -43,7 +44,7 @@ protected:
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    Editor editor{EditorOverrides{&messages, &questions, &files, nullptr, nullptr, ','}};
+    Editor editor { EditorOverrides { &messages, &questions, &files, nullptr, nullptr, ',' } };
     MainWindow& window = editor.mainWindow();
 };
 
@@ -73,25 +74,52 @@ TEST_F(MainWindowTest, RefusesToShrinkBelowItsMinimum)
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsAndInitialTexts)
 {
     const std::pair<const char*, const char*> expected[] = {
-        {"ButtonOpenSubtitles", "Open subtitles"}, {"ButtonAppendSubtitles", "Append subtitles"},
-        {"ButtonOpenMovie", "Open movie"}, {"GroupBoxMovieInfo", "Movie info"},
-        {"ButtonSaveSubtitles", "Save subtitles"}, {"ButtonQuit", "Quit"},
-        {"LabelMovieInfoLength", "0:00:00,000"}, {"LabelMovieInfoFrames", "0"}, {"LabelMovieInfoFPS", "0"},
-        {"LabelMovieInfoSize", "0x0"}, {"GroupBoxFrameRateConvert", "Framerate convert"},
-        {"FrameRateFromDropDown", "23,976"}, {"LabelFramerateTo", "=>"}, {"FrameRateToDropDown", "23,976"},
-        {"ButtonFrameRateGo", "Go!"}, {"GroupBoxAdjustTime", "Adjust time"}, {"AddFramesCount", "0"},
-        {"ButtonAddFrames", "Add frames"}, {"ChangeToStartFrame", "0"}, {"ButtonChangeStart", "Change start"},
-        {"AdjustStartCheckBox", "Start at current row"}, {"GroupBoxExpandDelay", "Expand delay"},
-        {"ExpandDelayFrames", "0"}, {"BtnExpandDealy", "Add frames"}, {"GroupBoxAutoRepair", "Auto-Repair"},
-        {"ButtonAutoRepairGo", "Go!"}, {"GroupBoxUserReplace", "Replace"}, {"UserReplaceFromEdit", ""},
-        {"LabelUserReplaceTo", "=>"}, {"UserReplaceToEdit", ""}, {"ButtonUserReplaceGo", "Go!"},
-        {"GroupBoxCheckWidth", "Check text width"}, {"LabelFont", "Font:"},
-        {"CheckFontNameEdit", "Arial, Bold, 20pt"}, {"ButtonFontBrowse", "..."}, {"LabelScreen", "Screen:"},
-        {"ComboBoxScreenPx", "640"}, {"LabelPx", "px"}, {"Button1", "Check now"},
-        {"GroupBoxCheckTiming", "Check subtitles timing"}, {"ChkBoxShortTime", "Check for too short delay"},
-        {"ChkBoxCheckTimeAutoFix", "Auto-fix"}, {"Button2", "Check Now"},
-        {"SeekMovieCheckBox", "Show position in movie"}, {"AutoSelectCheckBox", "Auto-select actual row"},
-        {"AutoScrollCheckBox", "Auto-scroll subtitles"},
+        { "ButtonOpenSubtitles", "Open subtitles" },
+        { "ButtonAppendSubtitles", "Append subtitles" },
+        { "ButtonOpenMovie", "Open movie" },
+        { "GroupBoxMovieInfo", "Movie info" },
+        { "ButtonSaveSubtitles", "Save subtitles" },
+        { "ButtonQuit", "Quit" },
+        { "LabelMovieInfoLength", "0:00:00,000" },
+        { "LabelMovieInfoFrames", "0" },
+        { "LabelMovieInfoFPS", "0" },
+        { "LabelMovieInfoSize", "0x0" },
+        { "GroupBoxFrameRateConvert", "Framerate convert" },
+        { "FrameRateFromDropDown", "23,976" },
+        { "LabelFramerateTo", "=>" },
+        { "FrameRateToDropDown", "23,976" },
+        { "ButtonFrameRateGo", "Go!" },
+        { "GroupBoxAdjustTime", "Adjust time" },
+        { "AddFramesCount", "0" },
+        { "ButtonAddFrames", "Add frames" },
+        { "ChangeToStartFrame", "0" },
+        { "ButtonChangeStart", "Change start" },
+        { "AdjustStartCheckBox", "Start at current row" },
+        { "GroupBoxExpandDelay", "Expand delay" },
+        { "ExpandDelayFrames", "0" },
+        { "BtnExpandDealy", "Add frames" },
+        { "GroupBoxAutoRepair", "Auto-Repair" },
+        { "ButtonAutoRepairGo", "Go!" },
+        { "GroupBoxUserReplace", "Replace" },
+        { "UserReplaceFromEdit", "" },
+        { "LabelUserReplaceTo", "=>" },
+        { "UserReplaceToEdit", "" },
+        { "ButtonUserReplaceGo", "Go!" },
+        { "GroupBoxCheckWidth", "Check text width" },
+        { "LabelFont", "Font:" },
+        { "CheckFontNameEdit", "Arial, Bold, 20pt" },
+        { "ButtonFontBrowse", "..." },
+        { "LabelScreen", "Screen:" },
+        { "ComboBoxScreenPx", "640" },
+        { "LabelPx", "px" },
+        { "Button1", "Check now" },
+        { "GroupBoxCheckTiming", "Check subtitles timing" },
+        { "ChkBoxShortTime", "Check for too short delay" },
+        { "ChkBoxCheckTimeAutoFix", "Auto-fix" },
+        { "Button2", "Check Now" },
+        { "SeekMovieCheckBox", "Show position in movie" },
+        { "AutoSelectCheckBox", "Auto-select actual row" },
+        { "AutoScrollCheckBox", "Auto-scroll subtitles" },
     };
     for (const auto& [name, text] : expected)
         if (QWidget* w = Child<QWidget>(window, name)) EXPECT_EQ(caption(w), QString::fromUtf8(text)) << name;
@@ -104,14 +132,10 @@ TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)
         bool enabled;
         const char* hint;
     };
-    const State states[] = {{"BtnPlay", false, "Play"},
-                            {"BtnStop", false, "Stop"},
-                            {"BtnPlayCurrent", false, "Play current subtitle"},
-                            {"TrckBarSpeed", true, "Playback speed (1.0x)"},
-                            {"MovieTracker", false, ""},
-                            {"SeekMovieCheckBox", false, ""},
-                            {"AutoSelectCheckBox", false, ""},
-                            {"AutoScrollCheckBox", false, ""}};
+    const State states[] = { { "BtnPlay", false, "Play" }, { "BtnStop", false, "Stop" },
+        { "BtnPlayCurrent", false, "Play current subtitle" }, { "TrckBarSpeed", true, "Playback speed (1.0x)" },
+        { "MovieTracker", false, "" }, { "SeekMovieCheckBox", false, "" }, { "AutoSelectCheckBox", false, "" },
+        { "AutoScrollCheckBox", false, "" } };
     window.show();
     for (const State& s : states) {
         QWidget* w = Child<QWidget>(window, s.name);
@@ -120,38 +144,37 @@ TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)
         EXPECT_EQ(w->toolTip(), QString::fromLatin1(s.hint)) << s.name;
     }
     EXPECT_FALSE(Child<QWidget>(window, "BtnPlayCurrent")->isVisible());
-    for (const char* name : {"SeekMovieCheckBox", "AutoSelectCheckBox", "AutoScrollCheckBox", "AdjustStartCheckBox"})
+    for (const char* name : { "SeekMovieCheckBox", "AutoSelectCheckBox", "AutoScrollCheckBox", "AdjustStartCheckBox" })
         EXPECT_TRUE(Child<QCheckBox>(window, name)->isChecked()) << name;
-    for (const char* name : {"ChkBoxShortTime", "ChkBoxCheckTimeAutoFix"})
+    for (const char* name : { "ChkBoxShortTime", "ChkBoxCheckTimeAutoFix" })
         EXPECT_FALSE(Child<QCheckBox>(window, name)->isChecked()) << name;
     auto* speed = Child<QSlider>(window, "TrckBarSpeed");
     EXPECT_EQ(std::make_tuple(speed->minimum(), speed->maximum(), speed->value(), speed->pageStep()),
-              std::make_tuple(5, 15, 10, 1));
+        std::make_tuple(5, 15, 10, 1));
     auto* tracker = Child<QSlider>(window, "MovieTracker");
-    EXPECT_EQ(std::make_tuple(tracker->minimum(), tracker->maximum(), tracker->tickInterval()),
-              std::make_tuple(0, 0, 1000));
+    EXPECT_EQ(
+        std::make_tuple(tracker->minimum(), tracker->maximum(), tracker->tickInterval()), std::make_tuple(0, 0, 1000));
 }
 
 TEST_F(MainWindowTest, PresetListsUseTheRegionalSeparator)
 {
-    const QStringList presets = {"23,976", "24", "25", "29,976", "30"};
+    const QStringList presets = { "23,976", "24", "25", "29,976", "30" };
     EXPECT_EQ(items(Child<QComboBox>(window, "FrameRateFromDropDown")), presets);
     EXPECT_EQ(items(Child<QComboBox>(window, "FrameRateToDropDown")), presets);
     EXPECT_EQ(items(Child<QComboBox>(window, "ComboBoxScreenPx")),
-              QStringList({"380", "420", "480", "512", "640", "800", "1024"}));
+        QStringList({ "380", "420", "480", "512", "640", "800", "1024" }));
 
-    Editor pointEditor{EditorOverrides{&messages, &questions, &files, nullptr, nullptr, '.'}};
+    Editor pointEditor { EditorOverrides { &messages, &questions, &files, nullptr, nullptr, '.' } };
     EXPECT_EQ(items(Child<QComboBox>(pointEditor.mainWindow(), "FrameRateFromDropDown")),
-              QStringList({"23.976", "24", "25", "29.976", "30"}));
+        QStringList({ "23.976", "24", "25", "29.976", "30" }));
     EXPECT_EQ(Child<QComboBox>(pointEditor.mainWindow(), "FrameRateToDropDown")->currentText(), "23.976");
 }
 
 TEST_F(MainWindowTest, AutoRepairListHoldsSevenUntickedRepairs)
 {
     auto* list = Child<QListWidget>(window, "CheckListBoxAutoRepair");
-    const QStringList expected = {"Remove [captions]",  "Delete empty lines",  "Fix stroke at begin of line",
-                                  "Replace ` with '",   "Replace '' with \"", "Replace \"\" with \"",
-                                  "Replace single l with I"};
+    const QStringList expected = { "Remove [captions]", "Delete empty lines", "Fix stroke at begin of line",
+        "Replace ` with '", "Replace '' with \"", "Replace \"\" with \"", "Replace single l with I" };
     ASSERT_EQ(list->count(), expected.size());
     for (int i = 0; i < list->count(); ++i) {
         EXPECT_EQ(list->item(i)->text(), expected[i]);
@@ -165,8 +188,9 @@ TEST_F(MainWindowTest, GridShowsTheHeaderRowAndSixteenPixelRows)
     EXPECT_EQ(grid.objectName(), "SubtitleGrid");
     EXPECT_FALSE(grid.verticalHeader()->isVisibleTo(&grid));
     EXPECT_EQ(grid.model()->rowCount(), 1);
-    const QStringList headers = {"From", "To", "Line 1", "Line 2", "Line 3"};
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(grid.model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    const QStringList headers = { "From", "To", "Line 1", "Line 2", "Line 3" };
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(grid.model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
     EXPECT_EQ(grid.rowHeight(0), 16);
     EXPECT_EQ(grid.selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(grid.selectionBehavior(), QAbstractItemView::SelectItems);
@@ -175,8 +199,9 @@ TEST_F(MainWindowTest, GridShowsTheHeaderRowAndSixteenPixelRows)
 
 TEST(SubtitleGridColumns, LineColumnsShareTheWidthLeftByTheFrameColumns)
 {
-    const std::pair<int, int> cases[] = {{743, 200}, {600, 152}, {744, 200}, {746, 201}, {143, 0}};
-    for (const auto& [grid, line] : cases) EXPECT_EQ(SubtitleGrid::LineColumnWidth(grid), line) << grid;
+    const std::pair<int, int> cases[] = { { 743, 200 }, { 600, 152 }, { 744, 200 }, { 746, 201 }, { 143, 0 } };
+    for (const auto& [grid, line] : cases)
+        EXPECT_EQ(SubtitleGrid::LineColumnWidth(grid), line) << grid;
 }
 
 TEST_F(MainWindowTest, ResizeSetsTheColumnWidths)
@@ -186,12 +211,14 @@ TEST_F(MainWindowTest, ResizeSetsTheColumnWidths)
     const int besideGrid = window.width() - grid.width();
     window.resize(743 + besideGrid, 500);
     ASSERT_EQ(grid.width(), 743);
-    const int expected[] = {60, 60, 200, 200, 200};
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(grid.columnWidth(c), expected[c]) << c;
+    const int expected[] = { 60, 60, 200, 200, 200 };
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(grid.columnWidth(c), expected[c]) << c;
 
     window.resize(600, 400);
     const int line = (grid.width() - 143) / 3;
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(grid.columnWidth(c), c < 2 ? 60 : line) << c;
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(grid.columnWidth(c), c < 2 ? 60 : line) << c;
 }
 
 TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
@@ -199,8 +226,9 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     QMenu* menu = window.grid().popupMenu();
     EXPECT_EQ(menu->objectName(), "SubtitlesGridPopUpMenu");
     QStringList texts;
-    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts, QStringList({"&Insert new row", "&Delete selected row", "-", "&Cancel"}));
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel" }));
 }
 
 TEST_F(MainWindowTest, QuitClosesAnUnchangedTableWithoutAQuestion)

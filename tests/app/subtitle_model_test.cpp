@@ -11,7 +11,7 @@ TEST(SubtitleModel, IsAViewOfTheTableBelowItsHeaderRow)
 {
     SubtitleTable table;
     SubtitleModel model(table);
-    tessel::test::Fill(table, {{"1", "2", "a"}, {"3", "4", "b", "c"}});
+    tessel::test::Fill(table, { { "1", "2", "a" }, { "3", "4", "b", "c" } });
     EXPECT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.columnCount(), 5);
     EXPECT_EQ(model.data(model.index(1, 3), Qt::DisplayRole).toString(), "c");
@@ -47,7 +47,8 @@ TEST(SubtitleModel, FollowsTableChanges)
     {
         SubtitleTable::BulkChange bulk(table);
         table.setRowCount(1000);
-        for (int row = 1; row < 1000; ++row) table.setCell(0, row, std::to_string(row));
+        for (int row = 1; row < 1000; ++row)
+            table.setCell(0, row, std::to_string(row));
     }
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(removed.count(), 1);
