@@ -67,7 +67,25 @@ ExportDialog::ExportDialog(char decimalSeparator, const QWidget* mainWindow)
 QWidget* ExportDialog::buildBasePart()
 {
     auto* part = new QWidget(this);
-    QGroupBox* base = MakeGroupBox(part, "GroupBox1", QStringLiteral("Base settings"));
+    QPushButton* ok = MakeButton(part, "Button1", QStringLiteral("OK"));
+    ok->setDefault(true);
+    advancedButton_ = MakeButton(part, "ButtonAdvanced", QStringLiteral("Advanced"));
+    auto* buttons = new QVBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(advancedButton_);
+    auto* row = new QHBoxLayout(part);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(buildBaseSettings(part), 1);
+    row->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(advancedButton_, &QPushButton::clicked, this, &ExportDialog::showAdvanced);
+    return part;
+}
+
+QWidget* ExportDialog::buildBaseSettings(QWidget* parent)
+{
+    QGroupBox* base = MakeGroupBox(parent, "GroupBox1", QStringLiteral("Base settings"));
     fontName_ = MakeEdit(base, "CheckFontNameEdit", QString::fromStdString(fontSettings().fontDescription()));
     fontName_->setReadOnly(true);
     fontName_->setFocusPolicy(Qt::ClickFocus);
@@ -80,21 +98,8 @@ QWidget* ExportDialog::buildBasePart()
     grid->addWidget(MakeLabel(base, "LabelFont", QStringLiteral("Font:")), 1, 0);
     grid->addWidget(fontName_, 1, 1);
     grid->addWidget(browse, 1, 2);
-    QPushButton* ok = MakeButton(part, "Button1", QStringLiteral("OK"));
-    ok->setDefault(true);
-    advancedButton_ = MakeButton(part, "ButtonAdvanced", QStringLiteral("Advanced"));
-    auto* buttons = new QVBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(advancedButton_);
-    auto* row = new QHBoxLayout(part);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(base, 1);
-    row->addLayout(buttons);
     connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFont);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(advancedButton_, &QPushButton::clicked, this, &ExportDialog::showAdvanced);
-    return part;
+    return base;
 }
 
 QWidget* ExportDialog::buildAdvancedPart()

@@ -46,6 +46,7 @@ protected:
 
 private:
     QWidget* buildBasePart();
+    QWidget* buildBaseSettings(QWidget* parent);
     QWidget* buildAdvancedPart();
     QWidget* buildPosition(QWidget* parent);
     QWidget* buildMargins(QWidget* parent);

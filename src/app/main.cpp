@@ -3,12 +3,15 @@
 #include "app/qt_messages.h"
 
 #include <QApplication>
+#include <clocale>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(tessel::app::ApplicationTitle);
-    QApplication::setApplicationDisplayName(tessel::app::ApplicationTitle);
+    // libmpv needs C number formatting; the windows read the regional
+    // separator from QLocale, which this does not change.
+    std::setlocale(LC_NUMERIC, "C");
     tessel::app::Editor editor;
     // The movie window refuses to close, so the main window ends the run.
     QObject::connect(&editor.mainWindow(), &tessel::app::MainWindow::closed, &app, [] { QApplication::exit(0); });
