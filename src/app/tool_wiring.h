@@ -23,6 +23,7 @@ struct ToolContext {
     MessageSink& messages;
     char decimalSeparator;
     QWidget* movieWindow; // nullptr until the movie preview provides one
+    VideoPause* video = nullptr; // the checks pause the movie through it; nullptr: no movie
 };
 
 void WireTools(const ToolContext& context);
