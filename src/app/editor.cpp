@@ -24,7 +24,8 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
 {
     createWindows(movieWindow);
     connectFileCommands();
-    WireTools({ table_, *main_, *check_, report_, messages_, decimalSeparator_, movie_.get() });
+    CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
+    WireTools({ table_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get() });
 }
 
 Editor::~Editor() = default;

@@ -3,6 +3,7 @@
 #include "app/qt_messages.h"
 #include "core/subtitle_table.h"
 #include "formats/file_commands.h"
+#include "tools/check_dialog.h"
 
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@ struct EditorOverrides {
     FramerateSource* framerate = nullptr;
     ExportSettingsSource* exportSettings = nullptr;
     char decimalSeparator = 0; // 0: the regional one
+    CheckDialogView* checkDialog = nullptr; // answers the checks' findings
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
