@@ -14,7 +14,7 @@ QString lengthText(int32_t milliseconds)
     return QStringLiteral("%1:%2:%3,%4")
         .arg(t.hours)
         .arg(QString::fromStdString(FormatInt(t.minutes, 2)), QString::fromStdString(FormatInt(t.seconds, 2)),
-             QString::fromStdString(FormatInt(t.milliseconds, 3)));
+            QString::fromStdString(FormatInt(t.milliseconds, 3)));
 }
 
 } // namespace
@@ -30,11 +30,11 @@ QSize ZoomedPictureSize(int nativeWidth, int nativeHeight, int percentage)
     const auto zoom = [percentage](int native) {
         return RoundTiesEvenToInt32(static_cast<long double>(native) / 100 * percentage);
     };
-    return {zoom(nativeWidth), zoom(nativeHeight)};
+    return { zoom(nativeWidth), zoom(nativeHeight) };
 }
 
-std::optional<MovieInfo> ComputeMovieInfo(double durationFrames, double durationSeconds, int width, int height,
-                                          const QString& decimalPoint)
+std::optional<MovieInfo> ComputeMovieInfo(
+    double durationFrames, double durationSeconds, int width, int height, const QString& decimalPoint)
 {
     const int32_t frames = RoundTiesEvenToInt32(durationFrames);
     const int32_t milliseconds = RoundTiesEvenToInt32(static_cast<long double>(durationSeconds) * 1000);

@@ -1,7 +1,6 @@
 #pragma once
 #include <QSize>
 #include <QString>
-
 #include <optional>
 
 // The arithmetic of the movie window: label fonts, zoom and the "Movie info"
@@ -20,13 +19,13 @@ struct MovieInfo {
     QString length; // h:mm:ss,mmm
     QString framesText;
     QString framesPerSecond; // at most three decimals
-    QString size;            // WxH
+    QString size; // WxH
 };
 
 // From the duration read in frames and in seconds. Nothing when the length
 // reads as zero milliseconds: no framerate can be derived then. Throws
 // MathError for a length beyond what the labels can show.
-std::optional<MovieInfo> ComputeMovieInfo(double durationFrames, double durationSeconds, int width, int height,
-                                          const QString& decimalPoint);
+std::optional<MovieInfo> ComputeMovieInfo(
+    double durationFrames, double durationSeconds, int width, int height, const QString& decimalPoint);
 
 } // namespace tessel

@@ -4,9 +4,6 @@
 
 namespace tessel {
 
-void MoviePause::Pause()
-{
-    player_.pause();
-}
+void MoviePause::Pause() { player_.pause(); }
 
 } // namespace tessel

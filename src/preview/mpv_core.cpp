@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QMetaObject>
-
 #include <array>
 #include <clocale>
 #include <cstring>
@@ -21,55 +20,43 @@ struct Observed {
 };
 
 // One line per observed property; the reply id is the index.
-constexpr std::array<Observed, 9> ObservedProperties = {{
-    {MpvProperty::Duration, "duration", MPV_FORMAT_DOUBLE},
-    {MpvProperty::FramesPerSecond, "container-fps", MPV_FORMAT_DOUBLE},
-    {MpvProperty::Width, "width", MPV_FORMAT_DOUBLE},
-    {MpvProperty::Height, "height", MPV_FORMAT_DOUBLE},
-    {MpvProperty::TimePosition, "time-pos", MPV_FORMAT_DOUBLE},
-    {MpvProperty::Paused, "pause", MPV_FORMAT_FLAG},
-    {MpvProperty::EndReached, "eof-reached", MPV_FORMAT_FLAG},
-    {MpvProperty::VideoTrack, "vid", MPV_FORMAT_STRING},
-    {MpvProperty::Speed, "speed", MPV_FORMAT_DOUBLE},
-}};
+constexpr std::array<Observed, 4> ObservedProperties = { {
+    { MpvProperty::TimePosition, "time-pos", MPV_FORMAT_DOUBLE },
+    { MpvProperty::Paused, "pause", MPV_FORMAT_FLAG },
+    { MpvProperty::EndReached, "eof-reached", MPV_FORMAT_FLAG },
+    { MpvProperty::Speed, "speed", MPV_FORMAT_DOUBLE },
+} };
 
 // Fixed for every movie: only the picture, nothing of mpv's own interface,
 // and no subtitles but the ones being edited.
-constexpr std::array<std::array<const char*, 2>, 16> FixedOptions = {{
-    {"idle", "yes"},
-    {"keep-open", "yes"},
-    {"pause", "yes"},
-    {"hr-seek", "yes"},
-    {"osc", "no"},
-    {"osd-level", "0"},
-    {"input-default-bindings", "no"},
-    {"input-vo-keyboard", "no"},
-    {"input-cursor", "no"},
-    {"cursor-autohide", "no"},
-    {"load-scripts", "no"},
-    {"ytdl", "no"},
-    {"sub-auto", "no"},
-    {"sid", "no"},
-    {"audio-display", "no"},
-    {"terminal", "no"},
-}};
-
-std::optional<double> videoTrack(const char* text)
-{
-    if (std::strcmp(text, "no") == 0) return 0.0;
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0') return std::nullopt; // "auto"
-    return value;
-}
+constexpr std::array<std::array<const char*, 2>, 16> FixedOptions = { {
+    { "idle", "yes" },
+    { "keep-open", "yes" },
+    { "pause", "yes" },
+    { "hr-seek", "yes" },
+    { "osc", "no" },
+    { "osd-level", "0" },
+    { "input-default-bindings", "no" },
+    { "input-vo-keyboard", "no" },
+    { "input-cursor", "no" },
+    { "cursor-autohide", "no" },
+    { "load-scripts", "no" },
+    { "ytdl", "no" },
+    { "sub-auto", "no" },
+    { "sid", "no" },
+    { "audio-display", "no" },
+    { "terminal", "no" },
+} };
 
 std::optional<double> propertyValue(const mpv_event_property& property)
 {
     switch (property.format) {
-    case MPV_FORMAT_DOUBLE: return *static_cast<double*>(property.data);
-    case MPV_FORMAT_FLAG: return *static_cast<int*>(property.data) ? 1.0 : 0.0;
-    case MPV_FORMAT_STRING: return videoTrack(*static_cast<char**>(property.data));
-    default: return std::nullopt;
+    case MPV_FORMAT_DOUBLE:
+        return *static_cast<double*>(property.data);
+    case MPV_FORMAT_FLAG:
+        return *static_cast<int*>(property.data) ? 1.0 : 0.0;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -89,7 +76,8 @@ void requireOption(mpv_handle* handle, const char* name, const QString& value)
 
 } // namespace
 
-MpvCore::MpvCore(const MpvOptions& options, MpvListener& listener) : listener_(listener)
+MpvCore::MpvCore(const MpvOptions& options, MpvListener& listener)
+    : listener_(listener)
 {
     // libmpv refuses to start under any other numeric locale.
     std::setlocale(LC_NUMERIC, "C");
@@ -114,7 +102,8 @@ MpvCore::~MpvCore()
 void MpvCore::initialise(const MpvOptions& options)
 {
     // Preferences only: a build of libmpv without one of them still plays.
-    for (const auto& [name, value] : FixedOptions) setOption(handle_, name, QLatin1String(value));
+    for (const auto& [name, value] : FixedOptions)
+        setOption(handle_, name, QLatin1String(value));
     requireOption(handle_, "vo", options.videoOutput);
     if (!options.audioOutput.isEmpty()) requireOption(handle_, "ao", options.audioOutput);
     if (options.windowId != 0) requireOption(handle_, "wid", QString::number(options.windowId));
@@ -136,7 +125,8 @@ void MpvCore::wakeUp(void* core)
 {
     auto* self = static_cast<MpvCore*>(core);
     if (self->drainQueued_.exchange(true)) return;
-    QMetaObject::invokeMethod(&self->eventContext_, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &self->eventContext_, [self] { self->drainEvents(); }, Qt::QueuedConnection);
 }
 
 void MpvCore::drainEvents()
@@ -154,13 +144,21 @@ void MpvCore::dispatch(const mpv_event& event)
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
         currentEntry_ = static_cast<mpv_event_start_file*>(event.data)->playlist_entry_id;
-        listener_.mpvFileStarted();
         break;
-    case MPV_EVENT_FILE_LOADED: listener_.mpvFileLoaded(); break;
-    case MPV_EVENT_END_FILE: fileEnded(event); break;
-    case MPV_EVENT_PLAYBACK_RESTART: listener_.mpvPlaybackRestarted(); break;
-    case MPV_EVENT_PROPERTY_CHANGE: propertyChanged(event); break;
-    default: break;
+    case MPV_EVENT_FILE_LOADED:
+        listener_.mpvFileLoaded(currentEntry_);
+        break;
+    case MPV_EVENT_END_FILE:
+        fileEnded(event);
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        listener_.mpvPlaybackRestarted(currentEntry_);
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+        propertyChanged(event);
+        break;
+    default:
+        break;
     }
 }
 
@@ -171,33 +169,51 @@ void MpvCore::propertyChanged(const mpv_event& event)
     listener_.mpvPropertyChanged(ObservedProperties[event.reply_userdata].property, propertyValue(property));
 }
 
-// A replaced or stopped file also ends; only a failure of the current one counts.
+// A replaced or stopped file also ends; only failures count.
 void MpvCore::fileEnded(const mpv_event& event)
 {
     const auto& ended = *static_cast<mpv_event_end_file*>(event.data);
-    if (ended.reason != MPV_END_FILE_REASON_ERROR || ended.playlist_entry_id != currentEntry_) return;
-    listener_.mpvFileFailed(QString::fromUtf8(mpv_error_string(ended.error)));
+    if (ended.reason != MPV_END_FILE_REASON_ERROR) return;
+    listener_.mpvFileFailed(ended.playlist_entry_id, QString::fromUtf8(mpv_error_string(ended.error)));
+}
+
+// The entry tells this file's events from those of the file it replaces.
+long long MpvCore::loadFile(const QString& fileName)
+{
+    const QByteArray name = fileName.toUtf8();
+    const char* arguments[] = { "loadfile", name.constData(), nullptr };
+    mpv_node result {};
+    const int status = mpv_command_ret(handle_, arguments, &result);
+    if (status < 0)
+        throw Error(QStringLiteral("mpv refused to load the file: %1")
+                        .arg(QString::fromUtf8(mpv_error_string(status)))
+                        .toStdString());
+    long long entry = -1;
+    if (result.format == MPV_FORMAT_NODE_MAP)
+        for (int i = 0; i < result.u.list->num; ++i)
+            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0) entry = result.u.list->values[i].u.int64;
+    mpv_free_node_contents(&result);
+    return entry;
 }
 
 void MpvCore::command(const QStringList& arguments)
 {
     std::vector<QByteArray> utf8;
-    for (const QString& argument : arguments) utf8.push_back(argument.toUtf8());
+    for (const QString& argument : arguments)
+        utf8.push_back(argument.toUtf8());
     std::vector<const char*> pointers;
-    for (const QByteArray& argument : utf8) pointers.push_back(argument.constData());
+    for (const QByteArray& argument : utf8)
+        pointers.push_back(argument.constData());
     pointers.push_back(nullptr);
-    mpv_command_async(handle_, 0, pointers.data());
+    mpv_command(handle_, pointers.data());
 }
 
-void MpvCore::setDouble(const char* name, double value)
-{
-    mpv_set_property_async(handle_, 0, name, MPV_FORMAT_DOUBLE, &value);
-}
+void MpvCore::setDouble(const char* name, double value) { mpv_set_property(handle_, name, MPV_FORMAT_DOUBLE, &value); }
 
 void MpvCore::setFlag(const char* name, bool value)
 {
     int flag = value ? 1 : 0;
-    mpv_set_property_async(handle_, 0, name, MPV_FORMAT_FLAG, &flag);
+    mpv_set_property(handle_, name, MPV_FORMAT_FLAG, &flag);
 }
 
 std::optional<double> MpvCore::readDouble(const char* name) const
@@ -205,6 +221,15 @@ std::optional<double> MpvCore::readDouble(const char* name) const
     double value = 0;
     if (mpv_get_property(handle_, name, MPV_FORMAT_DOUBLE, &value) < 0) return std::nullopt;
     return value;
+}
+
+std::optional<QString> MpvCore::readString(const char* name) const
+{
+    char* value = mpv_get_property_string(handle_, name);
+    if (!value) return std::nullopt;
+    QString text = QString::fromUtf8(value);
+    mpv_free(value);
+    return text;
 }
 
 } // namespace tessel

@@ -2,7 +2,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <optional>
 
@@ -13,34 +12,28 @@ struct mpv_event;
 // that owns this object (the user-interface thread) and handed to a listener.
 namespace tessel {
 
-enum class MpvProperty {
-    Duration,
-    FramesPerSecond,
-    Width,
-    Height,
-    TimePosition,
-    Paused,
-    EndReached,
-    VideoTrack,
-    Speed
-};
+// Observed: they change while a movie plays. Property changes reach the
+// listener only after the events queued with them, so what a movie is (size,
+// length, frame rate) is read once it has loaded, not observed.
+enum class MpvProperty { TimePosition, Paused, EndReached, Speed };
 
+// File events carry the playlist entry of the file they belong to, as
+// loadFile() returned it.
 class MpvListener {
 public:
     virtual ~MpvListener() = default;
-    virtual void mpvFileStarted() = 0;
-    virtual void mpvFileLoaded() = 0;
-    // The file being opened or played could not be read.
-    virtual void mpvFileFailed(const QString& reason) = 0;
-    virtual void mpvPlaybackRestarted() = 0;
-    // Flags arrive as 0 or 1. VideoTrack: the track number, 0 for "no
-    // video", nothing while mpv has not chosen. Nothing: unavailable.
+    virtual void mpvFileLoaded(long long entry) = 0;
+    // The file could not be read.
+    virtual void mpvFileFailed(long long entry, const QString& reason) = 0;
+    // The picture is there after loading or a seek.
+    virtual void mpvPlaybackRestarted(long long entry) = 0;
+    // Flags arrive as 0 or 1; nothing: unavailable.
     virtual void mpvPropertyChanged(MpvProperty property, std::optional<double> value) = 0;
 };
 
 struct MpvOptions {
-    QString videoOutput;  // mpv's "vo"
-    QString audioOutput;  // mpv's "ao"; empty: mpv's default
+    QString videoOutput; // mpv's "vo"
+    QString audioOutput; // mpv's "ao"; empty: mpv's default
     quint64 windowId = 0; // mpv's "wid"; 0: none
 };
 
@@ -52,12 +45,18 @@ public:
     MpvCore(const MpvCore&) = delete;
     MpvCore& operator=(const MpvCore&) = delete;
 
-    // Asynchronous: results arrive as events.
+    // Commands wait until mpv has taken them (not until they are done: a
+    // seek's picture or a file's opening arrive as events later), so that
+    // they reach mpv in the order given.
+    // Replaces whatever was playing; returns the new playlist entry. Throws
+    // Error when mpv refuses the command.
+    long long loadFile(const QString& fileName);
     void command(const QStringList& arguments);
     void setDouble(const char* name, double value);
     void setFlag(const char* name, bool value);
-    // Synchronous; for the rare read that cannot wait for an event.
+    // For what cannot be observed; see MpvProperty.
     std::optional<double> readDouble(const char* name) const;
+    std::optional<QString> readString(const char* name) const;
 
 private:
     void initialise(const MpvOptions& options);
@@ -71,8 +70,8 @@ private:
     mpv_handle* handle_ = nullptr;
     MpvListener& listener_;
     QObject eventContext_; // queued drains die with it
-    std::atomic<bool> drainQueued_{false};
-    long long currentEntry_ = -1; // playlist entry of the file being opened
+    std::atomic<bool> drainQueued_ { false };
+    long long currentEntry_ = -1; // the file mpv started last
 };
 
 } // namespace tessel

@@ -20,9 +20,12 @@ int ScrolledTopRow(int row, int topRow, int visibleRows)
     return topRow;
 }
 
-PlaybackSync::PlaybackSync(const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie,
-                           const PlaybackSwitches& switches)
-    : table_(table), grid_(grid), movie_(movie), switches_(switches)
+PlaybackSync::PlaybackSync(
+    const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie, const PlaybackSwitches& switches)
+    : table_(table)
+    , grid_(grid)
+    , movie_(movie)
+    , switches_(switches)
 {
 }
 
@@ -40,15 +43,9 @@ void PlaybackSync::ProcessTimer(int position, int length)
     ScrollToRow(row);
 }
 
-int PlaybackSync::FindSubtitleRow(int frame)
-{
-    return finder_.FindSubtitleRow(table_, grid_.currentRow(), frame);
-}
+int PlaybackSync::FindSubtitleRow(int frame) { return finder_.FindSubtitleRow(table_, grid_.currentRow(), frame); }
 
-void PlaybackSync::ShowSubtitleText(int row)
-{
-    movie_.setSubtitleText(SubtitleText(table_, row));
-}
+void PlaybackSync::ShowSubtitleText(int row) { movie_.setSubtitleText(SubtitleText(table_, row)); }
 
 void PlaybackSync::ScrollToRow(int row)
 {

@@ -46,8 +46,8 @@ int ScrolledTopRow(int row, int topRow, int visibleRows);
 
 class PlaybackSync {
 public:
-    PlaybackSync(const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie,
-                 const PlaybackSwitches& switches);
+    PlaybackSync(
+        const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie, const PlaybackSwitches& switches);
 
     // On each timer event of the movie: position and length in frames.
     void ProcessTimer(int position, int length);

@@ -2,7 +2,6 @@
 #include <QFileDialog>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The "Open movie" dialog: its title and filters, and the dialog itself
@@ -29,7 +28,8 @@ public:
 class QtOpenFileDialog : public OpenFileDialog {
 public:
     explicit QtOpenFileDialog(QWidget* parent, QFileDialog::Options options = {})
-        : parent_(parent), options_(options)
+        : parent_(parent)
+        , options_(options)
     {
     }
     std::optional<QString> Execute(const QString& title, const QStringList& nameFilters) override;

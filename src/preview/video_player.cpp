@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMouseEvent>
-
 #include <algorithm>
 #include <cmath>
 
@@ -34,7 +33,8 @@ double ExactFrameRate(double reported)
     return reported;
 }
 
-VideoPlayer::VideoPlayer(QWidget* parent) : QWidget(parent)
+VideoPlayer::VideoPlayer(QWidget* parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
@@ -72,7 +72,7 @@ void VideoPlayer::setFileName(const QString& fileName)
     }
     try {
         core().setFlag("pause", true);
-        core().command({QStringLiteral("loadfile"), fileName});
+        entry_ = core().loadFile(fileName);
         state_ = State::Opening;
     } catch (const Error& error) {
         fail(QString::fromUtf8(error.what()));
@@ -83,8 +83,11 @@ void VideoPlayer::resetMovie()
 {
     timer_.stop();
     state_ = State::Closed;
-    opening_ = {};
+    entry_ = -1;
+    loaded_ = false;
     durationSeconds_ = 0;
+    framesPerSecond_ = 0;
+    width_ = height_ = 0;
     positionSeconds_ = 0;
     seekPending_ = false;
     paused_ = true;
@@ -94,7 +97,7 @@ void VideoPlayer::resetMovie()
 
 void VideoPlayer::close()
 {
-    if (core_ && state_ != State::Closed) core_->command({QStringLiteral("stop")});
+    if (core_ && state_ != State::Closed) core_->command({ QStringLiteral("stop") });
     resetMovie();
 }
 
@@ -104,28 +107,21 @@ void VideoPlayer::fail(const QString& reason)
     emit openFailed(reason);
 }
 
-void VideoPlayer::mpvFileStarted()
+void VideoPlayer::mpvFileLoaded(long long entry)
 {
-    if (state_ == State::Opening) opening_ = {};
+    if (state_ == State::Opening && entry == entry_) loaded_ = true;
 }
 
-void VideoPlayer::mpvFileLoaded()
+void VideoPlayer::mpvFileFailed(long long entry, const QString& reason)
 {
-    if (state_ != State::Opening) return;
-    opening_.loaded = true;
-    checkOpened();
+    if (state_ != State::Closed && entry == entry_) fail(reason);
 }
 
-void VideoPlayer::mpvFileFailed(const QString& reason)
+void VideoPlayer::mpvPlaybackRestarted(long long entry)
 {
-    if (state_ != State::Closed) fail(reason);
-}
-
-void VideoPlayer::mpvPlaybackRestarted()
-{
-    if (state_ == State::Opening) {
-        opening_.restarted = true;
-        checkOpened();
+    if (entry != entry_) return;
+    if (state_ == State::Opening && loaded_) {
+        readOpenedMovie();
         return;
     }
     // Notifications queued before the seek carry the old position: ask once.
@@ -133,51 +129,48 @@ void VideoPlayer::mpvPlaybackRestarted()
     if (core_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
 }
 
-void VideoPlayer::mpvPropertyChanged(MpvProperty property, std::optional<double> value)
+// The first picture is there: what the movie is can be read now.
+void VideoPlayer::readOpenedMovie()
 {
-    switch (property) {
-    case MpvProperty::Duration:
-        durationSeconds_ = value.value_or(0);
-        opening_.duration = value;
-        break;
-    case MpvProperty::FramesPerSecond: framesPerSecond_ = value ? ExactFrameRate(*value) : 0; break;
-    case MpvProperty::Width: width_ = static_cast<int>(value.value_or(0)); break;
-    case MpvProperty::Height: height_ = static_cast<int>(value.value_or(0)); break;
-    case MpvProperty::TimePosition: positionChanged(value); break;
-    case MpvProperty::Paused: pausedChanged(value.value_or(1) != 0); break;
-    case MpvProperty::EndReached:
-        endReached_ = value.value_or(0) != 0;
-        opening_.endReached = endReached_;
-        break;
-    case MpvProperty::VideoTrack: opening_.videoTrack = value; break;
-    case MpvProperty::Speed: appliedRate_ = value.value_or(appliedRate_); break;
-    }
-    if (state_ == State::Opening) checkOpened();
-}
-
-// Complete once the file is loaded, its first picture decoded and its length
-// known (or the end already reached: a movie without a length).
-void VideoPlayer::checkOpened()
-{
-    if (!opening_.loaded) return;
-    if (opening_.videoTrack == 0.0) {
-        fail(QStringLiteral("it holds no video that can be shown"));
-        return;
-    }
-    if (!opening_.restarted || width_ <= 0 || height_ <= 0) return;
-    if (!opening_.duration && !opening_.endReached) return;
-    finishOpening();
-}
-
-void VideoPlayer::finishOpening()
-{
-    if (framesPerSecond_ <= 0) {
-        fail(QStringLiteral("its frame rate is unknown"));
+    width_ = static_cast<int>(core_->readDouble("width").value_or(0));
+    height_ = static_cast<int>(core_->readDouble("height").value_or(0));
+    framesPerSecond_ = ExactFrameRate(core_->readDouble("container-fps").value_or(0));
+    durationSeconds_ = std::max(core_->readDouble("duration").value_or(0), 0.0); // none: a length of zero
+    positionSeconds_ = core_->readDouble("time-pos").value_or(0);
+    if (const std::optional<QString> reason = unplayable()) {
+        fail(*reason);
         return;
     }
     state_ = State::Open;
     timer_.start();
     emit openComplete();
+}
+
+std::optional<QString> VideoPlayer::unplayable()
+{
+    const std::optional<QString> track = core_->readString("vid");
+    if (!track || *track == QLatin1String("no")) return QStringLiteral("it holds no video that can be shown");
+    if (width_ <= 0 || height_ <= 0) return QStringLiteral("no picture could be decoded from it");
+    if (framesPerSecond_ <= 0) return QStringLiteral("its frame rate is unknown");
+    return std::nullopt;
+}
+
+void VideoPlayer::mpvPropertyChanged(MpvProperty property, std::optional<double> value)
+{
+    switch (property) {
+    case MpvProperty::TimePosition:
+        positionChanged(value);
+        break;
+    case MpvProperty::Paused:
+        pausedChanged(value.value_or(1) != 0);
+        break;
+    case MpvProperty::EndReached:
+        endReached_ = value.value_or(0) != 0;
+        break;
+    case MpvProperty::Speed:
+        appliedRate_ = value.value_or(appliedRate_);
+        break;
+    }
 }
 
 void VideoPlayer::pausedChanged(bool paused)
@@ -188,7 +181,7 @@ void VideoPlayer::pausedChanged(bool paused)
 
 void VideoPlayer::positionChanged(std::optional<double> seconds)
 {
-    if (seekPending_ || !seconds) return;
+    if (!isOpen() || seekPending_ || !seconds) return;
     positionSeconds_ = *seconds;
     if (isPlaying()) stopAtRangeEnd();
 }
@@ -202,15 +195,9 @@ void VideoPlayer::stopAtRangeEnd()
     if (positionSeconds_ > *end + halfFrame) seekSeconds(*end);
 }
 
-double VideoPlayer::duration() const
-{
-    return fromSeconds(durationSeconds_);
-}
+double VideoPlayer::duration() const { return fromSeconds(durationSeconds_); }
 
-double VideoPlayer::currentPosition() const
-{
-    return fromSeconds(positionSeconds_);
-}
+double VideoPlayer::currentPosition() const { return fromSeconds(positionSeconds_); }
 
 void VideoPlayer::setCurrentPosition(double position)
 {
@@ -220,25 +207,16 @@ void VideoPlayer::setCurrentPosition(double position)
 void VideoPlayer::seekSeconds(double seconds)
 {
     seconds = std::clamp(seconds, 0.0, std::max(durationSeconds_, 0.0));
-    core_->command({QStringLiteral("seek"), QString::number(seconds, 'f', 9), QStringLiteral("absolute+exact")});
+    core_->command({ QStringLiteral("seek"), QString::number(seconds, 'f', 9), QStringLiteral("absolute+exact") });
     seekPending_ = true;
     positionSeconds_ = seconds;
 }
 
-void VideoPlayer::setSelectionStart(double position)
-{
-    selectionStart_ = position < 0 ? -1 : toSeconds(position);
-}
+void VideoPlayer::setSelectionStart(double position) { selectionStart_ = position < 0 ? -1 : toSeconds(position); }
 
-void VideoPlayer::setSelectionEnd(double position)
-{
-    selectionEnd_ = position < 0 ? -1 : toSeconds(position);
-}
+void VideoPlayer::setSelectionEnd(double position) { selectionEnd_ = position < 0 ? -1 : toSeconds(position); }
 
-double VideoPlayer::rangeStartSeconds() const
-{
-    return std::max(selectionStart_, 0.0);
-}
+double VideoPlayer::rangeStartSeconds() const { return std::max(selectionStart_, 0.0); }
 
 std::optional<double> VideoPlayer::rangeEndSeconds() const
 {
@@ -258,8 +236,8 @@ void VideoPlayer::run()
     if (!isOpen()) return;
     const std::optional<double> end = rangeEndSeconds();
     const double halfFrame = 0.5 / framesPerSecond_;
-    const bool outsideRange = end && (positionSeconds_ < rangeStartSeconds() - halfFrame
-                                      || positionSeconds_ >= *end - halfFrame);
+    const bool outsideRange
+        = end && (positionSeconds_ < rangeStartSeconds() - halfFrame || positionSeconds_ >= *end - halfFrame);
     if (outsideRange || (!end && endReached_)) seekSeconds(rangeStartSeconds());
     core_->setFlag("pause", false);
     paused_ = false;

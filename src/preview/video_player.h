@@ -3,7 +3,6 @@
 
 #include <QTimer>
 #include <QWidget>
-
 #include <memory>
 #include <optional>
 
@@ -45,9 +44,9 @@ public:
     double rate() const { return rate_; }
     double appliedRate() const { return appliedRate_; } // as mpv reports it
 
-    void run();   // plays from the current position within the play range
+    void run(); // plays from the current position within the play range
     void pause(); // holds the picture; no movie: nothing happens
-    void stop();  // pauses at the start of the play range
+    void stop(); // pauses at the start of the play range
     void close(); // unloads the movie
 
     int imageSourceWidth() const { return width_; }
@@ -69,24 +68,16 @@ protected:
 
 private:
     enum class State { Closed, Opening, Open };
-    struct Opening {
-        bool loaded = false;
-        bool restarted = false;
-        bool endReached = false;
-        std::optional<double> duration;
-        std::optional<double> videoTrack;
-    };
 
-    void mpvFileStarted() override;
-    void mpvFileLoaded() override;
-    void mpvFileFailed(const QString& reason) override;
-    void mpvPlaybackRestarted() override;
+    void mpvFileLoaded(long long entry) override;
+    void mpvFileFailed(long long entry, const QString& reason) override;
+    void mpvPlaybackRestarted(long long entry) override;
     void mpvPropertyChanged(MpvProperty property, std::optional<double> value) override;
 
     MpvCore& core();
     void resetMovie();
-    void checkOpened();
-    void finishOpening();
+    void readOpenedMovie();
+    std::optional<QString> unplayable();
     void fail(const QString& reason);
     void positionChanged(std::optional<double> seconds);
     void pausedChanged(bool paused);
@@ -101,7 +92,8 @@ private:
     QTimer timer_;
     QString fileName_;
     State state_ = State::Closed;
-    Opening opening_;
+    long long entry_ = -1; // mpv's playlist entry of this movie
+    bool loaded_ = false;
     DisplayMode mode_ = TimeMode;
     double durationSeconds_ = 0;
     double framesPerSecond_ = 0;

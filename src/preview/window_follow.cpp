@@ -16,8 +16,8 @@ int keepInside(int position, int size, int areaStart, int areaSize)
 
 } // namespace
 
-std::optional<QPoint> MovieWindowFollower::MainWindowMoved(bool mainVisible, QPoint mainTopLeft,
-                                                           const QRect& movieFrame, const QRect& workArea)
+std::optional<QPoint> MovieWindowFollower::MainWindowMoved(
+    bool mainVisible, QPoint mainTopLeft, const QRect& movieFrame, const QRect& workArea)
 {
     if (!mainVisible) return std::nullopt;
     std::optional<QPoint> target;
@@ -25,7 +25,7 @@ std::optional<QPoint> MovieWindowFollower::MainWindowMoved(bool mainVisible, QPo
         const int left = movieFrame.left() + (mainTopLeft.x() - LastLeft);
         const int top = movieFrame.top() + (mainTopLeft.y() - LastTop);
         target = QPoint(keepInside(left, movieFrame.width(), workArea.left(), workArea.width()),
-                        keepInside(top, movieFrame.height(), workArea.top(), workArea.height()));
+            keepInside(top, movieFrame.height(), workArea.top(), workArea.height()));
     }
     LastLeft = mainTopLeft.x();
     LastTop = mainTopLeft.y();

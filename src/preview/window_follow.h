@@ -1,7 +1,6 @@
 #pragma once
 #include <QPoint>
 #include <QRect>
-
 #include <optional>
 
 // Keeps the movie window beside the main window: it moves by as much as the
@@ -14,8 +13,8 @@ public:
     // Called after each move of the main window. Returns where the movie
     // window goes, or nothing when it stays. A main window that is not
     // visible is not tracked at all.
-    std::optional<QPoint> MainWindowMoved(bool mainVisible, QPoint mainTopLeft, const QRect& movieFrame,
-                                          const QRect& workArea);
+    std::optional<QPoint> MainWindowMoved(
+        bool mainVisible, QPoint mainTopLeft, const QRect& movieFrame, const QRect& workArea);
 
 private:
     // A left of 0 stands for "no earlier position known".

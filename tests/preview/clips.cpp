@@ -4,7 +4,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <map>
 
 namespace tessel::test {
@@ -23,7 +22,7 @@ QString make(const QString& name, const QStringList& arguments)
     auto found = made.find(name);
     if (found != made.end()) return found->second;
     const QString path = folder().filePath(name);
-    QStringList all{QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
+    QStringList all { QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y") };
     all << arguments << path;
     const int status = QProcess::execute(QStringLiteral("ffmpeg"), all);
     const QString result = status == 0 ? path : QString();
@@ -33,16 +32,13 @@ QString make(const QString& name, const QStringList& arguments)
 
 QStringList testPattern(const QString& rate)
 {
-    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-            QStringLiteral("testsrc=size=320x240:rate=") + rate};
+    return { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+        QStringLiteral("testsrc=size=320x240:rate=") + rate };
 }
 
 } // namespace
 
-bool HaveFfmpeg()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty();
-}
+bool HaveFfmpeg() { return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(); }
 
 void UseNullOutputs()
 {
@@ -53,27 +49,27 @@ void UseNullOutputs()
 QString Clip25()
 {
     return make(QStringLiteral("clip25.avi"),
-                testPattern(QStringLiteral("25")) << QStringLiteral("-t") << QStringLiteral("4")
-                                                  << QStringLiteral("-c:v") << QStringLiteral("mjpeg"));
+        testPattern(QStringLiteral("25"))
+            << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v") << QStringLiteral("mjpeg"));
 }
 
 QString Clip23976()
 {
     return make(QStringLiteral("clip23976.avi"),
-                testPattern(QStringLiteral("24000/1001")) << QStringLiteral("-t") << QStringLiteral("4")
-                                                          << QStringLiteral("-c:v") << QStringLiteral("mjpeg"));
+        testPattern(QStringLiteral("24000/1001"))
+            << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v") << QStringLiteral("mjpeg"));
 }
 
 QString StillPicture()
 {
     return make(QStringLiteral("still.png"),
-                testPattern(QStringLiteral("25")) << QStringLiteral("-frames:v") << QStringLiteral("1"));
+        testPattern(QStringLiteral("25")) << QStringLiteral("-frames:v") << QStringLiteral("1"));
 }
 
 QString AudioOnly()
 {
-    return make(QStringLiteral("tone.wav"), {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                              QStringLiteral("sine=d=2")});
+    return make(QStringLiteral("tone.wav"),
+        { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=2") });
 }
 
 } // namespace tessel::test

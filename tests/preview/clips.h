@@ -7,10 +7,10 @@
 namespace tessel::test {
 
 // Empty when ffmpeg is not installed (the tests skip then).
-QString Clip25();        // 4 s, 25 fps, 320x240, MJPEG in AVI
-QString Clip23976();     // 4 s, 24000/1001 fps
-QString StillPicture();  // one PNG picture: a length of zero
-QString AudioOnly();     // a WAV file: no picture
+QString Clip25(); // 4 s, 25 fps, 320x240, MJPEG in AVI
+QString Clip23976(); // 4 s, 24000/1001 fps
+QString StillPicture(); // one PNG picture: a length of zero
+QString AudioOnly(); // a WAV file: no picture
 bool HaveFfmpeg();
 
 // Plays without a screen or a sound card.
@@ -26,8 +26,8 @@ template <typename Condition> bool WaitFor(Condition condition, int timeout = Pa
 } // namespace tessel::test
 
 // Skips the test when there is nothing to make clips with.
-#define REQUIRE_CLIPS()                                                                                        \
-    do {                                                                                                       \
-        if (!tessel::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";                           \
-        tessel::test::UseNullOutputs();                                                                        \
+#define REQUIRE_CLIPS()                                                                                                \
+    do {                                                                                                               \
+        if (!tessel::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";                                    \
+        tessel::test::UseNullOutputs();                                                                                \
     } while (false)

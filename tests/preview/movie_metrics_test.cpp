@@ -10,9 +10,10 @@ using namespace tessel;
 
 TEST(MovieMetrics, FontSizeFollowsTheFreeHeight)
 {
-    const std::pair<int, int> cases[] = {{0, 11},   {-40, 11},  {173, 11}, {182, 12}, {348, 23},
-                                         {5000, 23}, {189, 13}, {166, 11}, {1 << 30, 23}};
-    for (const auto& [height, size] : cases) EXPECT_EQ(CalculateFontSize(height), size) << height;
+    const std::pair<int, int> cases[] = { { 0, 11 }, { -40, 11 }, { 173, 11 }, { 182, 12 }, { 348, 23 }, { 5000, 23 },
+        { 189, 13 }, { 166, 11 }, { 1 << 30, 23 } };
+    for (const auto& [height, size] : cases)
+        EXPECT_EQ(CalculateFontSize(height), size) << height;
 }
 
 TEST(MovieMetrics, ZoomScalesTheNativeSize)
@@ -66,21 +67,25 @@ TEST(WindowFollow, MovieWindowMovesWithTheMainWindow)
     const QRect work(0, 0, 1280, 800);
     MovieWindowFollower follower;
     // The first known position only starts the tracking.
-    EXPECT_FALSE(follower.MainWindowMoved(true, {100, 50}, {100, 70, 240, 220}, work));
-    EXPECT_EQ(follower.MainWindowMoved(true, {130, 40}, {100, 70, 240, 220}, work), QPoint(130, 60));
+    EXPECT_FALSE(follower.MainWindowMoved(true, { 100, 50 }, { 100, 70, 240, 220 }, work));
+    EXPECT_EQ(follower.MainWindowMoved(true, { 130, 40 }, { 100, 70, 240, 220 }, work), QPoint(130, 60));
     // Hidden: neither moved nor remembered.
-    EXPECT_FALSE(follower.MainWindowMoved(false, {500, 500}, {130, 60, 240, 220}, work));
-    EXPECT_EQ(follower.MainWindowMoved(true, {120, 40}, {130, 60, 240, 220}, work), QPoint(120, 60));
+    EXPECT_FALSE(follower.MainWindowMoved(false, { 500, 500 }, { 130, 60, 240, 220 }, work));
+    EXPECT_EQ(follower.MainWindowMoved(true, { 120, 40 }, { 130, 60, 240, 220 }, work), QPoint(120, 60));
 }
 
 TEST(WindowFollow, StaysInsideTheWorkArea)
 {
     const QRect work(0, 0, 1280, 800);
-    struct Case { QPoint from, to; QRect movie; QPoint expected; };
+    struct Case {
+        QPoint from, to;
+        QRect movie;
+        QPoint expected;
+    };
     const Case cases[] = {
-        {{100, 100}, {50, 20}, {20, 30, 240, 220}, {0, 0}},           // negative becomes 0
-        {{100, 100}, {400, 200}, {1000, 500, 240, 220}, {1040, 580}}, // right and bottom edges
-        {{100, 100}, {150, 100}, {0, 0, 1500, 220}, {-220, 0}},       // wider than the area: negative left
+        { { 100, 100 }, { 50, 20 }, { 20, 30, 240, 220 }, { 0, 0 } }, // negative becomes 0
+        { { 100, 100 }, { 400, 200 }, { 1000, 500, 240, 220 }, { 1040, 580 } }, // right and bottom edges
+        { { 100, 100 }, { 150, 100 }, { 0, 0, 1500, 220 }, { -220, 0 } }, // wider than the area: negative left
     };
     for (const Case& c : cases) {
         MovieWindowFollower follower;
@@ -93,18 +98,18 @@ TEST(WindowFollow, FromLeftZeroTheFirstMoveIsNotFollowed)
 {
     const QRect work(0, 0, 1280, 800);
     MovieWindowFollower follower;
-    EXPECT_FALSE(follower.MainWindowMoved(true, {0, 10}, {0, 30, 240, 220}, work));
-    EXPECT_FALSE(follower.MainWindowMoved(true, {40, 10}, {0, 30, 240, 220}, work));
-    EXPECT_EQ(follower.MainWindowMoved(true, {60, 20}, {0, 30, 240, 220}, work), QPoint(20, 40));
+    EXPECT_FALSE(follower.MainWindowMoved(true, { 0, 10 }, { 0, 30, 240, 220 }, work));
+    EXPECT_FALSE(follower.MainWindowMoved(true, { 40, 10 }, { 0, 30, 240, 220 }, work));
+    EXPECT_EQ(follower.MainWindowMoved(true, { 60, 20 }, { 0, 30, 240, 220 }, work), QPoint(20, 40));
 }
 
 TEST(WindowFollow, WorkAreaAwayFromTheOrigin)
 {
     const QRect work(1280, 0, 1024, 768); // a second screen
     MovieWindowFollower follower;
-    follower.MainWindowMoved(true, {1400, 100}, {1400, 120, 240, 220}, work);
-    EXPECT_EQ(follower.MainWindowMoved(true, {1300, 100}, {1400, 120, 240, 220}, work), QPoint(1300, 120));
-    EXPECT_EQ(follower.MainWindowMoved(true, {1200, 100}, {1300, 120, 240, 220}, work), QPoint(1280, 120));
+    follower.MainWindowMoved(true, { 1400, 100 }, { 1400, 120, 240, 220 }, work);
+    EXPECT_EQ(follower.MainWindowMoved(true, { 1300, 100 }, { 1400, 120, 240, 220 }, work), QPoint(1300, 120));
+    EXPECT_EQ(follower.MainWindowMoved(true, { 1200, 100 }, { 1300, 120, 240, 220 }, work), QPoint(1280, 120));
 }
 
 TEST(VideoDialog, FilterListBecomesQtFilters)

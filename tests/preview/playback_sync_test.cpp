@@ -48,13 +48,13 @@ class PlaybackSyncTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Fill(table, {{"100", "150", "one", "two", "three"}, {"200", "250", "A & B"}, {"300", "350", "last"}});
+        Fill(table, { { "100", "150", "one", "two", "three" }, { "200", "250", "A & B" }, { "300", "350", "last" } });
     }
     SubtitleTable table;
     FakeGrid grid;
     FakeMovie movie;
     Switches switches;
-    PlaybackSync sync{table, grid, movie, switches};
+    PlaybackSync sync { table, grid, movie, switches };
 };
 
 } // namespace
@@ -115,7 +115,7 @@ TEST_F(PlaybackSyncTest, WithoutAutoScrollTheTopRowStays)
 
 TEST_F(PlaybackSyncTest, ShowSubtitleTextOfNoRowIsEmpty)
 {
-    for (int row : {0, -1, 4}) {
+    for (int row : { 0, -1, 4 }) {
         sync.ShowSubtitleText(row);
         EXPECT_EQ(movie.subtitle, "") << row;
     }
@@ -126,11 +126,19 @@ TEST_F(PlaybackSyncTest, ShowSubtitleTextOfNoRowIsEmpty)
 
 TEST(ScrollToRow, ShowsTheRowInFull)
 {
-    struct Case { int row, top, visible, expected; };
+    struct Case {
+        int row, top, visible, expected;
+    };
     // Rows top .. top + visible - 1 are shown in full.
     const Case cases[] = {
-        {5, 10, 5, 5},   {10, 10, 5, 10}, {14, 10, 5, 10}, {15, 10, 5, 11},
-        {40, 10, 5, 36}, {3, 1, 0, 3},    {1, 1, 1, 1},    {2, 1, 1, 2},
+        { 5, 10, 5, 5 },
+        { 10, 10, 5, 10 },
+        { 14, 10, 5, 10 },
+        { 15, 10, 5, 11 },
+        { 40, 10, 5, 36 },
+        { 3, 1, 0, 3 },
+        { 1, 1, 1, 1 },
+        { 2, 1, 1, 2 },
     };
     for (const Case& c : cases)
         EXPECT_EQ(ScrolledTopRow(c.row, c.top, c.visible), c.expected) << c.row << " " << c.top << " " << c.visible;

@@ -2,9 +2,8 @@
 #include "preview/row_finder.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <random>
 
 using namespace tessel;
@@ -59,36 +58,36 @@ void ExpectSearches(const std::vector<test::Row>& rows, const std::vector<Search
 
 TEST(RowFinder, FindsThePlayingSubtitleFromTheSelectedRow)
 {
-    ExpectSearches({{"100", "150"}, {"200", "250"}, {"300", "350"}},
-                   {{1, 120, 1}, {1, 175, -1}, {1, 210, 2}, {1, 320, 3}, {1, 100, 1}, {1, 150, 1},
-                    {1, 351, -1}, {2, 99, -1}, {3, 120, 1}, {3, 210, 2}, {2, 350, 3}});
+    ExpectSearches({ { "100", "150" }, { "200", "250" }, { "300", "350" } },
+        { { 1, 120, 1 }, { 1, 175, -1 }, { 1, 210, 2 }, { 1, 320, 3 }, { 1, 100, 1 }, { 1, 150, 1 }, { 1, 351, -1 },
+            { 2, 99, -1 }, { 3, 120, 1 }, { 3, 210, 2 }, { 2, 350, 3 } });
 }
 
 TEST(RowFinder, UnorderedStartsAreScannedRowByRow)
 {
     // Forward from row 1 the scan stops at row 2 (300 > 210), whose
     // predecessor ended at 150.
-    ExpectSearches({{"100", "150"}, {"300", "350"}, {"200", "250"}},
-                   {{1, 120, 1}, {1, 210, -1}, {3, 210, 3}, {2, 320, -1}, {3, 120, 1}, {2, 120, 1}});
+    ExpectSearches({ { "100", "150" }, { "300", "350" }, { "200", "250" } },
+        { { 1, 120, 1 }, { 1, 210, -1 }, { 3, 210, 3 }, { 2, 320, -1 }, { 3, 120, 1 }, { 2, 120, 1 } });
 }
 
 TEST(RowFinder, ACellThatIsNoNumberEndsTheSearch)
 {
-    ExpectSearches({{"100", "150"}, {"12a", "250"}, {"300", "350"}},
-                   {{1, 120, -1}, {1, 320, -1}, {3, 320, 3}, {3, 120, -1}, {2, 120, -1}});
-    ExpectSearches({{"100", ""}, {"200", "x"}, {"", "350"}},
-                   {{1, 120, -1}, {2, 210, -1}, {3, 320, -1}});
+    ExpectSearches({ { "100", "150" }, { "12a", "250" }, { "300", "350" } },
+        { { 1, 120, -1 }, { 1, 320, -1 }, { 3, 320, 3 }, { 3, 120, -1 }, { 2, 120, -1 } });
+    ExpectSearches(
+        { { "100", "" }, { "200", "x" }, { "", "350" } }, { { 1, 120, -1 }, { 2, 210, -1 }, { 3, 320, -1 } });
 }
 
 TEST(RowFinder, RowsOutsideTheTableStartAtTheNearestSubtitle)
 {
-    ExpectSearches({{"100", "150"}, {"200", "250"}}, {{0, 120, 1}, {-1, 210, 2}, {7, 120, 1}});
+    ExpectSearches({ { "100", "150" }, { "200", "250" } }, { { 0, 120, 1 }, { -1, 210, 2 }, { 7, 120, 1 } });
 }
 
 TEST(RowFinder, FollowsEditsOfTheTable)
 {
     SubtitleTable table;
-    Fill(table, {{"100", "150"}, {"200", "250"}});
+    Fill(table, { { "100", "150" }, { "200", "250" } });
     SubtitleRowFinder finder;
     EXPECT_EQ(finder.FindSubtitleRow(table, 1, 210), 2);
     table.setCell(SubtitleTable::From, 2, "220");
@@ -112,7 +111,7 @@ TEST(RowFinder, SearchByHalvesAgreesWithTheRowByRowSearch)
         for (int i = 0; i < count; ++i) {
             start += static_cast<int>(random() % 30); // equal starts too
             const int length = static_cast<int>(random() % 40) - 5; // overlaps, and ends before starts
-            rows.push_back({std::to_string(start), std::to_string(start + length)});
+            rows.push_back({ std::to_string(start), std::to_string(start + length) });
         }
         if (round % 2) std::shuffle(rows.begin(), rows.end(), random);
         Fill(table, rows);

@@ -5,9 +5,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace tessel;
 
@@ -68,7 +67,7 @@ TEST_F(VideoPlayerTest, SeeksExactlyToAFrame)
     ASSERT_TRUE(open(test::Clip23976())) << failure.toStdString();
     EXPECT_NEAR(player.framesPerSecond(), 24000.0 / 1001, 1e-9);
     EXPECT_NEAR(player.duration(), 96, 1e-3);
-    for (int target : {37, 5, 90, 0}) {
+    for (int target : { 37, 5, 90, 0 }) {
         player.setCurrentPosition(target);
         ASSERT_TRUE(settled());
         EXPECT_EQ(frame(), target);

@@ -1,0 +1,232 @@
+#include "preview/movie_window.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/user_prompts.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFrame>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tessel {
+namespace {
+
+constexpr int InitialFontSize = 11;
+constexpr int LowestMemoLine = 13; // the memo never gets lower than three of these
+
+QLabel* whiteLabel(const QString& objectName, const QString& text, Qt::Alignment alignment, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(objectName);
+    label->setTextFormat(Qt::PlainText); // "&" is shown as itself
+    label->setAlignment(alignment);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Window, Qt::black);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+} // namespace
+
+TFormMovie::TFormMovie(QWidget* mainWindow)
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("FormMovie"));
+    setWindowTitle(QStringLiteral("Movie"));
+    setAttribute(Qt::WA_QuitOnClose, false); // closing the main window alone ends the program
+    setMinimumSize(150, 150);
+    buildPanel();
+    buildZoomMenu();
+    if (mainWindow) move(mainWindow->pos() + QPoint(0, 20));
+    resize(240, 220);
+}
+
+void TFormMovie::buildPanel()
+{
+    PnlMovie = new QFrame(this);
+    PnlMovie->setObjectName(QStringLiteral("PnlMovie"));
+    PnlMovie->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QPalette black = PnlMovie->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    PnlMovie->setPalette(black);
+    PnlMovie->setAutoFillBackground(true);
+    (new QVBoxLayout(this))->setContentsMargins(0, 0, 0, 0);
+    layout()->addWidget(PnlMovie);
+
+    pictureArea_ = new QWidget(PnlMovie);
+    VideoPlayer_ = new VideoPlayer(pictureArea_);
+    VideoPlayer_->setObjectName(QStringLiteral("VideoPlayer"));
+    VideoPlayer_->hide();
+    auto* pictureLayout = new QVBoxLayout(pictureArea_);
+    pictureLayout->setContentsMargins(0, 0, 0, 0);
+    pictureLayout->addWidget(VideoPlayer_);
+
+    TimeCode
+        = whiteLabel(QStringLiteral("TimeCode"), QStringLiteral("0/0"), Qt::AlignRight | Qt::AlignVCenter, PnlMovie);
+    TimeCode->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    SubtitleMemo = whiteLabel(QStringLiteral("SubtitleMemo"), QString(), Qt::AlignHCenter | Qt::AlignTop, PnlMovie);
+    SubtitleMemo->setFixedHeight(3 * LowestMemoLine);
+    setLabelFontSize(InitialFontSize);
+
+    auto* panelLayout = new QVBoxLayout(PnlMovie);
+    panelLayout->setContentsMargins(PnlMovie->contentsMargins());
+    panelLayout->setSpacing(0);
+    panelLayout->addWidget(pictureArea_, 1);
+    panelLayout->addWidget(TimeCode);
+    panelLayout->addWidget(SubtitleMemo);
+
+    connect(VideoPlayer_, &VideoPlayer::openComplete, this, &TFormMovie::VideoPlayerOpenComplete);
+    connect(VideoPlayer_, &VideoPlayer::openFailed, this, &TFormMovie::VideoPlayerOpenFailed);
+    connect(VideoPlayer_, &VideoPlayer::timer, this, &TFormMovie::VideoPlayerTimer);
+    connect(VideoPlayer_, &VideoPlayer::mouseDown, this, &TFormMovie::VideoPlayerMouseDown);
+}
+
+void TFormMovie::buildZoomMenu()
+{
+    PopupZoom = new QMenu(this);
+    PopupZoom->setObjectName(QStringLiteral("PopupZoom"));
+    const std::pair<const char*, int> items[]
+        = { { "N251", 25 }, { "N501", 50 }, { "N751", 75 }, { "N1001", 100 }, { "N1501", 150 }, { "N2001", 200 } };
+    for (const auto& [name, percentage] : items) {
+        QAction* item = PopupZoom->addAction(QStringLiteral("%1%").arg(percentage));
+        item->setObjectName(QLatin1String(name));
+        connect(item, &QAction::triggered, this, [this, p = percentage] { ZoomMovie(p); });
+    }
+    PopupZoom->addSeparator();
+    PopupZoom->addAction(QStringLiteral("Cancel"))->setObjectName(QStringLiteral("Cancel1"));
+}
+
+void TFormMovie::attach(
+    const PlaybackControls& controls, MessageSink& messages, std::function<void(int, int)> processTimer)
+{
+    RequireAllControls(controls);
+    controls_ = controls;
+    messages_ = &messages;
+    processTimer_ = std::move(processTimer);
+}
+
+void TFormMovie::setTimeCode(const QString& text) { TimeCode->setText(text); }
+
+void TFormMovie::setSubtitleText(const QString& text) { SubtitleMemo->setText(text); }
+
+void TFormMovie::setLabelFontSize(int pixels)
+{
+    for (QLabel* label : { TimeCode, SubtitleMemo }) {
+        QFont font = label->font();
+        font.setPixelSize(pixels);
+        font.setBold(label == TimeCode);
+        label->setFont(font);
+    }
+}
+
+void TFormMovie::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+// The labels' font follows the room left for the picture.
+void TFormMovie::FormResize()
+{
+    const int size = CalculateFontSize(height() - SubtitleMemo->height() - TimeCode->sizeHint().height());
+    setLabelFontSize(size);
+    SubtitleMemo->setFixedHeight(3 * std::max(size, LowestMemoLine));
+}
+
+void TFormMovie::ZoomMovie(int percentage)
+{
+    const QSize picture
+        = ZoomedPictureSize(VideoPlayer_->imageSourceWidth(), VideoPlayer_->imageSourceHeight(), percentage);
+    const int size = CalculateFontSize(picture.height());
+    SubtitleMemo->setFixedHeight(3 * size);
+    const int panelBorder = PnlMovie->width() - PnlMovie->contentsRect().width();
+    resize(picture.width() + panelBorder, picture.height() + 4 * size);
+}
+
+void TFormMovie::closeEvent(QCloseEvent* event)
+{
+    event->ignore(); // stays for the whole run
+}
+
+void TFormMovie::contextMenuEvent(QContextMenuEvent* event) { PopupZoom->popup(event->globalPos()); }
+
+void TFormMovie::VideoPlayerMouseDown(Qt::MouseButton button, const QPoint&)
+{
+    if (button == Qt::RightButton) PopupZoom->popup(QCursor::pos());
+}
+
+void TFormMovie::HidePicture() { VideoPlayer_->hide(); }
+
+void TFormMovie::VideoPlayerTimer()
+{
+    VideoPlayer_->setDisplayMode(VideoPlayer::FrameMode);
+    const int length = RoundTiesEvenToInt32(VideoPlayer_->duration());
+    const int position = RoundTiesEvenToInt32(VideoPlayer_->currentPosition());
+    if (processTimer_) processTimer_(position, length);
+}
+
+void TFormMovie::VideoPlayerOpenComplete()
+{
+    VideoPlayer_->show();
+    VideoPlayer_->setDisplayMode(VideoPlayer::FrameMode);
+    const double frames = VideoPlayer_->duration();
+    VideoPlayer_->setDisplayMode(VideoPlayer::TimeMode);
+    const double seconds = VideoPlayer_->duration();
+    VideoPlayer_->setDisplayMode(VideoPlayer::FrameMode);
+    std::optional<MovieInfo> info;
+    try {
+        info = ComputeMovieInfo(frames, seconds, VideoPlayer_->imageSourceWidth(), VideoPlayer_->imageSourceHeight(),
+            QLocale::system().decimalPoint());
+    } catch (const MathError&) {
+        movieUnusable(QStringLiteral("its length is too long to be shown"));
+        return;
+    }
+    if (!info) {
+        movieUnusable(QStringLiteral("its length reads as zero"));
+        return;
+    }
+    fillMovieInfo(*info);
+}
+
+void TFormMovie::fillMovieInfo(const MovieInfo& info)
+{
+    if (!controls_) return;
+    controls_->LabelMovieInfoLength->setText(info.length);
+    controls_->LabelMovieInfoFrames->setText(info.framesText);
+    controls_->LabelMovieInfoFPS->setText(info.framesPerSecond);
+    controls_->LabelMovieInfoSize->setText(info.size);
+    {
+        const QSignalBlocker quiet(controls_->MovieTracker); // the maximum is no seek
+        controls_->MovieTracker->setMaximum(info.frames);
+    }
+    EnableMovieControls(*controls_);
+}
+
+void TFormMovie::movieUnusable(const QString& reason)
+{
+    VideoPlayer_->close();
+    VideoPlayerOpenFailed(reason);
+}
+
+// Whatever was open before is gone too: nothing stays enabled that needs a movie.
+void TFormMovie::VideoPlayerOpenFailed(const QString& reason)
+{
+    HidePicture();
+    setTimeCode(QStringLiteral("0/0"));
+    if (controls_) ResetMovieControls(*controls_);
+    if (messages_)
+        messages_->showError(QStringLiteral("Cannot play the movie \"%1\": %2.").arg(VideoPlayer_->fileName(), reason));
+}
+
+} // namespace tessel

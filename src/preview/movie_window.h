@@ -1,0 +1,76 @@
+#pragma once
+#include "preview/movie_metrics.h"
+#include "preview/playback_controls.h"
+#include "preview/playback_sync.h"
+#include "preview/video_player.h"
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QFrame;
+class QLabel;
+class QMenu;
+
+namespace tessel {
+
+class MessageSink;
+
+// The movie window: the picture, the time code and the current subtitle, an
+// always-on-top tool window beside the main window that cannot be closed.
+// It does not take ownership of, or a parent in, the main window.
+class TFormMovie : public QWidget, public MovieTextView {
+    Q_OBJECT
+public:
+    // Placed at the main window's left, 20 pixels below its top.
+    explicit TFormMovie(QWidget* mainWindow);
+
+    // What an opened movie fills and enables in the main window, where
+    // failures are told, and who hears each timer event (position and length
+    // in frames).
+    void attach(const PlaybackControls& controls, MessageSink& messages,
+        std::function<void(int position, int length)> processTimer);
+
+    VideoPlayer& videoPlayer() { return *VideoPlayer_; }
+    QLabel& timeCode() { return *TimeCode; }
+    QLabel& subtitleMemo() { return *SubtitleMemo; }
+    QMenu& popupZoom() { return *PopupZoom; }
+
+    void setTimeCode(const QString& text) override;
+    void setSubtitleText(const QString& text) override;
+
+    // Fits the window to a percentage of the movie's native size.
+    void ZoomMovie(int percentage);
+    // Takes the picture away until the next movie has opened.
+    void HidePicture();
+
+    void VideoPlayerOpenComplete();
+    void VideoPlayerOpenFailed(const QString& reason);
+    void VideoPlayerTimer();
+    void VideoPlayerMouseDown(Qt::MouseButton button, const QPoint& position);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void buildPanel();
+    void buildZoomMenu();
+    void FormResize();
+    void setLabelFontSize(int pixels);
+    void movieUnusable(const QString& reason);
+    void fillMovieInfo(const MovieInfo& info);
+
+    QFrame* PnlMovie = nullptr;
+    QWidget* pictureArea_ = nullptr;
+    VideoPlayer* VideoPlayer_ = nullptr;
+    QLabel* TimeCode = nullptr;
+    QLabel* SubtitleMemo = nullptr;
+    QMenu* PopupZoom = nullptr;
+    std::optional<PlaybackControls> controls_;
+    MessageSink* messages_ = nullptr;
+    std::function<void(int, int)> processTimer_;
+};
+
+} // namespace tessel
