@@ -1,10 +1,18 @@
 #include "app/tool_wiring.h"
 
+#include "app/adjust_wiring.h"
+#include "app/check_wiring.h"
+#include "app/grid_editing_wiring.h"
+#include "app/repair_wiring.h"
+
 namespace tessel::app {
 
-// The timing tools, the repairs, the two checks (measuring with
-// QtTextMeasurer over CheckPage::checkFont()), row editing and playback are
-// connected here as they land.
-void WireTools(const ToolContext&) { }
+void WireTools(const ToolContext& context)
+{
+    WireAdjustPage(context);
+    WireRepairPage(context);
+    WireGridEditing(context);
+    WireCheckPage(context);
+}
 
 } // namespace tessel::app

@@ -1,7 +1,11 @@
 #pragma once
+#include "app/error_report.h"
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "tools/check_dialog.h"
+
+#include <QObject>
+#include <functional>
 
 class QWidget;
 
@@ -12,7 +16,6 @@ class QWidget;
 // handle ends up in the general error report.
 namespace tessel::app {
 
-class ErrorReport;
 class MainWindow;
 
 struct ToolContext {
@@ -27,5 +30,12 @@ struct ToolContext {
 };
 
 void WireTools(const ToolContext& context);
+
+// Runs `command` through the error report each time `signal` of `sender` fires.
+template <typename Sender, typename Signal>
+void ConnectGuarded(ErrorReport& errors, Sender* sender, Signal signal, std::function<void()> command)
+{
+    QObject::connect(sender, signal, sender, [&errors, command = std::move(command)] { errors.run(command); });
+}
 
 } // namespace tessel::app
