@@ -130,3 +130,13 @@ TEST_F(MovieWindowWithMovie, ZoomFitsTheWindowToTheMovie)
     movie.ZoomMovie(25);
     ASSERT_TRUE(WaitFor([&] { return movie.size() == QSize(150, 150); })) << movie.width();
 }
+
+TEST_F(MovieWindowWithMovie, RightClickOnThePictureOpensTheZoomMenu)
+{
+    QTest::mouseClick(&movie.videoPlayer(), Qt::LeftButton);
+    QTest::mouseClick(&movie.videoPlayer(), Qt::MiddleButton);
+    EXPECT_FALSE(movie.popupZoom().isVisible());
+    QTest::mouseClick(&movie.videoPlayer(), Qt::RightButton);
+    EXPECT_TRUE(movie.popupZoom().isVisible());
+    movie.popupZoom().close();
+}
