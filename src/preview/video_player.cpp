@@ -25,7 +25,7 @@ MpvOptions ChooseMpvOptions(const QString& platformName, quint64 windowId)
 
 double ExactFrameRate(double reported)
 {
-    constexpr double Tolerance = 1e-6; // well above a float's rounding
+    constexpr double Tolerance = 2e-7; // above a float's rounding, below 29.97 against 30000/1001
     const double whole = std::round(reported);
     if (whole > 0 && std::abs(whole - reported) <= Tolerance * reported) return whole;
     const double ntsc = std::round(reported * 1.001);

@@ -60,6 +60,26 @@ TEST(MovieMetrics, ReportedFrameRatesGetTheirExactValue)
     EXPECT_DOUBLE_EQ(ExactFrameRate(25.000001), 25);
     EXPECT_DOUBLE_EQ(ExactFrameRate(12.5), 12.5);
     EXPECT_DOUBLE_EQ(ExactFrameRate(23.9761), 23.9761);
+    EXPECT_DOUBLE_EQ(ExactFrameRate(29.97), 29.97);
+}
+
+TEST(MovieMetrics, VideoOutputFollowsThePlatform)
+{
+    const QByteArray forced = qgetenv("TESSEL_MPV_VO");
+    qunsetenv("TESSEL_MPV_VO");
+    const MpvOptions x11 = ChooseMpvOptions(QStringLiteral("xcb"), 42);
+    EXPECT_EQ(x11.videoOutput, "gpu,x11");
+    EXPECT_EQ(x11.windowId, 42u);
+    const MpvOptions offscreen = ChooseMpvOptions(QStringLiteral("offscreen"), 42);
+    EXPECT_EQ(offscreen.videoOutput, "null");
+    EXPECT_EQ(offscreen.windowId, 0u);
+    qputenv("TESSEL_MPV_VO", "null");
+    EXPECT_EQ(ChooseMpvOptions(QStringLiteral("xcb"), 42).videoOutput, "null");
+    EXPECT_EQ(ChooseMpvOptions(QStringLiteral("xcb"), 42).windowId, 0u);
+    if (forced.isNull())
+        qunsetenv("TESSEL_MPV_VO");
+    else
+        qputenv("TESSEL_MPV_VO", forced);
 }
 
 TEST(WindowFollow, MovieWindowMovesWithTheMainWindow)

@@ -270,9 +270,9 @@ TEST_F(PlaybackControllerTest, StopHoldsAndPlayGoesOn)
     c.BtnStop->click();
     ASSERT_TRUE(WaitFor([&] { return !playing.isEmpty() && !playing.last().first().toBool(); }));
     const long held = frame();
+    EXPECT_GE(held, 10); // paused, not stopped: no way back to the start
     c.BtnPlay->click();
     ASSERT_TRUE(WaitFor([&] { return frame() > held; }));
-    EXPECT_GE(frame(), held);
 }
 
 TEST_F(PlaybackControllerTest, AMovieThatCannotPlayIsReportedAndDisablesPlayback)
