@@ -60,8 +60,8 @@ void changeStart(const ToolContext& context)
 {
     const AdjustPage& page = context.mainWindow.adjustPage();
     reportOutOfRange(context.messages, QStringLiteral("Change start"),
-        ChangeStart(context.table, context.mainWindow.grid().currentTableRow(),
-            utf8(page.changeToStartFrame()->text()), page.adjustStart()->isChecked()));
+        ChangeStart(context.table, context.mainWindow.grid().currentTableRow(), utf8(page.changeToStartFrame()->text()),
+            page.adjustStart()->isChecked()));
 }
 
 void expandDelay(const ToolContext& context)

@@ -24,8 +24,8 @@ void checkWidth(const ToolContext& context)
     const CheckPage& page = context.mainWindow.checkPage();
     QtTextMeasurer measurer(page.checkFont());
     NoVideo noVideo;
-    CheckTextWidth(context.table, page.screenPx()->currentText().toStdString(), measurer,
-        checkServices(context, noVideo));
+    CheckTextWidth(
+        context.table, page.screenPx()->currentText().toStdString(), measurer, checkServices(context, noVideo));
 }
 
 void checkTiming(const ToolContext& context)

@@ -119,8 +119,8 @@ TEST_F(AdjustWiringTest, AddFramesSkipsBadCellsSilentlyButReportsFramesBeyond32B
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].title, "Error");
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(messages.messages[0].text,
-        "Add frames left 1 row unchanged: the new frame numbers would not fit in 32 bits.");
+    EXPECT_EQ(
+        messages.messages[0].text, "Add frames left 1 row unchanged: the new frame numbers would not fit in 32 bits.");
 
     messages.messages.clear();
     page.addFramesCount()->setText(QStringLiteral("ten"));
