@@ -13,10 +13,10 @@ QString SubtitleText(const SubtitleTable& table, int row)
 
 int ScrolledTopRow(int row, int topRow, int visibleRows)
 {
-    visibleRows = std::max(visibleRows, 1);
     if (row < topRow) return row;
-    // Rows topRow .. topRow + visibleRows - 1 are the ones shown in full.
-    if (row >= topRow + visibleRows) return row - visibleRows + 1;
+    // A row just below the fully visible ones is left where it is: it is
+    // usually the partly visible last row.
+    if (row > topRow + visibleRows) return row - visibleRows;
     return topRow;
 }
 

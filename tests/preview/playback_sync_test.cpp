@@ -124,21 +124,22 @@ TEST_F(PlaybackSyncTest, ShowSubtitleTextOfNoRowIsEmpty)
     EXPECT_EQ(sync.lastShownRow(), 0); // only the timer keeps track
 }
 
-TEST(ScrollToRow, ShowsTheRowInFull)
+TEST(ScrollToRow, ScrollsOnlyPastTheRowBelowTheVisibleOnes)
 {
     struct Case {
         int row, top, visible, expected;
     };
-    // Rows top .. top + visible - 1 are shown in full.
     const Case cases[] = {
         { 5, 10, 5, 5 },
         { 10, 10, 5, 10 },
         { 14, 10, 5, 10 },
-        { 15, 10, 5, 11 },
-        { 40, 10, 5, 36 },
+        { 15, 10, 5, 10 },
+        { 16, 10, 5, 11 },
+        { 40, 10, 5, 35 },
         { 3, 1, 0, 3 },
         { 1, 1, 1, 1 },
-        { 2, 1, 1, 2 },
+        { 2, 1, 1, 1 },
+        { 3, 1, 1, 2 },
     };
     for (const Case& c : cases)
         EXPECT_EQ(ScrolledTopRow(c.row, c.top, c.visible), c.expected) << c.row << " " << c.top << " " << c.visible;
