@@ -1,6 +1,7 @@
 #include "app/check_page.h"
 
 #include "app/widget_helpers.h"
+#include "tools/width_check.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,8 +32,8 @@ CheckPage::CheckPage(QWidget* parent)
 
 QString CheckPage::FontDescription(const QFont& font)
 {
-    return font.family() + QStringLiteral(", ") + (font.bold() ? QStringLiteral("Bold, ") : QString())
-        + QString::number(FontPointSize(font)) + QStringLiteral("pt");
+    return QString::fromStdString(
+        tessel::FontDescription(font.family().toStdString(), font.bold(), FontPointSize(font)));
 }
 
 void CheckPage::chooseFont()
