@@ -4,6 +4,9 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
+#include <cstdio>
+#include <limits>
 #include <sstream>
 
 namespace tessel::test {
@@ -24,11 +27,13 @@ std::optional<std::vector<PeerCue>> FfmpegReadCues(const std::string& file, cons
 
 namespace {
 
-int parseTime(const std::string& t) // hh:mm:ss,mmm
+// hh:mm:ss,mmm; ffmpeg gives a cue without end a huge time, kept as INT_MAX.
+int parseTime(const std::string& t)
 {
-    int h = 0, m = 0, s = 0, ms = 0;
-    std::sscanf(t.c_str(), "%d:%d:%d,%d", &h, &m, &s, &ms);
-    return ((h * 60 + m) * 60 + s) * 1000 + ms;
+    long long h = 0, m = 0, s = 0, ms = 0;
+    std::sscanf(t.c_str(), "%lld:%lld:%lld,%lld", &h, &m, &s, &ms);
+    const long long total = ((h * 60 + m) * 60 + s) * 1000 + ms;
+    return static_cast<int>(std::min<long long>(total, std::numeric_limits<int>::max()));
 }
 
 } // namespace
