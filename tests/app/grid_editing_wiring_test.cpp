@@ -139,16 +139,6 @@ TEST_F(GridEditingWiringTest, PasteWithAnEmptyClipboardEmptiesTheCell)
     EXPECT_EQ(table.cell(2, 1), "");
 }
 
-TEST_F(GridEditingWiringTest, KeysWithoutCtrlLeaveTheClipboardAlone)
-{
-    Fill(table, { { "10", "20", "Hello", "", "" } });
-    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    grid.selectCell(2, 1);
-    press(Qt::Key_Left, Qt::ShiftModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
-    EXPECT_EQ(table.cell(2, 1), "Hello");
-}
-
 TEST_F(GridEditingWiringTest, AnOpenCellEditorKeepsItsOwnKeys)
 {
     Fill(table, { { "10", "20", "Hello", "", "" } });

@@ -65,14 +65,6 @@ TEST_F(RepairWiringTest, AutoRepairRunsTheTickedItemsInIndexOrderSelectingEach)
     EXPECT_TRUE(list.item(5)->isSelected());
 }
 
-TEST_F(RepairWiringTest, NothingTickedChangesNothing)
-{
-    Fill(table, { { "1", "2", "[music]" }, { "3", "4", "" } });
-    page.autoRepairGo()->click();
-    EXPECT_EQ(Rows(table).size(), 2u);
-    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "[music]");
-}
-
 TEST_F(RepairWiringTest, DoubleClickTogglesTheSelectedItem)
 {
     MainWindow& window = editor.mainWindow();
