@@ -125,6 +125,29 @@ Match findMatch(int start, std::string_view text, std::string_view searched, boo
     return Match{from + begin, end - begin};
 }
 
+// Ignoring case beyond ASCII: the text is upper-cased once and searched on
+// from the end of each match, the same matches as searching the text rebuilt
+// after each replacement, in linear time.
+std::string replaceAllFolded(std::string_view text, std::string_view searched, std::string_view replacement)
+{
+    const QString upper = upperSameLength(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    const QString needle =
+        upperSameLength(QString::fromUtf8(searched.data(), static_cast<qsizetype>(searched.size())));
+    std::string out;
+    size_t done = 0;     // bytes of the text already copied or replaced
+    qsizetype unit = 0;  // the UTF-16 index of `done`
+    for (qsizetype at; !needle.isEmpty() && (at = upper.indexOf(needle, unit)) >= 0;) {
+        const size_t begin = done + utf8OffsetOf(text.substr(done), at - unit);
+        const size_t end = begin + utf8OffsetOf(text.substr(begin), needle.size());
+        out.append(text.substr(done, begin - done));
+        out.append(replacement);
+        done = end;
+        unit = at + needle.size();
+    }
+    out.append(text.substr(done));
+    return out;
+}
+
 } // namespace
 
 int FindFrom(int start, std::string_view text, std::string_view searched, bool ignoreCase)
@@ -136,10 +159,9 @@ int FindFrom(int start, std::string_view text, std::string_view searched, bool i
 std::string ReplaceAllText(std::string_view text, std::string_view searched, std::string_view replacement,
                            bool ignoreCase)
 {
-    std::string result(text);
-    if (searched.empty()) return result;
+    if (searched.empty()) return std::string(text);
     if (!ignoreCase || isAscii(searched)) {
-        // Linear rebuild for the common case; same matches as the search loop.
+        // The common case, byte by byte.
         if (!ignoreCase || isAscii(text)) {
             std::string out;
             size_t pos = 0;
@@ -154,12 +176,7 @@ std::string ReplaceAllText(std::string_view text, std::string_view searched, std
             return out;
         }
     }
-    Match m = findMatch(1, result, searched, ignoreCase);
-    while (m.at != std::string_view::npos) {
-        result.replace(m.at, m.length, replacement);
-        m = findMatch(static_cast<int>(m.at + replacement.size() + 1), result, searched, ignoreCase);
-    }
-    return result;
+    return replaceAllFolded(text, searched, replacement);
 }
 
 std::string RemoveBlocks(std::string_view text, std::string_view opening, std::string_view closing)
