@@ -26,6 +26,25 @@ std::vector<Row> Rows(const SubtitleTable& table)
     return rows;
 }
 
+std::vector<Row> ReadRows(ReaderFn read, const std::string& text, double fps)
+{
+    SubtitleTable table;
+    LineReader lines(text);
+    read(lines, table, 1, fps);
+    return Rows(table);
+}
+
+std::string WriteRows(WriterFn write, const std::vector<Row>& rows, double fps)
+{
+    SubtitleTable table;
+    Fill(table, rows);
+    StringSink sink;
+    WriteContext context;
+    context.framerate = fps;
+    write(table, 1, table.rowCount() - 1, context, sink);
+    return sink.text();
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/subtitle_table.h"
+#include "formats/format.h"
 
 #include <QTemporaryDir>
 
@@ -14,6 +15,9 @@ using Row = std::vector<std::string>; // From, To, Line 1, Line 2, Line 3 (missi
 void Fill(SubtitleTable& table, const std::vector<Row>& rows);
 std::vector<Row> Rows(const SubtitleTable& table);
 std::string ReadFile(const std::string& path);
+// A reader over the text into a fresh table, and a writer over the rows, at a framerate.
+std::vector<Row> ReadRows(ReaderFn read, const std::string& text, double fps);
+std::string WriteRows(WriterFn write, const std::vector<Row>& rows, double fps);
 void WriteFile(const std::string& path, const std::string& bytes);
 
 // A folder of its own for each test, removed afterwards.

@@ -12,24 +12,9 @@ namespace {
 const std::string Header = "{HEAD\r\nDISCID=\r\nDVDTITLE=\r\nCODEPAGE=\r\nFORMAT=ASCII\r\nLANG=en\r\nTITLE=1\r\n"
                            "ORIGINAL=\r\nAUTHOR=\r\nWEB=\r\nINFO=\r\nLICENSE=\r\n}\r\n";
 
-std::vector<Row> read(const std::string& text, double fps)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadDVDSubripper(lines, table, 1, fps);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text, double fps) { return test::ReadRows(ReadDVDSubripper, text, fps); }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteDVDSubripper(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteDVDSubripper, rows, fps); }
 
 } // namespace
 

@@ -17,24 +17,9 @@ const std::string Header = "<sami>\r\n<head>\r\n<title>My Movie</title>\r\n<styl
                            "</style>\r\n</head>\r\n<body>\r\n\r\n";
 const std::string Footer = "</body>\r\n</sami>\r\n";
 
-std::vector<Row> read(const std::string& text, double fps)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadSAMI(lines, table, 1, fps);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text, double fps) { return test::ReadRows(ReadSAMI, text, fps); }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteSAMI(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteSAMI, rows, fps); }
 
 } // namespace
 

@@ -9,24 +9,9 @@ using test::Row;
 
 namespace {
 
-std::vector<Row> read(const std::string& text, double fps)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadSimpleTimeCode(lines, table, 1, fps);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text, double fps) { return test::ReadRows(ReadSimpleTimeCode, text, fps); }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteSimpleTimeCode(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteSimpleTimeCode, rows, fps); }
 
 } // namespace
 

@@ -27,16 +27,7 @@ std::vector<Row> read(const std::string& text, double fps = 25)
     return test::Rows(table);
 }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteSSA(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteSSA, rows, fps); }
 
 std::string readError(const std::string& text)
 {

@@ -13,24 +13,9 @@ const std::string Header = "[TITLE]\r\n\r\n[AUTHOR]\r\n\r\n[SOURCE]\r\n\r\n[FILE
                            "[CD TRACK]\r\n0\r\n[BEGIN]\r\n******** START SCRIPT ********\r\n";
 const std::string Footer = "[END]\r\n******** End Script ********\r\n";
 
-std::vector<Row> read(const std::string& text, double fps)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadSubViewer1(lines, table, 1, fps);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text, double fps) { return test::ReadRows(ReadSubViewer1, text, fps); }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteSubViewer1(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteSubViewer1, rows, fps); }
 
 } // namespace
 

@@ -13,24 +13,9 @@ const std::string Header = "[INFORMATION]\r\n[TITLE]SubViewer 2\r\n[AUTHOR]\r\n[
                            "[DELAY]0\r\n[CD TRACK]0\r\n[COMMENT]\r\n[END INFORMATION]\r\n[SUBTITLE]\r\n"
                            "[COLF]&HFFFFFF,[STYLE]bd,[SIZE]18,[FONT]Arial\r\n";
 
-std::vector<Row> read(const std::string& text, double fps)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadSubViewer2(lines, table, 1, fps);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text, double fps) { return test::ReadRows(ReadSubViewer2, text, fps); }
 
-std::string write(const std::vector<Row>& rows, double fps)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = fps;
-    WriteSubViewer2(table, 1, table.rowCount() - 1, context, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows, double fps) { return test::WriteRows(WriteSubViewer2, rows, fps); }
 
 } // namespace
 
