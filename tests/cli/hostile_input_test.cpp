@@ -242,11 +242,8 @@ TEST(HostileInput, SeededNoise)
         {"a.txt", "00:00:01:x\r\n"},
     };
     for (size_t i = 0; i < heads.size(); ++i) {
-        for (uint64_t seed : {1u, 2u}) {
-            std::string bytes = heads[i].second + noise(64 * 1024, seed + 10 * i);
-            check({"noise after '" + heads[i].second + "' seed " + std::to_string(seed), heads[i].first, bytes,
-                   Expect::Either});
-        }
+        const std::string bytes = heads[i].second + noise(32 * 1024, i + 1);
+        check({"noise after '" + heads[i].second + "'", heads[i].first, bytes, Expect::Either});
     }
 }
 
@@ -389,7 +386,8 @@ bool holds(const std::string& path, std::initializer_list<std::string_view> piec
 
 } // namespace
 
-// One line of 50 MB: read whole into one cell and written back unchanged.
+// One line of 50 MB: read whole into one cell. The big cases take one road
+// each, the load command or the converter, to keep the test file quick.
 TEST(HostileInput, FiftyMegabyteMicroDvdLine)
 {
     test::TempDir dir;
@@ -401,13 +399,10 @@ TEST(HostileInput, FiftyMegabyteMicroDvdLine)
     ASSERT_EQ(loaded.table.rowCount(), 2);
     EXPECT_EQ(loaded.table.cell(SubtitleTable::From, 1), "1");
     EXPECT_TRUE(loaded.table.cell(SubtitleTable::Line1, 1) == text);
-
-    const Converted run = convert({dir.path("big.sub"), dir.path("out.sub")});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(holds(dir.path("out.sub"), {"{1}{2}", text, "\r\n"}));
 }
 
-// The text keeps its commas; style codes go and "\N" breaks the line.
+// The text keeps its commas; style codes go and "\N" breaks the line. Written
+// back as one MicroDVD line.
 TEST(HostileInput, FiftyMegabyteDialogueLine)
 {
     test::TempDir dir;
@@ -429,8 +424,7 @@ TEST(HostileInput, LongLineThroughTheReplaceTool)
     EXPECT_TRUE(holds(dir.path("out.sub"), {"{1}{2}", repeated("be ", 200000), "\r\n"}));
 }
 
-// Decoded through the detected code page, then refused. The load command is the
-// same road as the converter's up to the message, so one run of it is enough.
+// Decoded through the detected code page, then refused.
 TEST(HostileInput, FiftyMegabytesOfNoiseOnOneLine)
 {
     test::TempDir dir;
