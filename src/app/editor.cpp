@@ -7,6 +7,7 @@
 #include "app/file_dialogs.h"
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
+#include "app/playback_wiring.h"
 #include "app/regional.h"
 #include "app/tool_wiring.h"
 
@@ -24,8 +25,10 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
 {
     createWindows(movieWindow);
     connectFileCommands();
+    playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
-    WireTools({ table_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get() });
+    VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
+    WireTools({ table_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video });
 }
 
 Editor::~Editor() = default;

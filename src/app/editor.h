@@ -11,6 +11,10 @@
 class QAbstractButton;
 class QWidget;
 
+namespace tessel {
+class OpenFileDialog;
+}
+
 // Start-up: the program's five windows, created in their fixed order and
 // living until the end of the run, and the file commands connected to the
 // main window's buttons.
@@ -21,6 +25,7 @@ class ExportDialog;
 class FileActions;
 class FrameratePromptDialog;
 class MainWindow;
+class PlaybackWiring;
 class QtSubtitleFileDialogs;
 class SubtitleFileDialogs;
 
@@ -34,6 +39,7 @@ struct EditorOverrides {
     ExportSettingsSource* exportSettings = nullptr;
     char decimalSeparator = 0; // 0: the regional one
     CheckDialogView* checkDialog = nullptr; // answers the checks' findings
+    OpenFileDialog* videoDialog = nullptr; // chooses the movie for "Open movie"
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
@@ -55,6 +61,8 @@ public:
     QtSubtitleFileDialogs& platformFileDialogs() { return *platformFiles_; }
     FileActions& fileActions() { return *files_; }
     ErrorReport& errorReport() { return report_; }
+    // Nothing without the preview's movie window.
+    PlaybackWiring* playback() { return playback_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }
 
 private:
@@ -77,6 +85,8 @@ private:
     std::unique_ptr<CheckDialog> check_;
     std::unique_ptr<ExportDialog> export_;
     std::unique_ptr<FileActions> files_;
+    // Drives the controls and the movie window above: it goes first.
+    std::unique_ptr<PlaybackWiring> playback_;
 };
 
 } // namespace tessel::app

@@ -1,5 +1,6 @@
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/playback_wiring.h"
 #include "app/qt_messages.h"
 
 #include <QApplication>
@@ -12,7 +13,7 @@ int main(int argc, char* argv[])
     // libmpv needs C number formatting; the windows read the regional
     // separator from QLocale, which this does not change.
     std::setlocale(LC_NUMERIC, "C");
-    tessel::app::Editor editor;
+    tessel::app::Editor editor({}, tessel::app::CreateMovieWindow);
     // The movie window refuses to close, so the main window ends the run.
     QObject::connect(&editor.mainWindow(), &tessel::app::MainWindow::closed, &app, [] { QApplication::exit(0); });
     editor.mainWindow().show();
