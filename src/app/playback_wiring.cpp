@@ -33,11 +33,16 @@ public:
     }
 
     int currentRow() const override { return grid_.currentTableRow(); }
+    // The view would scroll to its new current cell by itself; here only the
+    // "Auto-scroll subtitles" rule may scroll.
     void selectCellQuietly(int column, int row) override
     {
+        const bool autoScroll = grid_.hasAutoScroll();
+        grid_.setAutoScroll(false);
         quiet_ = true;
         grid_.selectCell(column, row);
         quiet_ = false;
+        grid_.setAutoScroll(autoScroll);
     }
     int topRow() const override { return grid_.topRow(); }
     void setTopRow(int row) override { grid_.setTopRow(row); }

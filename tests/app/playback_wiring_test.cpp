@@ -164,6 +164,26 @@ TEST_F(PlaybackWiringTest, SelectionsNotMadeByTheUserDoNotSeek)
     ASSERT_TRUE(settledAt(40));
 }
 
+TEST_F(PlaybackWiringTest, FollowingPlaybackScrollsOnlyWhenAutoScrollIsTicked)
+{
+    std::vector<tessel::test::Row> rows;
+    for (int i = 1; i <= 60; ++i)
+        rows.push_back({ std::to_string(i * 10), std::to_string(i * 10 + 5), "line " + std::to_string(i) });
+    Fill(editor.table(), rows);
+    window.show();
+    PlaybackController& controller = editor.playback()->controller();
+    panel.autoScroll()->setChecked(false);
+    controller.ProcessTimer(502, 1000);
+    EXPECT_EQ(grid.currentTableRow(), 50);
+    EXPECT_EQ(grid.topRow(), 1);
+
+    panel.autoScroll()->setChecked(true);
+    controller.ProcessTimer(552, 1000);
+    EXPECT_EQ(grid.currentTableRow(), 55);
+    const int visible = grid.viewport()->height() / 16;
+    EXPECT_EQ(grid.topRow(), 55 - visible);
+}
+
 TEST_F(PlaybackWiringTest, EditingACellShowsItsRowUnderThePicture)
 {
     Fill(editor.table(), { { "0", "10", "first", "under" }, { "20", "30", "second" } });
