@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -22,7 +23,7 @@ namespace tessel::app {
 
 // The grid as playback sees it. A selection made for playback must not seek,
 // so it is marked while it happens. It also notes the current cell when a
-// mouse button goes down, to tell a press on that very cell, which moves
+// left button goes down, to tell a click on that very cell, which moves
 // nothing, from one that selects another.
 class PlaybackWiring::GridView : public QObject, public SubtitleGridView {
 public:
@@ -58,7 +59,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonPress) currentAtPress_ = grid_.currentIndex();
+        if (event->type() == QEvent::MouseButtonPress)
+            currentAtPress_
+                = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton ? grid_.currentIndex() : QModelIndex();
         return QObject::eventFilter(watched, event);
     }
 
@@ -93,10 +96,7 @@ PlaybackControls controlsOf(const MainWindow& mainWindow)
 
 } // namespace
 
-std::unique_ptr<QWidget> CreateMovieWindow(MainWindow& mainWindow)
-{
-    return std::make_unique<TFormMovie>(&mainWindow);
-}
+std::unique_ptr<QWidget> CreateMovieWindow(MainWindow& mainWindow) { return std::make_unique<TFormMovie>(&mainWindow); }
 
 std::unique_ptr<PlaybackWiring> PlaybackWiring::Create(
     MainWindow& mainWindow, QWidget* movieWindow, const PlaybackServices& services)
@@ -109,9 +109,8 @@ std::unique_ptr<PlaybackWiring> PlaybackWiring::Create(
 PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, const PlaybackServices& services)
     : gridView_(std::make_unique<GridView>(mainWindow.grid()))
     , platformDialog_(services.videoDialog ? nullptr : std::make_unique<QtOpenFileDialog>(&mainWindow))
-    , controller_(std::make_unique<PlaybackController>(&mainWindow, controlsOf(mainWindow), *gridView_,
-          services.table, movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_,
-          services.messages))
+    , controller_(std::make_unique<PlaybackController>(&mainWindow, controlsOf(mainWindow), *gridView_, services.table,
+          movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_, services.messages))
     , pause_(movieWindow.videoPlayer())
 {
     connectGrid(mainWindow, services.errors);

@@ -14,6 +14,7 @@
 #include "test_support.h"
 #include "tools/tool_fakes.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -79,10 +80,10 @@ protected:
         window.fileButtons().openMovie()->click();
         return WaitFor([&] { return panel.play()->isEnabled(); });
     }
-    void clickCell(int column, int row)
+    void clickCell(int column, int row, Qt::MouseButton button = Qt::LeftButton)
     {
         const QRect cell = grid.visualRect(grid.subtitleModel().index(row - 1, column));
-        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseClick(grid.viewport(), button, {}, cell.center());
     }
 };
 
@@ -111,8 +112,8 @@ TEST_F(PlaybackWiringTest, OpenMovieFillsMovieInfoAndEnablesThePlaybackControls)
     EXPECT_EQ(info.movieFrames()->text(), "100");
     EXPECT_EQ(info.movieFps()->text(), "25");
     EXPECT_EQ(info.movieSize()->text(), "320x240");
-    for (QWidget* control : std::initializer_list<QWidget*> { panel.seekMovie(), panel.autoSelect(),
-             panel.autoScroll(), panel.movieTracker(), panel.play(), panel.stop() })
+    for (QWidget* control : std::initializer_list<QWidget*> { panel.seekMovie(), panel.autoSelect(), panel.autoScroll(),
+             panel.movieTracker(), panel.play(), panel.stop() })
         EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
     EXPECT_EQ(panel.movieTracker()->maximum(), 100);
     EXPECT_TRUE(messages.messages.empty());
@@ -140,6 +141,12 @@ TEST_F(PlaybackWiringTest, SelectingARowSeeksToItsFromFrameAndTheTrackBarFollows
     clickCell(0, 1); // the current cell again: back to its row's start
     EXPECT_EQ(panel.movieTracker()->value(), 40);
     ASSERT_TRUE(settledAt(40));
+
+    panel.movieTracker()->setValue(10);
+    ASSERT_TRUE(settledAt(10));
+    clickCell(0, 1, Qt::RightButton); // the pop-up menu's click is no selection
+    if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+    EXPECT_EQ(panel.movieTracker()->value(), 10);
 }
 
 TEST_F(PlaybackWiringTest, SelectionsNotMadeByTheUserDoNotSeek)
@@ -243,8 +250,8 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     qputenv("TESSEL_MPV_AO", "null");
     tessel::test::TempDir folder;
     const std::string subtitles = folder.path("film.sub");
-    tessel::test::WriteFile(subtitles,
-        "{0}{30}Good evening.\n{31}{75}Tessel shows the subtitle|under the picture.\n{76}{99}Good night.\n");
+    tessel::test::WriteFile(
+        subtitles, "{0}{30}Good evening.\n{31}{75}Tessel shows the subtitle|under the picture.\n{76}{99}Good night.\n");
     RecordingMessages messages;
     ScriptedFileDialogs files;
     files.openAnswers.push_back(QString::fromStdString(subtitles));
