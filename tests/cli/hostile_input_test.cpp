@@ -140,7 +140,9 @@ void check(const HostileCase& c)
         EXPECT_TRUE(c.expect == Expect::Rows || c.expect == Expect::Either) << "read without an error";
         EXPECT_EQ(loaded.messages, std::vector<std::string>{});
         EXPECT_EQ(run.status, 0) << run.err;
-        if (test::Rows(loaded.table) != OldRows) EXPECT_EQ(run.out, cli::DumpTable(loaded.table));
+        if (test::Rows(loaded.table) != OldRows) {
+            EXPECT_EQ(run.out, cli::DumpTable(loaded.table));
+        }
     }
     expectFirstRows(loaded.table, c.firstRows);
 }
@@ -468,7 +470,7 @@ TEST(HostileInput, FolderOrMissingFileIsAnErrorNamingIt)
 {
     test::TempDir dir;
     QDir().mkpath(QString::fromStdString(dir.path("folder.srt")));
-    for (const std::string& name : {"folder.srt", "missing.srt"}) {
+    for (const char* name : {"folder.srt", "missing.srt"}) {
         const std::string path = dir.path(name);
         Load loaded;
     load(path, loaded);

@@ -237,7 +237,7 @@ TEST_F(SaveFailures, ConverterInReadOnlyFolder)
     test::WriteFile(folder + "/out.srt", Previous);
     QFile::setPermissions(QString::fromStdString(folder), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
                               | QFile::ExeOther);
-    for (const std::string& name : {"out.srt", "new.srt"}) {
+    for (const char* name : {"out.srt", "new.srt"}) {
         SCOPED_TRACE(name);
         const QStringList args{"--fps", "25", QString::fromStdString(dir.path("in.sub")),
                                QString::fromStdString(folder + "/" + name)};
