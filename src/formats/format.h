@@ -30,6 +30,10 @@ inline void StoreRow(SubtitleTable& table, int& row, std::string_view from, std:
     ++row;
 }
 
+// Readers keep three text lines: splitting into at most four pieces gives the
+// same three, and a line of a million separators no million pieces.
+constexpr int MaxStoredPieces = 4;
+
 // The i-th piece or an empty text.
 inline std::string_view PieceOrEmpty(const std::vector<std::string>& pieces, size_t i)
 {

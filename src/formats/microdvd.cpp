@@ -30,9 +30,7 @@ void ReadMicroDVD(LineReader& lines, SubtitleTable& table, int firstRow, double)
         std::string_view line = lines.readLine();
         const std::string from(takeBraced(line));
         const std::string to(takeBraced(line));
-        // Three lines are kept: a fourth piece holding the rest gives the same
-        // three, and a line of a million "|" no million pieces.
-        SplitText(line, "|", pieces, false, 4);
+        SplitText(line, "|", pieces, false, MaxStoredPieces);
         StoreRow(table, row, from, to, PieceOrEmpty(pieces, 0), PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
     }
 }

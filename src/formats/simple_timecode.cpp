@@ -70,7 +70,7 @@ void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, d
             if (lines.atEnd()) break;
             start = readTimedLine(lines.readLine(), text, framerate);
         }
-        SplitText(text, "|", pieces, false, -1);
+        SplitText(text, "|", pieces, false, MaxStoredPieces);
         if (lines.atEnd()) {
             // Nothing follows to end the last line: unless it only closes the
             // subtitle before it (a pause line), it shows for the default time.

@@ -98,7 +98,7 @@ void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         if (row < table.rowCount()) table.setCell(SubtitleTable::From, row, from);
         const std::string to = timeFrame(field(fields, EndField), framerate);
         if (row < table.rowCount()) table.setCell(SubtitleTable::To, row, to);
-        SplitText(RemoveBlocks(field(fields, TextField), "{\\", "}"), "\\n", texts, true, -1);
+        SplitText(RemoveBlocks(field(fields, TextField), "{\\", "}"), "\\n", texts, true, MaxStoredPieces);
         StoreRow(table, row, from, to, PieceOrEmpty(texts, 0), PieceOrEmpty(texts, 1), PieceOrEmpty(texts, 2));
     }
 }

@@ -66,7 +66,7 @@ void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, doubl
     std::vector<std::string> pieces;
     while (!lines.atEnd() && inHand != "[END]") {
         const int64_t start = pendingEnd == 0 ? timeLineFrame(lines.readLine(), framerate) : pendingEnd;
-        SplitText(lines.readLine(), "|", pieces, false, -1);
+        SplitText(lines.readLine(), "|", pieces, false, MaxStoredPieces);
         if (lines.atEnd()) break;
         inHand = lines.readLine();
         int64_t end = timeLineFrame(inHand, framerate);

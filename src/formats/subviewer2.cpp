@@ -79,7 +79,7 @@ void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, doubl
             int position = 1;
             from = readTime(timeLine, position, framerate);
             to = readTime(timeLine, position, framerate);
-            SplitText(lines.readLine(), "[br]", pieces, false, -1);
+            SplitText(lines.readLine(), "[br]", pieces, false, MaxStoredPieces);
             if (!lines.atEnd()) lines.readLine();
         } catch (...) {
             StoreRow(table, row, from, to, PieceOrEmpty(pieces, 0), PieceOrEmpty(pieces, 1), PieceOrEmpty(pieces, 2));
