@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace tessel {
@@ -168,15 +169,24 @@ char* PutInt(char* out, int64_t value, int minDigits)
 {
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
+    char* d = digits + sizeof digits;
+    if (magnitude <= 0xFFFFFFFFu) { // 32-bit division is much cheaper
+        uint32_t m = static_cast<uint32_t>(magnitude);
+        do {
+            *--d = static_cast<char>('0' + m % 10);
+            m /= 10;
+        } while (m);
+    } else {
+        do {
+            *--d = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+    }
+    const int count = static_cast<int>(digits + sizeof digits - d);
     if (value < 0) *out++ = '-';
     for (int i = count; i < minDigits; ++i) *out++ = '0';
-    while (count) *out++ = digits[--count];
-    return out;
+    std::memcpy(out, d, static_cast<size_t>(count));
+    return out + count;
 }
 
 void AppendInt(std::string& out, int64_t value, int minDigits)
