@@ -136,10 +136,11 @@ double StrToFloat(std::string_view text, char decimalSeparator)
 
 int64_t RoundTiesEven(long double value)
 {
-    // Ties to even is the default rounding mode; nearbyintl honours it.
+    // Ties to even is the default rounding mode; rintl honours it and, unlike
+    // nearbyintl, does not save and restore the floating-point state.
     if (!std::isfinite(value) || value >= 9223372036854775808.0L || value < -9223372036854775808.0L)
         throw MathError("Invalid floating point operation");
-    return static_cast<int64_t>(std::nearbyintl(value));
+    return static_cast<int64_t>(std::rintl(value));
 }
 
 int32_t RoundTiesEvenToInt32(long double value)
