@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "formats/file_commands.h"
 #include "formats/text_file.h"
+#include "convert_runner.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -51,18 +52,6 @@ public:
     }
     std::vector<std::string> texts;
 };
-
-struct Converted {
-    int status;
-    std::string out, err;
-};
-
-Converted convert(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = cli::RunConvert(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // What the load command did over a table that held other rows.
 struct Load {
@@ -121,7 +110,7 @@ void check(const HostileCase& c)
     test::WriteFile(path, c.bytes);
     Load loaded;
     load(path, loaded);
-    const Converted run = convert({"--in-fps", "25", "--to", "table", path});
+    const test::Converted run = test::Convert({"--in-fps", "25", "--to", "table", path});
     ASSERT_TRUE(run.status == 0 || run.status == 1) << run.status;
     EXPECT_TRUE(allCellsUtf8(loaded.table));
 
@@ -343,11 +332,11 @@ TEST(HostileInput, LongRunStaysAFrameCellThatTheWritersRefuse)
     test::TempDir dir;
     const std::string run = "123456789012345678901234567890";
     test::WriteFile(dir.path("in.sub"), "{" + run + "}{2}x\r\n");
-    const Converted toSrt = convert({"--fps", "25", dir.path("in.sub"), dir.path("out.srt")});
+    const test::Converted toSrt = test::Convert({"--fps", "25", dir.path("in.sub"), dir.path("out.srt")});
     EXPECT_EQ(toSrt.status, 1);
     EXPECT_EQ(toSrt.err, "Subtiles file can't be saved!\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path("out.srt"))));
-    const Converted toSub = convert({dir.path("in.sub"), dir.path("out.sub")});
+    const test::Converted toSub = test::Convert({dir.path("in.sub"), dir.path("out.sub")});
     EXPECT_EQ(toSub.status, 0);
     EXPECT_EQ(test::ReadFile(dir.path("out.sub")), "{" + run + "}{2}x\r\n");
 }
@@ -410,7 +399,7 @@ TEST(HostileInput, FiftyMegabyteDialogueLine)
     test::TempDir dir;
     const std::string text = letters(FiftyMegabytes);
     writePieces(dir.path("big.ssa"), {SsaDialogue, "0:00:01.00,0:00:02.00", SsaRest, "{\\i1}Hi\\N", text});
-    const Converted run = convert({"--fps", "25", dir.path("big.ssa"), dir.path("out.sub")});
+    const test::Converted run = test::Convert({"--fps", "25", dir.path("big.ssa"), dir.path("out.sub")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(holds(dir.path("out.sub"), {"{25}{50}Hi|", text, "\r\n"}));
 }
@@ -420,7 +409,7 @@ TEST(HostileInput, LongLineThroughTheReplaceTool)
 {
     test::TempDir dir;
     writePieces(dir.path("in.sub"), {"{1}{2}", repeated("a\xC3\xA9 ", 200000)});
-    const Converted run = convert({"--replace", "A", "--with", "b", "--replace", "\xC3\x89", "--with", "e",
+    const test::Converted run = test::Convert({"--replace", "A", "--with", "b", "--replace", "\xC3\x89", "--with", "e",
                                    dir.path("in.sub"), dir.path("out.sub")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(holds(dir.path("out.sub"), {"{1}{2}", repeated("be ", 200000), "\r\n"}));
@@ -435,29 +424,13 @@ TEST(HostileInput, FiftyMegabytesOfNoiseOnOneLine)
     replaceByte(bytes, '\r', ' '); // a line with CRs in it is copied without them: this one is big enough
     bytes[0] = 'x';                // no first-line rule starts with a letter
     writePieces(dir.path("big.sub"), {bytes});
-    const Converted run = convert({"--to", "table", dir.path("big.sub")});
+    const test::Converted run = test::Convert({"--to", "table", dir.path("big.sub")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, Unknown + "\n");
     EXPECT_EQ(run.out, "");
 }
 
 namespace {
-
-// Runs the converter binary as an unprivileged user, for the cases that
-// permissions decide; nullopt when that cannot be done here.
-std::optional<Converted> convertAsNobody(const QStringList& args)
-{
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (::getuid() != 0 || setpriv.isEmpty()) return std::nullopt;
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    process.setProcessEnvironment(environment);
-    process.start(setpriv, QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", TESSEL_CONVERT} + args);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) return std::nullopt;
-    return Converted{process.exitCode(), process.readAllStandardOutput().toStdString(),
-               process.readAllStandardError().toStdString()};
-}
 
 bool mentions(const std::string& message, const std::string& path)
 {
@@ -477,10 +450,10 @@ TEST(HostileInput, FolderOrMissingFileIsAnErrorNamingIt)
         EXPECT_TRUE(loaded.threw) << name;
         EXPECT_TRUE(mentions(loaded.error, path)) << loaded.error;
         EXPECT_EQ(test::Rows(loaded.table), OldRows);
-        const Converted run = convert({path, dir.path("out.sub")});
+        const test::Converted run = test::Convert({path, dir.path("out.sub")});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, loaded.error + "\n");
-        EXPECT_EQ(convert({"--detect", path}).status, 1);
+        EXPECT_EQ(test::Convert({"--detect", path}).status, 1);
     }
 }
 
@@ -494,7 +467,7 @@ TEST(HostileInput, UnreadableFileIsAnErrorNamingIt)
         // Permissions do not stop root: the converter runs as another user instead.
         QFile::setPermissions(QString::fromStdString(dir.path("")), QFile::ReadOwner | QFile::WriteOwner
                                   | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        const std::optional<Converted> run = convertAsNobody({QString::fromStdString(path), "-", "--to", "table"});
+        const std::optional<test::Converted> run = test::ConvertAsNobody({QString::fromStdString(path), "-", "--to", "table"});
         if (!run) GTEST_SKIP() << "running as root, and cannot run the converter as another user";
         EXPECT_EQ(run->status, 1);
         EXPECT_TRUE(mentions(run->err, path)) << run->err;
@@ -506,7 +479,7 @@ TEST(HostileInput, UnreadableFileIsAnErrorNamingIt)
     EXPECT_TRUE(loaded.threw);
     EXPECT_TRUE(mentions(loaded.error, path)) << loaded.error;
     EXPECT_EQ(test::Rows(loaded.table), OldRows);
-    const Converted run = convert({path, dir.path("out.sub")});
+    const test::Converted run = test::Convert({path, dir.path("out.sub")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, loaded.error + "\n");
 }

@@ -9,22 +9,9 @@ using test::Row;
 
 namespace {
 
-std::vector<Row> read(const std::string& text)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadAQTitle(lines, table, 1, 25);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text) { return test::ReadRows(ReadAQTitle, text, 25); }
 
-std::string write(const std::vector<Row>& rows)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteAQTitle(table, 1, table.rowCount() - 1, WriteContext(), sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows) { return test::WriteRows(WriteAQTitle, rows, 25); }
 
 } // namespace
 

@@ -8,22 +8,9 @@ using test::Row;
 
 namespace {
 
-std::vector<Row> read(const std::string& text)
-{
-    SubtitleTable table;
-    LineReader lines(text);
-    ReadMicroDVD(lines, table, 1, 0);
-    return test::Rows(table);
-}
+std::vector<Row> read(const std::string& text) { return test::ReadRows(ReadMicroDVD, text, 25); }
 
-std::string write(const std::vector<Row>& rows)
-{
-    SubtitleTable table;
-    test::Fill(table, rows);
-    StringSink sink;
-    WriteMicroDVD(table, 1, table.rowCount() - 1, {}, sink);
-    return sink.text();
-}
+std::string write(const std::vector<Row>& rows) { return test::WriteRows(WriteMicroDVD, rows, 25); }
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "cli/convert.h"
 #include "core/errors.h"
 #include "formats/file_commands.h"
+#include "convert_runner.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -194,33 +195,6 @@ TEST_F(SaveFailures, ReadOnlyFolderInProcess)
 
 namespace {
 
-struct Converted {
-    int status;
-    std::string out, err;
-};
-
-Converted convert(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = cli::RunConvert(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-// The converter binary as an unprivileged user; nullopt when that cannot be done here.
-std::optional<Converted> convertAsNobody(const QStringList& args)
-{
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (::getuid() != 0 || setpriv.isEmpty()) return std::nullopt;
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    process.setProcessEnvironment(environment);
-    process.start(setpriv, QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", TESSEL_CONVERT} + args);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) return std::nullopt;
-    return Converted{process.exitCode(), process.readAllStandardOutput().toStdString(),
-                     process.readAllStandardError().toStdString()};
-}
-
 } // namespace
 
 TEST_F(SaveFailures, ConverterInReadOnlyFolder)
@@ -241,7 +215,7 @@ TEST_F(SaveFailures, ConverterInReadOnlyFolder)
         SCOPED_TRACE(name);
         const QStringList args{"--fps", "25", QString::fromStdString(dir.path("in.sub")),
                                QString::fromStdString(folder + "/" + name)};
-        const std::optional<Converted> run = convertAsNobody(args);
+        const std::optional<test::Converted> run = test::ConvertAsNobody(args);
         if (!run) GTEST_SKIP() << "cannot run the converter as another user here";
         EXPECT_EQ(run->status, 1);
         EXPECT_EQ(run->err, CannotSave + "\n");
@@ -265,7 +239,7 @@ TEST_F(SaveFailures, ConverterTargetsThatCannotBeWritten)
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[args.size() - 1] + " " + args[0]);
-        const Converted run = convert(args);
+        const test::Converted run = test::Convert(args);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, CannotSave + "\n");
         EXPECT_EQ(entries(dir.path("")), (QStringList{"folder.srt", "in.sub", "plain"}));
@@ -280,7 +254,7 @@ TEST_F(SaveFailures, ConverterRefusesAZeroFramerateBeforeWriting)
     test::WriteFile(dir.path("in.sub"), "{25}{50}One\r\n");
     test::WriteFile(dir.path("out.srt"), Previous);
     for (const char* option : {"--fps", "--out-fps"}) {
-        const Converted run = convert({option, "0", dir.path("in.sub"), dir.path("out.srt")});
+        const test::Converted run = test::Convert({option, "0", dir.path("in.sub"), dir.path("out.srt")});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(test::ReadFile(dir.path("out.srt")), Previous);
         EXPECT_EQ(entries(dir.path("")), (QStringList{"in.sub", "out.srt"}));
