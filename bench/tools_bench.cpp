@@ -13,9 +13,8 @@
 #include "formats/text_file.h"
 #include "formats/time_format.h"
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -23,9 +22,8 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -38,19 +36,20 @@ std::string clock(int64_t ms)
 {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d,%03d", static_cast<int>(ms / 3600000),
-                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+        static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
     return buffer;
 }
 
 std::string madeUpSubRip(int cues)
 {
-    static const char* const words[] = {"the", "people", "water", "café", "naïve", "Zürich", "привет",
-                                        "日本語", "Ελλάδα", "sentence", "through", "follow", "<i>mean</i>"};
+    static const char* const words[] = { "the", "people", "water", "café", "naïve", "Zürich", "привет", "日本語",
+        "Ελλάδα", "sentence", "through", "follow", "<i>mean</i>" };
     std::mt19937 random(1);
     auto word = [&] { return words[random() % std::size(words)]; };
     auto line = [&] {
         std::string s = "Said";
-        for (int n = 4 + static_cast<int>(random() % 6); n > 0; --n) (s += ' ') += word();
+        for (int n = 4 + static_cast<int>(random() % 6); n > 0; --n)
+            (s += ' ') += word();
         return s + '.';
     };
     std::ostringstream out;
@@ -127,7 +126,8 @@ void perFile(benchmark::State& state)
 void DecodeToUtf8(benchmark::State& state)
 {
     const QByteArray bytes = QByteArray::fromStdString(fixture->subrip);
-    for (auto _ : state) benchmark::DoNotOptimize(tessel::DecodeToUtf8(bytes).size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tessel::DecodeToUtf8(bytes).size());
     perFile(state);
 }
 
@@ -136,7 +136,8 @@ void SplitLines(benchmark::State& state)
     for (auto _ : state) {
         tessel::LineReader lines(fixture->subrip);
         size_t count = 0;
-        while (!lines.atEnd()) count += lines.readLine().size();
+        while (!lines.atEnd())
+            count += lines.readLine().size();
         benchmark::DoNotOptimize(count);
     }
     perFile(state);
@@ -197,7 +198,8 @@ void ReadNextNumber(benchmark::State& state)
     for (auto _ : state)
         for (const std::string& line : fixture->timeLines) {
             int position = 1;
-            for (int i = 0; i < 8; ++i) benchmark::DoNotOptimize(tessel::ReadNextNumber(line, position));
+            for (int i = 0; i < 8; ++i)
+                benchmark::DoNotOptimize(tessel::ReadNextNumber(line, position));
         }
     state.counters["per_call"] = each(8.0 * static_cast<double>(fixture->timeLines.size()));
 }
@@ -205,7 +207,8 @@ void ReadNextNumber(benchmark::State& state)
 void TimeToFrame(benchmark::State& state)
 {
     for (auto _ : state)
-        for (int32_t ms = 0; ms < 2 * Cues; ++ms) benchmark::DoNotOptimize(tessel::TimeToFrame(ms * 97, Fps));
+        for (int32_t ms = 0; ms < 2 * Cues; ++ms)
+            benchmark::DoNotOptimize(tessel::TimeToFrame(ms * 97, Fps));
     state.counters["per_call"] = each(2 * Cues);
 }
 
@@ -220,7 +223,8 @@ void FrameToTime(benchmark::State& state)
 void IntToStr(benchmark::State& state)
 {
     for (auto _ : state)
-        for (int32_t value = 0; value < 3 * Cues; ++value) benchmark::DoNotOptimize(tessel::IntToStr(value * 3));
+        for (int32_t value = 0; value < 3 * Cues; ++value)
+            benchmark::DoNotOptimize(tessel::IntToStr(value * 3));
     state.counters["per_call"] = each(3 * Cues);
 }
 
@@ -229,7 +233,7 @@ void ReadFrameCell(benchmark::State& state)
     const SubtitleTable& table = fixture->table;
     for (auto _ : state)
         for (int row = 1; row <= rows(); ++row)
-            for (int column : {SubtitleTable::From, SubtitleTable::To})
+            for (int column : { SubtitleTable::From, SubtitleTable::To })
                 benchmark::DoNotOptimize(tessel::ReadFrameCell(table.cell(column, row)));
     state.counters["per_call"] = each(2.0 * static_cast<double>(rows()));
 }
@@ -251,7 +255,7 @@ void StoreRows(benchmark::State& state)
             int row = 1;
             for (int i = 0; i < Cues; ++i)
                 tessel::StoreRow(*table, row, "123456", "123467", "A first line of some length.",
-                                 "And a second line, a bit longer than that.", "");
+                    "And a second line, a bit longer than that.", "");
         }
         state.PauseTiming();
         table.reset();
@@ -265,7 +269,10 @@ double smallest(const std::vector<double>& v) { return *std::min_element(v.begin
 // Shows the best of the repetitions only.
 class BestReporter : public benchmark::ConsoleReporter {
 public:
-    BestReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+    BestReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
     void ReportRuns(const std::vector<Run>& runs) override
     {
         std::vector<Run> best;
@@ -279,12 +286,18 @@ void registerAll()
 {
     using Fn = void (*)(benchmark::State&);
     const std::pair<const char*, Fn> all[] = {
-        {"step/DecodeToUtf8", DecodeToUtf8}, {"step/SplitLines", SplitLines},
-        {"step/ReadSubRip", ReadSubRip},     {"step/WriteSubRip", WriteSubRip},
-        {"step/WriteMicroDVD", WriteMicroDVD}, {"piece/ReadNextNumber", ReadNextNumber},
-        {"piece/TimeToFrame", TimeToFrame},  {"piece/FrameToTime", FrameToTime},
-        {"piece/IntToStr", IntToStr},        {"piece/ReadFrameCell", ReadFrameCell},
-        {"piece/FormatClockTime", FormatClockTime}, {"piece/StoreRow", StoreRows},
+        { "step/DecodeToUtf8", DecodeToUtf8 },
+        { "step/SplitLines", SplitLines },
+        { "step/ReadSubRip", ReadSubRip },
+        { "step/WriteSubRip", WriteSubRip },
+        { "step/WriteMicroDVD", WriteMicroDVD },
+        { "piece/ReadNextNumber", ReadNextNumber },
+        { "piece/TimeToFrame", TimeToFrame },
+        { "piece/FrameToTime", FrameToTime },
+        { "piece/IntToStr", IntToStr },
+        { "piece/ReadFrameCell", ReadFrameCell },
+        { "piece/FormatClockTime", FormatClockTime },
+        { "piece/StoreRow", StoreRows },
     };
     for (const auto& [name, fn] : all)
         benchmark::RegisterBenchmark(name, fn)

@@ -10,12 +10,11 @@
 #include "tools/timing_check.h"
 #include "tools/timing_tools.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 
 namespace {
@@ -28,16 +27,16 @@ constexpr size_t MaxInput = 64 * 1024;
 // themselves, slower than the fuzzer's time limit.
 constexpr int MaxRows = 2000;
 
-const double Rates[] = {23.976, 25, 29.97, 0.001, 1000, 0, -1, 1e9};
-const char* const RateTexts[] = {"23.976", "25", "0", "-1", "1e9", "x", "29.97", ""};
-const char* const CountTexts[] = {"5", "-3", "2147483647", "-2147483648", "0", "x", "99999999999", " 7"};
-const int64_t Shifts[] = {1, -1, 2147483647, -2147483648LL, 0, 1000, -1000, 4294967296LL};
-const char* const FindTexts[] = {"a", "\xC3\xA9", "|", "\\N", "", "{", "AA", "\xC3\x89T\xC3\xA9"};
-const char* const ReplaceTexts[] = {"", "b", "aa", "\xC3\xA9\xC3\xA9", "|", "\r\n", "{\\i1}", "x"};
+const double Rates[] = { 23.976, 25, 29.97, 0.001, 1000, 0, -1, 1e9 };
+const char* const RateTexts[] = { "23.976", "25", "0", "-1", "1e9", "x", "29.97", "" };
+const char* const CountTexts[] = { "5", "-3", "2147483647", "-2147483648", "0", "x", "99999999999", " 7" };
+const int64_t Shifts[] = { 1, -1, 2147483647, -2147483648LL, 0, 1000, -1000, 4294967296LL };
+const char* const FindTexts[] = { "a", "\xC3\xA9", "|", "\\N", "", "{", "AA", "\xC3\x89T\xC3\xA9" };
+const char* const ReplaceTexts[] = { "", "b", "aa", "\xC3\xA9\xC3\xA9", "|", "\r\n", "{\\i1}", "x" };
 
 class SilentMessages : public MessageSink {
 public:
-    void showMessage(const QString&, const QString&, MessageIcon) override {}
+    void showMessage(const QString&, const QString&, MessageIcon) override { }
 };
 
 // Auto-fix never asks; if it ever did, the run ends as a cancel would.
@@ -92,14 +91,15 @@ void runTools(SubtitleTable& table, const ToolPlan& plan)
         if (plan.tools & 4) ExpandDelay(table, plan.delay);
         if (plan.tools & 8) UserReplace(table, plan.find, plan.replacement);
         if (plan.tools & 16) {
-            std::array<bool, AutoRepairItemCount> checked{};
-            for (size_t i = 0; i < checked.size(); ++i) checked[i] = plan.repairs >> i & 1;
+            std::array<bool, AutoRepairItemCount> checked {};
+            for (size_t i = 0; i < checked.size(); ++i)
+                checked[i] = plan.repairs >> i & 1;
             RunAutoRepair(table, checked);
         }
         if (plan.tools & 32) {
             CancelDialog dialog;
             NoVideo video;
-            CheckTiming(table, true, plan.shortTime, CheckServices{dialog, video, messages});
+            CheckTiming(table, true, plan.shortTime, CheckServices { dialog, video, messages });
         }
     } catch (const std::exception&) {
         // A tool may refuse a table; the writers still get what it left.

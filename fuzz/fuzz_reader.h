@@ -11,9 +11,10 @@
 
 inline int FuzzReader(int code, const uint8_t* data, size_t size)
 {
-    static const double rates[] = {23.976, 25, 29.97, 0.001, 1000, 0, -1, 1e9};
+    static const double rates[] = { 23.976, 25, 29.97, 0.001, 1000, 0, -1, 1e9 };
     const double framerate = size ? rates[data[0] % 8] : 25;
-    const QByteArray text = tessel::DecodeToUtf8(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    const QByteArray text
+        = tessel::DecodeToUtf8(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     tessel::SubtitleTable table;
     tessel::LineReader lines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     try {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QStringList>
-
 #include <optional>
 #include <string>
 #include <vector>

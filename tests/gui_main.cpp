@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <clocale>
 #include <gtest/gtest.h>
 

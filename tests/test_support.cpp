@@ -20,7 +20,8 @@ std::vector<Row> Rows(const SubtitleTable& table)
     std::vector<Row> rows;
     for (int row = 1; row < table.rowCount(); ++row) {
         Row r;
-        for (int c = 0; c < SubtitleTable::ColumnCount; ++c) r.emplace_back(table.cell(c, row));
+        for (int c = 0; c < SubtitleTable::ColumnCount; ++c)
+            r.emplace_back(table.cell(c, row));
         rows.push_back(r);
     }
     return rows;

@@ -3,7 +3,6 @@
 #include "formats/format.h"
 
 #include <QTemporaryDir>
-
 #include <string>
 #include <vector>
 

@@ -2,12 +2,11 @@
 
 #include "cli/options.h"
 #include "cli/tool_steps.h"
-#include "core/user_prompts.h"
 #include "core/errors.h"
+#include "core/user_prompts.h"
 #include "formats/detect.h"
 #include "formats/file_commands.h"
 #include "formats/registry.h"
-
 #include "formats/text_file.h"
 
 #include <cstdio>
@@ -17,7 +16,10 @@ namespace {
 
 class StreamMessages : public MessageSink {
 public:
-    explicit StreamMessages(std::ostream& err) : err_(err) {}
+    explicit StreamMessages(std::ostream& err)
+        : err_(err)
+    {
+    }
     void showMessage(const QString&, const QString& text, MessageIcon) override
     {
         err_ << text.toStdString() << '\n';
@@ -34,11 +36,20 @@ void appendEscaped(std::string& out, std::string_view cell)
 {
     for (char c : cell) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
 }
@@ -74,7 +85,7 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     answer.fpsText = QString::number(options.outFps, 'g', 17);
     FixedExportSettings exportSettings(answer);
     if (!toStdout) {
-        SaveServices services{fps, exportSettings, messages, '.'};
+        SaveServices services { fps, exportSettings, messages, '.' };
         return SaveSubtitles(table, options.output, format->saveType, services) ? 0 : 1;
     }
     if (!format->write) throw Error(std::string("The ") + format->name + " format is not available yet.");

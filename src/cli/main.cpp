@@ -1,7 +1,6 @@
 #include "cli/convert.h"
 
 #include <QCoreApplication>
-
 #include <cstdlib>
 #include <cstring>
 #include <iostream>

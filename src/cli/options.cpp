@@ -26,7 +26,7 @@ std::string defaultFormatFor(const std::string& output)
 double framerateOption(const std::string& option, const std::string& value)
 {
     if (auto rate = ParseFramerate(value)) return *rate;
-    throw UsageError{option + ": '" + value + "' is not a framerate above 0"};
+    throw UsageError { option + ": '" + value + "' is not a framerate above 0" };
 }
 
 } // namespace
@@ -46,33 +46,41 @@ Options ParseOptions(const std::vector<std::string>& args)
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+            if (i + 1 >= args.size()) throw UsageError { arg + " needs a value" };
             return args[++i];
         };
-        if (arg == "--fps") fps = framerateOption(arg, value());
-        else if (arg == "--in-fps") inFps = framerateOption(arg, value());
-        else if (arg == "--out-fps") outFps = framerateOption(arg, value());
+        if (arg == "--fps")
+            fps = framerateOption(arg, value());
+        else if (arg == "--in-fps")
+            inFps = framerateOption(arg, value());
+        else if (arg == "--out-fps")
+            outFps = framerateOption(arg, value());
         else if (arg == "--to") {
             options.format = value();
             if (options.format != "table" && !FormatById(options.format))
-                throw UsageError{"--to: unknown format '" + options.format + "'"};
-        } else if (arg == "--detect") options.detect = true;
+                throw UsageError { "--to: unknown format '" + options.format + "'" };
+        } else if (arg == "--detect")
+            options.detect = true;
         else if (int arity = ToolStepArity(arg); arity >= 0) {
-            ToolStep step{arg, {}};
-            for (int k = 0; k < arity; ++k) step.args.push_back(value());
+            ToolStep step { arg, {} };
+            for (int k = 0; k < arity; ++k)
+                step.args.push_back(value());
             if (arg == "--replace") {
-                if (i + 1 >= args.size() || args[i + 1] != "--with") throw UsageError{"--replace needs --with"};
+                if (i + 1 >= args.size() || args[i + 1] != "--with") throw UsageError { "--replace needs --with" };
                 ++i;
                 step.args.push_back(value());
             }
             ValidateToolStep(step);
             options.steps.push_back(std::move(step));
-        } else if (arg == "--with") throw UsageError{"--with must follow --replace FIND"};
-        else if (arg.size() > 1 && arg[0] == '-' && arg != "-") throw UsageError{"unknown option " + arg};
-        else positional.push_back(arg);
+        } else if (arg == "--with")
+            throw UsageError { "--with must follow --replace FIND" };
+        else if (arg.size() > 1 && arg[0] == '-' && arg != "-")
+            throw UsageError { "unknown option " + arg };
+        else
+            positional.push_back(arg);
     }
-    if (positional.empty()) throw UsageError{"no INPUT file"};
-    if (positional.size() > 2) throw UsageError{"too many files"};
+    if (positional.empty()) throw UsageError { "no INPUT file" };
+    if (positional.size() > 2) throw UsageError { "too many files" };
     options.input = positional[0];
     if (positional.size() == 2) options.output = positional[1];
     options.inFps = inFps.value_or(fps.value_or(23.976));
@@ -80,9 +88,10 @@ Options ParseOptions(const std::vector<std::string>& args)
     if (options.detect) return options;
     const bool toStdout = options.output.empty() || options.output == "-";
     if (options.format.empty()) {
-        if (toStdout) throw UsageError{"--to is required when writing to standard output"};
+        if (toStdout) throw UsageError { "--to is required when writing to standard output" };
         options.format = defaultFormatFor(options.output);
-        if (options.format.empty()) throw UsageError{"cannot tell the format from '" + options.output + "'; use --to"};
+        if (options.format.empty())
+            throw UsageError { "cannot tell the format from '" + options.output + "'; use --to" };
     }
     return options;
 }
@@ -96,8 +105,7 @@ std::string UsageText()
            "  --to FORMAT         microdvd | subrip | subviewer1 | subviewer2 | aqtitle | sami |\n"
            "                      dvdsubripper | ssa | timecode | table (default from OUTPUT's extension)\n"
            "  --detect            print INPUT's format code and name\n"
-           + ToolStepUsage()
-           + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
+        + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
 }
 
 } // namespace tessel::cli

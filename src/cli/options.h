@@ -7,16 +7,16 @@ namespace tessel::cli {
 
 // One batch tool from the command line, run in the order given.
 struct ToolStep {
-    std::string option;            // e.g. "--add-frames"
+    std::string option; // e.g. "--add-frames"
     std::vector<std::string> args; // its values
 };
 
 struct Options {
     std::string input;
-    std::string output;            // "" or "-": standard output
+    std::string output; // "" or "-": standard output
     double inFps = 23.976;
     double outFps = 23.976;
-    std::string format;            // a format id or "table"; "" until chosen
+    std::string format; // a format id or "table"; "" until chosen
     bool detect = false;
     std::vector<ToolStep> steps;
 };

@@ -14,8 +14,13 @@ namespace tessel::cli {
 namespace {
 
 const std::map<std::string, int> Arities = {
-    {"--convert-fps", 1}, {"--add-frames", 1}, {"--expand-delay", 1}, {"--replace", 1},
-    {"--repair", 1},      {"--fix-timing", 0}, {"--short-time", 0},
+    { "--convert-fps", 1 },
+    { "--add-frames", 1 },
+    { "--expand-delay", 1 },
+    { "--replace", 1 },
+    { "--repair", 1 },
+    { "--fix-timing", 0 },
+    { "--short-time", 0 },
 };
 
 struct Rates {
@@ -24,7 +29,7 @@ struct Rates {
 
 std::string normalRate(const ToolStep& step, const std::string& rate)
 {
-    if (!ParseFramerate(rate)) throw UsageError{step.option + ": '" + rate + "' is not a framerate above 0"};
+    if (!ParseFramerate(rate)) throw UsageError { step.option + ": '" + rate + "' is not a framerate above 0" };
     std::string normal = rate;
     std::replace(normal.begin(), normal.end(), ',', '.');
     return normal;
@@ -36,24 +41,24 @@ Rates splitRates(const ToolStep& step)
     const std::string& value = step.args.at(0);
     const size_t colon = value.find(':');
     if (colon == std::string::npos || value.find(':', colon + 1) != std::string::npos)
-        throw UsageError{step.option + " needs FROM:TO, not '" + value + "'"};
-    return Rates{normalRate(step, value.substr(0, colon)), normalRate(step, value.substr(colon + 1))};
+        throw UsageError { step.option + " needs FROM:TO, not '" + value + "'" };
+    return Rates { normalRate(step, value.substr(0, colon)), normalRate(step, value.substr(colon + 1)) };
 }
 
 void requireWholeNumber(const ToolStep& step)
 {
     if (!TryStrToInt(step.args.at(0)))
-        throw UsageError{step.option + ": '" + step.args.at(0) + "' is not a whole number"};
+        throw UsageError { step.option + ": '" + step.args.at(0) + "' is not a whole number" };
 }
 
 std::array<bool, AutoRepairItemCount> repairItems(const ToolStep& step)
 {
-    std::array<bool, AutoRepairItemCount> checked{};
+    std::array<bool, AutoRepairItemCount> checked {};
     const std::vector<std::string> items = SplitText(step.args.at(0), ",", false, -1);
-    if (items.empty()) throw UsageError{step.option + " needs a list of items 0 to 6"};
+    if (items.empty()) throw UsageError { step.option + " needs a list of items 0 to 6" };
     for (const std::string& item : items) {
         if (item.size() != 1 || item[0] < '0' || item[0] >= '0' + AutoRepairItemCount)
-            throw UsageError{step.option + ": '" + item + "' is not an item 0 to 6"};
+            throw UsageError { step.option + ": '" + item + "' is not an item 0 to 6" };
         checked[static_cast<size_t>(item[0] - '0')] = true;
     }
     return checked;
@@ -67,20 +72,23 @@ void warn(MessageSink& messages, const std::string& text)
 void reportLeftRows(MessageSink& messages, const std::string& option, const AdjustReport& report)
 {
     if (report.badRows > 0)
-        warn(messages, option + ": " + std::to_string(report.badRows)
-                           + " row(s) left unchanged: a frame cell is not a whole number");
+        warn(messages,
+            option + ": " + std::to_string(report.badRows)
+                + " row(s) left unchanged: a frame cell is not a whole number");
     if (report.outOfRangeRows > 0)
-        warn(messages, option + ": " + std::to_string(report.outOfRangeRows)
-                           + " row(s) left unchanged: the new frame would not fit 32 bits");
+        warn(messages,
+            option + ": " + std::to_string(report.outOfRangeRows)
+                + " row(s) left unchanged: the new frame would not fit 32 bits");
 }
 
 void reportConversion(MessageSink& messages, const FramerateConversion& result)
 {
     if (!result.ratesValid || result.stoppedAtRow == 0) return;
     const std::string cell = result.stoppedAtColumn == SubtitleTable::From ? "From" : "To";
-    warn(messages, "--convert-fps: stopped at the " + cell + " cell of row " + std::to_string(result.stoppedAtRow)
-                       + (result.outOfRange ? ": the new frame would not fit 32 bits" : ": not a whole number")
-                       + "; it and the cells after it are unconverted");
+    warn(messages,
+        "--convert-fps: stopped at the " + cell + " cell of row " + std::to_string(result.stoppedAtRow)
+            + (result.outOfRange ? ": the new frame would not fit 32 bits" : ": not a whole number")
+            + "; it and the cells after it are unconverted");
 }
 
 // Only reached with auto-fix, which never asks.
@@ -106,7 +114,7 @@ void runStep(const ToolStep& step, SubtitleTable& table, MessageSink& messages, 
     } else if (option == "--fix-timing") {
         NoDialog dialog;
         NoVideo video;
-        CheckTiming(table, true, shortTime, CheckServices{dialog, video, messages});
+        CheckTiming(table, true, shortTime, CheckServices { dialog, video, messages });
     }
 }
 
@@ -121,10 +129,14 @@ int ToolStepArity(const std::string& option)
 void ValidateToolStep(const ToolStep& step)
 {
     const std::string& option = step.option;
-    if (option == "--convert-fps") splitRates(step);
-    else if (option == "--add-frames" || option == "--expand-delay") requireWholeNumber(step);
-    else if (option == "--replace" && step.args.at(0).empty()) throw UsageError{"--replace: FIND is empty"};
-    else if (option == "--repair") repairItems(step);
+    if (option == "--convert-fps")
+        splitRates(step);
+    else if (option == "--add-frames" || option == "--expand-delay")
+        requireWholeNumber(step);
+    else if (option == "--replace" && step.args.at(0).empty())
+        throw UsageError { "--replace: FIND is empty" };
+    else if (option == "--repair")
+        repairItems(step);
 }
 
 void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages)
@@ -134,7 +146,8 @@ void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, Mess
     };
     const bool shortTime = has("--short-time");
     if (shortTime && !has("--fix-timing")) warn(messages, "--short-time does nothing without --fix-timing");
-    for (const ToolStep& step : steps) runStep(step, table, messages, shortTime);
+    for (const ToolStep& step : steps)
+        runStep(step, table, messages, shortTime);
 }
 
 std::string ToolStepUsage()

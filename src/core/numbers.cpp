@@ -43,7 +43,8 @@ std::optional<uint64_t> parseDigits(std::string_view digits, int base, uint64_t 
 std::optional<int32_t> TryStrToInt(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -97,19 +98,27 @@ int32_t ReadFrameCell(std::string_view cell)
 std::optional<double> TryStrToFloat(std::string_view text, char decimalSeparator)
 {
     size_t i = 0, n = text.size();
-    while (i < n && isBlank(text[i])) ++i;
-    while (n > i && isBlank(text[n - 1])) --n;
+    while (i < n && isBlank(text[i]))
+        ++i;
+    while (n > i && isBlank(text[n - 1]))
+        --n;
     std::string normal;
     if (i < n && (text[i] == '+' || text[i] == '-')) {
         if (text[i] == '-') normal += '-';
         ++i;
     }
     bool digits = false;
-    while (i < n && isDigit(text[i])) { normal += text[i++]; digits = true; }
+    while (i < n && isDigit(text[i])) {
+        normal += text[i++];
+        digits = true;
+    }
     if (i < n && text[i] == decimalSeparator) {
         normal += '.';
         ++i;
-        while (i < n && isDigit(text[i])) { normal += text[i++]; digits = true; }
+        while (i < n && isDigit(text[i])) {
+            normal += text[i++];
+            digits = true;
+        }
     }
     if (!digits) return std::nullopt;
     if (i < n && (text[i] == 'e' || text[i] == 'E')) {
@@ -117,7 +126,10 @@ std::optional<double> TryStrToFloat(std::string_view text, char decimalSeparator
         ++i;
         if (i < n && (text[i] == '+' || text[i] == '-')) normal += text[i++];
         bool expDigits = false;
-        while (i < n && isDigit(text[i])) { normal += text[i++]; expDigits = true; }
+        while (i < n && isDigit(text[i])) {
+            normal += text[i++];
+            expDigits = true;
+        }
         if (!expDigits) return std::nullopt;
     }
     if (i != n) return std::nullopt;
@@ -185,7 +197,8 @@ char* PutInt(char* out, int64_t value, int minDigits)
     }
     const int count = static_cast<int>(digits + sizeof digits - d);
     if (value < 0) *out++ = '-';
-    for (int i = count; i < minDigits; ++i) *out++ = '0';
+    for (int i = count; i < minDigits; ++i)
+        *out++ = '0';
     std::memcpy(out, d, static_cast<size_t>(count));
     return out + count;
 }
@@ -209,7 +222,7 @@ namespace {
 // places, taken from its 18 significant digits as extended-precision output does.
 struct Decimal {
     bool negative = false;
-    std::string integer;  // no leading zeros; empty for 0
+    std::string integer; // no leading zeros; empty for 0
     std::string fraction; // exactly `decimals` digits
 };
 
@@ -241,9 +254,14 @@ Decimal toDecimal(long double value, int decimals)
     all.resize(keep);
     if (roundUp) {
         int i = static_cast<int>(keep) - 1;
-        while (i >= 0 && all[i] == '9') all[i--] = '0';
-        if (i >= 0) ++all[i];
-        else { all.insert(0, "1"); ++pointPos; }
+        while (i >= 0 && all[i] == '9')
+            all[i--] = '0';
+        if (i >= 0)
+            ++all[i];
+        else {
+            all.insert(0, "1");
+            ++pointPos;
+        }
     }
     d.integer = all.substr(0, pointPos);
     d.fraction = all.substr(pointPos);
@@ -265,7 +283,8 @@ std::string FormatFloatWhole(long double value)
 std::string FormatFloatThreeDecimals(long double value, char decimalSeparator, bool integerDigitRequired)
 {
     Decimal d = toDecimal(value, 3);
-    while (!d.fraction.empty() && d.fraction.back() == '0') d.fraction.pop_back();
+    while (!d.fraction.empty() && d.fraction.back() == '0')
+        d.fraction.pop_back();
     std::string s = d.integer;
     if (s.empty() && integerDigitRequired) s = "0";
     if (!d.fraction.empty()) s += decimalSeparator + d.fraction;

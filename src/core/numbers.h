@@ -36,8 +36,7 @@ char* PutInt(char* out, int64_t value, int minDigits);
 std::string FormatFloatWhole(long double value);
 // "###.###" (integerDigitRequired false) and "0.###" (true): at most three
 // decimals, halves away from zero, no trailing zeros.
-std::string FormatFloatThreeDecimals(long double value, char decimalSeparator,
-                                     bool integerDigitRequired);
+std::string FormatFloatThreeDecimals(long double value, char decimalSeparator, bool integerDigitRequired);
 
 std::string IntToStr(int64_t value);
 

@@ -17,22 +17,26 @@ void SubtitleTable::Row::set(int column, std::string_view text)
     const uint32_t oldLength = ends_[column] - begin;
     buffer_.replace(begin, oldLength, text);
     const int64_t delta = static_cast<int64_t>(text.size()) - oldLength;
-    for (int c = column; c < ColumnCount; ++c) ends_[c] = static_cast<uint32_t>(ends_[c] + delta);
+    for (int c = column; c < ColumnCount; ++c)
+        ends_[c] = static_cast<uint32_t>(ends_[c] + delta);
 }
 
-void SubtitleTable::Row::setAll(std::string_view a, std::string_view b, std::string_view c, std::string_view d,
-                                std::string_view e)
+void SubtitleTable::Row::setAll(
+    std::string_view a, std::string_view b, std::string_view c, std::string_view d, std::string_view e)
 {
     buffer_.clear();
     buffer_.reserve(a.size() + b.size() + c.size() + d.size() + e.size());
-    const std::string_view parts[ColumnCount] = {a, b, c, d, e};
+    const std::string_view parts[ColumnCount] = { a, b, c, d, e };
     for (int i = 0; i < ColumnCount; ++i) {
         buffer_.append(parts[i]);
         ends_[i] = static_cast<uint32_t>(buffer_.size());
     }
 }
 
-SubtitleTable::SubtitleTable() : rows_(1) {}
+SubtitleTable::SubtitleTable()
+    : rows_(1)
+{
+}
 
 SubtitleTable::Row& SubtitleTable::subtitleRow(int row)
 {
@@ -86,7 +90,7 @@ void SubtitleTable::setCell(int column, int row, std::string_view text)
 }
 
 void SubtitleTable::setRow(int row, std::string_view from, std::string_view to, std::string_view line1,
-                           std::string_view line2, std::string_view line3)
+    std::string_view line2, std::string_view line3)
 {
     subtitleRow(row).setAll(from, to, line1, line2, line3);
     changed(-1, row);
@@ -95,7 +99,8 @@ void SubtitleTable::setRow(int row, std::string_view from, std::string_view to, 
 std::array<std::string, SubtitleTable::ColumnCount> SubtitleTable::row(int row) const
 {
     std::array<std::string, ColumnCount> cells;
-    for (int c = 0; c < ColumnCount; ++c) cells[static_cast<size_t>(c)] = std::string(cell(c, row));
+    for (int c = 0; c < ColumnCount; ++c)
+        cells[static_cast<size_t>(c)] = std::string(cell(c, row));
     return cells;
 }
 
@@ -144,7 +149,8 @@ void SubtitleTable::deleteRow(int row)
     if (tell) listener_->rowsRemoved();
 }
 
-SubtitleTable::BulkChange::BulkChange(SubtitleTable& table) : table_(table)
+SubtitleTable::BulkChange::BulkChange(SubtitleTable& table)
+    : table_(table)
 {
     if (table_.bulkDepth_++ == 0 && table_.listener_) table_.listener_->resetBegins();
 }

@@ -1,6 +1,5 @@
 #pragma once
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -32,8 +31,8 @@ class SubtitleTable {
 public:
     enum Column { From = 0, To = 1, Line1 = 2, Line2 = 3, Line3 = 4 };
     static constexpr int ColumnCount = 5;
-    static constexpr std::array<std::string_view, ColumnCount> HeaderTexts = {"From", "To", "Line 1", "Line 2",
-                                                                             "Line 3"};
+    static constexpr std::array<std::string_view, ColumnCount> HeaderTexts
+        = { "From", "To", "Line 1", "Line 2", "Line 3" };
 
     SubtitleTable();
     SubtitleTable(const SubtitleTable&) = delete;
@@ -49,8 +48,8 @@ public:
     void setCell(int column, int row, std::string_view text);
     void setText(int column, int row, const QString& text) { setCell(column, row, text.toUtf8().toStdString()); }
     // All five cells of a subtitle row at once.
-    void setRow(int row, std::string_view from, std::string_view to, std::string_view line1,
-                std::string_view line2, std::string_view line3);
+    void setRow(int row, std::string_view from, std::string_view to, std::string_view line1, std::string_view line2,
+        std::string_view line3);
     std::array<std::string, ColumnCount> row(int row) const;
 
     // Removes the subtitle rows the predicate picks, in one pass, keeping at
@@ -82,12 +81,11 @@ private:
     public:
         std::string_view cell(int column) const;
         void set(int column, std::string_view text);
-        void setAll(std::string_view a, std::string_view b, std::string_view c, std::string_view d,
-                    std::string_view e);
+        void setAll(std::string_view a, std::string_view b, std::string_view c, std::string_view d, std::string_view e);
 
     private:
         std::string buffer_;
-        std::array<uint32_t, ColumnCount> ends_{};
+        std::array<uint32_t, ColumnCount> ends_ {};
     };
 
     Row& subtitleRow(int row);

@@ -1,7 +1,6 @@
 #include "core/text_utils.h"
 
 #include <QString>
-
 #include <algorithm>
 
 namespace tessel {
@@ -21,7 +20,8 @@ size_t findAsciiFolded(std::string_view text, std::string_view searched, size_t 
     for (size_t i = from; i + searched.size() <= text.size(); ++i) {
         if (asciiUpper(text[i]) != first) continue;
         size_t k = 1;
-        while (k < searched.size() && asciiUpper(text[i + k]) == asciiUpper(searched[k])) ++k;
+        while (k < searched.size() && asciiUpper(text[i + k]) == asciiUpper(searched[k]))
+            ++k;
         if (k == searched.size()) return i;
     }
     return std::string_view::npos;
@@ -63,21 +63,23 @@ size_t utf8OffsetOf(std::string_view text, qsizetype utf16Index)
 std::string TrimLeftBlanks(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     return std::string(text.substr(i));
 }
 
 std::string TrimRightBlanks(std::string_view text)
 {
     size_t n = text.size();
-    while (n > 0 && isBlank(text[n - 1])) --n;
+    while (n > 0 && isBlank(text[n - 1]))
+        --n;
     return std::string(text.substr(0, n));
 }
 
 std::string TrimBlanks(std::string_view text) { return TrimLeftBlanks(TrimRightBlanks(text)); }
 
-void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& list,
-               bool ignoreCase, int maxPieces)
+void SplitText(
+    std::string_view text, std::string_view separator, std::vector<std::string>& list, bool ignoreCase, int maxPieces)
 {
     list.clear();
     std::string_view rest = text;
@@ -91,8 +93,7 @@ void SplitText(std::string_view text, std::string_view separator, std::vector<st
     if (!rest.empty()) list.emplace_back(rest);
 }
 
-std::vector<std::string> SplitText(std::string_view text, std::string_view separator, bool ignoreCase,
-                                   int maxPieces)
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator, bool ignoreCase, int maxPieces)
 {
     std::vector<std::string> list;
     SplitText(text, separator, list, ignoreCase, maxPieces);
@@ -103,7 +104,7 @@ namespace {
 
 struct Match {
     size_t at = std::string_view::npos; // byte offset
-    size_t length = 0;                  // bytes matched in the text
+    size_t length = 0; // bytes matched in the text
 };
 
 Match findMatch(int start, std::string_view text, std::string_view searched, bool ignoreCase)
@@ -113,7 +114,7 @@ Match findMatch(int start, std::string_view text, std::string_view searched, boo
     const size_t from = static_cast<size_t>(start - 1);
     if (!ignoreCase || (isAscii(searched) && isAscii(text))) {
         size_t at = ignoreCase ? findAsciiFolded(text, searched, from) : text.find(searched, from);
-        return at == std::string_view::npos ? Match{} : Match{at, searched.size()};
+        return at == std::string_view::npos ? Match {} : Match { at, searched.size() };
     }
     const std::string_view tail = text.substr(from);
     const QString rest = upperSameLength(QString::fromUtf8(tail.data(), tail.size()));
@@ -122,7 +123,7 @@ Match findMatch(int start, std::string_view text, std::string_view searched, boo
     if (at < 0) return {};
     const size_t begin = utf8OffsetOf(tail, at);
     const size_t end = utf8OffsetOf(tail, at + needle.size());
-    return Match{from + begin, end - begin};
+    return Match { from + begin, end - begin };
 }
 
 // Ignoring case beyond ASCII: the text is upper-cased once and searched on
@@ -131,11 +132,10 @@ Match findMatch(int start, std::string_view text, std::string_view searched, boo
 std::string replaceAllFolded(std::string_view text, std::string_view searched, std::string_view replacement)
 {
     const QString upper = upperSameLength(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    const QString needle =
-        upperSameLength(QString::fromUtf8(searched.data(), static_cast<qsizetype>(searched.size())));
+    const QString needle = upperSameLength(QString::fromUtf8(searched.data(), static_cast<qsizetype>(searched.size())));
     std::string out;
-    size_t done = 0;     // bytes of the text already copied or replaced
-    qsizetype unit = 0;  // the UTF-16 index of `done`
+    size_t done = 0; // bytes of the text already copied or replaced
+    qsizetype unit = 0; // the UTF-16 index of `done`
     for (qsizetype at; !needle.isEmpty() && (at = upper.indexOf(needle, unit)) >= 0;) {
         const size_t begin = done + utf8OffsetOf(text.substr(done), at - unit);
         const size_t end = begin + utf8OffsetOf(text.substr(begin), needle.size());
@@ -156,8 +156,8 @@ int FindFrom(int start, std::string_view text, std::string_view searched, bool i
     return m.at == std::string_view::npos ? 0 : static_cast<int>(m.at + 1);
 }
 
-std::string ReplaceAllText(std::string_view text, std::string_view searched, std::string_view replacement,
-                           bool ignoreCase)
+std::string ReplaceAllText(
+    std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase)
 {
     if (searched.empty()) return std::string(text);
     if (!ignoreCase || isAscii(searched)) {
@@ -206,7 +206,8 @@ std::string_view DropLastCharacter(std::string_view text)
 {
     if (text.empty()) return text;
     size_t n = text.size() - 1;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
     return text.substr(0, n);
 }
 

@@ -14,15 +14,14 @@ std::string TrimBlanks(std::string_view text);
 // Pieces of the text between separators. Empty pieces are kept except one at
 // the very end; maxPieces > 0 limits the count (the last keeps the rest),
 // 0 or less means no limit. ignoreCase folds ASCII letters only.
-void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& list,
-               bool ignoreCase, int maxPieces);
-std::vector<std::string> SplitText(std::string_view text, std::string_view separator, bool ignoreCase,
-                                   int maxPieces);
+void SplitText(
+    std::string_view text, std::string_view separator, std::vector<std::string>& list, bool ignoreCase, int maxPieces);
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator, bool ignoreCase, int maxPieces);
 
 // ignoreCase upper-cases both sides the way the user's locale does.
 int FindFrom(int start, std::string_view text, std::string_view searched, bool ignoreCase);
-std::string ReplaceAllText(std::string_view text, std::string_view searched, std::string_view replacement,
-                           bool ignoreCase);
+std::string ReplaceAllText(
+    std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase);
 std::string RemoveBlocks(std::string_view text, std::string_view opening, std::string_view closing);
 
 // Characters (code points) of a UTF-8 text.

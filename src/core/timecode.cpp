@@ -21,13 +21,15 @@ int32_t ReadNextNumber(std::string_view line, int& position)
 {
     const char* p = line.data() + (position < 1 ? 0 : std::min<size_t>(static_cast<size_t>(position - 1), line.size()));
     const char* const end = line.data() + line.size();
-    while (p < end && static_cast<unsigned char>(*p - '0') > 9) ++p;
+    while (p<end&& static_cast<unsigned char>(*p - '0')> 9)
+        ++p;
     const char* const start = p;
     uint64_t value = 0;
     while (p < end && static_cast<unsigned char>(*p - '0') <= 9) {
         value = value * 10 + static_cast<unsigned>(*p - '0');
         if (value > 2147483647u) {
-            while (p < end && static_cast<unsigned char>(*p - '0') <= 9) ++p;
+            while (p < end && static_cast<unsigned char>(*p - '0') <= 9)
+                ++p;
             tooLarge(start, p);
         }
         ++p;
@@ -75,8 +77,8 @@ std::optional<long double> AviHeaderFramerate(std::string_view header)
     if (header.size() < 164) return std::nullopt;
     auto u32 = [&](size_t offset) {
         const auto* p = reinterpret_cast<const unsigned char*>(header.data()) + offset;
-        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8
-            | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16
+            | static_cast<uint32_t>(p[3]) << 24;
     };
     uint32_t scale = u32(128), rate = u32(132);
     if (scale == 0) return std::nullopt;

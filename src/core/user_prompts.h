@@ -14,7 +14,10 @@ public:
 
 class FixedFramerate : public FramerateSource {
 public:
-    explicit FixedFramerate(double framerate) : framerate_(framerate) {}
+    explicit FixedFramerate(double framerate)
+        : framerate_(framerate)
+    {
+    }
     double ChooseFramerate(const QString&, const QString&) override
     {
         ++asked_;

@@ -18,7 +18,8 @@ char32_t nextCharacter(std::string_view line, size_t& i)
     const unsigned char c = static_cast<unsigned char>(line[i]);
     const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     char32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    for (int k = 1; k < len && i + k < line.size(); ++k) cp = cp << 6 | (line[i + k] & 0x3F);
+    for (int k = 1; k < len && i + k < line.size(); ++k)
+        cp = cp << 6 | (line[i + k] & 0x3F);
     i += len;
     return cp;
 }
@@ -28,7 +29,8 @@ std::u32string firstCharacters(std::string_view line, size_t count)
 {
     std::u32string out;
     size_t i = 0;
-    while (i < line.size() && out.size() < count) out += nextCharacter(line, i);
+    while (i < line.size() && out.size() < count)
+        out += nextCharacter(line, i);
     return out;
 }
 
@@ -67,8 +69,8 @@ int DetectFormat(std::string_view line, std::string_view fileName)
     if (containsSamiTag(line)) return 6;
     if (line.find("{HEAD") != std::string_view::npos) return 7;
     if (head.size() > 8 && isDigit(head[0]) && head[2] == ':' && isDigit(head[7])) return 9;
-    const QString baseName =
-        QFileInfo(QString::fromUtf8(fileName.data(), static_cast<qsizetype>(fileName.size()))).fileName();
+    const QString baseName
+        = QFileInfo(QString::fromUtf8(fileName.data(), static_cast<qsizetype>(fileName.size()))).fileName();
     const qsizetype dot = baseName.lastIndexOf('.');
     if (dot >= 0 && baseName.mid(dot).toLower() == QStringLiteral(".ssa")) return 8;
     return 0;

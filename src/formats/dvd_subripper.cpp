@@ -14,8 +14,19 @@ namespace {
 using TextLines = std::array<std::string, 3>;
 
 const char* const Header[] = {
-    "{HEAD", "DISCID=", "DVDTITLE=", "CODEPAGE=", "FORMAT=ASCII", "LANG=en", "TITLE=1",
-    "ORIGINAL=", "AUTHOR=", "WEB=", "INFO=", "LICENSE=", "}",
+    "{HEAD",
+    "DISCID=",
+    "DVDTITLE=",
+    "CODEPAGE=",
+    "FORMAT=ASCII",
+    "LANG=en",
+    "TITLE=1",
+    "ORIGINAL=",
+    "AUTHOR=",
+    "WEB=",
+    "INFO=",
+    "LICENSE=",
+    "}",
 };
 
 // "{T hh:mm:ss:cc": four digit runs, whatever separates them.
@@ -34,7 +45,8 @@ int64_t timeLineFrame(std::string_view line, double framerate)
 void skipHeader(LineReader& lines)
 {
     std::string_view line;
-    while (!lines.atEnd() && line != "}") line = lines.readLine();
+    while (!lines.atEnd() && line != "}")
+        line = lines.readLine();
 }
 
 // The table holds three lines; a fourth and later ones join the third so that
@@ -52,7 +64,8 @@ void takeTextLine(TextLines& texts, size_t index, std::string_view line)
 // Runs on to the closing "}"; a line the file ends with is not taken.
 void readBlockText(LineReader& lines, TextLines& texts)
 {
-    for (auto& text : texts) text.clear();
+    for (auto& text : texts)
+        text.clear();
     size_t count = 0;
     std::string_view line = lines.readLine();
     while (!lines.atEnd() && line != "}") {
@@ -65,7 +78,8 @@ void readBlockText(LineReader& lines, TextLines& texts)
 int64_t longestEnd(int64_t start, const TextLines& texts, double framerate)
 {
     int64_t characters = 0;
-    for (const auto& text : texts) characters += CharacterCount(text);
+    for (const auto& text : texts)
+        characters += CharacterCount(text);
     return start + FramesForSeconds(framerate, 2.5L) + characters;
 }
 
@@ -95,13 +109,14 @@ void ReadDVDSubripper(LineReader& lines, SubtitleTable& table, int firstRow, dou
     }
 }
 
-void WriteDVDSubripper(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context,
-                       TextSink& out)
+void WriteDVDSubripper(
+    const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header) out.line(line);
+    for (const char* line : Header)
+        out.line(line);
     for (int row = firstRow; row <= lastRow; ++row) {
         out.line(timeLine(StrToInt(table.cell(SubtitleTable::From, row)), context.framerate));
-        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3})
+        for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 })
             if (!table.cell(column, row).empty()) out.line(table.cell(column, row));
         out.line("}");
     }

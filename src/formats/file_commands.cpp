@@ -6,7 +6,6 @@
 #include "formats/registry.h"
 #include "formats/text_file.h"
 
-
 namespace tessel {
 namespace {
 
@@ -18,8 +17,8 @@ const FormatInfo& availableFormat(const FormatInfo* info)
 
 } // namespace
 
-LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append,
-                         FramerateSource& framerate, MessageSink& messages)
+LoadResult LoadSubtitles(
+    SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages)
 {
     const QByteArray text = ReadTextFile(fileName);
     const std::string_view content(text.constData(), static_cast<size_t>(text.size()));

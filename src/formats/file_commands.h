@@ -4,7 +4,6 @@
 #include "formats/ssa_settings.h"
 
 #include <QString>
-
 #include <string>
 
 // Open, append and save: detection, the reader or writer, and what the window
@@ -24,7 +23,10 @@ public:
 
 class FixedExportSettings : public ExportSettingsSource {
 public:
-    explicit FixedExportSettings(SsaExportAnswer answer) : answer_(std::move(answer)) {}
+    explicit FixedExportSettings(SsaExportAnswer answer)
+        : answer_(std::move(answer))
+    {
+    }
     SsaExportAnswer AskExportSettings() override { return answer_; }
 
 private:
@@ -39,8 +41,8 @@ struct LoadResult {
 };
 
 // Read errors are not caught: they leave here with the rows read so far kept.
-LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append,
-                         FramerateSource& framerate, MessageSink& messages);
+LoadResult LoadSubtitles(
+    SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages);
 
 struct SaveServices {
     FramerateSource& framerate;

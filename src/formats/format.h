@@ -9,20 +9,20 @@
 namespace tessel {
 
 struct WriteContext {
-    double framerate = 0;        // asked for by the save command when the format needs one
-    SsaExportSettings ssa;       // the Sub Station Alpha style
+    double framerate = 0; // asked for by the save command when the format needs one
+    SsaExportSettings ssa; // the Sub Station Alpha style
 };
 
 // Stores subtitles from firstRow on, one row each, as the table's fill rule
 // says; throws on errors it does not handle, leaving the rows stored so far.
 using ReaderFn = void (*)(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
 // Writes rows firstRow..lastRow; throws on any error (the save command reports it).
-using WriterFn = void (*)(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context,
-                          TextSink& out);
+using WriterFn
+    = void (*)(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 
 // The fill rule: all five cells of row `row`, then the row count cut to row + 1.
-inline void StoreRow(SubtitleTable& table, int& row, std::string_view from, std::string_view to,
-                     std::string_view line1, std::string_view line2, std::string_view line3)
+inline void StoreRow(SubtitleTable& table, int& row, std::string_view from, std::string_view to, std::string_view line1,
+    std::string_view line2, std::string_view line3)
 {
     if (row >= table.rowCount()) table.setRowCount(row + 1);
     table.setRow(row, from, to, line1, line2, line3);

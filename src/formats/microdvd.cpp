@@ -44,7 +44,7 @@ void WriteMicroDVD(const SubtitleTable& table, int firstRow, int lastRow, const 
         out.write(table.cell(SubtitleTable::To, row));
         out.write("}");
         out.write(table.cell(SubtitleTable::Line1, row));
-        for (int column : {SubtitleTable::Line2, SubtitleTable::Line3}) {
+        for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 }) {
             if (table.cell(column, row).empty()) continue;
             out.write("|");
             out.write(table.cell(column, row));

@@ -11,17 +11,17 @@
 namespace tessel {
 
 struct FormatInfo {
-    int code;                    // DetectFormat's code, 1..9
-    const char* id;              // the converter's name for it
+    int code; // DetectFormat's code, 1..9
+    const char* id; // the converter's name for it
     const char* name;
-    int saveType;                // save dialog file type, 1..9
+    int saveType; // save dialog file type, 1..9
     const char* saveDescription; // save dialog file type text
     const char* savePattern;
-    const char* extension;       // default extension of that save type
+    const char* extension; // default extension of that save type
     bool readAsksFramerate;
     bool writeAsksFramerate;
     bool writeAsksExportSettings;
-    ReaderFn read;               // nullptr: not available yet
+    ReaderFn read; // nullptr: not available yet
     WriterFn write;
 };
 

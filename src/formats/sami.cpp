@@ -48,7 +48,10 @@ std::string lowerAscii(std::string_view text)
 // piece holds two sync tags.
 class SyncPieces {
 public:
-    explicit SyncPieces(LineReader& lines) : lines_(lines) {}
+    explicit SyncPieces(LineReader& lines)
+        : lines_(lines)
+    {
+    }
     bool atEnd() const { return !pending_ && lines_.atEnd(); }
 
     // The next piece and its lower-case form.
@@ -178,7 +181,7 @@ std::string paragraphLine(const SubtitleTable& table, int row)
 {
     std::string line = "  <p class=encc>";
     line += table.cell(SubtitleTable::Line1, row);
-    for (int column : {SubtitleTable::Line2, SubtitleTable::Line3}) {
+    for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 }) {
         if (table.cell(column, row).empty()) continue;
         line += "<br>";
         line += table.cell(column, row);
@@ -230,8 +233,10 @@ void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double fram
 
 void WriteSAMI(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header) out.line(line);
-    for (int row = firstRow; row <= lastRow; ++row) writeSubtitle(table, row, context.framerate, out);
+    for (const char* line : Header)
+        out.line(line);
+    for (int row = firstRow; row <= lastRow; ++row)
+        writeSubtitle(table, row, context.framerate, out);
     out.line("</body>");
     out.line("</sami>");
 }

@@ -4,6 +4,7 @@
 namespace tessel {
 
 void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
-void WriteSimpleTimeCode(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+void WriteSimpleTimeCode(
+    const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 
 } // namespace tessel

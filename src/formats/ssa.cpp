@@ -74,7 +74,7 @@ std::string ssaTime(int32_t frame, double framerate)
 std::string dialogueText(const SubtitleTable& table, int row)
 {
     std::string text(table.cell(SubtitleTable::Line1, row));
-    for (int column : {SubtitleTable::Line2, SubtitleTable::Line3}) {
+    for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 }) {
         if (table.cell(column, row).empty()) continue;
         text += "\\n";
         text += table.cell(column, row);
@@ -105,14 +105,16 @@ void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double frame
 
 void WriteSSA(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : ScriptInfo) out.line(line);
+    for (const char* line : ScriptInfo)
+        out.line(line);
     out.line(context.ssa.styleLine());
-    for (const char* line : EventsHeader) out.line(line);
+    for (const char* line : EventsHeader)
+        out.line(line);
     for (int row = firstRow; row <= lastRow; ++row) {
         const int32_t start = StrToInt(table.cell(SubtitleTable::From, row));
         const int32_t end = StrToInt(table.cell(SubtitleTable::To, row));
         out.line("Dialogue: Marked=0," + ssaTime(start, context.framerate) + "," + ssaTime(end, context.framerate)
-                 + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
+            + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
     }
 }
 

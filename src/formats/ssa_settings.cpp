@@ -23,14 +23,13 @@ std::string SsaExportSettings::styleLine() const
         + std::to_string(secondaryColour) + s + std::to_string(tertiaryColour) + s + std::to_string(backColour()) + s
         + (bold ? "-1" : "0") + s + (italic ? "-1" : "0") + s + "1" + s + std::to_string(outlineIndex) + s
         + std::to_string(shadowIndex) + s + std::to_string(alignment()) + s + std::to_string(marginLeft) + s
-        + std::to_string(marginRight) + s + std::to_string(marginVertical) + s + std::to_string(alphaLevel * 10)
-        + s + std::to_string(charset);
+        + std::to_string(marginRight) + s + std::to_string(marginVertical) + s + std::to_string(alphaLevel * 10) + s
+        + std::to_string(charset);
 }
 
 std::string SsaExportSettings::fontDescription() const
 {
-    return fontName + ", " + (bold ? "Bold, " : "") + (italic ? "Italic, " : "") + std::to_string(fontPointSize)
-        + "pt";
+    return fontName + ", " + (bold ? "Bold, " : "") + (italic ? "Italic, " : "") + std::to_string(fontPointSize) + "pt";
 }
 
 } // namespace tessel

@@ -18,14 +18,14 @@ struct SsaExportSettings {
     int32_t secondaryColour = SsaColour(255, 255, 0);
     int32_t tertiaryColour = SsaColour(0, 255, 0);
     int32_t outlineColour = SsaColour(0, 0, 0);
-    int outlineIndex = 1;      // OutlineSize: "off", "1" .. "4"
-    int shadowIndex = 1;       // ShadowSize, the same way
-    int verticalIndex = 2;     // PositionHorizontal: "Top", "Middle", "Bottom"
-    int horizontalIndex = 1;   // PositionVertical: "Left", "Center", "Right"
+    int outlineIndex = 1; // OutlineSize: "off", "1" .. "4"
+    int shadowIndex = 1; // ShadowSize, the same way
+    int verticalIndex = 2; // PositionHorizontal: "Top", "Middle", "Bottom"
+    int horizontalIndex = 1; // PositionVertical: "Left", "Center", "Right"
     int marginLeft = 30;
     int marginRight = 30;
     int marginVertical = 30;
-    int alphaLevel = 0;        // track bar 0..9
+    int alphaLevel = 0; // track bar 0..9
 
     int alignment() const;
     // BackColour, the outline colour of a version 4 style. The default black

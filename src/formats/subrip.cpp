@@ -26,7 +26,8 @@ bool digitsAt(std::string_view line, size_t at, size_t count)
 int32_t number(std::string_view line, size_t at, size_t count)
 {
     int32_t v = 0;
-    for (size_t i = at; i < at + count; ++i) v = v * 10 + (line[i] - '0');
+    for (size_t i = at; i < at + count; ++i)
+        v = v * 10 + (line[i] - '0');
     return v;
 }
 
@@ -37,11 +38,11 @@ bool readUsualTimes(std::string_view line, int32_t& start, int32_t& end)
 {
     if (line.size() < 29 || line.substr(12, 5) != " --> ") return false;
     if (line.size() > 29 && static_cast<unsigned char>(line[29] - '0') <= 9) return false;
-    for (size_t base : {size_t(0), size_t(17)}) {
+    for (size_t base : { size_t(0), size_t(17) }) {
         if (!digitsAt(line, base, 2) || !digitsAt(line, base + 3, 2) || !digitsAt(line, base + 6, 2)
             || !digitsAt(line, base + 9, 3))
             return false;
-        for (size_t sep : {base + 2, base + 5, base + 8})
+        for (size_t sep : { base + 2, base + 5, base + 8 })
             if (static_cast<unsigned char>(line[sep] - '0') <= 9) return false;
     }
     start = TimeValuesToMilisecond(number(line, 0, 2), number(line, 3, 2), number(line, 6, 2), number(line, 9, 3));
@@ -69,12 +70,15 @@ void ReadSubRip(LineReader& lines, SubtitleTable& table, int firstRow, double fr
             }
             from = IntToStr(TimeToFrame(start, framerate));
             to = IntToStr(TimeToFrame(end, framerate));
-            for (auto& t : text) t.clear();
+            for (auto& t : text)
+                t.clear();
             int count = 0;
             std::string_view line = lines.readLine();
             while (!line.empty()) {
-                if (count < 3) text[count] = line;
-                else (text[2] += ' ') += line; // a fourth line and more join the third
+                if (count < 3)
+                    text[count] = line;
+                else
+                    (text[2] += ' ') += line; // a fourth line and more join the third
                 ++count;
                 if (lines.atEnd()) break;
                 line = lines.readLine();
@@ -100,7 +104,7 @@ void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const Wr
         AppendClockTime(block, FrameToTime(ReadFrameCell(table.cell(SubtitleTable::To, row)), fps), ',');
         block += "\r\n";
         // Only non-empty lines: an empty one would end the block early when read.
-        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3}) {
+        for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 }) {
             const std::string_view text = table.cell(column, row);
             if (text.empty()) continue;
             block += text;

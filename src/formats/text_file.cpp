@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-
 #include <cstring>
 #include <memory>
 #include <uchardet.h>
@@ -24,8 +23,7 @@ QByteArray fromDecoder(const char* encoding, const QByteArray& bytes)
 
 QByteArray detectAndDecode(const QByteArray& bytes)
 {
-    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
-                                                                                     uchardet_delete);
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
     // A sample is enough to name the code page and keeps huge files cheap.
     const qsizetype sample = std::min<qsizetype>(bytes.size(), 1 << 20);
     uchardet_handle_data(detector.get(), bytes.constData(), static_cast<size_t>(sample));
@@ -52,19 +50,30 @@ bool IsValidUtf8(std::string_view s)
         }
         if (i >= n) break;
         unsigned char c = p[i];
-        if (c < 0x80) { ++i; continue; }
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
         int len;
         uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-        else return false;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else
+            return false;
         if (i + len > n) return false;
         for (int k = 1; k < len; ++k) {
             if ((p[i + k] & 0xC0) != 0x80) return false;
             cp = cp << 6 | (p[i + k] & 0x3F);
         }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
             return false;
         i += len;
     }
@@ -87,8 +96,7 @@ QByteArray DecodeToUtf8(const QByteArray& bytes)
 QByteArray ReadTextFile(const std::string& fileName)
 {
     const QString name = QString::fromStdString(fileName);
-    if (QFileInfo(name).isDir())
-        throw Error("Cannot open file \"" + fileName + "\". Is a directory");
+    if (QFileInfo(name).isDir()) throw Error("Cannot open file \"" + fileName + "\". Is a directory");
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         throw Error("Cannot open file \"" + fileName + "\". " + file.errorString().toStdString());
@@ -128,8 +136,10 @@ public:
     {
         const QString name = QString::fromStdString(fileName);
         const QFileInfo info(name);
-        if (info.exists() && !info.isFile() && !info.isDir()) file_ = std::make_unique<QFile>(name);
-        else file_ = std::make_unique<QSaveFile>(name);
+        if (info.exists() && !info.isFile() && !info.isDir())
+            file_ = std::make_unique<QFile>(name);
+        else
+            file_ = std::make_unique<QSaveFile>(name);
         // Unbuffered: every failed write shows at once instead of at commit.
         if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw Error("Cannot create file \"" + fileName + "\". " + file_->errorString().toStdString());

@@ -1,6 +1,5 @@
 #pragma once
 #include <QByteArray>
-
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,7 +20,10 @@ QByteArray ReadTextFile(const std::string& fileName);
 // Lines end at LF; every CR is dropped; the end of the text ends the last line.
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    explicit LineReader(std::string_view text)
+        : text_(text)
+    {
+    }
     bool atEnd() const { return position_ >= text_.size(); }
     // The next line, valid until the next call; at the end, an empty line.
     std::string_view readLine();

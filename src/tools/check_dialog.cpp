@@ -11,16 +11,16 @@ struct Placement {
 Placement placeWindow(int row, int rowCount)
 {
     const bool last = row == rowCount - 1;
-    if (row == 1) return {1, 1};
-    if (last && row >= 3) return {row - 2, 3};
-    if (last && row == 2) return {1, 2};
-    return {row - 1, 2};
+    if (row == 1) return { 1, 1 };
+    if (last && row >= 3) return { row - 2, 3 };
+    if (last && row == 2) return { 1, 2 };
+    return { row - 1, 2 };
 }
 
 } // namespace
 
 bool ShowCheckDialog(SubtitleTable& table, CheckDialogView& view, int row, int column, const std::string& message,
-                     const std::string& proposedValue)
+    const std::string& proposedValue)
 {
     const Placement place = placeWindow(row, table.rowCount());
     CheckWindow window;

@@ -2,7 +2,6 @@
 #include "core/subtitle_table.h"
 
 #include <QString>
-
 #include <array>
 #include <string>
 
@@ -14,9 +13,9 @@ enum CheckResult { CheckChange = 0, CheckIgnore = 1, CheckAutoFix = 2, CheckCanc
 
 struct CheckWindow {
     std::array<std::array<std::string, SubtitleTable::ColumnCount>, 3> rows; // dialog rows 1..3
-    int rowsFilled = 0;  // how many of them hold table rows
-    int markRow = 1;     // dialog row 1..3
-    int markColumn = 0;  // 0..4
+    int rowsFilled = 0; // how many of them hold table rows
+    int markRow = 1; // dialog row 1..3
+    int markColumn = 0; // 0..4
 };
 
 // Implemented by the Qt dialog and by scripted answers in tests.
@@ -32,7 +31,7 @@ public:
 // Picks the three rows around `row`, shows them, and applies the answer to
 // the table. Returns false only for Cancel.
 bool ShowCheckDialog(SubtitleTable& table, CheckDialogView& view, int row, int column, const std::string& message,
-                     const std::string& proposedValue);
+    const std::string& proposedValue);
 
 // Pauses the movie before a check; a no-op when none is open.
 class VideoPause {
@@ -43,7 +42,7 @@ public:
 
 class NoVideo : public VideoPause {
 public:
-    void Pause() override {}
+    void Pause() override { }
 };
 
 // Pixel width of one line of text in the check's font.

@@ -12,7 +12,7 @@ struct CheckServices {
 };
 
 enum class CheckOutcome {
-    Invalid,   // the input was refused and nothing was checked
+    Invalid, // the input was refused and nothing was checked
     Cancelled, // the user pressed Cancel; corrections made before stay
     Completed, // every row checked; the "Done" message was shown
 };

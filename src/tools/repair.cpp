@@ -18,7 +18,7 @@ const std::array<std::string_view, AutoRepairItemCount> AutoRepairCaptions = {
 
 namespace {
 
-constexpr int TextColumns[] = {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3};
+constexpr int TextColumns[] = { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 };
 
 bool isCaptionLine(std::string_view cell) { return !cell.empty() && cell.front() == '[' && cell.back() == ']'; }
 
@@ -74,7 +74,8 @@ bool UserReplace(SubtitleTable& table, std::string_view findText, std::string_vi
 void RemoveCaptions(SubtitleTable& table)
 {
     SubtitleTable::BulkChange bulk(table);
-    for (int row = 1; row < table.rowCount(); ++row) removeCaptionsInRow(table, row);
+    for (int row = 1; row < table.rowCount(); ++row)
+        removeCaptionsInRow(table, row);
 }
 
 int DeleteEmptyRows(SubtitleTable& table)
@@ -86,25 +87,39 @@ int DeleteEmptyRows(SubtitleTable& table)
 void FixStrokes(SubtitleTable& table)
 {
     SubtitleTable::BulkChange bulk(table);
-    for (int row = 1; row < table.rowCount(); ++row) fixStrokesInRow(table, row);
+    for (int row = 1; row < table.rowCount(); ++row)
+        fixStrokesInRow(table, row);
 }
 
 void RunAutoRepairItem(SubtitleTable& table, int index)
 {
     switch (index) {
-    case 0: RemoveCaptions(table); break;
-    case 1: DeleteEmptyRows(table); break;
-    case 2: FixStrokes(table); break;
+    case 0:
+        RemoveCaptions(table);
+        break;
+    case 1:
+        DeleteEmptyRows(table);
+        break;
+    case 2:
+        FixStrokes(table);
+        break;
     case 3: // does what item 5 does, whatever its caption says of backquotes
-    case 5: ReplaceInText(table, "\"\"", "\""); break;
-    case 4: ReplaceInText(table, "''", "\""); break;
-    case 6: ReplaceInText(table, " l ", " I "); break;
-    default: break;
+    case 5:
+        ReplaceInText(table, "\"\"", "\"");
+        break;
+    case 4:
+        ReplaceInText(table, "''", "\"");
+        break;
+    case 6:
+        ReplaceInText(table, " l ", " I ");
+        break;
+    default:
+        break;
     }
 }
 
 void RunAutoRepair(SubtitleTable& table, const std::array<bool, AutoRepairItemCount>& checked,
-                   const std::function<void(int index)>& starting)
+    const std::function<void(int index)>& starting)
 {
     for (int index = 0; index < AutoRepairItemCount; ++index) {
         if (!checked[static_cast<size_t>(index)]) continue;

@@ -30,6 +30,6 @@ void RunAutoRepairItem(SubtitleTable& table, int index);
 // Auto-repair "Go!": the checked items in index order, telling `starting`
 // each index before it runs so the window can select it.
 void RunAutoRepair(SubtitleTable& table, const std::array<bool, AutoRepairItemCount>& checked,
-                   const std::function<void(int index)>& starting = {});
+    const std::function<void(int index)>& starting = {});
 
 } // namespace tessel

@@ -36,8 +36,8 @@ void PasteCell(SubtitleTable& table, int column, int row, std::string_view clipb
 
 void ClearCell(SubtitleTable& table, int column, int row) { table.setCell(column, row, ""); }
 
-std::optional<std::string> HandleCellKey(SubtitleTable& table, int column, int row, int key, bool ctrlHeld,
-                                         std::string_view clipboardText)
+std::optional<std::string> HandleCellKey(
+    SubtitleTable& table, int column, int row, int key, bool ctrlHeld, std::string_view clipboardText)
 {
     if (key == Qt::Key_Delete) {
         ClearCell(table, column, row);
@@ -45,10 +45,15 @@ std::optional<std::string> HandleCellKey(SubtitleTable& table, int column, int r
     }
     if (!ctrlHeld) return std::nullopt;
     switch (key) {
-    case Qt::Key_C: return CopyCell(table, column, row);
-    case Qt::Key_X: return CutCell(table, column, row);
-    case Qt::Key_V: PasteCell(table, column, row, clipboardText); return std::nullopt;
-    default: return std::nullopt;
+    case Qt::Key_C:
+        return CopyCell(table, column, row);
+    case Qt::Key_X:
+        return CutCell(table, column, row);
+    case Qt::Key_V:
+        PasteCell(table, column, row, clipboardText);
+        return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 

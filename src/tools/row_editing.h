@@ -28,7 +28,7 @@ void ClearCell(SubtitleTable& table, int column, int row);
 // The table's key handler: `key` is a Qt::Key code, `ctrlHeld` whether Ctrl
 // is down (other modifiers do not matter). Returns the text to put on the
 // clipboard, if the key copies or cuts. The key is never consumed.
-std::optional<std::string> HandleCellKey(SubtitleTable& table, int column, int row, int key, bool ctrlHeld,
-                                         std::string_view clipboardText);
+std::optional<std::string> HandleCellKey(
+    SubtitleTable& table, int column, int row, int key, bool ctrlHeld, std::string_view clipboardText);
 
 } // namespace tessel

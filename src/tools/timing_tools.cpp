@@ -52,8 +52,8 @@ bool validRow(const SubtitleTable& table, int row) { return row >= 1 && row < ta
 
 } // namespace
 
-FramerateConversion ConvertFramerate(SubtitleTable& table, std::string_view fromRateText,
-                                     std::string_view toRateText, char decimalSeparator, MessageSink& messages)
+FramerateConversion ConvertFramerate(SubtitleTable& table, std::string_view fromRateText, std::string_view toRateText,
+    char decimalSeparator, MessageSink& messages)
 {
     FramerateConversion result;
     const auto oldRate = readRate(fromRateText, decimalSeparator);
@@ -65,7 +65,7 @@ FramerateConversion ConvertFramerate(SubtitleTable& table, std::string_view from
     result.ratesValid = true;
     SubtitleTable::BulkChange bulk(table);
     for (int row = 1; row < table.rowCount(); ++row) {
-        for (int column : {SubtitleTable::From, SubtitleTable::To}) {
+        for (int column : { SubtitleTable::From, SubtitleTable::To }) {
             const Rescale done = rescaleCell(table, column, row, *oldRate, *newRate);
             if (done == Rescale::Done) continue;
             result.stoppedAtRow = row;
@@ -100,16 +100,16 @@ AdjustReport ShiftFrames(SubtitleTable& table, int startRow, int64_t frames, boo
     return report;
 }
 
-std::optional<AdjustReport> AddFrames(SubtitleTable& table, int currentRow, std::string_view countText,
-                                      bool startAtCurrentRow)
+std::optional<AdjustReport> AddFrames(
+    SubtitleTable& table, int currentRow, std::string_view countText, bool startAtCurrentRow)
 {
     const auto frames = TryStrToInt(countText);
     if (!frames) return std::nullopt;
     return ShiftFrames(table, currentRow, *frames, startAtCurrentRow);
 }
 
-std::optional<AdjustReport> ChangeStart(SubtitleTable& table, int currentRow, std::string_view newStartText,
-                                        bool startAtCurrentRow)
+std::optional<AdjustReport> ChangeStart(
+    SubtitleTable& table, int currentRow, std::string_view newStartText, bool startAtCurrentRow)
 {
     if (!validRow(table, currentRow)) return std::nullopt;
     const auto start = TryStrToInt(table.cell(SubtitleTable::From, currentRow));

@@ -15,8 +15,7 @@ std::string tooLongMessage(const std::string& fitting)
 }
 
 // False when the user cancelled.
-bool checkCell(SubtitleTable& table, int column, int row, int limit, TextMeasurer& measurer,
-               CheckDialogView& dialog)
+bool checkCell(SubtitleTable& table, int column, int row, int limit, TextMeasurer& measurer, CheckDialogView& dialog)
 {
     const std::string text(table.cell(column, row));
     if (measurer.Width(text) <= limit) return true;
@@ -30,12 +29,13 @@ int TextWidthLimit(int32_t screenWidth) { return static_cast<int>(RoundTiesEven(
 std::string ShortenToWidth(std::string_view text, int limit, TextMeasurer& measurer)
 {
     std::string_view shorter = DropLastCharacter(text);
-    while (!shorter.empty() && measurer.Width(std::string(shorter)) > limit) shorter = DropLastCharacter(shorter);
+    while (!shorter.empty() && measurer.Width(std::string(shorter)) > limit)
+        shorter = DropLastCharacter(shorter);
     return std::string(shorter);
 }
 
-CheckOutcome CheckTextWidth(SubtitleTable& table, std::string_view screenWidthText, TextMeasurer& measurer,
-                            const CheckServices& services)
+CheckOutcome CheckTextWidth(
+    SubtitleTable& table, std::string_view screenWidthText, TextMeasurer& measurer, const CheckServices& services)
 {
     // A negative width leaves a limit no line can meet, so it is refused like text.
     const auto width = TryStrToInt(screenWidthText);
@@ -46,7 +46,7 @@ CheckOutcome CheckTextWidth(SubtitleTable& table, std::string_view screenWidthTe
     const int limit = TextWidthLimit(*width);
     services.video.Pause();
     for (int row = 1; row < table.rowCount(); ++row) {
-        for (int column : {SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3}) {
+        for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 }) {
             if (!checkCell(table, column, row, limit, measurer, services.dialog)) return CheckOutcome::Cancelled;
         }
     }

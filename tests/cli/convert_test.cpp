@@ -2,7 +2,6 @@
 #include "test_support.h"
 
 #include <QFile>
-
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -20,7 +19,7 @@ Outcome convert(const std::vector<std::string>& args)
 {
     std::ostringstream out, err;
     const int status = cli::RunConvert(args, out, err);
-    return {status, out.str(), err.str()};
+    return { status, out.str(), err.str() };
 }
 
 const char* const kSrt = "1\r\n00:00:01,000 --> 00:00:04,000\r\nHello\r\nworld\r\n\r\n";
@@ -34,16 +33,16 @@ TEST(Convert, UsageErrorsExitWithTwo)
     test::WriteFile(in, kSrt);
     const std::vector<std::vector<std::string>> cases = {
         {},
-        {in},                          // standard output needs --to
-        {"--fps", "0", in, "out.sub"},
-        {"--fps", "-25", in, "out.sub"},
-        {"--in-fps", "25fps", in, "out.sub"},
-        {"--out-fps", "0,0", in, "out.sub"},
-        {"--to", "word", in, "-"},
-        {in, "out.unknown"},
-        {"--bogus", in, "out.sub"},
-        {"--fps"},
-        {in, "a.sub", "b.sub"},
+        { in }, // standard output needs --to
+        { "--fps", "0", in, "out.sub" },
+        { "--fps", "-25", in, "out.sub" },
+        { "--in-fps", "25fps", in, "out.sub" },
+        { "--out-fps", "0,0", in, "out.sub" },
+        { "--to", "word", in, "-" },
+        { in, "out.unknown" },
+        { "--bogus", in, "out.sub" },
+        { "--fps" },
+        { in, "a.sub", "b.sub" },
     };
     for (const auto& args : cases) {
         const Outcome r = convert(args);
@@ -57,10 +56,10 @@ TEST(Convert, DetectPrintsCodeAndName)
     test::TempDir dir;
     test::WriteFile(dir.path("a.srt"), kSrt);
     test::WriteFile(dir.path("b.txt"), "hello\n");
-    Outcome r = convert({"--detect", dir.path("a.srt")});
+    Outcome r = convert({ "--detect", dir.path("a.srt") });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "2 SubRip\n");
-    r = convert({"--detect", dir.path("b.txt")});
+    r = convert({ "--detect", dir.path("b.txt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "0 unknown\n");
 }
@@ -69,10 +68,10 @@ TEST(Convert, ConvertsBetweenFormatsWithSeparateRates)
 {
     test::TempDir dir;
     test::WriteFile(dir.path("in.srt"), kSrt);
-    Outcome r = convert({"--in-fps", "25", dir.path("in.srt"), dir.path("out.sub")});
+    Outcome r = convert({ "--in-fps", "25", dir.path("in.srt"), dir.path("out.sub") });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::ReadFile(dir.path("out.sub")), "{25}{100}Hello|world\r\n");
-    r = convert({"--fps", "12,5", "--to", "subrip", dir.path("out.sub"), "-"});
+    r = convert({ "--fps", "12,5", "--to", "subrip", dir.path("out.sub"), "-" });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "1\r\n00:00:02,000 --> 00:00:08,000\r\nHello\r\nworld\r\n\r\n");
 }
@@ -81,7 +80,7 @@ TEST(Convert, TableDumpEscapesCells)
 {
     test::TempDir dir;
     test::WriteFile(dir.path("in.sub"), "{1}{2}a\\b\tc|x\r\n{3}{4}\r\n");
-    const Outcome r = convert({"--to", "table", dir.path("in.sub")});
+    const Outcome r = convert({ "--to", "table", dir.path("in.sub") });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "From\tTo\tLine 1\tLine 2\tLine 3\n1\t2\ta\\\\b\\tc\tx\t\n3\t4\t\t\t\n");
 }
@@ -90,28 +89,28 @@ TEST(Convert, FailuresExitWithOneAndTheEditorsMessage)
 {
     test::TempDir dir;
     test::WriteFile(dir.path("unknown.txt"), "plain text\n");
-    Outcome r = convert({dir.path("unknown.txt"), dir.path("out.srt")});
+    Outcome r = convert({ dir.path("unknown.txt"), dir.path("out.srt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Unknow subtitles format.\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path("out.srt"))));
 
     // A reading error: nothing is written.
     test::WriteFile(dir.path("bad.srt"), "1\n00:00:99999999999,000 --> 1\nx\n");
-    r = convert({dir.path("bad.srt"), dir.path("out.sub")});
+    r = convert({ dir.path("bad.srt"), dir.path("out.sub") });
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("is not a valid integer value"), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path("out.sub"))));
 
     // A cell the writer cannot convert.
     test::WriteFile(dir.path("odd.sub"), "{1}{2}a\r\n{x}{4}b\r\n");
-    r = convert({dir.path("odd.sub"), dir.path("out.srt")});
+    r = convert({ dir.path("odd.sub"), dir.path("out.srt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Subtiles file can't be saved!\n");
-    r = convert({"--to", "subrip", dir.path("odd.sub")});
+    r = convert({ "--to", "subrip", dir.path("odd.sub") });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
 
-    r = convert({dir.path("missing.srt"), dir.path("out.srt")});
+    r = convert({ dir.path("missing.srt"), dir.path("out.srt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.srt"), std::string::npos);
 }

@@ -7,24 +7,46 @@ using namespace tessel;
 
 TEST(Numbers, DirectIntegerConversion)
 {
-    struct Case { const char* text; std::optional<int32_t> value; };
-    const Case cases[] = {
-        {"0", 0}, {"42", 42}, {"  7", 7}, {"-5", -5}, {"+5", 5}, {"$1F", 31}, {"0x10", 16}, {"0X10", 16},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"", std::nullopt}, {"12a", std::nullopt},
-        {"7 ", std::nullopt}, {"2147483648", std::nullopt}, {"1.5", std::nullopt}, {"- 5", std::nullopt},
-        {"$", std::nullopt}, {"\t5", std::nullopt},
+    struct Case {
+        const char* text;
+        std::optional<int32_t> value;
     };
-    for (const Case& c : cases) EXPECT_EQ(TryStrToInt(c.text), c.value) << c.text;
+    const Case cases[] = {
+        { "0", 0 },
+        { "42", 42 },
+        { "  7", 7 },
+        { "-5", -5 },
+        { "+5", 5 },
+        { "$1F", 31 },
+        { "0x10", 16 },
+        { "0X10", 16 },
+        { "2147483647", 2147483647 },
+        { "-2147483648", INT32_MIN },
+        { "", std::nullopt },
+        { "12a", std::nullopt },
+        { "7 ", std::nullopt },
+        { "2147483648", std::nullopt },
+        { "1.5", std::nullopt },
+        { "- 5", std::nullopt },
+        { "$", std::nullopt },
+        { "\t5", std::nullopt },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TryStrToInt(c.text), c.value) << c.text;
 }
 
 TEST(Numbers, FrameCellGetsZeroInFront)
 {
-    struct Case { const char* text; std::optional<int32_t> value; };
-    const Case cases[] = {
-        {"", 0}, {"007", 7}, {"25", 25}, {"-5", std::nullopt}, {"12a", std::nullopt}, {" 5", std::nullopt},
-        {"x10", 16}, // "0x10" is hexadecimal
+    struct Case {
+        const char* text;
+        std::optional<int32_t> value;
     };
-    for (const Case& c : cases) EXPECT_EQ(TryReadFrameCell(c.text), c.value) << c.text;
+    const Case cases[] = {
+        { "", 0 }, { "007", 7 }, { "25", 25 }, { "-5", std::nullopt }, { "12a", std::nullopt }, { " 5", std::nullopt },
+        { "x10", 16 }, // "0x10" is hexadecimal
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TryReadFrameCell(c.text), c.value) << c.text;
 }
 
 TEST(Numbers, ConversionMessagesReadAsTheUserTypedThem)
@@ -45,14 +67,32 @@ TEST(Numbers, ConversionMessagesReadAsTheUserTypedThem)
 
 TEST(Numbers, RealConversionUsesTheGivenSeparatorOnly)
 {
-    struct Case { const char* text; char sep; std::optional<double> value; };
-    const Case cases[] = {
-        {"23,976", ',', 23.976}, {"23.976", '.', 23.976}, {"23,976", '.', std::nullopt},
-        {"23.976", ',', std::nullopt}, {"25", '.', 25.0}, {" 25 ", '.', 25.0}, {"0", '.', 0.0},
-        {"-1", '.', -1.0}, {"+2.5", '.', 2.5}, {"1e+2", '.', 100.0}, {"", '.', std::nullopt}, {"25fps", '.', std::nullopt}, {"1e2", '.', 100.0},
-        {".5", '.', 0.5}, {"5.", '.', 5.0}, {".", '.', std::nullopt}, {"1,000.5", '.', std::nullopt},
+    struct Case {
+        const char* text;
+        char sep;
+        std::optional<double> value;
     };
-    for (const Case& c : cases) EXPECT_EQ(TryStrToFloat(c.text, c.sep), c.value) << c.text;
+    const Case cases[] = {
+        { "23,976", ',', 23.976 },
+        { "23.976", '.', 23.976 },
+        { "23,976", '.', std::nullopt },
+        { "23.976", ',', std::nullopt },
+        { "25", '.', 25.0 },
+        { " 25 ", '.', 25.0 },
+        { "0", '.', 0.0 },
+        { "-1", '.', -1.0 },
+        { "+2.5", '.', 2.5 },
+        { "1e+2", '.', 100.0 },
+        { "", '.', std::nullopt },
+        { "25fps", '.', std::nullopt },
+        { "1e2", '.', 100.0 },
+        { ".5", '.', 0.5 },
+        { "5.", '.', 5.0 },
+        { ".", '.', std::nullopt },
+        { "1,000.5", '.', std::nullopt },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TryStrToFloat(c.text, c.sep), c.value) << c.text;
 }
 
 TEST(Numbers, RoundingIsTiesToEven)

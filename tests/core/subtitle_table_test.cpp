@@ -19,10 +19,11 @@ TEST(SubtitleTable, StartsWithHeaderAndOneEmptyRow)
 TEST(SubtitleTable, RowCountGrowsAndCutsWithItsCells)
 {
     SubtitleTable table;
-    Fill(table, {{"1", "2", "a"}, {"3", "4", "b"}, {"5", "6", "c"}});
+    Fill(table, { { "1", "2", "a" }, { "3", "4", "b" }, { "5", "6", "c" } });
     table.setRowCount(2);
     table.setRowCount(4);
-    EXPECT_EQ(Rows(table), (std::vector<test::Row>{{"1", "2", "a", "", ""}, {"", "", "", "", ""}, {"", "", "", "", ""}}));
+    EXPECT_EQ(Rows(table),
+        (std::vector<test::Row> { { "1", "2", "a", "", "" }, { "", "", "", "", "" }, { "", "", "", "", "" } }));
     table.setRowCount(0);
     EXPECT_EQ(table.rowCount(), 2);
 }
@@ -30,19 +31,19 @@ TEST(SubtitleTable, RowCountGrowsAndCutsWithItsCells)
 TEST(SubtitleTable, CellWritesChangeOnlyThatCell)
 {
     SubtitleTable table;
-    Fill(table, {{"1", "2", "abc", "de", "f"}});
+    Fill(table, { { "1", "2", "abc", "de", "f" } });
     table.setCell(SubtitleTable::Line1, 1, "longer text");
     table.setCell(SubtitleTable::From, 1, "");
-    EXPECT_EQ(Rows(table)[0], (test::Row{"", "2", "longer text", "de", "f"}));
+    EXPECT_EQ(Rows(table)[0], (test::Row { "", "2", "longer text", "de", "f" }));
 }
 
 TEST(SubtitleTable, RemoveRowsKeepsTheFirstWhenAllGo)
 {
     SubtitleTable table;
-    Fill(table, {{"1"}, {"2"}, {"3"}});
+    Fill(table, { { "1" }, { "2" }, { "3" } });
     EXPECT_EQ(table.removeRowsWhere([](int) { return true; }), 2);
-    EXPECT_EQ(Rows(table), (std::vector<test::Row>{{"1", "", "", "", ""}}));
-    Fill(table, {{"1"}, {"2"}, {"3"}, {"4"}});
+    EXPECT_EQ(Rows(table), (std::vector<test::Row> { { "1", "", "", "", "" } }));
+    Fill(table, { { "1" }, { "2" }, { "3" }, { "4" } });
     table.removeRowsWhere([](int row) { return row % 2 == 0; });
     EXPECT_EQ(Rows(table).size(), 2u);
     EXPECT_EQ(table.cell(0, 2), "3");

@@ -7,20 +7,27 @@ using Pieces = std::vector<std::string>;
 
 TEST(TextUtils, SplitText)
 {
-    struct Case { const char* text; const char* sep; bool ignoreCase; int max; Pieces pieces; };
-    const Case cases[] = {
-        {"a,,b", ",", false, -1, {"a", "", "b"}},
-        {",a,", ",", false, -1, {"", "a"}},
-        {"", ",", false, -1, {}},
-        {"1,2,3,4", ",", false, 2, {"1", "2,3,4"}},
-        {"1,2,3,4", ",", false, 1, {"1,2,3,4"}},
-        {"a\\Nb", "\\n", true, -1, {"a", "b"}},
-        {"a\\Nb", "\\n", false, -1, {"a\\Nb"}},
-        {"abc", "", false, -1, {"abc"}},
-        {"a|", "|", false, -1, {"a"}},
-        {"|", "|", false, -1, {""}},
+    struct Case {
+        const char* text;
+        const char* sep;
+        bool ignoreCase;
+        int max;
+        Pieces pieces;
     };
-    for (const Case& c : cases) EXPECT_EQ(SplitText(c.text, c.sep, c.ignoreCase, c.max), c.pieces) << c.text;
+    const Case cases[] = {
+        { "a,,b", ",", false, -1, { "a", "", "b" } },
+        { ",a,", ",", false, -1, { "", "a" } },
+        { "", ",", false, -1, {} },
+        { "1,2,3,4", ",", false, 2, { "1", "2,3,4" } },
+        { "1,2,3,4", ",", false, 1, { "1,2,3,4" } },
+        { "a\\Nb", "\\n", true, -1, { "a", "b" } },
+        { "a\\Nb", "\\n", false, -1, { "a\\Nb" } },
+        { "abc", "", false, -1, { "abc" } },
+        { "a|", "|", false, -1, { "a" } },
+        { "|", "|", false, -1, { "" } },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitText(c.text, c.sep, c.ignoreCase, c.max), c.pieces) << c.text;
 }
 
 TEST(TextUtils, FindFrom)

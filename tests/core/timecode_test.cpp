@@ -7,17 +7,21 @@ using namespace tessel;
 
 TEST(TimeCode, ReadNextNumberScansDigitRuns)
 {
-    struct Case { const char* line; std::vector<int32_t> numbers; };
+    struct Case {
+        const char* line;
+        std::vector<int32_t> numbers;
+    };
     const Case cases[] = {
-        {"12:34:56,789", {12, 34, 56, 789, 0, 0}},
-        {"1 --> 2", {1, 2, 0}},
-        {"", {0, 0}},
-        {"abc", {0}},
-        {"007x", {7, 0}},
+        { "12:34:56,789", { 12, 34, 56, 789, 0, 0 } },
+        { "1 --> 2", { 1, 2, 0 } },
+        { "", { 0, 0 } },
+        { "abc", { 0 } },
+        { "007x", { 7, 0 } },
     };
     for (const Case& c : cases) {
         int position = 1;
-        for (int32_t expected : c.numbers) EXPECT_EQ(ReadNextNumber(c.line, position), expected) << c.line;
+        for (int32_t expected : c.numbers)
+            EXPECT_EQ(ReadNextNumber(c.line, position), expected) << c.line;
     }
     int position = 1;
     EXPECT_THROW(ReadNextNumber("99999999999", position), ConversionError);

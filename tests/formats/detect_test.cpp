@@ -6,34 +6,24 @@ using tessel::DetectFormat;
 
 TEST(DetectFormat, FirstLineRules)
 {
-    struct Case { const char* line; const char* file; int code; };
-    const Case cases[] = {
-        {"", "a.ssa", 0},
-        {"{1}{25}Hello", "a.sub", 1},
-        {"{-5}{25}x", "a.sub", 1},
-        {"{a}{25}x", "a.sub", 0},
-        {"{1", "a.sub", 0}, // fewer than three characters
-        {"1", "a.srt", 2},
-        {"1 ", "a.srt", 0},
-        {"1 ", "a.SSA", 8},
-        {" 1", "a.srt", 0},
-        {"xx[TITLE]yy", "a.sub", 3},
-        {"[INFORMATION]", "a.sub", 4},
-        {"-->> 000025", "a.aqt", 5},
-        {"<sami>", "a.smi", 6},
-        {"<html><SaMi>", "a.smi", 6},
-        {"{HEAD", "a.sub", 7},
-        {"{head", "a.sub", 0},
-        {"01:23:45.678 text", "a.txt", 9},
-        {"1:23:45.678 text", "a.txt", 0},
-        {"00:00:01:", "a.txt", 9},
-        {"00:00:01", "a.txt", 0}, // needs more than eight characters
-        {"[Script Info]", "a.ssa", 8},
-        {"[Script Info]", "DIR/A.SSA", 8},
-        {"[Script Info]", "a.ssa.txt", 0},
-        {"[TITLE]", "a.ssa", 3}, // first-line rules come before the extension
+    struct Case {
+        const char* line;
+        const char* file;
+        int code;
     };
-    for (const Case& c : cases) EXPECT_EQ(DetectFormat(c.line, c.file), c.code) << c.line << " " << c.file;
+    const Case cases[] = {
+        { "", "a.ssa", 0 }, { "{1}{25}Hello", "a.sub", 1 }, { "{-5}{25}x", "a.sub", 1 }, { "{a}{25}x", "a.sub", 0 },
+        { "{1", "a.sub", 0 }, // fewer than three characters
+        { "1", "a.srt", 2 }, { "1 ", "a.srt", 0 }, { "1 ", "a.SSA", 8 }, { " 1", "a.srt", 0 },
+        { "xx[TITLE]yy", "a.sub", 3 }, { "[INFORMATION]", "a.sub", 4 }, { "-->> 000025", "a.aqt", 5 },
+        { "<sami>", "a.smi", 6 }, { "<html><SaMi>", "a.smi", 6 }, { "{HEAD", "a.sub", 7 }, { "{head", "a.sub", 0 },
+        { "01:23:45.678 text", "a.txt", 9 }, { "1:23:45.678 text", "a.txt", 0 }, { "00:00:01:", "a.txt", 9 },
+        { "00:00:01", "a.txt", 0 }, // needs more than eight characters
+        { "[Script Info]", "a.ssa", 8 }, { "[Script Info]", "DIR/A.SSA", 8 }, { "[Script Info]", "a.ssa.txt", 0 },
+        { "[TITLE]", "a.ssa", 3 }, // first-line rules come before the extension
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DetectFormat(c.line, c.file), c.code) << c.line << " " << c.file;
 }
 
 TEST(DetectFormat, CountsCharactersNotBytes)

@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -13,11 +12,15 @@ namespace tessel::test {
 
 bool FfmpegAvailable() { return !QStandardPaths::findExecutable("ffmpeg").isEmpty(); }
 
-std::optional<std::vector<PeerCue>> FfmpegReadCues(const std::string& file, const std::vector<std::string>& inputOptions)
+std::optional<std::vector<PeerCue>> FfmpegReadCues(
+    const std::string& file, const std::vector<std::string>& inputOptions)
 {
-    QStringList args{"-loglevel", "error", "-nostdin"};
-    for (const auto& o : inputOptions) args << QString::fromStdString(o);
-    args << "-i" << QString::fromStdString(file) << "-f" << "srt" << "-";
+    QStringList args { "-loglevel", "error", "-nostdin" };
+    for (const auto& o : inputOptions)
+        args << QString::fromStdString(o);
+    args << "-i" << QString::fromStdString(file) << "-f"
+         << "srt"
+         << "-";
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", args);
     if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)

@@ -16,8 +16,8 @@ struct PeerCue {
 bool FfmpegAvailable();
 // ffmpeg -i FILE -f srt - with the given input options placed before -i
 // (e.g. {"-f", "aqtitle", "-subfps", "25"}); nothing when ffmpeg fails.
-std::optional<std::vector<PeerCue>> FfmpegReadCues(const std::string& file,
-                                                   const std::vector<std::string>& inputOptions = {});
+std::optional<std::vector<PeerCue>> FfmpegReadCues(
+    const std::string& file, const std::vector<std::string>& inputOptions = {});
 std::vector<PeerCue> ParseSrt(const std::string& text);
 
 } // namespace tessel::test

@@ -5,11 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cstdlib>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tessel;
 using test::Row;
@@ -45,7 +43,7 @@ protected:
     }
     test::TempDir dir;
     SubtitleTable table;
-    FixedFramerate fps{25};
+    FixedFramerate fps { 25 };
     RecordingMessages messages;
 };
 
@@ -53,7 +51,7 @@ protected:
 
 TEST_F(FileCommands, OpenReplacesTheWholeTable)
 {
-    test::Fill(table, std::vector<Row>(500, Row{"1", "2", "old"}));
+    test::Fill(table, std::vector<Row>(500, Row { "1", "2", "old" }));
     load("a.sub", microDvd(3), false);
     EXPECT_EQ(table.rowCount(), 4);
     EXPECT_EQ(table.cell(2, 3), "t2");
@@ -61,10 +59,10 @@ TEST_F(FileCommands, OpenReplacesTheWholeTable)
 
 TEST_F(FileCommands, NothingReadLeavesTheTable)
 {
-    test::Fill(table, {{"1", "2", "keep"}, {"3", "4", "me"}});
+    test::Fill(table, { { "1", "2", "keep" }, { "3", "4", "me" } });
     const LoadResult r = load("empty.sub", "", false);
     EXPECT_EQ(r.format, 0);
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"Error: Unknow subtitles format."});
+    EXPECT_EQ(messages.messages, std::vector<std::string> { "Error: Unknow subtitles format." });
     EXPECT_EQ(messages.icons[0], MessageIcon::Error);
     EXPECT_EQ(test::Rows(table).size(), 2u);
     EXPECT_EQ(fps.timesAsked(), 0);
@@ -72,7 +70,7 @@ TEST_F(FileCommands, NothingReadLeavesTheTable)
 
 TEST_F(FileCommands, AppendSelectsTheFirstNewRowAsThirdVisible)
 {
-    test::Fill(table, std::vector<Row>(20, Row{"1", "2", "old"}));
+    test::Fill(table, std::vector<Row>(20, Row { "1", "2", "old" }));
     const LoadResult r = load("ten.sub", microDvd(10), true);
     EXPECT_EQ(table.rowCount(), 31);
     EXPECT_EQ(table.cell(2, 20), "old");
@@ -84,12 +82,12 @@ TEST_F(FileCommands, AppendSelectsTheFirstNewRowAsThirdVisible)
 
 TEST_F(FileCommands, AppendToOneRowReplacesItWithoutSelecting)
 {
-    test::Fill(table, {{"9", "9", "single"}});
+    test::Fill(table, { { "9", "9", "single" } });
     const LoadResult r = load("two.sub", microDvd(2), true);
     EXPECT_EQ(table.rowCount(), 3);
     EXPECT_EQ(table.cell(2, 1), "t0");
     EXPECT_FALSE(r.select);
-    test::Fill(table, {{"1"}, {"2"}});
+    test::Fill(table, { { "1" }, { "2" } });
     EXPECT_EQ(load("one.sub", microDvd(1), true).topRow, 1); // first row 3 -> top row 1
 }
 
@@ -123,7 +121,11 @@ TEST_F(FileCommands, MissingFileOrFolderIsAnErrorNamingIt)
 
 TEST_F(FileCommands, EncodingsAreDecoded)
 {
-    struct Case { const char* name; std::string bytes; const char* text; };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* text;
+    };
     const std::string srt = "1\r\n00:00:01,000 --> 00:00:02,000\r\n";
     std::string utf16 = "\xFF\xFE";
     // UTF-16LE with a byte-order mark: "1\n00:00:01,000 --> 00:00:02,000\nxé\n"
@@ -133,10 +135,10 @@ TEST_F(FileCommands, EncodingsAreDecoded)
         utf16 += static_cast<char>(ch >> 8);
     }
     const Case cases[] = {
-        {"bom.srt", "\xEF\xBB\xBF" + srt + "caf\xC3\xA9\r\n", "caf\xC3\xA9"},
-        {"utf8.srt", srt + "caf\xC3\xA9\r\n", "caf\xC3\xA9"},
-        {"cp1252.srt", srt + "caf\xE9 \x93quoted\x94\r\n", "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D"},
-        {"utf16.srt", utf16, "x\xC3\xA9"},
+        { "bom.srt", "\xEF\xBB\xBF" + srt + "caf\xC3\xA9\r\n", "caf\xC3\xA9" },
+        { "utf8.srt", srt + "caf\xC3\xA9\r\n", "caf\xC3\xA9" },
+        { "cp1252.srt", srt + "caf\xE9 \x93quoted\x94\r\n", "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D" },
+        { "utf16.srt", utf16, "x\xC3\xA9" },
     };
     for (const Case& c : cases) {
         const LoadResult r = load(c.name, c.bytes, false);
@@ -148,15 +150,15 @@ TEST_F(FileCommands, EncodingsAreDecoded)
 TEST_F(FileCommands, SaveWritesAllRowsAndReplacesOnlyWhenComplete)
 {
     FixedExportSettings exportSettings({});
-    SaveServices services{fps, exportSettings, messages, '.'};
-    test::Fill(table, {{"1", "2", "a"}, {"3", "4", "b"}});
+    SaveServices services { fps, exportSettings, messages, '.' };
+    test::Fill(table, { { "1", "2", "a" }, { "3", "4", "b" } });
     const std::string target = dir.path("out.sub");
     ASSERT_TRUE(SaveSubtitles(table, target, 1, services));
     EXPECT_EQ(test::ReadFile(target), "{1}{2}a\r\n{3}{4}b\r\n");
 
     // A cell the SubRip writer cannot convert: the earlier file stays as it was.
     test::WriteFile(target, "previous");
-    test::Fill(table, {{"1", "2", "a"}, {"x", "4", "b"}});
+    test::Fill(table, { { "1", "2", "a" }, { "x", "4", "b" } });
     EXPECT_FALSE(SaveSubtitles(table, target, 2, services));
     EXPECT_EQ(test::ReadFile(target), "previous");
     EXPECT_EQ(messages.messages.back(), "Error: Subtiles file can't be saved!");
@@ -171,8 +173,8 @@ TEST_F(FileCommands, ZeroFramerateFailsTheSave)
 {
     FixedFramerate zero(0);
     FixedExportSettings exportSettings({});
-    SaveServices services{zero, exportSettings, messages, '.'};
-    test::Fill(table, {{"1", "2", "a"}});
+    SaveServices services { zero, exportSettings, messages, '.' };
+    test::Fill(table, { { "1", "2", "a" } });
     EXPECT_FALSE(SaveSubtitles(table, dir.path("z.srt"), 2, services));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path("z.srt"))));
 }
@@ -191,8 +193,8 @@ TEST_F(FileCommands, FullDeviceFailsWithoutReplacingTheNode)
     const QString node = QString::fromStdString(dir.path("full"));
     if (!runAsRoot("mknod '" + node + "' c 1 7 2>/dev/null")) GTEST_SKIP() << "needs root to make a device node";
     FixedExportSettings exportSettings({});
-    SaveServices services{fps, exportSettings, messages, '.'};
-    test::Fill(table, std::vector<Row>(1000, Row{"1", "2", "some text"}));
+    SaveServices services { fps, exportSettings, messages, '.' };
+    test::Fill(table, std::vector<Row>(1000, Row { "1", "2", "some text" }));
     EXPECT_FALSE(SaveSubtitles(table, node.toStdString(), 1, services));
     EXPECT_EQ(messages.messages.back(), "Error: Subtiles file can't be saved!");
     EXPECT_FALSE(QFileInfo(node).isFile()); // still the device, not a regular file
@@ -207,13 +209,13 @@ TEST_F(FileCommands, FullDiskKeepsThePreviousFile)
     const std::string target = mount.toStdString() + "/out.sub";
     test::WriteFile(target, "previous");
     FixedExportSettings exportSettings({});
-    SaveServices services{fps, exportSettings, messages, '.'};
-    test::Fill(table, std::vector<Row>(5000, Row{"1", "2", "a line of subtitle text"}));
+    SaveServices services { fps, exportSettings, messages, '.' };
+    test::Fill(table, std::vector<Row>(5000, Row { "1", "2", "a line of subtitle text" }));
     const bool saved = SaveSubtitles(table, target, 1, services);
     const std::string after = test::ReadFile(target);
     const auto files = QDir(mount).entryList(QDir::Files | QDir::Hidden);
     runAsRoot("umount '" + mount + "'");
     EXPECT_FALSE(saved);
     EXPECT_EQ(after, "previous");
-    EXPECT_EQ(files, QStringList{"out.sub"});
+    EXPECT_EQ(files, QStringList { "out.sub" });
 }

@@ -32,14 +32,14 @@ struct Peer {
 };
 
 const Peer Peers[] = {
-    {"subviewer1", WriteSubViewer1, {"-f", "subviewer1"}, wholeSeconds, false,
-     {{"25", "100", "Hello", "world"}, {"100", "200", "Two"}, {"300", "400", "Three", "lines", "here"}}},
-    {"subviewer2", WriteSubViewer2, {"-f", "subviewer"}, hundredths, true,
-     {{"25", "100", "Hello", "world"}, {"137", "262", "Two"}, {"1000", "1012", "a", "b", "c"}}},
-    {"aqtitle", WriteAQTitle, {"-f", "aqtitle", "-subfps", "25"}, frames, true,
-     {{"100", "150", "One"}, {"300", "350", "Two", "Lines"}, {"357", "420", "Three"}}},
-    {"vplayer", WriteSimpleTimeCode, {"-f", "vplayer"}, wholeSeconds, true,
-     {{"25", "100", "Hello", "world"}, {"100", "200", "Two"}, {"300", "400", "Three", "lines", "here"}}},
+    { "subviewer1", WriteSubViewer1, { "-f", "subviewer1" }, wholeSeconds, false,
+        { { "25", "100", "Hello", "world" }, { "100", "200", "Two" }, { "300", "400", "Three", "lines", "here" } } },
+    { "subviewer2", WriteSubViewer2, { "-f", "subviewer" }, hundredths, true,
+        { { "25", "100", "Hello", "world" }, { "137", "262", "Two" }, { "1000", "1012", "a", "b", "c" } } },
+    { "aqtitle", WriteAQTitle, { "-f", "aqtitle", "-subfps", "25" }, frames, true,
+        { { "100", "150", "One" }, { "300", "350", "Two", "Lines" }, { "357", "420", "Three" } } },
+    { "vplayer", WriteSimpleTimeCode, { "-f", "vplayer" }, wholeSeconds, true,
+        { { "25", "100", "Hello", "world" }, { "100", "200", "Two" }, { "300", "400", "Three", "lines", "here" } } },
 };
 
 std::string joinedLines(const Row& row)

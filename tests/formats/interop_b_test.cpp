@@ -5,18 +5,17 @@
 #include "formats/ssa.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 using namespace tessel;
 using test::Row;
 
 namespace {
 
-std::string writeFile(const test::TempDir& dir, const char* name, WriterFn writer, const std::vector<Row>& rows,
-                      double fps)
+std::string writeFile(
+    const test::TempDir& dir, const char* name, WriterFn writer, const std::vector<Row>& rows, double fps)
 {
     SubtitleTable table;
     test::Fill(table, rows);
@@ -53,10 +52,10 @@ TEST(InteropB, FfmpegReadsOurSami)
     if (!test::FfmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed: SAMI interoperability not checked";
     const double fps = 23.976;
     // A pause after the first and third rows (a clearing block), none after the second.
-    const std::vector<Row> rows = {{"1000", "1050", "Hello", "World"}, {"1100", "1198", "Bye"},
-                                   {"1200", "1260", "a", "b", "c"}, {"1400", "1500", "Last"}};
+    const std::vector<Row> rows = { { "1000", "1050", "Hello", "World" }, { "1100", "1198", "Bye" },
+        { "1200", "1260", "a", "b", "c" }, { "1400", "1500", "Last" } };
     const test::TempDir dir;
-    const auto cues = test::FfmpegReadCues(writeFile(dir, "ours.smi", WriteSAMI, rows, fps), {"-f", "sami"});
+    const auto cues = test::FfmpegReadCues(writeFile(dir, "ours.smi", WriteSAMI, rows, fps), { "-f", "sami" });
     ASSERT_TRUE(cues.has_value());
     ASSERT_EQ(cues->size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -74,8 +73,8 @@ TEST(InteropB, FfmpegReadsOurSubStationAlpha)
     if (!test::FfmpegAvailable())
         GTEST_SKIP() << "ffmpeg is not installed: Sub Station Alpha interoperability not checked";
     const double fps = 25;
-    const std::vector<Row> rows = {{"37", "100", "Hello, world", "Second"}, {"101", "163", "one, two"},
-                                   {"90000", "90062", "a", "", "c"}, {"90100", "90137", "Ünïcödé"}};
+    const std::vector<Row> rows = { { "37", "100", "Hello, world", "Second" }, { "101", "163", "one, two" },
+        { "90000", "90062", "a", "", "c" }, { "90100", "90137", "Ünïcödé" } };
     const test::TempDir dir;
     const auto cues = test::FfmpegReadCues(writeFile(dir, "ours.ssa", WriteSSA, rows, fps));
     ASSERT_TRUE(cues.has_value());

@@ -16,35 +16,36 @@ std::string write(const std::vector<Row>& rows) { return test::WriteRows(WriteMi
 
 TEST(MicroDVD, ReadsLinesAsTheyStand)
 {
-    struct Case { const char* line; Row row; };
-    const Case cases[] = {
-        {"{1}{25}Hello", {"1", "25", "Hello", "", ""}},
-        {"{10}{20}{y:i}Hello|World", {"10", "20", "{y:i}Hello", "World", ""}},
-        {"{10}{20}A|B|C|D", {"10", "20", "A", "B", "C"}},
-        {"{10}{20}|B", {"10", "20", "", "B", ""}},
-        {"{10}{20}A|", {"10", "20", "A", "", ""}},
-        {"{10}{}", {"10", "", "", "", ""}},
-        {"Hello", {"", "", "Hello", "", ""}},
-        {"{ 1a}{-2}x", {" 1a", "-2", "x", "", ""}},
-        {"{1}{1}23.976", {"1", "1", "23.976", "", ""}},
-        {"}{5}x", {"", "5", "x", "", ""}}, // a "}" before the "{" gives an empty start
+    struct Case {
+        const char* line;
+        Row row;
     };
-    for (const Case& c : cases) EXPECT_EQ(read(c.line), std::vector<Row>{c.row}) << c.line;
+    const Case cases[] = {
+        { "{1}{25}Hello", { "1", "25", "Hello", "", "" } },
+        { "{10}{20}{y:i}Hello|World", { "10", "20", "{y:i}Hello", "World", "" } },
+        { "{10}{20}A|B|C|D", { "10", "20", "A", "B", "C" } }, { "{10}{20}|B", { "10", "20", "", "B", "" } },
+        { "{10}{20}A|", { "10", "20", "A", "", "" } }, { "{10}{}", { "10", "", "", "", "" } },
+        { "Hello", { "", "", "Hello", "", "" } }, { "{ 1a}{-2}x", { " 1a", "-2", "x", "", "" } },
+        { "{1}{1}23.976", { "1", "1", "23.976", "", "" } },
+        { "}{5}x", { "", "5", "x", "", "" } }, // a "}" before the "{" gives an empty start
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(read(c.line), std::vector<Row> { c.row }) << c.line;
 }
 
 TEST(MicroDVD, EmptyLinesBecomeEmptyRows)
 {
     EXPECT_EQ(read("{1}{2}a\r\n\r\n{3}{4}b\r\n\r\n"),
-              (std::vector<Row>{{"1", "2", "a", "", ""}, {"", "", "", "", ""}, {"3", "4", "b", "", ""},
-                                {"", "", "", "", ""}}));
+        (std::vector<Row> {
+            { "1", "2", "a", "", "" }, { "", "", "", "", "" }, { "3", "4", "b", "", "" }, { "", "", "", "", "" } }));
 }
 
 TEST(MicroDVD, WritesRowsWithNonEmptyExtraLines)
 {
-    EXPECT_EQ(write({{"1", "50", "Hello", "world"}}), "{1}{50}Hello|world\r\n");
-    EXPECT_EQ(write({{"1", "50"}}), "{1}{50}\r\n");
-    EXPECT_EQ(write({{"1", "50", "a", "", "c"}}), "{1}{50}a|c\r\n");
-    EXPECT_EQ(write({{"-5", "x", "a"}}), "{-5}{x}a\r\n");
+    EXPECT_EQ(write({ { "1", "50", "Hello", "world" } }), "{1}{50}Hello|world\r\n");
+    EXPECT_EQ(write({ { "1", "50" } }), "{1}{50}\r\n");
+    EXPECT_EQ(write({ { "1", "50", "a", "", "c" } }), "{1}{50}a|c\r\n");
+    EXPECT_EQ(write({ { "-5", "x", "a" } }), "{-5}{x}a\r\n");
 }
 
 TEST(MicroDVD, RoundTripIsByteExact)

@@ -1,21 +1,19 @@
 // Saves that cannot succeed: each one says so, and leaves the folder as it
 // was — an earlier file byte for byte, no half-written or temporary file.
 #include "cli/convert.h"
+#include "convert_runner.h"
 #include "core/errors.h"
 #include "formats/file_commands.h"
-#include "convert_runner.h"
 #include "test_support.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-
+#include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 using namespace tessel;
 using test::Row;
@@ -33,7 +31,7 @@ class RecordingMessages : public MessageSink {
 public:
     void showMessage(const QString& title, const QString& text, MessageIcon icon) override
     {
-        shown.push_back({title.toStdString(), text.toStdString(), icon});
+        shown.push_back({ title.toStdString(), text.toStdString(), icon });
     }
     std::vector<Shown> shown;
 };
@@ -45,7 +43,7 @@ QStringList entries(const std::string& folder)
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-const std::vector<Row> Subtitles = {{"25", "50", "One"}, {"75", "100", "Two", "lines"}};
+const std::vector<Row> Subtitles = { { "25", "50", "One" }, { "75", "100", "Two", "lines" } };
 const std::string Previous = "previous file\r\n";
 
 class SaveFailures : public ::testing::Test {
@@ -58,13 +56,13 @@ protected:
 
     // Saves with the given answers; the table must come out as it went in.
     bool save(const std::string& target, int fileType, double framerate, const QString& fpsText = "25",
-                             char decimalSeparator = '.')
+        char decimalSeparator = '.')
     {
         FixedFramerate fps(framerate);
         SsaExportAnswer answer;
         answer.fpsText = fpsText;
         FixedExportSettings exportSettings(answer);
-        SaveServices services{fps, exportSettings, messages, decimalSeparator};
+        SaveServices services { fps, exportSettings, messages, decimalSeparator };
         const bool saved = SaveSubtitles(table, target, fileType, services);
         EXPECT_EQ(test::Rows(table), before);
         asked = fps.timesAsked();
@@ -97,8 +95,8 @@ TEST_F(SaveFailures, TargetThatIsAFolderIsLeftAsItWas)
         messages.shown.clear();
         EXPECT_EQ(save(folder, fileType, 25), false);
         expectCannotSave();
-        EXPECT_EQ(entries(dir.path("")), QStringList{"out.sub"});
-        EXPECT_EQ(entries(folder), QStringList{"inside.txt"});
+        EXPECT_EQ(entries(dir.path("")), QStringList { "out.sub" });
+        EXPECT_EQ(entries(folder), QStringList { "inside.txt" });
         EXPECT_EQ(test::ReadFile(folder + "/inside.txt"), Previous);
     }
 }
@@ -111,10 +109,14 @@ TEST_F(SaveFailures, ZeroFramerateKeepsThePreviousFile)
         bool fails;
     };
     const Case cases[] = {
-        {1, false}, // MicroDVD: frames as they are, no framerate asked
-        {2, true},  {3, true}, {4, true},
-        {5, false}, // AQTitle: frames too
-        {6, true},  {7, true}, {9, true},
+        { 1, false }, // MicroDVD: frames as they are, no framerate asked
+        { 2, true },
+        { 3, true },
+        { 4, true },
+        { 5, false }, // AQTitle: frames too
+        { 6, true },
+        { 7, true },
+        { 9, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("file type " + std::to_string(c.fileType));
@@ -131,7 +133,7 @@ TEST_F(SaveFailures, ZeroFramerateKeepsThePreviousFile)
             EXPECT_NE(test::ReadFile(target), Previous);
         }
         QFile::remove(QString::fromStdString(target));
-        EXPECT_EQ(entries(dir.path("")), QStringList{});
+        EXPECT_EQ(entries(dir.path("")), QStringList {});
     }
 }
 
@@ -139,14 +141,14 @@ TEST_F(SaveFailures, ZeroFramerateKeepsThePreviousFile)
 TEST_F(SaveFailures, SsaFramerateOfZeroCannotBeSaved)
 {
     const std::string target = dir.path("out.ssa");
-    for (const auto& [text, separator] : {std::pair<QString, char>{"0", '.'}, {"0,0", ','}, {"0.000", '.'}}) {
+    for (const auto& [text, separator] : { std::pair<QString, char> { "0", '.' }, { "0,0", ',' }, { "0.000", '.' } }) {
         SCOPED_TRACE(text.toStdString());
         test::WriteFile(target, Previous);
         messages.shown.clear();
         EXPECT_EQ(save(target, 8, 25, text, separator), false);
         expectCannotSave();
         EXPECT_EQ(test::ReadFile(target), Previous);
-        EXPECT_EQ(entries(dir.path("")), QStringList{"out.ssa"});
+        EXPECT_EQ(entries(dir.path("")), QStringList { "out.ssa" });
         EXPECT_EQ(asked, 0); // the framerate prompt is not this writer's
     }
 }
@@ -155,7 +157,7 @@ TEST_F(SaveFailures, SsaFramerateOfZeroCannotBeSaved)
 TEST_F(SaveFailures, SsaFpsTextThatIsNoNumberLeavesBeforeTheFile)
 {
     const std::string target = dir.path("out.ssa");
-    const std::pair<QString, char> cases[] = {{"abc", '.'}, {"", '.'}, {"25.0", ','}, {"25fps", '.'}};
+    const std::pair<QString, char> cases[] = { { "abc", '.' }, { "", '.' }, { "25.0", ',' }, { "25fps", '.' } };
     for (const auto& [text, separator] : cases) {
         SCOPED_TRACE(text.toStdString());
         messages.shown.clear();
@@ -166,12 +168,12 @@ TEST_F(SaveFailures, SsaFpsTextThatIsNoNumberLeavesBeforeTheFile)
             EXPECT_EQ(e.what(), "'" + text.toStdString() + "' is not a valid floating point value");
         }
         EXPECT_TRUE(messages.shown.empty());
-        EXPECT_EQ(entries(dir.path("")), QStringList{});
+        EXPECT_EQ(entries(dir.path("")), QStringList {});
 
         test::WriteFile(target, Previous);
         EXPECT_THROW(save(target, 8, 25, text, separator), ConversionError);
         EXPECT_EQ(test::ReadFile(target), Previous);
-        EXPECT_EQ(entries(dir.path("")), QStringList{"out.ssa"});
+        EXPECT_EQ(entries(dir.path("")), QStringList { "out.ssa" });
         QFile::remove(QString::fromStdString(target));
     }
 }
@@ -189,7 +191,7 @@ TEST_F(SaveFailures, ReadOnlyFolderInProcess)
     const QStringList left = entries(folder);
     const std::string content = test::ReadFile(folder + "/out.srt");
     QFile::setPermissions(QString::fromStdString(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(left, QStringList{"out.srt"});
+    EXPECT_EQ(left, QStringList { "out.srt" });
     EXPECT_EQ(content, Previous);
 }
 
@@ -201,25 +203,25 @@ TEST_F(SaveFailures, ConverterInReadOnlyFolder)
 {
     if (::getuid() != 0) GTEST_SKIP() << "ReadOnlyFolderInProcess covers it";
     // Root ignores permissions, so the converter runs as another user.
-    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-        | QFile::ExeOther;
+    const QFile::Permissions open
+        = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(QString::fromStdString(dir.path("")), open);
     test::WriteFile(dir.path("in.sub"), "{25}{50}One\r\n");
     QFile::setPermissions(QString::fromStdString(dir.path("in.sub")), open);
     const std::string folder = dir.path("ro");
     QDir().mkpath(QString::fromStdString(folder));
     test::WriteFile(folder + "/out.srt", Previous);
-    QFile::setPermissions(QString::fromStdString(folder), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
-                              | QFile::ExeOther);
-    for (const char* name : {"out.srt", "new.srt"}) {
+    QFile::setPermissions(
+        QString::fromStdString(folder), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    for (const char* name : { "out.srt", "new.srt" }) {
         SCOPED_TRACE(name);
-        const QStringList args{"--fps", "25", QString::fromStdString(dir.path("in.sub")),
-                               QString::fromStdString(folder + "/" + name)};
+        const QStringList args { "--fps", "25", QString::fromStdString(dir.path("in.sub")),
+            QString::fromStdString(folder + "/" + name) };
         const std::optional<test::Converted> run = test::ConvertAsNobody(args);
         if (!run) GTEST_SKIP() << "cannot run the converter as another user here";
         EXPECT_EQ(run->status, 1);
         EXPECT_EQ(run->err, CannotSave + "\n");
-        EXPECT_EQ(entries(folder), QStringList{"out.srt"});
+        EXPECT_EQ(entries(folder), QStringList { "out.srt" });
         EXPECT_EQ(test::ReadFile(folder + "/out.srt"), Previous);
     }
 }
@@ -231,19 +233,17 @@ TEST_F(SaveFailures, ConverterTargetsThatCannotBeWritten)
     QDir().mkpath(QString::fromStdString(dir.path("folder.srt")));
     const std::string in = dir.path("in.sub");
     const std::vector<std::vector<std::string>> cases = {
-        {in, dir.path("folder.srt")},
-        {"--to", "table", in, dir.path("folder.srt")},
-        {"--to", "ssa", in, dir.path("folder.srt")},
-        {in, dir.path("missing/out.srt")},
-        {in, dir.path("plain/out.srt")}, // a file where a folder should be
+        { in, dir.path("folder.srt") }, { "--to", "table", in, dir.path("folder.srt") },
+        { "--to", "ssa", in, dir.path("folder.srt") }, { in, dir.path("missing/out.srt") },
+        { in, dir.path("plain/out.srt") }, // a file where a folder should be
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[args.size() - 1] + " " + args[0]);
         const test::Converted run = test::Convert(args);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, CannotSave + "\n");
-        EXPECT_EQ(entries(dir.path("")), (QStringList{"folder.srt", "in.sub", "plain"}));
-        EXPECT_EQ(entries(dir.path("folder.srt")), QStringList{});
+        EXPECT_EQ(entries(dir.path("")), (QStringList { "folder.srt", "in.sub", "plain" }));
+        EXPECT_EQ(entries(dir.path("folder.srt")), QStringList {});
         EXPECT_EQ(test::ReadFile(dir.path("plain")), Previous);
     }
 }
@@ -253,10 +253,10 @@ TEST_F(SaveFailures, ConverterRefusesAZeroFramerateBeforeWriting)
 {
     test::WriteFile(dir.path("in.sub"), "{25}{50}One\r\n");
     test::WriteFile(dir.path("out.srt"), Previous);
-    for (const char* option : {"--fps", "--out-fps"}) {
-        const test::Converted run = test::Convert({option, "0", dir.path("in.sub"), dir.path("out.srt")});
+    for (const char* option : { "--fps", "--out-fps" }) {
+        const test::Converted run = test::Convert({ option, "0", dir.path("in.sub"), dir.path("out.srt") });
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(test::ReadFile(dir.path("out.srt")), Previous);
-        EXPECT_EQ(entries(dir.path("")), (QStringList{"in.sub", "out.srt"}));
+        EXPECT_EQ(entries(dir.path("")), (QStringList { "in.sub", "out.srt" }));
     }
 }

@@ -21,7 +21,8 @@ std::string chars(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 
 std::vector<Row> full(std::vector<Row> rows)
 {
-    for (Row& row : rows) row.resize(5);
+    for (Row& row : rows)
+        row.resize(5);
     return rows;
 }
 
@@ -37,26 +38,39 @@ void expectDone(const CheckFixture& fixture)
 
 TEST(TimingCheck, NeedIsCharactersTimes1398RoundedPlus30)
 {
-    struct Case { int characters; int64_t need; };
-    const Case cases[] = {{0, 30}, {5, 37}, {20, 58}, {40, 86}};
-    for (const Case& c : cases) EXPECT_EQ(NeededFrames(c.characters), c.need) << c.characters;
+    struct Case {
+        int characters;
+        int64_t need;
+    };
+    const Case cases[] = { { 0, 30 }, { 5, 37 }, { 20, 58 }, { 40, 86 } };
+    for (const Case& c : cases)
+        EXPECT_EQ(NeededFrames(c.characters), c.need) << c.characters;
 }
 
 // Each finding answered with Auto-Fix, which writes the proposed value.
 TEST(TimingCheck, FindingsAndWhatAutoFixInTheDialogWrites)
 {
-    struct Case { std::vector<Row> rows; bool shortTime; std::vector<std::string> findings; std::vector<Row> fixed; };
+    struct Case {
+        std::vector<Row> rows;
+        bool shortTime;
+        std::vector<std::string> findings;
+        std::vector<Row> fixed;
+    };
     const std::string twenty = chars(20), ten = chars(10), forty = chars(40);
     const Case cases[] = {
-        {{{"100", "150"}, {"150", "200"}}, false, {}, {{"100", "150"}, {"150", "200"}}}, // start on the end: fine
-        {{{"100", "150"}, {"149", "200"}}, false, {Overlap}, {{"100", "150"}, {"151", "200"}}},
-        {{{"100", "160", twenty}}, true, {}, {{"100", "160", twenty}}},                   // 58 is not above 70
-        {{{"100", "160", twenty, ten, ten}}, true, {TooShort}, {{"100", "186", twenty, ten, ten}}}, // 86 > 70
-        {{{"100", "160", forty}}, false, {}, {{"100", "160", forty}}},                     // only when asked
-        {{{"100", "106", "ab\xc3\xa9\xc3\xa9"}}, true, {TooShort}, {{"100", "136", "ab\xc3\xa9\xc3\xa9"}}}, // characters, not bytes
-        {{{"100", "150"}, {"abc", ""}}, false, {Overlap}, {{"100", "150"}, {"151", ""}}}, // a bad cell reads 0, stays
+        { { { "100", "150" }, { "150", "200" } }, false, {},
+            { { "100", "150" }, { "150", "200" } } }, // start on the end: fine
+        { { { "100", "150" }, { "149", "200" } }, false, { Overlap }, { { "100", "150" }, { "151", "200" } } },
+        { { { "100", "160", twenty } }, true, {}, { { "100", "160", twenty } } }, // 58 is not above 70
+        { { { "100", "160", twenty, ten, ten } }, true, { TooShort },
+            { { "100", "186", twenty, ten, ten } } }, // 86 > 70
+        { { { "100", "160", forty } }, false, {}, { { "100", "160", forty } } }, // only when asked
+        { { { "100", "106", "ab\xc3\xa9\xc3\xa9" } }, true, { TooShort },
+            { { "100", "136", "ab\xc3\xa9\xc3\xa9" } } }, // characters, not bytes
+        { { { "100", "150" }, { "abc", "" } }, false, { Overlap },
+            { { "100", "150" }, { "151", "" } } }, // a bad cell reads 0, stays
         // The too-short test keeps the start read before the dialog: 50 + 30.
-        {{{"100", "150"}, {"50", "60"}}, true, {Overlap, TooShort}, {{"100", "150"}, {"151", "80"}}},
+        { { { "100", "150" }, { "50", "60" } }, true, { Overlap, TooShort }, { { "100", "150" }, { "151", "80" } } },
     };
     for (const Case& c : cases) {
         SubtitleTable table;
@@ -78,15 +92,21 @@ TEST(TimingCheck, FindingsAndWhatAutoFixInTheDialogWrites)
 
 TEST(TimingCheck, AutoFixCorrectsWithoutAsking)
 {
-    struct Case { std::vector<Row> rows; bool shortTime; std::vector<Row> fixed; };
+    struct Case {
+        std::vector<Row> rows;
+        bool shortTime;
+        std::vector<Row> fixed;
+    };
     const Case cases[] = {
-        {{{"abc", "x"}}, false, {{"0", "0"}}},                          // bad cells become "0"
-        {{{"abc", "40", "hi"}}, true, {{"0", "40", "hi"}}},              // then tested with start 0: 33 <= 50
-        {{{"100", "150"}, {"149", "160"}}, true, {{"100", "150"}, {"151", "181"}}}, // 151 + 30
+        { { { "abc", "x" } }, false, { { "0", "0" } } }, // bad cells become "0"
+        { { { "abc", "40", "hi" } }, true, { { "0", "40", "hi" } } }, // then tested with start 0: 33 <= 50
+        { { { "100", "150" }, { "149", "160" } }, true, { { "100", "150" }, { "151", "181" } } }, // 151 + 30
         // Row 3 is compared with row 2's end as it stands: untouched here, moved below.
-        {{{"100", "300"}, {"200", "250"}, {"290", "400"}}, false, {{"100", "300"}, {"301", "250"}, {"290", "400"}}},
-        {{{"100", "300"}, {"200", "250"}, {"240", "400"}}, true, {{"100", "300"}, {"301", "331"}, {"332", "400"}}},
-        {{{"100", "150"}, {"10", ""}}, false, {{"100", "150"}, {"151", "0"}}},
+        { { { "100", "300" }, { "200", "250" }, { "290", "400" } }, false,
+            { { "100", "300" }, { "301", "250" }, { "290", "400" } } },
+        { { { "100", "300" }, { "200", "250" }, { "240", "400" } }, true,
+            { { "100", "300" }, { "301", "331" }, { "332", "400" } } },
+        { { { "100", "150" }, { "10", "" } }, false, { { "100", "150" }, { "151", "0" } } },
     };
     for (const Case& c : cases) {
         SubtitleTable table;
@@ -102,30 +122,30 @@ TEST(TimingCheck, AutoFixCorrectsWithoutAsking)
 TEST(TimingCheck, BadCellsStayWithoutAutoFix)
 {
     SubtitleTable table;
-    Fill(table, {{"abc", "x", "hi"}});
+    Fill(table, { { "abc", "x", "hi" } });
     CheckFixture fixture;
     CheckTiming(table, false, false, fixture.services());
-    EXPECT_EQ(Rows(table), full({{"abc", "x", "hi"}}));
+    EXPECT_EQ(Rows(table), full({ { "abc", "x", "hi" } }));
 }
 
 TEST(TimingCheck, CancelStopsButKeepsEarlierCorrections)
 {
     SubtitleTable table;
-    Fill(table, {{"100", "150"}, {"140", "200"}, {"190", "300"}, {"250", "400"}});
+    Fill(table, { { "100", "150" }, { "140", "200" }, { "190", "300" }, { "250", "400" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({CheckAutoFix, CheckCancel});
+    fixture.dialog = ScriptedDialog({ CheckAutoFix, CheckCancel });
     EXPECT_EQ(CheckTiming(table, false, false, fixture.services()), CheckOutcome::Cancelled);
     EXPECT_EQ(fixture.dialog.shown.size(), 2u);
-    EXPECT_EQ(Rows(table), full({{"100", "150"}, {"151", "200"}, {"190", "300"}, {"250", "400"}}));
+    EXPECT_EQ(Rows(table), full({ { "100", "150" }, { "151", "200" }, { "190", "300" }, { "250", "400" } }));
     EXPECT_TRUE(fixture.messages.messages.empty());
 }
 
 TEST(TimingCheck, ChangeInTheDialogReachesTheTableAndTheNextRow)
 {
     SubtitleTable table;
-    Fill(table, {{"100", "150"}, {"140", "200"}, {"210", "300"}});
+    Fill(table, { { "100", "150" }, { "140", "200" }, { "210", "300" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({CheckChange});
+    fixture.dialog = ScriptedDialog({ CheckChange });
     // The user fixes row 2 by hand and also lengthens it past row 3's start.
     fixture.dialog.edit = [](CheckWindow& window) {
         window.rows[1][0] = "160";

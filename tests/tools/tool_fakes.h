@@ -19,7 +19,7 @@ class RecordingMessages : public MessageSink {
 public:
     void showMessage(const QString& title, const QString& text, MessageIcon icon) override
     {
-        messages.push_back({title.toStdString(), text.toStdString(), icon});
+        messages.push_back({ title.toStdString(), text.toStdString(), icon });
     }
     std::vector<Message> messages;
 };
@@ -36,12 +36,13 @@ struct Shown {
 class ScriptedDialog : public CheckDialogView {
 public:
     explicit ScriptedDialog(std::vector<int> answers = {}, int fallback = CheckIgnore)
-        : answers_(std::move(answers)), fallback_(fallback)
+        : answers_(std::move(answers))
+        , fallback_(fallback)
     {
     }
     int Exec(CheckWindow& window, const QString& message, bool autoFixEnabled) override
     {
-        shown.push_back({window, message.toStdString(), autoFixEnabled});
+        shown.push_back({ window, message.toStdString(), autoFixEnabled });
         if (edit) edit(window);
         return next_ < answers_.size() ? answers_[next_++] : fallback_;
     }
@@ -77,7 +78,7 @@ struct CheckFixture {
     ScriptedDialog dialog;
     CountingPause video;
     RecordingMessages messages;
-    CheckServices services() { return CheckServices{dialog, video, messages}; }
+    CheckServices services() { return CheckServices { dialog, video, messages }; }
 };
 
 } // namespace tessel::test
