@@ -1,53 +1,185 @@
 #include "core/subtitle_table.h"
 
-#include <cassert>
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace tessel {
+namespace {
 
-std::string_view SubtitleTable::Row::cell(int column) const
+constexpr size_t FirstBlockSize = 64 * 1024;
+constexpr size_t LargestBlockSize = 4 * 1024 * 1024;
+// Unused bytes are reclaimed once they outweigh the used ones by this much.
+constexpr size_t WasteAllowance = 4 * 1024 * 1024;
+
+void checkColumn(int column)
 {
-    const uint32_t begin = column == 0 ? 0 : ends_[column - 1];
-    return std::string_view(buffer_).substr(begin, ends_[column] - begin);
+    if (column < 0 || column >= SubtitleTable::CellCount) throw std::out_of_range("column index out of range");
 }
 
-void SubtitleTable::Row::set(int column, std::string_view text)
-{
-    const uint32_t begin = column == 0 ? 0 : ends_[column - 1];
-    const uint32_t oldLength = ends_[column] - begin;
-    buffer_.replace(begin, oldLength, text);
-    const int64_t delta = static_cast<int64_t>(text.size()) - oldLength;
-    for (int c = column; c < ColumnCount; ++c)
-        ends_[c] = static_cast<uint32_t>(ends_[c] + delta);
-}
-
-void SubtitleTable::Row::setAll(
-    std::string_view a, std::string_view b, std::string_view c, std::string_view d, std::string_view e)
-{
-    buffer_.clear();
-    buffer_.reserve(a.size() + b.size() + c.size() + d.size() + e.size());
-    const std::string_view parts[ColumnCount] = { a, b, c, d, e };
-    for (int i = 0; i < ColumnCount; ++i) {
-        buffer_.append(parts[i]);
-        ends_[i] = static_cast<uint32_t>(buffer_.size());
-    }
-}
+} // namespace
 
 SubtitleTable::SubtitleTable()
     : rows_(1)
 {
 }
 
-SubtitleTable::Row& SubtitleTable::subtitleRow(int row)
+SubtitleTable::~SubtitleTable() = default;
+
+SubtitleTable::Slot& SubtitleTable::slot(int row)
 {
     if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
     return rows_[static_cast<size_t>(row - 1)];
 }
 
-const SubtitleTable::Row& SubtitleTable::subtitleRow(int row) const
+const SubtitleTable::Slot& SubtitleTable::slot(int row) const
 {
     if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
     return rows_[static_cast<size_t>(row - 1)];
+}
+
+const char* SubtitleTable::rowData(const Slot& s) const
+{
+    return s.block == NoBlock ? nullptr : blocks_[s.block].data.get() + s.offset;
+}
+
+std::string_view SubtitleTable::slotCell(const Slot& s, int column) const
+{
+    const uint32_t begin = column == 0 ? 0 : s.ends[static_cast<size_t>(column - 1)];
+    const uint32_t end = s.ends[static_cast<size_t>(column)];
+    if (begin == end) return {};
+    return std::string_view(rowData(s) + begin, end - begin);
+}
+
+char* SubtitleTable::allocate(Slot& s, size_t size)
+{
+    if (size == 0) {
+        s.block = NoBlock;
+        s.offset = 0;
+        return nullptr;
+    }
+    if (size > UINT32_MAX) throw std::length_error("subtitle row too long");
+    if (currentBlock_ == NoBlock || blocks_[currentBlock_].capacity - blocks_[currentBlock_].used < size) {
+        const size_t previous = currentBlock_ == NoBlock ? 0 : blocks_[currentBlock_].capacity;
+        const size_t capacity = std::max(size, std::clamp(previous * 2, FirstBlockSize, LargestBlockSize));
+        Block block;
+        block.data.reset(new char[capacity]);
+        block.capacity = capacity;
+        if (currentBlock_ != NoBlock && blocks_[currentBlock_].live == 0) {
+            blocks_[currentBlock_] = Block();
+            freeBlocks_.push_back(currentBlock_);
+        }
+        if (freeBlocks_.empty()) {
+            blocks_.push_back(std::move(block));
+            currentBlock_ = static_cast<uint32_t>(blocks_.size() - 1);
+        } else {
+            currentBlock_ = freeBlocks_.back();
+            freeBlocks_.pop_back();
+            blocks_[currentBlock_] = std::move(block);
+        }
+    }
+    Block& block = blocks_[currentBlock_];
+    s.block = currentBlock_;
+    s.offset = static_cast<uint32_t>(block.used);
+    block.used += size;
+    block.live += size;
+    liveBytes_ += size;
+    return block.data.get() + s.offset;
+}
+
+void SubtitleTable::release(Slot& s)
+{
+    if (s.block == NoBlock) return;
+    Block& block = blocks_[s.block];
+    block.live -= s.size();
+    liveBytes_ -= s.size();
+    if (block.live == 0 && s.block != currentBlock_) {
+        block = Block();
+        freeBlocks_.push_back(s.block);
+    }
+    s.block = NoBlock;
+}
+
+void SubtitleTable::storeRow(Slot& s, const std::array<std::string_view, CellCount>& cells)
+{
+    size_t size = 0;
+    for (std::string_view c : cells)
+        size += c.size();
+    // The new text may come from the old row: copy first, release after.
+    Slot fresh;
+    char* out = allocate(fresh, size);
+    uint32_t end = 0;
+    for (int c = 0; c < CellCount; ++c) {
+        const std::string_view text = cells[static_cast<size_t>(c)];
+        if (!text.empty()) std::memcpy(out + end, text.data(), text.size());
+        end += static_cast<uint32_t>(text.size());
+        fresh.ends[static_cast<size_t>(c)] = end;
+    }
+    release(s);
+    s = fresh;
+}
+
+size_t SubtitleTable::storedBytes() const
+{
+    size_t used = 0;
+    for (const Block& b : blocks_)
+        used += b.used;
+    return used;
+}
+
+void SubtitleTable::compactIfWasteful()
+{
+    if (bulkDepth_ > 0) return;
+    const size_t used = storedBytes();
+#ifdef TESSEL_TABLE_COMPACT_ALWAYS // a check that no caller keeps a cell's view across a change
+    if (used > liveBytes_) compact();
+#else
+    if (used - liveBytes_ > liveBytes_ + WasteAllowance) compact();
+#endif
+}
+
+void SubtitleTable::compact()
+{
+    const size_t live = liveBytes_;
+    Block block;
+    if (live > 0) {
+        block.data.reset(new char[live]);
+        block.capacity = live;
+    }
+    std::vector<Block> old = std::move(blocks_);
+    blocks_.clear();
+    freeBlocks_.clear();
+    currentBlock_ = NoBlock;
+    liveBytes_ = 0;
+    if (live > 0) {
+        blocks_.push_back(std::move(block));
+        currentBlock_ = 0;
+    }
+    for (Slot& s : rows_) {
+        if (s.block == NoBlock) continue;
+        const char* from = old[s.block].data.get() + s.offset;
+        Slot moved = s;
+        std::memcpy(allocate(moved, s.size()), from, s.size());
+        s = moved;
+    }
+}
+
+void SubtitleTable::changed(int column, int row)
+{
+    ++revision_;
+    if (notifying() && column != Extra) listener_->cellChanged(column, row);
+}
+
+void SubtitleTable::tellRowsInserted(int row, int count)
+{
+    for (TableRecorder* r : recorders_)
+        r->rowsInserted(row, count);
+}
+
+void SubtitleTable::tellRowsRemoving(int row, int count)
+{
+    for (TableRecorder* r : recorders_)
+        r->rowsRemoving(row, count);
 }
 
 void SubtitleTable::setRowCount(int count)
@@ -56,18 +188,29 @@ void SubtitleTable::setRowCount(int count)
     const int old = rowCount();
     if (count == old) return;
     const bool tell = notifying();
-    if (tell && count > old) listener_->rowsAboutToBeInserted(old, count - old);
-    if (tell && count < old) listener_->rowsAboutToBeRemoved(count, old - count);
+    if (count > old) {
+        if (tell) listener_->rowsAboutToBeInserted(old, count - old);
+        rows_.resize(static_cast<size_t>(count - 1));
+        ++revision_;
+        if (tell) listener_->rowsInserted();
+        tellRowsInserted(old, count - old);
+        return;
+    }
+    tellRowsRemoving(count, old - count);
+    if (tell) listener_->rowsAboutToBeRemoved(count, old - count);
+    for (size_t i = static_cast<size_t>(count - 1); i < rows_.size(); ++i)
+        release(rows_[i]);
     rows_.resize(static_cast<size_t>(count - 1));
     ++revision_;
-    if (tell) count > old ? listener_->rowsInserted() : listener_->rowsRemoved();
+    if (tell) listener_->rowsRemoved();
+    compactIfWasteful();
 }
 
 std::string_view SubtitleTable::cell(int column, int row) const
 {
-    if (column < 0 || column >= ColumnCount) throw std::out_of_range("column index out of range");
-    if (row == 0) return HeaderTexts[static_cast<size_t>(column)];
-    return subtitleRow(row).cell(column);
+    checkColumn(column);
+    if (row == 0) return column < ColumnCount ? HeaderTexts[static_cast<size_t>(column)] : std::string_view();
+    return slotCell(slot(row), column);
 }
 
 QString SubtitleTable::text(int column, int row) const
@@ -76,24 +219,43 @@ QString SubtitleTable::text(int column, int row) const
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-void SubtitleTable::changed(int column, int row)
-{
-    ++revision_;
-    if (notifying()) listener_->cellChanged(column, row);
-}
-
 void SubtitleTable::setCell(int column, int row, std::string_view text)
 {
-    if (column < 0 || column >= ColumnCount) throw std::out_of_range("column index out of range");
-    subtitleRow(row).set(column, text);
+    checkColumn(column);
+    Slot& s = slot(row);
+    const std::string_view old = slotCell(s, column);
+    if (old == text) return;
+    std::array<std::string_view, CellCount> after {};
+    after[static_cast<size_t>(column)] = text;
+    for (TableRecorder* r : recorders_)
+        r->cellsChanging(row, 1u << column, after.data());
+    if (old.size() == text.size()) {
+        // Same length: in place (memmove, since the text may lie in this row).
+        std::memmove(const_cast<char*>(old.data()), text.data(), text.size());
+    } else {
+        std::array<std::string_view, CellCount> cells;
+        for (int c = 0; c < CellCount; ++c)
+            cells[static_cast<size_t>(c)] = c == column ? text : slotCell(s, c);
+        storeRow(s, cells);
+    }
     changed(column, row);
+    compactIfWasteful();
 }
 
 void SubtitleTable::setRow(int row, std::string_view from, std::string_view to, std::string_view line1,
-    std::string_view line2, std::string_view line3)
+    std::string_view line2, std::string_view line3, std::string_view extra)
 {
-    subtitleRow(row).setAll(from, to, line1, line2, line3);
+    Slot& s = slot(row);
+    const std::array<std::string_view, CellCount> cells = { from, to, line1, line2, line3, extra };
+    unsigned mask = 0;
+    for (int c = 0; c < CellCount; ++c)
+        if (slotCell(s, c) != cells[static_cast<size_t>(c)]) mask |= 1u << c;
+    if (mask == 0) return;
+    for (TableRecorder* r : recorders_)
+        r->cellsChanging(row, mask, cells.data());
+    storeRow(s, cells);
     changed(-1, row);
+    compactIfWasteful();
 }
 
 std::array<std::string, SubtitleTable::ColumnCount> SubtitleTable::row(int row) const
@@ -111,42 +273,131 @@ int SubtitleTable::removeRowsWhere(const std::function<bool(int row)>& remove)
     size_t goneCount = 0;
     for (size_t i = 0; i < n; ++i)
         if ((gone[i] = remove(static_cast<int>(i + 1)))) ++goneCount;
-    if (goneCount == 0) return 0;
     if (goneCount == n) { // the table keeps its first row
         gone[0] = false;
         --goneCount;
-        if (goneCount == 0) return 0;
     }
-    BulkChange bulk(*this);
+    if (goneCount == 0) return 0;
+    std::vector<std::pair<int, int>> runs;
+    for (size_t end = n; end > 0;) {
+        if (!gone[end - 1]) {
+            --end;
+            continue;
+        }
+        size_t begin = end - 1;
+        while (begin > 0 && gone[begin - 1])
+            --begin;
+        runs.emplace_back(static_cast<int>(begin + 1), static_cast<int>(end - begin));
+        end = begin;
+    }
+    removeRowRuns(runs);
+    return static_cast<int>(goneCount);
+}
+
+void SubtitleTable::removeRowRuns(const std::vector<std::pair<int, int>>& runs)
+{
+    if (runs.empty()) return;
+    int below = rowCount();
+    int total = 0;
+    for (const auto& [row, count] : runs) {
+        if (count <= 0 || row < 1 || row + count > below) throw std::out_of_range("row runs out of order");
+        below = row;
+        total += count;
+    }
+    if (total >= rowCount() - 1) throw std::out_of_range("the last subtitle row cannot go");
+    const bool single = runs.size() == 1;
+    const bool tell = notifying() && single;
+    std::optional<BulkChange> bulk;
+    if (!single) bulk.emplace(*this);
+    for (const auto& [row, count] : runs)
+        tellRowsRemoving(row, count);
+    if (tell) listener_->rowsAboutToBeRemoved(runs[0].first, runs[0].second);
+    std::vector<bool> gone(rows_.size());
+    for (const auto& [row, count] : runs)
+        for (int i = 0; i < count; ++i)
+            gone[static_cast<size_t>(row - 1 + i)] = true;
     size_t kept = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (gone[i]) continue;
-        if (kept != i) rows_[kept] = std::move(rows_[i]);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (gone[i]) {
+            release(rows_[i]);
+            continue;
+        }
+        if (kept != i) rows_[kept] = rows_[i];
         ++kept;
     }
     rows_.resize(kept);
     ++revision_;
-    return static_cast<int>(goneCount);
+    if (tell) listener_->rowsRemoved();
+    bulk.reset();
+    compactIfWasteful();
+}
+
+void SubtitleTable::insertRowRuns(const std::vector<std::pair<int, int>>& runs)
+{
+    if (runs.empty()) return;
+    size_t size = rows_.size();
+    int above = 1;
+    for (const auto& [row, count] : runs) {
+        if (count <= 0 || row < above || static_cast<size_t>(row) > size + 1)
+            throw std::out_of_range("row runs out of order");
+        size += static_cast<size_t>(count);
+        above = row + count;
+    }
+    const bool single = runs.size() == 1;
+    const bool tell = notifying() && single;
+    std::optional<BulkChange> bulk;
+    if (!single) bulk.emplace(*this);
+    if (tell) listener_->rowsAboutToBeInserted(runs[0].first, runs[0].second);
+    if (single) {
+        rows_.insert(rows_.begin() + (runs[0].first - 1), static_cast<size_t>(runs[0].second), Slot());
+    } else {
+        std::vector<Slot> grown;
+        grown.reserve(size);
+        size_t next = 0;
+        for (const auto& [row, count] : runs) {
+            while (grown.size() < static_cast<size_t>(row - 1))
+                grown.push_back(rows_[next++]);
+            grown.insert(grown.end(), static_cast<size_t>(count), Slot());
+        }
+        while (next < rows_.size())
+            grown.push_back(rows_[next++]);
+        rows_ = std::move(grown);
+    }
+    ++revision_;
+    if (tell) listener_->rowsInserted();
+    for (const auto& [row, count] : runs)
+        tellRowsInserted(row, count);
 }
 
 void SubtitleTable::insertRow(int row)
 {
     if (row < 1 || row > rowCount()) throw std::out_of_range("row index out of range");
-    const bool tell = notifying();
-    if (tell) listener_->rowsAboutToBeInserted(row, 1);
-    rows_.insert(rows_.begin() + (row - 1), Row());
-    ++revision_;
-    if (tell) listener_->rowsInserted();
+    insertRowRuns({ { row, 1 } });
 }
 
 void SubtitleTable::deleteRow(int row)
 {
     if (row < 1 || row >= rowCount() || rowCount() <= 2) return;
-    const bool tell = notifying();
-    if (tell) listener_->rowsAboutToBeRemoved(row, 1);
-    rows_.erase(rows_.begin() + (row - 1));
+    removeRowRuns({ { row, 1 } });
+}
+
+void SubtitleTable::setDocumentData(std::string_view data)
+{
+    if (data == documentData_) return;
+    for (TableRecorder* r : recorders_)
+        r->documentDataChanging(data);
+    documentData_ = std::string(data);
     ++revision_;
-    if (tell) listener_->rowsRemoved();
+}
+
+void SubtitleTable::addRecorder(TableRecorder* recorder)
+{
+    if (std::find(recorders_.begin(), recorders_.end(), recorder) == recorders_.end()) recorders_.push_back(recorder);
+}
+
+void SubtitleTable::removeRecorder(TableRecorder* recorder)
+{
+    recorders_.erase(std::remove(recorders_.begin(), recorders_.end(), recorder), recorders_.end());
 }
 
 SubtitleTable::BulkChange::BulkChange(SubtitleTable& table)
@@ -157,7 +408,14 @@ SubtitleTable::BulkChange::BulkChange(SubtitleTable& table)
 
 SubtitleTable::BulkChange::~BulkChange()
 {
-    if (--table_.bulkDepth_ == 0 && table_.listener_) table_.listener_->resetEnds();
+    if (--table_.bulkDepth_ == 0) {
+        if (table_.listener_) table_.listener_->resetEnds();
+        try {
+            table_.compactIfWasteful();
+        } catch (const std::bad_alloc&) {
+            // Nothing lost: the unused bytes stay until the next chance.
+        }
+    }
 }
 
 } // namespace tessel

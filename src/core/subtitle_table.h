@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -19,22 +22,47 @@ public:
     virtual void rowsInserted() = 0;
     virtual void rowsAboutToBeRemoved(int first, int count) = 0;
     virtual void rowsRemoved() = 0;
-    // column -1: the whole row.
+    // column -1: the whole row. Only the five visible columns are reported.
     virtual void cellChanged(int column, int row) = 0;
     virtual void resetBegins() = 0;
     virtual void resetEnds() = 0;
 };
 
+// Told about every change with its content, bulk or not, before the change
+// for what goes and after it for what comes: the undo history records the
+// way back from here and the recovery journal the way forward. Every change
+// of the table is made of these three.
+class TableRecorder {
+public:
+    virtual ~TableRecorder() = default;
+    // The cells of `row` whose bits are set in `columns` (bit c: column c,
+    // 0..5) still hold their old texts; after[c] are the new ones.
+    virtual void cellsChanging(int row, unsigned columns, const std::string_view* after) = 0;
+    // `count` empty rows now stand at `row`.
+    virtual void rowsInserted(int row, int count) = 0;
+    // Rows row..row+count-1 are still there and about to go.
+    virtual void rowsRemoving(int row, int count) = 0;
+    // The document's own data is about to become `after`.
+    virtual void documentDataChanging(std::string_view after) = 0;
+};
+
 // The document: a header row (row 0) and at least one subtitle row, five text
-// cells each (From, To, Line 1, Line 2, Line 3). Cells hold UTF-8 text.
+// cells each (From, To, Line 1, Line 2, Line 3) and one hidden cell, Extra,
+// where a format keeps what the grid does not show. Cells hold UTF-8 text.
+//
+// A view returned by cell() stays valid until the next change of the table.
 class SubtitleTable {
 public:
-    enum Column { From = 0, To = 1, Line1 = 2, Line2 = 3, Line3 = 4 };
+    enum Column { From = 0, To = 1, Line1 = 2, Line2 = 3, Line3 = 4, Extra = 5 };
+    // The visible columns; the rest of the program sees only these.
     static constexpr int ColumnCount = 5;
+    // With the hidden one.
+    static constexpr int CellCount = 6;
     static constexpr std::array<std::string_view, ColumnCount> HeaderTexts
         = { "From", "To", "Line 1", "Line 2", "Line 3" };
 
     SubtitleTable();
+    ~SubtitleTable();
     SubtitleTable(const SubtitleTable&) = delete;
     SubtitleTable& operator=(const SubtitleTable&) = delete;
 
@@ -47,9 +75,9 @@ public:
     QString text(int column, int row) const;
     void setCell(int column, int row, std::string_view text);
     void setText(int column, int row, const QString& text) { setCell(column, row, text.toUtf8().toStdString()); }
-    // All five cells of a subtitle row at once.
+    // All cells of a subtitle row at once; Extra becomes `extra`.
     void setRow(int row, std::string_view from, std::string_view to, std::string_view line1, std::string_view line2,
-        std::string_view line3);
+        std::string_view line3, std::string_view extra = {});
     std::array<std::string, ColumnCount> row(int row) const;
 
     // Removes the subtitle rows the predicate picks, in one pass, keeping at
@@ -58,10 +86,16 @@ public:
     void insertRow(int row); // an empty row at that index, the rest moves down
     void deleteRow(int row); // the rows after it move up; the last row cannot go
 
+    // What the format a file came from keeps for the whole document.
+    const std::string& documentData() const { return documentData_; }
+    void setDocumentData(std::string_view data);
+
     // Counts every change; a window compares it with the count at its last save.
     uint64_t revision() const { return revision_; }
 
     void setListener(TableListener* listener) { listener_ = listener; }
+    void addRecorder(TableRecorder* recorder);
+    void removeRecorder(TableRecorder* recorder);
 
     // Changes made while one exists reach the listener as one reset.
     class BulkChange {
@@ -75,27 +109,59 @@ public:
         SubtitleTable& table_;
     };
 
+    // Batches of row changes in one pass each, for replaying recorded changes.
+    // Runs are (row, count) in the order they happen: removals from the
+    // bottom up, so that each row index holds when its run goes; insertions
+    // from the top down, each index counted with the runs before it in place.
+    void removeRowRuns(const std::vector<std::pair<int, int>>& runs);
+    void insertRowRuns(const std::vector<std::pair<int, int>>& runs);
+
+    // Bytes held for the cells, and how many of them no row uses any more.
+    size_t storedBytes() const;
+    size_t unusedBytes() const { return storedBytes() - liveBytes_; }
+
 private:
-    // One row's cells packed into one buffer: far less memory than five strings.
-    class Row {
-    public:
-        std::string_view cell(int column) const;
-        void set(int column, std::string_view text);
-        void setAll(std::string_view a, std::string_view b, std::string_view c, std::string_view d, std::string_view e);
-
-    private:
-        std::string buffer_;
-        std::array<uint32_t, ColumnCount> ends_ {};
+    // A row's cells lie one after the other in a block of a shared arena, so
+    // a million rows are a few allocations, not a million.
+    struct Slot {
+        uint32_t block = NoBlock;
+        uint32_t offset = 0;
+        std::array<uint32_t, CellCount> ends {};
+        uint32_t size() const { return ends[CellCount - 1]; }
     };
+    struct Block {
+        std::unique_ptr<char[]> data;
+        size_t capacity = 0;
+        size_t used = 0;
+        size_t live = 0; // bytes of rows that still point here
+    };
+    static constexpr uint32_t NoBlock = UINT32_MAX;
 
-    Row& subtitleRow(int row);
-    const Row& subtitleRow(int row) const;
+    Slot& slot(int row);
+    const Slot& slot(int row) const;
+    const char* rowData(const Slot& s) const;
+    std::string_view slotCell(const Slot& s, int column) const;
+    // Room for `size` bytes; the slot's block and offset are set to it.
+    char* allocate(Slot& s, size_t size);
+    void release(Slot& s);
+    void storeRow(Slot& s, const std::array<std::string_view, CellCount>& cells);
+    void compactIfWasteful();
+    void compact();
+
     void changed(int column, int row);
     bool notifying() const { return listener_ && bulkDepth_ == 0; }
+    void tellRowsInserted(int row, int count);
+    void tellRowsRemoving(int row, int count);
 
-    std::vector<Row> rows_;
+    std::vector<Slot> rows_;
+    std::vector<Block> blocks_;
+    std::vector<uint32_t> freeBlocks_;
+    uint32_t currentBlock_ = NoBlock;
+    size_t liveBytes_ = 0;
+    std::string documentData_;
     uint64_t revision_ = 0;
     TableListener* listener_ = nullptr;
+    std::vector<TableRecorder*> recorders_;
     int bulkDepth_ = 0;
 };
 
