@@ -28,7 +28,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
     VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
-    WireTools({ table_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video });
+    WireTools({ table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video });
 }
 
 Editor::~Editor() = default;

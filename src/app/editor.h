@@ -1,6 +1,7 @@
 #pragma once
 #include "app/error_report.h"
 #include "app/qt_messages.h"
+#include "core/edit_history.h"
 #include "core/subtitle_table.h"
 #include "formats/file_commands.h"
 #include "tools/check_dialog.h"
@@ -53,6 +54,7 @@ public:
     Editor& operator=(const Editor&) = delete;
 
     SubtitleTable& table() { return table_; }
+    EditHistory& history() { return history_; }
     MainWindow& mainWindow() { return *main_; }
     QWidget* movieWindow() { return movie_.get(); }
     FrameratePromptDialog& frameratePrompt() { return *prompt_; }
@@ -73,6 +75,8 @@ private:
     EditorOverrides overrides_;
     char decimalSeparator_;
     SubtitleTable table_;
+    // Records every change of the table from here on.
+    EditHistory history_ { table_ };
     QtMessages qtMessages_;
     MessageSink& messages_;
     UserQuestions& questions_;

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/error_report.h"
+#include "core/edit_history.h"
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "tools/check_dialog.h"
@@ -20,6 +21,7 @@ class MainWindow;
 
 struct ToolContext {
     SubtitleTable& table;
+    EditHistory& history; // a command's changes go into one step: EditHistory::Step
     MainWindow& mainWindow; // pages, grid and playback controls by accessor
     CheckDialogView& checkDialog;
     ErrorReport& errors;

@@ -96,7 +96,7 @@ private:
     struct Entry {
         std::string name;
         ChangeRecord record; // undo side: the way back; redo side: the way forward
-        uint64_t state = 0;  // the state after the step
+        uint64_t state = 0; // the state after the step
         uint64_t mergeKey = 0;
     };
 

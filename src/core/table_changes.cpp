@@ -55,7 +55,7 @@ struct Decoded {
     OperationKind kind;
     int row;
     size_t start; // offset of the kind byte
-    size_t body;  // offset just after the row field
+    size_t body; // offset just after the row field
 };
 
 class Reader {
@@ -117,7 +117,8 @@ std::vector<Decoded> index(const std::string& data, size_t* count = nullptr)
         switch (kind) {
         case Cells: {
             const unsigned mask = in.byte();
-            if (mask == 0 || mask >= (1u << SubtitleTable::CellCount)) throw std::runtime_error("damaged change record");
+            if (mask == 0 || mask >= (1u << SubtitleTable::CellCount))
+                throw std::runtime_error("damaged change record");
             for (int c = 0; c < SubtitleTable::CellCount; ++c)
                 if (mask & (1u << c)) in.text();
             break;
@@ -125,13 +126,19 @@ std::vector<Decoded> index(const std::string& data, size_t* count = nullptr)
         case Rows: {
             const int n = in.count();
             for (int i = 0; i < n; ++i)
-                for (int c = 0; c < SubtitleTable::CellCount; ++c) in.text();
+                for (int c = 0; c < SubtitleTable::CellCount; ++c)
+                    in.text();
             break;
         }
         case Empty:
-        case Remove: in.count(); break;
-        case Document: in.text(); break;
-        default: throw std::runtime_error("damaged change record");
+        case Remove:
+            in.count();
+            break;
+        case Document:
+            in.text();
+            break;
+        default:
+            throw std::runtime_error("damaged change record");
         }
     }
     if (count) *count = ops.size();
@@ -170,8 +177,8 @@ void ChangeRecord::append(const ChangeRecord& later)
 // The fresh runs are kept in row order (see rowsInserted): a binary search.
 bool UndoRecorder::isFresh(int row) const
 {
-    auto after = std::upper_bound(fresh_.begin(), fresh_.end(), row,
-        [](int r, const std::pair<int, int>& run) { return r < run.first; });
+    auto after = std::upper_bound(
+        fresh_.begin(), fresh_.end(), row, [](int r, const std::pair<int, int>& run) { return r < run.first; });
     if (after == fresh_.begin()) return false;
     --after;
     return row < after->first + after->second;
@@ -220,7 +227,8 @@ void UndoRecorder::rowsRemoving(int row, int count)
     out.begin(Rows, row);
     out.putNumber(static_cast<uint64_t>(count));
     for (int r = row; r < row + count; ++r)
-        for (int c = 0; c < SubtitleTable::CellCount; ++c) out.putText(table_.cell(c, r));
+        for (int c = 0; c < SubtitleTable::CellCount; ++c)
+            out.putText(table_.cell(c, r));
 }
 
 void UndoRecorder::documentDataChanging(std::string_view)
@@ -349,15 +357,19 @@ private:
     {
         const Decoded& d = op(k);
         switch (d.kind) {
-        case Cells: applyCells(d); return 1;
+        case Cells:
+            applyCells(d);
+            return 1;
         case Document: {
             Reader in(data_, d.body);
             table_.setDocumentData(in.text());
             return 1;
         }
-        case Remove: return applyRemovals(k, backward);
+        case Remove:
+            return applyRemovals(k, backward);
         case Rows:
-        case Empty: return applyInsertions(k, backward);
+        case Empty:
+            return applyInsertions(k, backward);
         }
         return 1;
     }
@@ -369,7 +381,8 @@ private:
         if (d.row < 1 || d.row >= table_.rowCount()) throw std::out_of_range("change record does not fit the table");
         if (mask == (1u << SubtitleTable::CellCount) - 1) {
             std::array<std::string_view, SubtitleTable::CellCount> cells;
-            for (auto& c : cells) c = in.text();
+            for (auto& c : cells)
+                c = in.text();
             table_.setRow(d.row, cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]);
             touched(d.row, SubtitleTable::From);
             return;
@@ -399,7 +412,8 @@ private:
             if (backward ? j == 0 : j + 1 == n) break;
         }
         table_.removeRowRuns(runs);
-        for (const auto& run : runs) touched(run.first, -1);
+        for (const auto& run : runs)
+            touched(run.first, -1);
         return taken;
     }
 
@@ -422,13 +436,15 @@ private:
             if (backward ? j == 0 : j + 1 == n) break;
         }
         table_.insertRowRuns(runs);
-        for (const auto& run : runs) touched(run.first, -1);
+        for (const auto& run : runs)
+            touched(run.first, -1);
         for (size_t j : withCells) {
             Reader in(data_, op(j).body);
             const int count = in.count();
             for (int r = op(j).row; r < op(j).row + count; ++r) {
                 std::array<std::string_view, SubtitleTable::CellCount> cells;
-                for (auto& c : cells) c = in.text();
+                for (auto& c : cells)
+                    c = in.text();
                 table_.setRow(r, cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]);
             }
         }

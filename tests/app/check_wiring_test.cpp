@@ -138,7 +138,8 @@ TEST(CheckWiring, BothChecksPauseTheMovieFirst)
     RecordingMessages messages;
     ErrorReport errors(messages);
     CountingPause movie;
-    WireTools({ table, window, dialog, errors, messages, ',', nullptr, &movie });
+    EditHistory history(table);
+    WireTools({ table, history, window, dialog, errors, messages, ',', nullptr, &movie });
     window.checkPage().checkTimingNow()->click();
     EXPECT_EQ(movie.pauses, 1);
     window.checkPage().checkWidthNow()->click();

@@ -9,9 +9,8 @@
 #include "tools/tool_fakes.h"
 
 #include <Qt>
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 
 using namespace tessel;
@@ -38,8 +37,8 @@ std::string Snapshot(const SubtitleTable& table)
 void Generate(SubtitleTable& table, int rows, unsigned seed)
 {
     std::mt19937 random(seed);
-    const char* const texts[] = { "", "Hello", "[door slams]", ",and then", "Ça va, déjà vu", "日本語の字幕",
-        "  ", "<i>tag</i>", "{\\an8}top", "long line of text for the width" };
+    const char* const texts[] = { "", "Hello", "[door slams]", ",and then", "Ça va, déjà vu", "日本語の字幕", "  ",
+        "<i>tag</i>", "{\\an8}top", "long line of text for the width" };
     auto text = [&] { return texts[random() % std::size(texts)]; };
     SubtitleTable::BulkChange bulk(table);
     table.setRowCount(rows + 1);
@@ -67,11 +66,13 @@ const std::vector<Kind>& Kinds()
     static const std::vector<Kind> kinds = {
         { "typing in a cell",
             [](SubtitleTable& t) {
-                for (const char* s : { "H", "He", "Hel", "Hello" }) t.setCell(SubtitleTable::Line1, 3, s);
+                for (const char* s : { "H", "He", "Hel", "Hello" })
+                    t.setCell(SubtitleTable::Line1, 3, s);
             } },
         { "cut", [](SubtitleTable& t) { HandleCellKey(t, SubtitleTable::Line1, 2, Qt::Key_X, true, ""); } },
         { "paste", [](SubtitleTable& t) { HandleCellKey(t, SubtitleTable::To, 5, Qt::Key_V, true, "12345"); } },
-        { "delete key", [](SubtitleTable& t) { HandleCellKey(t, SubtitleTable::Line2, 4, Qt::Key_Delete, false, ""); } },
+        { "delete key",
+            [](SubtitleTable& t) { HandleCellKey(t, SubtitleTable::Line2, 4, Qt::Key_Delete, false, ""); } },
         { "insert row", [](SubtitleTable& t) { InsertNewRow(t, 2); } },
         { "delete row", [](SubtitleTable& t) { DeleteRow(t, t.rowCount() / 2); } },
         { "delete last row", [](SubtitleTable& t) { DeleteRow(t, t.rowCount() - 1); } },
