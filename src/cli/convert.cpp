@@ -1,6 +1,7 @@
 #include "cli/convert.h"
 
 #include "cli/options.h"
+#include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
 #include "core/errors.h"
 #include "core/user_prompts.h"
@@ -129,11 +130,13 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     StreamMessages messages(err);
     try {
         if (options.detect) return detect(options, out);
+        if (options.listProfiles) return ListProfiles(out, err);
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
         const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages);
         if (loaded.format == 0) return 1;
-        RunToolSteps(options.steps, table, messages);
+        const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
+        if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {
         err << e.what() << '\n';

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
 #include "core/numbers.h"
 #include "formats/registry.h"
@@ -61,6 +62,11 @@ Options ParseOptions(const std::vector<std::string>& args)
                 throw UsageError { "--to: unknown format '" + options.format + "'" };
         } else if (arg == "--detect")
             options.detect = true;
+        else if (arg == "--lint") {
+            options.lint = value();
+            ResolveProfile(arg, options.lint);
+        } else if (arg == "--list-profiles")
+            options.listProfiles = true;
         else if (int arity = ToolStepArity(arg); arity >= 0) {
             ToolStep step { arg, {} };
             for (int k = 0; k < arity; ++k)
@@ -79,6 +85,10 @@ Options ParseOptions(const std::vector<std::string>& args)
         else
             positional.push_back(arg);
     }
+    if (options.listProfiles) {
+        if (!positional.empty()) throw UsageError { "--list-profiles takes no files" };
+        return options;
+    }
     if (positional.empty()) throw UsageError { "no INPUT file" };
     if (positional.size() > 2) throw UsageError { "too many files" };
     options.input = positional[0];
@@ -86,6 +96,10 @@ Options ParseOptions(const std::vector<std::string>& args)
     options.inFps = inFps.value_or(fps.value_or(23.976));
     options.outFps = outFps.value_or(fps.value_or(23.976));
     if (options.detect) return options;
+    if (!options.lint.empty()) {
+        if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
+        return options;
+    }
     const bool toStdout = options.output.empty() || options.output == "-";
     if (options.format.empty()) {
         if (toStdout) throw UsageError { "--to is required when writing to standard output" };
@@ -105,6 +119,9 @@ std::string UsageText()
            "  --to FORMAT         microdvd | subrip | subviewer1 | subviewer2 | aqtitle | sami |\n"
            "                      dvdsubripper | ssa | timecode | table (default from OUTPUT's extension)\n"
            "  --detect            print INPUT's format code and name\n"
+           "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
+           "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
+           "  --list-profiles     print the built-in and the user's profiles\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
 }
 
