@@ -28,7 +28,9 @@ constexpr int CheckCount = 8;
 // How often one check of a row is looked at again after answers that changed
 // the table; a fix needs two looks at most.
 constexpr int MaxRounds = 16;
-constexpr int LineCount = 3;
+// Past every 32-bit frame number, from any start.
+constexpr int64_t AnyEnd = int64_t(1) << 33;
+constexpr int LinesPerRow = 3;
 
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -56,8 +58,8 @@ bool opensTag(char c)
 // with the last bits of floating-point noise taken as exact.
 int64_t shownTenths(int characters, int64_t frames, double framerate)
 {
-    const long double v = static_cast<long double>(characters) * framerate * 10 / frames;
-    return static_cast<int64_t>(std::floor(v + 0.5L + std::max(v, 1.0L) * 1e-12L));
+    const double v = characters * framerate * 10 / static_cast<double>(frames);
+    return static_cast<int64_t>(std::floor(v + 0.5 + std::max(v, 1.0) * 1e-12));
 }
 
 std::string tenthsText(int64_t tenths, char separator)
@@ -65,7 +67,12 @@ std::string tenthsText(int64_t tenths, char separator)
     return IntToStr(tenths / 10) + separator + static_cast<char>('0' + tenths % 10);
 }
 
-std::string wholeText(double value) { return IntToStr(static_cast<int64_t>(value)); }
+// Limits are mostly whole numbers; those need no decimal formatting.
+std::string limitText(double limit, char separator)
+{
+    if (limit == std::floor(limit)) return IntToStr(static_cast<int64_t>(limit));
+    return FormatFloatThreeDecimals(limit, separator, true);
+}
 
 std::string framesText(int64_t frames, double framerate, char separator)
 {
@@ -73,20 +80,50 @@ std::string framesText(int64_t frames, double framerate, char separator)
         + FormatFloatThreeDecimals(static_cast<long double>(frames) / framerate, separator, true) + " s)";
 }
 
-void applyProposal(SubtitleTable& table, const ReadingFinding& finding)
+// White space and punctuation of the ASCII range, looked up rather than asked
+// of Unicode's tables for every character.
+struct AsciiClasses {
+    std::array<bool, 128> spaceOrPunctuation {};
+    std::array<bool, 128> space {};
+    AsciiClasses()
+    {
+        for (char32_t c = 0; c < 128; ++c) {
+            space[c] = QChar::isSpace(c);
+            spaceOrPunctuation[c] = space[c] || QChar::isPunct(c);
+        }
+    }
+};
+
+const AsciiClasses& asciiClasses()
 {
-    table.setCell(SubtitleTable::To, finding.row, IntToStr(*finding.proposedEnd));
+    static const AsciiClasses classes;
+    return classes;
 }
 
-} // namespace
+// What one line holds for a reader: every character, those that are not
+// white space, and those that are neither white space nor punctuation.
+struct LineCount {
+    int all = 0, visible = 0, letters = 0;
+};
 
-std::string_view ReadingRuleId(ReadingRule rule) { return RuleIds[static_cast<size_t>(rule)]; }
-
-std::string_view ReadingRuleCaption(ReadingRule rule) { return RuleCaptions[static_cast<size_t>(rule)]; }
-
-int ReadingCharacters(std::string_view line, bool spacesAndPunctuation)
+void countCharacter(LineCount& n, std::string_view line, size_t& i)
 {
-    int n = 0;
+    const auto lead = static_cast<unsigned char>(line[i]);
+    ++n.all;
+    if (lead < 0x80) {
+        ++i;
+        if (!asciiClasses().space[lead]) ++n.visible;
+        if (!asciiClasses().spaceOrPunctuation[lead]) ++n.letters;
+        return;
+    }
+    const char32_t cp = decode(line, i);
+    if (!QChar::isSpace(cp)) ++n.visible;
+    if (!isSpaceOrPunctuation(cp)) ++n.letters;
+}
+
+LineCount countLine(std::string_view line)
+{
+    LineCount n;
     // Once a closing brace or bracket is missing, it is missing for the rest:
     // remembering that keeps a line of ten million "{" linear.
     bool braceCloses = true, bracketCloses = true;
@@ -111,16 +148,26 @@ int ReadingCharacters(std::string_view line, bool spacesAndPunctuation)
             ++i;
             continue;
         }
-        if (spacesAndPunctuation) {
-            ++i;
-            while (i < line.size() && isContinuation(static_cast<unsigned char>(line[i])))
-                ++i;
-            ++n;
-        } else if (!isSpaceOrPunctuation(decode(line, i))) {
-            ++n;
-        }
+        countCharacter(n, line, i);
     }
     return n;
+}
+
+void applyProposal(SubtitleTable& table, const ReadingFinding& finding)
+{
+    table.setCell(SubtitleTable::To, finding.row, IntToStr(*finding.proposedEnd));
+}
+
+} // namespace
+
+std::string_view ReadingRuleId(ReadingRule rule) { return RuleIds[static_cast<size_t>(rule)]; }
+
+std::string_view ReadingRuleCaption(ReadingRule rule) { return RuleCaptions[static_cast<size_t>(rule)]; }
+
+int ReadingCharacters(std::string_view line, bool spacesAndPunctuation)
+{
+    const LineCount counts = countLine(line);
+    return spacesAndPunctuation ? counts.all : counts.letters;
 }
 
 // What the checks of one row read from the table.
@@ -128,8 +175,8 @@ struct ReadingRules::Row {
     int row = 0;
     std::optional<int32_t> start, end, nextStart;
     bool last = false;
-    std::array<int, LineCount> lineCharacters {};
-    int lines = 0; // lines with something to read
+    std::array<int, LinesPerRow> lineCharacters {};
+    int lines = 0; // lines with something to see
     int readingCharacters = 0;
 };
 
@@ -142,7 +189,7 @@ ReadingRules::ReadingRules(const ReadingProfile& profile, double framerate, Rule
     if (profile_.minDuration) minDuration_ = profile_.minDuration->atLeastFrames(framerate);
     if (profile_.maxDuration) maxDuration_ = profile_.maxDuration->atMostFrames(framerate);
     if (profile_.minGap) minGap_ = profile_.minGap->atLeastFrames(framerate);
-    if (profile_.maxCharsPerSecond) speedLimitTenths_ = static_cast<long double>(*profile_.maxCharsPerSecond) * 10;
+    if (profile_.maxCharsPerSecond) speedLimitTenths_ = *profile_.maxCharsPerSecond * 10 + 1e-9;
 }
 
 bool ReadingRules::checks(ReadingRule rule) const
@@ -173,15 +220,13 @@ ReadingRules::Row ReadingRules::readRow(const SubtitleTable& table, int row) con
     r.end = TryStrToInt(table.cell(SubtitleTable::To, row));
     r.last = row + 1 >= table.rowCount();
     if (!r.last) r.nextStart = TryStrToInt(table.cell(SubtitleTable::From, row + 1));
-    const bool speed = checks(ReadingRule::ReadingSpeed);
-    if (!speed && !checks(ReadingRule::LineLength) && !checks(ReadingRule::LineCount)) return r;
-    for (int i = 0; i < LineCount; ++i) {
-        const std::string_view text = table.cell(SubtitleTable::Line1 + i, row);
-        r.lineCharacters[i] = ReadingCharacters(text);
-        if (r.lineCharacters[i] > 0 && ReadingCharacters(text, false) > 0) ++r.lines;
-        if (speed)
-            r.readingCharacters
-                += profile_.countSpacesAndPunctuation ? r.lineCharacters[i] : ReadingCharacters(text, false);
+    if (!checks(ReadingRule::ReadingSpeed) && !checks(ReadingRule::LineLength) && !checks(ReadingRule::LineCount))
+        return r;
+    for (int i = 0; i < LinesPerRow; ++i) {
+        const LineCount counts = countLine(table.cell(SubtitleTable::Line1 + i, row));
+        r.lineCharacters[i] = counts.all;
+        if (counts.visible > 0) ++r.lines;
+        r.readingCharacters += profile_.countSpacesAndPunctuation ? counts.all : counts.letters;
     }
     return r;
 }
@@ -205,19 +250,22 @@ std::optional<int32_t> ReadingRules::laterEnd(const Row& r, int64_t wanted) cons
 // The fewest frames that show `characters` within the limit, as shown.
 int64_t ReadingRules::framesForSpeed(int characters) const
 {
-    const auto within
-        = [&](int64_t frames) { return shownTenths(characters, frames, framerate_) <= speedLimitTenths_ + 1e-9L; };
-    const long double exact
-        = static_cast<long double>(characters) * framerate_ / static_cast<long double>(*profile_.maxCharsPerSecond);
-    int64_t frames = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(exact)));
-    while (frames > 1 && within(frames - 1))
+    // Shown as at most T tenths means below T + 0.5 tenths before rounding:
+    // frames > characters * framerate * 10 / (T + 0.5). The steps after the
+    // estimate only mend floating-point noise.
+    const double most = std::floor(speedLimitTenths_);
+    const double bound = characters * framerate_ * 10 / (most + 0.5);
+    if (!(bound < AnyEnd)) return AnyEnd; // no frame number reaches that far
+    const auto within = [&](int64_t frames) { return shownTenths(characters, frames, framerate_) <= most; };
+    int64_t frames = std::max<int64_t>(1, static_cast<int64_t>(bound) + 1);
+    for (int step = 0; step < 4 && frames > 1 && within(frames - 1); ++step)
         --frames;
-    while (!within(frames))
+    for (int step = 0; step < 4 && !within(frames); ++step)
         ++frames;
     return frames;
 }
 
-std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check) const
+std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check, bool propose) const
 {
     ReadingFinding f;
     f.row = r.row;
@@ -233,7 +281,7 @@ std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check) co
         f.measured = gap;
         f.limit = static_cast<double>(minGap_);
         const int64_t end = int64_t(*r.nextStart) - minGap_;
-        if (r.start && end > *r.start) f.proposedEnd = static_cast<int32_t>(end);
+        if (propose && r.start && end > *r.start) f.proposedEnd = static_cast<int32_t>(end);
         return f;
     }
     case MaxDurationCheck:
@@ -241,31 +289,31 @@ std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check) co
         f.rule = ReadingRule::MaxDuration;
         f.measured = duration;
         f.limit = static_cast<double>(maxDuration_);
-        f.proposedEnd = static_cast<int32_t>(*r.start + maxDuration_);
+        if (propose) f.proposedEnd = static_cast<int32_t>(*r.start + maxDuration_);
         return f;
     case MinDurationCheck:
         if (!checks(ReadingRule::MinDuration) || !timed || duration >= minDuration_) return std::nullopt;
         f.rule = ReadingRule::MinDuration;
         f.measured = duration;
         f.limit = static_cast<double>(minDuration_);
-        f.proposedEnd = laterEnd(r, *r.start + minDuration_);
+        if (propose) f.proposedEnd = laterEnd(r, *r.start + minDuration_);
         return f;
     case SpeedCheck: {
         if (!checks(ReadingRule::ReadingSpeed) || !timed || r.readingCharacters == 0) return std::nullopt;
         f.endless = duration <= 0;
         if (!f.endless) {
             f.measured = shownTenths(r.readingCharacters, duration, framerate_);
-            if (f.measured <= speedLimitTenths_ + 1e-9L) return std::nullopt;
+            if (f.measured <= speedLimitTenths_) return std::nullopt;
         }
         f.rule = ReadingRule::ReadingSpeed;
         f.limit = *profile_.maxCharsPerSecond;
-        f.proposedEnd = laterEnd(r, *r.start + framesForSpeed(r.readingCharacters));
+        if (propose) f.proposedEnd = laterEnd(r, *r.start + framesForSpeed(r.readingCharacters));
         return f;
     }
     case LinesCheck:
         if (!checks(ReadingRule::LineCount) || r.lines <= *profile_.maxLines) return std::nullopt;
         f.rule = ReadingRule::LineCount;
-        f.column = SubtitleTable::Line1 + std::min(*profile_.maxLines, LineCount - 1);
+        f.column = SubtitleTable::Line1 + std::min(*profile_.maxLines, LinesPerRow - 1);
         f.measured = r.lines;
         f.limit = *profile_.maxLines;
         return f;
@@ -283,7 +331,7 @@ std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check) co
 }
 
 bool ReadingRules::forEachFinding(
-    const SubtitleTable& table, int row, const std::function<bool(const ReadingFinding&)>& found) const
+    const SubtitleTable& table, int row, const std::function<bool(const ReadingFinding&)>& found, bool proposals) const
 {
     Row facts = readRow(table, row);
     uint64_t revision = table.revision();
@@ -296,7 +344,7 @@ bool ReadingRules::forEachFinding(
                 facts = readRow(table, row);
                 revision = table.revision();
             }
-            const std::optional<ReadingFinding> finding = evaluate(facts, check);
+            const std::optional<ReadingFinding> finding = evaluate(facts, check, proposals);
             if (!finding) break;
             if (!found(*finding)) return false;
             if (table.revision() == revision) break;
@@ -307,8 +355,7 @@ bool ReadingRules::forEachFinding(
 
 std::string ReadingRules::message(const ReadingFinding& f, char separator) const
 {
-    const std::string limit
-        = f.rule == ReadingRule::ReadingSpeed ? FormatFloatThreeDecimals(f.limit, separator, true) : wholeText(f.limit);
+    const std::string limit = limitText(f.limit, separator);
     const auto frames = [&](int64_t n) { return framesText(n, framerate_, separator); };
     switch (f.rule) {
     case ReadingRule::ReadingSpeed:
@@ -336,19 +383,19 @@ std::string ReadingRules::MeasuredText(const ReadingFinding& f)
     return f.endless ? "inf" : tenthsText(f.measured, '.');
 }
 
-std::string ReadingRules::LimitText(const ReadingFinding& f)
-{
-    return f.rule == ReadingRule::ReadingSpeed ? FormatFloatThreeDecimals(f.limit, '.', true) : wholeText(f.limit);
-}
+std::string ReadingRules::LimitText(const ReadingFinding& f) { return limitText(f.limit, '.'); }
 
 void LintReading(
     const SubtitleTable& table, const ReadingRules& rules, const std::function<void(const ReadingFinding&)>& found)
 {
     for (int row = 1; row < table.rowCount(); ++row)
-        rules.forEachFinding(table, row, [&](const ReadingFinding& f) {
-            found(f);
-            return true;
-        });
+        rules.forEachFinding(
+            table, row,
+            [&](const ReadingFinding& f) {
+                found(f);
+                return true;
+            },
+            false);
 }
 
 ReadingFixReport FixReading(SubtitleTable& table, const ReadingRules& rules)

@@ -60,10 +60,11 @@ public:
     bool checks(ReadingRule rule) const;
 
     // Every finding of `row` as the table stands, in the order a run meets
-    // them. `found` may change the table (a finding it changed the table for
-    // is looked at again) and returns false to stop; then so does this.
-    bool forEachFinding(
-        const SubtitleTable& table, int row, const std::function<bool(const ReadingFinding&)>& found) const;
+    // them, with their proposals unless `proposals` is false. `found` may
+    // change the table (a finding it changed the table for is looked at
+    // again) and returns false to stop; then so does this.
+    bool forEachFinding(const SubtitleTable& table, int row, const std::function<bool(const ReadingFinding&)>& found,
+        bool proposals = true) const;
 
     // "Reading speed 23.4 characters/s, limit 20." and so on, for the dialog.
     std::string message(const ReadingFinding& finding, char decimalSeparator) const;
@@ -74,7 +75,7 @@ public:
 private:
     struct Row;
     Row readRow(const SubtitleTable& table, int row) const;
-    std::optional<ReadingFinding> evaluate(const Row& facts, int check) const;
+    std::optional<ReadingFinding> evaluate(const Row& facts, int check, bool propose) const;
     std::optional<int32_t> laterEnd(const Row& facts, int64_t wanted) const;
     int64_t framesForSpeed(int characters) const;
 
@@ -82,10 +83,10 @@ private:
     double framerate_;
     RuleSet rules_;
     int64_t minDuration_ = 0, maxDuration_ = 0, minGap_ = 0; // frames
-    long double speedLimitTenths_ = 0;
+    double speedLimitTenths_ = 0; // with a hair of room for floating-point noise
 };
 
-// Every finding in row order, the table unchanged.
+// Every finding in row order, the table unchanged, without proposals.
 void LintReading(
     const SubtitleTable& table, const ReadingRules& rules, const std::function<void(const ReadingFinding&)>& found);
 

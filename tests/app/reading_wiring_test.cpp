@@ -85,8 +85,9 @@ TEST_F(ReadingWiringTest, APageAfterCheckWithTheProfilesTheRulesAndTheFramerate)
     EXPECT_EQ(page.go()->text(), "Go!");
     window.pager().setCurrentIndex(3);
     EXPECT_TRUE(page.isVisible());
-    if (const QByteArray shot = qgetenv("TESSEL_READING_SHOT"); !shot.isEmpty())
+    if (const QByteArray shot = qgetenv("TESSEL_READING_SHOT"); !shot.isEmpty()) {
         EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(shot)));
+    }
 }
 
 TEST_F(ReadingWiringTest, GoPausesTheMovieAsksThroughTheDialogAndIsOneUndoStep)

@@ -1,3 +1,4 @@
+#include "core/errors.h"
 #include "test_support.h"
 #include "tool_fakes.h"
 #include "tools/reading_check.h"
@@ -27,10 +28,15 @@ ReadingRules::RuleSet only(ReadingRule rule)
 
 std::string chars(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 
+// Every finding with its proposal, the table unchanged.
 std::vector<ReadingFinding> lint(const SubtitleTable& table, const ReadingRules& rules)
 {
     std::vector<ReadingFinding> found;
-    LintReading(table, rules, [&](const ReadingFinding& f) { found.push_back(f); });
+    for (int row = 1; row < table.rowCount(); ++row)
+        rules.forEachFinding(table, row, [&](const ReadingFinding& f) {
+            found.push_back(f);
+            return true;
+        });
     return found;
 }
 
@@ -304,4 +310,17 @@ TEST(CheckReadingTest, AutoFixAsksOnlyAboutWhatItCannotFixAndCancelStops)
     EXPECT_EQ(table.cell(SubtitleTable::To, 2), "33");
     EXPECT_EQ(table.cell(SubtitleTable::To, 3), "121");
     EXPECT_TRUE(fixture.messages.messages.empty());
+}
+
+// A framerate typed as 1e9 makes the frames wanted for a long text run past
+// any frame number: the proposal stops at the largest one, at once.
+TEST(ReadingRulesTest, ExtremeFrameratesGiveBoundedProposals)
+{
+    SubtitleTable table;
+    Fill(table, { { "0", "1", chars(100000) } });
+    const std::vector<ReadingFinding> found = lint(table, ReadingRules(adults(), 1e9, only(ReadingRule::ReadingSpeed)));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].proposedEnd, 2147483647);
+    EXPECT_THROW(ReadingRules(adults(), 0), Error);
+    EXPECT_THROW(ReadingRules(adults(), -25), Error);
 }
