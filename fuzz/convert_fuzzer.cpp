@@ -6,6 +6,7 @@
 #include "formats/detect.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "tools/reading_check.h"
 #include "tools/repair.h"
 #include "tools/timing_check.h"
 #include "tools/timing_tools.h"
@@ -63,6 +64,8 @@ struct ToolPlan {
     const char* replacement = "";
     uint8_t repairs = 0;
     bool shortTime = false;
+    size_t readingProfile = 0;
+    double readingRate = 25;
 };
 
 ToolPlan planTools(FuzzedDataProvider& input)
@@ -79,7 +82,17 @@ ToolPlan planTools(FuzzedDataProvider& input)
     plan.replacement = pick(input, ReplaceTexts);
     plan.repairs = input.ConsumeIntegral<uint8_t>();
     plan.shortTime = input.ConsumeBool();
+    plan.readingProfile = input.ConsumeIntegralInRange<size_t>(0, BuiltInProfiles().size() - 1);
+    plan.readingRate = pick(input, Rates);
     return plan;
+}
+
+void checkReading(SubtitleTable& table, const ToolPlan& plan)
+{
+    const ReadingRules rules(BuiltInProfiles()[plan.readingProfile], plan.readingRate);
+    size_t findings = 0;
+    LintReading(table, rules, [&](const ReadingFinding&) { ++findings; });
+    FixReading(table, rules);
 }
 
 void runTools(SubtitleTable& table, const ToolPlan& plan)
@@ -101,6 +114,7 @@ void runTools(SubtitleTable& table, const ToolPlan& plan)
             NoVideo video;
             CheckTiming(table, true, plan.shortTime, CheckServices { dialog, video, messages });
         }
+        if (plan.tools & 64) checkReading(table, plan);
     } catch (const std::exception&) {
         // A tool may refuse a table; the writers still get what it left.
     }
