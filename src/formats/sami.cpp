@@ -223,12 +223,12 @@ void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double fram
             setPreviousEnd(table, row - 1, frame, false);
             continue;
         }
-        setPreviousEnd(table, row - 1, frame - 1, true);
+        setPreviousEnd(table, row - 1, CheckedAdd(frame, -1), true);
         StoreRow(table, row, IntToStr(frame), "", texts[0], texts[1], texts[2]);
         stored = true;
         lastStart = frame;
     }
-    if (stored) setPreviousEnd(table, row - 1, lastStart + FramesForSeconds(framerate, 4), false);
+    if (stored) setPreviousEnd(table, row - 1, CheckedAdd(lastStart, FramesForSeconds(framerate, 4)), false);
 }
 
 void WriteSAMI(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
