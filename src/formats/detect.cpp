@@ -78,8 +78,8 @@ int DetectFormat(std::string_view line, std::string_view fileName)
 
 int DetectFormat(const std::string& fileName)
 {
-    const QByteArray text = ReadTextFile(fileName);
-    LineReader lines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    DecodedText text(ReadFileBytes(fileName), fileName);
+    LineReader lines(text.head());
     return DetectFormat(lines.readLine(), fileName);
 }
 

@@ -20,11 +20,12 @@ const FormatInfo& availableFormat(const FormatInfo* info)
 LoadResult LoadSubtitles(
     SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages)
 {
-    const QByteArray text = ReadTextFile(fileName);
-    const std::string_view content(text.constData(), static_cast<size_t>(text.size()));
+    // Only the head is decoded to tell the format: a big file of another kind
+    // is refused without decoding all of it.
+    DecodedText text(ReadFileBytes(fileName), fileName);
     LoadResult result;
     {
-        LineReader first(content);
+        LineReader first(text.head());
         result.format = DetectFormat(first.readLine(), fileName);
     }
     const bool select = append && table.rowCount() > 2;
@@ -37,7 +38,7 @@ LoadResult LoadSubtitles(
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
-        LineReader lines(content);
+        LineReader lines(text.all());
         format.read(lines, table, firstRow, rate);
     }
     // An append that stored nothing leaves the selection alone.
