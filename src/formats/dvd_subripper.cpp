@@ -86,6 +86,11 @@ std::string timeLine(int32_t frame, double framerate)
 
 } // namespace
 
+bool LooksLikeDVDSubripper(const DetectionInput& input)
+{
+    return input.firstLine.find("{HEAD") != std::string_view::npos;
+}
+
 void ReadDVDSubripper(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     skipHeader(lines);

@@ -25,12 +25,14 @@ LoadResult LoadSubtitles(
     DecodedText text(ReadFileBytes(fileName), fileName);
     LoadResult result;
     {
-        LineReader first(text.head());
-        result.format = DetectFormat(first.readLine(), fileName);
+        const std::string_view head = text.head();
+        LineReader lines(head);
+        const std::string firstLine(lines.readLine());
+        result.format = DetectFormat(DetectionInput { firstLine, fileName, head });
     }
     const bool select = append && table.rowCount() > 2;
     const int firstRow = select ? table.rowCount() : 1;
-    if (result.format == 0) {
+    if (result.format == FormatCode::Unknown) {
         messages.showError(UnknownFormatMessage);
         return result;
     }

@@ -63,6 +63,15 @@ std::string joinedText(const SubtitleTable& table, int row)
 
 } // namespace
 
+// A first line of more than eight characters with a digit in the first and
+// eighth place and ":" in the third; the others are not looked at.
+bool LooksLikeSimpleTimeCode(const DetectionInput& input)
+{
+    const std::u32string start = FirstCharacters(input.firstLine, 9);
+    const auto digit = [](char32_t c) { return c >= '0' && c <= '9'; };
+    return start.size() > 8 && digit(start[0]) && start[2] == ':' && digit(start[7]);
+}
+
 void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;

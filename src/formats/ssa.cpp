@@ -78,6 +78,12 @@ std::string dialogueText(const SubtitleTable& table, int row)
 
 } // namespace
 
+// Only the name tells: a file named ".ssa" in any case, unless its first line is empty.
+bool LooksLikeSSA(const DetectionInput& input)
+{
+    return !input.firstLine.empty() && HasExtension(input.fileName, ".ssa");
+}
+
 void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;

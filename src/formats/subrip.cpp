@@ -11,6 +11,9 @@ constexpr ClockTimeFormat Time { ClockTimeFormat::Milliseconds, ',' };
 
 } // namespace
 
+// The first line is the first counter, "1", and nothing else.
+bool LooksLikeSubRip(const DetectionInput& input) { return input.firstLine == "1"; }
+
 void ReadSubRip(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;

@@ -55,6 +55,11 @@ void skipToScript(LineReader& lines, std::string& inHand)
 
 } // namespace
 
+bool LooksLikeSubViewer1(const DetectionInput& input)
+{
+    return input.firstLine.find("[TITLE]") != std::string_view::npos;
+}
+
 void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;

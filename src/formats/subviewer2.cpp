@@ -57,6 +57,11 @@ std::string skipHeader(LineReader& lines)
 
 } // namespace
 
+bool LooksLikeSubViewer2(const DetectionInput& input)
+{
+    return input.firstLine.find("[INFORMATION]") != std::string_view::npos;
+}
+
 void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;
