@@ -207,7 +207,7 @@ std::string_view DecodedText::head()
     qsizetype cut = size;
     // Whole lines up to the head's size, or the first line however long.
     if (!decoding_ || decoding_->cuttable()) {
-        const Decoding bytewise("", 1, false);
+        const Decoding bytewise("", 1, false); // valid UTF-8 has its line feeds where any 8-bit text has
         const Decoding& lines = decoding_ ? *decoding_ : bytewise;
         if (start_ + HeadBytes < size) cut = lines.lineEndBefore(bytes_, start_, start_ + HeadBytes);
         if (cut < 0) cut = lines.lineEndFrom(bytes_, start_, start_);
@@ -253,7 +253,8 @@ QByteArray DecodeToUtf8(const QByteArray& bytes)
 {
     DecodedText text(bytes);
     const std::string_view all = text.all();
-    if (all.size() == static_cast<size_t>(bytes.size())) return bytes; // valid UTF-8: shared, not copied
+    if (all.data() == bytes.constData() && all.size() == static_cast<size_t>(bytes.size()))
+        return bytes; // valid UTF-8: shared, not copied
     return QByteArray(all.data(), static_cast<qsizetype>(all.size()));
 }
 
