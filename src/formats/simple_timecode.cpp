@@ -36,6 +36,7 @@ int64_t readTimedLine(std::string_view line, std::string& text, double framerate
     try {
         milliseconds = ReadClockTime(prefix, position, Time);
     } catch (const ConversionError&) {
+        // stays 0
     }
     return TimeToFrame(milliseconds, framerate);
 }
