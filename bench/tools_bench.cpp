@@ -287,7 +287,8 @@ void FormatClockTime(benchmark::State& state)
 {
     for (auto _ : state)
         for (int32_t ms = 0; ms < 2 * Cues; ++ms)
-            benchmark::DoNotOptimize(tessel::FormatClockTime(ms * 163, ',').size());
+            benchmark::DoNotOptimize(
+                tessel::FormatClockTime(ms * 163, { tessel::ClockTimeFormat::Milliseconds, ',' }).size());
     state.counters["per_call"] = each(2 * Cues);
 }
 

@@ -146,15 +146,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* fileName = input.ConsumeBool() ? "fuzz.ssa" : "fuzz.sub";
     const ToolPlan plan = planTools(input);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
-    const QByteArray text = DecodeToUtf8(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    const std::string_view content(text.constData(), static_cast<size_t>(text.size()));
-
-    LineReader first(content);
-    const FormatInfo* format = FormatByCode(DetectFormat(first.readLine(), fileName));
+    DecodedText text(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    const std::string_view head = text.head();
+    LineReader first(head);
+    const std::string firstLine(first.readLine());
+    const FormatInfo* format = FormatByCode(DetectFormat(DetectionInput { firstLine, fileName, head }));
     if (!format || !format->read) return 0;
     SubtitleTable table;
     try {
-        LineReader lines(content);
+        LineReader lines(text.all());
         format->read(lines, table, 1, readRate);
     } catch (const std::exception&) {
         // As in the editor: the rows read before the error stay and can be saved.
