@@ -1,6 +1,6 @@
 #include "app/file_dialogs.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -8,7 +8,7 @@
 #include <QTest>
 
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 TEST(FileDialogs, OpenDialogListsTheElevenFileTypes)
 {

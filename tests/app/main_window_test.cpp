@@ -2,7 +2,7 @@
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
 #include "app/tool_pager.h"
-#include "app_test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include <QToolButton>
 
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 namespace {
 

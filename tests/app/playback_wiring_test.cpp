@@ -6,13 +6,13 @@
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "app/subtitle_model.h"
-#include "app_test_support.h"
-#include "preview/clips.h"
+#include "clips.h"
+#include "fakes.h"
 #include "preview/movie_window.h"
 #include "preview/playback_controller.h"
 #include "preview/video_dialog.h"
 #include "test_support.h"
-#include "tools/tool_fakes.h"
+#include "window_fakes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,30 +29,16 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
-using tessel::test::Fill;
-using tessel::test::WaitFor;
+using namespace tessel::test;
 
 namespace {
-
-struct ScriptedVideoDialog : OpenFileDialog {
-    std::optional<QString> answer;
-    QString title;
-    int shown = 0;
-    std::optional<QString> Execute(const QString& t, const QStringList&) override
-    {
-        ++shown;
-        title = t;
-        return answer;
-    }
-};
 
 class PlaybackWiringTest : public ::testing::Test {
 protected:
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    tessel::test::ScriptedDialog checks;
+    ScriptedCheckDialog checks;
     ScriptedVideoDialog video;
     Editor editor { overrides(), CreateMovieWindow };
     MainWindow& window = editor.mainWindow();

@@ -2,8 +2,8 @@
 #include "app/main_window.h"
 #include "app/repair_page.h"
 #include "app/tool_pager.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,7 +12,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;

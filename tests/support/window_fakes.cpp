@@ -1,33 +1,44 @@
-#include "app_test_support.h"
+#include "window_fakes.h"
 
 #include <QApplication>
 #include <QTimer>
 
-namespace tessel::app::test {
+namespace tessel::test {
+namespace {
 
-QStringList RecordingMessages::texts() const
+// Nothing once the script has run out: the user cancelled.
+template <typename T> std::optional<T> nextAnswer(std::deque<std::optional<T>>& answers)
 {
-    QStringList list;
-    for (const Message& m : messages)
-        list << m.text;
-    return list;
+    std::optional<T> answer;
+    if (answers.empty()) return answer;
+    answer.swap(answers.front());
+    answers.pop_front();
+    return answer;
 }
+
+} // namespace
 
 std::optional<QString> ScriptedFileDialogs::chooseSubtitleFile()
 {
     ++opensShown;
-    if (openAnswers.empty()) return std::nullopt;
-    std::optional<QString> answer = openAnswers.front();
-    openAnswers.pop_front();
+    return nextAnswer(openAnswers);
+}
+
+std::optional<app::SaveChoice> ScriptedFileDialogs::chooseSaveFile() { return nextAnswer(saveAnswers); }
+
+std::optional<QString> ScriptedVideoDialog::Execute(const QString& t, const QStringList& f)
+{
+    ++shown;
+    title = t;
+    filters = f;
     return answer;
 }
 
-std::optional<SaveChoice> ScriptedFileDialogs::chooseSaveFile()
+void FakeGridView::selectCellQuietly(int column, int row)
 {
-    if (saveAnswers.empty()) return std::nullopt;
-    std::optional<SaveChoice> answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    lastQuietColumn = column;
+    current = row;
+    ++quietSelections;
 }
 
 void WhenModal(const QString& name, std::function<void(QWidget*)> action)
@@ -52,4 +63,4 @@ std::string MicroDvdLines(int first, int count)
     return text;
 }
 
-} // namespace tessel::app::test
+} // namespace tessel::test
