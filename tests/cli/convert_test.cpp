@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -100,4 +101,35 @@ TEST(Convert, FailuresExitWithOneAndTheEditorsMessage)
     r = test::Convert({ dir.path("missing.srt"), dir.path("out.srt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.srt"), std::string::npos);
+}
+
+TEST(Convert, StandardOutputGetsExactlyWhatAFileGets)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.path("in.sub"), "{25}{100}Hello|world\r\n{110}{150}A & B, \"quoted\"|two|three\r\n");
+    for (const char* format : { "microdvd", "subrip", "subviewer1", "subviewer2", "aqtitle", "sami", "dvdsubripper",
+             "ssa", "timecode", "table" }) {
+        const std::string file = dir.path(std::string("out.") + format);
+        const test::Converted toFile = test::Convert({ "--fps", "25", "--to", format, dir.path("in.sub"), file });
+        const test::Converted toOut = test::Convert({ "--fps", "25", "--to", format, dir.path("in.sub"), "-" });
+        EXPECT_EQ(toFile.status, 0) << format << toFile.err;
+        EXPECT_EQ(toOut.status, 0) << format << toOut.err;
+        EXPECT_FALSE(toOut.out.empty()) << format;
+        EXPECT_EQ(toOut.out, test::ReadFile(file)) << format;
+    }
+}
+
+TEST(Convert, StandardOutputThatTakesNothingIsAFailure)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full here";
+    test::TempDir dir;
+    test::WriteFile(dir.path("in.sub"), "{25}{100}Hello\r\n");
+    for (const char* format : { "subrip", "table" }) {
+        QProcess convert;
+        convert.setStandardOutputFile(QStringLiteral("/dev/full"));
+        convert.start(TESSEL_CONVERT, { "--fps", "25", "--to", format, QString::fromStdString(dir.path("in.sub")) });
+        ASSERT_TRUE(convert.waitForFinished(30000));
+        EXPECT_EQ(convert.exitCode(), 1) << format;
+        EXPECT_EQ(convert.readAllStandardError().toStdString(), "Subtiles file can't be saved!\n") << format;
+    }
 }
