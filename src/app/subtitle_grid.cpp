@@ -148,6 +148,74 @@ void SubtitleGrid::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
+template <typename Handler> bool SubtitleGrid::asUserInput(Handler handle)
+{
+    ++userInputDepth_;
+    const bool handled = handle();
+    --userInputDepth_;
+    return handled;
+}
+
+namespace {
+
+bool isUserInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// Tab reaches the grid here, before keyPressEvent.
+bool SubtitleGrid::event(QEvent* event)
+{
+    if (!isUserInput(event)) return QTableView::event(event);
+    return asUserInput([&] { return QTableView::event(event); });
+}
+
+bool SubtitleGrid::viewportEvent(QEvent* event)
+{
+    if (!isUserInput(event)) return QTableView::viewportEvent(event);
+    return asUserInput([&] { return QTableView::viewportEvent(event); });
+}
+
+// Tab or Backtab in the cell editor moves on to the next cell.
+void SubtitleGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint != QAbstractItemDelegate::EditNextItem && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    asUserInput([&] {
+        QTableView::closeEditor(editor, hint);
+        return true;
+    });
+}
+
+void SubtitleGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (userInputDepth_ > 0 && current.isValid()) emit cellSelected(current.column(), current.row() + 1);
+}
+
+// A left click on the current cell selects it again, though nothing moves.
+void SubtitleGrid::mousePressEvent(QMouseEvent* event)
+{
+    const QPersistentModelIndex before = currentIndex();
+    QTableView::mousePressEvent(event);
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && pressed.isValid() && pressed == before && pressed == currentIndex())
+        emit cellSelected(pressed.column(), pressed.row() + 1);
+}
+
 void SubtitleGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);

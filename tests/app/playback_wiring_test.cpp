@@ -14,6 +14,7 @@
 #include "test_support.h"
 #include "window_fakes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -25,6 +26,7 @@
 #include <QSlider>
 #include <QToolButton>
 #include <cmath>
+#include <functional>
 #include <set>
 
 using namespace tessel;
@@ -155,6 +157,53 @@ TEST_F(PlaybackWiringTest, SelectionsNotMadeByTheUserDoNotSeek)
     EXPECT_EQ(grid.currentTableRow(), 2);
     EXPECT_EQ(panel.movieTracker()->value(), 40);
     ASSERT_TRUE(settledAt(40));
+}
+
+// Insert and Delete keep the current cell's place and an append selects its
+// first row: selection writes, not the user's selections.
+TEST_F(PlaybackWiringTest, InsertDeleteAndAppendLeaveTheMovieAlone)
+{
+    REQUIRE_CLIPS();
+    TempDir folder;
+    const std::string appended = folder.path("more.sub");
+    WriteFile(appended, "{80}{85}appended\n");
+    const std::vector<Row> rows = { { "10", "30", "first" }, { "40", "60", "second" }, { "70", "90", "third" } };
+    window.show();
+    ASSERT_TRUE(openClip());
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        { "insert", [&] { grid.menuItemInsert()->trigger(); } },
+        { "delete", [&] { grid.menuItemDelete()->trigger(); } },
+        { "append",
+            [&] {
+                files.openAnswers.push_back(QString::fromStdString(appended));
+                window.fileButtons().appendSubtitles()->click();
+            } },
+    };
+    for (const auto& [name, command] : commands) {
+        Fill(editor.table(), rows);
+        clickCell(0, 2);
+        ASSERT_TRUE(settledAt(40)) << name;
+        panel.movieTracker()->setValue(50);
+        ASSERT_TRUE(settledAt(50)) << name;
+        command();
+        EXPECT_NE(editor.table().rowCount(), 4) << name;
+        EXPECT_EQ(panel.movieTracker()->value(), 50) << name;
+        QTest::qWait(100);
+        EXPECT_FALSE(player().isSeeking()) << name;
+        EXPECT_EQ(frame(), 50) << name;
+    }
+
+    // The play range of "Play current subtitle" survives an insert.
+    Fill(editor.table(), rows);
+    clickCell(0, 2);
+    ASSERT_TRUE(settledAt(40));
+    panel.speed()->setValue(5);
+    editor.playback()->controller().BtnPlayCurrentClick();
+    ASSERT_TRUE(WaitFor([&] { return player().isPlaying(); }));
+    grid.menuItemInsert()->trigger();
+    EXPECT_EQ(grid.currentTableRow(), 2);
+    ASSERT_TRUE(WaitFor([&] { return !player().isPlaying(); }));
+    ASSERT_TRUE(settledAt(60));
 }
 
 TEST_F(PlaybackWiringTest, FollowingPlaybackScrollsOnlyWhenAutoScrollIsTicked)
