@@ -57,11 +57,6 @@ QLabel* FileButtons::addInfoPair(
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setMinimumWidth(1);
     auto* captionLabel = new QLabel(caption, box);
-    for (QLabel* l : { label, captionLabel }) { // a pixel smaller: the longest length fits beside its caption
-        QFont font = l->font();
-        font.setPixelSize(10);
-        l->setFont(font);
-    }
     grid->addWidget(label, row, 0);
     grid->addWidget(captionLabel, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
     return label;

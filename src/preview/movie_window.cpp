@@ -46,6 +46,7 @@ TFormMovie::TFormMovie(QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Movie"));
     setAttribute(Qt::WA_QuitOnClose, false); // closing the main window alone ends the program
     setMinimumSize(150, 150);
+    if (mainWindow) setFont(mainWindow->font()); // the face every window of the program uses
     buildPanel();
     buildZoomMenu();
     if (mainWindow) move(mainWindow->pos() + QPoint(0, 20));
@@ -75,6 +76,9 @@ void TFormMovie::buildPanel()
     TimeCode
         = whiteLabel(QStringLiteral("TimeCode"), QStringLiteral("0/0"), Qt::AlignRight | Qt::AlignVCenter, PnlMovie);
     TimeCode->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QFont bold = TimeCode->font();
+    bold.setBold(true);
+    TimeCode->setFont(bold);
     SubtitleMemo = whiteLabel(QStringLiteral("SubtitleMemo"), QString(), Qt::AlignHCenter | Qt::AlignTop, PnlMovie);
     SubtitleMemo->setFixedHeight(3 * LowestMemoLine);
     setLabelFontSize(InitialFontSize);
@@ -125,9 +129,14 @@ void TFormMovie::setLabelFontSize(int pixels)
     for (QLabel* label : { TimeCode, SubtitleMemo }) {
         QFont font = label->font();
         font.setPixelSize(pixels);
-        font.setBold(label == TimeCode);
         label->setFont(font);
     }
+}
+
+void TFormMovie::setLabelLineHeight(int lineHeight)
+{
+    for (QLabel* label : { TimeCode, SubtitleMemo })
+        label->setFont(FontForLineHeight(label->font(), lineHeight));
 }
 
 void TFormMovie::resizeEvent(QResizeEvent* event)
@@ -140,7 +149,7 @@ void TFormMovie::resizeEvent(QResizeEvent* event)
 void TFormMovie::FormResize()
 {
     const int size = CalculateFontSize(height() - SubtitleMemo->height() - TimeCode->sizeHint().height());
-    setLabelFontSize(size);
+    setLabelLineHeight(size);
     SubtitleMemo->setFixedHeight(3 * std::max(size, LowestMemoLine));
 }
 

@@ -59,6 +59,8 @@ private:
     void buildZoomMenu();
     void FormResize();
     void setLabelFontSize(int pixels);
+    // Three lines of the memo fit three times this height.
+    void setLabelLineHeight(int lineHeight);
     void movieUnusable(const QString& reason);
     void fillMovieInfo(const MovieInfo& info);
 

@@ -1,5 +1,6 @@
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "app/tool_pager.h"
 #include "window_fakes.h"
@@ -154,6 +155,27 @@ TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)
     auto* tracker = Child<QSlider>(window, "MovieTracker");
     EXPECT_EQ(
         std::make_tuple(tracker->minimum(), tracker->maximum(), tracker->tickInterval()), std::make_tuple(0, 0, 1000));
+}
+
+// One face for every window: the movie window's labels and the "Movie info"
+// values are in the window font, 11 pixels high until the movie window sizes
+// its labels to itself.
+TEST(EditorWindows, ShareTheWindowFont)
+{
+    RecordingMessages messages;
+    Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+    const QFont windowFont = editor.mainWindow().font();
+    EXPECT_EQ(windowFont.families().value(0), "MS Sans Serif");
+    EXPECT_EQ(windowFont.pixelSize(), 11);
+    for (const char* name : { "TimeCode", "SubtitleMemo" }) {
+        const QFont font = Child<QLabel>(*editor.movieWindow(), name)->font();
+        EXPECT_EQ(font.families(), windowFont.families()) << name;
+        EXPECT_EQ(font.pixelSize(), 11) << name;
+    }
+    QList<QLabel*> movieInfo = Child<QWidget>(editor.mainWindow(), "GroupBoxMovieInfo")->findChildren<QLabel*>();
+    EXPECT_EQ(movieInfo.size(), 8);
+    for (const QLabel* label : movieInfo)
+        EXPECT_EQ(label->font(), windowFont) << label->text().toStdString();
 }
 
 TEST_F(MainWindowTest, PresetListsUseTheRegionalSeparator)
