@@ -174,8 +174,10 @@ TEST(EditorWindows, ShareTheWindowFont)
     }
     QList<QLabel*> movieInfo = Child<QWidget>(editor.mainWindow(), "GroupBoxMovieInfo")->findChildren<QLabel*>();
     EXPECT_EQ(movieInfo.size(), 8);
-    for (const QLabel* label : movieInfo)
-        EXPECT_EQ(label->font(), windowFont) << label->text().toStdString();
+    for (const QLabel* label : movieInfo) {
+        EXPECT_EQ(label->font().families(), windowFont.families()) << label->text().toStdString();
+        EXPECT_EQ(label->font().pixelSize(), 11) << label->text().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, PresetListsUseTheRegionalSeparator)
