@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/user_prompts.h"
+#include "preview/window_frame.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -41,16 +42,32 @@ QLabel* whiteLabel(const QString& objectName, const QString& text, Qt::Alignment
 
 TFormMovie::TFormMovie(QWidget* mainWindow)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , mainWindow_(mainWindow)
 {
     setObjectName(QStringLiteral("FormMovie"));
     setWindowTitle(QStringLiteral("Movie"));
     setAttribute(Qt::WA_QuitOnClose, false); // closing the main window alone ends the program
-    setMinimumSize(150, 150);
     if (mainWindow) setFont(mainWindow->font()); // the face every window of the program uses
     buildPanel();
     buildZoomMenu();
-    if (mainWindow) move(mainWindow->pos() + QPoint(0, 20));
-    resize(240, 220);
+    SetOuterSizes(*this, QSize(240, 220), QSize(150, 150));
+    placeBesideMainWindow();
+    // Where the main window really is shows only once the window manager
+    // has placed (and framed) it.
+    if (mainWindow_) WhenFramed(*mainWindow_, "movie window placement", [this] { placeBesideMainWindow(); });
+}
+
+// At the main window's left, 20 pixels below its top.
+void TFormMovie::placeBesideMainWindow()
+{
+    if (mainWindow_) move(mainWindow_->frameGeometry().topLeft() + QPoint(0, 20));
+}
+
+void TFormMovie::showEvent(QShowEvent* event)
+{
+    if (!shownBefore_) placeBesideMainWindow(); // the main window may have moved since
+    shownBefore_ = true;
+    QWidget::showEvent(event);
 }
 
 void TFormMovie::buildPanel()

@@ -299,6 +299,10 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     auto& movie = *qobject_cast<TFormMovie*>(editor.movieWindow());
     window.move(20, 20);
     window.show();
+    // A window manager places the movie window beside the main window once it
+    // has framed the main window: move it aside after that.
+    QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000);
+    QTest::qWait(100);
     movie.move(window.frameGeometry().right() + 20, 20);
     window.fileButtons().openSubtitles()->click();
     window.fileButtons().openMovie()->click();

@@ -28,3 +28,14 @@ int TenPixelFont::Width(const std::string& utf8Text)
 } // namespace tessel::test
 
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+void PrintTo(const QPoint& point, std::ostream* out) { *out << point.x() << ',' << point.y(); }
+
+void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << 'x' << size.height(); }
+
+void PrintTo(const QRect& rect, std::ostream* out)
+{
+    PrintTo(rect.topLeft(), out);
+    *out << ' ';
+    PrintTo(rect.size(), out);
+}

@@ -3,6 +3,7 @@
 #include "tools/check_dialog.h"
 #include "tools/check_run.h"
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -77,5 +78,8 @@ struct CheckFixture {
 
 } // namespace tessel::test
 
-// Readable failure messages for Qt's texts.
+// Readable failure messages for Qt's texts and geometry.
 void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QPoint& point, std::ostream* out);
+void PrintTo(const QSize& size, std::ostream* out);
+void PrintTo(const QRect& rect, std::ostream* out);

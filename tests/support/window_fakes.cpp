@@ -1,6 +1,8 @@
 #include "window_fakes.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QTest>
 #include <QTimer>
 
 namespace tessel::test {
@@ -61,6 +63,20 @@ std::string MicroDvdLines(int first, int count)
     for (int n = first; n < first + count; ++n)
         text += "{" + std::to_string(n * 10) + "}{" + std::to_string(n * 10 + 5) + "}Line " + std::to_string(n) + "\n";
     return text;
+}
+
+std::optional<QString> MissingWindowManager()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return QStringLiteral("needs an X screen with a window manager (tests/with-window-manager runs one)");
+    static const bool framed = [] {
+        QWidget probe;
+        probe.resize(100, 100);
+        probe.show();
+        return QTest::qWaitFor([&] { return probe.frameGeometry() != probe.geometry(); }, 5000);
+    }();
+    if (!framed) return QStringLiteral("no window manager frames the windows on this X screen");
+    return std::nullopt;
 }
 
 } // namespace tessel::test

@@ -77,4 +77,18 @@ template <typename T> T* Child(const QWidget& parent, const char* name)
 
 std::string MicroDvdLines(int first, int count); // "{n}{n+1}Line n" lines
 
+// Why windows here are not on an X screen whose window manager frames them,
+// or nothing when they are. Run such tests with tests/with-window-manager.
+std::optional<QString> MissingWindowManager();
+
 } // namespace tessel::test
+
+// Skips the test without an X screen and a window manager; fails it instead
+// where one was promised (TESSEL_REQUIRE_WINDOW_MANAGER set).
+#define REQUIRE_WINDOW_MANAGER()                                                                                       \
+    do {                                                                                                               \
+        if (const std::optional<QString> missing = tessel::test::MissingWindowManager()) {                             \
+            if (qEnvironmentVariableIsSet("TESSEL_REQUIRE_WINDOW_MANAGER")) FAIL() << missing->toStdString();          \
+            GTEST_SKIP() << missing->toStdString();                                                                    \
+        }                                                                                                              \
+    } while (false)
