@@ -32,9 +32,7 @@ struct Placed {
 Placed settle(QWidget& dialog, const QWidget& mainWindow, QPoint (*rule)(const QRect&, const QSize&))
 {
     const auto wanted = [&] { return rule(mainWindow.frameGeometry(), dialog.frameGeometry().size()); };
-    QTest::qWaitFor(
-        [&] { return framed(dialog) && dialog.frameGeometry().topLeft() == wanted(); },
-        Settling);
+    QTest::qWaitFor([&] { return framed(dialog) && dialog.frameGeometry().topLeft() == wanted(); }, Settling);
     return { dialog.frameGeometry(), wanted() };
 }
 
@@ -60,9 +58,8 @@ TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogeth
             && movie.frameGeometry().size() == QSize(240, 220)
             && movie.frameGeometry().topLeft() == window.frameGeometry().topLeft() + QPoint(0, 20);
     };
-    ASSERT_TRUE(QTest::qWaitFor(together, Settling))
-        << "main " << ::testing::PrintToString(window.frameGeometry()) << ", movie "
-        << ::testing::PrintToString(movie.frameGeometry());
+    ASSERT_TRUE(QTest::qWaitFor(together, Settling)) << "main " << ::testing::PrintToString(window.frameGeometry())
+                                                     << ", movie " << ::testing::PrintToString(movie.frameGeometry());
     EXPECT_NE(window.frameGeometry().topLeft(), QPoint(0, 0)) << "the window manager left the main window at 0,0";
 
     window.resize(100, 100);
