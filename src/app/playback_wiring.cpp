@@ -87,7 +87,8 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
     : gridView_(std::make_unique<GridView>(mainWindow.grid()))
     , platformDialog_(services.videoDialog ? nullptr : std::make_unique<QtOpenFileDialog>(&mainWindow))
     , controller_(std::make_unique<PlaybackController>(&mainWindow, controlsOf(mainWindow), *gridView_, services.table,
-          movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_, services.messages))
+          movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_, services.messages,
+          [&errors = services.errors](const std::function<void()>& command) { errors.run(command); }))
     , pause_(movieWindow.videoPlayer())
 {
     connectGrid(mainWindow, services.errors);
@@ -101,9 +102,8 @@ void PlaybackWiring::connectGrid(MainWindow& mainWindow, ErrorReport& errors)
 {
     SubtitleGrid& grid = mainWindow.grid();
     PlaybackController* controller = controller_.get();
-    QObject::connect(&grid, &SubtitleGrid::cellSelected, controller, [controller, &errors](int column, int row) {
-        errors.run([&] { controller->SubtitleGridSelectCell(column, row); });
-    });
+    QObject::connect(&grid, &SubtitleGrid::cellSelected, controller,
+        [controller](int column, int row) { controller->SubtitleGridSelectCell(column, row); });
     QObject::connect(&grid.subtitleModel(), &SubtitleModel::cellEdited, controller,
         [controller, &errors](int, int row) { errors.run([&] { controller->ShowSubtitleText(row); }); });
 }

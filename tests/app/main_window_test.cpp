@@ -122,8 +122,11 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsAndInitialTexts)
         { "AutoSelectCheckBox", "Auto-select actual row" },
         { "AutoScrollCheckBox", "Auto-scroll subtitles" },
     };
-    for (const auto& [name, text] : expected)
-        if (QWidget* w = Child<QWidget>(window, name)) EXPECT_EQ(caption(w), QString::fromUtf8(text)) << name;
+    for (const auto& [name, text] : expected) {
+        if (QWidget* w = Child<QWidget>(window, name)) {
+            EXPECT_EQ(caption(w), QString::fromUtf8(text)) << name;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)

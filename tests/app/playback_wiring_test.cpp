@@ -206,6 +206,24 @@ TEST_F(PlaybackWiringTest, InsertDeleteAndAppendLeaveTheMovieAlone)
     ASSERT_TRUE(settledAt(60));
 }
 
+// What the video player refuses in play, stop or the speed ends up in the
+// general error report.
+TEST_F(PlaybackWiringTest, PlayerRefusalsReachTheGeneralErrorReport)
+{
+    REQUIRE_CLIPS();
+    ASSERT_TRUE(openClip());
+    panel.speed()->setRange(5, 2000);
+    panel.speed()->setValue(1500); // 150 times: more than mpv plays
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].title, "Tessel Subtitles Editor");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("The video player refused \"speed = 150\": "))
+        << messages.messages[0].text.toStdString();
+    EXPECT_EQ(player().rate(), 1.0); // the refused speed is not kept
+    panel.speed()->setValue(10);
+    EXPECT_EQ(messages.messages.size(), 1u);
+}
+
 TEST_F(PlaybackWiringTest, FollowingPlaybackScrollsOnlyWhenAutoScrollIsTicked)
 {
     std::vector<tessel::test::Row> rows;
@@ -301,7 +319,7 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     window.show();
     // A window manager places the movie window beside the main window once it
     // has framed the main window: move it aside after that.
-    QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000);
+    static_cast<void>(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000));
     QTest::qWait(100);
     movie.move(window.frameGeometry().right() + 20, 20);
     window.fileButtons().openSubtitles()->click();
@@ -324,6 +342,8 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     EXPECT_GT(colours.size(), 20u) << "the picture is not on the screen";
     const QRect both = window.frameGeometry().united(movie.frameGeometry()).adjusted(-20, -20, 20, 20);
     const QString file = qEnvironmentVariable("TESSEL_SCREENSHOT");
-    if (!file.isEmpty()) EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
+    if (!file.isEmpty()) {
+        EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
+    }
     EXPECT_TRUE(messages.messages.empty());
 }
