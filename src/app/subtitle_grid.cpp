@@ -86,6 +86,7 @@ void SubtitleGrid::setUpHeaders()
     rows->setDefaultSectionSize(RowHeight);
     rows->setSectionResizeMode(QHeaderView::Fixed); // keeps 100,000 rows cheap
     QHeaderView* columns = horizontalHeader();
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
@@ -104,9 +105,12 @@ void SubtitleGrid::buildPopupMenu()
     menuItemDelete_->setObjectName(QStringLiteral("MenuItemDelete"));
     popupMenu_->addSeparator()->setObjectName(QStringLiteral("MenuItemM1"));
     popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& pos) { popupMenu_->popup(viewport()->mapToGlobal(pos)); });
+    // Over the rows and over the header row alike.
+    for (QAbstractScrollArea* area : std::initializer_list<QAbstractScrollArea*> { this, horizontalHeader() }) {
+        area->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(area, &QWidget::customContextMenuRequested, this,
+            [this, area](const QPoint& pos) { popupMenu_->popup(area->viewport()->mapToGlobal(pos)); });
+    }
 }
 
 int SubtitleGrid::currentTableRow() const

@@ -6,8 +6,10 @@
 #include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -218,6 +220,7 @@ TEST_F(MainWindowTest, GridShowsTheHeaderRowAndSixteenPixelRows)
     const QStringList headers = { "From", "To", "Line 1", "Line 2", "Line 3" };
     for (int c = 0; c < 5; ++c)
         EXPECT_EQ(grid.model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    EXPECT_EQ(grid.horizontalHeader()->defaultAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
     EXPECT_EQ(grid.rowHeight(0), 16);
     EXPECT_EQ(grid.selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(grid.selectionBehavior(), QAbstractItemView::SelectItems);
@@ -256,6 +259,20 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel" }));
+}
+
+// A right click opens the menu over the rows and over the header row alike.
+TEST_F(MainWindowTest, GridPopUpMenuOpensOverTheRowsAndTheHeader)
+{
+    window.show();
+    SubtitleGrid& grid = window.grid();
+    for (QWidget* area : { grid.viewport(), grid.horizontalHeader()->viewport() }) {
+        const QPoint inside(area->width() / 2, area->height() / 2);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inside, area->mapToGlobal(inside));
+        QApplication::sendEvent(area, &rightClick);
+        EXPECT_TRUE(grid.popupMenu()->isVisible()) << (area == grid.viewport() ? "rows" : "header");
+        grid.popupMenu()->close();
+    }
 }
 
 TEST_F(MainWindowTest, QuitClosesAnUnchangedTableWithoutAQuestion)

@@ -81,3 +81,20 @@ TEST_F(RepairWiringTest, DoubleClickTogglesTheSelectedItem)
     for (int index : { 0, 1, 3, 4, 5, 6 })
         EXPECT_FALSE(page.repairTicked(index)) << index;
 }
+
+// Also on the list's empty part, below the items: the selected item toggles.
+TEST_F(RepairWiringTest, DoubleClickBelowTheItemsTogglesTheSelectedItem)
+{
+    MainWindow& window = editor.mainWindow();
+    window.pager().setCurrentIndex(1);
+    list.setFixedHeight(400); // room below the seven items
+    window.show();
+    list.setCurrentRow(4);
+    const QRect last = list.visualItemRect(list.item(list.count() - 1));
+    const QPoint belowTheItems(last.center().x(), last.bottom() + 3);
+    ASSERT_LT(belowTheItems.y(), list.viewport()->height());
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, belowTheItems);
+    EXPECT_TRUE(page.repairTicked(4));
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, belowTheItems);
+    EXPECT_FALSE(page.repairTicked(4));
+}
