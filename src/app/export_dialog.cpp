@@ -296,7 +296,7 @@ void ExportDialog::setWindowHeight(int height)
 void ExportDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (frameGeometry().height() == windowHeight_) return;
+    if (OuterGeometry(*this).height() == windowHeight_) return;
     setWindowHeight(windowHeight_);
     PlaceCentredOver(*this, mainWindow_);
 }

@@ -22,13 +22,13 @@ QSize outerSize(const QWidget& dialog, const QWidget& mainWindow)
 void place(QWidget& dialog, const QWidget* mainWindow, PlacementRule rule)
 {
     if (!mainWindow) return;
-    dialog.move(rule(mainWindow->frameGeometry(), outerSize(dialog, *mainWindow)));
+    MoveFrameTo(dialog, rule(OuterGeometry(*mainWindow), outerSize(dialog, *mainWindow)));
     if (IsFramed(dialog)) return;
     QPointer<QWidget> guardedDialog(&dialog);
     QPointer<const QWidget> guardedMain(mainWindow);
     WhenFramed(dialog, "placement", [guardedDialog, guardedMain, rule] {
         if (guardedDialog && guardedMain)
-            guardedDialog->move(rule(guardedMain->frameGeometry(), guardedDialog->frameGeometry().size()));
+            MoveFrameTo(*guardedDialog, rule(OuterGeometry(*guardedMain), OuterGeometry(*guardedDialog).size()));
     });
 }
 

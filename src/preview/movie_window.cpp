@@ -60,7 +60,7 @@ TFormMovie::TFormMovie(QWidget* mainWindow)
 // At the main window's left, 20 pixels below its top.
 void TFormMovie::placeBesideMainWindow()
 {
-    if (mainWindow_) move(mainWindow_->frameGeometry().topLeft() + QPoint(0, 20));
+    if (mainWindow_) MoveFrameTo(*this, OuterGeometry(*mainWindow_).topLeft() + QPoint(0, 20));
 }
 
 void TFormMovie::showEvent(QShowEvent* event)

@@ -3,10 +3,22 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QVariant>
 #include <QWidget>
 
 namespace tessel {
 namespace {
+
+constexpr const char* RememberedFrame = "tesselFrame";
+
+// The frame as Qt reports it now.
+QMargins reportedFrame(const QWidget& window)
+{
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return { client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+        frame.bottom() - client.bottom() };
+}
 
 QString watchName(const char* purpose) { return QStringLiteral("waits for the frame: ") + QLatin1String(purpose); }
 
@@ -28,7 +40,7 @@ protected:
     {
         const QEvent::Type type = event->type();
         if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show) return false;
-        if (!IsFramed(window_)) return false;
+        if (reportedFrame(window_).isNull()) return false;
         window_.removeEventFilter(this);
         // After the event: what runs may move or resize the window again.
         QMetaObject::invokeMethod(
@@ -52,13 +64,26 @@ bool FramesComeLater()
 
 QMargins FrameMargins(const QWidget& window)
 {
-    const QRect frame = window.frameGeometry();
-    const QRect client = window.geometry();
-    return { client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-        frame.bottom() - client.bottom() };
+    const QMargins frame = reportedFrame(window);
+    if (frame.isNull()) return window.property(RememberedFrame).value<QMargins>();
+    // The frame of a window stays what it is; only Qt's report of it comes and goes.
+    const_cast<QWidget&>(window).setProperty(RememberedFrame, QVariant::fromValue(frame));
+    return frame;
 }
 
 bool IsFramed(const QWidget& window) { return !FrameMargins(window).isNull(); }
+
+QRect OuterGeometry(const QWidget& window) { return window.geometry().marginsAdded(FrameMargins(window)); }
+
+void MoveFrameTo(QWidget& window, QPoint position)
+{
+    if (!IsFramed(window)) {
+        window.move(position);
+        return;
+    }
+    const QMargins frame = FrameMargins(window);
+    window.setGeometry(QRect(position + QPoint(frame.left(), frame.top()), window.size()));
+}
 
 QMargins GuessedFrame(const QWidget& window, const QWidget* reference)
 {

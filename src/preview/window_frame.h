@@ -1,5 +1,6 @@
 #pragma once
 #include <QMargins>
+#include <QRect>
 #include <QSize>
 #include <functional>
 
@@ -14,9 +15,17 @@ namespace tessel {
 
 // Whether frames come from a window manager after showing.
 bool FramesComeLater();
-// What the frame adds on each side; nothing while the window has none.
+// What the frame adds on each side, as far as known: the window's frame, or
+// the one it had when last seen framed (Qt forgets it when a window is shown
+// again), or nothing.
 QMargins FrameMargins(const QWidget& window);
 bool IsFramed(const QWidget& window);
+// The window's place and size with its frame.
+QRect OuterGeometry(const QWidget& window);
+// Puts the window's frame's top-left corner at `position`. Where the frame is
+// known this places the client under it: Qt's own frame position goes wrong
+// when a window is shown again and Qt has forgotten its frame meanwhile.
+void MoveFrameTo(QWidget& window, QPoint position);
 // The window's frame, or before it has one, the frame of `reference` (a
 // window of the same program that was framed already) as the best guess.
 QMargins GuessedFrame(const QWidget& window, const QWidget* reference);
