@@ -63,7 +63,7 @@ int detect(const Options& options, std::ostream& out)
 }
 
 // Standard output gets the text only once all of it is there, as a file
-// would, and a failure to take it (a closed pipe, a full device) is one.
+// would, and a failure to take it (a full device) is a failed save.
 void writeToStream(std::ostream& out, const std::function<void(TextSink&)>& write)
 {
     StringSink sink;

@@ -123,6 +123,8 @@ void runFixTiming(const ToolStep&, const ToolRun& run)
 
 void validateRates(const ToolStep& step) { splitRates(step); }
 
+// Option, value, joined option and its value, usage text, check, action, and
+// the tool a modifier modifies.
 const std::vector<ToolDeclaration> Tools = {
     { "--convert-fps", "FROM:TO", nullptr, nullptr,
         "framerate conversion (\".\" or \",\" as separator; a rate <= 0 is a usage error)", validateRates,
@@ -157,8 +159,6 @@ bool ToolRun::given(const char* option) const
 {
     return std::any_of(steps.begin(), steps.end(), [option](const ToolStep& s) { return s.option == option; });
 }
-
-const std::vector<ToolDeclaration>& ToolDeclarations() { return Tools; }
 
 const ToolDeclaration* FindTool(const std::string& option)
 {

@@ -36,7 +36,6 @@ struct ToolDeclaration {
     const char* modifies;
 };
 
-const std::vector<ToolDeclaration>& ToolDeclarations();
 // The tool an option starts, or nullptr.
 const ToolDeclaration* FindTool(const std::string& option);
 // The tool whose joined option this is ("--with"), or nullptr.

@@ -54,7 +54,11 @@ TFormMovie::TFormMovie(QWidget* mainWindow)
     placeBesideMainWindow();
     // Where the main window really is shows only once the window manager
     // has placed (and framed) it.
-    if (mainWindow_) WhenFramed(*mainWindow_, "movie window placement", [this] { placeBesideMainWindow(); });
+    QPointer<TFormMovie> self(this);
+    if (mainWindow_)
+        WhenFramed(*mainWindow_, "movie window placement", [self] {
+            if (self) self->placeBesideMainWindow();
+        });
 }
 
 // At the main window's left, 20 pixels below its top.

@@ -179,8 +179,8 @@ void VideoPlayer::pausedChanged(bool paused)
     if (isOpen()) emit playingChanged(!paused);
 }
 
-// No command runs here: a refusal of the stop at the range's end goes to
-// whoever listens to controlFailed.
+// Runs on mpv's events, outside any command of the user's: a refusal of the
+// stop at the range's end is told through controlFailed.
 void VideoPlayer::positionChanged(std::optional<double> seconds)
 {
     if (!isOpen() || seekPending_ || !seconds) return;
