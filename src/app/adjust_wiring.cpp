@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -86,7 +87,9 @@ void WireAdjustPage(const ToolContext& context)
     ConnectGuarded(context.errors, page.addFrames(), &QPushButton::clicked, [context] { addFrames(context); });
     ConnectGuarded(context.errors, page.changeStart(), &QPushButton::clicked, [context] { changeStart(context); });
     ConnectGuarded(context.errors, page.expandDelay(), &QPushButton::clicked, [context] { expandDelay(context); });
-    ConnectGuarded(context.errors, &context.mainWindow.grid(), &SubtitleGrid::doubleClicked,
+    // On the whole table: its rows, its empty part and its header row.
+    SubtitleGrid& grid = context.mainWindow.grid();
+    ConnectDoubleClick(context.errors, { grid.viewport(), grid.horizontalHeader()->viewport() },
         [context] { fillChangeStart(context); });
 }
 

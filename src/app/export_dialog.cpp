@@ -5,6 +5,7 @@
 #include "app/regional.h"
 #include "app/widget_helpers.h"
 #include "app/window_font.h"
+#include "preview/window_frame.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -277,19 +278,25 @@ void ExportDialog::showAdvanced()
     advancedButton_->setEnabled(false);
 }
 
-// The frame is known only once the window is shown: the height is set again
-// then, and the dialog placed again with its true size.
+// The frame is known only once the dialog is shown (and a window manager
+// has framed it): until then the main window's stands for it, and the height
+// is set again and the dialog placed again with the true one.
 void ExportDialog::setWindowHeight(int height)
 {
     windowHeight_ = height;
-    const int frame = frameGeometry().height() - geometry().height();
-    setFixedSize(287, height - frame);
+    const QMargins frame = GuessedFrame(*this, mainWindow_);
+    setFixedSize(287, height - frame.top() - frame.bottom());
+    if (IsFramed(*this)) return;
+    WhenFramed(*this, "window height", [this] {
+        setWindowHeight(windowHeight_);
+        PlaceCentredOver(*this, mainWindow_);
+    });
 }
 
 void ExportDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (frameGeometry().height() == windowHeight_) return;
+    if (OuterGeometry(*this).height() == windowHeight_) return;
     setWindowHeight(windowHeight_);
     PlaceCentredOver(*this, mainWindow_);
 }

@@ -2,6 +2,7 @@
 
 #include "app/widget_helpers.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -36,7 +37,7 @@ QWidget* FileButtons::buildMovieInfo()
 {
     QGroupBox* box = MakeGroupBox(this, "GroupBoxMovieInfo", QStringLiteral("Movie info"));
     auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(1, 0, 1, 2);
+    grid->setContentsMargins(0, 0, 0, 2);
     grid->setHorizontalSpacing(0);
     grid->setVerticalSpacing(0);
     movieLength_
@@ -44,7 +45,25 @@ QWidget* FileButtons::buildMovieInfo()
     movieFrames_ = addInfoPair(grid, 1, QStringLiteral("Frames:"), "LabelMovieInfoFrames", QStringLiteral("0"));
     movieFps_ = addInfoPair(grid, 2, QStringLiteral("FPS:"), "LabelMovieInfoFPS", QStringLiteral("0"));
     movieSize_ = addInfoPair(grid, 3, QStringLiteral("Size:"), "LabelMovieInfoSize", QStringLiteral("0x0"));
+    narrowToFit(box);
     return box;
+}
+
+// The longest length beside its caption must fit the 97-pixel column in the
+// window font. Where the face is too wide for that (its stand-ins for MS Sans
+// Serif are), its letters are narrowed just enough; height and face stay.
+void FileButtons::narrowToFit(QWidget* box)
+{
+    constexpr int Room = 97 - 6 - 4; // the box's frame, and a gap between caption and value
+    const QFontMetrics metrics(box->font());
+    const int needed = metrics.horizontalAdvance(QStringLiteral("Length:"))
+        + metrics.horizontalAdvance(QStringLiteral("0:00:00,000"));
+    if (needed <= Room) return;
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        QFont font = label->font();
+        font.setStretch(100 * Room / needed);
+        label->setFont(font);
+    }
 }
 
 QLabel* FileButtons::addInfoPair(
@@ -57,11 +76,6 @@ QLabel* FileButtons::addInfoPair(
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setMinimumWidth(1);
     auto* captionLabel = new QLabel(caption, box);
-    for (QLabel* l : { label, captionLabel }) { // a pixel smaller: the longest length fits beside its caption
-        QFont font = l->font();
-        font.setPixelSize(10);
-        l->setFont(font);
-    }
     grid->addWidget(label, row, 0);
     grid->addWidget(captionLabel, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
     return label;

@@ -26,6 +26,7 @@ public:
 
 private:
     QWidget* buildMovieInfo();
+    void narrowToFit(QWidget* box);
     QLabel* addInfoPair(QGridLayout* grid, int row, const QString& caption, const char* name, const QString& value);
 
     QPushButton* openSubtitles_ = nullptr;

@@ -2,7 +2,10 @@
 
 #include "formats/registry.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace tessel::app {
 namespace {
@@ -15,11 +18,40 @@ QString nameFilter(const char* description, const char* patterns)
     return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(description), list);
 }
 
+// The save dialog refuses a name in a folder that does not exist, as the
+// dialog itself, so nothing after it (the framerate prompt, the export
+// settings) is asked.
+class SaveDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const QFileInfo file(files.first());
+            if (!file.isDir() && !file.absoluteDir().exists()) {
+                QMessageBox box(QMessageBox::Warning, windowTitle(),
+                    QStringLiteral("%1\nThe folder does not exist.\nPlease verify the correct folder name was given.")
+                        .arg(QDir::toNativeSeparators(file.absolutePath())),
+                    QMessageBox::Ok, this);
+                box.setObjectName(QStringLiteral("FolderMissingMessage"));
+                box.exec();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+// The file types show their descriptions only.
+template <typename Dialog>
 std::unique_ptr<QFileDialog> makeDialog(const char* name, const QString& title, const QStringList& filters)
 {
-    auto dialog = std::make_unique<QFileDialog>(nullptr, title);
+    std::unique_ptr<QFileDialog> dialog = std::make_unique<Dialog>(nullptr, title);
     dialog->setObjectName(QString::fromLatin1(name));
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setSizeGripEnabled(true);
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.first());
@@ -59,8 +91,8 @@ QString SaveTypeExtension(int fileType)
 }
 
 QtSubtitleFileDialogs::QtSubtitleFileDialogs()
-    : open_(makeDialog("OpenSubtitleDialog", QStringLiteral("Open Subtitle file"), OpenSubtitleFilters()))
-    , save_(makeDialog("SaveSubtitleDialog", QStringLiteral("Save Subtitle file"), SaveSubtitleFilters()))
+    : open_(makeDialog<QFileDialog>("OpenSubtitleDialog", QStringLiteral("Open Subtitle file"), OpenSubtitleFilters()))
+    , save_(makeDialog<SaveDialog>("SaveSubtitleDialog", QStringLiteral("Save Subtitle file"), SaveSubtitleFilters()))
 {
     open_->setAcceptMode(QFileDialog::AcceptOpen);
     open_->setFileMode(QFileDialog::ExistingFile);
@@ -82,15 +114,21 @@ std::optional<SaveChoice> QtSubtitleFileDialogs::chooseSaveFile()
     return SaveChoice { *file, saveFileType() };
 }
 
-int QtSubtitleFileDialogs::saveFileType() const
-{
-    return static_cast<int>(save_->nameFilters().indexOf(save_->selectedNameFilter())) + 1;
-}
+int QtSubtitleFileDialogs::saveFileType() const { return saveTypeOf(save_->selectedNameFilter()); }
 
 void QtSubtitleFileDialogs::saveTypeChanged(const QString& filter)
 {
-    const int type = static_cast<int>(save_->nameFilters().indexOf(filter)) + 1;
-    save_->setDefaultSuffix(SaveTypeExtension(type));
+    save_->setDefaultSuffix(SaveTypeExtension(saveTypeOf(filter)));
+}
+
+// The dialog names a file type by its whole filter or, with the patterns
+// hidden, by its description alone; 0 for neither.
+int QtSubtitleFileDialogs::saveTypeOf(const QString& filter) const
+{
+    const QStringList filters = save_->nameFilters();
+    for (int i = 0; i < filters.size(); ++i)
+        if (filter == filters[i] || filter == filters[i].section(QStringLiteral(" ("), 0, 0)) return i + 1;
+    return 0;
 }
 
 } // namespace tessel::app

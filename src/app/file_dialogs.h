@@ -44,6 +44,8 @@ public:
     void saveTypeChanged(const QString& filter);
 
 private:
+    int saveTypeOf(const QString& filter) const;
+
     std::unique_ptr<QFileDialog> open_;
     std::unique_ptr<QFileDialog> save_;
 };

@@ -91,6 +91,7 @@ VideoFileChooser FrameratePromptDialog::platformVideoChooser()
     auto* dialog = new QFileDialog(this, QStringLiteral("Choose video file"));
     dialog->setObjectName(QStringLiteral("OpenVideoDialog"));
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setNameFilter(QStringLiteral("AVI video (*.avi)"));

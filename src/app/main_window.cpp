@@ -11,6 +11,7 @@
 #include "app/subtitle_model.h"
 #include "app/tool_pager.h"
 #include "app/window_font.h"
+#include "preview/window_frame.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -39,8 +40,7 @@ MainWindow::MainWindow(SubtitleTable& table, char decimalSeparator, QWidget* par
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBarMain"));
     setStatusBar(status);
-    setMinimumSize(600, 400);
-    resize(600, 449);
+    SetOuterSizes(*this, QSize(600, 449), QSize(600, 400));
     pager_->setCurrentIndex(0); // "Adjust" first
 }
 

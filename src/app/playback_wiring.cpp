@@ -11,26 +11,19 @@
 #include "preview/video_dialog.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 
 namespace tessel::app {
 
-// The grid as playback sees it. A selection made for playback must not seek,
-// so it is marked while it happens. It also notes the current cell when a
-// left button goes down, to tell a click on that very cell, which moves
-// nothing, from one that selects another.
-class PlaybackWiring::GridView : public QObject, public SubtitleGridView {
+// The grid as playback sees it.
+class PlaybackWiring::GridView : public SubtitleGridView {
 public:
     explicit GridView(SubtitleGrid& grid)
         : grid_(grid)
     {
-        grid_.viewport()->installEventFilter(this);
     }
 
     int currentRow() const override { return grid_.currentTableRow(); }
@@ -40,9 +33,7 @@ public:
     {
         const bool autoScroll = grid_.hasAutoScroll();
         grid_.setAutoScroll(false);
-        quiet_ = true;
         grid_.selectCell(column, row);
-        quiet_ = false;
         grid_.setAutoScroll(autoScroll);
     }
     int topRow() const override { return grid_.topRow(); }
@@ -53,22 +44,8 @@ public:
         return grid_.viewport()->height() / grid_.verticalHeader()->defaultSectionSize();
     }
 
-    bool quiet() const { return quiet_; }
-    bool wasCurrentAtPress(const QModelIndex& index) const { return index == currentAtPress_; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress)
-            currentAtPress_
-                = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton ? grid_.currentIndex() : QModelIndex();
-        return QObject::eventFilter(watched, event);
-    }
-
 private:
     SubtitleGrid& grid_;
-    bool quiet_ = false;
-    QPersistentModelIndex currentAtPress_;
 };
 
 namespace {
@@ -110,7 +87,8 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
     : gridView_(std::make_unique<GridView>(mainWindow.grid()))
     , platformDialog_(services.videoDialog ? nullptr : std::make_unique<QtOpenFileDialog>(&mainWindow))
     , controller_(std::make_unique<PlaybackController>(&mainWindow, controlsOf(mainWindow), *gridView_, services.table,
-          movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_, services.messages))
+          movieWindow, services.videoDialog ? *services.videoDialog : *platformDialog_, services.messages,
+          [&errors = services.errors](const std::function<void()>& command) { errors.run(command); }))
     , pause_(movieWindow.videoPlayer())
 {
     connectGrid(mainWindow, services.errors);
@@ -118,24 +96,14 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
 
 PlaybackWiring::~PlaybackWiring() = default;
 
-// After a bulk change the grid puts its current cell back (there was none
-// for a moment): that is no selection by the user, and must not seek. A click
-// on the current cell selects it again: back to its row's start.
+// Only the user's own selections seek; rows inserted, deleted or appended
+// move the current cell without a word.
 void PlaybackWiring::connectGrid(MainWindow& mainWindow, ErrorReport& errors)
 {
     SubtitleGrid& grid = mainWindow.grid();
     PlaybackController* controller = controller_.get();
-    GridView* view = gridView_.get();
-    auto selectCell = [controller, &errors](const QModelIndex& cell) {
-        errors.run([&] { controller->SubtitleGridSelectCell(cell.column(), cell.row() + 1); });
-    };
-    QObject::connect(grid.selectionModel(), &QItemSelectionModel::currentChanged, controller,
-        [view, selectCell](const QModelIndex& current, const QModelIndex& previous) {
-            if (!view->quiet() && current.isValid() && previous.isValid()) selectCell(current);
-        });
-    QObject::connect(&grid, &QAbstractItemView::pressed, controller, [view, selectCell](const QModelIndex& cell) {
-        if (view->wasCurrentAtPress(cell)) selectCell(cell);
-    });
+    QObject::connect(&grid, &SubtitleGrid::cellSelected, controller,
+        [controller](int column, int row) { controller->SubtitleGridSelectCell(column, row); });
     QObject::connect(&grid.subtitleModel(), &SubtitleModel::cellEdited, controller,
         [controller, &errors](int, int row) { errors.run([&] { controller->ShowSubtitleText(row); }); });
 }

@@ -44,8 +44,8 @@ void WireRepairPage(const ToolContext& context)
     const RepairPage& page = context.mainWindow.repairPage();
     ConnectGuarded(context.errors, page.replaceGo(), &QPushButton::clicked, [context] { userReplace(context); });
     ConnectGuarded(context.errors, page.autoRepairGo(), &QPushButton::clicked, [context] { autoRepair(context); });
-    ConnectGuarded(context.errors, page.autoRepairList(), &QListWidget::doubleClicked,
-        [context] { toggleSelectedRepair(context); });
+    ConnectDoubleClick(
+        context.errors, { page.autoRepairList()->viewport() }, [context] { toggleSelectedRepair(context); });
 }
 
 } // namespace tessel::app

@@ -86,6 +86,7 @@ void SubtitleGrid::setUpHeaders()
     rows->setDefaultSectionSize(RowHeight);
     rows->setSectionResizeMode(QHeaderView::Fixed); // keeps 100,000 rows cheap
     QHeaderView* columns = horizontalHeader();
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
@@ -104,9 +105,12 @@ void SubtitleGrid::buildPopupMenu()
     menuItemDelete_->setObjectName(QStringLiteral("MenuItemDelete"));
     popupMenu_->addSeparator()->setObjectName(QStringLiteral("MenuItemM1"));
     popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& pos) { popupMenu_->popup(viewport()->mapToGlobal(pos)); });
+    // Over the rows and over the header row alike.
+    for (QAbstractScrollArea* area : std::initializer_list<QAbstractScrollArea*> { this, horizontalHeader() }) {
+        area->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(area, &QWidget::customContextMenuRequested, this,
+            [this, area](const QPoint& pos) { popupMenu_->popup(area->viewport()->mapToGlobal(pos)); });
+    }
 }
 
 int SubtitleGrid::currentTableRow() const
@@ -146,6 +150,74 @@ void SubtitleGrid::keyPressEvent(QKeyEvent* event)
 {
     emit keyDown(event->key(), event->modifiers());
     QTableView::keyPressEvent(event);
+}
+
+template <typename Handler> bool SubtitleGrid::asUserInput(Handler handle)
+{
+    ++userInputDepth_;
+    const bool handled = handle();
+    --userInputDepth_;
+    return handled;
+}
+
+namespace {
+
+bool isUserInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// Tab reaches the grid here, before keyPressEvent.
+bool SubtitleGrid::event(QEvent* event)
+{
+    if (!isUserInput(event)) return QTableView::event(event);
+    return asUserInput([&] { return QTableView::event(event); });
+}
+
+bool SubtitleGrid::viewportEvent(QEvent* event)
+{
+    if (!isUserInput(event)) return QTableView::viewportEvent(event);
+    return asUserInput([&] { return QTableView::viewportEvent(event); });
+}
+
+// Tab or Backtab in the cell editor moves on to the next cell.
+void SubtitleGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint != QAbstractItemDelegate::EditNextItem && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    asUserInput([&] {
+        QTableView::closeEditor(editor, hint);
+        return true;
+    });
+}
+
+void SubtitleGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (userInputDepth_ > 0 && current.isValid()) emit cellSelected(current.column(), current.row() + 1);
+}
+
+// A left click on the current cell selects it again, though nothing moves.
+void SubtitleGrid::mousePressEvent(QMouseEvent* event)
+{
+    const QPersistentModelIndex before = currentIndex();
+    QTableView::mousePressEvent(event);
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && pressed.isValid() && pressed == before && pressed == currentIndex())
+        emit cellSelected(pressed.column(), pressed.row() + 1);
 }
 
 void SubtitleGrid::resizeEvent(QResizeEvent* event)

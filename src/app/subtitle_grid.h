@@ -7,7 +7,9 @@ class QMenu;
 // The subtitle table on screen: 16-pixel rows, grid lines, one selected cell,
 // in-place editing that writes every keystroke into the table, Tab moving
 // between cells. Rows and columns here are the table's (row 1 is the first
-// subtitle).
+// subtitle). Only the user selects: a cell made current by the program
+// (selectCell, or the grid keeping its place across a change of rows) is a
+// selection write that nobody hears about.
 namespace tessel::app {
 
 class SubtitleModel;
@@ -21,6 +23,7 @@ public:
 
     int currentTableRow() const;
     int currentTableColumn() const;
+    // Makes (column, row) the current and only selected cell; no cellSelected.
     void selectCell(int column, int row);
     // The first subtitle row shown at the top (1 shows the table from its start).
     int topRow() const;
@@ -38,10 +41,18 @@ signals:
     // Every key pressed in the grid, before the grid handles it (the row
     // editing shortcuts listen here and leave the key to the grid).
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The user made (column, row) the current cell, by mouse or keyboard, or
+    // clicked the current cell again.
+    void cellSelected(int column, int row);
 
 protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void setUpHeaders();
@@ -49,12 +60,16 @@ private:
     // where they were, as far as the new row count allows.
     void keepPlaceAcrossResets();
     void buildPopupMenu();
+    // Runs the grid's own handling of an input event, during which a new
+    // current cell is the user's selection.
+    template <typename Handler> bool asUserInput(Handler handle);
 
     SubtitleModel& model_;
     QMenu* popupMenu_ = nullptr;
     QAction* menuItemInsert_ = nullptr;
     QAction* menuItemDelete_ = nullptr;
     int keptRow_ = 1, keptColumn_ = 0, keptTopRow_ = 1;
+    int userInputDepth_ = 0;
 };
 
 } // namespace tessel::app

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <functional>
+#include <initializer_list>
 
 class QWidget;
 
@@ -32,6 +33,10 @@ struct ToolContext {
 };
 
 void WireTools(const ToolContext& context);
+
+// Runs `command` through the error report on every left double click on one
+// of `areas`, over an item or on their empty part alike.
+void ConnectDoubleClick(ErrorReport& errors, std::initializer_list<QWidget*> areas, std::function<void()> command);
 
 // Runs `command` through the error report each time `signal` of `sender` fires.
 template <typename Sender, typename Signal>

@@ -10,7 +10,7 @@
 #include "formats/registry.h"
 #include "formats/text_file.h"
 
-#include <cstdio>
+#include <functional>
 
 namespace tessel::cli {
 namespace {
@@ -63,17 +63,29 @@ int detect(const Options& options, std::ostream& out)
     return code == FormatCode::Unknown ? 1 : 0;
 }
 
+// Standard output gets the text only once all of it is there, as a file
+// would, and a failure to take it (a full device) is a failed save.
+void writeToStream(std::ostream& out, const std::function<void(TextSink&)>& write)
+{
+    StringSink sink;
+    write(sink);
+    out << sink.text();
+    out.flush();
+    if (!out) throw Error("Cannot write to standard output.");
+}
+
 int write(const SubtitleTable& table, const Options& options, std::ostream& out, StreamMessages& messages)
 {
     const bool toStdout = options.output.empty() || options.output == "-";
+    const SaveTarget target = [&](const std::function<void(TextSink&)>& write) {
+        if (toStdout)
+            writeToStream(out, write);
+        else
+            WriteTextFile(options.output, write);
+    };
     if (options.format == "table") {
-        const std::string dump = DumpTable(table);
-        if (toStdout) {
-            out << dump;
-            return 0;
-        }
         try {
-            WriteTextFile(options.output, [&](TextSink& sink) { sink.write(dump); });
+            target([&](TextSink& sink) { sink.write(DumpTable(table)); });
         } catch (const std::exception&) {
             messages.showError(SaveFailedMessage);
             return 1;
@@ -85,22 +97,8 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     SsaExportAnswer answer;
     answer.fpsText = QString::number(options.outFps, 'g', 17);
     FixedExportSettings exportSettings(answer);
-    if (!toStdout) {
-        SaveServices services { fps, exportSettings, messages, '.' };
-        return SaveSubtitles(table, options.output, format->saveType, services) ? 0 : 1;
-    }
-    if (!format->write) throw Error(std::string("The ") + format->name + " format is not available yet.");
-    StringSink sink;
-    WriteContext context;
-    context.framerate = options.outFps;
-    try {
-        format->write(table, 1, table.rowCount() - 1, context, sink);
-    } catch (const std::exception&) {
-        messages.showError(SaveFailedMessage);
-        return 1;
-    }
-    out << sink.text();
-    return 0;
+    SaveServices services { fps, exportSettings, messages, '.' };
+    return SaveSubtitlesTo(table, target, format->saveType, services) ? 0 : 1;
 }
 
 } // namespace

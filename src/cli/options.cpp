@@ -83,19 +83,19 @@ Options ParseOptions(const std::vector<std::string>& args)
             ResolveProfile(arg, options.lint);
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
-        else if (int arity = ToolStepArity(arg); arity >= 0) {
+        else if (const ToolDeclaration* tool = FindTool(arg)) {
             ToolStep step { arg, {} };
-            for (int k = 0; k < arity; ++k)
-                step.args.push_back(value());
-            if (arg == "--replace") {
-                if (i + 1 >= args.size() || args[i + 1] != "--with") throw UsageError { "--replace needs --with" };
+            if (tool->valueName) step.args.push_back(value());
+            if (tool->joinedOption) {
+                if (i + 1 >= args.size() || args[i + 1] != tool->joinedOption)
+                    throw UsageError { arg + " needs " + tool->joinedOption };
                 ++i;
                 step.args.push_back(value());
             }
-            ValidateToolStep(step);
+            if (tool->validate) tool->validate(step);
             options.steps.push_back(std::move(step));
-        } else if (arg == "--with")
-            throw UsageError { "--with must follow --replace FIND" };
+        } else if (const ToolDeclaration* joined = FindToolJoinedBy(arg))
+            throw UsageError { arg + " must follow " + joined->option + " " + joined->valueName };
         else if (arg.size() > 1 && arg[0] == '-' && arg != "-")
             throw UsageError { "unknown option " + arg };
         else

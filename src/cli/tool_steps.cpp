@@ -9,21 +9,9 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 
 namespace tessel::cli {
 namespace {
-
-const std::map<std::string, int> Arities = {
-    { "--convert-fps", 1 },
-    { "--add-frames", 1 },
-    { "--expand-delay", 1 },
-    { "--replace", 1 },
-    { "--repair", 1 },
-    { "--fix-timing", 0 },
-    { "--short-time", 0 },
-    { "--fix-reading", 1 },
-};
 
 struct Rates {
     std::string from, to; // with "." as decimal separator
@@ -99,77 +87,123 @@ public:
     int Exec(CheckWindow&, const QString&, bool) override { return CheckCancel; }
 };
 
-// `framerate`: the rate the frames are in, which a framerate conversion changes.
-void runStep(const ToolStep& step, SubtitleTable& table, MessageSink& messages, bool shortTime, double& framerate)
+void runConvertFps(const ToolStep& step, const ToolRun& run)
 {
-    const std::string& option = step.option;
-    if (option == "--convert-fps") {
-        const Rates rates = splitRates(step);
-        reportConversion(messages, ConvertFramerate(table, rates.from, rates.to, '.', messages));
-        framerate = *ParseFramerate(rates.to);
-    } else if (option == "--add-frames") {
-        if (auto report = AddFrames(table, 1, step.args.at(0), false)) reportLeftRows(messages, option, *report);
-    } else if (option == "--expand-delay") {
-        reportLeftRows(messages, option, ExpandDelay(table, step.args.at(0)));
-    } else if (option == "--replace") {
-        UserReplace(table, step.args.at(0), step.args.at(1));
-    } else if (option == "--repair") {
-        RunAutoRepair(table, repairItems(step));
-    } else if (option == "--fix-timing") {
-        NoDialog dialog;
-        NoVideo video;
-        CheckTiming(table, true, shortTime, CheckServices { dialog, video, messages });
-    } else if (option == "--fix-reading") {
-        FixReadingStep(step.args.at(0), table, framerate, messages);
-    }
+    const Rates rates = splitRates(step);
+    reportConversion(run.messages, ConvertFramerate(run.table, rates.from, rates.to, '.', run.messages));
+    run.framerate = *ParseFramerate(rates.to);
+}
+
+void runAddFrames(const ToolStep& step, const ToolRun& run)
+{
+    if (auto report = AddFrames(run.table, 1, step.args.at(0), false))
+        reportLeftRows(run.messages, step.option, *report);
+}
+
+void runExpandDelay(const ToolStep& step, const ToolRun& run)
+{
+    reportLeftRows(run.messages, step.option, ExpandDelay(run.table, step.args.at(0)));
+}
+
+void requireFind(const ToolStep& step)
+{
+    if (step.args.at(0).empty()) throw UsageError { step.option + ": FIND is empty" };
+}
+
+void runReplace(const ToolStep& step, const ToolRun& run) { UserReplace(run.table, step.args.at(0), step.args.at(1)); }
+
+void validateRepair(const ToolStep& step) { repairItems(step); }
+
+void runRepair(const ToolStep& step, const ToolRun& run) { RunAutoRepair(run.table, repairItems(step)); }
+
+void runFixTiming(const ToolStep&, const ToolRun& run)
+{
+    NoDialog dialog;
+    NoVideo video;
+    CheckTiming(run.table, true, run.given("--short-time"), CheckServices { dialog, video, run.messages });
+}
+
+void validateRates(const ToolStep& step) { splitRates(step); }
+
+void validateReading(const ToolStep& step) { ResolveProfile(step.option, step.args.at(0)); }
+
+void runFixReading(const ToolStep& step, const ToolRun& run)
+{
+    FixReadingStep(step.args.at(0), run.table, run.framerate, run.messages);
+}
+
+// Option, value, joined option and its value, usage text, check, action, and
+// the tool a modifier modifies.
+const std::vector<ToolDeclaration> Tools = {
+    { "--convert-fps", "FROM:TO", nullptr, nullptr,
+        "framerate conversion (\".\" or \",\" as separator; a rate <= 0 is a usage error)", validateRates,
+        runConvertFps, nullptr },
+    { "--add-frames", "N", nullptr, nullptr, "\"Add frames\" from row 1", requireWholeNumber, runAddFrames, nullptr },
+    { "--expand-delay", "N", nullptr, nullptr, "\"Expand delay\"", requireWholeNumber, runExpandDelay, nullptr },
+    { "--replace", "FIND", "--with", "REPLACEMENT", "the user replace (case-insensitive search)", requireFind,
+        runReplace, nullptr },
+    { "--repair", "LIST", nullptr, nullptr, "auto-repair items by index 0..6, comma-separated, run in index order",
+        validateRepair, runRepair, nullptr },
+    { "--fix-timing", nullptr, nullptr, nullptr, "the timing check with \"Auto-fix\" ticked", nullptr, runFixTiming,
+        nullptr },
+    { "--short-time", nullptr, nullptr, nullptr, "with --fix-timing: also \"Check for too short delay\"", nullptr,
+        nullptr, "--fix-timing" },
+    { "--fix-reading", "PROFILE", nullptr, nullptr, "every safe correction of the reading speed and layout check",
+        validateReading, runFixReading, nullptr },
+};
+
+// The option and its values, then the description from this column on.
+constexpr size_t UsageDescriptionColumn = 37;
+
+std::string usageLine(const ToolDeclaration& tool)
+{
+    std::string line = std::string("  ") + tool.option;
+    if (tool.valueName) line += std::string(" ") + tool.valueName;
+    if (tool.joinedOption) line += std::string(" ") + tool.joinedOption + " " + tool.joinedValueName;
+    line.resize(std::max(line.size() + 2, UsageDescriptionColumn), ' ');
+    return line + tool.description + "\n";
 }
 
 } // namespace
 
-int ToolStepArity(const std::string& option)
+bool ToolRun::given(const char* option) const
 {
-    const auto found = Arities.find(option);
-    return found == Arities.end() ? -1 : found->second;
+    return std::any_of(steps.begin(), steps.end(), [option](const ToolStep& s) { return s.option == option; });
 }
 
-void ValidateToolStep(const ToolStep& step)
+const ToolDeclaration* FindTool(const std::string& option)
 {
-    const std::string& option = step.option;
-    if (option == "--convert-fps")
-        splitRates(step);
-    else if (option == "--add-frames" || option == "--expand-delay")
-        requireWholeNumber(step);
-    else if (option == "--replace" && step.args.at(0).empty())
-        throw UsageError { "--replace: FIND is empty" };
-    else if (option == "--repair")
-        repairItems(step);
-    else if (option == "--fix-reading")
-        ResolveProfile(option, step.args.at(0));
+    for (const ToolDeclaration& tool : Tools)
+        if (option == tool.option) return &tool;
+    return nullptr;
+}
+
+const ToolDeclaration* FindToolJoinedBy(const std::string& option)
+{
+    for (const ToolDeclaration& tool : Tools)
+        if (tool.joinedOption && option == tool.joinedOption) return &tool;
+    return nullptr;
 }
 
 double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate)
 {
-    const auto has = [&steps](const char* option) {
-        return std::any_of(steps.begin(), steps.end(), [option](const ToolStep& s) { return s.option == option; });
-    };
-    const bool shortTime = has("--short-time");
-    if (shortTime && !has("--fix-timing")) warn(messages, "--short-time does nothing without --fix-timing");
-    for (const ToolStep& step : steps)
-        runStep(step, table, messages, shortTime, framerate);
+    const ToolRun run { table, messages, steps, framerate };
+    for (const ToolDeclaration& tool : Tools)
+        if (tool.modifies && run.given(tool.option) && !run.given(tool.modifies))
+            warn(messages, std::string(tool.option) + " does nothing without " + tool.modifies);
+    for (const ToolStep& step : steps) {
+        const ToolDeclaration* tool = FindTool(step.option);
+        if (tool && tool->run) tool->run(step, run);
+    }
     return framerate;
 }
 
 std::string ToolStepUsage()
 {
-    return "  --convert-fps FROM:TO              framerate conversion (\".\" or \",\" as separator; a rate <= 0 is a "
-           "usage error)\n"
-           "  --add-frames N                     \"Add frames\" from row 1\n"
-           "  --expand-delay N                   \"Expand delay\"\n"
-           "  --replace FIND --with REPLACEMENT  the user replace (case-insensitive search)\n"
-           "  --repair LIST                      auto-repair items by index 0..6, comma-separated, run in index order\n"
-           "  --fix-timing                       the timing check with \"Auto-fix\" ticked\n"
-           "  --short-time                       with --fix-timing: also \"Check for too short delay\"\n"
-           "  --fix-reading PROFILE              every safe correction of the reading speed and layout check\n";
+    std::string usage;
+    for (const ToolDeclaration& tool : Tools)
+        usage += usageLine(tool);
+    return usage;
 }
 
 } // namespace tessel::cli

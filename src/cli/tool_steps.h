@@ -8,13 +8,41 @@
 
 namespace tessel::cli {
 
-// How many values the option takes, or -1 when it is not a tool option.
-// "--replace" takes one here; its "--with" value is added by the parser.
-int ToolStepArity(const std::string& option);
-// Throws UsageError for values the tool cannot take.
-void ValidateToolStep(const ToolStep& step);
+// What a tool's action works on.
+struct ToolRun {
+    SubtitleTable& table;
+    MessageSink& messages; // what the tools say
+    const std::vector<ToolStep>& steps; // every step given, for tools that others modify
+    double& framerate; // the rate the frames are in now; a framerate conversion changes it
+
+    bool given(const char* option) const;
+};
+
+// One batch tool of the converter, declared once: its option, the values it
+// takes, how they are checked, what it does and its line of the usage text.
+// To add a tool, add one row to the table in tool_steps.cpp.
+struct ToolDeclaration {
+    const char* option; // "--add-frames"
+    const char* valueName; // "N"; nullptr: the option takes no value
+    // A second value that follows this word ("--replace FIND --with
+    // REPLACEMENT"); nullptr: none.
+    const char* joinedOption;
+    const char* joinedValueName;
+    const char* description; // the usage line's text
+    // Throws UsageError for values the tool cannot take; nullptr: any value.
+    void (*validate)(const ToolStep& step);
+    // Runs one step; nullptr for a modifier, which `modifies` names: it
+    // changes every step of that tool and does nothing on its own.
+    void (*run)(const ToolStep& step, const ToolRun& run);
+    const char* modifies;
+};
+
+// The tool an option starts, or nullptr.
+const ToolDeclaration* FindTool(const std::string& option);
+// The tool whose joined option this is ("--with"), or nullptr.
+const ToolDeclaration* FindToolJoinedBy(const std::string& option);
+
 // Runs the steps in command-line order; what the tools say goes to `messages`.
-// "--short-time" is not a step of its own but changes every "--fix-timing".
 // `framerate` is the rate the frames are read at; returns the rate they are
 // in after the steps (a framerate conversion changes it).
 double RunToolSteps(

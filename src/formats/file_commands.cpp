@@ -54,6 +54,13 @@ LoadResult LoadSubtitles(
 
 bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int fileType, SaveServices& services)
 {
+    const SaveTarget file
+        = [&fileName](const std::function<void(TextSink&)>& write) { WriteTextFile(fileName, write); };
+    return SaveSubtitlesTo(table, file, fileType, services);
+}
+
+bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int fileType, SaveServices& services)
+{
     const FormatInfo* info = FormatBySaveType(fileType);
     if (!info) return false;
     const FormatInfo& format = availableFormat(info);
@@ -67,7 +74,7 @@ bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int 
         context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
     }
     try {
-        WriteTextFile(fileName, [&](TextSink& sink) { format.write(table, 1, table.rowCount() - 1, context, sink); });
+        target([&](TextSink& sink) { format.write(table, 1, table.rowCount() - 1, context, sink); });
         return true;
     } catch (const std::exception&) {
         services.messages.showError(SaveFailedMessage);

@@ -3,8 +3,10 @@
 #include "core/user_prompts.h"
 #include "formats/detect.h"
 #include "formats/ssa_settings.h"
+#include "formats/text_file.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 
 // Open, append and save: detection, the reader or writer, and what the window
@@ -56,6 +58,12 @@ struct SaveServices {
 // (1..9). Returns true when the file was written. The file is replaced only
 // once it is complete: a failure leaves any earlier file as it was.
 bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int fileType, SaveServices& services);
+
+// Where a save goes: runs `write` into a sink and completes the output, or
+// throws. WriteTextFile is the one for files.
+using SaveTarget = std::function<void(const std::function<void(TextSink&)>& write)>;
+// SaveSubtitles into any target, such as the converter's standard output.
+bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int fileType, SaveServices& services);
 
 inline const QString UnknownFormatMessage = QStringLiteral("Unknow subtitles format.");
 inline const QString SaveFailedMessage = QStringLiteral("Subtiles file can't be saved!");

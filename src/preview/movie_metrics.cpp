@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 #include "core/timecode.h"
 
+#include <QFontMetricsF>
 #include <algorithm>
 
 namespace tessel {
@@ -23,6 +24,16 @@ int CalculateFontSize(int availableHeight)
 {
     const int64_t size = RoundTiesEven(availableHeight * 0.0662L);
     return static_cast<int>(std::clamp<int64_t>(size, 11, 23));
+}
+
+QFont FontForLineHeight(QFont font, int lineHeight)
+{
+    // A face's line spacing is at least its pixel size: search downwards.
+    // The unrounded spacing: text is laid out with it.
+    for (int pixels = std::max(lineHeight, 1);; --pixels) {
+        font.setPixelSize(pixels);
+        if (pixels == 1 || QFontMetricsF(font).lineSpacing() <= lineHeight) return font;
+    }
 }
 
 QSize ZoomedPictureSize(int nativeWidth, int nativeHeight, int percentage)

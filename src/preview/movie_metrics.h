@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -10,6 +11,11 @@ namespace tessel {
 // Font height in pixels for the labels under a picture of the given height:
 // 6.62 % of it, from 11 to 23.
 int CalculateFontSize(int availableHeight);
+
+// `font` at the largest pixel size whose lines stand at most `lineHeight`
+// pixels apart (exactly that far wherever the face has such a size), so that
+// n lines always fit n times that height.
+QFont FontForLineHeight(QFont font, int lineHeight);
 
 // The picture area for a zoom percentage of the native size.
 QSize ZoomedPictureSize(int nativeWidth, int nativeHeight, int percentage);

@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/user_prompts.h"
+#include "preview/window_frame.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -41,15 +42,36 @@ QLabel* whiteLabel(const QString& objectName, const QString& text, Qt::Alignment
 
 TFormMovie::TFormMovie(QWidget* mainWindow)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , mainWindow_(mainWindow)
 {
     setObjectName(QStringLiteral("FormMovie"));
     setWindowTitle(QStringLiteral("Movie"));
     setAttribute(Qt::WA_QuitOnClose, false); // closing the main window alone ends the program
-    setMinimumSize(150, 150);
+    if (mainWindow) setFont(mainWindow->font()); // the face every window of the program uses
     buildPanel();
     buildZoomMenu();
-    if (mainWindow) move(mainWindow->pos() + QPoint(0, 20));
-    resize(240, 220);
+    SetOuterSizes(*this, QSize(240, 220), QSize(150, 150));
+    placeBesideMainWindow();
+    // Where the main window really is shows only once the window manager
+    // has placed (and framed) it.
+    QPointer<TFormMovie> self(this);
+    if (mainWindow_)
+        WhenFramed(*mainWindow_, "movie window placement", [self] {
+            if (self) self->placeBesideMainWindow();
+        });
+}
+
+// At the main window's left, 20 pixels below its top.
+void TFormMovie::placeBesideMainWindow()
+{
+    if (mainWindow_) MoveFrameTo(*this, OuterGeometry(*mainWindow_).topLeft() + QPoint(0, 20));
+}
+
+void TFormMovie::showEvent(QShowEvent* event)
+{
+    if (!shownBefore_) placeBesideMainWindow(); // the main window may have moved since
+    shownBefore_ = true;
+    QWidget::showEvent(event);
 }
 
 void TFormMovie::buildPanel()
@@ -75,6 +97,9 @@ void TFormMovie::buildPanel()
     TimeCode
         = whiteLabel(QStringLiteral("TimeCode"), QStringLiteral("0/0"), Qt::AlignRight | Qt::AlignVCenter, PnlMovie);
     TimeCode->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QFont bold = TimeCode->font();
+    bold.setBold(true);
+    TimeCode->setFont(bold);
     SubtitleMemo = whiteLabel(QStringLiteral("SubtitleMemo"), QString(), Qt::AlignHCenter | Qt::AlignTop, PnlMovie);
     SubtitleMemo->setFixedHeight(3 * LowestMemoLine);
     setLabelFontSize(InitialFontSize);
@@ -125,9 +150,14 @@ void TFormMovie::setLabelFontSize(int pixels)
     for (QLabel* label : { TimeCode, SubtitleMemo }) {
         QFont font = label->font();
         font.setPixelSize(pixels);
-        font.setBold(label == TimeCode);
         label->setFont(font);
     }
+}
+
+void TFormMovie::setLabelLineHeight(int lineHeight)
+{
+    for (QLabel* label : { TimeCode, SubtitleMemo })
+        label->setFont(FontForLineHeight(label->font(), lineHeight));
 }
 
 void TFormMovie::resizeEvent(QResizeEvent* event)
@@ -140,7 +170,7 @@ void TFormMovie::resizeEvent(QResizeEvent* event)
 void TFormMovie::FormResize()
 {
     const int size = CalculateFontSize(height() - SubtitleMemo->height() - TimeCode->sizeHint().height());
-    setLabelFontSize(size);
+    setLabelLineHeight(size);
     SubtitleMemo->setFixedHeight(3 * std::max(size, LowestMemoLine));
 }
 

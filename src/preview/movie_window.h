@@ -4,6 +4,7 @@
 #include "preview/playback_sync.h"
 #include "preview/video_player.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -50,6 +51,7 @@ public:
     void VideoPlayerMouseDown(Qt::MouseButton button, const QPoint& position);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -57,11 +59,16 @@ protected:
 private:
     void buildPanel();
     void buildZoomMenu();
+    void placeBesideMainWindow();
     void FormResize();
     void setLabelFontSize(int pixels);
+    // Three lines of the memo fit three times this height.
+    void setLabelLineHeight(int lineHeight);
     void movieUnusable(const QString& reason);
     void fillMovieInfo(const MovieInfo& info);
 
+    QPointer<QWidget> mainWindow_;
+    bool shownBefore_ = false;
     QFrame* PnlMovie = nullptr;
     QWidget* pictureArea_ = nullptr;
     VideoPlayer* VideoPlayer_ = nullptr;

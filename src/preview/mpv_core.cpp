@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstring>
 #include <mpv/client.h>
+#include <new>
 #include <vector>
 
 namespace tessel {
@@ -196,24 +197,49 @@ long long MpvCore::loadFile(const QString& fileName)
     return entry;
 }
 
-void MpvCore::command(const QStringList& arguments)
+int MpvCore::run(const QStringList& arguments) noexcept
 {
-    std::vector<QByteArray> utf8;
-    for (const QString& argument : arguments)
-        utf8.push_back(argument.toUtf8());
-    std::vector<const char*> pointers;
-    for (const QByteArray& argument : utf8)
-        pointers.push_back(argument.constData());
-    pointers.push_back(nullptr);
-    mpv_command(handle_, pointers.data());
+    try {
+        std::vector<QByteArray> utf8;
+        for (const QString& argument : arguments)
+            utf8.push_back(argument.toUtf8());
+        std::vector<const char*> pointers;
+        for (const QByteArray& argument : utf8)
+            pointers.push_back(argument.constData());
+        pointers.push_back(nullptr);
+        return mpv_command(handle_, pointers.data());
+    } catch (const std::bad_alloc&) {
+        return MPV_ERROR_NOMEM;
+    }
 }
 
-void MpvCore::setDouble(const char* name, double value) { mpv_set_property(handle_, name, MPV_FORMAT_DOUBLE, &value); }
+void MpvCore::command(const QStringList& arguments)
+{
+    const int status = run(arguments);
+    if (status < 0) refused(arguments.join(QLatin1Char(' ')), status);
+}
+
+bool MpvCore::tryCommand(const QStringList& arguments) noexcept { return run(arguments) >= 0; }
+
+void MpvCore::setDouble(const char* name, double value)
+{
+    const int status = mpv_set_property(handle_, name, MPV_FORMAT_DOUBLE, &value);
+    if (status < 0) refused(QStringLiteral("%1 = %2").arg(QLatin1String(name)).arg(value), status);
+}
 
 void MpvCore::setFlag(const char* name, bool value)
 {
     int flag = value ? 1 : 0;
-    mpv_set_property(handle_, name, MPV_FORMAT_FLAG, &flag);
+    const int status = mpv_set_property(handle_, name, MPV_FORMAT_FLAG, &flag);
+    if (status < 0)
+        refused(QStringLiteral("%1 = %2").arg(QLatin1String(name), QLatin1String(value ? "yes" : "no")), status);
+}
+
+void MpvCore::refused(const QString& what, int status)
+{
+    throw Error(QStringLiteral("The video player refused \"%1\": %2.")
+                    .arg(what, QString::fromUtf8(mpv_error_string(status)))
+                    .toStdString());
 }
 
 std::optional<double> MpvCore::readDouble(const char* name) const

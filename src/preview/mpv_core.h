@@ -51,9 +51,12 @@ public:
     // Replaces whatever was playing; returns the new playlist entry. Throws
     // Error when mpv refuses the command.
     long long loadFile(const QString& fileName);
+    // These throw Error, with mpv's reason, when mpv refuses.
     void command(const QStringList& arguments);
     void setDouble(const char* name, double value);
     void setFlag(const char* name, bool value);
+    // For cleaning up, where a refusal changes nothing: false when refused.
+    bool tryCommand(const QStringList& arguments) noexcept;
     // For what cannot be observed; see MpvProperty.
     std::optional<double> readDouble(const char* name) const;
     std::optional<QString> readString(const char* name) const;
@@ -66,6 +69,8 @@ private:
     void propertyChanged(const mpv_event& event);
     void fileEnded(const mpv_event& event);
     static void wakeUp(void* core);
+    int run(const QStringList& arguments) noexcept;
+    [[noreturn]] static void refused(const QString& what, int status);
 
     mpv_handle* handle_ = nullptr;
     MpvListener& listener_;

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
+#include "core/user_prompts.h"
 #include "preview/movie_window.h"
 #include "preview/video_dialog.h"
 
@@ -16,20 +17,47 @@
 namespace tessel {
 
 PlaybackController::PlaybackController(QWidget* mainWindow, const PlaybackControls& controls, SubtitleGridView& grid,
-    const SubtitleTable& table, TFormMovie& movieWindow, OpenFileDialog& openVideoDialog, MessageSink& messages)
+    const SubtitleTable& table, TFormMovie& movieWindow, OpenFileDialog& openVideoDialog, MessageSink& messages,
+    ReportedRun report)
     : mainWindow_(mainWindow)
     , controls_(controls)
     , grid_(grid)
     , table_(table)
     , movie_(movieWindow)
     , openVideoDialog_(openVideoDialog)
+    , messages_(messages)
+    , report_(std::move(report))
     , sync_(table, grid, movieWindow, *this)
 {
     RequireAllControls(controls_);
     applyInitialState();
     connectControls();
     movie_.attach(controls_, messages, [this](int position, int length) { ProcessTimer(position, length); });
+    connect(&movie_.videoPlayer(), &VideoPlayer::controlFailed, this,
+        [this](const QString& reason) { reported([&] { throw Error(reason.toStdString()); }); });
     if (mainWindow_) mainWindow_->installEventFilter(this);
+}
+
+void PlaybackController::reported(const std::function<void()>& command)
+{
+    if (report_) {
+        report_(command);
+        return;
+    }
+    try {
+        command();
+    } catch (const std::exception& error) {
+        messages_.showError(QString::fromUtf8(error.what()));
+    }
+}
+
+void PlaybackController::ignoringErrors(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception&) {
+        // These commands leave the rest of their work undone, without a word.
+    }
 }
 
 void PlaybackController::applyInitialState()
@@ -50,11 +78,16 @@ void PlaybackController::applyInitialState()
 
 void PlaybackController::connectControls()
 {
-    connect(controls_.ButtonOpenMovie, &QAbstractButton::clicked, this, &PlaybackController::ButtonOpenMovieClick);
-    connect(controls_.BtnPlay, &QAbstractButton::clicked, this, &PlaybackController::BtnPlayClick);
-    connect(controls_.BtnStop, &QAbstractButton::clicked, this, &PlaybackController::BtnStopClick);
+    const auto reporting = [this](void (PlaybackController::*handler)()) {
+        return [this, handler] { reported([&] { (this->*handler)(); }); };
+    };
+    connect(controls_.ButtonOpenMovie, &QAbstractButton::clicked, this,
+        reporting(&PlaybackController::ButtonOpenMovieClick));
+    connect(controls_.BtnPlay, &QAbstractButton::clicked, this, reporting(&PlaybackController::BtnPlayClick));
+    connect(controls_.BtnStop, &QAbstractButton::clicked, this, reporting(&PlaybackController::BtnStopClick));
     connect(controls_.BtnPlayCurrent, &QAbstractButton::clicked, this, &PlaybackController::BtnPlayCurrentClick);
-    connect(controls_.TrckBarSpeed, &QAbstractSlider::valueChanged, this, &PlaybackController::TrckBarSpeedChange);
+    connect(controls_.TrckBarSpeed, &QAbstractSlider::valueChanged, this,
+        reporting(&PlaybackController::TrckBarSpeedChange));
     connect(controls_.MovieTracker, &QAbstractSlider::valueChanged, this, &PlaybackController::MovieTrackerChange);
 }
 
@@ -71,8 +104,10 @@ void PlaybackController::ButtonOpenMovieClick()
 void PlaybackController::OpenMovie(const QString& fileName)
 {
     VideoPlayer& player = movie_.videoPlayer();
-    player.stop();
-    movie_.HidePicture();
+    ignoringErrors([&] {
+        player.stop();
+        movie_.HidePicture();
+    });
     player.setDisplayMode(VideoPlayer::FrameMode);
     player.setFileName(fileName);
 }
@@ -90,8 +125,13 @@ void PlaybackController::BtnStopClick()
     movie_.videoPlayer().pause(); // holds the picture: the next play goes on from here
 }
 
-// A cell that is no number stops it where it is found.
 void PlaybackController::BtnPlayCurrentClick()
+{
+    ignoringErrors([this] { playCurrent(); });
+}
+
+// A cell that is no number stops it where it is found.
+void PlaybackController::playCurrent()
 {
     const int row = grid_.currentRow();
     if (!validRow(row)) return;
@@ -122,13 +162,23 @@ void PlaybackController::TrckBarSpeedChange()
 
 void PlaybackController::MovieTrackerChange()
 {
+    ignoringErrors([this] { seekWithTracker(); });
+}
+
+void PlaybackController::seekWithTracker()
+{
     if (controls_.MovieTracker->maximum() <= 0) return;
     if (controls_.SeekMovieCheckBox->isChecked())
         movie_.videoPlayer().setCurrentPosition(controls_.MovieTracker->value());
 }
 
-// A From cell that is no number leaves text and movie as they were.
 void PlaybackController::SubtitleGridSelectCell(int, int row)
+{
+    ignoringErrors([this, row] { selectCell(row); });
+}
+
+// A From cell that is no number leaves text and movie as they were.
+void PlaybackController::selectCell(int row)
 {
     if (!validRow(row)) return;
     const std::optional<int32_t> start = TryReadFrameCell(table_.cell(SubtitleTable::From, row));

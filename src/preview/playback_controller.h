@@ -5,6 +5,7 @@
 #include "preview/window_follow.h"
 
 #include <QObject>
+#include <functional>
 
 class QWidget;
 
@@ -19,10 +20,11 @@ class QWidget;
 //     tessel::PlaybackControls controls;
 //     controls.ButtonOpenMovie = ButtonOpenMovie;   // ... and the other twelve
 //     playback_ = std::make_unique<tessel::PlaybackController>(
-//         this, controls, gridView, table, *movieWindow_, openVideoDialog, messages);
+//         this, controls, gridView, table, *movieWindow_, openVideoDialog, messages, report);
 //
 // where gridView implements SubtitleGridView over SubtitleGrid, openVideoDialog
-// is e.g. a QtOpenFileDialog(this), and messages the window's MessageSink.
+// is e.g. a QtOpenFileDialog(this), messages the window's MessageSink and
+// report runs a command through the window's general error report.
 // The controller connects the buttons, track bars and the main window's move
 // and show events itself. The main window still calls:
 //   - SubtitleGridSelectCell(column, row) when the user selects a cell (not
@@ -35,12 +37,20 @@ class MessageSink;
 class OpenFileDialog;
 class TFormMovie;
 
+// Runs a command so that an error it raises ends it and is reported.
+using ReportedRun = std::function<void(const std::function<void()>& command)>;
+
+// Refusals of the video player: play, stop (pause), the speed and opening
+// a movie report them through `report`; selecting a row, the track bar,
+// "Play current subtitle" and stopping the previous movie ignore them.
 class PlaybackController : public QObject, private PlaybackSwitches {
     Q_OBJECT
 public:
     // Puts the controls into their state before any movie and connects them.
+    // Without `report`, errors are shown through `messages`.
     PlaybackController(QWidget* mainWindow, const PlaybackControls& controls, SubtitleGridView& grid,
-        const SubtitleTable& table, TFormMovie& movieWindow, OpenFileDialog& openVideoDialog, MessageSink& messages);
+        const SubtitleTable& table, TFormMovie& movieWindow, OpenFileDialog& openVideoDialog, MessageSink& messages,
+        ReportedRun report = {});
 
     void ButtonOpenMovieClick();
     void OpenMovie(const QString& fileName);
@@ -64,6 +74,11 @@ private:
     void applyInitialState();
     void connectControls();
     void mainWindowMoved();
+    void reported(const std::function<void()>& command);
+    static void ignoringErrors(const std::function<void()>& command);
+    void selectCell(int row);
+    void playCurrent();
+    void seekWithTracker();
     bool validRow(int row) const { return row >= 1 && row < table_.rowCount(); }
 
     QWidget* mainWindow_;
@@ -72,6 +87,8 @@ private:
     const SubtitleTable& table_;
     TFormMovie& movie_;
     OpenFileDialog& openVideoDialog_;
+    MessageSink& messages_;
+    ReportedRun report_;
     PlaybackSync sync_;
     MovieWindowFollower follower_;
 };

@@ -24,8 +24,8 @@ QStringList NameFilters(const QString& filterList)
 
 std::optional<QString> QtOpenFileDialog::Execute(const QString& title, const QStringList& nameFilters)
 {
-    const QString chosen = QFileDialog::getOpenFileName(
-        parent_, title, QString(), nameFilters.join(QStringLiteral(";;")), nullptr, options_);
+    const QString chosen = QFileDialog::getOpenFileName(parent_, title, QString(),
+        nameFilters.join(QStringLiteral(";;")), nullptr, options_ | QFileDialog::HideNameFilterDetails);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen;
 }

@@ -97,7 +97,7 @@ void VideoPlayer::resetMovie()
 
 void VideoPlayer::close()
 {
-    if (core_ && state_ != State::Closed) core_->command({ QStringLiteral("stop") });
+    if (core_ && state_ != State::Closed) core_->tryCommand({ QStringLiteral("stop") }); // gone either way
     resetMovie();
 }
 
@@ -179,11 +179,18 @@ void VideoPlayer::pausedChanged(bool paused)
     if (isOpen()) emit playingChanged(!paused);
 }
 
+// Runs on mpv's events, outside any command of the user's: a refusal of the
+// stop at the range's end is told through controlFailed.
 void VideoPlayer::positionChanged(std::optional<double> seconds)
 {
     if (!isOpen() || seekPending_ || !seconds) return;
     positionSeconds_ = *seconds;
-    if (isPlaying()) stopAtRangeEnd();
+    if (!isPlaying()) return;
+    try {
+        stopAtRangeEnd();
+    } catch (const std::exception& error) {
+        emit controlFailed(QString::fromUtf8(error.what()));
+    }
 }
 
 void VideoPlayer::stopAtRangeEnd()
@@ -227,8 +234,8 @@ std::optional<double> VideoPlayer::rangeEndSeconds() const
 void VideoPlayer::setRate(double rate)
 {
     if (!(rate > 0)) return;
+    if (core_) core_->setDouble("speed", rate); // a rate mpv refuses is not kept
     rate_ = rate;
-    if (core_) core_->setDouble("speed", rate);
 }
 
 void VideoPlayer::run()

@@ -21,7 +21,8 @@ public:
     explicit VideoPlayer(QWidget* parent = nullptr);
     ~VideoPlayer() override;
 
-    // Opens the movie; openComplete() or openFailed() follows.
+    // Opens the movie; openComplete() or openFailed() follows. The commands
+    // below throw Error when mpv refuses them.
     void setFileName(const QString& fileName);
     QString fileName() const { return fileName_; }
     bool isOpen() const { return state_ == State::Open; }
@@ -62,6 +63,9 @@ signals:
     // The movie could not be opened, or stopped being readable; it is closed.
     void openFailed(const QString& reason);
     void mouseDown(Qt::MouseButton button, const QPoint& position);
+    // A command of the player's own (stopping at the end of the play range)
+    // was refused.
+    void controlFailed(const QString& reason);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

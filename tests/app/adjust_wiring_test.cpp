@@ -2,18 +2,19 @@
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
@@ -160,6 +161,27 @@ TEST_F(AdjustWiringTest, DoubleClickOnARowCopiesItsStartIntoChangeStart)
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
         EXPECT_EQ(page.changeToStartFrame()->text(), expected) << row;
+    }
+}
+
+// A double click on the table is one wherever it lands: below the rows or on
+// the header row it copies the current row's start as well.
+TEST_F(AdjustWiringTest, DoubleClickOffTheRowsCopiesTheCurrentRowsStart)
+{
+    Fill(table, { { "1234", "1300" }, { "77", "90" } });
+    window.show();
+    SubtitleGrid& grid = window.grid();
+    grid.selectCell(2, 2);
+    const QRect lastRow = grid.visualRect(grid.model()->index(1, 0));
+    const QPoint belowTheRows(lastRow.center().x(), lastRow.bottom() + 20);
+    ASSERT_LT(belowTheRows.y(), grid.viewport()->height());
+    QHeaderView* header = grid.horizontalHeader();
+    const QPoint onTheHeader(header->sectionViewportPosition(3) + 10, header->height() / 2);
+    for (QWidget* area : { grid.viewport(), header->viewport() }) {
+        page.changeToStartFrame()->setText(QStringLiteral("untouched"));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, area == grid.viewport() ? belowTheRows : onTheHeader);
+        EXPECT_EQ(page.changeToStartFrame()->text(), "77") << (area == grid.viewport() ? "rows" : "header");
+        EXPECT_EQ(grid.currentTableRow(), 2);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "app/check_dialog.h"
 #include "app/placement.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -11,7 +11,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 namespace {
 

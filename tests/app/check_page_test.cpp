@@ -1,12 +1,12 @@
 #include "app/check_page.h"
 #include "app/text_measurer.h"
-#include "app_test_support.h"
+#include "window_fakes.h"
 
 #include <QImage>
 #include <QLineEdit>
 
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 TEST(CheckPage, FontDescriptionNamesBoldButNoOtherStyle)
 {

@@ -3,9 +3,9 @@
 #include "app/error_report.h"
 #include "app/main_window.h"
 #include "app/tool_wiring.h"
-#include "app_test_support.h"
+#include "fakes.h"
 #include "test_support.h"
-#include "tools/tool_fakes.h"
+#include "window_fakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,12 +15,12 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::CountingPause;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 
 namespace {
 
@@ -31,7 +31,7 @@ protected:
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    ScriptedDialog dialog { {}, CheckIgnore };
+    ScriptedCheckDialog dialog { {}, CheckIgnore };
     Editor editor { overrides() };
     SubtitleTable& table = editor.table();
     CheckPage& page = editor.mainWindow().checkPage();
@@ -97,7 +97,7 @@ TEST_F(CheckWiringTest, WidthCheckMeasuresInTheFontChosenOnThePage)
 TEST_F(CheckWiringTest, TimingCheckAsksAboutAnOverlapAndAppliesTheAutoFix)
 {
     Fill(table, { { "100", "150", "a" }, { "149", "200", "b" }, { "200", "250", "c" } });
-    dialog = ScriptedDialog({ CheckAutoFix });
+    dialog = ScriptedCheckDialog({ CheckAutoFix });
     page.checkTimingNow()->click();
     ASSERT_EQ(dialog.shown.size(), 1u);
     EXPECT_EQ(dialog.shown[0].message, "This subtitle start before the previous one ends.");
@@ -121,9 +121,9 @@ TEST_F(CheckWiringTest, TimingCheckWithAutoFixAndShortTimeTickedFixesWithoutAski
 TEST_F(CheckWiringTest, CancelEndsACheckWithoutTheDoneMessage)
 {
     Fill(table, { { "100", "150", LongLine }, { "149", "200", LongLine } });
-    dialog = ScriptedDialog({ CheckCancel });
+    dialog = ScriptedCheckDialog({ CheckCancel });
     page.checkTimingNow()->click();
-    dialog = ScriptedDialog({ CheckCancel });
+    dialog = ScriptedCheckDialog({ CheckCancel });
     page.checkWidthNow()->click();
     EXPECT_EQ(dialog.shown.size(), 1u);
     EXPECT_TRUE(messages.messages.empty());
@@ -134,7 +134,7 @@ TEST(CheckWiring, BothChecksPauseTheMovieFirst)
     SubtitleTable table;
     Fill(table, { { "100", "150", "a" } });
     MainWindow window(table, ',');
-    ScriptedDialog dialog;
+    ScriptedCheckDialog dialog;
     RecordingMessages messages;
     ErrorReport errors(messages);
     CountingPause movie;

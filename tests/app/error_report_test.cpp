@@ -2,15 +2,15 @@
 #include "app/error_report.h"
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 #include <stdexcept>
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 TEST(ErrorReport, ShowsTheTextOfAnErrorTheCommandDidNotHandle)
 {

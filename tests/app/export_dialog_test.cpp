@@ -2,8 +2,8 @@
 #include "app/editor.h"
 #include "app/export_dialog.h"
 #include "app/main_window.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -13,7 +13,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 namespace {
 

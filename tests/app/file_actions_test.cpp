@@ -2,14 +2,14 @@
 #include "app/file_actions.h"
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::Rows;
 using tessel::test::TempDir;
 using tessel::test::WriteFile;

@@ -1,14 +1,22 @@
+#include "app/editor.h"
+#include "app/file_buttons.h"
 #include "app/file_dialogs.h"
-#include "app_test_support.h"
+#include "app/main_window.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 TEST(FileDialogs, OpenDialogListsTheElevenFileTypes)
 {
@@ -71,5 +79,62 @@ TEST(FileDialogs, ChosenSaveTypeSetsTheExtensionAddedToABareName)
         static_cast<QDialog*>(d)->reject();
     });
     EXPECT_FALSE(dialogs.chooseSaveFile().has_value());
-    EXPECT_EQ(offeredType, "SubRip subtitles (*.srt)");
+    EXPECT_EQ(offeredType, "SubRip subtitles");
+}
+
+// The file types show their descriptions; the patterns only filter.
+TEST(FileDialogs, FileTypesShowTheirDescriptionsOnly)
+{
+    QtSubtitleFileDialogs dialogs;
+    for (QFileDialog* dialog : { &dialogs.openDialog(), &dialogs.saveDialog() })
+        EXPECT_TRUE(dialog->testOption(QFileDialog::HideNameFilterDetails)) << dialog->objectName().toStdString();
+    QStringList shown;
+    WhenModal(QStringLiteral("OpenSubtitleDialog"), [&](QWidget* d) {
+        const auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        static_cast<QDialog*>(d)->reject();
+    });
+    EXPECT_FALSE(dialogs.chooseSubtitleFile().has_value());
+    ASSERT_EQ(shown.size(), 11);
+    EXPECT_EQ(shown[0], "All supported subtitles");
+    EXPECT_EQ(shown[8], "Sub Station Alpha 2.x, 4.x");
+    EXPECT_EQ(shown[10], "All files");
+}
+
+// The folder must exist: the save dialog itself refuses the name and stays
+// open, so the save never asks for a framerate.
+TEST(FileDialogs, SaveRefusesANameInAFolderThatDoesNotExist)
+{
+    tessel::test::TempDir dir;
+    RecordingMessages messages;
+    FixedFramerate framerate(25);
+    EditorOverrides overrides { &messages };
+    overrides.framerate = &framerate;
+    Editor editor(overrides);
+    QtSubtitleFileDialogs& dialogs = editor.platformFileDialogs();
+    dialogs.saveDialog().setDirectory(QString::fromStdString(dir.path("")));
+    dialogs.saveDialog().selectNameFilter(SaveSubtitleFilters()[1]); // SubRip: asks for a framerate
+    const QString missing = QString::fromStdString(dir.path("missing/out.srt"));
+    QString refusal;
+    bool stayedOpen = false;
+    WhenModal(QStringLiteral("SaveSubtitleDialog"), [&](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(missing);
+        WhenModal(QStringLiteral("FolderMissingMessage"), [&](QWidget* box) {
+            refusal = static_cast<QMessageBox*>(box)->text();
+            static_cast<QMessageBox*>(box)->accept();
+            QTimer::singleShot(0, dialog, [&stayedOpen, dialog] {
+                stayedOpen = dialog->isVisible();
+                static_cast<QDialog*>(dialog)->reject();
+            });
+        });
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    editor.mainWindow().fileButtons().saveSubtitles()->click();
+    EXPECT_TRUE(refusal.startsWith(QString::fromStdString(dir.path("missing")))) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains("The folder does not exist.")) << refusal.toStdString();
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(framerate.timesAsked(), 0);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_TRUE(messages.messages.empty());
 }

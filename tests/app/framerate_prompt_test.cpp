@@ -1,6 +1,6 @@
 #include "app/framerate_prompt.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -12,7 +12,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;

@@ -1,12 +1,15 @@
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "app/tool_pager.h"
-#include "app_test_support.h"
+#include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,7 +20,7 @@
 #include <QToolButton>
 
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 
 namespace {
 
@@ -121,8 +124,11 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsAndInitialTexts)
         { "AutoSelectCheckBox", "Auto-select actual row" },
         { "AutoScrollCheckBox", "Auto-scroll subtitles" },
     };
-    for (const auto& [name, text] : expected)
-        if (QWidget* w = Child<QWidget>(window, name)) EXPECT_EQ(caption(w), QString::fromUtf8(text)) << name;
+    for (const auto& [name, text] : expected) {
+        if (QWidget* w = Child<QWidget>(window, name)) {
+            EXPECT_EQ(caption(w), QString::fromUtf8(text)) << name;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)
@@ -154,6 +160,29 @@ TEST_F(MainWindowTest, PlaybackControlsStartDisabledExceptTheSpeedBar)
     auto* tracker = Child<QSlider>(window, "MovieTracker");
     EXPECT_EQ(
         std::make_tuple(tracker->minimum(), tracker->maximum(), tracker->tickInterval()), std::make_tuple(0, 0, 1000));
+}
+
+// One face for every window: the movie window's labels and the "Movie info"
+// values are in the window font, 11 pixels high until the movie window sizes
+// its labels to itself.
+TEST(EditorWindows, ShareTheWindowFont)
+{
+    RecordingMessages messages;
+    Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+    const QFont windowFont = editor.mainWindow().font();
+    EXPECT_EQ(windowFont.families().value(0), "MS Sans Serif");
+    EXPECT_EQ(windowFont.pixelSize(), 11);
+    for (const char* name : { "TimeCode", "SubtitleMemo" }) {
+        const QFont font = Child<QLabel>(*editor.movieWindow(), name)->font();
+        EXPECT_EQ(font.families(), windowFont.families()) << name;
+        EXPECT_EQ(font.pixelSize(), 11) << name;
+    }
+    QList<QLabel*> movieInfo = Child<QWidget>(editor.mainWindow(), "GroupBoxMovieInfo")->findChildren<QLabel*>();
+    EXPECT_EQ(movieInfo.size(), 8);
+    for (const QLabel* label : movieInfo) {
+        EXPECT_EQ(label->font().families(), windowFont.families()) << label->text().toStdString();
+        EXPECT_EQ(label->font().pixelSize(), 11) << label->text().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, PresetListsUseTheRegionalSeparator)
@@ -191,6 +220,7 @@ TEST_F(MainWindowTest, GridShowsTheHeaderRowAndSixteenPixelRows)
     const QStringList headers = { "From", "To", "Line 1", "Line 2", "Line 3" };
     for (int c = 0; c < 5; ++c)
         EXPECT_EQ(grid.model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    EXPECT_EQ(grid.horizontalHeader()->defaultAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
     EXPECT_EQ(grid.rowHeight(0), 16);
     EXPECT_EQ(grid.selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(grid.selectionBehavior(), QAbstractItemView::SelectItems);
@@ -229,6 +259,20 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel" }));
+}
+
+// A right click opens the menu over the rows and over the header row alike.
+TEST_F(MainWindowTest, GridPopUpMenuOpensOverTheRowsAndTheHeader)
+{
+    window.show();
+    SubtitleGrid& grid = window.grid();
+    for (QWidget* area : { grid.viewport(), grid.horizontalHeader()->viewport() }) {
+        const QPoint inside(area->width() / 2, area->height() / 2);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inside, area->mapToGlobal(inside));
+        QApplication::sendEvent(area, &rightClick);
+        EXPECT_TRUE(grid.popupMenu()->isVisible()) << (area == grid.viewport() ? "rows" : "header");
+        grid.popupMenu()->close();
+    }
 }
 
 TEST_F(MainWindowTest, QuitClosesAnUnchangedTableWithoutAQuestion)

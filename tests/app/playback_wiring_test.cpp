@@ -6,14 +6,15 @@
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "app/subtitle_model.h"
-#include "app_test_support.h"
-#include "preview/clips.h"
+#include "clips.h"
+#include "fakes.h"
 #include "preview/movie_window.h"
 #include "preview/playback_controller.h"
 #include "preview/video_dialog.h"
 #include "test_support.h"
-#include "tools/tool_fakes.h"
+#include "window_fakes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -25,34 +26,21 @@
 #include <QSlider>
 #include <QToolButton>
 #include <cmath>
+#include <functional>
 #include <set>
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
-using tessel::test::Fill;
-using tessel::test::WaitFor;
+using namespace tessel::test;
 
 namespace {
-
-struct ScriptedVideoDialog : OpenFileDialog {
-    std::optional<QString> answer;
-    QString title;
-    int shown = 0;
-    std::optional<QString> Execute(const QString& t, const QStringList&) override
-    {
-        ++shown;
-        title = t;
-        return answer;
-    }
-};
 
 class PlaybackWiringTest : public ::testing::Test {
 protected:
     RecordingMessages messages;
     ScriptedQuestions questions;
     ScriptedFileDialogs files;
-    tessel::test::ScriptedDialog checks;
+    ScriptedCheckDialog checks;
     ScriptedVideoDialog video;
     Editor editor { overrides(), CreateMovieWindow };
     MainWindow& window = editor.mainWindow();
@@ -171,6 +159,71 @@ TEST_F(PlaybackWiringTest, SelectionsNotMadeByTheUserDoNotSeek)
     ASSERT_TRUE(settledAt(40));
 }
 
+// Insert and Delete keep the current cell's place and an append selects its
+// first row: selection writes, not the user's selections.
+TEST_F(PlaybackWiringTest, InsertDeleteAndAppendLeaveTheMovieAlone)
+{
+    REQUIRE_CLIPS();
+    TempDir folder;
+    const std::string appended = folder.path("more.sub");
+    WriteFile(appended, "{80}{85}appended\n");
+    const std::vector<Row> rows = { { "10", "30", "first" }, { "40", "60", "second" }, { "70", "90", "third" } };
+    window.show();
+    ASSERT_TRUE(openClip());
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        { "insert", [&] { grid.menuItemInsert()->trigger(); } },
+        { "delete", [&] { grid.menuItemDelete()->trigger(); } },
+        { "append",
+            [&] {
+                files.openAnswers.push_back(QString::fromStdString(appended));
+                window.fileButtons().appendSubtitles()->click();
+            } },
+    };
+    for (const auto& [name, command] : commands) {
+        Fill(editor.table(), rows);
+        clickCell(0, 2);
+        ASSERT_TRUE(settledAt(40)) << name;
+        panel.movieTracker()->setValue(50);
+        ASSERT_TRUE(settledAt(50)) << name;
+        command();
+        EXPECT_NE(editor.table().rowCount(), 4) << name;
+        EXPECT_EQ(panel.movieTracker()->value(), 50) << name;
+        QTest::qWait(100);
+        EXPECT_FALSE(player().isSeeking()) << name;
+        EXPECT_EQ(frame(), 50) << name;
+    }
+
+    // The play range of "Play current subtitle" survives an insert.
+    Fill(editor.table(), rows);
+    clickCell(0, 2);
+    ASSERT_TRUE(settledAt(40));
+    panel.speed()->setValue(5);
+    editor.playback()->controller().BtnPlayCurrentClick();
+    ASSERT_TRUE(WaitFor([&] { return player().isPlaying(); }));
+    grid.menuItemInsert()->trigger();
+    EXPECT_EQ(grid.currentTableRow(), 2);
+    ASSERT_TRUE(WaitFor([&] { return !player().isPlaying(); }));
+    ASSERT_TRUE(settledAt(60));
+}
+
+// What the video player refuses in play, stop or the speed ends up in the
+// general error report.
+TEST_F(PlaybackWiringTest, PlayerRefusalsReachTheGeneralErrorReport)
+{
+    REQUIRE_CLIPS();
+    ASSERT_TRUE(openClip());
+    panel.speed()->setRange(5, 2000);
+    panel.speed()->setValue(1500); // 150 times: more than mpv plays
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].title, "Tessel Subtitles Editor");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("The video player refused \"speed = 150\": "))
+        << messages.messages[0].text.toStdString();
+    EXPECT_EQ(player().rate(), 1.0); // the refused speed is not kept
+    panel.speed()->setValue(10);
+    EXPECT_EQ(messages.messages.size(), 1u);
+}
+
 TEST_F(PlaybackWiringTest, FollowingPlaybackScrollsOnlyWhenAutoScrollIsTicked)
 {
     std::vector<tessel::test::Row> rows;
@@ -264,6 +317,10 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     auto& movie = *qobject_cast<TFormMovie*>(editor.movieWindow());
     window.move(20, 20);
     window.show();
+    // A window manager places the movie window beside the main window once it
+    // has framed the main window: move it aside after that.
+    static_cast<void>(QTest::qWaitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000));
+    QTest::qWait(100);
     movie.move(window.frameGeometry().right() + 20, 20);
     window.fileButtons().openSubtitles()->click();
     window.fileButtons().openMovie()->click();
@@ -285,6 +342,8 @@ TEST(PlaybackWiringOnScreen, BothWindowsWithASubtitleUnderThePicture)
     EXPECT_GT(colours.size(), 20u) << "the picture is not on the screen";
     const QRect both = window.frameGeometry().united(movie.frameGeometry()).adjusted(-20, -20, 20, 20);
     const QString file = qEnvironmentVariable("TESSEL_SCREENSHOT");
-    if (!file.isEmpty()) EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
+    if (!file.isEmpty()) {
+        EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
+    }
     EXPECT_TRUE(messages.messages.empty());
 }

@@ -3,9 +3,9 @@
 #include "app/reading_page.h"
 #include "app/tool_pager.h"
 #include "app/tool_wiring.h"
-#include "app_test_support.h"
+#include "fakes.h"
 #include "test_support.h"
-#include "tools/tool_fakes.h"
+#include "window_fakes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,12 +14,13 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
+
 using tessel::test::CountingPause;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 using tessel::test::TempDir;
 using tessel::test::WriteFile;
 
@@ -32,7 +33,7 @@ protected:
     bool folderSet = setConfigHome();
     SubtitleTable table;
     MainWindow window { table, ',' };
-    ScriptedDialog dialog { {}, CheckIgnore };
+    ScriptedCheckDialog dialog { {}, CheckIgnore };
     RecordingMessages messages;
     ErrorReport errors { messages };
     CountingPause pause;

@@ -2,8 +2,8 @@
 #include "app/main_window.h"
 #include "app/repair_page.h"
 #include "app/tool_pager.h"
-#include "app_test_support.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,7 +12,7 @@
 
 using namespace tessel;
 using namespace tessel::app;
-using namespace tessel::app::test;
+using namespace tessel::test;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
@@ -80,4 +80,21 @@ TEST_F(RepairWiringTest, DoubleClickTogglesTheSelectedItem)
     EXPECT_FALSE(page.repairTicked(2));
     for (int index : { 0, 1, 3, 4, 5, 6 })
         EXPECT_FALSE(page.repairTicked(index)) << index;
+}
+
+// Also on the list's empty part, below the items: the selected item toggles.
+TEST_F(RepairWiringTest, DoubleClickBelowTheItemsTogglesTheSelectedItem)
+{
+    MainWindow& window = editor.mainWindow();
+    window.pager().setCurrentIndex(1);
+    list.setFixedHeight(400); // room below the seven items
+    window.show();
+    list.setCurrentRow(4);
+    const QRect last = list.visualItemRect(list.item(list.count() - 1));
+    const QPoint belowTheItems(last.center().x(), last.bottom() + 3);
+    ASSERT_LT(belowTheItems.y(), list.viewport()->height());
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, belowTheItems);
+    EXPECT_TRUE(page.repairTicked(4));
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, belowTheItems);
+    EXPECT_FALSE(page.repairTicked(4));
 }

@@ -4,6 +4,7 @@
 #include "cli/convert.h"
 #include "convert_runner.h"
 #include "core/errors.h"
+#include "fakes.h"
 #include "formats/file_commands.h"
 #include "formats/text_file.h"
 #include "test_support.h"
@@ -43,12 +44,6 @@ struct HostileCase {
     std::vector<Row> firstRows = {}; // what the table starts with afterwards (Rows, Failure)
 };
 
-class RecordingMessages : public MessageSink {
-public:
-    void showMessage(const QString&, const QString& text, MessageIcon) override { texts.push_back(text.toStdString()); }
-    std::vector<std::string> texts;
-};
-
 // What the load command did over a table that held other rows.
 struct Load {
     bool threw = false;
@@ -64,7 +59,7 @@ void load(const std::string& path, Load& result)
 {
     test::Fill(result.table, OldRows);
     FixedFramerate fps(25);
-    RecordingMessages messages;
+    test::RecordingMessages messages;
     try {
         LoadSubtitles(result.table, path, false, fps, messages);
     } catch (const Error& e) {
@@ -75,7 +70,8 @@ void load(const std::string& path, Load& result)
         ADD_FAILURE() << "not an error the user can read: " << typeid(e).name() << ": " << e.what();
         result.threw = true;
     }
-    result.messages = messages.texts;
+    for (const QString& text : messages.texts())
+        result.messages.push_back(text.toStdString());
 }
 
 bool allCellsUtf8(const SubtitleTable& table)

@@ -1,20 +1,13 @@
-#include "cli/convert.h"
+#include "convert_runner.h"
 #include "test_support.h"
 
 #include <QProcess>
 #include <QStringList>
 #include <gtest/gtest.h>
-#include <sstream>
 
 using namespace tessel;
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 // MicroDVD keeps the frame cells as written, so the table shows what the tools did.
 const char* const Input = "{25}{1000}Hello|hello world\r\n"
@@ -22,15 +15,13 @@ const char* const Input = "{25}{1000}Hello|hello world\r\n"
                           "{1100}{1110}[noise]\r\n";
 
 // Runs the converter in-process over `input`, dumping the table to standard output.
-Outcome convert(const std::string& input, std::vector<std::string> options)
+test::Converted convert(const std::string& input, std::vector<std::string> options)
 {
     test::TempDir dir;
     const std::string in = dir.path("in.sub");
     test::WriteFile(in, input);
     options.insert(options.end(), { "--to", "table", in });
-    std::ostringstream out, err;
-    const int status = cli::RunConvert(options, out, err);
-    return { status, out.str(), err.str() };
+    return test::Convert(options);
 }
 
 std::string table(const std::vector<std::string>& rows)
@@ -73,7 +64,7 @@ TEST(ToolOptions, EachToolOnItsOwn)
             { "25\t1000\tHello\thello world\t", "1001\t1100\t[music]\t,and ''so''\t", "1100\t1140\t[noise]\t\t" } },
     };
     for (const Case& c : cases) {
-        const Outcome r = convert(Input, c.options);
+        const test::Converted r = convert(Input, c.options);
         EXPECT_EQ(r.status, 0) << c.options[0] << r.err;
         EXPECT_EQ(r.out, table(c.rows)) << c.options[0];
     }
@@ -107,7 +98,7 @@ TEST(ToolOptions, BadValuesAreUsageErrors)
         { "--add-frames" },
     };
     for (const auto& options : cases) {
-        const Outcome r = convert(Input, options);
+        const test::Converted r = convert(Input, options);
         EXPECT_EQ(r.status, 2) << options[0] << " " << (options.size() > 1 ? options[1] : "");
         EXPECT_NE(r.err.find("Usage:"), std::string::npos);
     }
@@ -116,7 +107,7 @@ TEST(ToolOptions, BadValuesAreUsageErrors)
 TEST(ToolOptions, RowsLeftAloneAreReportedOnStandardError)
 {
     const std::string input = "{10}{20}a\r\n{30}{}b\r\n{50}{60}c\r\n";
-    Outcome r = convert(input, { "--convert-fps", "1:2" });
+    test::Converted r = convert(input, { "--convert-fps", "1:2" });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, table({ "20\t40\ta\t\t", "60\t\tb\t\t", "50\t60\tc\t\t" }));
     EXPECT_NE(r.err.find("row 2"), std::string::npos) << r.err;

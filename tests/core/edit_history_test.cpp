@@ -1,12 +1,12 @@
 #include "core/edit_history.h"
 #include "core/table_changes.h"
+#include "fakes.h"
 #include "formats/file_commands.h"
 #include "test_support.h"
 #include "tools/repair.h"
 #include "tools/row_editing.h"
 #include "tools/timing_check.h"
 #include "tools/timing_tools.h"
-#include "tools/tool_fakes.h"
 
 #include <Qt>
 #include <functional>

@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "fakes.h"
 #include "formats/file_commands.h"
 #include "test_support.h"
 
@@ -13,17 +14,6 @@ using namespace tessel;
 using test::Row;
 
 namespace {
-
-class RecordingMessages : public MessageSink {
-public:
-    void showMessage(const QString& title, const QString& text, MessageIcon icon) override
-    {
-        messages.push_back((title + ": " + text).toStdString());
-        icons.push_back(icon);
-    }
-    std::vector<std::string> messages;
-    std::vector<MessageIcon> icons;
-};
 
 std::string microDvd(int count, int firstFrame = 1)
 {
@@ -44,7 +34,7 @@ protected:
     test::TempDir dir;
     SubtitleTable table;
     FixedFramerate fps { 25 };
-    RecordingMessages messages;
+    test::RecordingMessages messages;
 };
 
 } // namespace
@@ -62,8 +52,9 @@ TEST_F(FileCommands, NothingReadLeavesTheTable)
     test::Fill(table, { { "1", "2", "keep" }, { "3", "4", "me" } });
     const LoadResult r = load("empty.sub", "", false);
     EXPECT_EQ(r.format, FormatCode::Unknown);
-    EXPECT_EQ(messages.messages, std::vector<std::string> { "Error: Unknow subtitles format." });
-    EXPECT_EQ(messages.icons[0], MessageIcon::Error);
+    EXPECT_EQ(messages.texts(), QStringList { "Unknow subtitles format." });
+    EXPECT_EQ(messages.messages[0].title, "Error");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(test::Rows(table).size(), 2u);
     EXPECT_EQ(fps.timesAsked(), 0);
 }
@@ -161,7 +152,8 @@ TEST_F(FileCommands, SaveWritesAllRowsAndReplacesOnlyWhenComplete)
     test::Fill(table, { { "1", "2", "a" }, { "x", "4", "b" } });
     EXPECT_FALSE(SaveSubtitles(table, target, 2, services));
     EXPECT_EQ(test::ReadFile(target), "previous");
-    EXPECT_EQ(messages.messages.back(), "Error: Subtiles file can't be saved!");
+    EXPECT_EQ(messages.messages.back().title, "Error");
+    EXPECT_EQ(messages.messages.back().text, "Subtiles file can't be saved!");
     EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1);
 
     EXPECT_FALSE(SaveSubtitles(table, target, 10, services)); // no such file type: nothing written
@@ -196,7 +188,8 @@ TEST_F(FileCommands, FullDeviceFailsWithoutReplacingTheNode)
     SaveServices services { fps, exportSettings, messages, '.' };
     test::Fill(table, std::vector<Row>(1000, Row { "1", "2", "some text" }));
     EXPECT_FALSE(SaveSubtitles(table, node.toStdString(), 1, services));
-    EXPECT_EQ(messages.messages.back(), "Error: Subtiles file can't be saved!");
+    EXPECT_EQ(messages.messages.back().title, "Error");
+    EXPECT_EQ(messages.messages.back().text, "Subtiles file can't be saved!");
     EXPECT_FALSE(QFileInfo(node).isFile()); // still the device, not a regular file
 }
 

@@ -86,8 +86,9 @@ TEST(InteropA, FfmpegReadsOurFilesAsWritten)
             const Row& row = peer.rows[i];
             EXPECT_EQ(read[i].text, joinedLines(row)) << peer.name << " cue " << i;
             EXPECT_EQ(read[i].startMs, peer.expectedMs(std::stoi(row[0]))) << peer.name << " cue " << i;
-            if (i + 1 < read.size() || peer.lastEndStored)
+            if (i + 1 < read.size() || peer.lastEndStored) {
                 EXPECT_EQ(read[i].endMs, peer.expectedMs(std::stoi(row[1]))) << peer.name << " cue " << i;
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "cli/convert.h"
 #include "convert_runner.h"
 #include "core/errors.h"
+#include "fakes.h"
 #include "formats/file_commands.h"
 #include "test_support.h"
 
@@ -20,21 +21,7 @@ using test::Row;
 
 namespace {
 
-const std::string CannotSave = "Subtiles file can't be saved!";
-
-struct Shown {
-    std::string title, text;
-    MessageIcon icon;
-};
-
-class RecordingMessages : public MessageSink {
-public:
-    void showMessage(const QString& title, const QString& text, MessageIcon icon) override
-    {
-        shown.push_back({ title.toStdString(), text.toStdString(), icon });
-    }
-    std::vector<Shown> shown;
-};
+const QString CannotSave = QStringLiteral("Subtiles file can't be saved!");
 
 // Everything in a folder, hidden files included.
 QStringList entries(const std::string& folder)
@@ -70,16 +57,16 @@ protected:
     }
     void expectCannotSave()
     {
-        ASSERT_FALSE(messages.shown.empty());
-        EXPECT_EQ(messages.shown.back().title, "Error");
-        EXPECT_EQ(messages.shown.back().text, CannotSave);
-        EXPECT_EQ(messages.shown.back().icon, MessageIcon::Error);
+        ASSERT_FALSE(messages.messages.empty());
+        EXPECT_EQ(messages.messages.back().title, "Error");
+        EXPECT_EQ(messages.messages.back().text, CannotSave);
+        EXPECT_EQ(messages.messages.back().icon, MessageIcon::Error);
     }
 
     test::TempDir dir;
     SubtitleTable table;
     std::vector<Row> before;
-    RecordingMessages messages;
+    test::RecordingMessages messages;
     int asked = 0;
 };
 
@@ -92,7 +79,7 @@ TEST_F(SaveFailures, TargetThatIsAFolderIsLeftAsItWas)
     test::WriteFile(folder + "/inside.txt", Previous);
     for (int fileType = 1; fileType <= 9; ++fileType) {
         SCOPED_TRACE("file type " + std::to_string(fileType));
-        messages.shown.clear();
+        messages.messages.clear();
         EXPECT_EQ(save(folder, fileType, 25), false);
         expectCannotSave();
         EXPECT_EQ(entries(dir.path("")), QStringList { "out.sub" });
@@ -122,14 +109,14 @@ TEST_F(SaveFailures, ZeroFramerateKeepsThePreviousFile)
         SCOPED_TRACE("file type " + std::to_string(c.fileType));
         const std::string target = dir.path("out" + std::to_string(c.fileType));
         test::WriteFile(target, Previous);
-        messages.shown.clear();
+        messages.messages.clear();
         EXPECT_EQ(save(target, c.fileType, 0), !c.fails);
         EXPECT_EQ(asked, c.fails ? 1 : 0);
         if (c.fails) {
             expectCannotSave();
             EXPECT_EQ(test::ReadFile(target), Previous);
         } else {
-            EXPECT_TRUE(messages.shown.empty());
+            EXPECT_TRUE(messages.messages.empty());
             EXPECT_NE(test::ReadFile(target), Previous);
         }
         QFile::remove(QString::fromStdString(target));
@@ -144,7 +131,7 @@ TEST_F(SaveFailures, SsaFramerateOfZeroCannotBeSaved)
     for (const auto& [text, separator] : { std::pair<QString, char> { "0", '.' }, { "0,0", ',' }, { "0.000", '.' } }) {
         SCOPED_TRACE(text.toStdString());
         test::WriteFile(target, Previous);
-        messages.shown.clear();
+        messages.messages.clear();
         EXPECT_EQ(save(target, 8, 25, text, separator), false);
         expectCannotSave();
         EXPECT_EQ(test::ReadFile(target), Previous);
@@ -160,14 +147,14 @@ TEST_F(SaveFailures, SsaFpsTextThatIsNoNumberLeavesBeforeTheFile)
     const std::pair<QString, char> cases[] = { { "abc", '.' }, { "", '.' }, { "25.0", ',' }, { "25fps", '.' } };
     for (const auto& [text, separator] : cases) {
         SCOPED_TRACE(text.toStdString());
-        messages.shown.clear();
+        messages.messages.clear();
         try {
             save(dir.path("new.ssa"), 8, 25, text, separator);
             ADD_FAILURE() << "saved";
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.what(), "'" + text.toStdString() + "' is not a valid floating point value");
         }
-        EXPECT_TRUE(messages.shown.empty());
+        EXPECT_TRUE(messages.messages.empty());
         EXPECT_EQ(entries(dir.path("")), QStringList {});
 
         test::WriteFile(target, Previous);
@@ -220,7 +207,7 @@ TEST_F(SaveFailures, ConverterInReadOnlyFolder)
         const std::optional<test::Converted> run = test::ConvertAsNobody(args);
         if (!run) GTEST_SKIP() << "cannot run the converter as another user here";
         EXPECT_EQ(run->status, 1);
-        EXPECT_EQ(run->err, CannotSave + "\n");
+        EXPECT_EQ(run->err, CannotSave.toStdString() + "\n");
         EXPECT_EQ(entries(folder), QStringList { "out.srt" });
         EXPECT_EQ(test::ReadFile(folder + "/out.srt"), Previous);
     }
@@ -241,7 +228,7 @@ TEST_F(SaveFailures, ConverterTargetsThatCannotBeWritten)
         SCOPED_TRACE(args[args.size() - 1] + " " + args[0]);
         const test::Converted run = test::Convert(args);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, CannotSave + "\n");
+        EXPECT_EQ(run.err, CannotSave.toStdString() + "\n");
         EXPECT_EQ(entries(dir.path("")), (QStringList { "folder.srt", "in.sub", "plain" }));
         EXPECT_EQ(entries(dir.path("folder.srt")), QStringList {});
         EXPECT_EQ(test::ReadFile(dir.path("plain")), Previous);

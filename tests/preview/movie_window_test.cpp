@@ -2,11 +2,15 @@
 #include "preview/movie_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace tessel;
 using test::WaitFor;
@@ -14,6 +18,12 @@ using test::WaitFor;
 namespace {
 
 QLabel* Label(TFormMovie& movie, const char* name) { return movie.findChild<QLabel*>(QLatin1String(name)); }
+
+QFont withPixelSize(QFont font, int pixels)
+{
+    font.setPixelSize(pixels);
+    return font;
+}
 
 } // namespace
 
@@ -85,13 +95,41 @@ TEST(MovieWindow, LabelFontsFollowTheWindowHeight)
     movie.show();
     QLabel* memo = Label(movie, "SubtitleMemo");
     QLabel* timeCode = Label(movie, "TimeCode");
-    movie.resize(240, 700); // far more than 348 pixels left over
+    movie.resize(240, 700); // far more than 348 pixels left over: lines 23 pixels apart
     ASSERT_TRUE(WaitFor([&] { return memo->height() == 69; })) << memo->height();
-    EXPECT_EQ(timeCode->font().pixelSize(), 23);
-    EXPECT_EQ(memo->font().pixelSize(), 23);
-    movie.resize(240, 150); // far less than 173
+    EXPECT_LE(QFontMetricsF(timeCode->font()).lineSpacing(), 23);
+    EXPECT_LE(QFontMetricsF(memo->font()).lineSpacing(), 23);
+    EXPECT_GT(QFontMetricsF(withPixelSize(memo->font(), memo->font().pixelSize() + 1)).lineSpacing(), 23);
+    movie.resize(240, 150); // far less than 173: 11 pixels apart
     ASSERT_TRUE(WaitFor([&] { return memo->height() == 39; })) << memo->height();
-    EXPECT_EQ(timeCode->font().pixelSize(), 11);
+    EXPECT_LE(QFontMetricsF(timeCode->font()).lineSpacing(), 11);
+    EXPECT_GT(QFontMetricsF(withPixelSize(memo->font(), memo->font().pixelSize() + 1)).lineSpacing(), 11);
+}
+
+// Heights of 150 to 700 pixels give every line height from 11 to 23; at each
+// the memo shows three full lines and the time code its whole line.
+TEST(MovieWindow, ThreeLinesFitUnderThePictureAtEveryFontSize)
+{
+    QWidget main;
+    main.setFont(QFont(QStringLiteral("Liberation Sans")));
+    TFormMovie movie(&main);
+    movie.show();
+    QLabel* memo = Label(movie, "SubtitleMemo");
+    QLabel* timeCode = Label(movie, "TimeCode");
+    movie.setSubtitleText(QStringLiteral("\u00c9first gjpq|\nsecond \u00c5gy\nthird \u00c7jy_"));
+    std::set<int> lineHeights;
+    for (int height = 150; height <= 700; height += 3) {
+        movie.resize(240, height);
+        ASSERT_TRUE(WaitFor([&] { return movie.height() == height; })) << height;
+        QCoreApplication::processEvents(); // the labels' new heights
+        const QFontMetrics metrics = memo->fontMetrics();
+        lineHeights.insert(memo->height() / 3);
+        const QRect text = metrics.boundingRect(memo->contentsRect(), int(memo->alignment()), memo->text());
+        EXPECT_TRUE(memo->contentsRect().contains(text)) << height << ": " << text.height() << " in " << memo->height();
+        EXPECT_GE(timeCode->height(), timeCode->fontMetrics().height()) << height;
+        EXPECT_EQ(memo->font().family(), QStringLiteral("Liberation Sans"));
+    }
+    EXPECT_EQ(lineHeights, std::set<int>({ 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23 }));
 }
 
 class MovieWindowWithMovie : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include "preview/playback_controller.h"
 #include "preview/video_dialog.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -17,40 +18,9 @@
 #include <gtest/gtest.h>
 
 using namespace tessel;
-using test::WaitFor;
+using namespace tessel::test;
 
 namespace {
-
-struct Grid : SubtitleGridView {
-    int current = 1, top = 1, visible = 20;
-    int currentRow() const override { return current; }
-    void selectCellQuietly(int, int row) override { current = row; }
-    int topRow() const override { return top; }
-    void setTopRow(int row) override { top = row; }
-    int visibleRowCount() const override { return visible; }
-};
-
-struct ScriptedDialog : OpenFileDialog {
-    std::optional<QString> answer;
-    QString title;
-    QStringList filters;
-    std::optional<QString> Execute(const QString& t, const QStringList& f) override
-    {
-        title = t;
-        filters = f;
-        return answer;
-    }
-};
-
-struct Messages : MessageSink {
-    QStringList shown;
-    void showMessage(const QString& title, const QString& text, MessageIcon icon) override
-    {
-        EXPECT_EQ(title, "Error");
-        EXPECT_EQ(icon, MessageIcon::Error);
-        shown << text;
-    }
-};
 
 // Notes the order in which controls become enabled.
 struct EnableOrder : QObject {
@@ -110,9 +80,9 @@ protected:
     QWidget main;
     PlaybackControls c;
     SubtitleTable table;
-    Grid grid;
-    ScriptedDialog dialog;
-    Messages messages;
+    FakeGridView grid;
+    ScriptedVideoDialog dialog;
+    RecordingMessages messages;
     std::unique_ptr<TFormMovie> movie;
     std::unique_ptr<PlaybackController> controller;
 };
@@ -165,7 +135,7 @@ TEST_F(PlaybackControllerTest, OpeningAMovieFillsMovieInfoAndEnablesThePlaybackC
     EXPECT_EQ(c.LabelMovieInfoSize->text(), "320x240");
     EXPECT_EQ(c.MovieTracker->maximum(), 100);
     EXPECT_EQ(c.MovieTracker->value(), 0);
-    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(PlaybackControllerTest, SpeedTrackBarSetsTheRateAndTheHint)
@@ -282,9 +252,11 @@ TEST_F(PlaybackControllerTest, AMovieThatCannotPlayIsReportedAndDisablesPlayback
     ASSERT_TRUE(c.BtnPlay->isEnabled());
     const QString missing = test::Clip25() + QStringLiteral(".gone");
     controller->OpenMovie(missing);
-    ASSERT_EQ(messages.shown.size(), 1);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].title, "Error");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(
-        messages.shown.first(), QStringLiteral("Cannot play the movie \"%1\": there is no such file.").arg(missing));
+        messages.messages[0].text, QStringLiteral("Cannot play the movie \"%1\": there is no such file.").arg(missing));
     EXPECT_FALSE(c.BtnPlay->isEnabled());
     EXPECT_FALSE(c.MovieTracker->isEnabled());
     EXPECT_EQ(c.MovieTracker->maximum(), 0);
@@ -292,13 +264,14 @@ TEST_F(PlaybackControllerTest, AMovieThatCannotPlayIsReportedAndDisablesPlayback
     EXPECT_FALSE(player().isVisibleTo(movie.get()));
 
     controller->OpenMovie(test::StillPicture()); // opens, but has no length
-    ASSERT_TRUE(WaitFor([&] { return messages.shown.size() == 2; }));
-    EXPECT_TRUE(messages.shown.last().endsWith(": its length reads as zero.")) << messages.shown.last().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return messages.messages.size() == 2; }));
+    EXPECT_TRUE(messages.texts().last().endsWith(": its length reads as zero."))
+        << messages.texts().last().toStdString();
     EXPECT_FALSE(c.BtnPlay->isEnabled());
     EXPECT_FALSE(player().isOpen());
 
     controller->OpenMovie(test::AudioOnly());
-    ASSERT_TRUE(WaitFor([&] { return messages.shown.size() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return messages.messages.size() == 3; }));
     EXPECT_FALSE(c.BtnPlay->isEnabled());
     c.BtnPlay->click(); // disabled anyway; and without a movie nothing happens
     controller->BtnPlayClick();

@@ -1,5 +1,6 @@
 #include "preview/playback_sync.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -7,23 +8,6 @@ using namespace tessel;
 using tessel::test::Fill;
 
 namespace {
-
-struct FakeGrid : SubtitleGridView {
-    int current = 1;
-    int top = 1;
-    int visible = 10;
-    int quietSelections = 0;
-    int currentRow() const override { return current; }
-    void selectCellQuietly(int column, int row) override
-    {
-        EXPECT_EQ(column, 0);
-        current = row;
-        ++quietSelections;
-    }
-    int topRow() const override { return top; }
-    void setTopRow(int row) override { top = row; }
-    int visibleRowCount() const override { return visible; }
-};
 
 struct FakeMovie : MovieTextView {
     QString timeCode;
@@ -51,7 +35,7 @@ protected:
         Fill(table, { { "100", "150", "one", "two", "three" }, { "200", "250", "A & B" }, { "300", "350", "last" } });
     }
     SubtitleTable table;
-    FakeGrid grid;
+    test::FakeGridView grid;
     FakeMovie movie;
     Switches switches;
     PlaybackSync sync { table, grid, movie, switches };
@@ -68,6 +52,7 @@ TEST_F(PlaybackSyncTest, TimerShowsTimeCodeAndTheRowOfThePlayingFrame)
     EXPECT_EQ(sync.lastShownRow(), 2);
     EXPECT_EQ(grid.current, 2); // selected, quietly
     EXPECT_EQ(grid.quietSelections, 1);
+    EXPECT_EQ(grid.lastQuietColumn, 0);
 }
 
 TEST_F(PlaybackSyncTest, TextChangesOnlyWhenTheRowChanges)

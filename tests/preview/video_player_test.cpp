@@ -1,5 +1,7 @@
 #include "clips.h"
+#include "core/errors.h"
 #include "preview/movie_pause.h"
+#include "preview/mpv_core.h"
 #include "preview/video_player.h"
 #include "test_support.h"
 
@@ -8,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -176,4 +179,41 @@ TEST_F(VideoPlayerTest, FilesThatCannotPlayAreReported)
     EXPECT_FALSE(open(missing));
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(player.duration(), 0);
+}
+
+namespace {
+
+struct IgnoringListener : MpvListener {
+    void mpvFileLoaded(long long) override { }
+    void mpvFileFailed(long long, const QString&) override { }
+    void mpvPlaybackRestarted(long long) override { }
+    void mpvPropertyChanged(MpvProperty, std::optional<double>) override { }
+};
+
+} // namespace
+
+// What mpv refuses is an error with mpv's own reason, not dropped.
+TEST(MpvCore, RefusalsAreErrorsWithMpvsReason)
+{
+    IgnoringListener listener;
+    MpvCore core({ QStringLiteral("null"), QStringLiteral("null"), 0 }, listener);
+    const std::pair<std::function<void()>, std::string> refusals[] = {
+        { [&] { core.command({ QStringLiteral("no-such-command") }); },
+            "The video player refused \"no-such-command\": invalid parameter." },
+        { [&] {
+             core.command({ QStringLiteral("seek"), QStringLiteral("1"), QStringLiteral("absolute+exact") });
+         },
+            "The video player refused \"seek 1 absolute+exact\": error running command." },
+        { [&] { core.setDouble("speed", 1000); }, "The video player refused \"speed = 1000\": " },
+    };
+    for (const auto& [refused, text] : refusals) {
+        try {
+            refused();
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()).substr(0, text.size()), text);
+        }
+    }
+    EXPECT_NO_THROW(core.setFlag("pause", true));
+    EXPECT_FALSE(core.tryCommand({ QStringLiteral("no-such-command") }));
 }

@@ -1,5 +1,5 @@
+#include "fakes.h"
 #include "test_support.h"
-#include "tool_fakes.h"
 #include "tools/check_dialog.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@ using namespace tessel;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 
 namespace {
 
@@ -41,7 +41,7 @@ TEST(CheckDialog, ShowsThreeNeighbouringRowsWithTheFindingMarked)
     for (const Case& c : cases) {
         SubtitleTable table;
         Fill(table, numbered(c.rows));
-        ScriptedDialog dialog({ CheckIgnore });
+        ScriptedCheckDialog dialog({ CheckIgnore });
         EXPECT_TRUE(ShowCheckDialog(table, dialog, c.row, 1, "msg", ""));
         ASSERT_EQ(dialog.shown.size(), 1u);
         const CheckWindow& window = dialog.shown[0].window;
@@ -78,7 +78,7 @@ TEST(CheckDialog, AnswersWriteBackAsTheButtonSays)
     for (const Case& c : cases) {
         SubtitleTable table;
         Fill(table, original);
-        ScriptedDialog dialog({ c.answer });
+        ScriptedCheckDialog dialog({ c.answer });
         dialog.edit = [](CheckWindow& window) {
             window.rows[0][2] = "edited 2";
             window.rows[1][4] = "edited 3";
@@ -93,7 +93,7 @@ TEST(CheckDialog, ChangeOnASmallTableWritesOnlyItsRows)
 {
     SubtitleTable table;
     Fill(table, numbered(1));
-    ScriptedDialog dialog({ CheckChange });
+    ScriptedCheckDialog dialog({ CheckChange });
     dialog.edit = [](CheckWindow& window) {
         window.rows[0][3] = "new";
         window.rows[1][0] = "not a row of the table";
@@ -111,10 +111,10 @@ TEST(CheckDialog, ChangeKeepsTheHiddenCellOfEveryRowItWritesBack)
     for (int row = 1; row <= 3; ++row)
         table.setCell(SubtitleTable::Extra, row, "style " + std::to_string(row));
     const uint64_t revision = table.revision();
-    ScriptedDialog untouched({ CheckChange });
+    ScriptedCheckDialog untouched({ CheckChange });
     ShowCheckDialog(table, untouched, 2, 0, "msg", "");
     EXPECT_EQ(table.revision(), revision);
-    ScriptedDialog edited({ CheckChange });
+    ScriptedCheckDialog edited({ CheckChange });
     edited.edit = [](CheckWindow& window) { window.rows[1][2] = "new"; };
     ShowCheckDialog(table, edited, 2, 0, "msg", "");
     EXPECT_EQ(table.cell(SubtitleTable::Line1, 2), "new");

@@ -1,6 +1,6 @@
 #include "core/errors.h"
+#include "fakes.h"
 #include "test_support.h"
-#include "tool_fakes.h"
 #include "tools/reading_check.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ using tessel::test::CheckFixture;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 
 namespace {
 
@@ -277,7 +277,7 @@ TEST(CheckReadingTest, EachFindingGoesThroughTheDialogWithItsProposalBehindAutoF
     SubtitleTable table;
     Fill(table, { { "0", "10", "Hi" }, { "100", "200", chars(43) } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckAutoFix, CheckIgnore });
+    fixture.dialog = ScriptedCheckDialog({ CheckAutoFix, CheckIgnore });
     EXPECT_EQ(CheckReading(table, ReadingRules(adults(), 25), false, fixture.services(), ','), CheckOutcome::Completed);
     EXPECT_EQ(fixture.video.pauses, 1);
     ASSERT_EQ(fixture.dialog.shown.size(), 2u);
@@ -299,7 +299,7 @@ TEST(CheckReadingTest, AutoFixAsksOnlyAboutWhatItCannotFixAndCancelStops)
     SubtitleTable table;
     Fill(table, { { "0", "10", "Hi" }, { "12", "20", "Hi" }, { "100", "110", "a", "b", "c" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckIgnore, CheckCancel });
+    fixture.dialog = ScriptedCheckDialog({ CheckIgnore, CheckCancel });
     EXPECT_EQ(CheckReading(table, ReadingRules(adults(), 25), true, fixture.services(), '.'), CheckOutcome::Cancelled);
     // Row 1 has no room (the next starts at 12); rows 2 and 3 were lengthened
     // to 21 frames without asking, then row 3's lines were asked about.

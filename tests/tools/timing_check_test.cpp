@@ -1,5 +1,5 @@
+#include "fakes.h"
 #include "test_support.h"
-#include "tool_fakes.h"
 #include "tools/timing_check.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +9,13 @@ using tessel::test::CheckFixture;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 
 namespace {
 
 const std::string Overlap = "This subtitle start before the previous one ends.";
 const std::string TooShort = "This subtitle is visible for too short time.";
-const std::string Done = "The subtitles timing check is complete.";
+const QString Done = QStringLiteral("The subtitles timing check is complete.");
 
 std::string chars(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 
@@ -76,7 +76,7 @@ TEST(TimingCheck, FindingsAndWhatAutoFixInTheDialogWrites)
         SubtitleTable table;
         Fill(table, c.rows);
         CheckFixture fixture;
-        fixture.dialog = ScriptedDialog({}, CheckAutoFix);
+        fixture.dialog = ScriptedCheckDialog({}, CheckAutoFix);
         EXPECT_EQ(CheckTiming(table, false, c.shortTime, fixture.services()), CheckOutcome::Completed);
         std::vector<std::string> findings;
         for (const auto& shown : fixture.dialog.shown) {
@@ -133,7 +133,7 @@ TEST(TimingCheck, CancelStopsButKeepsEarlierCorrections)
     SubtitleTable table;
     Fill(table, { { "100", "150" }, { "140", "200" }, { "190", "300" }, { "250", "400" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckAutoFix, CheckCancel });
+    fixture.dialog = ScriptedCheckDialog({ CheckAutoFix, CheckCancel });
     EXPECT_EQ(CheckTiming(table, false, false, fixture.services()), CheckOutcome::Cancelled);
     EXPECT_EQ(fixture.dialog.shown.size(), 2u);
     EXPECT_EQ(Rows(table), full({ { "100", "150" }, { "151", "200" }, { "190", "300" }, { "250", "400" } }));
@@ -145,7 +145,7 @@ TEST(TimingCheck, ChangeInTheDialogReachesTheTableAndTheNextRow)
     SubtitleTable table;
     Fill(table, { { "100", "150" }, { "140", "200" }, { "210", "300" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckChange });
+    fixture.dialog = ScriptedCheckDialog({ CheckChange });
     // The user fixes row 2 by hand and also lengthens it past row 3's start.
     fixture.dialog.edit = [](CheckWindow& window) {
         window.rows[1][0] = "160";

@@ -1,5 +1,5 @@
+#include "fakes.h"
 #include "test_support.h"
-#include "tool_fakes.h"
 #include "tools/timing_tools.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
+#include "fakes.h"
 #include "test_support.h"
-#include "tool_fakes.h"
 #include "tools/width_check.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +9,12 @@ using tessel::test::CheckFixture;
 using tessel::test::Fill;
 using tessel::test::Row;
 using tessel::test::Rows;
-using tessel::test::ScriptedDialog;
+using tessel::test::ScriptedCheckDialog;
 using tessel::test::TenPixelFont;
 
 namespace {
 
-const std::string Done = "The subtitles text width check is complete.";
+const QString Done = QStringLiteral("The subtitles text width check is complete.");
 
 std::string tooLong(const std::string& fitting)
 {
@@ -100,7 +100,7 @@ TEST(WidthCheck, CancelEndsWithoutTheCompletionMessage)
     SubtitleTable table;
     Fill(table, { { "1", "2", "far too long a line" }, { "3", "4", "another long line" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckCancel });
+    fixture.dialog = ScriptedCheckDialog({ CheckCancel });
     TenPixelFont font;
     EXPECT_EQ(CheckTextWidth(table, "100", font, fixture.services()), CheckOutcome::Cancelled);
     EXPECT_EQ(fixture.dialog.shown.size(), 1u);
@@ -112,7 +112,7 @@ TEST(WidthCheck, EditsFromTheDialogAreReadWhenTheirCellComesUp)
     SubtitleTable table;
     Fill(table, { { "1", "2", "far too long a line", "also far too long" } });
     CheckFixture fixture;
-    fixture.dialog = ScriptedDialog({ CheckChange });
+    fixture.dialog = ScriptedCheckDialog({ CheckChange });
     fixture.dialog.edit = [](CheckWindow& window) {
         window.rows[0][2] = "short";
         window.rows[0][3] = "fits now";

@@ -3,15 +3,20 @@
 #include "tools/check_dialog.h"
 #include "tools/check_run.h"
 
+#include <QRect>
+#include <QString>
+#include <QStringList>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
-// Stand-ins for the window's dialogs, the movie and the font, shared by the tool tests.
+// Stand-ins for what the program asks of the user (messages, the check
+// dialog), for the movie and for the font, shared by every test.
 namespace tessel::test {
 
 struct Message {
-    std::string title, text;
+    QString title, text;
     MessageIcon icon;
 };
 
@@ -19,8 +24,9 @@ class RecordingMessages : public MessageSink {
 public:
     void showMessage(const QString& title, const QString& text, MessageIcon icon) override
     {
-        messages.push_back({ title.toStdString(), text.toStdString(), icon });
+        messages.push_back({ title, text, icon });
     }
+    QStringList texts() const;
     std::vector<Message> messages;
 };
 
@@ -31,21 +37,16 @@ struct Shown {
     bool autoFixEnabled;
 };
 
-// Answers each finding with the next scripted code (`fallback` once they
-// run out); `edit` may change the window's cells before a Change.
-class ScriptedDialog : public CheckDialogView {
+// Answers each finding of a check with the next scripted code (`fallback`
+// once they run out); `edit` may change the window's cells before a Change.
+class ScriptedCheckDialog : public CheckDialogView {
 public:
-    explicit ScriptedDialog(std::vector<int> answers = {}, int fallback = CheckIgnore)
+    explicit ScriptedCheckDialog(std::vector<int> answers = {}, int fallback = CheckIgnore)
         : answers_(std::move(answers))
         , fallback_(fallback)
     {
     }
-    int Exec(CheckWindow& window, const QString& message, bool autoFixEnabled) override
-    {
-        shown.push_back({ window, message.toStdString(), autoFixEnabled });
-        if (edit) edit(window);
-        return next_ < answers_.size() ? answers_[next_++] : fallback_;
-    }
+    int Exec(CheckWindow& window, const QString& message, bool autoFixEnabled) override;
     std::vector<Shown> shown;
     std::function<void(CheckWindow&)> edit;
 
@@ -64,21 +65,21 @@ public:
 // 10 pixels per character.
 class TenPixelFont : public TextMeasurer {
 public:
-    int Width(const std::string& utf8Text) override
-    {
-        int characters = 0;
-        for (char c : utf8Text)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
-        return 10 * characters;
-    }
+    int Width(const std::string& utf8Text) override;
 };
 
 // Everything a check needs, wired together.
 struct CheckFixture {
-    ScriptedDialog dialog;
+    ScriptedCheckDialog dialog;
     CountingPause video;
     RecordingMessages messages;
     CheckServices services() { return CheckServices { dialog, video, messages }; }
 };
 
 } // namespace tessel::test
+
+// Readable failure messages for Qt's texts and geometry.
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QPoint& point, std::ostream* out);
+void PrintTo(const QSize& size, std::ostream* out);
+void PrintTo(const QRect& rect, std::ostream* out);

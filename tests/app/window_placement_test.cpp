@@ -1,0 +1,148 @@
+// Sizes and places as a window manager frames them. These run on an X screen
+// with a window manager only (CTest runs them through tests/with-window-manager)
+// and skip elsewhere.
+#include "app/check_dialog.h"
+#include "app/editor.h"
+#include "app/export_dialog.h"
+#include "app/framerate_prompt.h"
+#include "app/main_window.h"
+#include "app/placement.h"
+#include "app/playback_wiring.h"
+#include "clips.h"
+#include "window_fakes.h"
+
+#include <QPushButton>
+#include <map>
+#include <optional>
+
+using namespace tessel;
+using namespace tessel::app;
+using namespace tessel::test;
+
+namespace {
+
+constexpr int Settling = 10000; // ms for the window manager to frame and place a window, on a busy machine
+
+bool framed(const QWidget& window) { return window.frameGeometry() != window.geometry(); }
+
+// Where a dialog stands once framed, and where its rule puts it.
+struct Placed {
+    QRect frame;
+    QPoint wanted;
+};
+
+QMargins reportedFrame(const QWidget& window)
+{
+    const QRect frame = window.frameGeometry(), client = window.geometry();
+    return { client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+        frame.bottom() - client.bottom() };
+}
+
+// Qt reports a window's frame when it is first framed, but may forget it when
+// the window is shown again: from then on the frame is the one seen first.
+class FrameWitness {
+public:
+    Placed settle(QWidget& dialog, const QWidget& mainWindow, QPoint (*rule)(const QRect&, const QSize&))
+    {
+        const auto frame = [&]() -> std::optional<QRect> {
+            const QMargins reported = reportedFrame(dialog);
+            if (!reported.isNull()) seen_[&dialog] = reported;
+            const auto known = seen_.find(&dialog);
+            if (known == seen_.end()) return std::nullopt;
+            return dialog.geometry().marginsAdded(known->second);
+        };
+        const auto wanted = [&](const QRect& outer) { return rule(mainWindow.frameGeometry(), outer.size()); };
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                const std::optional<QRect> outer = frame();
+                return outer && outer->topLeft() == wanted(*outer);
+            },
+            Settling));
+        const QRect outer = frame().value_or(dialog.geometry());
+        return { outer, wanted(outer) };
+    }
+
+private:
+    std::map<const QWidget*, QMargins> seen_;
+};
+
+class UnderAWindowManager : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_WINDOW_MANAGER(); }
+    RecordingMessages messages;
+};
+
+} // namespace
+
+// The window manager chooses where the main window goes; the movie window
+// comes to its left edge, 20 pixels below its top, and both have their sizes
+// with the frame.
+TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogether)
+{
+    Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+    MainWindow& window = editor.mainWindow();
+    QWidget& movie = *editor.movieWindow();
+    window.show();
+    const auto together = [&] {
+        return framed(window) && framed(movie) && window.frameGeometry().size() == QSize(600, 449)
+            && movie.frameGeometry().size() == QSize(240, 220)
+            && movie.frameGeometry().topLeft() == window.frameGeometry().topLeft() + QPoint(0, 20);
+    };
+    ASSERT_TRUE(QTest::qWaitFor(together, Settling)) << "main " << ::testing::PrintToString(window.frameGeometry())
+                                                     << ", movie " << ::testing::PrintToString(movie.frameGeometry());
+    EXPECT_NE(window.frameGeometry().topLeft(), QPoint(0, 0)) << "the window manager left the main window at 0,0";
+
+    window.resize(100, 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.frameGeometry().size() == QSize(600, 400); }, Settling))
+        << ::testing::PrintToString(window.frameGeometry());
+
+    // From here on the movie window follows the main window.
+    const QPoint movieBefore = movie.frameGeometry().topLeft();
+    window.move(window.frameGeometry().topLeft() + QPoint(30, 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return movie.frameGeometry().topLeft() == movieBefore + QPoint(30, 10); }))
+        << ::testing::PrintToString(movie.frameGeometry());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// The framerate prompt and the export settings stand in the middle of the
+// main window, the check dialog a third down, by their sizes with the frame,
+// also on their first showing, when the frame comes only after the dialog.
+TEST_F(UnderAWindowManager, DialogsArePlacedByTheirFramesAtTheirFirstShowing)
+{
+    Editor editor(EditorOverrides { &messages });
+    MainWindow& window = editor.mainWindow();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framed(window); }, Settling));
+
+    FrameWitness witness;
+    for (int showing = 1; showing <= 3; ++showing) {
+        Placed prompt;
+        WhenModal(QStringLiteral("FormChooseFPS"), [&](QWidget* dialog) {
+            prompt = witness.settle(*dialog, window, CentredOver);
+            Child<QPushButton>(*dialog, "Button1")->click();
+        });
+        editor.frameratePrompt().ChooseFramerate(FramerateCaption, FrameratePrompt);
+        EXPECT_EQ(prompt.frame.topLeft(), prompt.wanted) << showing << ": " << ::testing::PrintToString(prompt.frame);
+
+        Placed check;
+        WhenModal(QStringLiteral("FormCheck"), [&](QWidget* dialog) {
+            check = witness.settle(*dialog, window, ThirdDownOver);
+            Child<QPushButton>(*dialog, "BtnIgnore")->click();
+        });
+        CheckWindow rows;
+        rows.rowsFilled = 1;
+        editor.checkDialog().Exec(rows, QStringLiteral("This subtitle is visible for too short time."), false);
+        EXPECT_EQ(check.frame.topLeft(), check.wanted) << showing << ": " << ::testing::PrintToString(check.frame);
+
+        Placed settings;
+        WhenModal(QStringLiteral("FormSSAExport"), [&](QWidget* dialog) {
+            settings = witness.settle(*dialog, window, CentredOver);
+            Child<QPushButton>(*dialog, "Button1")->click();
+        });
+        editor.exportDialog().AskExportSettings();
+        EXPECT_EQ(settings.frame.height(), ExportDialog::CompactHeight) << showing;
+        EXPECT_EQ(settings.frame.topLeft(), settings.wanted)
+            << showing << ": " << ::testing::PrintToString(settings.frame);
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
