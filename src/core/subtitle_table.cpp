@@ -43,13 +43,15 @@ const char* SubtitleTable::rowData(const Slot& s) const
     return s.block == NoBlock ? nullptr : blocks_[s.block].data.get() + s.offset;
 }
 
-std::string_view SubtitleTable::slotCell(const Slot& s, int column) const
+std::string_view SubtitleTable::cellIn(const Slot& s, const char* data, int column)
 {
     const uint32_t begin = column == 0 ? 0 : s.ends[static_cast<size_t>(column - 1)];
     const uint32_t end = s.ends[static_cast<size_t>(column)];
     if (begin == end) return {};
-    return std::string_view(rowData(s) + begin, end - begin);
+    return std::string_view(data + begin, end - begin);
 }
+
+std::string_view SubtitleTable::slotCell(const Slot& s, int column) const { return cellIn(s, rowData(s), column); }
 
 char* SubtitleTable::allocate(Slot& s, size_t size)
 {
@@ -125,6 +127,30 @@ size_t SubtitleTable::storedBytes() const
     for (const Block& b : blocks_)
         used += b.used;
     return used;
+}
+
+std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image() const
+{
+    auto image = std::make_shared<Image>();
+    image->rows_ = rows_;
+    image->blocks_.resize(blocks_.size());
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        const Block& b = blocks_[i];
+        if (!b.data || b.live == 0) continue;
+        image->blocks_[i].reset(new char[b.used]);
+        std::memcpy(image->blocks_[i].get(), b.data.get(), b.used);
+    }
+    image->documentData_ = documentData_;
+    image->bytes_ = liveBytes_;
+    return image;
+}
+
+std::string_view SubtitleTable::Image::cell(int column, int row) const
+{
+    checkColumn(column);
+    if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
+    const Slot& s = rows_[static_cast<size_t>(row - 1)];
+    return cellIn(s, s.block == NoBlock ? nullptr : blocks_[s.block].get() + s.offset, column);
 }
 
 void SubtitleTable::compactIfWasteful()

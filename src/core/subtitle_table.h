@@ -120,6 +120,11 @@ public:
     size_t storedBytes() const;
     size_t unusedBytes() const { return storedBytes() - liveBytes_; }
 
+    class Image;
+    // A frozen copy of every cell and the document data, for writing on
+    // another thread: two memory copies, no per-row work.
+    std::shared_ptr<const Image> image() const;
+
 private:
     // A row's cells lie one after the other in a block of a shared arena, so
     // a million rows are a few allocations, not a million.
@@ -150,6 +155,7 @@ private:
 
     void changed(int column, int row);
     bool notifying() const { return listener_ && bulkDepth_ == 0; }
+    static std::string_view cellIn(const Slot& s, const char* data, int column);
     void tellRowsInserted(int row, int count);
     void tellRowsRemoving(int row, int count);
 
@@ -163,6 +169,22 @@ private:
     TableListener* listener_ = nullptr;
     std::vector<TableRecorder*> recorders_;
     int bulkDepth_ = 0;
+};
+
+class SubtitleTable::Image {
+public:
+    int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
+    std::string_view cell(int column, int row) const; // subtitle rows only
+    const std::string& documentData() const { return documentData_; }
+    // The bytes of the cells it holds.
+    size_t bytes() const { return bytes_; }
+
+private:
+    friend class SubtitleTable;
+    std::vector<Slot> rows_;
+    std::vector<std::unique_ptr<char[]>> blocks_; // by the table's block index
+    std::string documentData_;
+    size_t bytes_ = 0;
 };
 
 } // namespace tessel

@@ -172,6 +172,17 @@ void ChangeRecord::append(const ChangeRecord& later)
     lastRow_ = later.lastRow_;
 }
 
+bool ChangeRecord::restoresAllOf(const ChangeRecord& later) const
+{
+    if (operations_ != 1 || later.operations_ != 1) return false;
+    const Decoded mine = index(data_).front();
+    const Decoded theirs = index(later.data_).front();
+    if (mine.kind != Cells || theirs.kind != Cells || mine.row != theirs.row) return false;
+    const auto mask
+        = [](const std::string& data, const Decoded& d) { return static_cast<unsigned char>(data[d.body]); };
+    return (mask(later.data_, theirs) & ~mask(data_, mine)) == 0;
+}
+
 // ---- recorders ---------------------------------------------------------------
 
 // The fresh runs are kept in row order (see rowsInserted): a binary search.

@@ -26,6 +26,10 @@ public:
     static ChangeRecord FromBytes(std::string bytes); // throws std::runtime_error
     // `later` happened right after this record's operations.
     void append(const ChangeRecord& later);
+    // For records of the way back: both are one cell operation on the same
+    // row and this one covers every cell of `later`, so replaying this one
+    // alone undoes both.
+    bool restoresAllOf(const ChangeRecord& later) const;
 
 private:
     friend class ChangeEncoder;
