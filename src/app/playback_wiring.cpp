@@ -118,6 +118,12 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
 
 PlaybackWiring::~PlaybackWiring() = default;
 
+void PlaybackWiring::showChangedCell(int column, int row)
+{
+    gridView_->selectCellQuietly(column, row);
+    controller_->ShowSubtitleText(row);
+}
+
 // After a bulk change the grid puts its current cell back (there was none
 // for a moment): that is no selection by the user, and must not seek. A click
 // on the current cell selects it again: back to its row's start.

@@ -10,6 +10,7 @@ class QMenu;
 // subtitle).
 namespace tessel::app {
 
+class LiveEditDelegate;
 class SubtitleModel;
 
 class SubtitleGrid : public QTableView {
@@ -33,11 +34,21 @@ public:
     QMenu* popupMenu() const { return popupMenu_; }
     QAction* menuItemInsert() const { return menuItemInsert_; }
     QAction* menuItemDelete() const { return menuItemDelete_; }
+    // Below the specified items; also Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
+    // while the grid itself has the focus (an open cell editor keeps them).
+    QAction* menuItemUndo() const { return menuItemUndo_; }
+    QAction* menuItemRedo() const { return menuItemRedo_; }
+
+    // Each cell editor the grid opens is an editing session of its own, by
+    // number; 0 while none is open.
+    quint64 editSession() const { return editSession_; }
 
 signals:
     // Every key pressed in the grid, before the grid handles it (the row
     // editing shortcuts listen here and leave the key to the grid).
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    // Escape in an open cell editor, just before it closes.
+    void editCancelled(int column, int row, const QString& textAtOpen, quint64 session);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -49,11 +60,16 @@ private:
     // where they were, as far as the new row count allows.
     void keepPlaceAcrossResets();
     void buildPopupMenu();
+    friend class LiveEditDelegate;
 
     SubtitleModel& model_;
     QMenu* popupMenu_ = nullptr;
     QAction* menuItemInsert_ = nullptr;
     QAction* menuItemDelete_ = nullptr;
+    QAction* menuItemUndo_ = nullptr;
+    QAction* menuItemRedo_ = nullptr;
+    quint64 editSession_ = 0, lastEditSession_ = 0;
+    QString textAtOpen_;
     int keptRow_ = 1, keptColumn_ = 0, keptTopRow_ = 1;
 };
 

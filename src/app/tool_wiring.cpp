@@ -4,6 +4,7 @@
 #include "app/check_wiring.h"
 #include "app/grid_editing_wiring.h"
 #include "app/repair_wiring.h"
+#include "app/undo_wiring.h"
 
 namespace tessel::app {
 
@@ -13,6 +14,7 @@ void WireTools(const ToolContext& context)
     WireRepairPage(context);
     WireGridEditing(context);
     WireCheckPage(context);
+    WireUndo(context);
 }
 
 } // namespace tessel::app

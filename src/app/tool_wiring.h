@@ -18,6 +18,7 @@ class QWidget;
 namespace tessel::app {
 
 class MainWindow;
+class PlaybackWiring;
 
 struct ToolContext {
     SubtitleTable& table;
@@ -29,6 +30,7 @@ struct ToolContext {
     char decimalSeparator;
     QWidget* movieWindow; // nullptr until the movie preview provides one
     VideoPause* video = nullptr; // the checks pause the movie through it; nullptr: no movie
+    PlaybackWiring* playback = nullptr; // nullptr: no movie preview
 };
 
 void WireTools(const ToolContext& context);

@@ -228,7 +228,8 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel" }));
+    // Undo and redo come below the specified items.
+    EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel", "-", "Undo", "Redo" }));
 }
 
 TEST_F(MainWindowTest, QuitClosesAnUnchangedTableWithoutAQuestion)
