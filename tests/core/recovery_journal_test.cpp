@@ -69,7 +69,10 @@ const std::vector<Action>& Actions()
                     j.table.setCell(SubtitleTable::Line1, 4, text);
                 }
             } },
-        { "cut", [](Journaled& j) { j.step("Cut", [](auto& t) { HandleCellKey(t, SubtitleTable::From, 9, Qt::Key_X, true, ""); }); } },
+        { "cut",
+            [](Journaled& j) {
+                j.step("Cut", [](auto& t) { HandleCellKey(t, SubtitleTable::From, 9, Qt::Key_X, true, ""); });
+            } },
         { "insert row", [](Journaled& j) { j.step("Insert", [](auto& t) { InsertNewRow(t, 3); }); } },
         { "delete row", [](Journaled& j) { j.step("Delete", [](auto& t) { DeleteRow(t, 20); }); } },
         { "framerate conversion",
