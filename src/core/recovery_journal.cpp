@@ -433,12 +433,13 @@ RecoveredDocument ReadRecoverySlot(const std::string& path)
 class RecoveryJournal::Writer {
 public:
     struct Task {
-        enum Kind { Snapshot, Append, Clear, Remove } kind;
+        enum Kind { Snapshot, Append, Clear, Remove, Room } kind;
         std::shared_ptr<const SubtitleTable::Image> image;
         RecoveryDocument document;
         bool unsaved = false;
         uint64_t generation = 0;
         std::vector<Record> records;
+        int rows = 0; // of the room to prepare
     };
 
     Writer(std::unique_ptr<RecoverySlot> slot, std::function<void(const std::string&)> onError)
@@ -471,6 +472,12 @@ public:
         idle_.wait(lock, [this] { return tasks_.empty() && !busy_; });
     }
     bool takeFailure() { return failed_.exchange(false); }
+    // What a Room task prepared, when it is there by now.
+    std::shared_ptr<SubtitleTable::Image> takeRoom()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::move(room_);
+    }
 
 private:
     void run()
@@ -521,6 +528,12 @@ private:
             journal_.reset();
             slot_->remove();
             break;
+        case Task::Room: {
+            std::shared_ptr<SubtitleTable::Image> room = SubtitleTable::ImageRoom(task.rows);
+            std::lock_guard<std::mutex> lock(mutex_);
+            room_ = std::move(room);
+            break;
+        }
         }
     }
 
@@ -594,6 +607,7 @@ private:
     std::unique_ptr<RecoverySlot> slot_;
     std::function<void(const std::string&)> onError_;
     std::unique_ptr<File> journal_; // used by the writing thread only
+    std::shared_ptr<SubtitleTable::Image> room_;
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::deque<Task> tasks_;
@@ -722,14 +736,29 @@ void RecoveryJournal::snapshotOrClear()
     if (!history_.isModified()) {
         if (slotHasContent_) writer_->post({ Writer::Task::Clear, nullptr, {}, false, 0, {} });
         slotHasContent_ = false;
+        prepareRoom();
         return;
     }
-    Writer::Task task { Writer::Task::Snapshot, table_.image(), document_, true, newGeneration(), {} };
+    Writer::Task task { Writer::Task::Snapshot, table_.image(writer_->takeRoom()), document_, true, newGeneration(),
+        {} };
+    roomRows_ = 0;
     snapshotBytes_ = task.image->bytes() + SubtitleTable::CellCount * static_cast<size_t>(task.image->rowCount());
     needSnapshot_ = false;
     slotHasContent_ = true;
     writtenUnsaved_ = true;
     writtenDocument_ = document_;
+    writer_->post(std::move(task));
+    prepareRoom();
+}
+
+// The next snapshot's row index, made by the writing thread meanwhile, with
+// an eighth to spare for rows added until then.
+void RecoveryJournal::prepareRoom()
+{
+    if (roomRows_ >= table_.rowCount()) return;
+    Writer::Task task { Writer::Task::Room, nullptr, {}, false, 0, {} };
+    task.rows = table_.rowCount() + table_.rowCount() / 8;
+    roomRows_ = task.rows;
     writer_->post(std::move(task));
 }
 

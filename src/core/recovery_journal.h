@@ -128,6 +128,7 @@ private:
     void noteState();
     void markPending();
     void snapshotOrClear();
+    void prepareRoom();
     void stop();
 
     SubtitleTable& table_;
@@ -150,6 +151,7 @@ private:
     std::vector<Record> records_; // not yet handed over
     size_t journalBytes_ = 0, snapshotBytes_ = 0;
     int64_t retryAfter_ = 0; // after a failure, steady-clock ms
+    int roomRows_ = 0; // prepared or on its way for the next snapshot
 };
 
 } // namespace tessel

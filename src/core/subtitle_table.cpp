@@ -129,16 +129,24 @@ size_t SubtitleTable::storedBytes() const
     return used;
 }
 
-std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image() const
+std::shared_ptr<SubtitleTable::Image> SubtitleTable::ImageRoom(int rows)
 {
-    auto image = std::make_shared<Image>();
-    image->rows_ = rows_;
+    auto room = std::make_shared<Image>();
+    room->rows_.resize(static_cast<size_t>(std::max(rows, 0)));
+    room->rows_.clear(); // the capacity stays, its pages touched
+    return room;
+}
+
+std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image(std::shared_ptr<Image> room) const
+{
+    std::shared_ptr<Image> image
+        = room && room->rows_.capacity() >= rows_.size() ? std::move(room) : std::make_shared<Image>();
+    image->rows_.assign(rows_.begin(), rows_.end());
+    image->blocks_.clear();
     image->blocks_.resize(blocks_.size());
     for (size_t i = 0; i < blocks_.size(); ++i) {
         const Block& b = blocks_[i];
-        if (!b.data || b.live == 0) continue;
-        image->blocks_[i].reset(new char[b.used]);
-        std::memcpy(image->blocks_[i].get(), b.data.get(), b.used);
+        if (b.live > 0) image->blocks_[i] = b.data;
     }
     image->documentData_ = documentData_;
     image->bytes_ = liveBytes_;
@@ -255,8 +263,9 @@ void SubtitleTable::setCell(int column, int row, std::string_view text)
     after[static_cast<size_t>(column)] = text;
     for (TableRecorder* r : recorders_)
         r->cellsChanging(row, 1u << column, after.data());
-    if (old.size() == text.size()) {
-        // Same length: in place (memmove, since the text may lie in this row).
+    if (old.size() == text.size() && blocks_[s.block].data.use_count() == 1) {
+        // Same length and no image reads it: in place (memmove, since the
+        // text may lie in this row).
         std::memmove(const_cast<char*>(old.data()), text.data(), text.size());
     } else {
         std::array<std::string_view, CellCount> cells;

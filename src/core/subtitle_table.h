@@ -122,8 +122,13 @@ public:
 
     class Image;
     // A frozen copy of every cell and the document data, for writing on
-    // another thread: two memory copies, no per-row work.
-    std::shared_ptr<const Image> image() const;
+    // another thread: the row index is copied, the blocks of text are shared
+    // (a block an image holds is never written in place again). Into `room`
+    // when it is large enough.
+    std::shared_ptr<const Image> image(std::shared_ptr<Image> room = nullptr) const;
+    // Room for the row index of up to `rows` rows, its memory touched: made
+    // ahead of time on another thread, it leaves image() a plain copy.
+    static std::shared_ptr<Image> ImageRoom(int rows);
 
 private:
     // A row's cells lie one after the other in a block of a shared arena, so
@@ -135,7 +140,7 @@ private:
         uint32_t size() const { return ends[CellCount - 1]; }
     };
     struct Block {
-        std::unique_ptr<char[]> data;
+        std::shared_ptr<char[]> data;
         size_t capacity = 0;
         size_t used = 0;
         size_t live = 0; // bytes of rows that still point here
@@ -182,7 +187,7 @@ public:
 private:
     friend class SubtitleTable;
     std::vector<Slot> rows_;
-    std::vector<std::unique_ptr<char[]>> blocks_; // by the table's block index
+    std::vector<std::shared_ptr<const char[]>> blocks_; // by the table's block index
     std::string documentData_;
     size_t bytes_ = 0;
 };

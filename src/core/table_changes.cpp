@@ -102,9 +102,10 @@ private:
 };
 
 // Every operation's start and row, checking the layout on the way.
-std::vector<Decoded> index(const std::string& data, size_t* count = nullptr)
+std::vector<Decoded> index(const std::string& data, size_t* count = nullptr, size_t expected = 0)
 {
     std::vector<Decoded> ops;
+    ops.reserve(expected);
     Reader in(data, 0);
     int64_t row = 0;
     while (in.at() < data.size()) {
@@ -326,7 +327,7 @@ public:
     ChangeReplay(SubtitleTable& table, const ChangeRecord& record)
         : table_(table)
         , data_(record.data_)
-        , ops_(index(record.data_))
+        , ops_(index(record.data_, nullptr, record.operations_))
     {
     }
 
