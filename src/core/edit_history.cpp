@@ -195,6 +195,7 @@ std::optional<ChangedCell> EditHistory::replay(bool undo)
     // The replay records its own way back: the step's record for the other direction.
     table_.removeRecorder(&recorder_);
     UndoRecorder reverse(table_);
+    reverse.reserve(entry.record.bytes() + entry.record.bytes() / 8); // the other way is about as long
     table_.addRecorder(&reverse);
     ChangedCell first;
     try {

@@ -155,6 +155,7 @@ private:
     char* allocate(Slot& s, size_t size);
     void release(Slot& s);
     void storeRow(Slot& s, const std::array<std::string_view, CellCount>& cells);
+    bool resizeCellInPlace(Slot& s, int column, std::string_view text);
     void compactIfWasteful();
     void compact();
 

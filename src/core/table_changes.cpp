@@ -251,6 +251,8 @@ void UndoRecorder::documentDataChanging(std::string_view)
     out.putText(table_.documentData());
 }
 
+void UndoRecorder::reserve(size_t bytes) { record_.reserve(bytes); }
+
 bool UndoRecorder::empty() const { return record_.empty() && pendingCount_ == 0; }
 
 ChangeRecord UndoRecorder::take()
