@@ -59,8 +59,8 @@ public:
 void fill(SubtitleTable& table, int rows)
 {
     std::mt19937 random(1);
-    const std::string words[] = { "the", "door", "was", "open", "when", "we", "came", "back", "from", "town",
-        "nobody", "knew", "why", "she", "left", "so", "early", "that", "night" };
+    const std::string words[] = { "the", "door", "was", "open", "when", "we", "came", "back", "from", "town", "nobody",
+        "knew", "why", "she", "left", "so", "early", "that", "night" };
     auto line = [&] {
         std::string text;
         const size_t length = 20 + random() % 26;

@@ -95,8 +95,8 @@ std::unique_ptr<RecoverySlot> RecoveryWiring::offer(const std::string& path)
     }
     const QString when
         = QDateTime::fromMSecsSinceEpoch(recovered.lastChange).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QString question = RecoveryQuestion.arg(fileNameOf(recovered.document), when)
-                                 .arg(recovered.table->rowCount() - 1);
+    const QString question
+        = RecoveryQuestion.arg(fileNameOf(recovered.document), when).arg(recovered.table->rowCount() - 1);
     if (services_.questions.askRecover(question) == RecoveryAnswer::Discard) {
         slot->remove();
         return nullptr;

@@ -74,10 +74,9 @@ private:
 
 inline const QString RecoveryTitle = QStringLiteral("Recovery");
 // The file (or "untitled"), the time of the last change, the row count.
-inline const QString RecoveryQuestion
-    = QStringLiteral("An editor that ended without saving left changes to %1.\n"
-                     "Last change: %2, %3 rows.\n\n"
-                     "Recover them into the table, or discard them?");
+inline const QString RecoveryQuestion = QStringLiteral("An editor that ended without saving left changes to %1.\n"
+                                                       "Last change: %2, %3 rows.\n\n"
+                                                       "Recover them into the table, or discard them?");
 // The file, the number of changes.
 inline const QString RecoveryCutOffMessage
     = QStringLiteral("The recovery journal of %1 ends in the middle of a change. The subtitles were recovered up to "

@@ -119,9 +119,9 @@ TEST_F(RecoveryProcessTest, AJournalCutAtARandomByteRecoversUpToItsLastCompleteC
         EXPECT_EQ(ReadFile(dir.path("recovered")), edited[expected].second) << "cut at " << cut;
         const bool cutInARecord = cut != edited[expected].first;
         EXPECT_EQ(said.find("message: The recovery journal of \"" + dir.path("in.sub")
-                           + "\" ends in the middle of a change. The subtitles were recovered up to the last "
-                             "complete change ("
-                           + std::to_string(expected) + " changes after the last snapshot).")
+                      + "\" ends in the middle of a change. The subtitles were recovered up to the last "
+                        "complete change ("
+                      + std::to_string(expected) + " changes after the last snapshot).")
                 != std::string::npos,
             cutInARecord)
             << "cut at " << cut << ": " << said;

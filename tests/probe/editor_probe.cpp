@@ -129,10 +129,10 @@ int recover(const std::string& out)
 {
     Probe probe;
     scripted::WhenModal(QStringLiteral("RecoveryQuestion"), [](QWidget* box) {
-        std::cout << "question: " << box->findChild<QObject*>(QStringLiteral("qt_msgbox_label"))->property("text")
-                                         .toString()
-                                         .toStdString()
-                  << std::endl;
+        std::cout
+            << "question: "
+            << box->findChild<QObject*>(QStringLiteral("qt_msgbox_label"))->property("text").toString().toStdString()
+            << std::endl;
         box->findChild<QPushButton*>(QStringLiteral("Recover"))->click();
     });
     probe.editor->startRecovery(RecoveryFolder());
