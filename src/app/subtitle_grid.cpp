@@ -140,6 +140,9 @@ void SubtitleGrid::buildPopupMenu()
     menuItemRedo_ = popupMenu_->addAction(QStringLiteral("Redo"));
     menuItemRedo_->setObjectName(QStringLiteral("MenuItemRedo"));
     menuItemRedo_->setShortcuts({ QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) });
+    menuItemUndo_->setToolTip(QStringLiteral("Undo the last change (Ctrl+Z)"));
+    menuItemRedo_->setToolTip(QStringLiteral("Redo the change last undone (Ctrl+Y or Ctrl+Shift+Z)"));
+    popupMenu_->setToolTipsVisible(true); // only actions with a tooltip of their own show one
     for (QAction* action : { menuItemUndo_, menuItemRedo_ }) {
         // Only while the grid has the focus: an open cell editor keeps its own undo.
         action->setShortcutContext(Qt::WidgetShortcut);
