@@ -34,7 +34,7 @@ public:
     QMenu* popupMenu() const { return popupMenu_; }
     QAction* menuItemInsert() const { return menuItemInsert_; }
     QAction* menuItemDelete() const { return menuItemDelete_; }
-    // Below the specified items; also Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
+    // Below the other items; also Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
     // while the grid itself has the focus (an open cell editor keeps them).
     QAction* menuItemUndo() const { return menuItemUndo_; }
     QAction* menuItemRedo() const { return menuItemRedo_; }

@@ -228,7 +228,7 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    // Undo and redo come below the specified items.
+    // Undo and redo come below the original items.
     EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel", "-", "Undo", "Redo" }));
 }
 
