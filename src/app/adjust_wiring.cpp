@@ -44,6 +44,7 @@ void reportStop(MessageSink& messages, const FramerateConversion& conversion)
 void convertFramerate(const ToolContext& context)
 {
     const AdjustPage& page = context.mainWindow.adjustPage();
+    EditHistory::Step step(context.history, "Framerate convert");
     reportStop(context.messages,
         ConvertFramerate(context.table, utf8(page.frameRateFrom()->currentText()),
             utf8(page.frameRateTo()->currentText()), context.decimalSeparator, context.messages));
@@ -52,6 +53,7 @@ void convertFramerate(const ToolContext& context)
 void addFrames(const ToolContext& context)
 {
     const AdjustPage& page = context.mainWindow.adjustPage();
+    EditHistory::Step step(context.history, "Add frames");
     reportOutOfRange(context.messages, QStringLiteral("Add frames"),
         AddFrames(context.table, context.mainWindow.grid().currentTableRow(), utf8(page.addFramesCount()->text()),
             page.adjustStart()->isChecked()));
@@ -60,6 +62,7 @@ void addFrames(const ToolContext& context)
 void changeStart(const ToolContext& context)
 {
     const AdjustPage& page = context.mainWindow.adjustPage();
+    EditHistory::Step step(context.history, "Change start");
     reportOutOfRange(context.messages, QStringLiteral("Change start"),
         ChangeStart(context.table, context.mainWindow.grid().currentTableRow(), utf8(page.changeToStartFrame()->text()),
             page.adjustStart()->isChecked()));
@@ -68,6 +71,7 @@ void changeStart(const ToolContext& context)
 void expandDelay(const ToolContext& context)
 {
     const AdjustPage& page = context.mainWindow.adjustPage();
+    EditHistory::Step step(context.history, "Expand delay");
     reportOutOfRange(context.messages, QStringLiteral("Expand delay"),
         ExpandDelay(context.table, utf8(page.expandDelayFrames()->text())));
 }

@@ -24,6 +24,8 @@ void checkWidth(const ToolContext& context)
     const CheckPage& page = context.mainWindow.checkPage();
     QtTextMeasurer measurer(page.checkFont());
     NoVideo noVideo;
+    // Every answer of the run, those before a Cancel too.
+    EditHistory::Step step(context.history, "Check text width");
     CheckTextWidth(
         context.table, page.screenPx()->currentText().toStdString(), measurer, checkServices(context, noVideo));
 }
@@ -32,6 +34,7 @@ void checkTiming(const ToolContext& context)
 {
     const CheckPage& page = context.mainWindow.checkPage();
     NoVideo noVideo;
+    EditHistory::Step step(context.history, "Check subtitles timing");
     CheckTiming(context.table, page.timingAutoFix()->isChecked(), page.shortTime()->isChecked(),
         checkServices(context, noVideo));
 }

@@ -8,10 +8,13 @@
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
+#include "app/recovery_wiring.h"
 #include "app/regional.h"
 #include "app/tool_wiring.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QPushButton>
 
 namespace tessel::app {
@@ -28,7 +31,8 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
     VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
-    WireTools({ table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video });
+    WireTools({ table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video,
+        playback_.get() });
 }
 
 Editor::~Editor() = default;
@@ -51,7 +55,7 @@ void Editor::connectFileCommands()
     SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
     FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
     ExportSettingsSource& exportSettings = overrides_.exportSettings ? *overrides_.exportSettings : *export_;
-    files_ = std::make_unique<FileActions>(table_, main_->grid(),
+    files_ = std::make_unique<FileActions>(table_, history_, main_->grid(),
         FileServices { dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_ });
     const FileButtons& buttons = main_->fileButtons();
     connectGuarded(buttons.openSubtitles(), [this] { files_->openSubtitles(); });
@@ -59,6 +63,29 @@ void Editor::connectFileCommands()
     connectGuarded(buttons.saveSubtitles(), [this] { files_->saveSubtitles(); });
     connectGuarded(buttons.quit(), [this] { main_->close(); });
     main_->setCloseGuard([this] { return files_->mayDiscardChanges(DiscardOnQuitQuestion); });
+}
+
+void Editor::startRecovery(const std::string& folder)
+{
+    if (recovery_) return;
+    if (!overrides_.recovery) platformRecoveryQuestions_ = std::make_unique<QtRecoveryQuestions>();
+    RecoveryQuestions& questions = overrides_.recovery ? *overrides_.recovery : *platformRecoveryQuestions_;
+    recovery_ = std::make_unique<RecoveryWiring>(RecoveryServices { table_, history_, *files_, *main_, messages_,
+        questions, [this](const RecoveryDocument& d) { offerDocument(d); } });
+    report_.run([&] { recovery_->start(folder); });
+}
+
+// So that saving a recovered document asks only to confirm.
+void Editor::offerDocument(const RecoveryDocument& document)
+{
+    const QString file = QString::fromStdString(document.fileName);
+    if (!file.isEmpty()) {
+        platformFiles_->openDialog().selectFile(file);
+        platformFiles_->saveDialog().selectFile(file);
+    }
+    if (document.framerate > 0)
+        prompt_->dropDown()->setEditText(
+            QString::number(document.framerate, 'g', 15).replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_)));
 }
 
 void Editor::connectGuarded(QAbstractButton* button, std::function<void()> command)

@@ -8,13 +8,15 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAbstractButton;
 class QWidget;
 
 namespace tessel {
 class OpenFileDialog;
-}
+struct RecoveryDocument;
+} // namespace tessel
 
 // Start-up: the program's five windows, created in their fixed order and
 // living until the end of the run, and the file commands connected to the
@@ -28,6 +30,8 @@ class FrameratePromptDialog;
 class MainWindow;
 class PlaybackWiring;
 class QtSubtitleFileDialogs;
+class RecoveryQuestions;
+class RecoveryWiring;
 class SubtitleFileDialogs;
 
 // Answers given instead of the user's, for tests; each one left empty is
@@ -41,6 +45,7 @@ struct EditorOverrides {
     char decimalSeparator = 0; // 0: the regional one
     CheckDialogView* checkDialog = nullptr; // answers the checks' findings
     OpenFileDialog* videoDialog = nullptr; // chooses the movie for "Open movie"
+    RecoveryQuestions* recovery = nullptr; // answers the offers of left-behind changes
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
@@ -67,10 +72,17 @@ public:
     PlaybackWiring* playback() { return playback_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }
 
+    // Offers what editors that did not end cleanly left in `folder`, then
+    // keeps this editor's changes there until it ends.
+    void startRecovery(const std::string& folder);
+    // Nothing before startRecovery().
+    RecoveryWiring* recovery() { return recovery_.get(); }
+
 private:
     void createWindows(const MovieWindowFactory& movieWindow);
     void connectFileCommands();
     void connectGuarded(QAbstractButton* button, std::function<void()> command);
+    void offerDocument(const RecoveryDocument& document);
 
     EditorOverrides overrides_;
     char decimalSeparator_;
@@ -91,6 +103,9 @@ private:
     std::unique_ptr<FileActions> files_;
     // Drives the controls and the movie window above: it goes first.
     std::unique_ptr<PlaybackWiring> playback_;
+    std::unique_ptr<RecoveryQuestions> platformRecoveryQuestions_;
+    // Follows the table and its history until the end; its end is the clean one.
+    std::unique_ptr<RecoveryWiring> recovery_;
 };
 
 } // namespace tessel::app

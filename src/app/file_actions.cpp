@@ -6,12 +6,39 @@
 
 namespace tessel::app {
 
-FileActions::FileActions(SubtitleTable& table, SubtitleGrid& grid, FileServices services)
+namespace {
+
+// Notes the framerate a reader asked for.
+class NotedFramerate : public FramerateSource {
+public:
+    explicit NotedFramerate(FramerateSource& source)
+        : source_(source)
+    {
+    }
+    double ChooseFramerate(const QString& caption, const QString& prompt) override
+    {
+        return chosen = source_.ChooseFramerate(caption, prompt);
+    }
+    double chosen = 0;
+
+private:
+    FramerateSource& source_;
+};
+
+} // namespace
+
+FileActions::FileActions(SubtitleTable& table, EditHistory& history, SubtitleGrid& grid, FileServices services)
     : table_(table)
+    , history_(history)
     , grid_(grid)
     , services_(services)
-    , cleanRevision_(table.revision())
 {
+}
+
+void FileActions::setDocument(const RecoveryDocument& document)
+{
+    document_ = document;
+    if (documentChanged_) documentChanged_(document_);
 }
 
 bool FileActions::mayDiscardChanges(const QString& question)
@@ -34,12 +61,24 @@ void FileActions::appendSubtitles()
 // document counts as modified.
 void FileActions::load(const QString& fileName, bool append)
 {
-    const uint64_t before = table_.revision();
-    const LoadResult result
-        = LoadSubtitles(table_, fileName.toStdString(), append, services_.framerate, services_.messages);
-    // Only a file that replaced the table makes it clean; one that stored
-    // nothing leaves the earlier edits (and their state) as they were.
-    if (!append && table_.revision() != before) cleanRevision_ = table_.revision();
+    NotedFramerate framerate(services_.framerate);
+    LoadResult result;
+    if (append) {
+        EditHistory::Step step(history_, "Append subtitles");
+        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages);
+    } else {
+        const uint64_t before = table_.revision();
+        {
+            EditHistory::Unrecorded opening(history_);
+            result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages);
+        }
+        // Only a file that replaced the table makes it clean; one that stored
+        // nothing leaves the earlier edits (and their history) as they were.
+        if (table_.revision() != before) {
+            history_.markSaved();
+            setDocument({ fileName.toStdString(), framerate.chosen });
+        }
+    }
     if (!result.select) return;
     grid_.selectCell(0, result.row);
     grid_.setTopRow(result.topRow);
@@ -50,8 +89,10 @@ void FileActions::saveSubtitles()
     const std::optional<SaveChoice> choice = services_.dialogs.chooseSaveFile();
     if (!choice) return;
     SaveServices save { services_.framerate, services_.exportSettings, services_.messages, services_.decimalSeparator };
-    if (SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save))
-        cleanRevision_ = table_.revision();
+    if (!SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save)) return;
+    history_.markSaved();
+    if (choice->fileName.toStdString() != document_.fileName)
+        setDocument({ choice->fileName.toStdString(), document_.framerate });
 }
 
 } // namespace tessel::app

@@ -1,13 +1,16 @@
 #pragma once
+#include "core/edit_history.h"
+#include "core/recovery_journal.h"
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "formats/file_commands.h"
 
 #include <QString>
-#include <cstdint>
+#include <functional>
 
 // Open, Append and Save as the main window's buttons run them, and the
-// question before unsaved edits would be thrown away.
+// question before unsaved edits would be thrown away. Open starts the history
+// anew, Append is one step, a save marks the saved point.
 namespace tessel::app {
 
 class SubtitleFileDialogs;
@@ -25,24 +28,35 @@ struct FileServices {
 
 class FileActions {
 public:
-    FileActions(SubtitleTable& table, SubtitleGrid& grid, FileServices services);
+    FileActions(SubtitleTable& table, EditHistory& history, SubtitleGrid& grid, FileServices services);
 
     void openSubtitles(); // ButtonOpenSubtitlesClick
     void appendSubtitles(); // ButtonAppendSubtitlesClick
     void saveSubtitles(); // ButtonSaveSubtitlesClick
 
     // The table differs from what was last opened or saved.
-    bool isModified() const { return table_.revision() != cleanRevision_; }
+    bool isModified() const { return history_.isModified(); }
     // True when nothing would be lost, or the user agrees to lose it.
     bool mayDiscardChanges(const QString& question);
+
+    // The file the table was last opened from or saved to, and the framerate
+    // it was opened with; told to the callback each time it changes.
+    const RecoveryDocument& document() const { return document_; }
+    void setDocument(const RecoveryDocument& document);
+    void setDocumentCallback(std::function<void(const RecoveryDocument&)> callback)
+    {
+        documentChanged_ = std::move(callback);
+    }
 
 private:
     void load(const QString& fileName, bool append);
 
     SubtitleTable& table_;
+    EditHistory& history_;
     SubtitleGrid& grid_;
     FileServices services_;
-    uint64_t cleanRevision_;
+    RecoveryDocument document_;
+    std::function<void(const RecoveryDocument&)> documentChanged_;
 };
 
 inline const QString DiscardTitle = QStringLiteral("Unsaved changes");

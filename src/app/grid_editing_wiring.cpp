@@ -19,6 +19,7 @@ void insertRow(const ToolContext& context)
 {
     SubtitleGrid& grid = context.mainWindow.grid();
     const int column = grid.currentTableColumn(), row = grid.currentTableRow();
+    EditHistory::Step step(context.history, "Insert new row");
     InsertNewRow(context.table, row);
     grid.selectCell(column, row);
 }
@@ -28,6 +29,7 @@ void deleteRow(const ToolContext& context)
     if (!CanDeleteRow(context.table)) return; // the last subtitle row stays
     SubtitleGrid& grid = context.mainWindow.grid();
     const int column = grid.currentTableColumn(), row = grid.currentTableRow();
+    EditHistory::Step step(context.history, "Delete selected row");
     DeleteRow(context.table, row);
     grid.selectCell(column, std::min(row, context.table.rowCount() - 1));
 }
@@ -42,6 +44,10 @@ void cellKey(const ToolContext& context, int key, Qt::KeyboardModifiers modifier
     const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
     QClipboard* clipboard = QGuiApplication::clipboard();
     const std::string pasted = ctrl && key == Qt::Key_V ? clipboard->text().toStdString() : std::string();
+    EditHistory::Step step(context.history,
+        ctrl && key == Qt::Key_X       ? "Cut"
+            : ctrl && key == Qt::Key_V ? "Paste"
+                                       : "Clear cell");
     if (const auto copied = HandleCellKey(context.table, grid.currentTableColumn(), row, key, ctrl, pasted))
         clipboard->setText(QString::fromStdString(*copied));
 }

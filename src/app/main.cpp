@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/qt_messages.h"
+#include "core/recovery_journal.h"
 
 #include <QApplication>
 #include <clocale>
@@ -17,5 +18,6 @@ int main(int argc, char* argv[])
     // The movie window refuses to close, so the main window ends the run.
     QObject::connect(&editor.mainWindow(), &tessel::app::MainWindow::closed, &app, [] { QApplication::exit(0); });
     editor.mainWindow().show();
+    editor.startRecovery(tessel::RecoveryFolder());
     return app.exec();
 }

@@ -96,6 +96,12 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
 
 PlaybackWiring::~PlaybackWiring() = default;
 
+void PlaybackWiring::showChangedCell(int column, int row)
+{
+    gridView_->selectCellQuietly(column, row);
+    controller_->ShowSubtitleText(row);
+}
+
 // Only the user's own selections seek; rows inserted, deleted or appended
 // move the current cell without a word.
 void PlaybackWiring::connectGrid(MainWindow& mainWindow, ErrorReport& errors)

@@ -45,6 +45,9 @@ public:
     PlaybackWiring& operator=(const PlaybackWiring&) = delete;
 
     PlaybackController& controller() { return *controller_; }
+    // Makes a cell changed by undo or redo current without seeking the
+    // movie, and shows its row's text under the picture.
+    void showChangedCell(int column, int row);
     // What the checks call first, so that they never run under a playing movie.
     VideoPause& videoPause() { return pause_; }
 

@@ -15,6 +15,7 @@ namespace {
 void userReplace(const ToolContext& context)
 {
     const RepairPage& page = context.mainWindow.repairPage();
+    EditHistory::Step step(context.history, "Replace");
     UserReplace(context.table, page.replaceFrom()->text().toStdString(), page.replaceTo()->text().toStdString());
 }
 
@@ -27,6 +28,7 @@ void autoRepair(const ToolContext& context)
     for (int index = 0; index < AutoRepairItemCount; ++index)
         checked[index] = page.repairTicked(index);
     QListWidget* list = page.autoRepairList();
+    EditHistory::Step step(context.history, "Auto-Repair");
     RunAutoRepair(context.table, checked, [list](int index) { list->setCurrentRow(index); });
 }
 

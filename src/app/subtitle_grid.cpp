@@ -15,20 +15,35 @@ namespace {
 
 constexpr int RowHeight = 16;
 
+} // namespace
+
 // Commits each keystroke, so the table (and whoever follows it) always holds
-// what the user sees in the cell.
+// what the user sees in the cell. Each editor it opens starts an editing
+// session of the grid.
 class LiveEditDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit LiveEditDelegate(SubtitleGrid* grid)
+        : QStyledItemDelegate(grid)
+        , grid_(grid)
+    {
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        grid_->editSession_ = ++grid_->lastEditSession_;
+        grid_->textAtOpen_ = index.data(Qt::EditRole).toString();
         if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             auto* self = const_cast<LiveEditDelegate*>(this);
             connect(edit, &QLineEdit::textEdited, self, [self, edit] { emit self->commitData(edit); });
         }
         return editor;
+    }
+
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override
+    {
+        grid_->editSession_ = 0;
+        QStyledItemDelegate::destroyEditor(editor, index);
     }
 
     // The commit comes back as a data change; leave the editor (and its
@@ -39,9 +54,23 @@ public:
         if (edit && edit->text() == index.data(Qt::EditRole).toString()) return;
         QStyledItemDelegate::setEditorData(editor, index);
     }
-};
 
-} // namespace
+protected:
+    // Escape closes the editor without committing; what it committed
+    // already has to be taken back.
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
+            && grid_->editSession_ != 0) {
+            const QModelIndex cell = grid_->currentIndex();
+            emit grid_->editCancelled(cell.column(), cell.row() + 1, grid_->textAtOpen_, grid_->editSession_);
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    SubtitleGrid* grid_;
+};
 
 SubtitleGrid::SubtitleGrid(SubtitleModel& model, QWidget* parent)
     : QTableView(parent)
@@ -105,6 +134,22 @@ void SubtitleGrid::buildPopupMenu()
     menuItemDelete_->setObjectName(QStringLiteral("MenuItemDelete"));
     popupMenu_->addSeparator()->setObjectName(QStringLiteral("MenuItemM1"));
     popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
+    popupMenu_->addSeparator();
+    menuItemUndo_ = popupMenu_->addAction(QStringLiteral("Undo"));
+    menuItemUndo_->setObjectName(QStringLiteral("MenuItemUndo"));
+    menuItemUndo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    menuItemRedo_ = popupMenu_->addAction(QStringLiteral("Redo"));
+    menuItemRedo_->setObjectName(QStringLiteral("MenuItemRedo"));
+    menuItemRedo_->setShortcuts({ QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) });
+    menuItemUndo_->setToolTip(QStringLiteral("Undo the last change (Ctrl+Z)"));
+    menuItemRedo_->setToolTip(QStringLiteral("Redo the change last undone (Ctrl+Y or Ctrl+Shift+Z)"));
+    popupMenu_->setToolTipsVisible(true); // only actions with a tooltip of their own show one
+    for (QAction* action : { menuItemUndo_, menuItemRedo_ }) {
+        // Only while the grid has the focus: an open cell editor keeps its own undo.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setEnabled(false);
+        addAction(action);
+    }
     // Over the rows and over the header row alike.
     for (QAbstractScrollArea* area : std::initializer_list<QAbstractScrollArea*> { this, horizontalHeader() }) {
         area->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -12,6 +12,7 @@ class QMenu;
 // selection write that nobody hears about.
 namespace tessel::app {
 
+class LiveEditDelegate;
 class SubtitleModel;
 
 class SubtitleGrid : public QTableView {
@@ -36,6 +37,14 @@ public:
     QMenu* popupMenu() const { return popupMenu_; }
     QAction* menuItemInsert() const { return menuItemInsert_; }
     QAction* menuItemDelete() const { return menuItemDelete_; }
+    // Below the other items; also Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
+    // while the grid itself has the focus (an open cell editor keeps them).
+    QAction* menuItemUndo() const { return menuItemUndo_; }
+    QAction* menuItemRedo() const { return menuItemRedo_; }
+
+    // Each cell editor the grid opens is an editing session of its own, by
+    // number; 0 while none is open.
+    quint64 editSession() const { return editSession_; }
 
 signals:
     // Every key pressed in the grid, before the grid handles it (the row
@@ -44,6 +53,8 @@ signals:
     // The user made (column, row) the current cell, by mouse or keyboard, or
     // clicked the current cell again.
     void cellSelected(int column, int row);
+    // Escape in an open cell editor, just before it closes.
+    void editCancelled(int column, int row, const QString& textAtOpen, quint64 session);
 
 protected:
     bool event(QEvent* event) override;
@@ -63,11 +74,16 @@ private:
     // Runs the grid's own handling of an input event, during which a new
     // current cell is the user's selection.
     template <typename Handler> bool asUserInput(Handler handle);
+    friend class LiveEditDelegate;
 
     SubtitleModel& model_;
     QMenu* popupMenu_ = nullptr;
     QAction* menuItemInsert_ = nullptr;
     QAction* menuItemDelete_ = nullptr;
+    QAction* menuItemUndo_ = nullptr;
+    QAction* menuItemRedo_ = nullptr;
+    quint64 editSession_ = 0, lastEditSession_ = 0;
+    QString textAtOpen_;
     int keptRow_ = 1, keptColumn_ = 0, keptTopRow_ = 1;
     int userInputDepth_ = 0;
 };

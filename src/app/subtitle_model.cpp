@@ -43,7 +43,10 @@ bool SubtitleModel::setData(const QModelIndex& index, const QVariant& value, int
     if (!index.isValid() || role != Qt::EditRole) return false;
     const int row = index.row() + 1;
     if (table_.text(index.column(), row) == value.toString()) return true;
-    table_.setText(index.column(), row, value.toString());
+    if (cellWriter_)
+        cellWriter_(index.column(), row, value.toString());
+    else
+        table_.setText(index.column(), row, value.toString());
     emit cellEdited(index.column(), row);
     return true;
 }

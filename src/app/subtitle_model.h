@@ -2,6 +2,7 @@
 #include "core/subtitle_table.h"
 
 #include <QAbstractTableModel>
+#include <functional>
 
 // The grid's view of the one subtitle table: model row i is table row i + 1,
 // the table's header row is the horizontal header. Edits write the table; the
@@ -15,6 +16,11 @@ public:
     ~SubtitleModel() override;
 
     SubtitleTable& table() { return table_; }
+
+    // How an in-place edit writes its cell (the undo wiring makes it a step);
+    // without one it is written as it is.
+    using CellWriter = std::function<void(int column, int row, const QString& text)>;
+    void setCellWriter(CellWriter writer) { cellWriter_ = std::move(writer); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -37,6 +43,7 @@ private:
     void resetEnds() override;
 
     SubtitleTable& table_;
+    CellWriter cellWriter_;
 };
 
 } // namespace tessel::app

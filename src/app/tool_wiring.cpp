@@ -5,6 +5,7 @@
 #include "app/grid_editing_wiring.h"
 #include "app/reading_wiring.h"
 #include "app/repair_wiring.h"
+#include "app/undo_wiring.h"
 
 #include <QEvent>
 #include <QMouseEvent>
@@ -52,6 +53,7 @@ void WireTools(const ToolContext& context)
     WireGridEditing(context);
     WireCheckPage(context);
     WireReadingPage(context);
+    WireUndo(context);
 }
 
 } // namespace tessel::app

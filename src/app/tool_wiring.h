@@ -19,6 +19,7 @@ class QWidget;
 namespace tessel::app {
 
 class MainWindow;
+class PlaybackWiring;
 
 struct ToolContext {
     SubtitleTable& table;
@@ -30,6 +31,7 @@ struct ToolContext {
     char decimalSeparator;
     QWidget* movieWindow; // nullptr until the movie preview provides one
     VideoPause* video = nullptr; // the checks pause the movie through it; nullptr: no movie
+    PlaybackWiring* playback = nullptr; // nullptr: no movie preview
 };
 
 void WireTools(const ToolContext& context);

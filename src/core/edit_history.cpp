@@ -1,5 +1,7 @@
 #include "core/edit_history.h"
 
+#include <algorithm>
+
 namespace tessel {
 
 EditHistory::EditHistory(SubtitleTable& table, size_t memoryLimit)
@@ -10,13 +12,56 @@ EditHistory::EditHistory(SubtitleTable& table, size_t memoryLimit)
     table_.addRecorder(&recorder_);
 }
 
-EditHistory::~EditHistory() { table_.removeRecorder(&recorder_); }
+EditHistory::~EditHistory() { detach(); }
+
+void EditHistory::attach()
+{
+    recording_ = true;
+    table_.addRecorder(&recorder_);
+    for (TableRecorder* r : followers_)
+        table_.addRecorder(r);
+}
+
+void EditHistory::detach()
+{
+    recording_ = false;
+    table_.removeRecorder(&recorder_);
+    for (TableRecorder* r : followers_)
+        table_.removeRecorder(r);
+}
+
+void EditHistory::addFollower(TableRecorder* recorder)
+{
+    followers_.push_back(recorder);
+    if (recording_) table_.addRecorder(recorder);
+}
+
+void EditHistory::removeFollower(TableRecorder* recorder)
+{
+    followers_.erase(std::remove(followers_.begin(), followers_.end(), recorder), followers_.end());
+    table_.removeRecorder(recorder);
+}
+
+int EditHistory::addObserver(std::function<void(Event)> observer)
+{
+    observers_.emplace_back(nextObserverId_, std::move(observer));
+    return nextObserverId_++;
+}
+
+void EditHistory::removeObserver(int id)
+{
+    observers_.erase(
+        std::remove_if(observers_.begin(), observers_.end(), [id](const auto& o) { return o.first == id; }),
+        observers_.end());
+}
 
 uint64_t EditHistory::state() const { return applied_ > 0 ? entries_[applied_ - 1].state : baseState_; }
 
 void EditHistory::notify(Event e)
 {
     if (observer_) observer_(e);
+    for (size_t i = 0; i < observers_.size(); ++i)
+        observers_[i].second(e);
 }
 
 void EditHistory::begin(const std::string& name, uint64_t mergeKey)
@@ -49,15 +94,14 @@ void EditHistory::closeLooseChanges()
 void EditHistory::push(Entry entry)
 {
     // A new step makes the steps that were undone unreachable.
-    while (entries_.size() > applied_) {
-        memory_ -= entries_.back().record.bytes();
-        entries_.pop_back();
-    }
+    dropRedoable();
     if (entry.mergeKey != 0 && mergeAllowed_ && applied_ > 0 && entries_.back().mergeKey == entry.mergeKey
         && savedState_ != entries_.back().state) {
         Entry& last = entries_.back();
         memory_ -= last.record.bytes();
-        last.record.append(entry.record);
+        // Typing rewrites the same cell again and again: its first old text
+        // is all the way back needs.
+        if (!last.record.restoresAllOf(entry.record)) last.record.append(entry.record);
         memory_ += last.record.bytes();
         last.state = nextState_++;
         notify(Event::StepMerged);
@@ -70,6 +114,14 @@ void EditHistory::push(Entry entry)
     }
     mergeAllowed_ = true;
     trim();
+}
+
+void EditHistory::dropRedoable()
+{
+    while (entries_.size() > applied_) {
+        memory_ -= entries_.back().record.bytes();
+        entries_.pop_back();
+    }
 }
 
 // The oldest steps go first, never the newest one.
@@ -122,6 +174,20 @@ size_t EditHistory::redoCount() const { return canRedo() ? entries_.size() - app
 
 std::optional<ChangedCell> EditHistory::undo() { return replay(true); }
 
+bool EditHistory::withdraw(uint64_t mergeKey)
+{
+    if (depth_ > 0 || mergeKey == 0) return false;
+    closeLooseChanges();
+    bool withdrawn = false;
+    while (applied_ > 0 && entries_[applied_ - 1].mergeKey == mergeKey) {
+        replay(true);
+        dropRedoable();
+        withdrawn = true;
+    }
+    if (withdrawn) notify(Event::Withdrawn);
+    return withdrawn;
+}
+
 std::optional<ChangedCell> EditHistory::redo() { return replay(false); }
 
 std::optional<ChangedCell> EditHistory::replay(bool undo)
@@ -133,6 +199,7 @@ std::optional<ChangedCell> EditHistory::replay(bool undo)
     // The replay records its own way back: the step's record for the other direction.
     table_.removeRecorder(&recorder_);
     UndoRecorder reverse(table_);
+    reverse.reserve(entry.record.bytes() + entry.record.bytes() / 8); // the other way is about as long
     table_.addRecorder(&reverse);
     ChangedCell first;
     try {
@@ -172,12 +239,12 @@ EditHistory::Unrecorded::Unrecorded(EditHistory& history)
     , revision_(history.table_.revision())
 {
     history_.closeLooseChanges();
-    history_.table_.removeRecorder(&history_.recorder_);
+    history_.detach();
 }
 
 EditHistory::Unrecorded::~Unrecorded()
 {
-    history_.table_.addRecorder(&history_.recorder_);
+    history_.attach();
     if (history_.table_.revision() != revision_) history_.clear(false);
 }
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Undo and redo of a table, one user action a step, and the saved point that
 // decides whether the document has unsaved changes. It records every change of
@@ -19,7 +21,8 @@ class EditHistory {
 public:
     static constexpr size_t DefaultMemoryLimit = size_t(512) << 20;
 
-    enum class Event { StepAdded, StepMerged, Undone, Redone, Cleared, Saved, OldestDropped };
+    // Withdrawn: the last step was undone and forgotten, with no redo.
+    enum class Event { StepAdded, StepMerged, Undone, Redone, Cleared, Saved, OldestDropped, Withdrawn };
 
     explicit EditHistory(SubtitleTable& table, size_t memoryLimit = DefaultMemoryLimit);
     ~EditHistory();
@@ -33,6 +36,9 @@ public:
     // in between: all typing in one cell editor is one step.
     void begin(const std::string& name, uint64_t mergeKey = 0);
     void end();
+    // Changes made outside any step become the step "Change" now rather
+    // than at the next begin(), undo() or redo().
+    void closeLooseChanges();
 
     class Step {
     public:
@@ -79,6 +85,15 @@ public:
     std::optional<ChangedCell> redo();
     size_t undoCount() const;
     size_t redoCount() const;
+    // The steps from the oldest on: 0..undoCount() are undoable (once loose
+    // changes are closed), the rest redoable.
+    size_t stepCount() const { return entries_.size(); }
+    const std::string& stepName(size_t index) const { return entries_.at(index).name; }
+
+    // Takes back the steps on top with this merge key and forgets them, so
+    // nothing is left to redo: an edit the user cancelled before it was done.
+    // False when the last step has another key.
+    bool withdraw(uint64_t mergeKey);
 
     // The table as it stands was saved.
     void markSaved();
@@ -91,6 +106,14 @@ public:
 
     // Called after every change of the history itself.
     void setObserver(std::function<void(Event)> observer) { observer_ = std::move(observer); }
+    // More of them, for the window's undo stack and the recovery journal.
+    int addObserver(std::function<void(Event)> observer);
+    void removeObserver(int id);
+
+    // Recorders that see what the history records and miss what Unrecorded
+    // hides, as the recovery journal must (it starts over from Cleared).
+    void addFollower(TableRecorder* recorder);
+    void removeFollower(TableRecorder* recorder);
 
 private:
     struct Entry {
@@ -100,8 +123,10 @@ private:
         uint64_t mergeKey = 0;
     };
 
-    void closeLooseChanges();
     void push(Entry entry);
+    void dropRedoable();
+    void attach();
+    void detach();
     void trim();
     uint64_t state() const;
     void notify(Event e);
@@ -120,6 +145,9 @@ private:
     size_t memory_ = 0, memoryLimit_;
     bool recording_ = true;
     std::function<void(Event)> observer_;
+    std::vector<std::pair<int, std::function<void(Event)>>> observers_;
+    int nextObserverId_ = 1;
+    std::vector<TableRecorder*> followers_;
 };
 
 } // namespace tessel

@@ -43,13 +43,15 @@ const char* SubtitleTable::rowData(const Slot& s) const
     return s.block == NoBlock ? nullptr : blocks_[s.block].data.get() + s.offset;
 }
 
-std::string_view SubtitleTable::slotCell(const Slot& s, int column) const
+std::string_view SubtitleTable::cellIn(const Slot& s, const char* data, int column)
 {
     const uint32_t begin = column == 0 ? 0 : s.ends[static_cast<size_t>(column - 1)];
     const uint32_t end = s.ends[static_cast<size_t>(column)];
     if (begin == end) return {};
-    return std::string_view(rowData(s) + begin, end - begin);
+    return std::string_view(data + begin, end - begin);
 }
+
+std::string_view SubtitleTable::slotCell(const Slot& s, int column) const { return cellIn(s, rowData(s), column); }
 
 char* SubtitleTable::allocate(Slot& s, size_t size)
 {
@@ -125,6 +127,38 @@ size_t SubtitleTable::storedBytes() const
     for (const Block& b : blocks_)
         used += b.used;
     return used;
+}
+
+std::shared_ptr<SubtitleTable::Image> SubtitleTable::ImageRoom(int rows)
+{
+    auto room = std::make_shared<Image>();
+    room->rows_.resize(static_cast<size_t>(std::max(rows, 0)));
+    room->rows_.clear(); // the capacity stays, its pages touched
+    return room;
+}
+
+std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image(std::shared_ptr<Image> room) const
+{
+    std::shared_ptr<Image> image
+        = room && room->rows_.capacity() >= rows_.size() ? std::move(room) : std::make_shared<Image>();
+    image->rows_.assign(rows_.begin(), rows_.end());
+    image->blocks_.clear();
+    image->blocks_.resize(blocks_.size());
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        const Block& b = blocks_[i];
+        if (b.live > 0) image->blocks_[i] = b.data;
+    }
+    image->documentData_ = documentData_;
+    image->bytes_ = liveBytes_;
+    return image;
+}
+
+std::string_view SubtitleTable::Image::cell(int column, int row) const
+{
+    checkColumn(column);
+    if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
+    const Slot& s = rows_[static_cast<size_t>(row - 1)];
+    return cellIn(s, s.block == NoBlock ? nullptr : blocks_[s.block].get() + s.offset, column);
 }
 
 void SubtitleTable::compactIfWasteful()
@@ -219,6 +253,41 @@ QString SubtitleTable::text(int column, int row) const
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// A row whose block no image reads can change where it stands when its new
+// text is not longer, or when the row is the last thing allocated and its
+// block has the room. Most batch changes (frame numbers) need no copy of
+// the row that way.
+bool SubtitleTable::resizeCellInPlace(Slot& s, int column, std::string_view text)
+{
+    if (s.block == NoBlock) return false;
+    Block& block = blocks_[s.block];
+    if (block.data.use_count() != 1) return false;
+    char* row = block.data.get() + s.offset;
+    const size_t rowSize = s.size();
+    // The new text may lie in this very row: only a same-length copy is safe then.
+    const bool inRow = text.data() >= row && text.data() < row + rowSize;
+    const uint32_t begin = column == 0 ? 0 : s.ends[static_cast<size_t>(column - 1)];
+    const uint32_t end = s.ends[static_cast<size_t>(column)];
+    const size_t oldSize = end - begin;
+    if (text.size() == oldSize) {
+        std::memmove(row + begin, text.data(), text.size());
+        return true;
+    }
+    if (inRow) return false;
+    const bool last = s.block == currentBlock_ && s.offset + rowSize == block.used;
+    if (text.size() > oldSize && !(last && block.capacity - block.used >= text.size() - oldSize)) return false;
+    const int64_t grow = static_cast<int64_t>(text.size()) - static_cast<int64_t>(oldSize);
+    if (static_cast<int64_t>(rowSize) + grow == 0) return false; // an empty row holds no block
+    std::memmove(row + end + grow, row + end, rowSize - end);
+    if (!text.empty()) std::memcpy(row + begin, text.data(), text.size());
+    for (int c = column; c < CellCount; ++c)
+        s.ends[static_cast<size_t>(c)] = static_cast<uint32_t>(s.ends[static_cast<size_t>(c)] + grow);
+    if (last) block.used = static_cast<size_t>(static_cast<int64_t>(block.used) + grow);
+    block.live = static_cast<size_t>(static_cast<int64_t>(block.live) + grow);
+    liveBytes_ = static_cast<size_t>(static_cast<int64_t>(liveBytes_) + grow);
+    return true;
+}
+
 void SubtitleTable::setCell(int column, int row, std::string_view text)
 {
     checkColumn(column);
@@ -229,10 +298,7 @@ void SubtitleTable::setCell(int column, int row, std::string_view text)
     after[static_cast<size_t>(column)] = text;
     for (TableRecorder* r : recorders_)
         r->cellsChanging(row, 1u << column, after.data());
-    if (old.size() == text.size()) {
-        // Same length: in place (memmove, since the text may lie in this row).
-        std::memmove(const_cast<char*>(old.data()), text.data(), text.size());
-    } else {
+    if (!resizeCellInPlace(s, column, text)) {
         std::array<std::string_view, CellCount> cells;
         for (int c = 0; c < CellCount; ++c)
             cells[static_cast<size_t>(c)] = c == column ? text : slotCell(s, c);

@@ -120,6 +120,16 @@ public:
     size_t storedBytes() const;
     size_t unusedBytes() const { return storedBytes() - liveBytes_; }
 
+    class Image;
+    // A frozen copy of every cell and the document data, for writing on
+    // another thread: the row index is copied, the blocks of text are shared
+    // (a block an image holds is never written in place again). Into `room`
+    // when it is large enough.
+    std::shared_ptr<const Image> image(std::shared_ptr<Image> room = nullptr) const;
+    // Room for the row index of up to `rows` rows, its memory touched: made
+    // ahead of time on another thread, it leaves image() a plain copy.
+    static std::shared_ptr<Image> ImageRoom(int rows);
+
 private:
     // A row's cells lie one after the other in a block of a shared arena, so
     // a million rows are a few allocations, not a million.
@@ -130,7 +140,7 @@ private:
         uint32_t size() const { return ends[CellCount - 1]; }
     };
     struct Block {
-        std::unique_ptr<char[]> data;
+        std::shared_ptr<char[]> data;
         size_t capacity = 0;
         size_t used = 0;
         size_t live = 0; // bytes of rows that still point here
@@ -145,11 +155,13 @@ private:
     char* allocate(Slot& s, size_t size);
     void release(Slot& s);
     void storeRow(Slot& s, const std::array<std::string_view, CellCount>& cells);
+    bool resizeCellInPlace(Slot& s, int column, std::string_view text);
     void compactIfWasteful();
     void compact();
 
     void changed(int column, int row);
     bool notifying() const { return listener_ && bulkDepth_ == 0; }
+    static std::string_view cellIn(const Slot& s, const char* data, int column);
     void tellRowsInserted(int row, int count);
     void tellRowsRemoving(int row, int count);
 
@@ -163,6 +175,22 @@ private:
     TableListener* listener_ = nullptr;
     std::vector<TableRecorder*> recorders_;
     int bulkDepth_ = 0;
+};
+
+class SubtitleTable::Image {
+public:
+    int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
+    std::string_view cell(int column, int row) const; // subtitle rows only
+    const std::string& documentData() const { return documentData_; }
+    // The bytes of the cells it holds.
+    size_t bytes() const { return bytes_; }
+
+private:
+    friend class SubtitleTable;
+    std::vector<Slot> rows_;
+    std::vector<std::shared_ptr<const char[]>> blocks_; // by the table's block index
+    std::string documentData_;
+    size_t bytes_ = 0;
 };
 
 } // namespace tessel

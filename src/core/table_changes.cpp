@@ -102,9 +102,10 @@ private:
 };
 
 // Every operation's start and row, checking the layout on the way.
-std::vector<Decoded> index(const std::string& data, size_t* count = nullptr)
+std::vector<Decoded> index(const std::string& data, size_t* count = nullptr, size_t expected = 0)
 {
     std::vector<Decoded> ops;
+    ops.reserve(expected);
     Reader in(data, 0);
     int64_t row = 0;
     while (in.at() < data.size()) {
@@ -170,6 +171,17 @@ void ChangeRecord::append(const ChangeRecord& later)
     data_.append(later.data_, firstEnd, std::string::npos);
     operations_ += later.operations_ - 1;
     lastRow_ = later.lastRow_;
+}
+
+bool ChangeRecord::restoresAllOf(const ChangeRecord& later) const
+{
+    if (operations_ != 1 || later.operations_ != 1) return false;
+    const Decoded mine = index(data_).front();
+    const Decoded theirs = index(later.data_).front();
+    if (mine.kind != Cells || theirs.kind != Cells || mine.row != theirs.row) return false;
+    const auto mask
+        = [](const std::string& data, const Decoded& d) { return static_cast<unsigned char>(data[d.body]); };
+    return (mask(later.data_, theirs) & ~mask(data_, mine)) == 0;
 }
 
 // ---- recorders ---------------------------------------------------------------
@@ -238,6 +250,8 @@ void UndoRecorder::documentDataChanging(std::string_view)
     out.begin(Document, 0);
     out.putText(table_.documentData());
 }
+
+void UndoRecorder::reserve(size_t bytes) { record_.reserve(bytes); }
 
 bool UndoRecorder::empty() const { return record_.empty() && pendingCount_ == 0; }
 
@@ -315,7 +329,7 @@ public:
     ChangeReplay(SubtitleTable& table, const ChangeRecord& record)
         : table_(table)
         , data_(record.data_)
-        , ops_(index(record.data_))
+        , ops_(index(record.data_, nullptr, record.operations_))
     {
     }
 

@@ -26,6 +26,11 @@ public:
     static ChangeRecord FromBytes(std::string bytes); // throws std::runtime_error
     // `later` happened right after this record's operations.
     void append(const ChangeRecord& later);
+    void reserve(size_t bytes) { data_.reserve(bytes); }
+    // For records of the way back: both are one cell operation on the same
+    // row and this one covers every cell of `later`, so replaying this one
+    // alone undoes both.
+    bool restoresAllOf(const ChangeRecord& later) const;
 
 private:
     friend class ChangeEncoder;
@@ -52,6 +57,8 @@ public:
     }
     ChangeRecord take();
     bool empty() const;
+    // Room for a record of about that many bytes, when it is known ahead.
+    void reserve(size_t bytes);
 
     void cellsChanging(int row, unsigned columns, const std::string_view* after) override;
     void rowsInserted(int row, int count) override;

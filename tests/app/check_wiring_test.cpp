@@ -133,12 +133,12 @@ TEST(CheckWiring, BothChecksPauseTheMovieFirst)
 {
     SubtitleTable table;
     Fill(table, { { "100", "150", "a" } });
+    EditHistory history(table);
     MainWindow window(table, ',');
     ScriptedCheckDialog dialog;
     RecordingMessages messages;
     ErrorReport errors(messages);
     CountingPause movie;
-    EditHistory history(table);
     WireTools({ table, history, window, dialog, errors, messages, ',', nullptr, &movie });
     window.checkPage().checkTimingNow()->click();
     EXPECT_EQ(movie.pauses, 1);

@@ -259,6 +259,30 @@ TEST_F(PlaybackWiringTest, EditingACellShowsItsRowUnderThePicture)
     EXPECT_EQ(movie.subtitleMemo().textFormat(), Qt::PlainText);
 }
 
+// Undo puts the current cell on what it changed, quietly: the movie stays
+// where it was and only its text follows.
+TEST_F(PlaybackWiringTest, UndoShowsTheChangedRowWithoutSeeking)
+{
+    REQUIRE_CLIPS();
+    Fill(editor.table(), { { "40", "60", "first" }, { "70", "90", "second" } });
+    window.show();
+    ASSERT_TRUE(openClip());
+    clickCell(2, 2);
+    ASSERT_TRUE(settledAt(70));
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    ASSERT_EQ(editor.table().cell(SubtitleTable::Line1, 2), "");
+    clickCell(0, 1);
+    ASSERT_TRUE(settledAt(40));
+    EXPECT_EQ(memo(), "first\n\n");
+    grid.menuItemUndo()->trigger();
+    EXPECT_EQ(grid.currentTableRow(), 2);
+    EXPECT_EQ(grid.currentTableColumn(), 2);
+    EXPECT_EQ(memo(), "second\n\n");
+    EXPECT_EQ(panel.movieTracker()->value(), 40);
+    EXPECT_FALSE(player().isSeeking());
+    EXPECT_EQ(frame(), 40);
+}
+
 TEST_F(PlaybackWiringTest, TimingCheckPausesAPlayingMovieFirst)
 {
     REQUIRE_CLIPS();

@@ -32,12 +32,12 @@ protected:
     TempDir config;
     bool folderSet = setConfigHome();
     SubtitleTable table;
+    EditHistory history { table }; // outlives the window's undo stack
     MainWindow window { table, ',' };
     ScriptedCheckDialog dialog { {}, CheckIgnore };
     RecordingMessages messages;
     ErrorReport errors { messages };
     CountingPause pause;
-    EditHistory history { table };
     bool wired = wire();
     ReadingPage& page = window.readingPage();
 

@@ -17,44 +17,8 @@ using namespace tessel;
 
 namespace {
 
-// Every byte of the document: all six cells of every row and the document's data.
-std::string Snapshot(const SubtitleTable& table)
-{
-    std::string s = std::to_string(table.rowCount()) + '\n' + table.documentData() + '\n';
-    s.reserve(table.storedBytes() + 8 * SubtitleTable::CellCount * static_cast<size_t>(table.rowCount()));
-    for (int row = 1; row < table.rowCount(); ++row)
-        for (int c = 0; c < SubtitleTable::CellCount; ++c) {
-            const std::string_view cell = table.cell(c, row);
-            s += std::to_string(cell.size()) + ':';
-            s += cell;
-        }
-    return s;
-}
-
-// Rows in order with gaps, overlaps, empty texts, bracketed captions, leading
-// commas, several-byte characters, frame cells that are not numbers, and
-// format data in the hidden cell.
-void Generate(SubtitleTable& table, int rows, unsigned seed)
-{
-    std::mt19937 random(seed);
-    const char* const texts[] = { "", "Hello", "[door slams]", ",and then", "Ça va, déjà vu", "日本語の字幕", "  ",
-        "<i>tag</i>", "{\\an8}top", "long line of text for the width" };
-    auto text = [&] { return texts[random() % std::size(texts)]; };
-    SubtitleTable::BulkChange bulk(table);
-    table.setRowCount(rows + 1);
-    int frame = 0;
-    for (int row = 1; row <= rows; ++row) {
-        frame += static_cast<int>(random() % 60);
-        const int end = frame + static_cast<int>(random() % 90) - 5;
-        const std::string from = random() % 97 == 0 ? "x12" : std::to_string(frame);
-        const std::string extra = random() % 3 == 0 ? "Dialogue,0,Default" + std::to_string(row) : "";
-        if (row % 17 == 0)
-            table.setRow(row, from, std::to_string(end), "", " ", "", extra);
-        else
-            table.setRow(row, from, std::to_string(end), text(), text(), text(), extra);
-    }
-    table.setDocumentData("[Script Info]\nTitle: generated");
-}
+using test::Generate;
+std::string Snapshot(const SubtitleTable& table) { return test::AllCells(table); }
 
 struct Kind {
     const char* name;
@@ -318,6 +282,81 @@ TEST(EditHistory, UndoReportsTheFirstChangedCell)
         table.insertRow(2);
     }
     EXPECT_EQ(history.undo()->column, -1);
+}
+
+// A cancelled cell edit goes entirely, leaving nothing to redo; steps of
+// another editor stay.
+TEST(EditHistory, WithdrawTakesBackOnlyTheStepsOfItsKey)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "1", "2", "saved" } });
+    EditHistory history(table);
+    history.clear(true);
+    auto type = [&](const char* text, uint64_t key) {
+        EditHistory::Step step(history, "Edit cell", key);
+        table.setCell(SubtitleTable::Line1, 1, text);
+    };
+    type("a", 1);
+    type("b", 2);
+    type("bc", 2);
+    int withdrawals = 0;
+    history.addObserver([&](EditHistory::Event e) { withdrawals += e == EditHistory::Event::Withdrawn; });
+    EXPECT_FALSE(history.withdraw(1)) << "not the last step";
+    EXPECT_TRUE(history.withdraw(2));
+    EXPECT_EQ(withdrawals, 1);
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "a");
+    EXPECT_FALSE(history.canRedo());
+    EXPECT_EQ(history.undoCount(), 1u);
+    EXPECT_TRUE(history.withdraw(1));
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "saved");
+    EXPECT_FALSE(history.isModified());
+}
+
+// However long the typing, its step keeps the cell's first text only.
+TEST(EditHistory, TypingInOneCellKeepsOneOldText)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "1", "2", "before" } });
+    EditHistory history(table);
+    std::string text;
+    for (int i = 0; i < 2000; ++i) {
+        text += 'x';
+        EditHistory::Step step(history, "Edit cell", 9);
+        table.setCell(SubtitleTable::Line1, 1, text);
+    }
+    EXPECT_EQ(history.undoCount(), 1u);
+    EXPECT_LT(history.memoryUsed(), 64u);
+    history.undo();
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "before");
+    history.redo();
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), text);
+}
+
+// Followers see steps, undo and redo, and not what Unrecorded hides.
+TEST(EditHistory, FollowersMissWhatUnrecordedHides)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "1", "2", "a" } });
+    EditHistory history(table);
+    ForwardRecorder follower;
+    history.addFollower(&follower);
+    {
+        EditHistory::Unrecorded opening(history);
+        test::Fill(table, { { "5", "6", "opened" }, { "7", "8", "file" } });
+    }
+    EXPECT_TRUE(follower.empty());
+    SubtitleTable copy;
+    test::Fill(copy, { { "5", "6", "opened" }, { "7", "8", "file" } });
+    {
+        EditHistory::Step step(history, "edit");
+        table.setCell(SubtitleTable::Line1, 2, "changed");
+        table.insertRow(1);
+    }
+    history.undo();
+    history.redo();
+    ReplayForward(copy, follower.take());
+    EXPECT_EQ(Snapshot(copy), Snapshot(table));
+    history.removeFollower(&follower);
 }
 
 TEST(ChangeRecord, DamagedBytesAreRefused)

@@ -1,7 +1,9 @@
 #include "core/subtitle_table.h"
 #include "test_support.h"
 
+#include <array>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace tessel;
 using test::Fill;
@@ -55,4 +57,44 @@ TEST(SubtitleTable, RevisionCountsChanges)
     const auto before = table.revision();
     table.setCell(0, 1, "5");
     EXPECT_GT(table.revision(), before);
+}
+
+// Random writes of every length, texts taken from the table itself among
+// them, against plain strings; an image taken on the way keeps what the
+// table held then, whatever happens to the table after.
+TEST(SubtitleTable, CellWritesOfAnyLengthAndImagesStayExact)
+{
+    std::mt19937 random(5);
+    SubtitleTable table;
+    const int rows = 300;
+    table.setRowCount(rows + 1);
+    std::vector<std::array<std::string, SubtitleTable::CellCount>> model(rows);
+    std::shared_ptr<const SubtitleTable::Image> image;
+    std::vector<std::array<std::string, SubtitleTable::CellCount>> imaged;
+    for (int step = 0; step < 60000; ++step) {
+        const int row = 1 + static_cast<int>(random() % rows);
+        const int column = static_cast<int>(random() % SubtitleTable::CellCount);
+        std::string text;
+        switch (random() % 4) {
+        case 0:
+            break; // empty
+        case 1: // a cell of the same row
+            table.setCell(column, row, table.cell(static_cast<int>(random() % SubtitleTable::CellCount), row));
+            model[row - 1][column] = std::string(table.cell(column, row));
+            continue;
+        default:
+            text = std::string(random() % 40, static_cast<char>('a' + random() % 26));
+        }
+        table.setCell(column, row, text);
+        model[row - 1][column] = text;
+        if (step % 20000 == 10000) {
+            image = table.image();
+            imaged = model;
+        }
+    }
+    for (int row = 1; row <= rows; ++row)
+        for (int c = 0; c < SubtitleTable::CellCount; ++c) {
+            ASSERT_EQ(table.cell(c, row), model[row - 1][c]) << row << "," << c;
+            ASSERT_EQ(image->cell(c, row), imaged[row - 1][c]) << row << "," << c;
+        }
 }

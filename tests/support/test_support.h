@@ -19,6 +19,13 @@ std::vector<Row> ReadRows(ReaderFn read, const std::string& text, double fps);
 std::string WriteRows(WriterFn write, const std::vector<Row>& rows, double fps);
 void WriteFile(const std::string& path, const std::string& bytes);
 
+// Every byte of the document: all six cells of every row, the row count and the document's data.
+std::string AllCells(const SubtitleTable& table);
+// Rows in order with gaps, overlaps, empty texts, bracketed captions, leading
+// commas, several-byte characters, frame cells that are not numbers, and
+// format data in the hidden cell; the same rows for the same seed.
+void Generate(SubtitleTable& table, int rows, unsigned seed);
+
 // A folder of its own for each test, removed afterwards.
 class TempDir {
 public:

@@ -1,0 +1,119 @@
+#include "app/editor.h"
+#include "app/file_actions.h"
+#include "app/framerate_prompt.h"
+#include "app/recovery_wiring.h"
+#include "core/recovery_journal.h"
+#include "test_support.h"
+#include "window_fakes.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <filesystem>
+
+using namespace tessel;
+using namespace tessel::app;
+using namespace tessel::test;
+using tessel::test::AllCells;
+using tessel::test::TempDir;
+
+namespace {
+
+class ScriptedRecovery : public RecoveryQuestions {
+public:
+    RecoveryAnswer askRecover(const QString& text) override
+    {
+        asked << text;
+        return answers.empty() ? RecoveryAnswer::Discard : answers.takeFirst();
+    }
+    QList<RecoveryAnswer> answers;
+    QStringList asked;
+};
+
+// What an editor that was killed leaves behind: its slot, unlocked.
+std::string LeaveSlot(const std::string& folder, const RecoveryDocument& document, int rows, unsigned seed)
+{
+    SubtitleTable table;
+    EditHistory history(table);
+    RecoveryJournal journal(table, history);
+    std::unique_ptr<RecoverySlot> slot = RecoverySlot::Create(folder);
+    const std::string path = slot->path();
+    journal.setDocument(document);
+    journal.start(std::move(slot));
+    tessel::test::Generate(table, rows, seed);
+    journal.flush();
+    journal.waitUntilWritten();
+    return path; // the journal goes without finish(): the files stay
+}
+
+class RecoveryWiringTest : public ::testing::Test {
+protected:
+    EditorOverrides overrides()
+    {
+        EditorOverrides o { &messages, &questions, &files, nullptr, nullptr, ',' };
+        o.recovery = &recovery;
+        return o;
+    }
+    std::string folder() const { return dir.path("recovery"); }
+
+    TempDir dir;
+    RecordingMessages messages;
+    ScriptedQuestions questions;
+    ScriptedFileDialogs files;
+    ScriptedRecovery recovery;
+};
+
+} // namespace
+
+// One after another: the one discarded goes, the one recovered becomes the
+// table, unsaved, with its file name and framerate offered for saving.
+TEST_F(RecoveryWiringTest, LeftSlotsAreOfferedOneAfterAnother)
+{
+    LeaveSlot(folder(), {}, 3, 1);
+    const std::string film = dir.path("b.srt");
+    LeaveSlot(folder(), { film, 23.976 }, 40, 2);
+    SubtitleTable expected;
+    tessel::test::Generate(expected, 40, 2);
+    recovery.answers = { RecoveryAnswer::Discard, RecoveryAnswer::Recover };
+    {
+        Editor editor(overrides());
+        editor.startRecovery(folder());
+        ASSERT_EQ(recovery.asked.size(), 2);
+        EXPECT_TRUE(recovery.asked[0].startsWith("An editor that ended without saving left changes to untitled.\n"))
+            << recovery.asked[0].toStdString();
+        EXPECT_TRUE(recovery.asked[0].contains(", 3 rows.\n"));
+        EXPECT_TRUE(recovery.asked[1].contains(QString::fromStdString("left changes to \"" + film + "\".\n")));
+        EXPECT_EQ(AllCells(editor.table()), AllCells(expected));
+        EXPECT_TRUE(editor.fileActions().isModified());
+        EXPECT_FALSE(editor.history().canUndo());
+        EXPECT_EQ(editor.fileActions().document().fileName, film);
+        EXPECT_EQ(editor.frameratePrompt().dropDown()->currentText(), "23,976");
+        EXPECT_EQ(editor.platformFileDialogs().saveDialog().selectedFiles().value(0).toStdString(), film);
+        EXPECT_EQ(RecoverySlot::List(folder()).size(), 1u) << "the discarded one is gone, the recovered one kept";
+        EXPECT_TRUE(messages.messages.empty());
+    }
+    EXPECT_TRUE(RecoverySlot::List(folder()).empty()) << "the clean end";
+}
+
+// A slot with nothing unsaved goes without a question; one that cannot be
+// read is reported with its path and kept.
+TEST_F(RecoveryWiringTest, AnUnreadableSlotIsReportedAndKept)
+{
+    const std::string damaged = LeaveSlot(folder(), {}, 5, 1);
+    tessel::test::WriteFile(damaged + "/snapshot", "TESSEL RECOVERY SNAPSHOT 1\nnot the rest");
+    QDir().mkpath(QString::fromStdString(folder() + "/0-empty"));
+    {
+        Editor editor(overrides());
+        editor.startRecovery(folder());
+        EXPECT_TRUE(recovery.asked.isEmpty());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].title, "Error");
+        EXPECT_EQ(messages.messages[0].text,
+            QStringLiteral("The recovery folder %1 cannot be read (the snapshot is damaged). It is kept as it is.")
+                .arg(QString::fromStdString(damaged)));
+    }
+    const std::vector<std::string> left = RecoverySlot::List(folder());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0], damaged);
+    EXPECT_TRUE(std::filesystem::exists(damaged + "/snapshot"));
+}
