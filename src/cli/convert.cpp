@@ -80,12 +80,17 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
         return 0;
     }
     const FormatInfo* format = FormatById(options.format);
+    OutputEncoding output = options.outEncoding.empty() ? OutputEncoding() : *ParseOutputEncoding(options.outEncoding);
+    output.crlf = !options.lf;
+    // What the target cannot hold is said before it is left out.
+    if (const std::string unwritten = DescribeUnwritten(table, *format); !unwritten.empty())
+        messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(unwritten), MessageIcon::Warning);
     FixedFramerate fps(options.outFps);
     SsaExportAnswer answer;
     answer.fpsText = QString::number(options.outFps, 'g', 17);
     FixedExportSettings exportSettings(answer);
     if (!toStdout) {
-        SaveServices services { fps, exportSettings, messages, '.' };
+        SaveServices services { fps, exportSettings, messages, '.', output };
         return SaveSubtitles(table, options.output, format->saveType, services) ? 0 : 1;
     }
     if (!format->write) throw Error(std::string("The ") + format->name + " format is not available yet.");
@@ -93,7 +98,10 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     WriteContext context;
     context.framerate = options.outFps;
     try {
-        format->write(table, 1, table.rowCount() - 1, context, sink);
+        WriteSubtitles(table, *format, context, output, sink);
+    } catch (const UnencodableText& e) {
+        messages.showError(QString::fromStdString(e.what()));
+        return 1;
     } catch (const std::exception&) {
         messages.showError(SaveFailedMessage);
         return 1;
@@ -131,7 +139,8 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (options.detect) return detect(options, out);
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
-        const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages);
+        const LoadResult loaded = LoadSubtitles(
+            table, options.input, false, fps, messages, ReadEncoding { QByteArray::fromStdString(options.encoding) });
         if (loaded.format == FormatCode::Unknown) return 1;
         RunToolSteps(options.steps, table, messages);
         return write(table, options, out, messages);

@@ -2,10 +2,12 @@
 
 #include "cli/tool_steps.h"
 #include "core/numbers.h"
+#include "formats/encoding.h"
 #include "formats/registry.h"
 
 #include <QFileInfo>
 #include <QString>
+#include <QStringDecoder>
 
 namespace tessel::cli {
 namespace {
@@ -77,7 +79,19 @@ Options ParseOptions(const std::vector<std::string>& args)
                 throw UsageError { "--to: unknown format '" + options.format + "'" };
         } else if (arg == "--detect")
             options.detect = true;
-        else if (int arity = ToolStepArity(arg); arity >= 0) {
+        else if (arg == "--encoding") {
+            options.encoding = value();
+            if (!QStringDecoder(options.encoding.c_str()).isValid())
+                throw UsageError { "--encoding: unknown encoding '" + options.encoding + "'" };
+        } else if (arg == "--out-encoding") {
+            options.outEncoding = value();
+            if (!ParseOutputEncoding(options.outEncoding))
+                throw UsageError { "--out-encoding: unknown encoding '" + options.outEncoding + "'" };
+        } else if (arg == "--line-ends") {
+            const std::string& ends = value();
+            if (ends != "crlf" && ends != "lf") throw UsageError { "--line-ends: 'crlf' or 'lf', not '" + ends + "'" };
+            options.lf = ends == "lf";
+        } else if (int arity = ToolStepArity(arg); arity >= 0) {
             ToolStep step { arg, {} };
             for (int k = 0; k < arity; ++k)
                 step.args.push_back(value());
@@ -118,8 +132,11 @@ std::string UsageText()
            "  --fps RATE          framerate wherever the editor would ask for one (default 23.976)\n"
            "  --in-fps RATE       for reading only (default --fps)\n"
            "  --out-fps RATE      for writing only (default --fps)\n"
-        + formatOptionUsage() + "  --detect            print INPUT's format code and name\n" + ToolStepUsage()
-        + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
+        + formatOptionUsage() + "  --detect            print INPUT's format code and name\n"
+        + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
+          "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
+          "  --line-ends ENDS    crlf (default) | lf\n"
+        + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
 }
 
 } // namespace tessel::cli

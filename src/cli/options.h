@@ -19,6 +19,9 @@ struct Options {
     std::string format; // a format id or "table"; "" until chosen
     bool detect = false;
     std::vector<ToolStep> steps;
+    std::string encoding; // read in this encoding, nothing detected; "": detected
+    std::string outEncoding; // "": UTF-8 as always
+    bool lf = false; // lines ended by LF alone
 };
 
 struct UsageError {
