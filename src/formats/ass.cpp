@@ -443,7 +443,7 @@ private:
     // The time as read while it still stands for the cell's frame, else the frame's own.
     std::string time(std::string_view cell, std::string_view read) const
     {
-        const int32_t frame = ReadFrameCell(cell);
+        const int32_t frame = FrameOfCell(cell);
         const int64_t ms = timeOf(read);
         if (ms >= 0 && TimeToFrame(static_cast<int32_t>(ms), framerate_) == frame) return std::string(read);
         // The file has no form for a time before the film starts.

@@ -5,6 +5,7 @@
 #include "core/timecode.h"
 #include "formats/ass.h"
 #include "formats/kept_data.h"
+#include "formats/time_format.h"
 
 #include <algorithm>
 #include <limits>
@@ -353,7 +354,7 @@ private:
     // The time as read while it still stands for the cell's frame, else the frame's own.
     void time(std::string_view cell, std::string_view read)
     {
-        const int32_t frame = ReadFrameCell(cell);
+        const int32_t frame = FrameOfCell(cell);
         const std::optional<int32_t> ms = keptTime(read);
         if (ms && TimeToFrame(*ms, framerate_) == frame)
             line_ += read;
