@@ -94,7 +94,7 @@ bool NeedsCodePage(const QByteArray& bytes)
 EncodingGuess GuessCodePage(const QByteArray& bytes)
 {
     const QByteArray sample = bytes.left(SampleBytes);
-    const QByteArray named = NamedCodePage(sample);
+    const QByteArray named = qtName(NamedCodePage(sample).constData());
     const std::vector<IcuGuess> icu = icuGuesses(sample);
     EncodingGuess guess;
     // Reading without asking takes uchardet's answer; so does the list.
@@ -154,13 +154,14 @@ void CheckEncodable(
     QStringEncoder encoder(encoding.name.constData());
     const auto fits = [&](std::string_view text) {
         if (isAscii(text)) return true;
-        encoder.encode(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        // Encoded only when the result is taken.
+        const QByteArray bytes = encoder.encode(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         return !encoder.hasError();
     };
     const auto refuse = [&](std::string_view text, const std::string& where) {
         for (const char32_t c : QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4()) {
             QStringEncoder one(encoding.name.constData());
-            one.encode(QString::fromUcs4(&c, 1));
+            const QByteArray bytes = one.encode(QString::fromUcs4(&c, 1));
             if (!one.hasError()) continue;
             throw UnencodableText(where + " holds \"" + QString::fromUcs4(&c, 1).toStdString() + "\" (" + codePoint(c)
                 + "), which " + encoding.name.toStdString() + " cannot hold; nothing was written");
