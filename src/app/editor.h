@@ -22,6 +22,7 @@ class OpenFileDialog;
 namespace tessel::app {
 
 class CheckDialog;
+class DialogEncodingChooser;
 class ExportDialog;
 class FileActions;
 class FrameratePromptDialog;
@@ -41,6 +42,7 @@ struct EditorOverrides {
     char decimalSeparator = 0; // 0: the regional one
     CheckDialogView* checkDialog = nullptr; // answers the checks' findings
     OpenFileDialog* videoDialog = nullptr; // chooses the movie for "Open movie"
+    EncodingChooser* encoding = nullptr; // answers when a file's encoding is unsure
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
@@ -82,6 +84,7 @@ private:
     UserQuestions& questions_;
     ErrorReport report_;
     std::unique_ptr<QtSubtitleFileDialogs> platformFiles_;
+    std::unique_ptr<DialogEncodingChooser> encodingDialog_;
     // The five windows, in the order they are created.
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<QWidget> movie_;

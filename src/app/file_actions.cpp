@@ -3,6 +3,7 @@
 #include "app/file_dialogs.h"
 #include "app/qt_messages.h"
 #include "app/subtitle_grid.h"
+#include "formats/registry.h"
 
 namespace tessel::app {
 
@@ -35,8 +36,8 @@ void FileActions::appendSubtitles()
 void FileActions::load(const QString& fileName, bool append)
 {
     const uint64_t before = table_.revision();
-    const LoadResult result
-        = LoadSubtitles(table_, fileName.toStdString(), append, services_.framerate, services_.messages);
+    const LoadResult result = LoadSubtitles(table_, fileName.toStdString(), append, services_.framerate,
+        services_.messages, ReadEncoding { {}, services_.encoding });
     // Only a file that replaced the table makes it clean; one that stored
     // nothing leaves the earlier edits (and their state) as they were.
     if (!append && table_.revision() != before) cleanRevision_ = table_.revision();
@@ -50,8 +51,11 @@ void FileActions::saveSubtitles()
     const std::optional<SaveChoice> choice = services_.dialogs.chooseSaveFile();
     if (!choice) return;
     SaveServices save { services_.framerate, services_.exportSettings, services_.messages, services_.decimalSeparator };
-    if (SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save))
-        cleanRevision_ = table_.revision();
+    if (!SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save)) return;
+    cleanRevision_ = table_.revision();
+    if (!services_.status) return;
+    const FormatInfo* format = FormatBySaveType(choice->fileType);
+    services_.status(QString::fromStdString(format ? DescribeUnwritten(table_, *format) : std::string()));
 }
 
 } // namespace tessel::app

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 // Open, Append and Save as the main window's buttons run them, and the
 // question before unsaved edits would be thrown away.
@@ -21,6 +22,8 @@ struct FileServices {
     MessageSink& messages;
     UserQuestions& questions;
     char decimalSeparator = '.';
+    EncodingChooser* encoding = nullptr; // asked when a file's encoding is unsure
+    std::function<void(const QString&)> status = {}; // a passing note, such as what a save left out
 };
 
 class FileActions {
