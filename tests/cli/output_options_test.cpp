@@ -1,5 +1,5 @@
-// The converter's encodings and line ends, and what it says of data the
-// target format cannot hold.
+// The converter's encodings and line ends, what it says of data the target
+// format cannot hold, and the formats it tells beyond the nine.
 #include "cli/convert.h"
 #include "test_support.h"
 
@@ -121,4 +121,13 @@ TEST(OutputOptions, WhatTheTargetCannotHoldIsSaidInOneLine)
     EXPECT_EQ(r.out, "1\r\n00:00:01,000 --> 00:00:02,000\r\nshown\r\n\r\n");
     const Outcome same = convert({ "--fps", "25", "--to", "ass", in, "-" });
     EXPECT_EQ(same.err, "");
+}
+
+TEST(OutputOptions, DetectNamesTheLaterFormats)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.path("a.txt"), "\xEF\xBB\xBFWEBVTT\r\n\r\n00:01.000 --> 00:02.000\r\nHi\r\n");
+    test::WriteFile(dir.path("b.txt"), "\n[Script Info]\nScriptType: v4.00+\n");
+    EXPECT_EQ(convert({ "--detect", dir.path("a.txt") }).out, "11 WebVTT\n");
+    EXPECT_EQ(convert({ "--detect", dir.path("b.txt") }).out, "10 Advanced SubStation Alpha\n");
 }

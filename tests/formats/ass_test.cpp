@@ -333,3 +333,73 @@ TEST(Ass, AnotherFormatLeavesOutCommentsAndSaysWhatWasNotWritten)
         "microdvd has no place for them");
     EXPECT_EQ(DescribeUnwritten(table, *FormatById("ass")), "");
 }
+
+namespace {
+
+class CountingExportSettings : public ExportSettingsSource {
+public:
+    SsaExportAnswer AskExportSettings() override
+    {
+        ++asked;
+        return { SsaExportSettings {}, QStringLiteral("25") };
+    }
+    int asked = 0;
+};
+
+class NoMessages : public MessageSink {
+public:
+    void showMessage(const QString&, const QString& text, MessageIcon) override { shown.push_back(text.toStdString()); }
+    std::vector<std::string> shown;
+};
+
+} // namespace
+
+// A script carries its own styles: only a table without one asks for the
+// export settings, and then their framerate is the one used, with no prompt.
+TEST(Ass, OnlyATableWithoutAScriptAsksForTheExportSettings)
+{
+    test::TempDir dir;
+    const int saveType = FormatById("ass")->saveType;
+    NoMessages messages;
+    CountingExportSettings exportSettings;
+    FixedFramerate fps(25);
+    SaveServices services { fps, exportSettings, messages, '.' };
+
+    SubtitleTable table;
+    test::Fill(table, { { "25", "50", "plain" } });
+    ASSERT_TRUE(SaveSubtitles(table, dir.path("plain.ass"), saveType, services));
+    EXPECT_EQ(exportSettings.asked, 1);
+    EXPECT_EQ(fps.timesAsked(), 0);
+
+    test::WriteFile(dir.path("episode.ass"), Episode);
+    LoadSubtitles(table, dir.path("episode.ass"), false, fps, messages);
+    ASSERT_TRUE(SaveSubtitles(table, dir.path("again.ass"), saveType, services));
+    EXPECT_EQ(exportSettings.asked, 1);
+    EXPECT_EQ(fps.timesAsked(), 2);
+    EXPECT_EQ(test::ReadFile(dir.path("again.ass")), crlf(Episode));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A file opened in another format takes the script's place; one that gave no
+// rows, or one appended, leaves it.
+TEST(Ass, TheScriptStaysUntilAnotherFileReplacesTheRows)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.path("episode.ass"), Episode);
+    test::WriteFile(dir.path("broken.ass"), "[Script Info]\nScriptType: v4.00+\n");
+    test::WriteFile(dir.path("empty.srt"), "");
+    test::WriteFile(dir.path("other.srt"), "1\r\n00:00:01,000 --> 00:00:02,000\r\nother\r\n\r\n");
+    NoMessages messages;
+    FixedFramerate fps(25);
+    SubtitleTable table;
+    LoadSubtitles(table, dir.path("episode.ass"), false, fps, messages);
+    const std::string script = table.documentData();
+    EXPECT_THROW(LoadSubtitles(table, dir.path("broken.ass"), false, fps, messages), Error);
+    LoadSubtitles(table, dir.path("empty.srt"), false, fps, messages);
+    LoadSubtitles(table, dir.path("other.srt"), true, fps, messages);
+    EXPECT_EQ(table.documentData(), script);
+    EXPECT_EQ(table.rowCount(), 8);
+    LoadSubtitles(table, dir.path("other.srt"), false, fps, messages);
+    EXPECT_EQ(table.documentData(), "");
+    EXPECT_EQ(table.cell(SubtitleTable::Extra, 1), "");
+}
