@@ -288,3 +288,30 @@ TEST(WebVtt, AnotherFormatSaysWhatWasNotWritten)
         "were not written: subrip has no place for them");
     EXPECT_EQ(DescribeUnwritten(table, *FormatById("webvtt")), "");
 }
+
+// Rows appended from the other kept format bring data this writer does not
+// read: they are written with the defaults, each format's own rows as read.
+TEST(WebVtt, RowsKeptByAnotherFormatAreWrittenWithTheDefaults)
+{
+    const std::string script = "[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+                               "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+                               "Dialogue: 2,0:00:05.00,0:00:06.00,Sign,Ann,1,2,3,fx,from{\\i1} ASS\\Nsecond\n";
+    SubtitleTable table;
+    read(table, Hours);
+    LineReader lines(script);
+    FormatById("ass")->read(lines, table, table.rowCount(), 25);
+    // The file's closing blank line comes after it.
+    EXPECT_EQ(write(table), crlf(Hours) + "00:00:05.000 --> 00:00:06.000\r\nfrom{\\i1} ASS\r\nsecond\r\n\r\n");
+
+    SubtitleTable other;
+    read(other, "WEBVTT\n\nid\n00:01.000 --> 00:02.000 line:0\nfrom WebVTT\n");
+    LineReader again(script);
+    FormatById("ass")->read(again, other, other.rowCount(), 25);
+    StringSink sink;
+    WriteContext context;
+    context.framerate = 25;
+    FormatById("ass")->write(other, 1, other.rowCount() - 1, context, sink);
+    EXPECT_NE(sink.text().find("\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,from WebVTT\r\n"
+                               "Dialogue: 2,0:00:05.00,0:00:06.00,Sign,Ann,1,2,3,fx,from{\\i1} ASS\\Nsecond\r\n"),
+        std::string::npos);
+}
