@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 namespace tessel {
 namespace {
@@ -214,15 +215,27 @@ std::string defaultField(const std::string& name)
     return {};
 }
 
+// Where each field of `to` but the text stands in `from`, or -1.
+std::vector<int> fieldMap(const EventFormat& from, const EventFormat& to)
+{
+    std::unordered_map<std::string_view, int> at;
+    for (size_t i = 0; i + 1 < from.count(); ++i)
+        at.emplace(from.names[i], static_cast<int>(i));
+    std::vector<int> map;
+    for (size_t i = 0; i + 1 < to.count(); ++i) {
+        const auto found = at.find(to.names[i]);
+        map.push_back(found == at.end() ? -1 : found->second);
+    }
+    return map;
+}
+
 // The fields before the text, laid out as `to` wants them, from fields laid
-// out as `from` has them.
-std::string remapFields(const std::vector<std::string_view>& fields, const EventFormat& from, const EventFormat& to)
+// out as the map says.
+std::string remapFields(const std::vector<std::string_view>& fields, const std::vector<int>& map, const EventFormat& to)
 {
     std::string out;
-    for (size_t i = 0; i + 1 < to.count(); ++i) {
-        const auto at = std::find(from.names.begin(), from.names.end(), to.names[i]);
-        const size_t k = static_cast<size_t>(at - from.names.begin());
-        out += k + 1 < from.count() ? std::string(fields[k]) : defaultField(to.names[i]);
+    for (size_t i = 0; i < map.size(); ++i) {
+        out += map[i] >= 0 ? std::string(fields[static_cast<size_t>(map[i])]) : defaultField(to.names[i]);
         out += ',';
     }
     return out;
@@ -304,8 +317,9 @@ private:
         const std::string to
             = IntToStr(TimeToFrame(static_cast<int32_t>(readTime(fields[format_.end], lineNumber_)), framerate_));
         if (!open_ && !target_) target_ = standardFormat();
-        const std::string remapped
-            = target_ && !(*target_ == format_) ? remapFields(fields, format_, *target_) : std::string(fieldsText);
+        // The file's layout is settled by its first event.
+        if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);
+        const std::string remapped = map_ ? remapFields(fields, *map_, *target_) : std::string(fieldsText);
 
         std::string_view text[3];
         int pieces = 0;
@@ -340,6 +354,7 @@ private:
     double framerate_;
     bool open_;
     std::optional<EventFormat> target_; // the layout events are stored in, when not the file's own
+    std::optional<std::vector<int>> map_; // from the file's layout to that one, when they differ
     EventFormat format_ = standardFormat();
     int lineNumber_ = 0;
     bool inEvents_ = false, seenEvents_ = false, eventsOver_ = false, sawEvent_ = false;
