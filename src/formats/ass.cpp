@@ -509,10 +509,10 @@ bool LooksLikeAss(const DetectionInput& input)
     return HasExtension(input.fileName, ".ass") || HasAssContent(input.head);
 }
 
+// Asked for every row a view shows: the kind is the line after the tag.
 bool IsAssComment(std::string_view extra)
 {
-    std::vector<std::string_view> kept;
-    return SplitKept(extra, Tag, kept) && startsWith(KeptLine(kept, KindLine), "Comment:");
+    return IsKeptBy(extra, Tag) && startsWith(extra.substr(std::min(extra.size(), Tag.size() + 1)), "Comment:");
 }
 
 std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_view target)
