@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/check_dialog.h"
+#include "app/encoding_dialog.h"
 #include "app/export_dialog.h"
 #include "app/file_actions.h"
 #include "app/file_buttons.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace tessel::app {
 
@@ -55,8 +57,13 @@ void Editor::connectFileCommands()
     SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
     FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
     ExportSettingsSource& exportSettings = overrides_.exportSettings ? *overrides_.exportSettings : *export_;
+    encodingDialog_ = std::make_unique<DialogEncodingChooser>(main_.get());
+    EncodingChooser& encoding = overrides_.encoding ? *overrides_.encoding : *encodingDialog_;
+    // What a save in another format leaves out goes to the status bar, not into a message box at every save.
+    const auto status = [this](const QString& text) { main_->statusBar()->showMessage(text); };
     files_ = std::make_unique<FileActions>(table_, history_, main_->grid(),
-        FileServices { dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_ });
+        FileServices {
+            dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_, &encoding, status });
     const FileButtons& buttons = main_->fileButtons();
     connectGuarded(buttons.openSubtitles(), [this] { files_->openSubtitles(); });
     connectGuarded(buttons.appendSubtitles(), [this] { files_->appendSubtitles(); });

@@ -24,6 +24,7 @@ struct RecoveryDocument;
 namespace tessel::app {
 
 class CheckDialog;
+class DialogEncodingChooser;
 class ExportDialog;
 class FileActions;
 class FrameratePromptDialog;
@@ -46,6 +47,7 @@ struct EditorOverrides {
     CheckDialogView* checkDialog = nullptr; // answers the checks' findings
     OpenFileDialog* videoDialog = nullptr; // chooses the movie for "Open movie"
     RecoveryQuestions* recovery = nullptr; // answers the offers of left-behind changes
+    EncodingChooser* encoding = nullptr; // answers when a file's encoding is unsure
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
@@ -94,6 +96,7 @@ private:
     UserQuestions& questions_;
     ErrorReport report_;
     std::unique_ptr<QtSubtitleFileDialogs> platformFiles_;
+    std::unique_ptr<DialogEncodingChooser> encodingDialog_;
     // The five windows, in the order they are created.
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<QWidget> movie_;

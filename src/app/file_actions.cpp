@@ -3,6 +3,7 @@
 #include "app/file_dialogs.h"
 #include "app/qt_messages.h"
 #include "app/subtitle_grid.h"
+#include "formats/registry.h"
 
 namespace tessel::app {
 
@@ -62,15 +63,16 @@ void FileActions::appendSubtitles()
 void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
+    const ReadEncoding encoding { {}, services_.encoding };
     LoadResult result;
     if (append) {
         EditHistory::Step step(history_, "Append subtitles");
-        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages);
+        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding);
     } else {
         const uint64_t before = table_.revision();
         {
             EditHistory::Unrecorded opening(history_);
-            result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages);
+            result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages, encoding);
         }
         // Only a file that replaced the table makes it clean; one that stored
         // nothing leaves the earlier edits (and their history) as they were.
@@ -93,6 +95,9 @@ void FileActions::saveSubtitles()
     history_.markSaved();
     if (choice->fileName.toStdString() != document_.fileName)
         setDocument({ choice->fileName.toStdString(), document_.framerate });
+    if (!services_.status) return;
+    const FormatInfo* format = FormatBySaveType(choice->fileType);
+    services_.status(QString::fromStdString(format ? DescribeUnwritten(table_, *format) : std::string()));
 }
 
 } // namespace tessel::app

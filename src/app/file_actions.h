@@ -24,6 +24,8 @@ struct FileServices {
     MessageSink& messages;
     UserQuestions& questions;
     char decimalSeparator = '.';
+    EncodingChooser* encoding = nullptr; // asked when a file's encoding is unsure
+    std::function<void(const QString&)> status = {}; // a passing note, such as what a save left out
 };
 
 class FileActions {

@@ -1,5 +1,9 @@
 #include "app/subtitle_model.h"
 
+#include "formats/ass.h"
+
+#include <QColor>
+
 namespace tessel::app {
 
 SubtitleModel::SubtitleModel(SubtitleTable& table, QObject* parent)
@@ -20,7 +24,12 @@ int SubtitleModel::columnCount(const QModelIndex& parent) const
 
 QVariant SubtitleModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+    if (!index.isValid()) return {};
+    // A script's comment events are rows like any other, greyed: they are shown nowhere.
+    if (role == Qt::ForegroundRole)
+        return IsAssComment(table_.cell(SubtitleTable::Extra, index.row() + 1)) ? QVariant(QColor(Qt::gray))
+                                                                                : QVariant();
+    if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
     return table_.text(index.column(), index.row() + 1);
 }
 

@@ -93,11 +93,16 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
         return 0;
     }
     const FormatInfo* format = FormatById(options.format);
+    OutputEncoding output = options.outEncoding.empty() ? OutputEncoding() : *ParseOutputEncoding(options.outEncoding);
+    output.crlf = !options.lf;
+    // What the target cannot hold is said before it is left out.
+    if (const std::string unwritten = DescribeUnwritten(table, *format); !unwritten.empty())
+        messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(unwritten), MessageIcon::Warning);
     FixedFramerate fps(options.outFps);
     SsaExportAnswer answer;
     answer.fpsText = QString::number(options.outFps, 'g', 17);
     FixedExportSettings exportSettings(answer);
-    SaveServices services { fps, exportSettings, messages, '.' };
+    SaveServices services { fps, exportSettings, messages, '.', output };
     return SaveSubtitlesTo(table, target, format->saveType, services) ? 0 : 1;
 }
 
@@ -131,7 +136,8 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (options.listProfiles) return ListProfiles(out, err);
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
-        const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages);
+        const LoadResult loaded = LoadSubtitles(
+            table, options.input, false, fps, messages, ReadEncoding { QByteArray::fromStdString(options.encoding) });
         if (loaded.format == FormatCode::Unknown) return 1;
         const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
         if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);

@@ -3,10 +3,12 @@
 #include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
 #include "core/numbers.h"
+#include "formats/encoding.h"
 #include "formats/registry.h"
 
 #include <QFileInfo>
 #include <QString>
+#include <QStringDecoder>
 
 namespace tessel::cli {
 namespace {
@@ -83,7 +85,19 @@ Options ParseOptions(const std::vector<std::string>& args)
             ResolveProfile(arg, options.lint);
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
-        else if (const ToolDeclaration* tool = FindTool(arg)) {
+        else if (arg == "--encoding") {
+            options.encoding = value();
+            if (!QStringDecoder(options.encoding.c_str()).isValid())
+                throw UsageError { "--encoding: unknown encoding '" + options.encoding + "'" };
+        } else if (arg == "--out-encoding") {
+            options.outEncoding = value();
+            if (!ParseOutputEncoding(options.outEncoding))
+                throw UsageError { "--out-encoding: unknown encoding '" + options.outEncoding + "'" };
+        } else if (arg == "--line-ends") {
+            const std::string& ends = value();
+            if (ends != "crlf" && ends != "lf") throw UsageError { "--line-ends: 'crlf' or 'lf', not '" + ends + "'" };
+            options.lf = ends == "lf";
+        } else if (const ToolDeclaration* tool = FindTool(arg)) {
             ToolStep step { arg, {} };
             if (tool->valueName) step.args.push_back(value());
             if (tool->joinedOption) {
@@ -136,6 +150,9 @@ std::string UsageText()
         + "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
           "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
           "  --list-profiles     print the built-in and the user's profiles\n"
+        + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
+          "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
+          "  --line-ends ENDS    crlf (default) | lf\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
 }
 

@@ -21,6 +21,9 @@ struct Options {
     std::string lint; // --lint PROFILE: print the findings instead of writing
     bool listProfiles = false;
     std::vector<ToolStep> steps;
+    std::string encoding; // read in this encoding, nothing detected; "": detected
+    std::string outEncoding; // "": UTF-8 as always
+    bool lf = false; // lines ended by LF alone
 };
 
 struct UsageError {

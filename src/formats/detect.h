@@ -18,6 +18,8 @@ enum class FormatCode : int {
     DVDSubripper = 7,
     SSA = 8,
     SimpleTimeCode = 9,
+    ASS = 10,
+    WebVTT = 11,
 };
 
 // What a format's detection rule looks at.

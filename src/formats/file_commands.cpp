@@ -2,9 +2,14 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
+#include "formats/ass.h"
 #include "formats/detect.h"
+#include "formats/kept_data.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "formats/webvtt.h"
+
+#include <memory>
 
 namespace tessel {
 namespace {
@@ -15,15 +20,49 @@ const FormatInfo& availableFormat(const FormatInfo* info)
     return *info;
 }
 
+// The bytes' encoding when the user is to be asked, or nothing; throws
+// nothing but leaves `cancelled` set when the user declined.
+QByteArray chosenEncoding(
+    const std::string& fileName, const QByteArray& bytes, const ReadEncoding& encoding, bool& cancelled)
+{
+    if (!encoding.forced.isEmpty() || !encoding.chooser || !NeedsCodePage(bytes)) return encoding.forced;
+    const EncodingGuess guess = GuessCodePage(bytes);
+    if (!guess.unsure) return {};
+    const std::optional<QByteArray> chosen = encoding.chooser->ChooseEncoding(fileName, bytes, guess);
+    cancelled = !chosen;
+    return chosen.value_or(QByteArray());
+}
+
+// A copy without the rows `skip` picks, document data included; `kept`
+// is how many rows it holds (its one row is empty when none).
+std::unique_ptr<SubtitleTable> copyWithout(const SubtitleTable& table, bool (*skip)(std::string_view extra), int& kept)
+{
+    auto copy = std::make_unique<SubtitleTable>();
+    int row = 1;
+    for (int from = 1; from < table.rowCount(); ++from) {
+        if (skip(table.cell(SubtitleTable::Extra, from))) continue;
+        if (row >= copy->rowCount()) copy->setRowCount(row + 1);
+        copy->setRow(row++, table.cell(SubtitleTable::From, from), table.cell(SubtitleTable::To, from),
+            table.cell(SubtitleTable::Line1, from), table.cell(SubtitleTable::Line2, from),
+            table.cell(SubtitleTable::Line3, from), table.cell(SubtitleTable::Extra, from));
+    }
+    copy->setDocumentData(table.documentData());
+    kept = row - 1;
+    return copy;
+}
+
 } // namespace
 
-LoadResult LoadSubtitles(
-    SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages)
+LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
+    MessageSink& messages, const ReadEncoding& encoding)
 {
+    QByteArray bytes = ReadFileBytes(fileName);
+    LoadResult result;
+    const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled);
+    if (result.cancelled) return result;
     // Only the head is decoded to tell the format: a big file of another kind
     // is refused without decoding all of it.
-    DecodedText text(ReadFileBytes(fileName), fileName);
-    LoadResult result;
+    DecodedText text(std::move(bytes), fileName, encodingName);
     {
         const std::string_view head = text.head();
         LineReader lines(head);
@@ -40,8 +79,20 @@ LoadResult LoadSubtitles(
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
+        // An opened file that stored rows leaves no document data of another format.
+        const uint64_t before = table.revision();
+        const auto settle = [&] {
+            if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
+                table.setDocumentData({});
+        };
         LineReader lines(text.all());
-        format.read(lines, table, firstRow, rate);
+        try {
+            format.read(lines, table, firstRow, rate);
+        } catch (...) {
+            settle();
+            throw;
+        }
+        settle();
     }
     // An append that stored nothing leaves the selection alone.
     if (select && firstRow < table.rowCount()) {
@@ -50,6 +101,23 @@ LoadResult LoadSubtitles(
         result.topRow = firstRow <= 3 ? 1 : firstRow - 2;
     }
     return result;
+}
+
+void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const WriteContext& context,
+    const OutputEncoding& output, TextSink& out)
+{
+    std::unique_ptr<SubtitleTable> shown;
+    int lastRow = table.rowCount() - 1;
+    if (std::string_view(format.id) != "ass") {
+        for (int row = 1; row < table.rowCount() && !shown; ++row)
+            if (IsAssComment(table.cell(SubtitleTable::Extra, row))) shown = copyWithout(table, IsAssComment, lastRow);
+    }
+    const SubtitleTable& written = shown ? *shown : table;
+    if (output.isDefault()) return format.write(written, 1, lastRow, context, out);
+    CheckEncodable(written, 1, lastRow, format.id, output);
+    EncodingSink encoded(out, output);
+    format.write(written, 1, lastRow, context, encoded);
+    encoded.finish();
 }
 
 bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int fileType, SaveServices& services)
@@ -65,21 +133,39 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     if (!info) return false;
     const FormatInfo& format = availableFormat(info);
     // The questions come before the file is touched; their errors leave here.
+    // A script of the format's own carries its styles: no settings are asked.
     WriteContext context;
-    if (format.writeAsksFramerate)
+    const bool askExport = format.writeAsksExportSettings && !IsKeptBy(table.documentData(), format.id);
+    if (format.writeAsksFramerate && !askExport)
         context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
-    if (format.writeAsksExportSettings) {
+    if (askExport) {
         SsaExportAnswer answer = services.exportSettings.AskExportSettings();
         context.ssa = std::move(answer.settings);
         context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
     }
     try {
-        target([&](TextSink& sink) { format.write(table, 1, table.rowCount() - 1, context, sink); });
+        target([&](TextSink& sink) { WriteSubtitles(table, format, context, services.output, sink); });
         return true;
+    } catch (const UnencodableText& e) {
+        services.messages.showError(QString::fromStdString(e.what()));
+        return false;
     } catch (const std::exception&) {
         services.messages.showError(SaveFailedMessage);
         return false;
     }
+}
+
+std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format)
+{
+    std::vector<std::string> items = AssDataLeftOut(table, format.id);
+    for (std::string& item : WebVttDataLeftOut(table, format.id))
+        items.push_back(std::move(item));
+    if (items.empty()) return {};
+    std::string sentence;
+    for (size_t i = 0; i < items.size(); ++i)
+        sentence += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    const bool one = items.size() == 1 && items[0].compare(0, 2, "1 ") == 0;
+    return sentence + (one ? " was" : " were") + " not written: " + format.id + " has no place for them";
 }
 
 } // namespace tessel

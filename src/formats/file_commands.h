@@ -2,6 +2,8 @@
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "formats/detect.h"
+#include "formats/encoding.h"
+#include "formats/format.h"
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
 
@@ -38,25 +40,39 @@ private:
 
 struct LoadResult {
     FormatCode format = FormatCode::Unknown;
+    bool cancelled = false; // the user chose no encoding: nothing was read
     bool select = false; // an append that stored rows: select `row`, show `topRow` first
     int row = 0;
     int topRow = 0;
 };
 
+// How a file's text is told from its bytes: `forced` names the encoding to
+// read it in without detection; otherwise, when detection is unsure of a
+// file's code page, `chooser` (if any) is asked.
+struct ReadEncoding {
+    QByteArray forced;
+    EncodingChooser* chooser = nullptr;
+};
+
 // Read errors are not caught: they leave here with the rows read so far kept.
-LoadResult LoadSubtitles(
-    SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages);
+// An opened file (not an append) replaces what the last one kept for the
+// whole document once it stored rows.
+LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
+    MessageSink& messages, const ReadEncoding& encoding = {});
 
 struct SaveServices {
     FramerateSource& framerate;
     ExportSettingsSource& exportSettings;
     MessageSink& messages;
     char decimalSeparator = '.';
+    OutputEncoding output = {};
 };
 
 // Writes every subtitle row with the writer of the save dialog's file type
-// (1..9). Returns true when the file was written. The file is replaced only
-// once it is complete: a failure leaves any earlier file as it was.
+// (1..9, and the later formats' 10, 11...). Returns true when the file was
+// written. The file is replaced only once it is complete: a failure leaves
+// any earlier file as it was. A writer asks for the export settings only
+// when the table holds no document of its own format.
 bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int fileType, SaveServices& services);
 
 // Where a save goes: runs `write` into a sink and completes the output, or
@@ -64,6 +80,17 @@ bool SaveSubtitles(const SubtitleTable& table, const std::string& fileName, int 
 using SaveTarget = std::function<void(const std::function<void(TextSink&)>& write)>;
 // SaveSubtitles into any target, such as the converter's standard output.
 bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int fileType, SaveServices& services);
+struct FormatInfo;
+// The writer over every subtitle row, in the output encoding. Rows that are
+// comments of a script are shown nowhere and go only into a script. Throws
+// UnencodableText before writing anything, and whatever the writer throws.
+void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const WriteContext& context,
+    const OutputEncoding& output, TextSink& out);
+
+// One sentence on what writing the table in that format leaves out of what
+// another format kept ("styles and 12 comment lines were not written: subrip
+// has no place for them"), or nothing.
+std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format);
 
 inline const QString UnknownFormatMessage = QStringLiteral("Unknow subtitles format.");
 inline const QString SaveFailedMessage = QStringLiteral("Subtiles file can't be saved!");

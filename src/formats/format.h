@@ -20,12 +20,13 @@ using ReaderFn = void (*)(LineReader& lines, SubtitleTable& table, int firstRow,
 using WriterFn
     = void (*)(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 
-// The fill rule: all five cells of row `row`, then the row count cut to row + 1.
+// The fill rule: all five cells of row `row` (and the hidden one, which a
+// format that keeps nothing leaves empty), then the row count cut to row + 1.
 inline void StoreRow(SubtitleTable& table, int& row, std::string_view from, std::string_view to, std::string_view line1,
-    std::string_view line2, std::string_view line3)
+    std::string_view line2, std::string_view line3, std::string_view extra = {})
 {
     if (row >= table.rowCount()) table.setRowCount(row + 1);
-    table.setRow(row, from, to, line1, line2, line3);
+    table.setRow(row, from, to, line1, line2, line3, extra);
     table.setRowCount(row + 1);
     ++row;
 }

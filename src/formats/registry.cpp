@@ -1,6 +1,7 @@
 #include "formats/registry.h"
 
 #include "formats/aqtitle.h"
+#include "formats/ass.h"
 #include "formats/dvd_subripper.h"
 #include "formats/microdvd.h"
 #include "formats/sami.h"
@@ -9,6 +10,7 @@
 #include "formats/subrip.h"
 #include "formats/subviewer1.h"
 #include "formats/subviewer2.h"
+#include "formats/webvtt.h"
 
 #include <QString>
 #include <algorithm>
@@ -48,6 +50,13 @@ const std::vector<FormatInfo>& Formats()
         { FormatCode::SimpleTimeCode, "timecode", "Simple time-code", //
             9, "Simple Time-code", "*.txt", "txt", "Simple Time-code", "*.sub;*.txt", //
             8, LooksLikeSimpleTimeCode, true, true, false, ReadSimpleTimeCode, WriteSimpleTimeCode },
+        // Asks for the export settings only for a table that holds no script of its own.
+        { FormatCode::ASS, "ass", "Advanced SubStation Alpha", //
+            10, "Advanced SubStation Alpha", "*.ass", "ass", "Advanced SubStation Alpha", "*.ass", //
+            LaterFormatsRank + 1, LooksLikeAss, true, true, true, ReadAss, WriteAss },
+        { FormatCode::WebVTT, "webvtt", "WebVTT", //
+            11, "WebVTT", "*.vtt", "vtt", "WebVTT", "*.vtt", //
+            LaterFormatsRank, LooksLikeWebVtt, true, true, false, ReadWebVtt, WriteWebVtt },
     };
     return formats;
 }

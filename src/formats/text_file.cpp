@@ -28,15 +28,8 @@ constexpr size_t MaxDecodedBytes = static_cast<size_t>(std::numeric_limits<int>:
 
 QByteArray detectedCodePage(const QByteArray& bytes)
 {
-    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
-    // A sample is enough to name the code page and keeps huge files cheap.
-    const qsizetype sample = std::min<qsizetype>(bytes.size(), 1 << 20);
-    uchardet_handle_data(detector.get(), bytes.constData(), static_cast<size_t>(sample));
-    uchardet_data_end(detector.get());
-    const char* name = uchardet_get_charset(detector.get());
-    const bool usable = name && *name && std::strcmp(name, "ASCII") != 0 && std::strcmp(name, "UTF-8") != 0;
-    if (usable && QStringDecoder(name).isValid()) return name;
-    return "windows-1252";
+    const QByteArray name = NamedCodePage(bytes);
+    return name.isEmpty() ? QByteArray("windows-1252") : name;
 }
 
 const char* const TooLarge = "It is larger than 1 GiB, the limit for subtitle files";
@@ -134,6 +127,19 @@ private:
     bool bigEndian_;
 };
 
+QByteArray NamedCodePage(const QByteArray& bytes)
+{
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
+    // A sample is enough to name the code page and keeps huge files cheap.
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 1 << 20);
+    uchardet_handle_data(detector.get(), bytes.constData(), static_cast<size_t>(sample));
+    uchardet_data_end(detector.get());
+    const char* name = uchardet_get_charset(detector.get());
+    const bool usable = name && *name && std::strcmp(name, "ASCII") != 0 && std::strcmp(name, "UTF-8") != 0;
+    if (usable && QStringDecoder(name).isValid()) return name;
+    return {};
+}
+
 bool IsValidUtf8(std::string_view s)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
@@ -195,6 +201,33 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName)
         decoding_ = std::make_unique<Decoding>("UTF-16BE", 2, true);
     } else if (!IsValidUtf8(all)) {
         decoding_ = std::make_unique<Decoding>(detectedCodePage(bytes_), 1, false);
+    }
+    decoded_ = start_;
+}
+
+DecodedText::DecodedText(QByteArray bytes, std::string fileName, const QByteArray& encoding)
+    : DecodedText(encoding.isEmpty() ? std::move(bytes) : QByteArray(), std::move(fileName))
+{
+    if (encoding.isEmpty()) return;
+    bytes_ = std::move(bytes);
+    const QByteArray name = QStringDecoder(encoding.constData()).name();
+    if (name.isEmpty())
+        throw Error("Cannot read file \"" + fileName_ + "\". No encoding is named \"" + encoding.toStdString() + "\"");
+    const auto marked = [&](const char* mark) { return bytes_.startsWith(mark) ? qsizetype(std::strlen(mark)) : 0; };
+    decoding_.reset();
+    if (name == "UTF-8") {
+        start_ = marked("\xEF\xBB\xBF");
+        const std::string_view all(bytes_.constData() + start_, static_cast<size_t>(bytes_.size() - start_));
+        if (!IsValidUtf8(all)) decoding_ = std::make_unique<Decoding>("UTF-8", 1, false);
+    } else if (name == "UTF-16LE" || (name == "UTF-16" && !bytes_.startsWith("\xFE\xFF"))) {
+        start_ = marked("\xFF\xFE");
+        decoding_ = std::make_unique<Decoding>("UTF-16LE", 2, false);
+    } else if (name == "UTF-16BE" || name == "UTF-16") {
+        start_ = marked("\xFE\xFF");
+        decoding_ = std::make_unique<Decoding>("UTF-16BE", 2, true);
+    } else {
+        start_ = 0;
+        decoding_ = std::make_unique<Decoding>(name, 1, false);
     }
     decoded_ = start_;
 }

@@ -27,6 +27,9 @@ class DecodedText {
 public:
     // fileName only names the file in messages.
     explicit DecodedText(QByteArray bytes, std::string fileName = {});
+    // Read in `encoding` (a name Qt knows), nothing detected; only a
+    // byte-order mark of that encoding is dropped. An empty name: as above.
+    DecodedText(QByteArray bytes, std::string fileName, const QByteArray& encoding);
     ~DecodedText();
     DecodedText(const DecodedText&) = delete;
     DecodedText& operator=(const DecodedText&) = delete;
@@ -51,6 +54,9 @@ private:
 };
 
 QByteArray DecodeToUtf8(const QByteArray& bytes);
+// The 8-bit code page uchardet names for the bytes, or nothing when it cannot
+// tell (DecodedText then takes Windows-1252).
+QByteArray NamedCodePage(const QByteArray& bytes);
 bool IsValidUtf8(std::string_view bytes);
 
 // Lines end at LF; every CR is dropped; the end of the text ends the last line.

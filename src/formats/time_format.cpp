@@ -112,4 +112,10 @@ int32_t RoundToHundredths(int32_t milliseconds)
     return static_cast<int32_t>((static_cast<int64_t>(milliseconds) + 5) / 10);
 }
 
+int32_t FrameOfCell(std::string_view cell)
+{
+    if (const std::optional<int32_t> frame = TryReadFrameCell(cell)) return *frame;
+    return StrToInt(cell);
+}
+
 } // namespace tessel

@@ -32,4 +32,9 @@ std::string FormatClockTime(int32_t milliseconds, const ClockTimeFormat& format)
 // The milliseconds as a count of whole hundredths, halves rounded upward.
 int32_t RoundToHundredths(int32_t milliseconds);
 
+// A frame cell as the later formats read it: as ReadFrameCell does, and a
+// negative number (the timing tools can give one) as itself. Throws
+// ConversionError for anything else.
+int32_t FrameOfCell(std::string_view cell);
+
 } // namespace tessel

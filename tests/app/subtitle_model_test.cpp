@@ -1,6 +1,8 @@
 #include "app/subtitle_model.h"
+#include "formats/ass.h"
 #include "test_support.h"
 
+#include <QColor>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -56,4 +58,21 @@ TEST(SubtitleModel, FollowsTableChanges)
     EXPECT_EQ(reset.count(), 1);
     EXPECT_EQ(model.rowCount(), 999);
     EXPECT_EQ(model.data(model.index(998, 0), Qt::DisplayRole).toString(), "999");
+}
+
+// Comment events of a script are greyed; every other row keeps the grid's colours.
+TEST(SubtitleModel, CommentEventsOfAScriptAreGreyed)
+{
+    const std::string script = "[Script Info]\n[Events]\n"
+                               "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+                               "Comment: 0,0:00:00.00,0:00:01.00,Default,,0,0,0,,a note\n"
+                               "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Comment: shown\n";
+    SubtitleTable table;
+    SubtitleModel model(table);
+    LineReader lines(script);
+    ReadAss(lines, table, 1, 25);
+    EXPECT_EQ(model.data(model.index(0, 2), Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    EXPECT_FALSE(model.data(model.index(1, 2), Qt::ForegroundRole).isValid());
+    table.setRow(1, "0", "25", "plain", "", "");
+    EXPECT_FALSE(model.data(model.index(0, 2), Qt::ForegroundRole).isValid());
 }

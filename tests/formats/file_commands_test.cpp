@@ -156,7 +156,7 @@ TEST_F(FileCommands, SaveWritesAllRowsAndReplacesOnlyWhenComplete)
     EXPECT_EQ(messages.messages.back().text, "Subtiles file can't be saved!");
     EXPECT_EQ(QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files).size(), 1);
 
-    EXPECT_FALSE(SaveSubtitles(table, target, 10, services)); // no such file type: nothing written
+    EXPECT_FALSE(SaveSubtitles(table, target, 12, services)); // no such file type: nothing written
     EXPECT_FALSE(SaveSubtitles(table, dir.path(""), 1, services)); // a folder
     EXPECT_FALSE(SaveSubtitles(table, dir.path("no/such/folder.sub"), 1, services));
 }

@@ -55,10 +55,12 @@ TEST(Registry, ConverterTakesTheFormatFromTheOutputsExtension)
         { "out.ssa", "ssa" },
         { "out.txt", "timecode" },
         { "out.tsv", "table" },
+        { "out.ass", "ass" },
+        { "out.VTT", "webvtt" },
     };
     for (const auto& [output, format] : cases)
         EXPECT_EQ(cli::ParseOptions({ "in.sub", output }).format, format) << output;
-    EXPECT_THROW(cli::ParseOptions({ "in.sub", "out.vtt" }), cli::UsageError);
+    EXPECT_THROW(cli::ParseOptions({ "in.sub", "out.ttml" }), cli::UsageError);
 }
 
 TEST(Registry, ConverterUsageNamesEveryFormat)

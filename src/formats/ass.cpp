@@ -1,0 +1,586 @@
+#include "formats/ass.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/kept_data.h"
+#include "formats/time_format.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <unordered_map>
+
+namespace tessel {
+namespace {
+
+// The hidden cell: the event's kind as written ("Dialogue: "), its fields
+// before the text as read (times included, the last comma too), how many
+// "\N" pieces its text had when trailing ones were empty (else nothing), and
+// the lines that stood between the event before it and this one.
+enum RowLine : size_t { KindLine, FieldsLine, PiecesLine, BeforeLines };
+// The document data: how many lines come before the first event, those lines
+// (the [Events] header and its Format line among them), then the lines after
+// the last event.
+constexpr std::string_view Tag = "ass";
+
+constexpr ClockTimeFormat Time { ClockTimeFormat::Hundredths, '.', 1 };
+constexpr std::string_view LineBreak = "\\N";
+
+const char* const StandardFields[]
+    = { "Layer", "Start", "End", "Style", "Name", "MarginL", "MarginR", "MarginV", "Effect", "Text" };
+
+std::string error(int lineNumber, const std::string& what)
+{
+    return "Advanced SubStation Alpha, line " + std::to_string(lineNumber) + ": " + what;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string lowered(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+// "[Name]" with blanks around it allowed: the lower-cased name with brackets, or "".
+std::string sectionName(std::string_view line)
+{
+    const std::string_view t = trimmed(line);
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']') return {};
+    return lowered(t);
+}
+
+// The fields of a Format line of [Events], by lower-cased name; Text last.
+struct EventFormat {
+    std::vector<std::string> names;
+    size_t start = 0, end = 0;
+
+    size_t count() const { return names.size(); }
+    bool operator==(const EventFormat& other) const { return names == other.names; }
+};
+
+EventFormat standardFormat()
+{
+    EventFormat format;
+    for (const char* name : StandardFields)
+        format.names.push_back(lowered(name));
+    format.start = 1;
+    format.end = 2;
+    return format;
+}
+
+// Throws (without a line number) when the line cannot be a format.
+EventFormat parseFormat(std::string_view afterColon)
+{
+    EventFormat format;
+    for (;;) {
+        const size_t comma = afterColon.find(',');
+        format.names.push_back(lowered(trimmed(afterColon.substr(0, comma))));
+        if (comma == std::string_view::npos) break;
+        afterColon.remove_prefix(comma + 1);
+    }
+    const auto at = [&](const char* name) {
+        return static_cast<size_t>(std::find(format.names.begin(), format.names.end(), name) - format.names.begin());
+    };
+    format.start = at("start");
+    format.end = at("end");
+    if (format.names.back() != "text") throw Error("its Format line does not end with Text");
+    if (format.start >= format.count() || format.end >= format.count())
+        throw Error("its Format line names no Start or no End field");
+    return format;
+}
+
+// The Format line of [Events] among the document's lines, or the standard one.
+EventFormat documentFormat(const std::vector<std::string_view>& lines)
+{
+    bool inEvents = false;
+    EventFormat format = standardFormat();
+    for (std::string_view line : lines) {
+        const std::string section = sectionName(line);
+        if (!section.empty()) inEvents = section == "[events]";
+        if (inEvents && startsWith(line, "Format:")) {
+            try {
+                format = parseFormat(line.substr(7));
+            } catch (const Error&) {
+                // Read before with a line number; a damaged one is not used.
+            }
+        }
+    }
+    return format;
+}
+
+std::vector<std::string_view> splitFields(std::string_view fields)
+{
+    std::vector<std::string_view> out;
+    for (;;) {
+        const size_t comma = fields.find(',');
+        out.push_back(fields.substr(0, comma));
+        if (comma == std::string_view::npos) return out;
+        fields.remove_prefix(comma + 1);
+    }
+}
+
+// H:MM:SS.cc with blanks around it; the milliseconds, or -1 when it is not one.
+int64_t timeOf(std::string_view text)
+{
+    const std::string_view t = trimmed(text);
+    size_t i = 0;
+    int groups = 0;
+    for (const char separator : { ':', ':', '.', '\0' }) {
+        const size_t begin = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        if (i == begin) return -1;
+        ++groups;
+        if (separator == '\0') break;
+        if (i >= t.size() || t[i] != separator) return -1;
+        ++i;
+    }
+    if (i != t.size() || groups != 4) return -1;
+    int position = 1;
+    try {
+        return ReadClockTime(t, position, Time);
+    } catch (const Error&) {
+        return -1;
+    }
+}
+
+int64_t readTime(std::string_view text, int lineNumber)
+{
+    const int64_t ms = timeOf(text);
+    if (ms < 0)
+        throw Error(
+            error(lineNumber, "'" + std::string(trimmed(text)) + "' is not a time H:MM:SS.cc up to 596:31:23.64"));
+    return ms;
+}
+
+// Dialogue text into the three lines: "\N" breaks them; pieces past the
+// third stay in Line 3 with their breaks. `pieces` is how many of the first
+// three there were when the last of them are empty (which the cells cannot
+// show), so that writing gives the same breaks back; otherwise 0.
+void splitText(std::string_view text, std::string_view (&lines)[3], int& pieces)
+{
+    int count = 0;
+    for (; count < 2; ++count) {
+        const size_t at = text.find(LineBreak);
+        if (at == std::string_view::npos) break;
+        lines[count] = text.substr(0, at);
+        text.remove_prefix(at + LineBreak.size());
+    }
+    lines[count] = text;
+    for (int i = count + 1; i < 3; ++i)
+        lines[i] = {};
+    ++count;
+    int shown = 0;
+    for (int i = 0; i < 3; ++i)
+        if (!lines[i].empty()) shown = i + 1;
+    pieces = count > std::max(shown, 1) ? count : 0;
+}
+
+std::string joinText(const SubtitleTable& table, int row, int pieces)
+{
+    const std::string_view cells[3] = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+        table.cell(SubtitleTable::Line3, row) };
+    int count = pieces;
+    for (int i = 0; i < 3; ++i)
+        if (!cells[i].empty()) count = std::max(count, i + 1);
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        if (i) text += LineBreak;
+        text += cells[i];
+    }
+    return text;
+}
+
+// What a field holds in an event of our own, or one that had no such field.
+std::string defaultField(const std::string& name)
+{
+    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv") return "0";
+    if (name == "style") return "Default";
+    if (name == "marked") return "Marked=0";
+    return {};
+}
+
+// Where each field of `to` but the text stands in `from`, or -1.
+std::vector<int> fieldMap(const EventFormat& from, const EventFormat& to)
+{
+    std::unordered_map<std::string_view, int> at;
+    for (size_t i = 0; i + 1 < from.count(); ++i)
+        at.emplace(from.names[i], static_cast<int>(i));
+    std::vector<int> map;
+    for (size_t i = 0; i + 1 < to.count(); ++i) {
+        const auto found = at.find(to.names[i]);
+        map.push_back(found == at.end() ? -1 : found->second);
+    }
+    return map;
+}
+
+// The fields before the text, laid out as `to` wants them, from fields laid
+// out as the map says.
+std::string remapFields(const std::vector<std::string_view>& fields, const std::vector<int>& map, const EventFormat& to)
+{
+    std::string out;
+    for (size_t i = 0; i < map.size(); ++i) {
+        out += map[i] >= 0 ? std::string(fields[static_cast<size_t>(map[i])]) : defaultField(to.names[i]);
+        out += ',';
+    }
+    return out;
+}
+
+class Reader {
+public:
+    Reader(SubtitleTable& table, int firstRow, double framerate)
+        : table_(table)
+        , row_(firstRow)
+        , framerate_(framerate)
+        , open_(firstRow == 1)
+    {
+        // Appended events take the layout of the document they join.
+        std::vector<std::string_view> docLines;
+        if (!open_ && SplitKept(table.documentData(), Tag, docLines)) {
+            size_t index = 0;
+            target_ = documentFormat(ReadLineGroup(docLines, index));
+        }
+    }
+
+    void read(LineReader& lines)
+    {
+        try {
+            while (!lines.atEnd()) {
+                const std::string_view line = lines.readLine();
+                ++lineNumber_;
+                take(line);
+            }
+            if (!seenEvents_)
+                throw Error(error(lineNumber_, "the file ends without an [Events] section, so it holds no subtitles"));
+        } catch (...) {
+            keepDocument();
+            throw;
+        }
+        keepDocument();
+    }
+
+private:
+    void take(std::string_view line)
+    {
+        const std::string section = sectionName(line);
+        if (!section.empty()) {
+            if (inEvents_ && seenEvents_) eventsOver_ = true;
+            inEvents_ = section == "[events]" && !eventsOver_;
+            seenEvents_ = seenEvents_ || inEvents_;
+        } else if (inEvents_ && startsWith(line, "Format:") && !sawEvent_) {
+            try {
+                format_ = parseFormat(line.substr(7));
+            } catch (const Error& e) {
+                throw Error(error(lineNumber_, e.what()));
+            }
+        } else if (inEvents_ && (startsWith(line, "Dialogue:") || startsWith(line, "Comment:"))) {
+            event(line);
+            return;
+        }
+        (sawEvent_ ? between_ : before_).emplace_back(line);
+    }
+
+    void event(std::string_view line)
+    {
+        size_t kindEnd = line.find(':') + 1;
+        while (kindEnd < line.size() && isBlank(line[kindEnd]))
+            ++kindEnd;
+        const std::string_view rest = line.substr(kindEnd);
+        size_t textAt = 0;
+        for (size_t i = 0; i + 1 < format_.count(); ++i) {
+            const size_t comma = rest.find(',', textAt);
+            if (comma == std::string_view::npos)
+                throw Error(error(lineNumber_,
+                    "the event has " + std::to_string(i + 1) + " fields where its Format line names "
+                        + std::to_string(format_.count())));
+            textAt = comma + 1;
+        }
+        const std::string_view fieldsText = rest.substr(0, textAt);
+        const std::vector<std::string_view> fields = splitFields(fieldsText);
+        const std::string from
+            = IntToStr(TimeToFrame(static_cast<int32_t>(readTime(fields[format_.start], lineNumber_)), framerate_));
+        const std::string to
+            = IntToStr(TimeToFrame(static_cast<int32_t>(readTime(fields[format_.end], lineNumber_)), framerate_));
+        if (!open_ && !target_) target_ = standardFormat();
+        // The file's layout is settled by its first event.
+        if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);
+        const std::string remapped = map_ ? remapFields(fields, *map_, *target_) : std::string(fieldsText);
+
+        std::string_view text[3];
+        int pieces = 0;
+        splitText(rest.substr(textAt), text, pieces);
+        const std::string piecesText = pieces ? std::to_string(pieces) : std::string();
+        std::vector<std::string_view> kept = { line.substr(0, kindEnd), remapped, piecesText };
+        if (!sawEvent_) {
+            sawEvent_ = true;
+        } else {
+            for (const std::string& l : between_)
+                kept.emplace_back(l);
+        }
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
+        between_.clear();
+    }
+
+    // An opened script's lines around its events become the document's,
+    // once it gave rows: one that gave none leaves the table as it was.
+    void keepDocument()
+    {
+        if (!open_ || !sawEvent_) return;
+        std::vector<std::string_view> lines;
+        std::string count;
+        AppendLineGroup(lines, count, before_);
+        for (const std::string& l : between_)
+            lines.emplace_back(l);
+        table_.setDocumentData(JoinKept(Tag, lines));
+    }
+
+    SubtitleTable& table_;
+    int row_;
+    double framerate_;
+    bool open_;
+    std::optional<EventFormat> target_; // the layout events are stored in, when not the file's own
+    std::optional<std::vector<int>> map_; // from the file's layout to that one, when they differ
+    EventFormat format_ = standardFormat();
+    int lineNumber_ = 0;
+    bool inEvents_ = false, seenEvents_ = false, eventsOver_ = false, sawEvent_ = false;
+    std::vector<std::string> before_; // the lines before the first event
+    std::vector<std::string> between_; // since the last event
+};
+
+std::string colour(int32_t bgr, int alpha)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "&H%02X%06X", alpha & 0xFF, static_cast<unsigned>(bgr) & 0xFFFFFFu);
+    return text;
+}
+
+const char* const ScriptHeader[] = {
+    "[Script Info]",
+    "Title: <untitled>",
+    "ScriptType: v4.00+",
+    "WrapStyle: 0",
+    "ScaledBorderAndShadow: yes",
+    "PlayResY: 1024",
+    "",
+    "[V4+ Styles]",
+    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+    "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
+    "MarginR, MarginV, Encoding",
+};
+
+const char* const EventsHeader[] = {
+    "",
+    "[Events]",
+    "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text",
+};
+
+class Writer {
+public:
+    Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+        : table_(table)
+        , framerate_(context.framerate)
+        , out_(out)
+    {
+        if (SplitKept(table.documentData(), Tag, doc_)) {
+            size_t index = 0;
+            before_ = ReadLineGroup(doc_, index);
+            after_.assign(doc_.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc_.size())), doc_.end());
+            format_ = documentFormat(before_);
+            for (std::string_view line : before_)
+                out_.line(line);
+        } else {
+            for (const char* line : ScriptHeader)
+                out_.line(line);
+            out_.line(AssStyleLine(context.ssa));
+            for (const char* line : EventsHeader)
+                out_.line(line);
+        }
+    }
+
+    void row(int row)
+    {
+        std::vector<std::string_view> fields;
+        std::string_view kind = "Dialogue: ";
+        int pieces = 0;
+        if (SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept_)) {
+            for (size_t i = BeforeLines; i < kept_.size(); ++i)
+                out_.line(kept_[i]);
+            kind = KeptLine(kept_, KindLine);
+            fields = splitFields(KeptLine(kept_, FieldsLine));
+            const std::string_view piecesText = KeptLine(kept_, PiecesLine);
+            pieces = piecesText.empty() ? 0 : std::clamp(piecesText[0] - '0', 0, 3);
+            // A layout that does not fit this document's: its fields are not used.
+            if (fields.size() != format_.count()) fields.clear();
+        }
+        std::vector<std::string> defaults;
+        if (fields.empty()) {
+            for (size_t i = 0; i + 1 < format_.count(); ++i)
+                defaults.push_back(defaultField(format_.names[i]));
+            for (const std::string& d : defaults)
+                fields.push_back(d);
+            fields.push_back({});
+        }
+        const std::string start = time(table_.cell(SubtitleTable::From, row), fields[format_.start]);
+        const std::string end = time(table_.cell(SubtitleTable::To, row), fields[format_.end]);
+        line_.assign(kind);
+        for (size_t i = 0; i + 1 < format_.count(); ++i) {
+            line_ += i == format_.start ? std::string_view(start)
+                : i == format_.end      ? std::string_view(end)
+                                        : fields[i];
+            line_ += ',';
+        }
+        line_ += joinText(table_, row, pieces);
+        out_.line(line_);
+    }
+
+    void finish()
+    {
+        for (std::string_view line : after_)
+            out_.line(line);
+    }
+
+private:
+    // The time as read while it still stands for the cell's frame, else the frame's own.
+    std::string time(std::string_view cell, std::string_view read) const
+    {
+        const int32_t frame = FrameOfCell(cell);
+        const int64_t ms = timeOf(read);
+        if (ms >= 0 && TimeToFrame(static_cast<int32_t>(ms), framerate_) == frame) return std::string(read);
+        // The file has no form for a time before the film starts.
+        return FormatClockTime(std::max(FrameToTime(frame, framerate_), 0), Time);
+    }
+
+    const SubtitleTable& table_;
+    double framerate_;
+    TextSink& out_;
+    std::vector<std::string_view> doc_, before_, after_, kept_;
+    EventFormat format_ = standardFormat();
+    std::string line_;
+};
+
+bool isDefault(const std::string& name, std::string_view value)
+{
+    const std::string_view v = trimmed(value);
+    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv")
+        return v.find_first_not_of('0') == std::string_view::npos;
+    if (name == "style") return v == "Default" || v == "*Default";
+    if (name == "start" || name == "end" || name == "marked") return true;
+    return v.empty();
+}
+
+} // namespace
+
+bool HasAssContent(std::string_view head)
+{
+    LineReader lines(head);
+    bool first = true;
+    while (!lines.atEnd()) {
+        const std::string_view line = trimmed(lines.readLine());
+        if (first) {
+            if (line.empty()) continue;
+            if (lowered(line) != "[script info]") return false;
+            first = false;
+            continue;
+        }
+        const std::string lower = lowered(line);
+        if (lower == "[v4+ styles]") return true;
+        if (startsWith(lower, "scripttype:") && trimmed(std::string_view(lower).substr(11)) == "v4.00+") return true;
+    }
+    return false;
+}
+
+bool LooksLikeAss(const DetectionInput& input)
+{
+    return HasExtension(input.fileName, ".ass") || HasAssContent(input.head);
+}
+
+// Asked for every row a view shows: the kind is the line after the tag.
+bool IsAssComment(std::string_view extra)
+{
+    return IsKeptBy(extra, Tag) && startsWith(extra.substr(std::min(extra.size(), Tag.size() + 1)), "Comment:");
+}
+
+std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_view target)
+{
+    std::vector<std::string> items;
+    if (target == Tag) return items;
+    std::vector<std::string_view> doc;
+    EventFormat format = standardFormat();
+    if (SplitKept(table.documentData(), Tag, doc)) {
+        format = documentFormat(doc);
+        bool styles = false, fonts = false, graphics = false;
+        for (std::string_view line : doc) {
+            styles = styles || startsWith(line, "Style:");
+            fonts = fonts || sectionName(line) == "[fonts]";
+            graphics = graphics || sectionName(line) == "[graphics]";
+        }
+        if (styles) items.emplace_back("styles");
+        if (fonts) items.emplace_back("fonts");
+        if (graphics) items.emplace_back("graphics");
+    }
+    int comments = 0, fieldRows = 0;
+    std::vector<std::string_view> kept;
+    for (int row = 1; row < table.rowCount(); ++row) {
+        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) continue;
+        if (startsWith(KeptLine(kept, KindLine), "Comment:")) {
+            ++comments;
+            continue;
+        }
+        const std::vector<std::string_view> fields = splitFields(KeptLine(kept, FieldsLine));
+        for (size_t i = 0; i + 1 < std::min(fields.size(), format.count()); ++i) {
+            if (isDefault(format.names[i], fields[i])) continue;
+            ++fieldRows;
+            break;
+        }
+    }
+    if (comments) items.push_back(std::to_string(comments) + (comments == 1 ? " comment line" : " comment lines"));
+    if (fieldRows)
+        items.push_back("the layer, style, name, margins or effect of " + std::to_string(fieldRows)
+            + (fieldRows == 1 ? " line" : " lines"));
+    return items;
+}
+
+std::string AssStyleLine(const SsaExportSettings& s)
+{
+    // Alignment as on a numeric keypad; AlphaLevel, tenths of transparency,
+    // becomes the alpha of the text's own two colours. TertiaryColour has no
+    // place of its own here: the outline colour took it.
+    const int alignment = s.horizontalIndex + 1 + (s.verticalIndex == 0 ? 6 : s.verticalIndex == 1 ? 3 : 0);
+    const int alpha = (s.alphaLevel * 255 + 5) / 10;
+    const std::string c = ",";
+    return "Style: Default," + s.fontName + c + std::to_string(s.fontPointSize) + c + colour(s.primaryColour, alpha) + c
+        + colour(s.secondaryColour, alpha) + c + colour(s.outlineColour, 0) + c + colour(0, 0) + c
+        + (s.bold ? "-1" : "0") + c + (s.italic ? "-1" : "0") + ",0,0,100,100,0,0,1," + std::to_string(s.outlineIndex)
+        + c + std::to_string(s.shadowIndex) + c + std::to_string(alignment) + c + std::to_string(s.marginLeft) + c
+        + std::to_string(s.marginRight) + c + std::to_string(s.marginVertical) + c + std::to_string(s.charset);
+}
+
+void ReadAss(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    Reader(table, firstRow, framerate).read(lines);
+}
+
+void WriteAss(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    Writer writer(table, context, out);
+    for (int row = firstRow; row <= lastRow; ++row)
+        writer.row(row);
+    writer.finish();
+}
+
+} // namespace tessel

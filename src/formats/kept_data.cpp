@@ -1,0 +1,64 @@
+#include "formats/kept_data.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace tessel {
+
+std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines)
+{
+    size_t size = tag.size();
+    for (std::string_view line : lines)
+        size += line.size() + 1;
+    std::string data;
+    data.reserve(size);
+    data += tag;
+    for (std::string_view line : lines) {
+        data += '\n';
+        data += line;
+    }
+    return data;
+}
+
+bool IsKeptBy(std::string_view data, std::string_view tag)
+{
+    return data.size() >= tag.size() && data.compare(0, tag.size(), tag) == 0
+        && (data.size() == tag.size() || data[tag.size()] == '\n');
+}
+
+bool SplitKept(std::string_view data, std::string_view tag, std::vector<std::string_view>& lines)
+{
+    lines.clear();
+    if (!IsKeptBy(data, tag)) return false;
+    if (data.size() == tag.size()) return true;
+    data.remove_prefix(tag.size() + 1);
+    for (;;) {
+        const size_t end = data.find('\n');
+        lines.push_back(data.substr(0, end));
+        if (end == std::string_view::npos) return true;
+        data.remove_prefix(end + 1);
+    }
+}
+
+void AppendLineGroup(std::vector<std::string_view>& out, std::string& countText, const std::vector<std::string>& group)
+{
+    countText = std::to_string(group.size());
+    out.push_back(countText);
+    for (const std::string& line : group)
+        out.push_back(line);
+}
+
+std::vector<std::string_view> ReadLineGroup(const std::vector<std::string_view>& lines, size_t& index)
+{
+    const std::string_view countText = KeptLine(lines, index);
+    size_t count = 0;
+    std::from_chars(countText.data(), countText.data() + countText.size(), count);
+    ++index;
+    count = std::min(count, lines.size() - std::min(index, lines.size()));
+    std::vector<std::string_view> group(lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())),
+        lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size()) + count));
+    index += count;
+    return group;
+}
+
+} // namespace tessel

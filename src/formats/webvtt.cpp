@@ -1,0 +1,449 @@
+#include "formats/webvtt.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/ass.h"
+#include "formats/kept_data.h"
+#include "formats/time_format.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace tessel {
+namespace {
+
+// The hidden cell: the cue's identifier (or nothing), its timing line in four
+// parts as read (start time, what stands between the times, end time, the
+// settings after it), the payload lines past the third (counted), then the
+// lines between the cue before and this one: blank lines, NOTE blocks.
+enum RowLine : size_t { IdLine, StartLine, ArrowLine, EndLine, SettingsLine, MoreTextLines };
+// The document data: whether the file's times had hours, how many lines came
+// before the first cue (the header line, STYLE, REGION and NOTE blocks), those
+// lines, then the lines after the last cue.
+enum DocumentLine : size_t { HoursLine, BeforeLines };
+constexpr std::string_view Tag = "webvtt";
+constexpr std::string_view Arrow = "-->";
+
+std::string error(int lineNumber, const std::string& what)
+{
+    return "WebVTT, line " + std::to_string(lineNumber) + ": " + what;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f'; }
+
+size_t skipBlanks(std::string_view s, size_t i)
+{
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    return i;
+}
+
+size_t digitsFrom(std::string_view s, size_t i)
+{
+    size_t end = i;
+    while (end < s.size() && isDigit(s[end]))
+        ++end;
+    return end;
+}
+
+int64_t number(std::string_view digits)
+{
+    int64_t value = 0;
+    for (char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+struct Timestamp {
+    size_t end = 0; // just after it; 0: there is none
+    int32_t milliseconds = 0;
+    bool hours = false;
+};
+
+// [hh:]mm:ss.ttt at `i`, as the format defines it: minutes and seconds of two
+// digits below 60, three digits of milliseconds; hours of any length, and a
+// first field that is not two digits below 60 is hours.
+Timestamp timestampAt(std::string_view s, size_t i)
+{
+    Timestamp t;
+    size_t end = digitsFrom(s, i);
+    if (end == i || end - i > 9) return {};
+    int64_t fields[3] = { 0, number(s.substr(i, end - i)), 0 };
+    t.hours = end - i != 2 || fields[1] > 59;
+    if (end >= s.size() || s[end] != ':') return {};
+    i = end + 1;
+    end = digitsFrom(s, i);
+    if (end - i != 2) return {};
+    fields[2] = number(s.substr(i, 2));
+    if (t.hours || (end < s.size() && s[end] == ':')) {
+        if (end >= s.size() || s[end] != ':') return {};
+        t.hours = true;
+        i = end + 1;
+        end = digitsFrom(s, i);
+        if (end - i != 2) return {};
+        fields[0] = fields[1];
+        fields[1] = fields[2];
+        fields[2] = number(s.substr(i, 2));
+    }
+    if (end >= s.size() || s[end] != '.') return {};
+    i = end + 1;
+    end = digitsFrom(s, i);
+    if (end - i != 3 || fields[1] > 59 || fields[2] > 59) return {};
+    const int64_t ms = fields[0] * 3600000 + fields[1] * 60000 + fields[2] * 1000 + number(s.substr(i, 3));
+    if (ms > std::numeric_limits<int32_t>::max()) return {};
+    t.milliseconds = static_cast<int32_t>(ms);
+    t.end = end;
+    return t;
+}
+
+// A kept time text: the blanks before it allowed, nothing after it.
+std::optional<int32_t> keptTime(std::string_view text)
+{
+    const size_t at = skipBlanks(text, 0);
+    const Timestamp t = timestampAt(text, at);
+    if (!t.end || t.end != text.size()) return std::nullopt;
+    return t.milliseconds;
+}
+
+struct Timing {
+    std::string_view start, arrow, end, settings;
+    Timestamp from, to;
+};
+
+std::optional<Timing> parseTiming(std::string_view line)
+{
+    Timing t;
+    t.from = timestampAt(line, skipBlanks(line, 0));
+    if (!t.from.end) return std::nullopt;
+    size_t i = skipBlanks(line, t.from.end);
+    if (line.substr(i, Arrow.size()) != Arrow) return std::nullopt;
+    const size_t toAt = skipBlanks(line, i + Arrow.size());
+    t.to = timestampAt(line, toAt);
+    if (!t.to.end) return std::nullopt;
+    t.start = line.substr(0, t.from.end);
+    t.arrow = line.substr(t.from.end, toAt - t.from.end);
+    t.end = line.substr(toAt, t.to.end - toAt);
+    t.settings = line.substr(t.to.end);
+    return t;
+}
+
+bool holdsArrow(std::string_view line) { return line.find(Arrow) != std::string_view::npos; }
+
+// The first word of a block's first line: "NOTE", "STYLE", "REGION".
+bool startsBlock(std::string_view line, std::string_view word)
+{
+    return line.substr(0, word.size()) == word && (line.size() == word.size() || isBlank(line[word.size()]));
+}
+
+class Reader {
+public:
+    Reader(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+        : lines_(lines)
+        , table_(table)
+        , row_(firstRow)
+        , framerate_(framerate)
+        , open_(firstRow == 1)
+    {
+    }
+
+    void read()
+    {
+        try {
+            std::string line;
+            if (!next(line) || !IsWebVttHeader(line))
+                throw Error(error(1, "a WebVTT file starts with the line WEBVTT"));
+            before_.push_back(line);
+            bool inBlock = true; // the header's block
+            while (next(line)) {
+                if (line.empty()) {
+                    inBlock = false;
+                    pending().push_back(line);
+                } else if (holdsArrow(line)) {
+                    cue({}, line);
+                    inBlock = false;
+                } else if (inBlock) {
+                    pending().push_back(line);
+                } else {
+                    // A block's first line names the cue when the second is its timing line.
+                    std::string following;
+                    const bool more = next(following);
+                    if (more && holdsArrow(following)) {
+                        cue(line, following);
+                        continue;
+                    }
+                    if (more) hold(following);
+                    pending().push_back(line);
+                    inBlock = true;
+                }
+            }
+        } catch (...) {
+            keepDocument();
+            throw;
+        }
+        keepDocument();
+    }
+
+private:
+    bool next(std::string& line)
+    {
+        if (haveHeld_) {
+            haveHeld_ = false;
+            line.swap(held_);
+            ++lineNumber_;
+            return true;
+        }
+        if (lines_.atEnd()) return false;
+        line.assign(lines_.readLine());
+        ++lineNumber_;
+        return true;
+    }
+    void hold(std::string& line)
+    {
+        held_.swap(line);
+        haveHeld_ = true;
+        --lineNumber_;
+    }
+    std::vector<std::string>& pending() { return sawCue_ ? between_ : before_; }
+
+    void cue(const std::string& id, const std::string& timingLine)
+    {
+        const std::optional<Timing> timing = parseTiming(timingLine);
+        if (!timing)
+            throw Error(error(
+                lineNumber_, "'" + timingLine + "' is not a cue timing line: start --> end, each [hh:]mm:ss.ttt"));
+        const std::string from = IntToStr(TimeToFrame(timing->from.milliseconds, framerate_));
+        const std::string to = IntToStr(TimeToFrame(timing->to.milliseconds, framerate_));
+        // The payload ends at a blank line, or where a line holding "-->" starts the next cue.
+        std::vector<std::string> text;
+        std::string line;
+        while (next(line)) {
+            if (line.empty() || holdsArrow(line)) {
+                hold(line);
+                break;
+            }
+            text.push_back(std::move(line));
+        }
+        text.resize(std::max<size_t>(text.size(), 3));
+        const std::vector<std::string> more(text.begin() + 3, text.end());
+        std::vector<std::string_view> kept = { id, timing->start, timing->arrow, timing->end, timing->settings };
+        std::string count;
+        AppendLineGroup(kept, count, more);
+        if (!sawCue_) {
+            sawCue_ = true;
+            hours_ = timing->from.hours;
+        } else {
+            for (const std::string& l : between_)
+                kept.emplace_back(l);
+        }
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
+        between_.clear();
+    }
+
+    // As with every reader: a file that gave no rows leaves the table alone.
+    void keepDocument()
+    {
+        if (!open_ || !sawCue_) return;
+        std::vector<std::string_view> lines = { hours_ ? "1" : "" };
+        std::string count;
+        AppendLineGroup(lines, count, before_);
+        for (const std::string& l : between_)
+            lines.emplace_back(l);
+        table_.setDocumentData(JoinKept(Tag, lines));
+    }
+
+    LineReader& lines_;
+    SubtitleTable& table_;
+    int row_;
+    double framerate_;
+    bool open_;
+    int lineNumber_ = 0;
+    std::string held_;
+    bool haveHeld_ = false;
+    bool sawCue_ = false, hours_ = false;
+    std::vector<std::string> before_, between_;
+};
+
+void appendTime(std::string& out, int32_t milliseconds, bool hours)
+{
+    const int64_t ms = std::max(milliseconds, 0);
+    if (hours || ms >= 3600000) {
+        AppendInt(out, ms / 3600000, 2);
+        out += ':';
+    }
+    AppendInt(out, ms / 60000 % 60, 2);
+    out += ':';
+    AppendInt(out, ms / 1000 % 60, 2);
+    out += '.';
+    AppendInt(out, ms % 1000, 3);
+}
+
+class Writer {
+public:
+    Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+        : table_(table)
+        , framerate_(context.framerate)
+        , out_(out)
+    {
+        std::vector<std::string_view> doc;
+        if (SplitKept(table.documentData(), Tag, doc)) {
+            hours_ = !KeptLine(doc, HoursLine).empty();
+            size_t index = BeforeLines;
+            for (std::string_view line : ReadLineGroup(doc, index))
+                put(line);
+            after_.assign(doc.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc.size())), doc.end());
+            keptDocument_ = true;
+        } else {
+            put("WEBVTT");
+        }
+    }
+
+    void row(int row)
+    {
+        std::vector<std::string_view> more, before;
+        const bool kept = SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept_);
+        if (kept) {
+            size_t index = MoreTextLines;
+            more = ReadLineGroup(kept_, index);
+            before.assign(kept_.begin() + static_cast<std::ptrdiff_t>(std::min(index, kept_.size())), kept_.end());
+        }
+        // A cue needs a blank line before it.
+        if (!lastBlank_ && (before.empty() || !before.front().empty())) put("");
+        for (std::string_view line : before)
+            put(line);
+        if (kept && !KeptLine(kept_, IdLine).empty()) put(KeptLine(kept_, IdLine));
+        line_.clear();
+        time(table_.cell(SubtitleTable::From, row), kept ? KeptLine(kept_, StartLine) : std::string_view());
+        line_ += kept ? KeptLine(kept_, ArrowLine) : " --> ";
+        time(table_.cell(SubtitleTable::To, row), kept ? KeptLine(kept_, EndLine) : std::string_view());
+        if (kept) line_ += KeptLine(kept_, SettingsLine);
+        put(line_);
+        // An empty line would end the cue; "-->" would start another.
+        for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 })
+            if (!table_.cell(column, row).empty()) putText(table_.cell(column, row));
+        for (std::string_view line : more)
+            if (!line.empty()) putText(line);
+    }
+
+    void finish()
+    {
+        if (!keptDocument_) {
+            put("");
+            return;
+        }
+        for (std::string_view line : after_)
+            put(line);
+    }
+
+private:
+    void put(std::string_view line)
+    {
+        out_.line(line);
+        lastBlank_ = line.empty();
+    }
+    void putText(std::string_view text)
+    {
+        if (!holdsArrow(text)) return put(text);
+        std::string escaped;
+        for (size_t at; (at = text.find(Arrow)) != std::string_view::npos; text.remove_prefix(at + Arrow.size()))
+            (escaped += text.substr(0, at)) += "--&gt;";
+        put(escaped += text);
+    }
+    // The time as read while it still stands for the cell's frame, else the frame's own.
+    void time(std::string_view cell, std::string_view read)
+    {
+        const int32_t frame = FrameOfCell(cell);
+        const std::optional<int32_t> ms = keptTime(read);
+        if (ms && TimeToFrame(*ms, framerate_) == frame)
+            line_ += read;
+        else
+            appendTime(line_, FrameToTime(frame, framerate_), hours_);
+    }
+
+    const SubtitleTable& table_;
+    double framerate_;
+    TextSink& out_;
+    bool hours_ = false, keptDocument_ = false, lastBlank_ = false;
+    std::vector<std::string_view> after_, kept_;
+    std::string line_;
+};
+
+// NOTE, STYLE and REGION blocks among kept lines.
+struct Blocks {
+    int notes = 0;
+    bool styles = false, regions = false;
+
+    void count(const std::vector<std::string_view>& lines, size_t from)
+    {
+        bool blockStart = true;
+        for (size_t i = from; i < lines.size(); ++i) {
+            const std::string_view line = lines[i];
+            if (blockStart) {
+                notes += startsBlock(line, "NOTE");
+                styles = styles || startsBlock(line, "STYLE");
+                regions = regions || startsBlock(line, "REGION");
+            }
+            blockStart = line.empty();
+        }
+    }
+};
+
+std::string counted(int count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+} // namespace
+
+bool IsWebVttHeader(std::string_view firstLine)
+{
+    return firstLine.substr(0, 6) == "WEBVTT" && (firstLine.size() == 6 || firstLine[6] == ' ' || firstLine[6] == '\t');
+}
+
+bool LooksLikeWebVtt(const DetectionInput& input)
+{
+    return IsWebVttHeader(input.firstLine) || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
+}
+
+std::vector<std::string> WebVttDataLeftOut(const SubtitleTable& table, std::string_view target)
+{
+    std::vector<std::string> items;
+    if (target == Tag) return items;
+    Blocks blocks;
+    std::vector<std::string_view> lines;
+    if (SplitKept(table.documentData(), Tag, lines)) blocks.count(lines, BeforeLines + 1);
+    int ids = 0, settings = 0, moreText = 0;
+    for (int row = 1; row < table.rowCount(); ++row) {
+        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, lines)) continue;
+        ids += !KeptLine(lines, IdLine).empty();
+        const std::string_view s = KeptLine(lines, SettingsLine);
+        settings += skipBlanks(s, 0) < s.size();
+        size_t index = MoreTextLines;
+        moreText += static_cast<int>(ReadLineGroup(lines, index).size());
+        blocks.count(lines, index);
+    }
+    if (blocks.styles) items.emplace_back("styles");
+    if (blocks.regions) items.emplace_back("regions");
+    if (blocks.notes) items.push_back(counted(blocks.notes, "note", "notes"));
+    if (ids) items.push_back("the identifiers of " + counted(ids, "cue", "cues"));
+    if (settings) items.push_back("the settings of " + counted(settings, "cue", "cues"));
+    if (moreText) items.push_back(counted(moreText, "text line past the third", "text lines past the third"));
+    return items;
+}
+
+void ReadWebVtt(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    Reader(lines, table, firstRow, framerate).read();
+}
+
+void WriteWebVtt(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    Writer writer(table, context, out);
+    for (int row = firstRow; row <= lastRow; ++row)
+        writer.row(row);
+    writer.finish();
+}
+
+} // namespace tessel
