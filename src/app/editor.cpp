@@ -8,6 +8,7 @@
 #include "app/file_dialogs.h"
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
+#include "app/named_files.h"
 #include "app/playback_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
@@ -35,6 +36,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
     WireTools({ table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video,
         playback_.get() });
+    AcceptDroppedFiles(*this);
 }
 
 Editor::~Editor() = default;

@@ -70,6 +70,8 @@ public:
     QtSubtitleFileDialogs& platformFileDialogs() { return *platformFiles_; }
     FileActions& fileActions() { return *files_; }
     ErrorReport& errorReport() { return report_; }
+    // Where the windows' messages go: the message boxes, or the test's stand-in.
+    MessageSink& messages() { return messages_; }
     // Nothing without the preview's movie window.
     PlaybackWiring* playback() { return playback_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }

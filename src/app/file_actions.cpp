@@ -58,6 +58,13 @@ void FileActions::appendSubtitles()
     if (const std::optional<QString> file = services_.dialogs.chooseSubtitleFile()) load(*file, true);
 }
 
+void FileActions::openFile(const QString& fileName)
+{
+    if (mayDiscardChanges(DiscardOnOpenQuestion)) load(fileName, false);
+}
+
+void FileActions::appendFile(const QString& fileName) { load(fileName, true); }
+
 // A read error leaves here with the rows stored so far in the table, and the
 // document counts as modified.
 void FileActions::load(const QString& fileName, bool append)

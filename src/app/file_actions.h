@@ -35,6 +35,10 @@ public:
     void openSubtitles(); // ButtonOpenSubtitlesClick
     void appendSubtitles(); // ButtonAppendSubtitlesClick
     void saveSubtitles(); // ButtonSaveSubtitlesClick
+    // Open and Append with the file already chosen (named on the command
+    // line, dropped on the window): the rest as the buttons do it.
+    void openFile(const QString& fileName);
+    void appendFile(const QString& fileName);
 
     // The table differs from what was last opened or saved.
     bool isModified() const { return history_.isModified(); }

@@ -1,14 +1,18 @@
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/named_files.h"
 #include "app/playback_wiring.h"
 #include "app/qt_messages.h"
 #include "core/recovery_journal.h"
 
 #include <QApplication>
 #include <clocale>
+#include <iostream>
 
 int main(int argc, char* argv[])
 {
+    // Answered before the windows, which need a screen.
+    if (const std::optional<int> status = tessel::app::AnswerInfoOption(argc, argv, std::cout)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(tessel::app::ApplicationTitle);
     // libmpv needs C number formatting; the windows read the regional
@@ -19,5 +23,6 @@ int main(int argc, char* argv[])
     QObject::connect(&editor.mainWindow(), &tessel::app::MainWindow::closed, &app, [] { QApplication::exit(0); });
     editor.mainWindow().show();
     editor.startRecovery(tessel::RecoveryFolder());
+    tessel::app::OpenCommandLine(editor, QApplication::arguments().mid(1));
     return app.exec();
 }
