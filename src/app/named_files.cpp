@@ -74,7 +74,8 @@ protected:
             // Dialogs must not run inside the drop: the other program waits for its end.
             QTimer::singleShot(0, this, [this, files, remote, append] {
                 for (const QString& url : remote)
-                    editor_.messages().showError(QStringLiteral("Only files on this computer can be opened: %1").arg(url));
+                    editor_.messages().showError(
+                        QStringLiteral("Only files on this computer can be opened: %1").arg(url));
                 OpenFiles(editor_, SortFiles(files), append);
             });
             return true;
@@ -90,10 +91,7 @@ private:
 
 } // namespace
 
-bool IsMovieFile(const QString& fileName)
-{
-    return MovieExtensions.contains(QFileInfo(fileName).suffix().toLower());
-}
+bool IsMovieFile(const QString& fileName) { return MovieExtensions.contains(QFileInfo(fileName).suffix().toLower()); }
 
 SortedFiles SortFiles(const QStringList& files)
 {

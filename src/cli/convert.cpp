@@ -1,5 +1,6 @@
 #include "cli/convert.h"
 
+#include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
@@ -9,6 +10,7 @@
 #include "formats/file_commands.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "tessel_version.h"
 
 #include <functional>
 
@@ -121,19 +123,10 @@ std::string DumpTable(const SubtitleTable& table)
     return out;
 }
 
-int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
 {
-    Options options;
-    try {
-        options = ParseOptions(args);
-    } catch (const UsageError& e) {
-        err << "tessel-convert: " << e.message << "\n\n" << UsageText();
-        return 2;
-    }
     StreamMessages messages(err);
     try {
-        if (options.detect) return detect(options, out);
-        if (options.listProfiles) return ListProfiles(out, err);
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
         const LoadResult loaded = LoadSubtitles(
@@ -146,6 +139,38 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << e.what() << '\n';
         return 1;
     }
+}
+
+int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options options;
+    try {
+        options = ParseOptions(args);
+    } catch (const UsageError& e) {
+        err << "tessel-convert: " << e.message << "\n\n" << UsageText();
+        return 2;
+    }
+    if (options.help) {
+        out << UsageText();
+        return 0;
+    }
+    if (options.version) {
+        out << "tessel-convert " << Version << '\n';
+        return 0;
+    }
+    if (options.listFormats) {
+        out << FormatList();
+        return 0;
+    }
+    if (options.batch) return ConvertBatch(options, err);
+    try {
+        if (options.detect) return detect(options, out);
+        if (options.listProfiles) return ListProfiles(out, err);
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return 1;
+    }
+    return ConvertFile(options, out, err);
 }
 
 } // namespace tessel::cli

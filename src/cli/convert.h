@@ -13,6 +13,11 @@ namespace tessel::cli {
 // 2 usage error, 3 findings of --lint.
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+struct Options;
+// One file as the single form converts it: INPUT to OUTPUT (or standard
+// output), with its messages on `err`. The exit status as RunConvert's.
+int ConvertFile(const Options& options, std::ostream& out, std::ostream& err);
+
 // The table as TSV: a header line, then one line per subtitle row, with
 // backslash, TAB, CR and LF inside cells escaped.
 std::string DumpTable(const SubtitleTable& table);

@@ -48,7 +48,33 @@ double framerateOption(const std::string& option, const std::string& value)
     throw UsageError { option + ": '" + value + "' is not a framerate above 0" };
 }
 
+int jobsOption(const std::string& option, const std::string& value)
+{
+    const std::optional<int32_t> jobs = TryStrToInt(value);
+    if (!jobs || *jobs < 1 || *jobs > 1024)
+        throw UsageError { option + ": '" + value + "' is not a number of workers" };
+    return *jobs;
+}
+
+// The batch form is asked for by its options or by more files than the single form takes.
+void chooseBatch(Options& options, std::vector<std::string>& positional, bool batchOptionGiven)
+{
+    options.batch = batchOptionGiven || positional.size() > 2;
+    if (!options.batch) return;
+    if (options.detect) throw UsageError { "--detect takes one INPUT" };
+    if (!options.lint.empty()) throw UsageError { "--lint takes one INPUT" };
+    if (options.format.empty()) throw UsageError { "--to is required for several files" };
+    options.inputs = std::move(positional);
+}
+
 } // namespace
+
+std::string FormatExtension(const std::string& format)
+{
+    if (format == "table") return "tsv";
+    const FormatInfo* info = FormatById(format);
+    return info ? info->extension : "";
+}
 
 std::optional<double> ParseFramerate(const std::string& text)
 {
@@ -62,6 +88,7 @@ Options ParseOptions(const std::vector<std::string>& args)
     Options options;
     std::optional<double> fps, inFps, outFps;
     std::vector<std::string> positional;
+    bool batchOptionGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string& {
@@ -85,7 +112,25 @@ Options ParseOptions(const std::vector<std::string>& args)
             ResolveProfile(arg, options.lint);
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
-        else if (arg == "--encoding") {
+        else if (arg == "--version")
+            options.version = true;
+        else if (arg == "--help")
+            options.help = true;
+        else if (arg == "--formats")
+            options.listFormats = true;
+        else if (arg == "--output-dir") {
+            options.outputDir = value();
+            if (options.outputDir.empty()) throw UsageError { "--output-dir needs a folder" };
+            batchOptionGiven = true;
+        } else if (arg == "--overwrite")
+            batchOptionGiven = options.overwrite = true;
+        else if (arg == "-j" || arg == "--jobs") {
+            options.jobs = jobsOption(arg, value());
+            batchOptionGiven = true;
+        } else if (arg.size() > 2 && arg.compare(0, 2, "-j") == 0 && arg[2] != '-') {
+            options.jobs = jobsOption("-j", arg.substr(2));
+            batchOptionGiven = true;
+        } else if (arg == "--encoding") {
             options.encoding = value();
             if (!QStringDecoder(options.encoding.c_str()).isValid())
                 throw UsageError { "--encoding: unknown encoding '" + options.encoding + "'" };
@@ -115,16 +160,21 @@ Options ParseOptions(const std::vector<std::string>& args)
         else
             positional.push_back(arg);
     }
-    if (options.listProfiles) {
-        if (!positional.empty()) throw UsageError { "--list-profiles takes no files" };
+    if (options.help || options.version) return options;
+    if (options.listProfiles || options.listFormats) {
+        if (!positional.empty())
+            throw UsageError { std::string(options.listProfiles ? "--list-profiles" : "--formats")
+                + " takes no files" };
         return options;
     }
     if (positional.empty()) throw UsageError { "no INPUT file" };
+    options.inFps = inFps.value_or(fps.value_or(23.976));
+    options.outFps = outFps.value_or(fps.value_or(23.976));
+    chooseBatch(options, positional, batchOptionGiven);
+    if (options.batch) return options;
     if (positional.size() > 2) throw UsageError { "too many files" };
     options.input = positional[0];
     if (positional.size() == 2) options.output = positional[1];
-    options.inFps = inFps.value_or(fps.value_or(23.976));
-    options.outFps = outFps.value_or(fps.value_or(23.976));
     if (options.detect) return options;
     if (!options.lint.empty()) {
         if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
@@ -143,6 +193,8 @@ Options ParseOptions(const std::vector<std::string>& args)
 std::string UsageText()
 {
     return "Usage: tessel-convert [OPTIONS] INPUT [OUTPUT]\n"
+           "       tessel-convert --to FORMAT [--output-dir DIR] [--overwrite] [-j N] [OPTIONS] INPUT...\n"
+           "       tessel-convert --formats | --list-profiles | --version | --help\n"
            "  --fps RATE          framerate wherever the editor would ask for one (default 23.976)\n"
            "  --in-fps RATE       for reading only (default --fps)\n"
            "  --out-fps RATE      for writing only (default --fps)\n"
@@ -153,7 +205,14 @@ std::string UsageText()
         + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
           "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
           "  --line-ends ENDS    crlf (default) | lf\n"
-        + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
+        + "  --formats           print each format: name for --to, full name, extensions, read, write\n"
+          "  --version           print the version\n"
+        + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n"
+        + "Several files (more than two, or any of the three options below): each is converted on its own and\n"
+          "written next to it, or into DIR, under its name with FORMAT's extension.\n"
+          "  --output-dir DIR    write the results into DIR\n"
+          "  --overwrite         replace existing files (never an input)\n"
+          "  -j N                convert on N workers at once (default: one per processor core)\n";
 }
 
 } // namespace tessel::cli

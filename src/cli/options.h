@@ -24,6 +24,16 @@ struct Options {
     std::string encoding; // read in this encoding, nothing detected; "": detected
     std::string outEncoding; // "": UTF-8 as always
     bool lf = false; // lines ended by LF alone
+    bool version = false;
+    bool help = false;
+    bool listFormats = false;
+    // Several files in one call: each written next to its input or into
+    // outputDir, with the format's extension.
+    bool batch = false;
+    std::vector<std::string> inputs;
+    std::string outputDir;
+    bool overwrite = false;
+    int jobs = 0; // 0: one per processor core
 };
 
 struct UsageError {
@@ -35,5 +45,7 @@ Options ParseOptions(const std::vector<std::string>& args);
 // A framerate from the command line: "." or "," as separator, above 0.
 std::optional<double> ParseFramerate(const std::string& text);
 std::string UsageText();
+// The extension a format's files get from the batch form, without its dot.
+std::string FormatExtension(const std::string& format);
 
 } // namespace tessel::cli

@@ -109,7 +109,8 @@ TEST_F(NamedFilesTest, ASecondSubtitleFileIsLeftOutWithAMessage)
     OpenCommandLine(editor, { "--", first, second });
     EXPECT_EQ(Rows(table), (std::vector<Row> { { "1", "2", "first", "", "" } }));
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.endsWith("Not opened:\n" + second)) << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(messages.messages[0].text.endsWith("Not opened:\n" + second))
+        << messages.messages[0].text.toStdString();
 }
 
 TEST_F(NamedFilesTest, DroppingASubtitleFileAsksAboutUnsavedChangesAsOpenDoes)
