@@ -86,8 +86,8 @@ TEST(BatchConversion, TwoInputsWithOneResultNameConvertOnlyTheFirst)
     TempDir dir;
     WriteFile(dir.path("film.sub"), MicroDvdA);
     WriteFile(dir.path("film.txt"), MicroDvdB);
-    const Converted r = Convert({ "--to", "subrip", "--fps", "25", "--overwrite", dir.path("film.sub"),
-        dir.path("film.txt") });
+    const Converted r
+        = Convert({ "--to", "subrip", "--fps", "25", "--overwrite", dir.path("film.sub"), dir.path("film.txt") });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ReadFile(dir.path("film.srt")), SubRipA);
     EXPECT_TRUE(contains(r.err, dir.path("film.txt") + ": ")) << r.err;
@@ -102,7 +102,8 @@ TEST(BatchConversion, ManyFilesOnSeveralWorkersEachGetTheirOwnResultInTheOutputF
     for (int i = 0; i < Files; ++i) {
         // File i holds one subtitle from frame 25 * i to 25 * i + 25: i to i + 1 seconds.
         const std::string name = dir.path("part" + std::to_string(i) + ".sub");
-        WriteFile(name, "{" + std::to_string(25 * i) + "}{" + std::to_string(25 * i + 25) + "}Part " + std::to_string(i) + "\r\n");
+        WriteFile(name,
+            "{" + std::to_string(25 * i) + "}{" + std::to_string(25 * i + 25) + "}Part " + std::to_string(i) + "\r\n");
         args.push_back(name);
     }
     const Converted r = Convert(args);

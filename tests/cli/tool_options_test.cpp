@@ -133,7 +133,8 @@ TEST(ToolOptions, TheBuiltConverterListsTheOptionsAndReportsTheCheck)
 
     convert.start(TESSEL_CONVERT, { "--help" });
     ASSERT_TRUE(convert.waitForFinished(30000));
-    const std::string usage = convert.readAllStandardError().toStdString();
+    EXPECT_EQ(convert.exitCode(), 0);
+    const std::string usage = convert.readAllStandardOutput().toStdString();
     for (const char* option : { "--convert-fps FROM:TO", "--add-frames N", "--expand-delay N",
              "--replace FIND --with REPLACEMENT", "--repair LIST", "--fix-timing", "--short-time" })
         EXPECT_NE(usage.find(option), std::string::npos) << option;
