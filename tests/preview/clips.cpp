@@ -72,4 +72,21 @@ QString AudioOnly()
         { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=2") });
 }
 
+QString NumberedClip(const QString& rate, const QString& container)
+{
+    const QString source
+        = QStringLiteral("color=c=black:s=32x32:r=%1:d=4,format=rgb24,geq=r='mod(N\\,256)':g='floor(N/256)':b=128")
+              .arg(rate);
+    return make(QStringLiteral("numbered-%1.%2").arg(QString(rate).replace('/', '_'), container),
+        { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source, QStringLiteral("-c:v"),
+            QStringLiteral("ffv1"), QStringLiteral("-pix_fmt"), QStringLiteral("bgr0") });
+}
+
+int PictureNumber(const std::optional<QImage>& picture)
+{
+    if (!picture || picture->width() < 16 || picture->height() < 16) return -1;
+    const QRgb pixel = picture->pixel(10, 10);
+    return qRed(pixel) + 256 * qGreen(pixel);
+}
+
 } // namespace tessel::test
