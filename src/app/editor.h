@@ -29,6 +29,8 @@ class MainWindow;
 class PlaybackWiring;
 class QtSubtitleFileDialogs;
 class SubtitleFileDialogs;
+class TimingKeys;
+class WaveformWiring;
 
 // Answers given instead of the user's, for tests; each one left empty is
 // asked with the program's own dialogs.
@@ -65,6 +67,8 @@ public:
     ErrorReport& errorReport() { return report_; }
     // Nothing without the preview's movie window.
     PlaybackWiring* playback() { return playback_.get(); }
+    TimingKeys* timingKeys() { return timingKeys_.get(); }
+    WaveformWiring* waveform() { return waveform_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }
 
 private:
@@ -91,6 +95,9 @@ private:
     std::unique_ptr<FileActions> files_;
     // Drives the controls and the movie window above: it goes first.
     std::unique_ptr<PlaybackWiring> playback_;
+    // Timing with sound and picture; they drive the playback above.
+    std::unique_ptr<TimingKeys> timingKeys_;
+    std::unique_ptr<WaveformWiring> waveform_;
 };
 
 } // namespace tessel::app

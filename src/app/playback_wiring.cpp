@@ -118,6 +118,8 @@ PlaybackWiring::PlaybackWiring(MainWindow& mainWindow, TFormMovie& movieWindow, 
 
 PlaybackWiring::~PlaybackWiring() = default;
 
+SubtitleGridView& PlaybackWiring::gridView() { return *gridView_; }
+
 // After a bulk change the grid puts its current cell back (there was none
 // for a moment): that is no selection by the user, and must not seek. A click
 // on the current cell selects it again: back to its row's start.

@@ -13,6 +13,7 @@ namespace tessel {
 class MessageSink;
 class OpenFileDialog;
 class PlaybackController;
+class SubtitleGridView;
 class SubtitleTable;
 class TFormMovie;
 } // namespace tessel
@@ -45,6 +46,8 @@ public:
     PlaybackWiring& operator=(const PlaybackWiring&) = delete;
 
     PlaybackController& controller() { return *controller_; }
+    // The grid as playback sees it: selections made here do not seek.
+    SubtitleGridView& gridView();
     // What the checks call first, so that they never run under a playing movie.
     VideoPause& videoPause() { return pause_; }
 
