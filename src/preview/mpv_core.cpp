@@ -196,7 +196,7 @@ long long MpvCore::loadFile(const QString& fileName)
     return entry;
 }
 
-void MpvCore::command(const QStringList& arguments)
+bool MpvCore::command(const QStringList& arguments)
 {
     std::vector<QByteArray> utf8;
     for (const QString& argument : arguments)
@@ -205,7 +205,7 @@ void MpvCore::command(const QStringList& arguments)
     for (const QByteArray& argument : utf8)
         pointers.push_back(argument.constData());
     pointers.push_back(nullptr);
-    mpv_command(handle_, pointers.data());
+    return mpv_command(handle_, pointers.data()) >= 0;
 }
 
 void MpvCore::setDouble(const char* name, double value) { mpv_set_property(handle_, name, MPV_FORMAT_DOUBLE, &value); }

@@ -52,7 +52,8 @@ public:
     // Replaces whatever was playing; returns the new playlist entry. Throws
     // Error when mpv refuses the command.
     long long loadFile(const QString& fileName);
-    void command(const QStringList& arguments);
+    // False when mpv refused the command.
+    bool command(const QStringList& arguments);
     void setDouble(const char* name, double value);
     void setFlag(const char* name, bool value);
     // For what cannot be observed; see MpvProperty.

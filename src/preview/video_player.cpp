@@ -89,7 +89,8 @@ void VideoPlayer::resetMovie()
     framesPerSecond_ = 0;
     width_ = height_ = 0;
     positionSeconds_ = 0;
-    seekPending_ = false;
+    seekPending_ = seekInFlight_ = false;
+    nextSeek_.reset();
     paused_ = true;
     endReached_ = false;
     selectionStart_ = selectionEnd_ = -1;
@@ -124,7 +125,14 @@ void VideoPlayer::mpvPlaybackRestarted(long long entry)
         readOpenedMovie();
         return;
     }
+    if (nextSeek_) {
+        const double target = *nextSeek_;
+        nextSeek_.reset();
+        sendSeek(target);
+        return;
+    }
     // Notifications queued before the seek carry the old position: ask once.
+    seekInFlight_ = false;
     seekPending_ = false;
     if (core_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
 }
@@ -253,9 +261,19 @@ void VideoPlayer::seekTo(double seconds, double target)
     const double end = std::max(durationSeconds_, 0.0);
     seconds = std::clamp(seconds, 0.0, end);
     target = std::clamp(target, 0.0, end);
-    core_->command({ QStringLiteral("seek"), QString::number(target, 'f', 9), QStringLiteral("absolute+exact") });
     seekPending_ = true;
     positionSeconds_ = seconds;
+    if (seekInFlight_)
+        nextSeek_ = target;
+    else
+        sendSeek(target);
+}
+
+void VideoPlayer::sendSeek(double target)
+{
+    seekInFlight_
+        = core_->command({ QStringLiteral("seek"), QString::number(target, 'f', 9), QStringLiteral("absolute+exact") });
+    if (!seekInFlight_) seekPending_ = false; // refused: no picture will come for it
 }
 
 void VideoPlayer::setSelectionStart(double position) { selectionStart_ = position < 0 ? -1 : toSeconds(position); }

@@ -97,6 +97,7 @@ private:
     void seekSeconds(double seconds);
     void seekFrame(double frame);
     void seekTo(double seconds, double target);
+    void sendSeek(double target);
     double toSeconds(double position) const;
     double fromSeconds(double seconds) const;
     std::optional<double> rangeEndSeconds() const;
@@ -115,6 +116,10 @@ private:
     int height_ = 0;
     double positionSeconds_ = 0;
     bool seekPending_ = false;
+    // One seek at a time, so that each restart of playback answers the seek
+    // sent last; a seek asked for meanwhile waits (the latest one only).
+    bool seekInFlight_ = false;
+    std::optional<double> nextSeek_; // mpv's target
     bool paused_ = true;
     bool endReached_ = false;
     double rate_ = 1.0;

@@ -82,6 +82,17 @@ QString NumberedClip(const QString& rate, const QString& container)
             QStringLiteral("ffv1"), QStringLiteral("-pix_fmt"), QStringLiteral("bgr0") });
 }
 
+QString SoundClip()
+{
+    const QString tone = QStringLiteral("aevalsrc=exprs='0.5*sin(n*0.05+0.5)*(gte(n\\,48000)*lt(n\\,72960)+gte(n\\,"
+                                        "115200)*lt(n\\,140160))':s=48000:d=4");
+    return make(QStringLiteral("sound.mkv"),
+        testPattern(QStringLiteral("25"))
+            << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << tone << QStringLiteral("-t")
+            << QStringLiteral("4") << QStringLiteral("-c:v") << QStringLiteral("mjpeg") << QStringLiteral("-c:a")
+            << QStringLiteral("pcm_s16le"));
+}
+
 int PictureNumber(const std::optional<QImage>& picture)
 {
     if (!picture || picture->width() < 16 || picture->height() < 16) return -1;

@@ -17,6 +17,9 @@ QString AudioOnly(); // a WAV file: no picture
 // number modulo 256, green the number divided by 256 (see PictureNumber).
 // `container` "avi" or "mkv" (whose timestamps are whole milliseconds).
 QString NumberedClip(const QString& rate, const QString& container);
+// 4 s at 25 fps with 48 kHz PCM sound, silent but for tone bursts at
+// 1.000-1.520 s and 2.400-2.920 s (frames 25-37 and 60-72), in Matroska.
+QString SoundClip();
 // The frame number a picture of NumberedClip shows; -1 for none.
 int PictureNumber(const std::optional<QImage>& picture);
 bool HaveFfmpeg();
