@@ -1,0 +1,206 @@
+#include "app/editor.h"
+#include "app/file_buttons.h"
+#include "app/main_window.h"
+#include "app/playback_wiring.h"
+#include "app/subtitle_grid.h"
+#include "app/subtitle_model.h"
+#include "app/waveform_wiring.h"
+#include "app_test_support.h"
+#include "audio/waveform_source.h"
+#include "preview/clips.h"
+#include "preview/movie_window.h"
+#include "preview/video_dialog.h"
+#include "preview/waveform_view.h"
+#include "preview/waveform_window.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <cmath>
+
+using namespace tessel;
+using namespace tessel::app;
+using namespace tessel::app::test;
+using tessel::test::Fill;
+using tessel::test::WaitFor;
+
+namespace {
+
+struct MovieDialog : OpenFileDialog {
+    QString answer;
+    std::optional<QString> Execute(const QString&, const QStringList&) override { return answer; }
+};
+
+// The editor with the sound clip open and its whole length in view: four
+// seconds across 600 pixels, 6 pixels a frame.
+class WaveformWiringTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_CLIPS();
+        window.move(40, 40);
+        window.show();
+        Fill(
+            editor.table(), { { "25", "37", "first burst" }, { "60", "72", "second burst" }, { "80", "90", "quiet" } });
+        editor.history().clear(true);
+        ASSERT_TRUE(open(tessel::test::SoundClip()));
+        ASSERT_TRUE(WaitFor([&] { return !waveform().source().busy(); }));
+        waveform().resize(600, 200);
+        ASSERT_TRUE(WaitFor([&] { return view().width() == 600; }));
+        view().showWholeFilm();
+    }
+
+    bool open(const QString& movie)
+    {
+        dialog.answer = movie;
+        window.fileButtons().openMovie()->click();
+        return WaitFor([&] { return player().isOpen() && player().fileName() == movie; });
+    }
+    static QByteArray cacheHome()
+    {
+        static QTemporaryDir folder;
+        qputenv("XDG_CACHE_HOME", folder.path().toUtf8());
+        return folder.path().toUtf8();
+    }
+    EditorOverrides overrides()
+    {
+        cacheHome();
+        EditorOverrides o { &messages, nullptr, nullptr, nullptr, nullptr, ',' };
+        o.videoDialog = &dialog;
+        return o;
+    }
+    VideoPlayer& player() { return qobject_cast<TFormMovie*>(editor.movieWindow())->videoPlayer(); }
+    WaveformWindow& waveform() { return editor.waveform()->window(); }
+    WaveformView& view() { return waveform().view(); }
+    int settledFrame()
+    {
+        return WaitFor([&] { return !player().isSeeking(); }) ? player().frameOnScreen() : -1;
+    }
+    QPoint at(double frame, int y = WaveformView::RulerHeight + 20)
+    {
+        return QPoint(static_cast<int>(std::lround(view().xOfFrame(frame))), y);
+    }
+    void drag(QPoint from, QPoint to)
+    {
+        QTest::mousePress(&view(), Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 4; ++i)
+            QTest::mouseMove(&view(), from + (to - from) * i / 4);
+        QTest::mouseRelease(&view(), Qt::LeftButton, {}, to);
+    }
+    std::string cell(int column, int row) { return std::string(editor.table().cell(column, row)); }
+    QString memo() { return qobject_cast<TFormMovie*>(editor.movieWindow())->subtitleMemo().text(); }
+
+    RecordingMessages messages;
+    MovieDialog dialog;
+    Editor editor { overrides(), CreateMovieWindow };
+    MainWindow& window = editor.mainWindow();
+    SubtitleGrid& grid = window.grid();
+};
+
+// Green: the peaks and their level; dark blue-grey: nothing there.
+bool Sounding(QRgb pixel) { return qGreen(pixel) > 100 && qGreen(pixel) > qRed(pixel) + 30; }
+
+} // namespace
+
+TEST_F(WaveformWiringTest, OpensBelowTheMainWindowWithTheMoviesSound)
+{
+    EXPECT_TRUE(waveform().isVisible());
+    EXPECT_EQ(waveform().windowTitle(), "Waveform");
+    EXPECT_GE(waveform().geometry().top(), window.geometry().bottom());
+    EXPECT_EQ(waveform().source().decodedMilliseconds(), 4000);
+    EXPECT_FALSE(waveform().message().isVisible());
+    EXPECT_DOUBLE_EQ(view().msPerPixel(), 4000.0 / 600);
+
+    // Sound only within the bursts (1.000-1.520 s and 2.400-2.920 s).
+    const QImage shot = view().grab().toImage();
+    const int middle = (WaveformView::RulerHeight + view().height()) / 2;
+    for (int ms : { 1100, 1500, 2500, 2900 })
+        EXPECT_TRUE(Sounding(shot.pixel(ms * 600 / 4000, middle - 10))) << ms;
+    for (int ms : { 500, 980, 1560, 2000, 2360, 2960, 3500 })
+        EXPECT_FALSE(Sounding(shot.pixel(ms * 600 / 4000, middle - 10))) << ms;
+    // The current row stands out from the others.
+    const int top = WaveformView::RulerHeight + 30;
+    grid.selectCell(0, 2);
+    const QImage current = view().grab().toImage();
+    EXPECT_NE(current.pixel(at(66).x(), top), current.pixel(at(31).x(), top));
+    EXPECT_EQ(current.pixel(at(31).x(), top), current.pixel(at(85).x(), top));
+}
+
+TEST_F(WaveformWiringTest, AClickSeeksTheMovie)
+{
+    QTest::mouseClick(&view(), Qt::LeftButton, {}, at(50.5));
+    EXPECT_EQ(settledFrame(), 50);
+    QTest::mouseClick(&view(), Qt::LeftButton, {}, at(12.5, view().height() - 5));
+    EXPECT_EQ(settledFrame(), 12);
+}
+
+TEST_F(WaveformWiringTest, DraggingAnEdgeRetimesTheRowInOneUndoStep)
+{
+    player().setCurrentPosition(45); // between the first two rows
+    EXPECT_EQ(settledFrame(), 45);
+    drag(at(38), at(50)); // the first row's end: it shows frames 25 to 37
+    EXPECT_EQ(cell(1, 1), "49");
+    EXPECT_EQ(grid.subtitleModel().index(0, 1).data().toString(), "49");
+    EXPECT_EQ(memo(), "first burst\n\n");
+    EXPECT_EQ(editor.history().undoCount(), 1u);
+    EXPECT_EQ(editor.history().undoName(), "Move end");
+    drag(at(60), at(52.2)); // the second row's start, snapped to a frame
+    EXPECT_EQ(cell(0, 2), "52");
+    drag(at(52), at(90)); // never past its own end
+    EXPECT_EQ(cell(0, 2), "72");
+    EXPECT_EQ(editor.history().undoCount(), 3u);
+    editor.history().undo();
+    editor.history().undo();
+    EXPECT_EQ(cell(0, 2), "60");
+    editor.history().undo();
+    EXPECT_EQ(cell(1, 1), "37");
+    EXPECT_TRUE(WaitFor([&] { return memo().isEmpty(); })); // by the next timer event
+}
+
+TEST_F(WaveformWiringTest, TheWheelZoomsBetweenTheWholeFilmAndASecond)
+{
+    const double whole = view().msPerPixel();
+    const QPoint centre(300, 100);
+    auto wheel = [&](int delta) {
+        QWheelEvent event(centre, view().mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view(), &event);
+    };
+    wheel(120);
+    EXPECT_DOUBLE_EQ(view().msPerPixel(), whole / 1.25);
+    EXPECT_NEAR(view().viewStart() + 300 * view().msPerPixel(), 2000, 1e-6); // the time under the mouse stays
+    for (int i = 0; i < 20; ++i)
+        wheel(120);
+    EXPECT_DOUBLE_EQ(view().msPerPixel(), 1000.0 / 600);
+    for (int i = 0; i < 20; ++i)
+        wheel(-120);
+    EXPECT_DOUBLE_EQ(view().msPerPixel(), whole);
+    EXPECT_EQ(view().viewStart(), 0);
+}
+
+TEST_F(WaveformWiringTest, ADoubleClickMakesARegionsRowCurrent)
+{
+    QTest::mouseDClick(&view(), Qt::LeftButton, {}, at(66));
+    EXPECT_EQ(grid.currentTableRow(), 2);
+    EXPECT_EQ(settledFrame(), 60); // as a click on the row in the grid
+    EXPECT_EQ(view().currentRow(), 2);
+}
+
+TEST_F(WaveformWiringTest, ClosedItComesBackWithF4OrTheNextMovie)
+{
+    waveform().close();
+    EXPECT_FALSE(waveform().isVisible());
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&grid, Qt::Key_F4);
+    EXPECT_TRUE(waveform().isVisible());
+    waveform().close();
+    ASSERT_TRUE(open(tessel::test::Clip25())); // no sound in this one
+    EXPECT_TRUE(waveform().isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !waveform().source().busy(); }));
+    EXPECT_TRUE(waveform().message().isVisible());
+    EXPECT_EQ(waveform().message().text(), "No audio track");
+}
