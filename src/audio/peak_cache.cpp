@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cstring>
 
 namespace tessel {
 namespace {
@@ -18,14 +19,20 @@ constexpr quint32 Version = 1;
 constexpr qint64 LargestKey = 1 << 16;
 const QString Suffix = QStringLiteral(".peaks");
 
-// FNV-1a over the bytes: a damaged file must not be mistaken for peaks.
+// FNV-1a over eight bytes at a time: a damaged file must not be mistaken for
+// peaks, and two hours of them are checked in a few milliseconds.
 quint64 checksum(const char* data, size_t size)
 {
     quint64 hash = 14695981039346656037ull;
-    for (size_t i = 0; i < size; ++i) {
-        hash ^= static_cast<unsigned char>(data[i]);
-        hash *= 1099511628211ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, data + i, 8);
+        hash = (hash ^ word) * 1099511628211ull;
+        hash ^= hash >> 29;
     }
+    for (; i < size; ++i)
+        hash = (hash ^ static_cast<unsigned char>(data[i])) * 1099511628211ull;
     return hash;
 }
 
@@ -97,7 +104,7 @@ std::optional<PeakTrack> PeakCache::load(const PeakCacheKey& key) const
     if (checksum(data, size_t(dataSize)) != sum) return reject();
     file.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime); // used just now
     PeakTrack track;
-    track.append(peaks.data(), peaks.size());
+    track.assign(std::move(peaks));
     return track;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 namespace tessel {
@@ -27,6 +28,14 @@ uint8_t quantiseLevel(double rms)
 void PeakTrack::append(const Peak* peaks, size_t count)
 {
     peaks_.insert(peaks_.end(), peaks, peaks + count);
+    for (size_t level = 0; level < SummaryLevels; ++level)
+        summarise(level);
+}
+
+void PeakTrack::assign(std::vector<Peak>&& peaks)
+{
+    clear();
+    peaks_ = std::move(peaks);
     for (size_t level = 0; level < SummaryLevels; ++level)
         summarise(level);
 }
@@ -71,12 +80,14 @@ PeakSummary PeakTrack::summary(int64_t begin, int64_t end) const
         squares += peakSquares;
         count += width;
     };
+    constexpr double Widths[] = { LevelFactor, LevelFactor * LevelFactor, LevelFactor * LevelFactor * LevelFactor };
+    static_assert(std::size(Widths) == SummaryLevels);
     auto takeAt = [&](int level, int64_t i) {
         if (level < 0) {
             const Peak& p = peaks_[i];
             take(p, double(p.level) * p.level, 1);
         } else {
-            take(levels_[level].peaks[i], levels_[level].squares[i], std::pow(double(LevelFactor), level + 1));
+            take(levels_[level].peaks[i], levels_[level].squares[i], Widths[level]);
         }
     };
     // Whole groups go up a level; only the ragged ends are read below.
@@ -137,13 +148,15 @@ void PeakBuilder::add(int64_t first, const float* samples, size_t frames)
         const size_t run = static_cast<size_t>(std::min<int64_t>(binEnd_ - position, int64_t(frames - done)));
         const float* from = samples + done * channels_;
         const float* to = from + run * channels_;
-        float low = count_ ? low_ : *from, high = count_ ? high_ : *from;
-        double squares = 0;
+        // A millisecond's samples: floats add up exactly enough. A NaN leaves
+        // low and high alone and silences the level.
+        float low = count_ ? low_ : 0.0f, high = count_ ? high_ : 0.0f;
+        if (!count_) low = high = std::isnan(*from) ? 0.0f : *from;
+        float squares = 0;
         for (const float* s = from; s != to; ++s) {
-            const float v = std::isnan(*s) ? 0.0f : *s;
-            low = std::min(low, v);
-            high = std::max(high, v);
-            squares += double(v) * v;
+            low = std::min(low, *s);
+            high = std::max(high, *s);
+            squares += *s * *s;
         }
         low_ = low;
         high_ = high;

@@ -42,6 +42,8 @@ public:
     const std::vector<Peak>& peaks() const { return peaks_; }
     void reserve(size_t count) { peaks_.reserve(count); }
     void append(const Peak* peaks, size_t count);
+    // Takes the peaks over whole, without a copy.
+    void assign(std::vector<Peak>&& peaks);
     void clear();
 
     // Peaks [begin, end) summed up; positions beyond the end count as nothing.

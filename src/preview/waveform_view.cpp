@@ -278,7 +278,7 @@ void WaveformView::wheelEvent(QWheelEvent* event)
 
 void WaveformView::paintEvent(QPaintEvent*)
 {
-    if (!layerValid_ || layer_.size() != size() * devicePixelRatioF()) render();
+    if (!layerValid_ || layer_.size() != size() * devicePixelRatioF()) renderLayer();
     QPainter painter(this);
     painter.drawPixmap(0, 0, layer_);
     if (fps_ <= 0) return;
@@ -288,7 +288,7 @@ void WaveformView::paintEvent(QPaintEvent*)
     painter.drawLine(QPointF(x + 0.5, 0), QPointF(x + 0.5, height()));
 }
 
-void WaveformView::render()
+void WaveformView::renderLayer()
 {
     layer_ = QPixmap(size() * devicePixelRatioF());
     layer_.setDevicePixelRatio(devicePixelRatioF());

@@ -85,7 +85,7 @@ private:
     int rowAt(double x);
     void dragTo(double x);
 
-    void render();
+    void renderLayer();
     void drawRows(QPainter& painter);
     void drawRegion(QPainter& painter, const RowSpan& span, bool current, int& labels);
     void drawPeaks(QPainter& painter);

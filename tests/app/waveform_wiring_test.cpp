@@ -15,8 +15,11 @@
 #include "test_support.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <cmath>
@@ -203,4 +206,71 @@ TEST_F(WaveformWiringTest, ClosedItComesBackWithF4OrTheNextMovie)
     ASSERT_TRUE(WaitFor([&] { return !waveform().source().busy(); }));
     EXPECT_TRUE(waveform().message().isVisible());
     EXPECT_EQ(waveform().message().text(), "No audio track");
+}
+
+// The three windows on a screen, the Waveform window under the main window
+// with a film's sound and its subtitles. Runs only on an X screen (under
+// xvfb-run with a window manager, QT_QPA_PLATFORM=xcb); TESSEL_SCREENSHOT
+// names the picture file to write.
+TEST(WaveformOnScreen, UnderTheMainWindowWithoutTakingTheFocus)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X screen";
+    if (!tessel::test::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    qunsetenv("TESSEL_MPV_VO");
+    qputenv("TESSEL_MPV_AO", "null");
+    tessel::test::TempDir folder;
+    // Twenty seconds of noise that swells and fades like speech.
+    const QString film = QString::fromStdString(folder.path("film.mkv"));
+    ASSERT_EQ(QProcess::execute("ffmpeg",
+                  { "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:d=20", "-f", "lavfi", "-i",
+                      "anoisesrc=r=48000:c=pink:a=0.5:d=20", "-filter_complex",
+                      "[1]volume='0.1+0.9*gt(sin(2*PI*t/5.3)\\,-0.2)*abs(sin(2*PI*t*0.7))':eval=frame[a]", "-map",
+                      "0:v", "-map", "[a]", "-c:v", "mjpeg", "-c:a", "pcm_s16le", film }),
+        0);
+    const std::string subtitles = folder.path("film.sub");
+    tessel::test::WriteFile(subtitles,
+        "{2}{68}Good evening.\n{130}{201}The waveform shows|where the words are.\n{263}{333}Drag an edge|to retime.\n"
+        "{395}{466}Good night.\n");
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    RecordingMessages messages;
+    ScriptedFileDialogs files;
+    files.openAnswers.push_back(QString::fromStdString(subtitles));
+    MovieDialog video;
+    video.answer = film;
+    EditorOverrides overrides { &messages, nullptr, &files };
+    overrides.videoDialog = &video;
+    Editor editor(overrides, CreateMovieWindow);
+    MainWindow& window = editor.mainWindow();
+    auto& movie = *qobject_cast<TFormMovie*>(editor.movieWindow());
+    window.move(20, 20);
+    window.show();
+    movie.move(window.frameGeometry().right() + 20, 20);
+    window.fileButtons().openSubtitles()->click();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.fileButtons().openMovie()->click();
+    WaveformWindow& waveform = editor.waveform()->window();
+    ASSERT_TRUE(WaitFor([&] { return waveform.isVisible() && !waveform.source().busy(); }));
+    EXPECT_EQ(waveform.source().decodedMilliseconds(), 20000);
+    EXPECT_GE(waveform.frameGeometry().top(), window.frameGeometry().bottom());
+    QTest::qWait(300);
+    EXPECT_EQ(QApplication::activeWindow(), &window); // the keys still go to the grid
+    movie.ZoomMovie(100);
+    window.grid().selectCell(0, 2);
+    waveform.view().showWholeFilm();
+    movie.videoPlayer().setCurrentPosition(150);
+    ASSERT_TRUE(WaitFor([&] { return !movie.videoPlayer().isSeeking(); }));
+    QTest::qWait(600); // the picture, the labels and the line reach the screen
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    ASSERT_FALSE(screen.isNull());
+    const QRect all = window.frameGeometry()
+                          .united(movie.frameGeometry())
+                          .united(waveform.frameGeometry())
+                          .adjusted(-20, -20, 20, 20);
+    const QString file = qEnvironmentVariable("TESSEL_SCREENSHOT");
+    if (!file.isEmpty()) {
+        EXPECT_TRUE(screen.copy(all.intersected(screen.rect())).save(file));
+    }
+    EXPECT_TRUE(messages.messages.empty());
 }
