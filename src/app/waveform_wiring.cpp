@@ -42,8 +42,9 @@ WaveformWiring::WaveformWiring(const ToolContext& context, PlaybackWiring& playb
     connectPlayer();
     connectGrid();
     connectView();
-    auto* reopen = new QShortcut(QKeySequence(Qt::Key_F4), &context_.mainWindow);
-    reopen->setContext(Qt::WindowShortcut);
+    // On the grid like the timing keys: elsewhere F4 opens a drop-down list.
+    auto* reopen = new QShortcut(QKeySequence(Qt::Key_F4), &context_.mainWindow.grid());
+    reopen->setContext(Qt::WidgetShortcut);
     QObject::connect(reopen, &QShortcut::activated, window_.get(), [this] { showWindow(true); });
 }
 

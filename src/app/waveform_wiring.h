@@ -4,10 +4,10 @@
 #include <memory>
 
 // Where the Waveform window meets the editor: it opens with each movie, below
-// the main window the first time, and again with F4; it follows playback, the
-// grid's current row and every change of the table; its clicks seek the
-// movie, its dragged edges retime rows (each drag one undo step) and its
-// double clicks select rows in the grid.
+// the main window the first time, and again with F4 on the grid; it follows
+// playback, the grid's current row and every change of the table; its clicks
+// seek the movie, its dragged edges retime rows (each drag one undo step) and
+// its double clicks select rows in the grid.
 namespace tessel {
 class PeakCache;
 class WaveformWindow;

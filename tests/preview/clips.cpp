@@ -82,15 +82,34 @@ QString NumberedClip(const QString& rate, const QString& container)
             QStringLiteral("ffv1"), QStringLiteral("-pix_fmt"), QStringLiteral("bgr0") });
 }
 
+namespace {
+
+QStringList tone(const QString& gate)
+{
+    return { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+        QStringLiteral("aevalsrc=exprs='0.5*sin(n*0.05+0.5)*%1':s=48000:d=4").arg(gate) };
+}
+
+const QString Bursts = QStringLiteral("(gte(n\\,48000)*lt(n\\,72960)+gte(n\\,115200)*lt(n\\,140160))");
+
+} // namespace
+
 QString SoundClip()
 {
-    const QString tone = QStringLiteral("aevalsrc=exprs='0.5*sin(n*0.05+0.5)*(gte(n\\,48000)*lt(n\\,72960)+gte(n\\,"
-                                        "115200)*lt(n\\,140160))':s=48000:d=4");
     return make(QStringLiteral("sound.mkv"),
         testPattern(QStringLiteral("25"))
-            << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << tone << QStringLiteral("-t")
-            << QStringLiteral("4") << QStringLiteral("-c:v") << QStringLiteral("mjpeg") << QStringLiteral("-c:a")
-            << QStringLiteral("pcm_s16le"));
+            << tone(Bursts) << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v")
+            << QStringLiteral("mjpeg") << QStringLiteral("-c:a") << QStringLiteral("pcm_s16le"));
+}
+
+QString TwoTrackClip()
+{
+    return make(QStringLiteral("twotracks.mkv"),
+        testPattern(QStringLiteral("25"))
+            << tone(Bursts) << tone(QStringLiteral("(gte(n\\,9600)*lt(n\\,19200))")) << QStringLiteral("-map")
+            << QStringLiteral("0") << QStringLiteral("-map") << QStringLiteral("1") << QStringLiteral("-map")
+            << QStringLiteral("2") << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v")
+            << QStringLiteral("mjpeg") << QStringLiteral("-c:a") << QStringLiteral("pcm_s16le"));
 }
 
 int PictureNumber(const std::optional<QImage>& picture)

@@ -20,6 +20,9 @@ QString NumberedClip(const QString& rate, const QString& container);
 // 4 s at 25 fps with 48 kHz PCM sound, silent but for tone bursts at
 // 1.000-1.520 s and 2.400-2.920 s (frames 25-37 and 60-72), in Matroska.
 QString SoundClip();
+// The same picture with two sound tracks: the bursts, then one burst at
+// 0.200-0.400 s.
+QString TwoTrackClip();
 // The frame number a picture of NumberedClip shows; -1 for none.
 int PictureNumber(const std::optional<QImage>& picture);
 bool HaveFfmpeg();
