@@ -12,6 +12,7 @@
 #include "formats/subrip.h"
 #include "formats/text_file.h"
 #include "formats/time_format.h"
+#include "tools/reading_check.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -191,6 +192,50 @@ void WriteWith(benchmark::State& state, tessel::WriterFn write)
 void WriteSubRip(benchmark::State& state) { WriteWith(state, tessel::WriteSubRip); }
 void WriteMicroDVD(benchmark::State& state) { WriteWith(state, tessel::WriteMicroDVD); }
 
+// The reading speed and layout check over every row with the Netflix adult
+// profile: as a lint (each finding formatted as the converter prints it) and
+// as a fix on a fresh copy of the table.
+const tessel::ReadingRules& readingRules()
+{
+    static const tessel::ReadingRules rules(tessel::BuiltInProfiles()[0], Fps);
+    return rules;
+}
+
+void LintReading(benchmark::State& state)
+{
+    size_t findings = 0;
+    for (auto _ : state) {
+        findings = 0;
+        size_t bytes = 0;
+        tessel::LintReading(fixture->table, readingRules(), [&](const tessel::ReadingFinding& f) {
+            ++findings;
+            bytes += tessel::IntToStr(f.row).size() + tessel::ReadingRules::MeasuredText(f).size()
+                + tessel::ReadingRules::LimitText(f).size();
+        });
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["findings"] = static_cast<double>(findings);
+    perFile(state);
+}
+
+void FixReading(benchmark::State& state)
+{
+    tessel::ReadingFixReport report;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto table = std::make_unique<SubtitleTable>();
+        readInto(*table, fixture->subrip);
+        state.ResumeTiming();
+        report = tessel::FixReading(*table, readingRules());
+        state.PauseTiming();
+        table.reset();
+        state.ResumeTiming();
+    }
+    state.counters["fixed"] = report.fixed;
+    state.counters["left"] = report.left;
+    perFile(state);
+}
+
 // ---- the per-cue pieces, each as often as a conversion calls it per cue
 
 void ReadNextNumber(benchmark::State& state)
@@ -242,7 +287,8 @@ void FormatClockTime(benchmark::State& state)
 {
     for (auto _ : state)
         for (int32_t ms = 0; ms < 2 * Cues; ++ms)
-            benchmark::DoNotOptimize(tessel::FormatClockTime(ms * 163, ',').size());
+            benchmark::DoNotOptimize(
+                tessel::FormatClockTime(ms * 163, { tessel::ClockTimeFormat::Milliseconds, ',' }).size());
     state.counters["per_call"] = each(2 * Cues);
 }
 
@@ -291,6 +337,8 @@ void registerAll()
         { "step/ReadSubRip", ReadSubRip },
         { "step/WriteSubRip", WriteSubRip },
         { "step/WriteMicroDVD", WriteMicroDVD },
+        { "step/LintReading", LintReading },
+        { "step/FixReading", FixReading },
         { "piece/ReadNextNumber", ReadNextNumber },
         { "piece/TimeToFrame", TimeToFrame },
         { "piece/FrameToTime", FrameToTime },

@@ -6,6 +6,7 @@
 #include "formats/detect.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "tools/reading_check.h"
 #include "tools/repair.h"
 #include "tools/timing_check.h"
 #include "tools/timing_tools.h"
@@ -63,6 +64,8 @@ struct ToolPlan {
     const char* replacement = "";
     uint8_t repairs = 0;
     bool shortTime = false;
+    size_t readingProfile = 0;
+    double readingRate = 25;
 };
 
 ToolPlan planTools(FuzzedDataProvider& input)
@@ -79,7 +82,17 @@ ToolPlan planTools(FuzzedDataProvider& input)
     plan.replacement = pick(input, ReplaceTexts);
     plan.repairs = input.ConsumeIntegral<uint8_t>();
     plan.shortTime = input.ConsumeBool();
+    plan.readingProfile = input.ConsumeIntegralInRange<size_t>(0, BuiltInProfiles().size() - 1);
+    plan.readingRate = pick(input, Rates);
     return plan;
+}
+
+void checkReading(SubtitleTable& table, const ToolPlan& plan)
+{
+    const ReadingRules rules(BuiltInProfiles()[plan.readingProfile], plan.readingRate);
+    size_t findings = 0;
+    LintReading(table, rules, [&](const ReadingFinding&) { ++findings; });
+    FixReading(table, rules);
 }
 
 void runTools(SubtitleTable& table, const ToolPlan& plan)
@@ -101,6 +114,7 @@ void runTools(SubtitleTable& table, const ToolPlan& plan)
             NoVideo video;
             CheckTiming(table, true, plan.shortTime, CheckServices { dialog, video, messages });
         }
+        if (plan.tools & 64) checkReading(table, plan);
     } catch (const std::exception&) {
         // A tool may refuse a table; the writers still get what it left.
     }
@@ -132,15 +146,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* fileName = input.ConsumeBool() ? "fuzz.ssa" : "fuzz.sub";
     const ToolPlan plan = planTools(input);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
-    const QByteArray text = DecodeToUtf8(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    const std::string_view content(text.constData(), static_cast<size_t>(text.size()));
-
-    LineReader first(content);
-    const FormatInfo* format = FormatByCode(DetectFormat(first.readLine(), fileName));
+    DecodedText text(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    const std::string_view head = text.head();
+    LineReader first(head);
+    const std::string firstLine(first.readLine());
+    const FormatInfo* format = FormatByCode(DetectFormat(DetectionInput { firstLine, fileName, head }));
     if (!format || !format->read) return 0;
     SubtitleTable table;
     try {
-        LineReader lines(content);
+        LineReader lines(text.all());
         format->read(lines, table, 1, readRate);
     } catch (const std::exception&) {
         // As in the editor: the rows read before the error stay and can be saved.

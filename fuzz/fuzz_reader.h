@@ -1,6 +1,7 @@
 #pragma once
 // Feeds arbitrary bytes through decoding and one format's reader, the way the
-// load command does, with a framerate taken from the first byte.
+// load command does, with a framerate taken from the first byte. The format
+// is named as the converter names it.
 #include "core/subtitle_table.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
@@ -9,16 +10,15 @@
 #include <cstdint>
 #include <exception>
 
-inline int FuzzReader(int code, const uint8_t* data, size_t size)
+inline int FuzzReader(const char* format, const uint8_t* data, size_t size)
 {
     static const double rates[] = { 23.976, 25, 29.97, 0.001, 1000, 0, -1, 1e9 };
     const double framerate = size ? rates[data[0] % 8] : 25;
-    const QByteArray text
-        = tessel::DecodeToUtf8(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     tessel::SubtitleTable table;
-    tessel::LineReader lines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     try {
-        tessel::FormatByCode(code)->read(lines, table, 1, framerate);
+        tessel::DecodedText text(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+        tessel::LineReader lines(text.all());
+        tessel::FormatById(format)->read(lines, table, 1, framerate);
     } catch (const std::exception&) {
         // Errors are the reader's way of refusing bad input.
     }

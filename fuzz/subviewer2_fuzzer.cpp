@@ -1,3 +1,3 @@
 #include "fuzz_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return FuzzReader(4, data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return FuzzReader("subviewer2", data, size); }

@@ -5,6 +5,7 @@
 #include "app/file_buttons.h"
 #include "app/playback_panel.h"
 #include "app/qt_messages.h"
+#include "app/reading_page.h"
 #include "app/repair_page.h"
 #include "app/subtitle_grid.h"
 #include "app/subtitle_model.h"
@@ -75,6 +76,8 @@ QWidget* MainWindow::buildToolColumn(QWidget* parent, char decimalSeparator)
     pager_->addPage(adjustPage_, QStringLiteral("Adjust"));
     pager_->addPage(repairPage_, QStringLiteral("Repair"));
     pager_->addPage(checkPage_, QStringLiteral("Check"));
+    readingPage_ = new ReadingPage(decimalSeparator, pager_);
+    pager_->addPage(readingPage_, QStringLiteral("Reading"));
     playback_ = new PlaybackPanel(tools);
     auto* column = new QVBoxLayout(tools);
     column->setContentsMargins(0, 0, 0, 0);

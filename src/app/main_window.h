@@ -14,6 +14,7 @@ class AdjustPage;
 class CheckPage;
 class FileButtons;
 class PlaybackPanel;
+class ReadingPage;
 class RepairPage;
 class SubtitleGrid;
 class SubtitleModel;
@@ -30,6 +31,7 @@ public:
     AdjustPage& adjustPage() const { return *adjustPage_; }
     RepairPage& repairPage() const { return *repairPage_; }
     CheckPage& checkPage() const { return *checkPage_; }
+    ReadingPage& readingPage() const { return *readingPage_; }
     PlaybackPanel& playback() const { return *playback_; }
     FileButtons& fileButtons() const { return *fileButtons_; }
 
@@ -55,6 +57,7 @@ private:
     AdjustPage* adjustPage_ = nullptr;
     RepairPage* repairPage_ = nullptr;
     CheckPage* checkPage_ = nullptr;
+    ReadingPage* readingPage_ = nullptr;
     PlaybackPanel* playback_ = nullptr;
     FileButtons* fileButtons_ = nullptr;
     std::function<bool()> closeGuard_;

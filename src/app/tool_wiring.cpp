@@ -3,6 +3,7 @@
 #include "app/adjust_wiring.h"
 #include "app/check_wiring.h"
 #include "app/grid_editing_wiring.h"
+#include "app/reading_wiring.h"
 #include "app/repair_wiring.h"
 
 namespace tessel::app {
@@ -13,6 +14,7 @@ void WireTools(const ToolContext& context)
     WireRepairPage(context);
     WireGridEditing(context);
     WireCheckPage(context);
+    WireReadingPage(context);
 }
 
 } // namespace tessel::app

@@ -1,6 +1,7 @@
 #include "cli/convert.h"
 
 #include "cli/options.h"
+#include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
 #include "core/errors.h"
 #include "core/user_prompts.h"
@@ -56,10 +57,10 @@ void appendEscaped(std::string& out, std::string_view cell)
 
 int detect(const Options& options, std::ostream& out)
 {
-    const int code = DetectFormat(options.input);
+    const FormatCode code = DetectFormat(options.input);
     const FormatInfo* format = FormatByCode(code);
-    out << code << ' ' << (format ? format->name : "unknown") << '\n';
-    return code == 0 ? 1 : 0;
+    out << static_cast<int>(code) << ' ' << (format ? format->name : "unknown") << '\n';
+    return code == FormatCode::Unknown ? 1 : 0;
 }
 
 int write(const SubtitleTable& table, const Options& options, std::ostream& out, StreamMessages& messages)
@@ -129,11 +130,13 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     StreamMessages messages(err);
     try {
         if (options.detect) return detect(options, out);
+        if (options.listProfiles) return ListProfiles(out, err);
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
         const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages);
-        if (loaded.format == 0) return 1;
-        RunToolSteps(options.steps, table, messages);
+        if (loaded.format == FormatCode::Unknown) return 1;
+        const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
+        if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {
         err << e.what() << '\n';

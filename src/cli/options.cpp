@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/reading_steps.h"
 #include "cli/tool_steps.h"
 #include "core/numbers.h"
 #include "formats/registry.h"
@@ -10,17 +11,33 @@
 namespace tessel::cli {
 namespace {
 
+// The first format whose save type has that extension (".sub" is MicroDVD).
 std::string defaultFormatFor(const std::string& output)
 {
-    const QString suffix = QFileInfo(QString::fromStdString(output)).suffix().toLower();
-    if (suffix == "srt") return "subrip";
-    if (suffix == "sub") return "microdvd";
-    if (suffix == "aqt") return "aqtitle";
-    if (suffix == "smi") return "sami";
-    if (suffix == "ssa") return "ssa";
-    if (suffix == "txt") return "timecode";
+    const std::string suffix = QFileInfo(QString::fromStdString(output)).suffix().toLower().toStdString();
     if (suffix == "tsv") return "table";
-    return "";
+    const FormatInfo* format = FormatByExtension(suffix);
+    return format ? format->id : "";
+}
+
+// "  --to FORMAT         a | b | ... | table (...)", wrapped under its column.
+std::string formatOptionUsage()
+{
+    static constexpr size_t Column = 22, Width = 88;
+    std::vector<std::string> names;
+    for (const FormatInfo& format : Formats())
+        names.emplace_back(format.id);
+    names.emplace_back("table");
+    std::string text, line = "  --to FORMAT         ";
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string word = names[i] + (i + 1 < names.size() ? " |" : "");
+        if (line.size() > Column && line.size() + 1 + word.size() > Width) {
+            text += line + "\n";
+            line = std::string(Column, ' ');
+        }
+        line += (line.size() > Column ? " " : "") + word;
+    }
+    return text + line + " (default from OUTPUT's extension)\n";
 }
 
 double framerateOption(const std::string& option, const std::string& value)
@@ -61,6 +78,11 @@ Options ParseOptions(const std::vector<std::string>& args)
                 throw UsageError { "--to: unknown format '" + options.format + "'" };
         } else if (arg == "--detect")
             options.detect = true;
+        else if (arg == "--lint") {
+            options.lint = value();
+            ResolveProfile(arg, options.lint);
+        } else if (arg == "--list-profiles")
+            options.listProfiles = true;
         else if (int arity = ToolStepArity(arg); arity >= 0) {
             ToolStep step { arg, {} };
             for (int k = 0; k < arity; ++k)
@@ -79,6 +101,10 @@ Options ParseOptions(const std::vector<std::string>& args)
         else
             positional.push_back(arg);
     }
+    if (options.listProfiles) {
+        if (!positional.empty()) throw UsageError { "--list-profiles takes no files" };
+        return options;
+    }
     if (positional.empty()) throw UsageError { "no INPUT file" };
     if (positional.size() > 2) throw UsageError { "too many files" };
     options.input = positional[0];
@@ -86,6 +112,10 @@ Options ParseOptions(const std::vector<std::string>& args)
     options.inFps = inFps.value_or(fps.value_or(23.976));
     options.outFps = outFps.value_or(fps.value_or(23.976));
     if (options.detect) return options;
+    if (!options.lint.empty()) {
+        if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
+        return options;
+    }
     const bool toStdout = options.output.empty() || options.output == "-";
     if (options.format.empty()) {
         if (toStdout) throw UsageError { "--to is required when writing to standard output" };
@@ -102,9 +132,10 @@ std::string UsageText()
            "  --fps RATE          framerate wherever the editor would ask for one (default 23.976)\n"
            "  --in-fps RATE       for reading only (default --fps)\n"
            "  --out-fps RATE      for writing only (default --fps)\n"
-           "  --to FORMAT         microdvd | subrip | subviewer1 | subviewer2 | aqtitle | sami |\n"
-           "                      dvdsubripper | ssa | timecode | table (default from OUTPUT's extension)\n"
-           "  --detect            print INPUT's format code and name\n"
+        + formatOptionUsage() + "  --detect            print INPUT's format code and name\n"
+        + "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
+          "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
+          "  --list-profiles     print the built-in and the user's profiles\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n";
 }
 

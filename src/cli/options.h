@@ -18,6 +18,8 @@ struct Options {
     double outFps = 23.976;
     std::string format; // a format id or "table"; "" until chosen
     bool detect = false;
+    std::string lint; // --lint PROFILE: print the findings instead of writing
+    bool listProfiles = false;
     std::vector<ToolStep> steps;
 };
 

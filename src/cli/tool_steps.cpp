@@ -1,5 +1,6 @@
 #include "cli/tool_steps.h"
 
+#include "cli/reading_steps.h"
 #include "core/numbers.h"
 #include "core/text_utils.h"
 #include "tools/repair.h"
@@ -21,6 +22,7 @@ const std::map<std::string, int> Arities = {
     { "--repair", 1 },
     { "--fix-timing", 0 },
     { "--short-time", 0 },
+    { "--fix-reading", 1 },
 };
 
 struct Rates {
@@ -97,12 +99,14 @@ public:
     int Exec(CheckWindow&, const QString&, bool) override { return CheckCancel; }
 };
 
-void runStep(const ToolStep& step, SubtitleTable& table, MessageSink& messages, bool shortTime)
+// `framerate`: the rate the frames are in, which a framerate conversion changes.
+void runStep(const ToolStep& step, SubtitleTable& table, MessageSink& messages, bool shortTime, double& framerate)
 {
     const std::string& option = step.option;
     if (option == "--convert-fps") {
         const Rates rates = splitRates(step);
         reportConversion(messages, ConvertFramerate(table, rates.from, rates.to, '.', messages));
+        framerate = *ParseFramerate(rates.to);
     } else if (option == "--add-frames") {
         if (auto report = AddFrames(table, 1, step.args.at(0), false)) reportLeftRows(messages, option, *report);
     } else if (option == "--expand-delay") {
@@ -115,6 +119,8 @@ void runStep(const ToolStep& step, SubtitleTable& table, MessageSink& messages, 
         NoDialog dialog;
         NoVideo video;
         CheckTiming(table, true, shortTime, CheckServices { dialog, video, messages });
+    } else if (option == "--fix-reading") {
+        FixReadingStep(step.args.at(0), table, framerate, messages);
     }
 }
 
@@ -137,9 +143,11 @@ void ValidateToolStep(const ToolStep& step)
         throw UsageError { "--replace: FIND is empty" };
     else if (option == "--repair")
         repairItems(step);
+    else if (option == "--fix-reading")
+        ResolveProfile(option, step.args.at(0));
 }
 
-void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages)
+double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate)
 {
     const auto has = [&steps](const char* option) {
         return std::any_of(steps.begin(), steps.end(), [option](const ToolStep& s) { return s.option == option; });
@@ -147,7 +155,8 @@ void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, Mess
     const bool shortTime = has("--short-time");
     if (shortTime && !has("--fix-timing")) warn(messages, "--short-time does nothing without --fix-timing");
     for (const ToolStep& step : steps)
-        runStep(step, table, messages, shortTime);
+        runStep(step, table, messages, shortTime, framerate);
+    return framerate;
 }
 
 std::string ToolStepUsage()
@@ -159,7 +168,8 @@ std::string ToolStepUsage()
            "  --replace FIND --with REPLACEMENT  the user replace (case-insensitive search)\n"
            "  --repair LIST                      auto-repair items by index 0..6, comma-separated, run in index order\n"
            "  --fix-timing                       the timing check with \"Auto-fix\" ticked\n"
-           "  --short-time                       with --fix-timing: also \"Check for too short delay\"\n";
+           "  --short-time                       with --fix-timing: also \"Check for too short delay\"\n"
+           "  --fix-reading PROFILE              every safe correction of the reading speed and layout check\n";
 }
 
 } // namespace tessel::cli

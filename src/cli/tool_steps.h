@@ -15,7 +15,10 @@ int ToolStepArity(const std::string& option);
 void ValidateToolStep(const ToolStep& step);
 // Runs the steps in command-line order; what the tools say goes to `messages`.
 // "--short-time" is not a step of its own but changes every "--fix-timing".
-void RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages);
+// `framerate` is the rate the frames are read at; returns the rate they are
+// in after the steps (a framerate conversion changes it).
+double RunToolSteps(
+    const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate = 23.976);
 std::string ToolStepUsage();
 
 } // namespace tessel::cli

@@ -21,8 +21,12 @@ void EditHistory::notify(Event e)
 
 void EditHistory::begin(const std::string& name, uint64_t mergeKey)
 {
-    if (depth_++ > 0) return;
-    closeLooseChanges();
+    if (depth_ > 0) {
+        ++depth_;
+        return;
+    }
+    closeLooseChanges(); // before the step opens, or they would become part of it
+    depth_ = 1;
     openName_ = name;
     openMergeKey_ = mergeKey;
 }

@@ -171,6 +171,13 @@ long double Divide(long double a, long double b)
     return r;
 }
 
+int64_t CheckedAdd(int64_t a, int64_t b)
+{
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum)) throw MathError("Integer overflow");
+    return sum;
+}
+
 std::string IntToStr(int64_t value)
 {
     std::string s;

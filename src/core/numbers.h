@@ -26,6 +26,8 @@ double StrToFloat(std::string_view text, char decimalSeparator); // throws Conve
 int64_t RoundTiesEven(long double value); // throws MathError on NaN/inf/out of 64-bit range
 int32_t RoundTiesEvenToInt32(long double value); // throws MathError outside 32 bits
 long double Divide(long double a, long double b); // throws MathError on division by zero
+// a + b; throws MathError where 64 bits cannot hold the sum (frames from an absurd framerate).
+int64_t CheckedAdd(int64_t a, int64_t b);
 
 // "0", "00", "000", "000000": at least minDigits digits, zero-padded.
 std::string FormatInt(int64_t value, int minDigits);

@@ -4,6 +4,7 @@
 #include "core/numbers.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace tessel {
@@ -87,6 +88,9 @@ std::optional<long double> AviHeaderFramerate(std::string_view header)
 
 std::optional<long double> AviFileFramerate(const std::string& fileName)
 {
+    // Opening a pipe would wait for a writer.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fileName, error)) return std::nullopt;
     std::ifstream in(fileName, std::ios::binary);
     if (!in) return std::nullopt;
     std::string header(164, '\0');

@@ -29,7 +29,8 @@ int32_t FrameToTime(int64_t frame, double framerate);
 int64_t FramesForSeconds(double framerate, long double seconds);
 
 // Framerate of the first stream of an AVI file from its 164-byte header, or
-// nothing when the header is short or the divisor is 0.
+// nothing when the header is short or the divisor is 0, or the file is not a
+// regular file.
 std::optional<long double> AviHeaderFramerate(std::string_view header);
 std::optional<long double> AviFileFramerate(const std::string& fileName);
 

@@ -25,6 +25,9 @@ void writeClearingBlock(TextSink& out, int64_t frame)
 
 } // namespace
 
+// The first line starts like a marker, with "-".
+bool LooksLikeAQTitle(const DetectionInput& input) { return !input.firstLine.empty() && input.firstLine[0] == '-'; }
+
 // A subtitle shows on the frames strictly between its own marker and the next.
 void ReadAQTitle(LineReader& lines, SubtitleTable& table, int firstRow, double)
 {

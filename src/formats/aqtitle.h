@@ -1,9 +1,11 @@
 #pragma once
+#include "formats/detect.h"
 #include "formats/format.h"
 
 namespace tessel {
 
 void ReadAQTitle(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
 void WriteAQTitle(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+bool LooksLikeAQTitle(const DetectionInput& input);
 
 } // namespace tessel

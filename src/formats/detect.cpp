@@ -1,16 +1,15 @@
 #include "formats/detect.h"
 
+#include "formats/registry.h"
 #include "formats/text_file.h"
 
-#include <QByteArray>
-#include <QChar>
 #include <QFileInfo>
 #include <QString>
+#include <algorithm>
+#include <vector>
 
 namespace tessel {
 namespace {
-
-bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 // The code point at byte `i` of a UTF-8 line; moves `i` past it.
 char32_t nextCharacter(std::string_view line, size_t& i)
@@ -24,63 +23,58 @@ char32_t nextCharacter(std::string_view line, size_t& i)
     return cp;
 }
 
-// The first `count` characters (code points) of a UTF-8 line.
-std::u32string firstCharacters(std::string_view line, size_t count)
+// The rows with a rule, in the order their rules are tried.
+std::vector<const FormatInfo*> byRank()
 {
-    std::u32string out;
-    size_t i = 0;
-    while (i < line.size() && out.size() < count)
-        out += nextCharacter(line, i);
-    return out;
-}
-
-// The line upper-cased contains "<SAMI>". One code point at a time: the full
-// mapping only adds expansions such as "ß" to "SS", none of which can form the
-// tag, and expanding them in place takes quadratic time on a long line. No
-// character upper-cases to "<", so only the places of a "<" need a look.
-bool containsSamiTag(std::string_view line)
-{
-    static constexpr char32_t Rest[] = U"SAMI>";
-    for (size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
-        size_t i = at + 1;
-        size_t matched = 0;
-        while (matched < 5 && i < line.size()) {
-            const char32_t c = nextCharacter(line, i);
-            const char32_t upper = c < 0x80 ? (c >= 'a' && c <= 'z' ? c - 32 : c) : QChar::toUpper(c);
-            if (upper != Rest[matched]) break;
-            ++matched;
-        }
-        if (matched == 5) return true;
-    }
-    return false;
+    std::vector<const FormatInfo*> rows;
+    for (const FormatInfo& format : Formats())
+        if (format.detect) rows.push_back(&format);
+    std::stable_sort(rows.begin(), rows.end(),
+        [](const FormatInfo* a, const FormatInfo* b) { return a->detectionRank < b->detectionRank; });
+    return rows;
 }
 
 } // namespace
 
-int DetectFormat(std::string_view line, std::string_view fileName)
+std::u32string FirstCharacters(std::string_view text, size_t count)
 {
-    if (line.empty()) return 0;
-    const std::u32string head = firstCharacters(line, 9);
-    if (head.size() >= 3 && head[0] == '{' && (head[1] == '-' || isDigit(head[1]))) return 1;
-    if (line == "1") return 2;
-    if (line.find("[TITLE]") != std::string_view::npos) return 3;
-    if (line.find("[INFORMATION]") != std::string_view::npos) return 4;
-    if (head[0] == '-') return 5;
-    if (containsSamiTag(line)) return 6;
-    if (line.find("{HEAD") != std::string_view::npos) return 7;
-    if (head.size() > 8 && isDigit(head[0]) && head[2] == ':' && isDigit(head[7])) return 9;
+    std::u32string out;
+    size_t i = 0;
+    while (i < text.size() && out.size() < count)
+        out += nextCharacter(text, i);
+    return out;
+}
+
+bool HasExtension(std::string_view fileName, std::string_view lowerCaseExtension)
+{
     const QString baseName
         = QFileInfo(QString::fromUtf8(fileName.data(), static_cast<qsizetype>(fileName.size()))).fileName();
     const qsizetype dot = baseName.lastIndexOf('.');
-    if (dot >= 0 && baseName.mid(dot).toLower() == QStringLiteral(".ssa")) return 8;
-    return 0;
+    return dot >= 0
+        && baseName.mid(dot).toLower()
+        == QString::fromUtf8(lowerCaseExtension.data(), static_cast<qsizetype>(lowerCaseExtension.size()));
 }
 
-int DetectFormat(const std::string& fileName)
+FormatCode DetectFormat(const DetectionInput& input)
 {
-    const QByteArray text = ReadTextFile(fileName);
-    LineReader lines(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    return DetectFormat(lines.readLine(), fileName);
+    static const std::vector<const FormatInfo*> rules = byRank();
+    for (const FormatInfo* format : rules)
+        if (format->detect(input)) return format->code;
+    return FormatCode::Unknown;
+}
+
+FormatCode DetectFormat(std::string_view firstLine, std::string_view fileName)
+{
+    return DetectFormat(DetectionInput { firstLine, fileName, firstLine });
+}
+
+FormatCode DetectFormat(const std::string& fileName)
+{
+    DecodedText text(ReadFileBytes(fileName), fileName);
+    const std::string_view head = text.head();
+    LineReader lines(head);
+    const std::string firstLine(lines.readLine());
+    return DetectFormat(DetectionInput { firstLine, fileName, head });
 }
 
 } // namespace tessel

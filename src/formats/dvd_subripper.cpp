@@ -29,17 +29,13 @@ const char* const Header[] = {
     "}",
 };
 
-// "{T hh:mm:ss:cc": four digit runs, whatever separates them.
+// "{T hh:mm:ss:cc", read as four digit runs whatever separates them.
+constexpr ClockTimeFormat Time { ClockTimeFormat::Hundredths, ':' };
+
 int64_t timeLineFrame(std::string_view line, double framerate)
 {
     int position = 1;
-    const int32_t hours = ReadNextNumber(line, position);
-    const int32_t minutes = ReadNextNumber(line, position);
-    const int32_t seconds = ReadNextNumber(line, position);
-    const uint32_t hundredths = static_cast<uint32_t>(ReadNextNumber(line, position));
-    const int32_t milliseconds
-        = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
-    return TimeToFrame(milliseconds, framerate);
+    return TimeToFrame(ReadClockTime(line, position, Time), framerate);
 }
 
 void skipHeader(LineReader& lines)
@@ -80,17 +76,20 @@ int64_t longestEnd(int64_t start, const TextLines& texts, double framerate)
     int64_t characters = 0;
     for (const auto& text : texts)
         characters += CharacterCount(text);
-    return start + FramesForSeconds(framerate, 2.5L) + characters;
+    return CheckedAdd(CheckedAdd(start, FramesForSeconds(framerate, 2.5L)), characters);
 }
 
 std::string timeLine(int32_t frame, double framerate)
 {
-    const int64_t hundredths = RoundToHundredths(FrameToTime(frame, framerate));
-    return "{T " + FormatInt(hundredths / 360000, 2) + ":" + FormatInt(hundredths / 6000 % 60, 2) + ":"
-        + FormatInt(hundredths / 100 % 60, 2) + ":" + FormatInt(hundredths % 100, 2);
+    return "{T " + FormatClockTime(FrameToTime(frame, framerate), Time);
 }
 
 } // namespace
+
+bool LooksLikeDVDSubripper(const DetectionInput& input)
+{
+    return input.firstLine.find("{HEAD") != std::string_view::npos;
+}
 
 void ReadDVDSubripper(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
@@ -100,9 +99,10 @@ void ReadDVDSubripper(LineReader& lines, SubtitleTable& table, int firstRow, dou
     TextLines texts;
     while (!lines.atEnd()) {
         // The time line after a block was read already: that subtitle starts a frame later.
-        const int64_t start = nextStart == 0 ? timeLineFrame(lines.readLine(), framerate) : nextStart + 1;
+        const int64_t start = nextStart == 0 ? timeLineFrame(lines.readLine(), framerate) : CheckedAdd(nextStart, 1);
         readBlockText(lines, texts);
-        nextStart = lines.atEnd() ? start + FramesForSeconds(framerate, 5) : timeLineFrame(lines.readLine(), framerate);
+        nextStart = lines.atEnd() ? CheckedAdd(start, FramesForSeconds(framerate, 5))
+                                  : timeLineFrame(lines.readLine(), framerate);
         if (texts[0].empty()) continue;
         const int64_t end = std::min(nextStart, longestEnd(start, texts, framerate));
         StoreRow(table, row, IntToStr(start), IntToStr(end), texts[0], texts[1], texts[2]);

@@ -20,16 +20,19 @@ const FormatInfo& availableFormat(const FormatInfo* info)
 LoadResult LoadSubtitles(
     SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate, MessageSink& messages)
 {
-    const QByteArray text = ReadTextFile(fileName);
-    const std::string_view content(text.constData(), static_cast<size_t>(text.size()));
+    // Only the head is decoded to tell the format: a big file of another kind
+    // is refused without decoding all of it.
+    DecodedText text(ReadFileBytes(fileName), fileName);
     LoadResult result;
     {
-        LineReader first(content);
-        result.format = DetectFormat(first.readLine(), fileName);
+        const std::string_view head = text.head();
+        LineReader lines(head);
+        const std::string firstLine(lines.readLine());
+        result.format = DetectFormat(DetectionInput { firstLine, fileName, head });
     }
     const bool select = append && table.rowCount() > 2;
     const int firstRow = select ? table.rowCount() : 1;
-    if (result.format == 0) {
+    if (result.format == FormatCode::Unknown) {
         messages.showError(UnknownFormatMessage);
         return result;
     }
@@ -37,7 +40,7 @@ LoadResult LoadSubtitles(
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
-        LineReader lines(content);
+        LineReader lines(text.all());
         format.read(lines, table, firstRow, rate);
     }
     // An append that stored nothing leaves the selection alone.

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
+#include "formats/detect.h"
 #include "formats/ssa_settings.h"
 
 #include <QString>
@@ -34,7 +35,7 @@ private:
 };
 
 struct LoadResult {
-    int format = 0;
+    FormatCode format = FormatCode::Unknown;
     bool select = false; // an append that stored rows: select `row`, show `topRow` first
     int row = 0;
     int topRow = 0;

@@ -22,6 +22,13 @@ std::string_view takeBraced(std::string_view& line)
 
 } // namespace
 
+// A first line of three characters or more that opens with "{" and a digit or "-".
+bool LooksLikeMicroDVD(const DetectionInput& input)
+{
+    const std::u32string start = FirstCharacters(input.firstLine, 3);
+    return start.size() >= 3 && start[0] == '{' && (start[1] == '-' || (start[1] >= '0' && start[1] <= '9'));
+}
+
 void ReadMicroDVD(LineReader& lines, SubtitleTable& table, int firstRow, double)
 {
     int row = firstRow;

@@ -10,33 +10,49 @@
 #include "formats/subviewer1.h"
 #include "formats/subviewer2.h"
 
+#include <QString>
+#include <algorithm>
+
 namespace tessel {
 
 const std::vector<FormatInfo>& Formats()
 {
-    // In save dialog order.
+    // code, converter name, name,
+    // save type, description, pattern, extension; open description, patterns,
+    // detection rank, rule; asks for a framerate to read, to write, for the export settings; reader, writer.
     static const std::vector<FormatInfo> formats = {
-        { 1, "microdvd", "MicroDVD", 1, "MicroDVD subtitles", "*.sub", "sub", false, false, false, ReadMicroDVD,
-            WriteMicroDVD },
-        { 2, "subrip", "SubRip", 2, "SubRip subtitles", "*.srt", "srt", true, true, false, ReadSubRip, WriteSubRip },
-        { 3, "subviewer1", "SubViewer 1", 3, "SubViewer v. 1 subtitles", "*.sub", "sub", true, true, false,
-            ReadSubViewer1, WriteSubViewer1 },
-        { 4, "subviewer2", "SubViewer 2", 4, "SubViewer v. 2 subtitles", "*.sub", "sub", true, true, false,
-            ReadSubViewer2, WriteSubViewer2 },
-        { 5, "aqtitle", "AQTitle", 5, "AQTitle subtitles", "*.aqt", "aqt", false, false, false, ReadAQTitle,
-            WriteAQTitle },
-        { 6, "sami", "SAMI", 6, "Microsoft SAMI", "*.smi", "smi", true, true, false, ReadSAMI, WriteSAMI },
-        { 7, "dvdsubripper", "DVD Subripper", 7, "DVD Subripper", "*.sub", "sub", true, true, false, ReadDVDSubripper,
-            WriteDVDSubripper },
-        { 8, "ssa", "Sub Station Alpha", 8, "Sub Station Alpha 4.0", "*.ssa", "ssa", true, false, true, ReadSSA,
-            WriteSSA },
-        { 9, "timecode", "Simple time-code", 9, "Simple Time-code", "*.txt", "txt", true, true, false,
-            ReadSimpleTimeCode, WriteSimpleTimeCode },
+        { FormatCode::MicroDVD, "microdvd", "MicroDVD", //
+            1, "MicroDVD subtitles", "*.sub", "sub", "MicroDVD subtitles", "*.sub;*.txt", //
+            1, LooksLikeMicroDVD, false, false, false, ReadMicroDVD, WriteMicroDVD },
+        { FormatCode::SubRip, "subrip", "SubRip", //
+            2, "SubRip subtitles", "*.srt", "srt", "SubRip subtitles", "*.srt;*.txt", //
+            2, LooksLikeSubRip, true, true, false, ReadSubRip, WriteSubRip },
+        { FormatCode::SubViewer1, "subviewer1", "SubViewer 1", //
+            3, "SubViewer v. 1 subtitles", "*.sub", "sub", "SubViewer 1.x subtitles", "*.sub;*.txt", //
+            3, LooksLikeSubViewer1, true, true, false, ReadSubViewer1, WriteSubViewer1 },
+        { FormatCode::SubViewer2, "subviewer2", "SubViewer 2", //
+            4, "SubViewer v. 2 subtitles", "*.sub", "sub", "SubViewer 2.x subtitles", "*.sub;*.txt", //
+            4, LooksLikeSubViewer2, true, true, false, ReadSubViewer2, WriteSubViewer2 },
+        { FormatCode::AQTitle, "aqtitle", "AQTitle", //
+            5, "AQTitle subtitles", "*.aqt", "aqt", "AQTitle subtitles", "*.aqt;*.txt", //
+            5, LooksLikeAQTitle, false, false, false, ReadAQTitle, WriteAQTitle },
+        { FormatCode::SAMI, "sami", "SAMI", //
+            6, "Microsoft SAMI", "*.smi", "smi", "Microsoft SAMI", "*.smi;*.txt", //
+            6, LooksLikeSAMI, true, true, false, ReadSAMI, WriteSAMI },
+        { FormatCode::DVDSubripper, "dvdsubripper", "DVD Subripper", //
+            7, "DVD Subripper", "*.sub", "sub", "DVD Subripper", "*.sub;*.txt", //
+            7, LooksLikeDVDSubripper, true, true, false, ReadDVDSubripper, WriteDVDSubripper },
+        { FormatCode::SSA, "ssa", "Sub Station Alpha", //
+            8, "Sub Station Alpha 4.0", "*.ssa", "ssa", "Sub Station Alpha 2.x, 4.x", "*.ssa", //
+            9, LooksLikeSSA, true, false, true, ReadSSA, WriteSSA },
+        { FormatCode::SimpleTimeCode, "timecode", "Simple time-code", //
+            9, "Simple Time-code", "*.txt", "txt", "Simple Time-code", "*.sub;*.txt", //
+            8, LooksLikeSimpleTimeCode, true, true, false, ReadSimpleTimeCode, WriteSimpleTimeCode },
     };
     return formats;
 }
 
-const FormatInfo* FormatByCode(int code)
+const FormatInfo* FormatByCode(FormatCode code)
 {
     for (const FormatInfo& f : Formats())
         if (f.code == code) return &f;
@@ -57,21 +73,38 @@ const FormatInfo* FormatById(std::string_view id)
     return nullptr;
 }
 
+const FormatInfo* FormatByExtension(std::string_view extension)
+{
+    const QString wanted = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
+    for (const FormatInfo& f : Formats())
+        if (wanted == QLatin1String(f.extension)) return &f;
+    return nullptr;
+}
+
 const std::vector<FileFilter>& OpenFileFilters()
 {
-    static const std::vector<FileFilter> filters = {
-        { "All supported subtitles", "*.sub;*.srt;*.aqt;*.smi;*.ssa;*.txt" },
-        { "MicroDVD subtitles", "*.sub;*.txt" },
-        { "SubRip subtitles", "*.srt;*.txt" },
-        { "SubViewer 1.x subtitles", "*.sub;*.txt" },
-        { "SubViewer 2.x subtitles", "*.sub;*.txt" },
-        { "AQTitle subtitles", "*.aqt;*.txt" },
-        { "Microsoft SAMI", "*.smi;*.txt" },
-        { "DVD Subripper", "*.sub;*.txt" },
-        { "Sub Station Alpha 2.x, 4.x", "*.ssa" },
-        { "Simple Time-code", "*.sub;*.txt" },
-        { "All files", "*.*" },
-    };
+    static const std::string allSupported = [] {
+        std::vector<std::string_view> seen;
+        std::string patterns;
+        for (const FormatInfo& f : Formats()) {
+            std::string_view rest = f.savePattern;
+            while (!rest.empty()) {
+                const std::string_view pattern = rest.substr(0, rest.find(';'));
+                rest.remove_prefix(std::min(rest.size(), pattern.size() + 1));
+                if (std::find(seen.begin(), seen.end(), pattern) != seen.end()) continue;
+                seen.push_back(pattern);
+                (patterns += patterns.empty() ? "" : ";") += pattern;
+            }
+        }
+        return patterns;
+    }();
+    static const std::vector<FileFilter> filters = [] {
+        std::vector<FileFilter> list { { "All supported subtitles", allSupported.c_str() } };
+        for (const FormatInfo& f : Formats())
+            list.push_back({ f.openDescription, f.openPatterns });
+        list.push_back({ "All files", "*.*" });
+        return list;
+    }();
     return filters;
 }
 

@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 #include "core/timecode.h"
 
+#include <QChar>
 #include <array>
 
 namespace tessel {
@@ -33,6 +34,27 @@ const char* const Header[] = {
     "<body>",
     "",
 };
+
+// The line upper-cased contains "<SAMI>". One code point at a time: the full
+// mapping only adds expansions such as "ß" to "SS", none of which can form the
+// tag, and expanding them in place takes quadratic time on a long line. No
+// character upper-cases to "<", so only the places of a "<" need a look.
+bool containsSamiTag(std::string_view line)
+{
+    static constexpr char32_t Rest[] = U"SAMI>";
+    for (size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+        const std::u32string next = FirstCharacters(line.substr(at + 1), 5);
+        size_t matched = 0;
+        while (matched < next.size()) {
+            const char32_t c = next[matched];
+            const char32_t upper = c < 0x80 ? (c >= 'a' && c <= 'z' ? c - 32 : c) : QChar::toUpper(c);
+            if (upper != Rest[matched]) break;
+            ++matched;
+        }
+        if (matched == 5) return true;
+    }
+    return false;
+}
 
 // Tags are matched without regard to case, ASCII letters only.
 std::string lowerAscii(std::string_view text)
@@ -205,6 +227,8 @@ void writeSubtitle(const SubtitleTable& table, int row, double framerate, TextSi
 
 } // namespace
 
+bool LooksLikeSAMI(const DetectionInput& input) { return containsSamiTag(input.firstLine); }
+
 void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     SyncPieces pieces(lines);
@@ -223,12 +247,12 @@ void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double fram
             setPreviousEnd(table, row - 1, frame, false);
             continue;
         }
-        setPreviousEnd(table, row - 1, frame - 1, true);
+        setPreviousEnd(table, row - 1, CheckedAdd(frame, -1), true);
         StoreRow(table, row, IntToStr(frame), "", texts[0], texts[1], texts[2]);
         stored = true;
         lastStart = frame;
     }
-    if (stored) setPreviousEnd(table, row - 1, lastStart + FramesForSeconds(framerate, 4), false);
+    if (stored) setPreviousEnd(table, row - 1, CheckedAdd(lastStart, FramesForSeconds(framerate, 4)), false);
 }
 
 void WriteSAMI(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)

@@ -1,5 +1,6 @@
 #include "formats/simple_timecode.h"
 
+#include "core/errors.h"
 #include "core/numbers.h"
 #include "core/text_utils.h"
 #include "core/timecode.h"
@@ -9,6 +10,7 @@ namespace tessel {
 namespace {
 
 constexpr int PrefixCharacters = 9; // "hh:mm:ss:"
+constexpr ClockTimeFormat Time { ClockTimeFormat::WholeSeconds };
 
 // Byte length of the first `count` characters of a UTF-8 text (all of it if shorter).
 size_t prefixBytes(std::string_view text, int count)
@@ -28,13 +30,18 @@ int64_t readTimedLine(std::string_view line, std::string& text, double framerate
     const std::string_view prefix = line.substr(0, cut);
     text = line.substr(cut);
     int position = 1;
-    const int32_t h = ReadNextNumber(prefix, position);
-    const int32_t m = ReadNextNumber(prefix, position);
-    const int32_t s = ReadNextNumber(prefix, position);
-    return TimeToFrame(TimeValuesToMilisecond(h, m, s, 0), framerate);
+    // Nine characters hold no run too long for 32 bits, but "999999999" as
+    // hours is past any time: read like a prefix without a time.
+    int32_t milliseconds = 0;
+    try {
+        milliseconds = ReadClockTime(prefix, position, Time);
+    } catch (const ConversionError&) {
+        // stays 0
+    }
+    return TimeToFrame(milliseconds, framerate);
 }
 
-int64_t defaultEnd(int64_t start, double framerate) { return start + FramesForSeconds(framerate, 2.5L); }
+int64_t defaultEnd(int64_t start, double framerate) { return CheckedAdd(start, FramesForSeconds(framerate, 2.5L)); }
 
 void storeIfText(SubtitleTable& table, int& row, int64_t start, int64_t end, const std::vector<std::string>& pieces)
 {
@@ -44,7 +51,7 @@ void storeIfText(SubtitleTable& table, int& row, int64_t start, int64_t end, con
 
 std::string timePrefix(int32_t frame, double framerate)
 {
-    return FormatWholeSeconds(FrameToTime(frame, framerate)) + ":";
+    return FormatClockTime(FrameToTime(frame, framerate), Time) + ":";
 }
 
 std::string joinedText(const SubtitleTable& table, int row)
@@ -56,6 +63,15 @@ std::string joinedText(const SubtitleTable& table, int row)
 }
 
 } // namespace
+
+// A first line of more than eight characters with a digit in the first and
+// eighth place and ":" in the third; the others are not looked at.
+bool LooksLikeSimpleTimeCode(const DetectionInput& input)
+{
+    const std::u32string start = FirstCharacters(input.firstLine, 9);
+    const auto digit = [](char32_t c) { return c >= '0' && c <= '9'; };
+    return start.size() > 8 && digit(start[0]) && start[2] == ':' && digit(start[7]);
+}
 
 void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {

@@ -1,4 +1,5 @@
 #pragma once
+#include "formats/detect.h"
 #include "formats/format.h"
 
 namespace tessel {
@@ -6,5 +7,6 @@ namespace tessel {
 void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
 void WriteSimpleTimeCode(
     const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+bool LooksLikeSimpleTimeCode(const DetectionInput& input);
 
 } // namespace tessel

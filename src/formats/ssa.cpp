@@ -50,25 +50,19 @@ const std::string& field(const std::vector<std::string>& fields, size_t index)
 }
 
 // H:MM:SS.cc, read as four digit runs; missing ones are 0.
+constexpr ClockTimeFormat Time { ClockTimeFormat::Hundredths, '.', 1 };
+
 std::string timeFrame(std::string_view time, double framerate)
 {
     int position = 1;
-    const int32_t hours = ReadNextNumber(time, position);
-    const int32_t minutes = ReadNextNumber(time, position);
-    const int32_t seconds = ReadNextNumber(time, position);
-    const uint32_t hundredths = static_cast<uint32_t>(ReadNextNumber(time, position));
-    const int32_t milliseconds
-        = TimeValuesToMilisecond(hours, minutes, seconds, static_cast<int32_t>(hundredths * 10u));
-    return IntToStr(TimeToFrame(milliseconds, framerate));
+    return IntToStr(TimeToFrame(ReadClockTime(time, position, Time), framerate));
 }
 
 // The file has no form for a time before the film starts: such a time is
 // written as the start itself.
 std::string ssaTime(int32_t frame, double framerate)
 {
-    const int64_t hundredths = RoundToHundredths(std::max(FrameToTime(frame, framerate), 0));
-    return IntToStr(hundredths / 360000) + ":" + FormatInt(hundredths / 6000 % 60, 2) + ":"
-        + FormatInt(hundredths / 100 % 60, 2) + "." + FormatInt(hundredths % 100, 2);
+    return FormatClockTime(std::max(FrameToTime(frame, framerate), 0), Time);
 }
 
 std::string dialogueText(const SubtitleTable& table, int row)
@@ -83,6 +77,12 @@ std::string dialogueText(const SubtitleTable& table, int row)
 }
 
 } // namespace
+
+// Only the name tells: a file named ".ssa" in any case, unless its first line is empty.
+bool LooksLikeSSA(const DetectionInput& input)
+{
+    return !input.firstLine.empty() && HasExtension(input.fileName, ".ssa");
+}
 
 void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {

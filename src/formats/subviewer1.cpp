@@ -25,19 +25,18 @@ const char* const Header[] = {
     "******** START SCRIPT ********",
 };
 
-// Three digit runs (hours, minutes, seconds) wherever they stand in the line.
+constexpr ClockTimeFormat Time { ClockTimeFormat::WholeSeconds };
+
+// [hh:mm:ss], read as three digit runs wherever they stand in the line.
 int64_t timeLineFrame(std::string_view line, double framerate)
 {
     int position = 1;
-    const int32_t h = ReadNextNumber(line, position);
-    const int32_t m = ReadNextNumber(line, position);
-    const int32_t s = ReadNextNumber(line, position);
-    return TimeToFrame(TimeValuesToMilisecond(h, m, s, 0), framerate);
+    return TimeToFrame(ReadClockTime(line, position, Time), framerate);
 }
 
 std::string timeLine(int32_t frame, double framerate)
 {
-    return "[" + FormatWholeSeconds(FrameToTime(frame, framerate)) + "]";
+    return "[" + FormatClockTime(FrameToTime(frame, framerate), Time) + "]";
 }
 
 std::string joinedText(const SubtitleTable& table, int row)
@@ -56,6 +55,11 @@ void skipToScript(LineReader& lines, std::string& inHand)
 
 } // namespace
 
+bool LooksLikeSubViewer1(const DetectionInput& input)
+{
+    return input.firstLine.find("[TITLE]") != std::string_view::npos;
+}
+
 void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;
@@ -70,7 +74,7 @@ void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, doubl
         if (lines.atEnd()) break;
         inHand = lines.readLine();
         int64_t end = timeLineFrame(inHand, framerate);
-        if (end == 0) end = start + FramesForSeconds(framerate, 2.5L);
+        if (end == 0) end = CheckedAdd(start, FramesForSeconds(framerate, 2.5L));
         pendingEnd = end;
         // An empty text is a pause block, or a row that started with "|".
         if (pieces.empty() || pieces[0].empty()) continue;

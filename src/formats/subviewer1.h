@@ -1,9 +1,11 @@
 #pragma once
+#include "formats/detect.h"
 #include "formats/format.h"
 
 namespace tessel {
 
 void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
 void WriteSubViewer1(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+bool LooksLikeSubViewer1(const DetectionInput& input);
 
 } // namespace tessel

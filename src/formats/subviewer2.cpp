@@ -23,24 +23,18 @@ const char* const Header[] = {
     "[COLF]&HFFFFFF,[STYLE]bd,[SIZE]18,[FONT]Arial",
 };
 
-// Four digit runs from the position on: hours, minutes, seconds, hundredths.
-// The separators are not checked, so "." and "," both read.
+// hh:mm:ss.cc. The point before the hundredths is what other programs read;
+// the comma form is not. Reading takes either.
+constexpr ClockTimeFormat Time { ClockTimeFormat::Hundredths, '.' };
+
 std::string readTime(std::string_view line, int& position, double framerate)
 {
-    const int32_t h = ReadNextNumber(line, position);
-    const int32_t m = ReadNextNumber(line, position);
-    const int32_t s = ReadNextNumber(line, position);
-    const int32_t c = ReadNextNumber(line, position);
-    return IntToStr(TimeToFrame(TimeValuesToMilisecond(h, m, s, c * 10), framerate));
+    return IntToStr(TimeToFrame(ReadClockTime(line, position, Time), framerate));
 }
 
-// hh:mm:ss.cc with the hundredths rounded halves up. The point before the
-// hundredths is what other programs read; the comma form is not.
 std::string formatTime(std::string_view frameCell, double framerate)
 {
-    const int64_t hundredths = RoundToHundredths(FrameToTime(ReadFrameCell(frameCell), framerate));
-    return FormatInt(hundredths / 360000, 2) + ":" + FormatInt(hundredths / 6000 % 60, 2) + ":"
-        + FormatInt(hundredths / 100 % 60, 2) + "." + FormatInt(hundredths % 100, 2);
+    return FormatClockTime(FrameToTime(ReadFrameCell(frameCell), framerate), Time);
 }
 
 std::string joinedText(const SubtitleTable& table, int row)
@@ -62,6 +56,11 @@ std::string skipHeader(LineReader& lines)
 }
 
 } // namespace
+
+bool LooksLikeSubViewer2(const DetectionInput& input)
+{
+    return input.firstLine.find("[INFORMATION]") != std::string_view::npos;
+}
 
 void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {

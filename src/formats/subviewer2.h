@@ -1,9 +1,11 @@
 #pragma once
+#include "formats/detect.h"
 #include "formats/format.h"
 
 namespace tessel {
 
 void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
 void WriteSubViewer2(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+bool LooksLikeSubViewer2(const DetectionInput& input);
 
 } // namespace tessel

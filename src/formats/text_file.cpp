@@ -6,22 +6,27 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <limits>
 #include <memory>
+#include <sys/stat.h>
 #include <uchardet.h>
+#include <unistd.h>
 
 namespace tessel {
 namespace {
 
-QByteArray fromDecoder(const char* encoding, const QByteArray& bytes)
-{
-    QStringDecoder decoder(encoding);
-    if (!decoder.isValid()) decoder = QStringDecoder("windows-1252");
-    QString text = decoder.decode(bytes);
-    return text.toUtf8();
-}
+// Detection looks at this much of a file besides its first line.
+constexpr qsizetype HeadBytes = 64 * 1024;
+// The whole text is decoded in pieces of about this size: no second copy of
+// a big file as UTF-16 on the way.
+constexpr qsizetype PieceBytes = 4 << 20;
+// Positions in a line are ints.
+constexpr size_t MaxDecodedBytes = static_cast<size_t>(std::numeric_limits<int>::max()) - 1;
 
-QByteArray detectAndDecode(const QByteArray& bytes)
+QByteArray detectedCodePage(const QByteArray& bytes)
 {
     std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
     // A sample is enough to name the code page and keeps huge files cheap.
@@ -30,10 +35,104 @@ QByteArray detectAndDecode(const QByteArray& bytes)
     uchardet_data_end(detector.get());
     const char* name = uchardet_get_charset(detector.get());
     const bool usable = name && *name && std::strcmp(name, "ASCII") != 0 && std::strcmp(name, "UTF-8") != 0;
-    return fromDecoder(usable ? name : "windows-1252", bytes);
+    if (usable && QStringDecoder(name).isValid()) return name;
+    return "windows-1252";
 }
 
+const char* const TooLarge = "It is larger than 1 GiB, the limit for subtitle files";
+
+// Why a file is not read, or nothing.
+const char* notReadable(const struct stat& info)
+{
+    if (S_ISDIR(info.st_mode)) return "Is a directory";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "It is a device; only regular files are read";
+    if (S_ISFIFO(info.st_mode)) return "It is a pipe; only regular files are read";
+    if (!S_ISREG(info.st_mode)) return "It is not a regular file; only regular files are read";
+    if (info.st_size > MaxSubtitleFileBytes) return TooLarge;
+    return nullptr;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    ~FileDescriptor() { ::close(fd_); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+private:
+    int fd_;
+};
+
 } // namespace
+
+// How the bytes become text, and where they may be cut into pieces that
+// decode on their own to exactly what the whole would give: just after a
+// line feed, where no character is half read and no decoder state is left.
+class DecodedText::Decoding {
+public:
+    Decoding(QByteArray encoding, int unit, bool bigEndian)
+        : encoding_(std::move(encoding))
+        , unit_(unit)
+        , bigEndian_(bigEndian)
+    {
+        // Encodings that shift state by escape codes (and any other UTF from
+        // detection) carry it across lines: those decode in one piece.
+        if (encoding_.startsWith("ISO-2022") || encoding_.startsWith("HZ") || encoding_.startsWith("UTF-32")
+            || (unit_ == 1 && encoding_.startsWith("UTF-") && encoding_ != "UTF-8"))
+            unit_ = 0;
+    }
+    bool cuttable() const { return unit_ != 0; }
+
+    // The end of the first line feed at or after `from`, or -1.
+    qsizetype lineEndFrom(const QByteArray& bytes, qsizetype start, qsizetype from) const
+    {
+        if (unit_ == 1) {
+            const qsizetype at = bytes.indexOf('\n', from);
+            return at < 0 ? -1 : at + 1;
+        }
+        for (qsizetype at = from + (from - start) % 2; at + 1 < bytes.size(); at += 2)
+            if (isLineFeedUnit(bytes, at)) return at + 2;
+        return -1;
+    }
+    // The end of the last line feed that ends before `limit` (and after start), or -1.
+    qsizetype lineEndBefore(const QByteArray& bytes, qsizetype start, qsizetype limit) const
+    {
+        if (unit_ == 1) {
+            const qsizetype at = bytes.lastIndexOf('\n', limit - 1);
+            return at < start ? -1 : at + 1;
+        }
+        for (qsizetype at = limit - 2 - (limit - start) % 2; at >= start; at -= 2)
+            if (isLineFeedUnit(bytes, at)) return at + 2;
+        return -1;
+    }
+
+    // A piece that starts the text, or one that starts just after a line feed.
+    QString decode(QByteArrayView piece, bool atStart) const
+    {
+        if (encoding_ == "UTF-8") {
+            // fromUtf8 drops a byte-order mark at its start; within the text
+            // one is a character like any other.
+            if (atStart || !piece.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(piece);
+            return QString::fromUtf8(QByteArray("\n").append(piece)).mid(1);
+        }
+        QStringDecoder decoder(encoding_.constData(),
+            atStart ? QStringConverter::Flag::Default : QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(piece);
+    }
+
+private:
+    bool isLineFeedUnit(const QByteArray& bytes, qsizetype at) const
+    {
+        return bytes[at + (bigEndian_ ? 1 : 0)] == '\n' && bytes[at + (bigEndian_ ? 0 : 1)] == '\0';
+    }
+
+    QByteArray encoding_;
+    int unit_; // bytes of a line feed; 0: not cut at all
+    bool bigEndian_;
+};
 
 bool IsValidUtf8(std::string_view s)
 {
@@ -80,30 +179,116 @@ bool IsValidUtf8(std::string_view s)
     return true;
 }
 
-QByteArray DecodeToUtf8(const QByteArray& bytes)
+DecodedText::DecodedText(QByteArray bytes, std::string fileName)
+    : bytes_(std::move(bytes))
+    , fileName_(std::move(fileName))
 {
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        QByteArray rest = bytes.mid(3);
-        if (IsValidUtf8(std::string_view(rest.constData(), static_cast<size_t>(rest.size())))) return rest;
-        return QString::fromUtf8(rest).toUtf8();
+    const std::string_view all(bytes_.constData(), static_cast<size_t>(bytes_.size()));
+    if (bytes_.startsWith("\xEF\xBB\xBF")) {
+        start_ = 3;
+        if (!IsValidUtf8(all.substr(3))) decoding_ = std::make_unique<Decoding>("UTF-8", 1, false);
+    } else if (bytes_.startsWith("\xFF\xFE")) {
+        start_ = 2;
+        decoding_ = std::make_unique<Decoding>("UTF-16LE", 2, false);
+    } else if (bytes_.startsWith("\xFE\xFF")) {
+        start_ = 2;
+        decoding_ = std::make_unique<Decoding>("UTF-16BE", 2, true);
+    } else if (!IsValidUtf8(all)) {
+        decoding_ = std::make_unique<Decoding>(detectedCodePage(bytes_), 1, false);
     }
-    if (bytes.startsWith("\xFF\xFE")) return fromDecoder("UTF-16LE", bytes.mid(2));
-    if (bytes.startsWith("\xFE\xFF")) return fromDecoder("UTF-16BE", bytes.mid(2));
-    if (IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))) return bytes;
-    return detectAndDecode(bytes);
+    decoded_ = start_;
 }
 
-QByteArray ReadTextFile(const std::string& fileName)
+DecodedText::~DecodedText() = default;
+
+std::string_view DecodedText::head()
 {
-    const QString name = QString::fromStdString(fileName);
-    if (QFileInfo(name).isDir()) throw Error("Cannot open file \"" + fileName + "\". Is a directory");
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error("Cannot open file \"" + fileName + "\". " + file.errorString().toStdString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error("Cannot read file \"" + fileName + "\". " + file.errorString().toStdString());
-    return DecodeToUtf8(bytes);
+    const qsizetype size = bytes_.size();
+    qsizetype cut = size;
+    // Whole lines up to the head's size, or the first line however long.
+    if (!decoding_ || decoding_->cuttable()) {
+        const Decoding bytewise("", 1, false); // valid UTF-8 has its line feeds where any 8-bit text has
+        const Decoding& lines = decoding_ ? *decoding_ : bytewise;
+        if (start_ + HeadBytes < size) cut = lines.lineEndBefore(bytes_, start_, start_ + HeadBytes);
+        if (cut < 0) cut = lines.lineEndFrom(bytes_, start_, start_);
+        if (cut < 0) cut = size;
+    }
+    if (!decoding_) return std::string_view(bytes_.constData() + start_, static_cast<size_t>(cut - start_));
+    if (text_.empty() && decoded_ == start_) {
+        appendDecoded(start_, cut);
+        decoded_ = cut;
+    }
+    return text_;
+}
+
+std::string_view DecodedText::all()
+{
+    const qsizetype size = bytes_.size();
+    if (!decoding_) return std::string_view(bytes_.constData() + start_, static_cast<size_t>(size - start_));
+    if (!decoding_->cuttable() && decoded_ != size) {
+        text_.clear();
+        decoded_ = start_;
+    }
+    while (decoded_ < size) {
+        qsizetype cut = size;
+        if (decoding_->cuttable() && decoded_ + PieceBytes < size) {
+            cut = decoding_->lineEndFrom(bytes_, start_, decoded_ + PieceBytes);
+            if (cut < 0) cut = size;
+        }
+        appendDecoded(decoded_, cut);
+        decoded_ = cut;
+    }
+    return text_;
+}
+
+void DecodedText::appendDecoded(qsizetype from, qsizetype to)
+{
+    const QByteArray piece = decoding_->decode(QByteArrayView(bytes_).sliced(from, to - from), from == start_).toUtf8();
+    if (text_.size() + static_cast<size_t>(piece.size()) > MaxDecodedBytes)
+        throw Error("Cannot read file \"" + fileName_ + "\". As UTF-8 its text would be larger than 2 GiB");
+    text_.append(piece.constData(), static_cast<size_t>(piece.size()));
+}
+
+QByteArray DecodeToUtf8(const QByteArray& bytes)
+{
+    DecodedText text(bytes);
+    const std::string_view all = text.all();
+    if (all.data() == bytes.constData() && all.size() == static_cast<size_t>(bytes.size()))
+        return bytes; // valid UTF-8: shared, not copied
+    return QByteArray(all.data(), static_cast<qsizetype>(all.size()));
+}
+
+QByteArray ReadFileBytes(const std::string& fileName)
+{
+    const auto error = [&](const char* what, const char* why) {
+        return Error(std::string(what) + " file \"" + fileName + "\". " + why);
+    };
+    // Looked at before opening: opening a pipe waits for a writer.
+    struct stat info { };
+    if (::stat(fileName.c_str(), &info) != 0) throw error("Cannot open", std::strerror(errno));
+    if (const char* why = notReadable(info)) throw error("Cannot open", why);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw error("Cannot open", std::strerror(errno));
+    const FileDescriptor file(fd);
+    // The name may stand for something else by now.
+    if (::fstat(fd, &info) != 0) throw error("Cannot read", std::strerror(errno));
+    if (const char* why = notReadable(info)) throw error("Cannot open", why);
+    QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            // A file that grows while it is read is bounded all the same.
+            if (size > MaxSubtitleFileBytes) throw error("Cannot open", TooLarge);
+            bytes.resize(std::min(size * 2, MaxSubtitleFileBytes + 1));
+        }
+        const ssize_t count = ::read(fd, bytes.data() + size, static_cast<size_t>(bytes.size() - size));
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throw error("Cannot read", std::strerror(errno));
+        if (count == 0) break;
+        size += count;
+    }
+    bytes.resize(size);
+    return bytes;
 }
 
 std::string_view LineReader::readLine()

@@ -1,35 +1,110 @@
 #include "formats/time_format.h"
 
+#include "core/errors.h"
 #include "core/numbers.h"
 #include "core/timecode.h"
 
-namespace tessel {
+#include <algorithm>
+#include <limits>
 
-std::string FormatClockTime(int32_t milliseconds, char separator)
+namespace tessel {
+namespace {
+
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+
+int fractionDigits(ClockTimeFormat::Fraction fraction)
 {
-    std::string s;
-    AppendClockTime(s, milliseconds, separator);
-    return s;
+    return fraction == ClockTimeFormat::Milliseconds ? 3 : fraction == ClockTimeFormat::Hundredths ? 2 : 0;
 }
 
-void AppendClockTime(std::string& out, int32_t milliseconds, char separator)
+int64_t millisecondsPerUnit(ClockTimeFormat::Fraction fraction)
 {
-    const TimeValues t = MilisecondToTimeValues(milliseconds);
-    char buffer[128];
-    char* p = PutInt(buffer, t.hours, 2);
+    return fraction == ClockTimeFormat::Hundredths ? 10 : 1;
+}
+
+bool digitsAt(const char* p, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!isDigit(p[i])) return false;
+    return true;
+}
+
+int32_t number(const char* p, int count)
+{
+    int32_t v = 0;
+    for (int i = 0; i < count; ++i)
+        v = v * 10 + (p[i] - '0');
+    return v;
+}
+
+// "hh:mm:ss" and the fraction as they almost always stand, one separator
+// between two-digit fields: the same runs the general scan finds, read
+// without scanning. Anything else (more digits, a shorter text) takes the scan.
+bool readUsualLayout(const char* p, const char* end, int fractionLength, int64_t (&fields)[4], const char*& after)
+{
+    const int length = fractionLength ? 9 + fractionLength : 8;
+    if (end - p < length) return false;
+    if (!digitsAt(p, 2) || isDigit(p[2]) || !digitsAt(p + 3, 2) || isDigit(p[5]) || !digitsAt(p + 6, 2)) return false;
+    if (fractionLength && (isDigit(p[8]) || !digitsAt(p + 9, fractionLength))) return false;
+    if (p + length < end && isDigit(p[length])) return false;
+    fields[0] = number(p, 2);
+    fields[1] = number(p + 3, 2);
+    fields[2] = number(p + 6, 2);
+    fields[3] = fractionLength ? number(p + 9, fractionLength) : 0;
+    after = p + length;
+    return true;
+}
+
+} // namespace
+
+int32_t ReadClockTime(std::string_view line, int& position, const ClockTimeFormat& format)
+{
+    const char* const end = line.data() + line.size();
+    const char* begin
+        = line.data() + (position < 1 ? 0 : std::min<size_t>(static_cast<size_t>(position - 1), line.size()));
+    begin = std::find_if(begin, end, isDigit);
+    int64_t fields[4] = { 0, 0, 0, 0 };
+    const char* after = nullptr;
+    if (readUsualLayout(begin, end, fractionDigits(format.fraction), fields, after)) {
+        position = static_cast<int>(after - line.data()) + 1;
+    } else {
+        const int runs = format.fraction == ClockTimeFormat::WholeSeconds ? 3 : 4;
+        for (int i = 0; i < runs; ++i)
+            fields[i] = ReadNextNumber(line, position);
+    }
+    // Each field fits 31 bits, so the sum fits 64 and only the total can be out of range.
+    const int64_t total
+        = fields[0] * 3600000 + fields[1] * 60000 + fields[2] * 1000 + fields[3] * millisecondsPerUnit(format.fraction);
+    if (total > std::numeric_limits<int32_t>::max()) {
+        const char* const last = line.data() + std::min<size_t>(static_cast<size_t>(position - 1), line.size());
+        throw ConversionError("'" + std::string(begin, last) + "' is not a valid time");
+    }
+    return static_cast<int32_t>(total);
+}
+
+void AppendClockTime(std::string& out, int32_t milliseconds, const ClockTimeFormat& format)
+{
+    const bool hundredths = format.fraction == ClockTimeFormat::Hundredths;
+    const int64_t perSecond = hundredths ? 100 : 1000;
+    const int64_t count = hundredths ? RoundToHundredths(milliseconds) : milliseconds;
+    char buffer[160];
+    char* p = PutInt(buffer, count / (3600 * perSecond), std::min(format.hourDigits, 24));
     *p++ = ':';
-    p = PutInt(p, t.minutes, 2);
+    p = PutInt(p, count / (60 * perSecond) % 60, 2);
     *p++ = ':';
-    p = PutInt(p, t.seconds, 2);
-    *p++ = separator;
-    p = PutInt(p, t.milliseconds, 3);
+    p = PutInt(p, count / perSecond % 60, 2);
+    if (format.fraction != ClockTimeFormat::WholeSeconds) {
+        *p++ = format.separator;
+        p = PutInt(p, count % perSecond, fractionDigits(format.fraction));
+    }
     out.append(buffer, static_cast<size_t>(p - buffer));
 }
 
-std::string FormatWholeSeconds(int32_t milliseconds, const char* separator)
+std::string FormatClockTime(int32_t milliseconds, const ClockTimeFormat& format)
 {
-    const TimeValues t = MilisecondToTimeValues(milliseconds);
-    return FormatInt(t.hours, 2) + separator + FormatInt(t.minutes, 2) + separator + FormatInt(t.seconds, 2);
+    std::string text;
+    AppendClockTime(text, milliseconds, format);
+    return text;
 }
 
 int32_t RoundToHundredths(int32_t milliseconds)

@@ -34,8 +34,12 @@ bool ShowCheckDialog(SubtitleTable& table, CheckDialogView& view, int row, int c
     const int result = view.Exec(window, QString::fromStdString(message), !proposedValue.empty());
     if (result == CheckChange) {
         for (int i = 1; i <= 3 && i < table.rowCount(); ++i) {
+            const int row = place.firstRow + i - 1;
             const auto& cells = window.rows[i - 1];
-            table.setRow(place.firstRow + i - 1, cells[0], cells[1], cells[2], cells[3], cells[4]);
+            // The dialog shows only the visible cells: what a format keeps
+            // beside them stays.
+            const std::string extra(table.cell(SubtitleTable::Extra, row));
+            table.setRow(row, cells[0], cells[1], cells[2], cells[3], cells[4], extra);
         }
     } else if (result == CheckAutoFix) {
         table.setCell(column, row, proposedValue);

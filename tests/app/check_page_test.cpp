@@ -2,6 +2,7 @@
 #include "app/text_measurer.h"
 #include "app_test_support.h"
 
+#include <QImage>
 #include <QLineEdit>
 
 using namespace tessel::app;
@@ -41,6 +42,25 @@ TEST(TextMeasurer, MeasuresLinesInTheGivenFont)
     EXPECT_EQ(small.Width(""), 0);
     EXPECT_GT(small.Width("WWWW"), small.Width("iiii"));
     EXPECT_GT(large.Width("Hello"), 3 * small.Width("Hello"));
-    EXPECT_EQ(small.Width("Grüße"), small.Width("Grüße")); // UTF-8 text
     EXPECT_GT(small.Width("Grüße"), small.Width("Gr"));
+}
+
+// Liberation Sans stands in for Arial: 153 pixels, as measured on and off screen.
+TEST(TextMeasurer, MeasuresAsTheScreenDoes)
+{
+    EXPECT_EQ(QtTextMeasurer(QFont(QStringLiteral("Arial"), 20, QFont::Bold)).Width("Hello, world"), 153);
+}
+
+// The cells hold UTF-8: "Grüße" is five letters, not the seven its bytes
+// would be read as Latin-1.
+TEST(TextMeasurer, ReadsTheTextAsUtf8)
+{
+    const QFont font(QStringLiteral("Arial"), 10);
+    QImage canvas(1, 1, QImage::Format_RGB32);
+    const QFontMetrics reference(font, &canvas);
+    const char* const text = "Gr\xC3\xBC\xC3\x9F"
+                             "e";
+    QtTextMeasurer measurer(font);
+    EXPECT_EQ(measurer.Width(text), reference.horizontalAdvance(QString::fromUtf16(u"Gr\u00FC\u00DFe")));
+    EXPECT_NE(measurer.Width(text), reference.horizontalAdvance(QString::fromLatin1(text)));
 }

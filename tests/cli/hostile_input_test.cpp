@@ -17,6 +17,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <typeinfo>
 #include <unistd.h>
 
@@ -481,4 +482,43 @@ TEST(HostileInput, UnreadableFileIsAnErrorNamingIt)
     const test::Converted run = test::Convert({ path, dir.path("out.sub") });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, loaded.error + "\n");
+}
+
+// Nothing but a regular file is read, and none over 1 GiB: a device or a pipe
+// could be endless (and opening a pipe waits for a writer), so each is refused
+// before anything is read, with a message naming it.
+TEST(HostileInput, OnlyRegularFilesUpToTheLimitAreRead)
+{
+    test::TempDir dir;
+    const std::string fifo = dir.path("pipe.srt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.path("folder.sub");
+    QDir().mkpath(QString::fromStdString(folder));
+    const std::string big = dir.path("big.sub");
+    test::WriteFile(big, MicroDvd);
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(big), MaxSubtitleFileBytes + 1)); // sparse: no disk used
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        { "/dev/zero", "It is a device; only regular files are read" },
+        { fifo, "It is a pipe; only regular files are read" },
+        { folder, "Is a directory" },
+        { big, "It is larger than 1 GiB, the limit for subtitle files" },
+    };
+    for (const Case& c : cases) {
+        const std::string message = "Cannot open file \"" + c.path + "\". " + c.reason;
+        Load loaded;
+        load(c.path, loaded);
+        EXPECT_TRUE(loaded.threw) << c.path;
+        EXPECT_EQ(loaded.error, message);
+        EXPECT_EQ(test::Rows(loaded.table), OldRows);
+        const test::Converted run = test::Convert({ c.path, dir.path("out.srt") });
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_EQ(run.err, message + "\n");
+        const test::Converted detect = test::Convert({ "--detect", c.path });
+        EXPECT_EQ(detect.status, 1) << c.path;
+        EXPECT_EQ(detect.err, message + "\n");
+    }
 }

@@ -341,3 +341,20 @@ TEST(ChangeRecord, DamagedBytesAreRefused)
 }
 
 } // namespace
+
+TEST(EditHistory, ChangesBeforeAStepStayAStepOfTheirOwn)
+{
+    SubtitleTable table;
+    EditHistory history(table);
+    table.setCell(SubtitleTable::Line1, 1, "typed"); // outside any step
+    {
+        EditHistory::Step step(history, "Tool");
+        table.setCell(SubtitleTable::Line2, 1, "tool");
+    }
+    EXPECT_EQ(history.undoCount(), 2u);
+    EXPECT_EQ(history.undoName(), "Tool");
+    history.undo();
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "typed");
+    EXPECT_EQ(table.cell(SubtitleTable::Line2, 1), "");
+    EXPECT_EQ(history.undoName(), "Change");
+}

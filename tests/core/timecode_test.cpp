@@ -1,7 +1,9 @@
 #include "core/errors.h"
 #include "core/timecode.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tessel;
 
@@ -68,4 +70,15 @@ TEST(TimeCode, AviHeaderFramerate)
     EXPECT_NEAR(static_cast<double>(*AviHeaderFramerate(header(1001, 24000))), 23.976, 0.001);
     EXPECT_FALSE(AviHeaderFramerate(header(0, 25)));
     EXPECT_FALSE(AviHeaderFramerate(std::string(100, '\0')));
+}
+
+// Autodetect reads 164 bytes of what the user picked: a pipe is no movie, and
+// opening it would wait for a writer that never comes.
+TEST(TimeCode, AviFileFramerateOfWhatIsNoFile)
+{
+    test::TempDir folder;
+    const std::string pipe = folder.path("movie.avi");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(AviFileFramerate(pipe));
+    EXPECT_FALSE(AviFileFramerate(folder.path("")));
 }

@@ -23,12 +23,12 @@ TEST(DetectFormat, FirstLineRules)
         { "[TITLE]", "a.ssa", 3 }, // first-line rules come before the extension
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DetectFormat(c.line, c.file), c.code) << c.line << " " << c.file;
+        EXPECT_EQ(static_cast<int>(DetectFormat(c.line, c.file)), c.code) << c.line << " " << c.file;
 }
 
 TEST(DetectFormat, CountsCharactersNotBytes)
 {
     // "é" is two bytes in UTF-8 but one character: position 8 is still the digit.
-    EXPECT_EQ(DetectFormat("0é:456é8", "a.txt"), 0); // eight characters, ten bytes
-    EXPECT_EQ(DetectFormat("0é:4567890", "a.txt"), 9);
+    EXPECT_EQ(DetectFormat("0é:456é8", "a.txt"), tessel::FormatCode::Unknown); // eight characters, ten bytes
+    EXPECT_EQ(DetectFormat("0é:4567890", "a.txt"), tessel::FormatCode::SimpleTimeCode);
 }

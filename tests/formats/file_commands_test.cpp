@@ -61,7 +61,7 @@ TEST_F(FileCommands, NothingReadLeavesTheTable)
 {
     test::Fill(table, { { "1", "2", "keep" }, { "3", "4", "me" } });
     const LoadResult r = load("empty.sub", "", false);
-    EXPECT_EQ(r.format, 0);
+    EXPECT_EQ(r.format, FormatCode::Unknown);
     EXPECT_EQ(messages.messages, std::vector<std::string> { "Error: Unknow subtitles format." });
     EXPECT_EQ(messages.icons[0], MessageIcon::Error);
     EXPECT_EQ(test::Rows(table).size(), 2u);
@@ -142,7 +142,7 @@ TEST_F(FileCommands, EncodingsAreDecoded)
     };
     for (const Case& c : cases) {
         const LoadResult r = load(c.name, c.bytes, false);
-        EXPECT_EQ(r.format, 2) << c.name;
+        EXPECT_EQ(r.format, FormatCode::SubRip) << c.name;
         EXPECT_EQ(table.cell(2, 1), c.text) << c.name;
     }
 }

@@ -3,6 +3,8 @@
 #include "preview/video_player.h"
 #include "test_support.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -155,8 +157,16 @@ TEST_F(VideoPlayerTest, FilesThatCannotPlayAreReported)
     EXPECT_EQ(failure, "there is no such file");
     EXPECT_FALSE(open(test::AudioOnly()));
     EXPECT_EQ(failure, "it holds no video that can be shown");
-    EXPECT_FALSE(open(QStringLiteral(TESSEL_TEST_DATA))); // a folder
+    // A folder, even one named like a movie and holding one, is no movie:
+    // mpv would take it for a playlist and play what is inside.
     test::TempDir folder;
+    const QString movieFolder = QString::fromStdString(folder.path("film.avi"));
+    ASSERT_TRUE(QDir().mkpath(movieFolder));
+    ASSERT_TRUE(QFile::copy(test::Clip25(), movieFolder + QStringLiteral("/clip.avi")));
+    EXPECT_FALSE(open(movieFolder));
+    EXPECT_FALSE(failure.isEmpty());
+    EXPECT_NE(failure, "no answer"); // refused at once, not left opening
+    EXPECT_FALSE(player.isOpen());
     test::WriteFile(folder.path("notes.txt"), "just some words\n");
     EXPECT_FALSE(open(QString::fromStdString(folder.path("notes.txt"))));
     EXPECT_FALSE(failure.isEmpty());

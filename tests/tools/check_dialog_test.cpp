@@ -101,3 +101,23 @@ TEST(CheckDialog, ChangeOnASmallTableWritesOnlyItsRows)
     EXPECT_TRUE(ShowCheckDialog(table, dialog, 1, 3, "msg", ""));
     EXPECT_EQ(Rows(table), (std::vector<Row> { { "1", "2", "r1", "new", "" } }));
 }
+
+// The dialog shows only the visible cells; Change must neither lose what a
+// format keeps beside them nor count an unedited window as a change.
+TEST(CheckDialog, ChangeKeepsTheHiddenCellOfEveryRowItWritesBack)
+{
+    SubtitleTable table;
+    Fill(table, numbered(3));
+    for (int row = 1; row <= 3; ++row)
+        table.setCell(SubtitleTable::Extra, row, "style " + std::to_string(row));
+    const uint64_t revision = table.revision();
+    ScriptedDialog untouched({ CheckChange });
+    ShowCheckDialog(table, untouched, 2, 0, "msg", "");
+    EXPECT_EQ(table.revision(), revision);
+    ScriptedDialog edited({ CheckChange });
+    edited.edit = [](CheckWindow& window) { window.rows[1][2] = "new"; };
+    ShowCheckDialog(table, edited, 2, 0, "msg", "");
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 2), "new");
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ(table.cell(SubtitleTable::Extra, row), "style " + std::to_string(row)) << row;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include "core/subtitle_table.h"
+#include "core/user_prompts.h"
+#include "tools/reading_profile.h"
+
+#include <ostream>
+#include <string>
+
+// The converter's reading speed and layout options: "--lint PROFILE",
+// "--fix-reading PROFILE" and "--list-profiles". The checks run at the
+// framerate the frames are in at that point of the command line.
+namespace tessel::cli {
+
+// Exit status of a lint that found something.
+constexpr int LintFindingsStatus = 3;
+
+// A built-in or user profile by name, or else a profile file by path. Throws UsageError, naming the profile files that
+// were skipped when the name is not found.
+ReadingProfile ResolveProfile(const std::string& option, const std::string& nameOrPath);
+
+// Applies every safe proposal; says on `messages` how many findings are left.
+void FixReadingStep(const std::string& profile, SubtitleTable& table, double framerate, MessageSink& messages);
+
+// One line per finding: row, start frame ("-" when the cell is no number),
+// rule, measured value, limit, separated by TABs. Returns 0, or
+// LintFindingsStatus when there was a finding.
+int LintTable(const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out);
+
+// Every profile in the profile file format, a blank line between them; the
+// files skipped go to `err`.
+int ListProfiles(std::ostream& out, std::ostream& err);
+
+} // namespace tessel::cli

@@ -1,0 +1,87 @@
+#include "formats/text_file.h"
+
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+// Some 38 bytes a line, with letters beyond ASCII in every one.
+std::string lines(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "Ligne num\xC3\xA9ro " + std::to_string(i) + " : d\xC3\xA9j\xC3\xA0 vu, \xC3\xA9l\xC3\xA8ve\r\n";
+    return text;
+}
+
+QByteArray encoded(const std::string& utf8, const char* encoding)
+{
+    QStringEncoder encoder(encoding);
+    return encoder.encode(QString::fromStdString(utf8));
+}
+
+} // namespace
+
+// The head is what telling the format reads: whole lines from the start of
+// the text, as decoded whole, and not the whole of a big file.
+TEST(DecodedText, HeadIsTheStartOfTheWholeTextInEveryEncoding)
+{
+    const std::string text = lines(10000);
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        { "UTF-8", QByteArray::fromStdString(text) },
+        { "UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + QByteArray::fromStdString(text) },
+        { "UTF-16LE", "\xFF\xFE" + encoded(text, "UTF-16LE") },
+        { "UTF-16BE", "\xFE\xFF" + encoded(text, "UTF-16BE") },
+        { "Windows-1252", encoded(text, "windows-1252") },
+    };
+    for (const Case& c : cases) {
+        DecodedText decoded(c.bytes);
+        const std::string head(decoded.head());
+        EXPECT_EQ(decoded.all(), text) << c.label;
+        EXPECT_EQ(text.compare(0, head.size(), head), 0) << c.label;
+        // Lines of some 64 KiB of the file: fewer characters in UTF-16.
+        EXPECT_GT(head.size(), 30u * 1024) << c.label;
+        EXPECT_LT(head.size(), 100u * 1024) << c.label;
+        EXPECT_EQ(head.back(), '\n') << c.label;
+    }
+}
+
+TEST(DecodedText, HeadHoldsTheFirstLineHoweverLong)
+{
+    const std::string first = std::string(200 * 1024, 'x') + "\xC3\xA9\r\n";
+    const std::string rest = lines(10);
+    const std::string noLineEnd = std::string(200 * 1024, 'y');
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+        std::string head;
+    };
+    const Case cases[] = {
+        { "UTF-8", QByteArray::fromStdString(first + rest), first },
+        { "UTF-16LE", "\xFF\xFE" + encoded(first + rest, "UTF-16LE"), first },
+        { "Windows-1252", encoded(first + rest, "windows-1252"), first },
+        { "no line end", QByteArray::fromStdString(noLineEnd), noLineEnd },
+    };
+    for (const Case& c : cases) {
+        DecodedText decoded(c.bytes);
+        EXPECT_TRUE(decoded.head() == c.head) << c.label;
+    }
+}
+
+// A byte-order mark within the text is a character, also where a piece of
+// the decoding starts with it; invalid bytes become replacement characters.
+TEST(DecodedText, InvalidUtf8AfterAByteOrderMarkDecodesLikeTheWhole)
+{
+    std::string text = lines(150000);
+    text.insert(100, "\xFF");
+    text.insert(text.find('\n', 4u << 20) + 1, "\xEF\xBB\xBFmark\r\n"); // where the first 4 MiB piece ends
+    const QByteArray bytes = "\xEF\xBB\xBF" + QByteArray::fromStdString(text);
+    DecodedText decoded(bytes);
+    EXPECT_TRUE(decoded.all() == QString::fromUtf8(bytes.mid(3)).toUtf8().toStdString());
+}
