@@ -198,6 +198,7 @@ TEST_F(WaveformWiringTest, ClosedItComesBackWithF4OrTheNextMovie)
     EXPECT_FALSE(waveform().isVisible());
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    grid.setFocus();
     QTest::keyClick(&grid, Qt::Key_F4);
     EXPECT_TRUE(waveform().isVisible());
     waveform().close();
