@@ -4,7 +4,6 @@
 #include "app/playback_panel.h"
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
-#include "app/subtitle_model.h"
 #include "core/edit_history.h"
 #include "preview/movie_window.h"
 #include "preview/playback_controller.h"
@@ -19,43 +18,53 @@
 
 namespace tessel::app {
 
-struct TimingKeys::Key {
-    std::vector<QKeySequence> keys;
-    const char* what;
-    std::function<void(TimingKeys&)> action; // empty: a key wired elsewhere
+namespace {
+
+struct Binding {
+    QKeyCombination key;
+    void (*action)(TimingKeys&);
 };
 
-const std::vector<TimingKeys::Key>& TimingKeys::Keys()
-{
-    using K = QKeySequence;
-    static const std::vector<Key> keys = {
-        { { K(Qt::Key_F5) }, "play or pause", &TimingKeys::playOrPause },
-        { { K(Qt::SHIFT | Qt::Key_F5) }, "play the current subtitle", &TimingKeys::playCurrentRow },
-        { { K(Qt::Key_F6) }, "one frame back (pauses)", [](TimingKeys& t) { t.step(-1); } },
-        { { K(Qt::Key_F7) }, "one frame forward (pauses)", [](TimingKeys& t) { t.step(1); } },
-        { { K(Qt::SHIFT | Qt::Key_F6), K(Qt::SHIFT | Qt::Key_F7) }, "one second back, forward", {} },
-        { { K(Qt::CTRL | Qt::Key_F6), K(Qt::CTRL | Qt::Key_F7) }, "five seconds back, forward", {} },
-        { { K(Qt::Key_F8) }, "start of the current subtitle at the frame on screen", &TimingKeys::setStart },
-        { { K(Qt::SHIFT | Qt::Key_F8), K(Qt::CTRL | Qt::Key_F8) }, "start one frame earlier, later", {} },
-        { { K(Qt::Key_F9) }, "end at the frame on screen", &TimingKeys::setEnd },
-        { { K(Qt::SHIFT | Qt::Key_F9), K(Qt::CTRL | Qt::Key_F9) }, "end one frame earlier, later", {} },
-        { { K(Qt::Key_F10) },
-            "end at the frame on screen, on to the next subtitle (starting 2 frames later if it has no start)",
-            &TimingKeys::setEndAndGoOn },
-        { { K(Qt::Key_F4) }, "show the Waveform window", {} },
-    };
-    return keys;
-}
+const Binding Bindings[] = {
+    { Qt::Key_F5, [](TimingKeys& t) { t.playOrPause(); } },
+    { Qt::SHIFT | Qt::Key_F5, [](TimingKeys& t) { t.playCurrentRow(); } },
+    { Qt::Key_F6, [](TimingKeys& t) { t.step(-1); } },
+    { Qt::Key_F7, [](TimingKeys& t) { t.step(1); } },
+    { Qt::SHIFT | Qt::Key_F6, [](TimingKeys& t) { t.jump(-1); } },
+    { Qt::SHIFT | Qt::Key_F7, [](TimingKeys& t) { t.jump(1); } },
+    { Qt::CTRL | Qt::Key_F6, [](TimingKeys& t) { t.jump(-5); } },
+    { Qt::CTRL | Qt::Key_F7, [](TimingKeys& t) { t.jump(5); } },
+    { Qt::Key_F8, [](TimingKeys& t) { t.setStart(); } },
+    { Qt::SHIFT | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(-1); } },
+    { Qt::CTRL | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(1); } },
+    { Qt::Key_F9, [](TimingKeys& t) { t.setEnd(); } },
+    { Qt::SHIFT | Qt::Key_F9, [](TimingKeys& t) { t.nudgeEnd(-1); } },
+    { Qt::CTRL | Qt::Key_F9, [](TimingKeys& t) { t.nudgeEnd(1); } },
+    { Qt::Key_F10, [](TimingKeys& t) { t.setEndAndGoOn(); } },
+};
+
+// As the tooltips list them; F4 belongs to the Waveform window's wiring.
+const char* const KeyHelp[][2] = {
+    { "F5", "play or pause" },
+    { "Shift+F5", "play the current subtitle" },
+    { "F6, F7", "one frame back, forward (pauses)" },
+    { "Shift+F6, Shift+F7", "one second back, forward" },
+    { "Ctrl+F6, Ctrl+F7", "five seconds back, forward" },
+    { "F8", "start of the current subtitle at the frame on screen" },
+    { "Shift+F8, Ctrl+F8", "start one frame earlier, later" },
+    { "F9", "end at the frame on screen" },
+    { "Shift+F9, Ctrl+F9", "end one frame earlier, later" },
+    { "F10", "end at the frame on screen, on to the next subtitle (starting 2 frames later if it has no start)" },
+    { "F4", "show the Waveform window" },
+};
+
+} // namespace
 
 QString TimingKeys::KeyList()
 {
     QStringList lines;
-    for (const Key& key : Keys()) {
-        QStringList names;
-        for (const QKeySequence& sequence : key.keys)
-            names << sequence.toString(QKeySequence::NativeText);
-        lines << names.join(QStringLiteral(", ")) + QStringLiteral(": ") + QLatin1String(key.what);
-    }
+    for (const auto& [keys, what] : KeyHelp)
+        lines << QLatin1String(keys) + QStringLiteral(": ") + QLatin1String(what);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -71,28 +80,14 @@ TimingKeys::~TimingKeys() = default;
 
 void TimingKeys::addWindow(QWidget* window) { addShortcuts(window, Qt::WindowShortcut); }
 
-// The pairs of a row share one line of the list; each key gets its action here.
 void TimingKeys::addShortcuts(QWidget* widget, Qt::ShortcutContext context)
 {
-    const std::vector<std::pair<QKeySequence, std::function<void(TimingKeys&)>>> pairs = {
-        { QKeySequence(Qt::SHIFT | Qt::Key_F6), [](TimingKeys& t) { t.jump(-1); } },
-        { QKeySequence(Qt::SHIFT | Qt::Key_F7), [](TimingKeys& t) { t.jump(1); } },
-        { QKeySequence(Qt::CTRL | Qt::Key_F6), [](TimingKeys& t) { t.jump(-5); } },
-        { QKeySequence(Qt::CTRL | Qt::Key_F7), [](TimingKeys& t) { t.jump(5); } },
-        { QKeySequence(Qt::SHIFT | Qt::Key_F8), [](TimingKeys& t) { t.nudgeStart(-1); } },
-        { QKeySequence(Qt::CTRL | Qt::Key_F8), [](TimingKeys& t) { t.nudgeStart(1); } },
-        { QKeySequence(Qt::SHIFT | Qt::Key_F9), [](TimingKeys& t) { t.nudgeEnd(-1); } },
-        { QKeySequence(Qt::CTRL | Qt::Key_F9), [](TimingKeys& t) { t.nudgeEnd(1); } },
-    };
-    auto add = [&](const QKeySequence& key, const std::function<void(TimingKeys&)>& action) {
-        auto* shortcut = new QShortcut(key, widget);
+    for (const Binding& binding : Bindings) {
+        auto* shortcut = new QShortcut(QKeySequence(binding.key), widget);
         shortcut->setContext(context);
-        connect(shortcut, &QShortcut::activated, this, [this, action] { context_.errors.run([&] { action(*this); }); });
-    };
-    for (const Key& key : Keys())
-        if (key.action) add(key.keys.front(), key.action);
-    for (const auto& [key, action] : pairs)
-        add(key, action);
+        connect(shortcut, &QShortcut::activated, this,
+            [this, action = binding.action] { context_.errors.run([&] { action(*this); }); });
+    }
 }
 
 // The buttons keep their own hints; the keys show under them.

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <vector>
 
 class QWidget;
 
@@ -28,11 +27,11 @@ public:
     TimingKeys(const ToolContext& context, PlaybackWiring& playback);
     ~TimingKeys() override;
 
-    // The same keys wherever `window` has the focus.
+    // The same keys while `window` is the active window.
     void addWindow(QWidget* window);
 
-    // "F8: set the start to the frame on screen" and the rest, one a line,
-    // as the playback buttons' tooltips and the README list them.
+    // "F5: play or pause" and the rest, one key a line, as the playback
+    // buttons' tooltips show them.
     static QString KeyList();
 
     void setStart();
@@ -49,8 +48,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Key;
-    static const std::vector<Key>& Keys();
     void addShortcuts(QWidget* widget, Qt::ShortcutContext context);
     void showKeysInTooltips();
     VideoPlayer& player() const;

@@ -252,7 +252,7 @@ std::optional<QImage> MpvCore::screenshot() const
         }
     }
     std::optional<QImage> image;
-    // bgr0 in memory is 0xffRRGGBB read as a little-endian word.
+    // bgr0's bytes (blue, green, red, unused) are Qt's RGB32 on a little-endian machine.
     if (format == "bgr0" && data && width > 0 && height > 0 && stride >= width * 4
         && data->size >= size_t(stride * height))
         image
