@@ -12,7 +12,9 @@
 #include "app/playback_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
+#include "app/timing_keys_wiring.h"
 #include "app/tool_wiring.h"
+#include "app/waveform_wiring.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -34,8 +36,13 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
     VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
-    WireTools({ table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_, movie_.get(), video,
-        playback_.get() });
+    const ToolContext tools { table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_,
+        movie_.get(), video, playback_.get() };
+    WireTools(tools);
+    if (playback_) {
+        timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
+        waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
+    }
     AcceptDroppedFiles(*this);
 }
 

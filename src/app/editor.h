@@ -34,6 +34,8 @@ class QtSubtitleFileDialogs;
 class RecoveryQuestions;
 class RecoveryWiring;
 class SubtitleFileDialogs;
+class TimingKeys;
+class WaveformWiring;
 
 // Answers given instead of the user's, for tests; each one left empty is
 // asked with the program's own dialogs.
@@ -74,6 +76,8 @@ public:
     MessageSink& messages() { return messages_; }
     // Nothing without the preview's movie window.
     PlaybackWiring* playback() { return playback_.get(); }
+    TimingKeys* timingKeys() { return timingKeys_.get(); }
+    WaveformWiring* waveform() { return waveform_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -111,6 +115,9 @@ private:
     std::unique_ptr<RecoveryQuestions> platformRecoveryQuestions_;
     // Follows the table and its history until the end; its end is the clean one.
     std::unique_ptr<RecoveryWiring> recovery_;
+    // Timing with sound and picture; they drive the playback above.
+    std::unique_ptr<TimingKeys> timingKeys_;
+    std::unique_ptr<WaveformWiring> waveform_;
 };
 
 } // namespace tessel::app

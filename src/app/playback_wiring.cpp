@@ -102,8 +102,13 @@ void PlaybackWiring::showChangedCell(int column, int row)
     controller_->ShowSubtitleText(row);
 }
 
+SubtitleGridView& PlaybackWiring::gridView() { return *gridView_; }
+
 // Only the user's own selections seek; rows inserted, deleted or appended
-// move the current cell without a word.
+// move the current cell without a word. After a bulk change the grid puts its
+// current cell back (there was none for a moment): that is no selection by
+// the user either. A click on the current cell selects it again: back to its
+// row's start.
 void PlaybackWiring::connectGrid(MainWindow& mainWindow, ErrorReport& errors)
 {
     SubtitleGrid& grid = mainWindow.grid();

@@ -13,6 +13,7 @@ namespace tessel {
 class MessageSink;
 class OpenFileDialog;
 class PlaybackController;
+class SubtitleGridView;
 class SubtitleTable;
 class TFormMovie;
 } // namespace tessel
@@ -48,6 +49,8 @@ public:
     // Makes a cell changed by undo or redo current without seeking the
     // movie, and shows its row's text under the picture.
     void showChangedCell(int column, int row);
+    // The grid as playback sees it: selections made here do not seek.
+    SubtitleGridView& gridView();
     // What the checks call first, so that they never run under a playing movie.
     VideoPause& videoPause() { return pause_; }
 

@@ -258,4 +258,34 @@ std::optional<QString> MpvCore::readString(const char* name) const
     return text;
 }
 
+std::optional<QImage> MpvCore::screenshot() const
+{
+    const char* arguments[] = { "screenshot-raw", "video", nullptr };
+    mpv_node result {};
+    if (mpv_command_ret(handle_, arguments, &result) < 0) return std::nullopt;
+    int64_t width = 0, height = 0, stride = 0;
+    const mpv_byte_array* data = nullptr;
+    QByteArray format;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const char* key = result.u.list->keys[i];
+            const mpv_node& value = result.u.list->values[i];
+            if (std::strcmp(key, "w") == 0) width = value.u.int64;
+            if (std::strcmp(key, "h") == 0) height = value.u.int64;
+            if (std::strcmp(key, "stride") == 0) stride = value.u.int64;
+            if (std::strcmp(key, "format") == 0) format = value.u.string;
+            if (std::strcmp(key, "data") == 0 && value.format == MPV_FORMAT_BYTE_ARRAY) data = value.u.ba;
+        }
+    }
+    std::optional<QImage> image;
+    // bgr0's bytes (blue, green, red, unused) are Qt's RGB32 on a little-endian machine.
+    if (format == "bgr0" && data && width > 0 && height > 0 && stride >= width * 4
+        && data->size >= size_t(stride * height))
+        image
+            = QImage(static_cast<const uchar*>(data->data), int(width), int(height), int(stride), QImage::Format_RGB32)
+                  .copy();
+    mpv_free_node_contents(&result);
+    return image;
+}
+
 } // namespace tessel

@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -60,6 +61,8 @@ public:
     // For what cannot be observed; see MpvProperty.
     std::optional<double> readDouble(const char* name) const;
     std::optional<QString> readString(const char* name) const;
+    // The video frame mpv holds, as decoded (no subtitles, no scaling).
+    std::optional<QImage> screenshot() const;
 
 private:
     void initialise(const MpvOptions& options);

@@ -38,7 +38,8 @@ void PlaybackSync::ProcessTimer(int position, int length)
         ShowSubtitleText(row);
         LastShownRow = row;
     }
-    if (row <= 0 || row == grid_.currentRow()) return;
+    if (heldFrame_ && *heldFrame_ != position) heldFrame_.reset();
+    if (row <= 0 || row == grid_.currentRow() || heldFrame_) return;
     if (switches_.autoSelect()) grid_.selectCellQuietly(SubtitleTable::From, row);
     ScrollToRow(row);
 }

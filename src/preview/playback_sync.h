@@ -3,6 +3,7 @@
 #include "preview/row_finder.h"
 
 #include <QString>
+#include <optional>
 
 // What the table does while a movie plays: the time code, the subtitle under
 // the picture, and the grid's selection and scrolling following the movie.
@@ -56,6 +57,9 @@ public:
     void ScrollToRow(int row);
 
     int lastShownRow() const { return LastShownRow; }
+    // A row made current by a timing command stays current while the picture
+    // stays at this frame, even where the frame belongs to another row.
+    void holdSelectionAt(int frame) { heldFrame_ = frame; }
 
 private:
     const SubtitleTable& table_;
@@ -64,6 +68,7 @@ private:
     const PlaybackSwitches& switches_;
     SubtitleRowFinder finder_;
     int LastShownRow = 0; // -1: none shown; 0: no timer event yet
+    std::optional<int> heldFrame_;
 };
 
 } // namespace tessel

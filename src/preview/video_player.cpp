@@ -89,7 +89,8 @@ void VideoPlayer::resetMovie()
     framesPerSecond_ = 0;
     width_ = height_ = 0;
     positionSeconds_ = 0;
-    seekPending_ = false;
+    seekPending_ = seekInFlight_ = false;
+    nextSeek_.reset();
     paused_ = true;
     endReached_ = false;
     selectionStart_ = selectionEnd_ = -1;
@@ -124,7 +125,14 @@ void VideoPlayer::mpvPlaybackRestarted(long long entry)
         readOpenedMovie();
         return;
     }
+    if (nextSeek_) {
+        const double target = *nextSeek_;
+        nextSeek_.reset();
+        sendSeek(target);
+        return;
+    }
     // Notifications queued before the seek carry the old position: ask once.
+    seekInFlight_ = false;
     seekPending_ = false;
     if (core_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
 }
@@ -208,15 +216,71 @@ double VideoPlayer::currentPosition() const { return fromSeconds(positionSeconds
 
 void VideoPlayer::setCurrentPosition(double position)
 {
-    if (isOpen()) seekSeconds(toSeconds(position));
+    if (!isOpen()) return;
+    if (mode_ == FrameMode)
+        seekFrame(position);
+    else
+        seekSeconds(position);
 }
 
-void VideoPlayer::seekSeconds(double seconds)
+int VideoPlayer::frameOnScreen() const
 {
-    seconds = std::clamp(seconds, 0.0, std::max(durationSeconds_, 0.0));
-    core_->command({ QStringLiteral("seek"), QString::number(seconds, 'f', 9), QStringLiteral("absolute+exact") });
+    return isOpen() ? static_cast<int>(std::lround(positionSeconds_ * framesPerSecond_)) : 0;
+}
+
+int VideoPlayer::frameCount() const
+{
+    return isOpen() ? static_cast<int>(std::lround(durationSeconds_ * framesPerSecond_)) : 0;
+}
+
+void VideoPlayer::seekFrames(int frames)
+{
+    if (!isOpen()) return;
+    const long target = std::clamp(long(frameOnScreen()) + frames, 0L, long(std::max(frameCount() - 1, 0)));
+    seekFrame(double(target));
+}
+
+void VideoPlayer::stepFrames(int frames)
+{
+    pause();
+    seekFrames(frames);
+}
+
+std::optional<QImage> VideoPlayer::currentPicture() const
+{
+    if (!isOpen()) return std::nullopt;
+    return core_->screenshot();
+}
+
+// The frame that covers the time; a time computed from a frame number may
+// come out a hair short of that frame's start.
+void VideoPlayer::seekSeconds(double seconds) { seekFrame(std::floor(seconds * framesPerSecond_ + 1e-6)); }
+
+// An exact seek shows the first frame whose time is at or after its target
+// (mpv allows a few milliseconds' slack). Aiming a quarter of a frame early
+// lands on frame n even where the container rounded the frames' times, as
+// Matroska's milliseconds do at 24000/1001 fps; aiming at the middle of the
+// frame would show the next one.
+void VideoPlayer::seekFrame(double frame) { seekTo(frame / framesPerSecond_, (frame - 0.25) / framesPerSecond_); }
+
+void VideoPlayer::seekTo(double seconds, double target)
+{
+    const double end = std::max(durationSeconds_, 0.0);
+    seconds = std::clamp(seconds, 0.0, end);
+    target = std::clamp(target, 0.0, end);
     seekPending_ = true;
     positionSeconds_ = seconds;
+    if (seekInFlight_)
+        nextSeek_ = target;
+    else
+        sendSeek(target);
+}
+
+void VideoPlayer::sendSeek(double target)
+{
+    seekInFlight_ = core_->tryCommand(
+        { QStringLiteral("seek"), QString::number(target, 'f', 9), QStringLiteral("absolute+exact") });
+    if (!seekInFlight_) seekPending_ = false; // refused: no picture will come for it
 }
 
 void VideoPlayer::setSelectionStart(double position) { selectionStart_ = position < 0 ? -1 : toSeconds(position); }

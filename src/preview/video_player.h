@@ -35,8 +35,20 @@ public:
     DisplayMode displayMode() const { return mode_; }
     double duration() const;
     double currentPosition() const;
-    // Seeks exactly, playing or not. No movie: nothing happens.
+    // Seeks exactly, playing or not. No movie: nothing happens. In frames,
+    // frame n is shown; in seconds, the frame that covers that time.
     void setCurrentPosition(double position);
+    // The frame the window shows (or will show once a seek asked for is
+    // done), counted as the table counts frames: from the film's start at
+    // the movie's frame rate. 0 without a movie.
+    int frameOnScreen() const;
+    int frameCount() const; // from the length; the last frame is one less
+    // Moves the picture this many frames from the frame on screen, within the
+    // movie; playing or not. stepFrames() pauses first.
+    void seekFrames(int frames);
+    void stepFrames(int frames);
+    // The picture as decoded, for checking what is on screen; none without a movie.
+    std::optional<QImage> currentPicture() const;
     // The play range of run(); -1 and -1: the whole movie.
     void setSelectionStart(double position);
     void setSelectionEnd(double position);
@@ -87,6 +99,9 @@ private:
     void pausedChanged(bool paused);
     void stopAtRangeEnd();
     void seekSeconds(double seconds);
+    void seekFrame(double frame);
+    void seekTo(double seconds, double target);
+    void sendSeek(double target);
     double toSeconds(double position) const;
     double fromSeconds(double seconds) const;
     std::optional<double> rangeEndSeconds() const;
@@ -105,6 +120,10 @@ private:
     int height_ = 0;
     double positionSeconds_ = 0;
     bool seekPending_ = false;
+    // One seek at a time, so that each restart of playback answers the seek
+    // sent last; a seek asked for meanwhile waits (the latest one only).
+    bool seekInFlight_ = false;
+    std::optional<double> nextSeek_; // mpv's target
     bool paused_ = true;
     bool endReached_ = false;
     double rate_ = 1.0;

@@ -129,3 +129,17 @@ TEST(ScrollToRow, ScrollsOnlyPastTheRowBelowTheVisibleOnes)
     for (const Case& c : cases)
         EXPECT_EQ(ScrolledTopRow(c.row, c.top, c.visible), c.expected) << c.row << " " << c.top << " " << c.visible;
 }
+
+TEST_F(PlaybackSyncTest, ARowMadeCurrentByATimingKeyStaysWhileThePictureDoes)
+{
+    // Row 1 ended at 150 by a key, row 2 made current; the picture still shows 150.
+    grid.current = 2;
+    sync.holdSelectionAt(150);
+    sync.ProcessTimer(150, 400);
+    sync.ProcessTimer(150, 400);
+    EXPECT_EQ(grid.current, 2);
+    EXPECT_EQ(movie.subtitle, "one\ntwo\nthree"); // the picture's own subtitle all the same
+    sync.ProcessTimer(151, 400); // the picture moved on: following again
+    sync.ProcessTimer(150, 400);
+    EXPECT_EQ(grid.current, 1);
+}

@@ -72,4 +72,51 @@ QString AudioOnly()
         { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=2") });
 }
 
+QString NumberedClip(const QString& rate, const QString& container)
+{
+    const QString source
+        = QStringLiteral("color=c=black:s=32x32:r=%1:d=4,format=rgb24,geq=r='mod(N\\,256)':g='floor(N/256)':b=128")
+              .arg(rate);
+    return make(QStringLiteral("numbered-%1.%2").arg(QString(rate).replace('/', '_'), container),
+        { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source, QStringLiteral("-c:v"),
+            QStringLiteral("ffv1"), QStringLiteral("-pix_fmt"), QStringLiteral("bgr0") });
+}
+
+namespace {
+
+QStringList tone(const QString& gate)
+{
+    return { QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+        QStringLiteral("aevalsrc=exprs='0.5*sin(n*0.05+0.5)*%1':s=48000:d=4").arg(gate) };
+}
+
+const QString Bursts = QStringLiteral("(gte(n\\,48000)*lt(n\\,72960)+gte(n\\,115200)*lt(n\\,140160))");
+
+} // namespace
+
+QString SoundClip()
+{
+    return make(QStringLiteral("sound.mkv"),
+        testPattern(QStringLiteral("25"))
+            << tone(Bursts) << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v")
+            << QStringLiteral("mjpeg") << QStringLiteral("-c:a") << QStringLiteral("pcm_s16le"));
+}
+
+QString TwoTrackClip()
+{
+    return make(QStringLiteral("twotracks.mkv"),
+        testPattern(QStringLiteral("25"))
+            << tone(Bursts) << tone(QStringLiteral("(gte(n\\,9600)*lt(n\\,19200))")) << QStringLiteral("-map")
+            << QStringLiteral("0") << QStringLiteral("-map") << QStringLiteral("1") << QStringLiteral("-map")
+            << QStringLiteral("2") << QStringLiteral("-t") << QStringLiteral("4") << QStringLiteral("-c:v")
+            << QStringLiteral("mjpeg") << QStringLiteral("-c:a") << QStringLiteral("pcm_s16le"));
+}
+
+int PictureNumber(const std::optional<QImage>& picture)
+{
+    if (!picture || picture->width() < 16 || picture->height() < 16) return -1;
+    const QRgb pixel = picture->pixel(10, 10);
+    return qRed(pixel) + 256 * qGreen(pixel);
+}
+
 } // namespace tessel::test

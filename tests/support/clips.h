@@ -1,6 +1,8 @@
 #pragma once
+#include <QImage>
 #include <QString>
 #include <QTest>
+#include <optional>
 
 // Short movies made with ffmpeg for the player tests, once per run, in a
 // folder removed at the end.
@@ -11,6 +13,18 @@ QString Clip25(); // 4 s, 25 fps, 320x240, MJPEG in AVI
 QString Clip23976(); // 4 s, 24000/1001 fps
 QString StillPicture(); // one PNG picture: a length of zero
 QString AudioOnly(); // a WAV file: no picture
+// 4 s of 32x32 frames, lossless, each showing its own number: red is the
+// number modulo 256, green the number divided by 256 (see PictureNumber).
+// `container` "avi" or "mkv" (whose timestamps are whole milliseconds).
+QString NumberedClip(const QString& rate, const QString& container);
+// 4 s at 25 fps with 48 kHz PCM sound, silent but for tone bursts at
+// 1.000-1.520 s and 2.400-2.920 s (frames 25-37 and 60-72), in Matroska.
+QString SoundClip();
+// The same picture with two sound tracks: the bursts, then one burst at
+// 0.200-0.400 s.
+QString TwoTrackClip();
+// The frame number a picture of NumberedClip shows; -1 for none.
+int PictureNumber(const std::optional<QImage>& picture);
 bool HaveFfmpeg();
 
 // Plays without a screen or a sound card.
