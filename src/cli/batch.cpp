@@ -127,10 +127,10 @@ std::string FormatList()
         std::string joined;
         for (const std::string& extension : extensions)
             joined += (joined.empty() ? "" : " ") + extension;
-        text += std::string(format.id) + '\t' + format.name + '\t' + joined + '\t' + (format.read ? "yes" : "no") + '\t'
-            + (format.write ? "yes" : "no") + '\n';
+        text += std::to_string(static_cast<int>(format.code)) + '\t' + format.id + '\t' + format.name + '\t' + joined
+            + '\t' + (format.read ? "yes" : "no") + '\t' + (format.write ? "yes" : "no") + '\n';
     }
-    return text + "table\tTable of cells, TAB-separated\t.tsv\tno\tyes\n";
+    return text + "-\ttable\tTable of cells, TAB-separated\t.tsv\tno\tyes\n";
 }
 
 } // namespace tessel::cli

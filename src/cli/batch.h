@@ -13,8 +13,9 @@ struct Options;
 // `err`; 0 when every file was converted, 1 otherwise, 2 for a missing DIR.
 int ConvertBatch(const Options& options, std::ostream& err);
 
-// --formats: one line per format: its name for --to, full name, extensions,
-// "yes"/"no" for read and for write, TAB-separated.
+// --formats: one line per format: its code (as --detect prints it; "-" for
+// the table), its name for --to, full name, extensions, "yes"/"no" for read
+// and for write, TAB-separated.
 std::string FormatList();
 
 } // namespace tessel::cli

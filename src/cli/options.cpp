@@ -205,7 +205,7 @@ std::string UsageText()
         + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
           "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
           "  --line-ends ENDS    crlf (default) | lf\n"
-        + "  --formats           print each format: name for --to, full name, extensions, read, write\n"
+        + "  --formats           print each format: code, name for --to, full name, extensions, read, write\n"
           "  --version           print the version\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n"
         + "Several files (more than two, or any of the three options below): each is converted on its own and\n"

@@ -184,8 +184,9 @@ TEST(ConverterInfo, VersionAndFormats)
     r = Convert({ "--formats" });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(lines(r.out), 12); // eleven formats and the table
-    for (const char* line : { "subrip\tSubRip\t.srt .txt\tyes\tyes\n", "webvtt\tWebVTT\t.vtt\tyes\tyes\n",
-             "ass\tAdvanced SubStation Alpha\t.ass\tyes\tyes\n", "microdvd\tMicroDVD\t.sub .txt\tyes\tyes\n" })
+    // The codes are those --detect prints.
+    for (const char* line : { "2\tsubrip\tSubRip\t.srt .txt\tyes\tyes\n", "11\twebvtt\tWebVTT\t.vtt\tyes\tyes\n",
+             "10\tass\tAdvanced SubStation Alpha\t.ass\tyes\tyes\n", "1\tmicrodvd\tMicroDVD\t.sub .txt\tyes\tyes\n" })
         EXPECT_TRUE(contains(r.out, line)) << line;
     r = Convert({ "--help" });
     EXPECT_EQ(r.status, 0);
