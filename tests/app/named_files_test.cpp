@@ -4,6 +4,7 @@
 #include "app/named_files.h"
 #include "app/playback_panel.h"
 #include "app/playback_wiring.h"
+#include "app/subtitle_grid.h"
 #include "clips.h"
 #include "test_support.h"
 #include "window_fakes.h"
@@ -45,13 +46,14 @@ protected:
         for (const QString& f : files)
             urls << (f.contains(QLatin1String("://")) ? QUrl(f) : QUrl::fromLocalFile(f));
         data.setUrls(urls);
-        MainWindow& window = editor.mainWindow();
-        const QPoint middle = window.rect().center();
+        // On the grid, most of the window: the event goes up to the window.
+        QWidget* target = editor.mainWindow().grid().viewport();
+        const QPoint middle = target->rect().center();
         QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(&window, &enter);
+        QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted()) return false;
         QDropEvent dropped(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(&window, &dropped);
+        QApplication::sendEvent(target, &dropped);
         QApplication::processEvents(); // the opening waits for the drop to end
         return dropped.isAccepted();
     }
