@@ -3,7 +3,9 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace tessel {
 namespace {
@@ -19,8 +21,15 @@ size_t findAsciiFolded(std::string_view text, std::string_view searched, size_t 
 {
     if (searched.empty() || text.size() < searched.size()) return std::string_view::npos;
     const char first = asciiUpper(searched[0]);
+    // Where the first character has one case only, memchr finds the candidates.
+    const bool oneCase = first == searched[0] && !(first >= 'A' && first <= 'Z');
     for (size_t i = from; i + searched.size() <= text.size(); ++i) {
-        if (asciiUpper(text[i]) != first) continue;
+        if (oneCase) {
+            const void* at = std::memchr(text.data() + i, first, text.size() - searched.size() + 1 - i);
+            if (!at) break;
+            i = static_cast<size_t>(static_cast<const char*>(at) - text.data());
+        } else if (asciiUpper(text[i]) != first)
+            continue;
         size_t k = 1;
         while (k < searched.size() && asciiUpper(text[i + k]) == asciiUpper(searched[k]))
             ++k;
@@ -198,6 +207,10 @@ bool isValidUtf8(std::string_view text)
 {
     char32_t cp;
     for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const int length = decodeAt(text, i, cp);
         if (length == 0) return false;
         i += static_cast<size_t>(length);
@@ -222,7 +235,14 @@ public:
     Match find(std::string_view text, size_t from) const
     {
         char32_t cp;
+        // Only ASCII bytes start a match of an ASCII letter other than I and S:
+        // the rest are passed over without decoding.
+        const bool asciiStart = needle_[0] < 0x80 && needle_[0] != 'I' && needle_[0] != 'S';
         for (size_t i = from; i < text.size();) {
+            if (asciiStart && upper_[static_cast<unsigned char>(text[i])] != needle_[0]) {
+                ++i;
+                continue;
+            }
             const int length = decodeAt(text, i, cp);
             if (folded(cp) == needle_[0]) {
                 const size_t end = matchEnd(text, i + static_cast<size_t>(length));
@@ -301,7 +321,14 @@ bool ReplaceAllTextTo(
         out = std::move(replaced);
         return true;
     }
-    const FoldedSearch search(searched);
+    // A replace over a table asks for the same searched text for every cell.
+    thread_local std::string lastSearched;
+    thread_local std::optional<FoldedSearch> lastSearch;
+    if (!lastSearch || lastSearched != searched) {
+        lastSearch.emplace(searched);
+        lastSearched.assign(searched);
+    }
+    const FoldedSearch& search = *lastSearch;
     return replaceEach(out, text, replacement, [&](size_t from) { return search.find(text, from); });
 }
 
