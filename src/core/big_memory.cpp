@@ -42,7 +42,8 @@ char* AllocateBig(size_t size)
     const auto begin = reinterpret_cast<uintptr_t>(area);
     const uintptr_t aligned = (begin + LargePageBytes - 1) & ~(LargePageBytes - 1);
     if (aligned > begin) ::munmap(area, aligned - begin);
-    if (begin + mapped > aligned + rounded) ::munmap(reinterpret_cast<void*>(aligned + rounded), begin + mapped - aligned - rounded);
+    if (begin + mapped > aligned + rounded)
+        ::munmap(reinterpret_cast<void*>(aligned + rounded), begin + mapped - aligned - rounded);
     AdviseLargePages(reinterpret_cast<void*>(aligned), rounded);
     return reinterpret_cast<char*>(aligned);
 #else
