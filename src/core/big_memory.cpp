@@ -7,6 +7,18 @@
 #include <sys/mman.h>
 #endif
 
+// Under AddressSanitizer every buffer comes from new, where it checks the bounds.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSEL_PLAIN_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSEL_PLAIN_MEMORY 1
+#endif
+#endif
+#ifndef TESSEL_PLAIN_MEMORY
+#define TESSEL_PLAIN_MEMORY 0
+#endif
+
 namespace tessel {
 namespace {
 
@@ -33,7 +45,7 @@ void AdviseLargePages(void* data, size_t size)
 // has grown past them, and the peak with them).
 char* AllocateBig(size_t size)
 {
-    if (size < LargePageBytes) return new char[size];
+    if (size < LargePageBytes || TESSEL_PLAIN_MEMORY) return new char[size];
     const size_t rounded = roundedUp(size);
 #ifdef __linux__
     const size_t mapped = rounded + LargePageBytes;
@@ -55,7 +67,7 @@ char* AllocateBig(size_t size)
 
 void FreeBig(char* data, size_t size) noexcept
 {
-    if (size < LargePageBytes) {
+    if (size < LargePageBytes || TESSEL_PLAIN_MEMORY) {
         delete[] data;
         return;
     }
