@@ -64,6 +64,9 @@ TEST(TextUtils, ReplaceIgnoringCaseBeyondAscii)
         { "straße STRASSE", "ß", "ss", "strasse STRASSE" },
         { "„“ ''", "''", "\"", "„“ \"" },
         { "café", "made", "built", "café" },
+        // A zero-width no-break space (a byte-order mark left inside a file) is a character like any other.
+        { "\xEF\xBB\xBFhello é", "hello", "x", "\xEF\xBB\xBFx é" },
+        { "\xEF\xBB\xBFhéllo", "héllo", "x", "\xEF\xBB\xBFx" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReplaceAllText(c.text, c.searched, c.replacement, true), c.expected) << c.text << " / " << c.searched;
