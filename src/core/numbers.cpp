@@ -282,6 +282,17 @@ Decimal toDecimal(long double value, int decimals)
 
 std::string FormatFloatWhole(long double value)
 {
+    // Below 10^15 the 18 digits keep at least three decimals, so they round
+    // the way the value itself does unless its fraction is within 10^-3 of a half.
+    const long double magnitude = std::fabs(value);
+    if (magnitude < 1e15L) {
+        const long double whole = std::floor(magnitude);
+        const long double fraction = magnitude - whole;
+        if (std::fabs(fraction - 0.5L) > 1e-3L) {
+            const int64_t rounded = static_cast<int64_t>(whole) + (fraction > 0.5L ? 1 : 0);
+            return FormatInt(value < 0 ? -rounded : rounded, 1);
+        }
+    }
     Decimal d = toDecimal(value, 0);
     std::string s = d.integer.empty() ? "0" : d.integer;
     return d.negative ? "-" + s : s;

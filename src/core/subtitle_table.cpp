@@ -65,9 +65,10 @@ char* SubtitleTable::allocate(Slot& s, size_t size)
         const size_t previous = currentBlock_ == NoBlock ? 0 : blocks_[currentBlock_].capacity;
         const size_t capacity = std::max(size, std::clamp(previous * 2, FirstBlockSize, LargestBlockSize));
         Block block;
-        block.data.reset(new char[capacity]);
+        block.data = SharedBig(capacity);
         block.capacity = capacity;
         if (currentBlock_ != NoBlock && blocks_[currentBlock_].live == 0) {
+            usedBytes_ -= blocks_[currentBlock_].used;
             blocks_[currentBlock_] = Block();
             freeBlocks_.push_back(currentBlock_);
         }
@@ -84,6 +85,7 @@ char* SubtitleTable::allocate(Slot& s, size_t size)
     s.block = currentBlock_;
     s.offset = static_cast<uint32_t>(block.used);
     block.used += size;
+    usedBytes_ += size;
     block.live += size;
     liveBytes_ += size;
     return block.data.get() + s.offset;
@@ -96,6 +98,7 @@ void SubtitleTable::release(Slot& s)
     block.live -= s.size();
     liveBytes_ -= s.size();
     if (block.live == 0 && s.block != currentBlock_) {
+        usedBytes_ -= block.used;
         block = Block();
         freeBlocks_.push_back(s.block);
     }
@@ -121,13 +124,7 @@ void SubtitleTable::storeRow(Slot& s, const std::array<std::string_view, CellCou
     s = fresh;
 }
 
-size_t SubtitleTable::storedBytes() const
-{
-    size_t used = 0;
-    for (const Block& b : blocks_)
-        used += b.used;
-    return used;
-}
+size_t SubtitleTable::storedBytes() const { return usedBytes_; }
 
 std::shared_ptr<SubtitleTable::Image> SubtitleTable::ImageRoom(int rows)
 {
@@ -177,7 +174,7 @@ void SubtitleTable::compact()
     const size_t live = liveBytes_;
     Block block;
     if (live > 0) {
-        block.data.reset(new char[live]);
+        block.data = SharedBig(live);
         block.capacity = live;
     }
     std::vector<Block> old = std::move(blocks_);
@@ -185,6 +182,7 @@ void SubtitleTable::compact()
     freeBlocks_.clear();
     currentBlock_ = NoBlock;
     liveBytes_ = 0;
+    usedBytes_ = 0;
     if (live > 0) {
         blocks_.push_back(std::move(block));
         currentBlock_ = 0;
@@ -240,6 +238,11 @@ void SubtitleTable::setRowCount(int count)
     compactIfWasteful();
 }
 
+void SubtitleTable::reserveRows(int count)
+{
+    if (count > rowCount()) rows_.reserve(static_cast<size_t>(count - 1));
+}
+
 std::string_view SubtitleTable::cell(int column, int row) const
 {
     checkColumn(column);
@@ -282,7 +285,10 @@ bool SubtitleTable::resizeCellInPlace(Slot& s, int column, std::string_view text
     if (!text.empty()) std::memcpy(row + begin, text.data(), text.size());
     for (int c = column; c < CellCount; ++c)
         s.ends[static_cast<size_t>(c)] = static_cast<uint32_t>(s.ends[static_cast<size_t>(c)] + grow);
-    if (last) block.used = static_cast<size_t>(static_cast<int64_t>(block.used) + grow);
+    if (last) {
+        block.used = static_cast<size_t>(static_cast<int64_t>(block.used) + grow);
+        usedBytes_ = static_cast<size_t>(static_cast<int64_t>(usedBytes_) + grow);
+    }
     block.live = static_cast<size_t>(static_cast<int64_t>(block.live) + grow);
     liveBytes_ = static_cast<size_t>(static_cast<int64_t>(liveBytes_) + grow);
     return true;
@@ -417,7 +423,7 @@ void SubtitleTable::insertRowRuns(const std::vector<std::pair<int, int>>& runs)
     if (single) {
         rows_.insert(rows_.begin() + (runs[0].first - 1), static_cast<size_t>(runs[0].second), Slot());
     } else {
-        std::vector<Slot> grown;
+        SlotVector grown;
         grown.reserve(size);
         size_t next = 0;
         for (const auto& [row, count] : runs) {

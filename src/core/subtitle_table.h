@@ -1,4 +1,6 @@
 #pragma once
+#include "core/big_memory.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -70,6 +72,9 @@ public:
     int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
     // Grows with empty rows or cuts off the rows at and after the new count.
     void setRowCount(int count);
+    // Room for a row count, so that rows stored one by one never move the
+    // row index to grow it. Reserved room costs address space, not memory.
+    void reserveRows(int count);
 
     std::string_view cell(int column, int row) const;
     QString text(int column, int row) const;
@@ -146,6 +151,7 @@ private:
         size_t live = 0; // bytes of rows that still point here
     };
     static constexpr uint32_t NoBlock = UINT32_MAX;
+    using SlotVector = std::vector<Slot, BigAllocator<Slot>>;
 
     Slot& slot(int row);
     const Slot& slot(int row) const;
@@ -165,11 +171,12 @@ private:
     void tellRowsInserted(int row, int count);
     void tellRowsRemoving(int row, int count);
 
-    std::vector<Slot> rows_;
+    SlotVector rows_;
     std::vector<Block> blocks_;
     std::vector<uint32_t> freeBlocks_;
     uint32_t currentBlock_ = NoBlock;
     size_t liveBytes_ = 0;
+    size_t usedBytes_ = 0; // the blocks' `used`, summed: looked at after every change
     std::string documentData_;
     uint64_t revision_ = 0;
     TableListener* listener_ = nullptr;
@@ -187,7 +194,7 @@ public:
 
 private:
     friend class SubtitleTable;
-    std::vector<Slot> rows_;
+    SlotVector rows_;
     std::vector<std::shared_ptr<const char[]>> blocks_; // by the table's block index
     std::string documentData_;
     size_t bytes_ = 0;

@@ -2,6 +2,10 @@
 
 #include <QString>
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
 
 namespace tessel {
 namespace {
@@ -17,8 +21,15 @@ size_t findAsciiFolded(std::string_view text, std::string_view searched, size_t 
 {
     if (searched.empty() || text.size() < searched.size()) return std::string_view::npos;
     const char first = asciiUpper(searched[0]);
+    // Where the first character has one case only, memchr finds the candidates.
+    const bool oneCase = first == searched[0] && !(first >= 'A' && first <= 'Z');
     for (size_t i = from; i + searched.size() <= text.size(); ++i) {
-        if (asciiUpper(text[i]) != first) continue;
+        if (oneCase) {
+            const void* at = std::memchr(text.data() + i, first, text.size() - searched.size() + 1 - i);
+            if (!at) break;
+            i = static_cast<size_t>(static_cast<const char*>(at) - text.data());
+        } else if (asciiUpper(text[i]) != first)
+            continue;
         size_t k = 1;
         while (k < searched.size() && asciiUpper(text[i + k]) == asciiUpper(searched[k]))
             ++k;
@@ -156,27 +167,177 @@ int FindFrom(int start, std::string_view text, std::string_view searched, bool i
     return m.at == std::string_view::npos ? 0 : static_cast<int>(m.at + 1);
 }
 
+namespace {
+
+// The upper case of every UTF-16 unit, as QChar gives it, looked up instead of asked.
+const char16_t* upperUnits()
+{
+    static const std::unique_ptr<char16_t[]> table = [] {
+        auto units = std::make_unique<char16_t[]>(0x10000);
+        for (uint32_t u = 0; u < 0x10000; ++u)
+            units[u] = QChar(static_cast<char16_t>(u)).toUpper().unicode();
+        return units;
+    }();
+    return table.get();
+}
+
+// The code point at text[i] and its length in bytes; 0 for a byte that does not start a valid one.
+int decodeAt(std::string_view text, size_t i, char32_t& cp)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    const int length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + static_cast<size_t>(length) > text.size()) return 0;
+    cp = c & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (byte(i + k) & 0x3F);
+    }
+    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+        || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return length;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    char32_t cp;
+    for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const int length = decodeAt(text, i, cp);
+        if (length == 0) return false;
+        i += static_cast<size_t>(length);
+    }
+    return true;
+}
+
+// The searched text upper-cased one unit for one, as the UTF-16 search does,
+// compared code point by code point over the UTF-8 text: the same matches
+// without converting the text. Only for valid UTF-8 on both sides.
+class FoldedSearch {
+public:
+    explicit FoldedSearch(std::string_view searched)
+        : upper_(upperUnits())
+    {
+        char32_t cp = 0;
+        for (size_t i = 0; i < searched.size();) {
+            i += static_cast<size_t>(decodeAt(searched, i, cp));
+            needle_.push_back(folded(cp));
+        }
+    }
+    Match find(std::string_view text, size_t from) const
+    {
+        char32_t cp;
+        // Only ASCII bytes start a match of an ASCII letter other than I and S:
+        // the rest are passed over without decoding.
+        const bool asciiStart = needle_[0] < 0x80 && needle_[0] != 'I' && needle_[0] != 'S';
+        for (size_t i = from; i < text.size();) {
+            if (asciiStart && upper_[static_cast<unsigned char>(text[i])] != needle_[0]) {
+                ++i;
+                continue;
+            }
+            const int length = decodeAt(text, i, cp);
+            if (folded(cp) == needle_[0]) {
+                const size_t end = matchEnd(text, i + static_cast<size_t>(length));
+                if (end != std::string_view::npos) return Match { i, end - i };
+            }
+            i += static_cast<size_t>(length);
+        }
+        return {};
+    }
+
+private:
+    char32_t folded(char32_t cp) const { return cp < 0x10000 ? upper_[cp] : cp; }
+    // Where the match that began before `i` with the first code point ends, or npos.
+    size_t matchEnd(std::string_view text, size_t i) const
+    {
+        char32_t cp;
+        for (size_t k = 1; k < needle_.size(); ++k) {
+            if (i >= text.size()) return std::string_view::npos;
+            const int length = decodeAt(text, i, cp);
+            if (folded(cp) != needle_[k]) return std::string_view::npos;
+            i += static_cast<size_t>(length);
+        }
+        return i;
+    }
+
+    const char16_t* upper_;
+    std::vector<char32_t> needle_;
+};
+
+// Only a dotless i and a long s among the non-ASCII characters upper-case to
+// ASCII letters (I and S): without those letters an ASCII text is found
+// byte by byte in any UTF-8 text.
+bool foldsOnlyAscii(std::string_view searched)
+{
+    return isAscii(searched) && searched.find_first_of("iIsS") == std::string_view::npos;
+}
+
+template <typename Find>
+bool replaceEach(std::string& out, std::string_view text, std::string_view replacement, const Find& find)
+{
+    Match m = find(size_t(0));
+    if (m.at == std::string_view::npos) return false;
+    out.clear();
+    size_t pos = 0;
+    do {
+        out.append(text.substr(pos, m.at - pos));
+        out.append(replacement);
+        pos = m.at + m.length;
+        m = find(pos);
+    } while (m.at != std::string_view::npos);
+    out.append(text.substr(pos));
+    return true;
+}
+
+} // namespace
+
+bool ReplaceAllTextTo(
+    std::string& out, std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase)
+{
+    if (searched.empty() || text.size() < (ignoreCase ? 1 : searched.size())) return false;
+    if (!ignoreCase) {
+        return replaceEach(out, text, replacement, [&](size_t from) {
+            const size_t at = text.find(searched, from);
+            return at == std::string_view::npos ? Match {} : Match { at, searched.size() };
+        });
+    }
+    if (foldsOnlyAscii(searched) || (isAscii(searched) && isAscii(text))) {
+        return replaceEach(out, text, replacement, [&](size_t from) {
+            const size_t at = findAsciiFolded(text, searched, from);
+            return at == std::string_view::npos ? Match {} : Match { at, searched.size() };
+        });
+    }
+    if (!isValidUtf8(text) || !isValidUtf8(searched)) {
+        std::string replaced = replaceAllFolded(text, searched, replacement);
+        if (replaced == text) return false;
+        out = std::move(replaced);
+        return true;
+    }
+    // A replace over a table asks for the same searched text for every cell.
+    thread_local std::string lastSearched;
+    thread_local std::optional<FoldedSearch> lastSearch;
+    if (!lastSearch || lastSearched != searched) {
+        lastSearch.emplace(searched);
+        lastSearched.assign(searched);
+    }
+    const FoldedSearch& search = *lastSearch;
+    return replaceEach(out, text, replacement, [&](size_t from) { return search.find(text, from); });
+}
+
 std::string ReplaceAllText(
     std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase)
 {
-    if (searched.empty()) return std::string(text);
-    if (!ignoreCase || isAscii(searched)) {
-        // The common case, byte by byte.
-        if (!ignoreCase || isAscii(text)) {
-            std::string out;
-            size_t pos = 0;
-            for (;;) {
-                size_t at = ignoreCase ? findAsciiFolded(text, searched, pos) : text.find(searched, pos);
-                if (at == std::string_view::npos) break;
-                out.append(text.substr(pos, at - pos));
-                out.append(replacement);
-                pos = at + searched.size();
-            }
-            out.append(text.substr(pos));
-            return out;
-        }
-    }
-    return replaceAllFolded(text, searched, replacement);
+    std::string out;
+    if (!ReplaceAllTextTo(out, text, searched, replacement, ignoreCase)) return std::string(text);
+    return out;
 }
 
 std::string RemoveBlocks(std::string_view text, std::string_view opening, std::string_view closing)

@@ -22,6 +22,10 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 int FindFrom(int start, std::string_view text, std::string_view searched, bool ignoreCase);
 std::string ReplaceAllText(
     std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase);
+// The same into `out`, for callers that go over many texts: false, and `out`
+// not touched, when the text has no match and stays as it is.
+bool ReplaceAllTextTo(
+    std::string& out, std::string_view text, std::string_view searched, std::string_view replacement, bool ignoreCase);
 std::string RemoveBlocks(std::string_view text, std::string_view opening, std::string_view closing);
 
 // Characters (code points) of a UTF-8 text.

@@ -427,13 +427,13 @@ public:
             // A layout that does not fit this document's: its fields are not used.
             if (fields.size() != format_.count()) fields.clear();
         }
-        std::vector<std::string> defaults;
         if (fields.empty()) {
-            for (size_t i = 0; i + 1 < format_.count(); ++i)
-                defaults.push_back(defaultField(format_.names[i]));
-            for (const std::string& d : defaults)
-                fields.push_back(d);
-            fields.push_back({});
+            if (defaults_.empty()) {
+                for (size_t i = 0; i + 1 < format_.count(); ++i)
+                    defaults_.push_back(defaultField(format_.names[i]));
+                defaults_.emplace_back();
+            }
+            fields.assign(defaults_.begin(), defaults_.end());
         }
         const std::string start = time(table_.cell(SubtitleTable::From, row), fields[format_.start]);
         const std::string end = time(table_.cell(SubtitleTable::To, row), fields[format_.end]);
@@ -470,6 +470,7 @@ private:
     TextSink& out_;
     std::vector<std::string_view> doc_, before_, after_, kept_;
     EventFormat format_ = standardFormat();
+    std::vector<std::string> defaults_; // the fields of a row with none of its own, made once
     std::string line_;
 };
 

@@ -85,7 +85,11 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
                 table.setDocumentData({});
         };
-        LineReader lines(text.all());
+        const std::string_view all = text.all();
+        // Every format spends well over 32 bytes on a usual subtitle: room
+        // for the rows such a text holds, taken once instead of growing.
+        table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
+        LineReader lines(all);
         try {
             format.read(lines, table, firstRow, rate);
         } catch (...) {

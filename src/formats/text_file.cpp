@@ -1,5 +1,6 @@
 #include "formats/text_file.h"
 
+#include "core/big_memory.h"
 #include "core/errors.h"
 
 #include <QFile>
@@ -307,6 +308,7 @@ QByteArray ReadFileBytes(const std::string& fileName)
     if (::fstat(fd, &info) != 0) throw error("Cannot read", std::strerror(errno));
     if (const char* why = notReadable(info)) throw error("Cannot open", why);
     QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+    AdviseLargePages(bytes.data(), static_cast<size_t>(bytes.size()));
     qsizetype size = 0;
     for (;;) {
         if (size == bytes.size()) {

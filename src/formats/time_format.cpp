@@ -82,22 +82,33 @@ int32_t ReadClockTime(std::string_view line, int& position, const ClockTimeForma
     return static_cast<int32_t>(total);
 }
 
-void AppendClockTime(std::string& out, int32_t milliseconds, const ClockTimeFormat& format)
+namespace {
+
+// The fields of a count of 1/PerSecond seconds. Constant divisors: the
+// compiler turns them into multiplications, five divisions a time otherwise.
+template <int64_t PerSecond> char* putClock(char* p, int64_t count, const ClockTimeFormat& format)
 {
-    const bool hundredths = format.fraction == ClockTimeFormat::Hundredths;
-    const int64_t perSecond = hundredths ? 100 : 1000;
-    const int64_t count = hundredths ? RoundToHundredths(milliseconds) : milliseconds;
-    char buffer[160];
-    char* p = PutInt(buffer, count / (3600 * perSecond), std::min(format.hourDigits, 24));
+    p = PutInt(p, count / (3600 * PerSecond), std::min(format.hourDigits, 24));
     *p++ = ':';
-    p = PutInt(p, count / (60 * perSecond) % 60, 2);
+    p = PutInt(p, count / (60 * PerSecond) % 60, 2);
     *p++ = ':';
-    p = PutInt(p, count / perSecond % 60, 2);
+    p = PutInt(p, count / PerSecond % 60, 2);
     if (format.fraction != ClockTimeFormat::WholeSeconds) {
         *p++ = format.separator;
-        p = PutInt(p, count % perSecond, fractionDigits(format.fraction));
+        p = PutInt(p, count % PerSecond, fractionDigits(format.fraction));
     }
-    out.append(buffer, static_cast<size_t>(p - buffer));
+    return p;
+}
+
+} // namespace
+
+void AppendClockTime(std::string& out, int32_t milliseconds, const ClockTimeFormat& format)
+{
+    char buffer[160];
+    char* const end = format.fraction == ClockTimeFormat::Hundredths
+        ? putClock<100>(buffer, RoundToHundredths(milliseconds), format)
+        : putClock<1000>(buffer, milliseconds, format);
+    out.append(buffer, static_cast<size_t>(end - buffer));
 }
 
 std::string FormatClockTime(int32_t milliseconds, const ClockTimeFormat& format)

@@ -59,9 +59,12 @@ void fixStrokesInRow(SubtitleTable& table, int row)
 void ReplaceInText(SubtitleTable& table, std::string_view searched, std::string_view replacement)
 {
     SubtitleTable::BulkChange bulk(table);
+    // A cell without a match would be written back as it is: a write that changes nothing, left out.
+    std::string replaced;
     for (int row = 1; row < table.rowCount(); ++row)
         for (int column : TextColumns)
-            table.setCell(column, row, ReplaceAllText(table.cell(column, row), searched, replacement, true));
+            if (ReplaceAllTextTo(replaced, table.cell(column, row), searched, replacement, true))
+                table.setCell(column, row, replaced);
 }
 
 bool UserReplace(SubtitleTable& table, std::string_view findText, std::string_view replacementText)

@@ -117,6 +117,13 @@ TEST(Numbers, Formats)
     EXPECT_EQ(FormatFloatWhole(62.5L), "63");
     EXPECT_EQ(FormatFloatWhole(-62.5L), "-63");
     EXPECT_EQ(FormatFloatWhole(41.708L), "42");
+    EXPECT_EQ(FormatFloatWhole(2.4996L), "2");
+    EXPECT_EQ(FormatFloatWhole(-2.5004L), "-3");
+    EXPECT_EQ(FormatFloatWhole(-0.2L), "0");
+    EXPECT_EQ(FormatFloatWhole(41708.3L), "41708");
+    // Just under a half, but 0.500000000000000000 in 18 digits: rounded up.
+    EXPECT_EQ(FormatFloatWhole(0.5L - 0x1p-65L), "1");
+    EXPECT_EQ(FormatFloatWhole(1e16L + 0.5L), "10000000000000001");
     EXPECT_EQ(FormatFloatThreeDecimals(25.0L, ',', false), "25");
     EXPECT_EQ(FormatFloatThreeDecimals(24000.0L / 1001.0L, ',', false), "23,976");
     EXPECT_EQ(FormatFloatThreeDecimals(30000.0L / 1001.0L, ',', false), "29,97");

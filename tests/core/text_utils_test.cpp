@@ -49,6 +49,34 @@ TEST(TextUtils, ReplaceAllText)
     EXPECT_EQ(ReplaceAllText("Café CAFÉ", "café", "tea", true), "tea tea");
 }
 
+// Ignoring case compares the single-character upper cases of Unicode: a
+// dotless i is an I and a long s an S, a sharp s has no single upper case.
+TEST(TextUtils, ReplaceIgnoringCaseBeyondAscii)
+{
+    const struct {
+        const char *text, *searched, *replacement, *expected;
+    } cases[] = {
+        { "ıI i", "i", "x", "xx x" },
+        { "ſt ST st", "st", "x", "x x x" },
+        { " l  L 日本 l ", " l ", " I ", " I  I 日本 I " },
+        { "Ölçü öLÇÜ olcu", "ölçü", "-", "- - olcu" },
+        { "κΚ𝐀𝐀", "Κ𝐀", "k", "κk𝐀" },
+        { "straße STRASSE", "ß", "ss", "strasse STRASSE" },
+        { "„“ ''", "''", "\"", "„“ \"" },
+        { "café", "made", "built", "café" },
+        // A zero-width no-break space (a byte-order mark left inside a file) is a character like any other.
+        { "\xEF\xBB\xBFhello é", "hello", "x", "\xEF\xBB\xBFx é" },
+        { "\xEF\xBB\xBFhéllo", "héllo", "x", "\xEF\xBB\xBFx" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReplaceAllText(c.text, c.searched, c.replacement, true), c.expected) << c.text << " / " << c.searched;
+    std::string out = "kept";
+    EXPECT_FALSE(ReplaceAllTextTo(out, "Ελλάδα", "x", "y", true));
+    EXPECT_EQ(out, "kept");
+    EXPECT_TRUE(ReplaceAllTextTo(out, "ΕΛΛΆΔΑ", "άδα", "", true));
+    EXPECT_EQ(out, "ΕΛΛ");
+}
+
 TEST(TextUtils, RemoveBlocksAndTrim)
 {
     EXPECT_EQ(RemoveBlocks("ab{\\i1}cd{\\b0}e", "{\\", "}"), "abcde");
