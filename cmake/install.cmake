@@ -42,4 +42,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # tessel_<version>_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded when the first movie opens, so dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57")
 include(CPack)
