@@ -28,8 +28,7 @@ extern "C" {
 
 TESSEL_LOADED_FUNCTION(Format, nullptr, AVFormatContext*, avformat_alloc_context, (void), ())
 TESSEL_LOADED_FUNCTION(Format, Missing, int, avformat_open_input,
-    (AVFormatContext * *ps, const char* url, const AVInputFormat* fmt, AVDictionary** options),
-    (ps, url, fmt, options))
+    (AVFormatContext * *ps, const char* url, const AVInputFormat* fmt, AVDictionary** options), (ps, url, fmt, options))
 TESSEL_LOADED_FUNCTION(
     Format, Missing, int, avformat_find_stream_info, (AVFormatContext * ic, AVDictionary** options), (ic, options))
 TESSEL_LOADED_FUNCTION(Format, void(), void, avformat_close_input, (AVFormatContext * *s), (s))
@@ -54,12 +53,12 @@ TESSEL_LOADED_FUNCTION(
 TESSEL_LOADED_FUNCTION(Util, nullptr, AVFrame*, av_frame_alloc, (void), ())
 TESSEL_LOADED_FUNCTION(Util, void(), void, av_frame_free, (AVFrame * *frame), (frame))
 TESSEL_LOADED_FUNCTION(Util, void(), void, av_frame_unref, (AVFrame * frame), (frame))
-TESSEL_LOADED_FUNCTION(Util, -1, int, av_channel_layout_compare,
-    (const AVChannelLayout* chl, const AVChannelLayout* chl1), (chl, chl1))
+TESSEL_LOADED_FUNCTION(
+    Util, -1, int, av_channel_layout_compare, (const AVChannelLayout* chl, const AVChannelLayout* chl1), (chl, chl1))
 TESSEL_LOADED_FUNCTION(
     Util, Missing, int, av_channel_layout_copy, (AVChannelLayout * dst, const AVChannelLayout* src), (dst, src))
-TESSEL_LOADED_FUNCTION(Util, void(), void, av_channel_layout_uninit, (AVChannelLayout * channel_layout),
-    (channel_layout))
+TESSEL_LOADED_FUNCTION(
+    Util, void(), void, av_channel_layout_uninit, (AVChannelLayout * channel_layout), (channel_layout))
 TESSEL_LOADED_FUNCTION(Util, nullptr, AVDictionaryEntry*, av_dict_get,
     (const AVDictionary* m, const char* key, const AVDictionaryEntry* prev, int flags), (m, key, prev, flags))
 TESSEL_LOADED_FUNCTION(Util, 0, int64_t, av_rescale, (int64_t a, int64_t b, int64_t c), (a, b, c))
@@ -75,9 +74,9 @@ int av_strerror(int errnum, char* errbuf, size_t errbuf_size)
 }
 
 TESSEL_LOADED_FUNCTION(Resample, Missing, int, swr_alloc_set_opts2,
-    (struct SwrContext * *ps, AVChannelLayout* out_ch_layout, enum AVSampleFormat out_sample_fmt,
-        int out_sample_rate, AVChannelLayout* in_ch_layout, enum AVSampleFormat in_sample_fmt, int in_sample_rate,
-        int log_offset, void* log_ctx),
+    (struct SwrContext * *ps, AVChannelLayout* out_ch_layout, enum AVSampleFormat out_sample_fmt, int out_sample_rate,
+        AVChannelLayout* in_ch_layout, enum AVSampleFormat in_sample_fmt, int in_sample_rate, int log_offset,
+        void* log_ctx),
     (ps, out_ch_layout, out_sample_fmt, out_sample_rate, in_ch_layout, in_sample_fmt, in_sample_rate, log_offset,
         log_ctx))
 TESSEL_LOADED_FUNCTION(Resample, Missing, int, swr_convert,

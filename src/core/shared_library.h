@@ -14,11 +14,11 @@ void* LibrarySymbol(const char* soname, const char* symbol) noexcept;
 // Defines `name` (declared by the library's header with this return type and
 // these parameters) as a call through the library's own function, or returns
 // `fail` when the library is missing.
-#define TESSEL_LOADED_FUNCTION(soname, fail, ret, name, params, args)                                                 \
+#define TESSEL_LOADED_FUNCTION(soname, fail, ret, name, params, args)                                                  \
     ret name params                                                                                                    \
     {                                                                                                                  \
         using Function = ret(*) params;                                                                                \
-        static const Function real = reinterpret_cast<Function>(tessel::LibrarySymbol(soname, #name));                \
+        static const Function real = reinterpret_cast<Function>(tessel::LibrarySymbol(soname, #name));                 \
         if (!real) return fail;                                                                                        \
         return real args;                                                                                              \
     }
