@@ -85,11 +85,15 @@ std::string framesText(int64_t frames, double framerate, char separator)
 struct AsciiClasses {
     std::array<bool, 128> spaceOrPunctuation {};
     std::array<bool, 128> space {};
+    // ASCII with no meaning for the counting beyond its class: not a line
+    // end, nor what may open markup.
+    std::array<bool, 256> plain {};
     AsciiClasses()
     {
         for (char32_t c = 0; c < 128; ++c) {
             space[c] = QChar::isSpace(c);
             spaceOrPunctuation[c] = space[c] || QChar::isPunct(c);
+            plain[c] = c != '{' && c != '<' && c != '\n' && c != '\r';
         }
     }
 };
@@ -106,14 +110,14 @@ struct LineCount {
     int all = 0, visible = 0, letters = 0;
 };
 
-void countCharacter(LineCount& n, std::string_view line, size_t& i)
+void countCharacter(LineCount& n, std::string_view line, size_t& i, const AsciiClasses& ascii)
 {
     const auto lead = static_cast<unsigned char>(line[i]);
     ++n.all;
     if (lead < 0x80) {
         ++i;
-        if (!asciiClasses().space[lead]) ++n.visible;
-        if (!asciiClasses().spaceOrPunctuation[lead]) ++n.letters;
+        n.visible += !ascii.space[lead];
+        n.letters += !ascii.spaceOrPunctuation[lead];
         return;
     }
     const char32_t cp = decode(line, i);
@@ -127,9 +131,17 @@ LineCount countLine(std::string_view line)
     // Once a closing brace or bracket is missing, it is missing for the rest:
     // remembering that keeps a line of ten million "{" linear.
     bool braceCloses = true, bracketCloses = true;
+    const AsciiClasses& ascii = asciiClasses();
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
+        if (const auto byte = static_cast<unsigned char>(c); ascii.plain[byte]) {
+            ++n.all;
+            n.visible += !ascii.space[byte];
+            n.letters += !ascii.spaceOrPunctuation[byte];
+            ++i;
+            continue;
+        }
         if (c == '{' && braceCloses) {
             const size_t close = line.find('}', i + 1);
             if (close != std::string_view::npos) {
@@ -148,7 +160,7 @@ LineCount countLine(std::string_view line)
             ++i;
             continue;
         }
-        countCharacter(n, line, i);
+        countCharacter(n, line, i, ascii);
     }
     return n;
 }
