@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/check_dialog.h"
+#include "app/commands.h"
 #include "app/encoding_dialog.h"
 #include "app/export_dialog.h"
 #include "app/file_actions.h"
@@ -32,12 +33,13 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     , report_(messages_)
 {
     createWindows(movieWindow);
+    commands_ = std::make_unique<CommandRegistry>(main_->grid(), *main_, report_);
     connectFileCommands();
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
     VideoPause* video = playback_ ? &playback_->videoPause() : nullptr;
     const ToolContext tools { table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_,
-        movie_.get(), video, playback_.get() };
+        movie_.get(), video, playback_.get(), commands_.get() };
     WireTools(tools);
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);

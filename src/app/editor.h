@@ -24,6 +24,7 @@ struct RecoveryDocument;
 namespace tessel::app {
 
 class CheckDialog;
+class CommandRegistry;
 class DialogEncodingChooser;
 class ExportDialog;
 class FileActions;
@@ -78,6 +79,7 @@ public:
     PlaybackWiring* playback() { return playback_.get(); }
     TimingKeys* timingKeys() { return timingKeys_.get(); }
     WaveformWiring* waveform() { return waveform_.get(); }
+    CommandRegistry& commands() { return *commands_; }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -110,6 +112,8 @@ private:
     std::unique_ptr<CheckDialog> check_;
     std::unique_ptr<ExportDialog> export_;
     std::unique_ptr<FileActions> files_;
+    // Every command beyond the specified buttons, with its key and menu item.
+    std::unique_ptr<CommandRegistry> commands_;
     // Drives the controls and the movie window above: it goes first.
     std::unique_ptr<PlaybackWiring> playback_;
     std::unique_ptr<RecoveryQuestions> platformRecoveryQuestions_;

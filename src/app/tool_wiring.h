@@ -18,6 +18,7 @@ class QWidget;
 // handle ends up in the general error report.
 namespace tessel::app {
 
+class CommandRegistry;
 class MainWindow;
 class PlaybackWiring;
 
@@ -32,6 +33,7 @@ struct ToolContext {
     QWidget* movieWindow; // nullptr until the movie preview provides one
     VideoPause* video = nullptr; // the checks pause the movie through it; nullptr: no movie
     PlaybackWiring* playback = nullptr; // nullptr: no movie preview
+    CommandRegistry* commands = nullptr; // where a command beyond the specified buttons registers
 };
 
 void WireTools(const ToolContext& context);

@@ -1,0 +1,87 @@
+#pragma once
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QWidget;
+
+// Every command beyond the specified buttons, in one list: its name and a
+// line on what it does, its key, when it can run and what it runs. The keys,
+// the grid's pop-up menu items below the specified ones, the command palette
+// and the README's key table all come from here.
+namespace tessel::app {
+
+class ErrorReport;
+class SubtitleGrid;
+
+// Where a command's key works.
+enum class KeyScope {
+    // The grid focused with no cell editor open, and the windows added with
+    // addWindow (the Waveform window): the timing keys.
+    Grid,
+    // Anywhere in the main window and in the windows added with addWindow.
+    Window,
+};
+
+struct Command {
+    QString id; // stable: the keys file names commands by it ("sync.open")
+    QString name; // "Synchronise"
+    QString description; // one short line: what it does
+    QKeySequence key; // the default; empty: none
+    KeyScope scope = KeyScope::Window;
+    bool inGridMenu = false; // also an item of the grid's pop-up menu
+    // Why it cannot run now ("needs a movie"); empty: it can. nullptr: always.
+    std::function<QString()> unavailable;
+    std::function<void()> run;
+    // Keys beside `key` that do the same ("Ctrl+Shift+Z" beside "Ctrl+Y").
+    QList<QKeySequence> moreKeys;
+};
+
+class CommandRegistry : public QObject {
+    Q_OBJECT
+public:
+    CommandRegistry(SubtitleGrid& grid, QWidget& mainWindow, ErrorReport& errors);
+    ~CommandRegistry() override;
+
+    // Takes effect at once: the key on the grid or the main window (and every
+    // window added), the pop-up menu item. An id given twice is a mistake.
+    void add(Command command);
+    // The keys of every command, present and later, while `window` is active.
+    void addWindow(QWidget* window);
+
+    const std::vector<std::unique_ptr<Command>>& commands() const { return commands_; }
+    const Command* find(const QString& id) const;
+    // Empty when the command can run now.
+    QString unavailableReason(const Command& command) const;
+    // Runs it through the error report; false when it is unknown or cannot run now.
+    bool run(const QString& id);
+
+    // The key in effect: the user's choice, or the default.
+    QKeySequence key(const Command& command) const;
+    // Changes the key in effect (an empty sequence: none). The caller checks
+    // for clashes first; see keyClash.
+    void setKey(const QString& id, const QKeySequence& key);
+    // The command whose key this already is, other than `id`, or nullptr.
+    const Command* keyClash(const QString& id, const QKeySequence& key) const;
+
+signals:
+    void keysChanged();
+
+private:
+    struct Entry;
+    void install(Entry& entry);
+    void refreshKey(Entry& entry);
+
+    SubtitleGrid& grid_;
+    QWidget& mainWindow_;
+    ErrorReport& errors_;
+    std::vector<std::unique_ptr<Command>> commands_;
+    std::vector<std::unique_ptr<Entry>> entries_;
+    std::vector<QWidget*> windows_;
+};
+
+} // namespace tessel::app
