@@ -80,6 +80,10 @@ void FileActions::load(const QString& fileName, bool append)
         {
             EditHistory::Unrecorded opening(history_);
             result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages, encoding);
+            // What the editor kept with the last document (its sync points) goes with it.
+            if (table_.revision() != before)
+                while (!table_.allSideData().empty())
+                    table_.setSideData(std::string(table_.allSideData().begin()->first), {});
         }
         // Only a file that replaced the table makes it clean; one that stored
         // nothing leaves the earlier edits (and their history) as they were.

@@ -118,6 +118,8 @@ void RecoveryWiring::recover(RecoveredDocument& recovered)
             services_.table.setRow(row, from.cell(0, row), from.cell(1, row), from.cell(2, row), from.cell(3, row),
                 from.cell(4, row), from.cell(5, row));
         services_.table.setDocumentData(from.documentData());
+        for (const auto& [key, value] : from.allSideData())
+            services_.table.setSideData(key, value);
     }
     services_.history.clear(false);
     services_.files.setDocument(recovered.document);

@@ -25,7 +25,8 @@ namespace {
 
 // Snapshot: magic, then a body of generation (u64), unsaved (u8), file name,
 // framerate (IEEE double, u64), document data, row count (u32) and six cells
-// a row (varint length and bytes), then the CRC-32 of the body (u32).
+// a row (varint length and bytes), the side data when there is any (pairs of
+// key and value texts to the end of the body), then the CRC-32 of the body (u32).
 // Journal: magic, the generation of the snapshot it follows (u64), then
 // records: payload length (u32), CRC-32 of the payload (u32), payload. A
 // payload is 'C' and the encoded changes (ChangeRecord), or 'M', unsaved
@@ -364,6 +365,10 @@ Snapshot readSnapshot(const std::string& data, RecoveredDocument& out)
         table->setRow(row, cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]);
     }
     table->setDocumentData(documentData);
+    while (in.left() > 0) {
+        const std::string_view key = in.text();
+        table->setSideData(key, in.text());
+    }
     out.table = std::move(table);
     return s;
 }
@@ -584,6 +589,10 @@ private:
                 for (int c = 0; c < SubtitleTable::CellCount; ++c)
                     putText(buffer, image.cell(c, row));
                 if (buffer.size() >= WriteChunk) drain();
+            }
+            for (const auto& [key, value] : image.sideData()) {
+                putText(buffer, key);
+                putText(buffer, value);
             }
             drain();
             putFixed(buffer, crc, 4);

@@ -146,6 +146,7 @@ std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image(std::shared_ptr
         if (b.live > 0) image->blocks_[i] = b.data;
     }
     image->documentData_ = documentData_;
+    image->sideData_ = sideData_;
     image->bytes_ = liveBytes_;
     return image;
 }
@@ -459,6 +460,25 @@ void SubtitleTable::setDocumentData(std::string_view data)
     for (TableRecorder* r : recorders_)
         r->documentDataChanging(data);
     documentData_ = std::string(data);
+    ++revision_;
+}
+
+const std::string& SubtitleTable::sideData(std::string_view key) const
+{
+    static const std::string none;
+    const auto found = sideData_.find(key);
+    return found == sideData_.end() ? none : found->second;
+}
+
+void SubtitleTable::setSideData(std::string_view key, std::string_view value)
+{
+    if (value == sideData(key)) return;
+    for (TableRecorder* r : recorders_)
+        r->sideDataChanging(key, value);
+    if (value.empty())
+        sideData_.erase(sideData_.find(key));
+    else
+        sideData_.insert_or_assign(std::string(key), std::string(value));
     ++revision_;
 }
 

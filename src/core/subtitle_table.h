@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,8 @@ public:
     virtual void rowsRemoving(int row, int count) = 0;
     // The document's own data is about to become `after`.
     virtual void documentDataChanging(std::string_view after) = 0;
+    // The side data `key` is about to become `after` (empty: none).
+    virtual void sideDataChanging(std::string_view /*key*/, std::string_view /*after*/) { }
 };
 
 // The document: a header row (row 0) and at least one subtitle row, five text
@@ -94,6 +97,14 @@ public:
     // What the format a file came from keeps for the whole document.
     const std::string& documentData() const { return documentData_; }
     void setDocumentData(std::string_view data);
+
+    // Named data the editor keeps with the document beside its cells (sync
+    // points, say): undone and redone with the rest and kept by the recovery
+    // journal, but written by no format. An empty value is no value.
+    using SideData = std::map<std::string, std::string, std::less<>>;
+    const std::string& sideData(std::string_view key) const;
+    void setSideData(std::string_view key, std::string_view value);
+    const SideData& allSideData() const { return sideData_; }
 
     // Counts every change; a window compares it with the count at its last save.
     uint64_t revision() const { return revision_; }
@@ -178,6 +189,7 @@ private:
     size_t liveBytes_ = 0;
     size_t usedBytes_ = 0; // the blocks' `used`, summed: looked at after every change
     std::string documentData_;
+    SideData sideData_;
     uint64_t revision_ = 0;
     TableListener* listener_ = nullptr;
     std::vector<TableRecorder*> recorders_;
@@ -189,6 +201,7 @@ public:
     int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
     std::string_view cell(int column, int row) const; // subtitle rows only
     const std::string& documentData() const { return documentData_; }
+    const SideData& sideData() const { return sideData_; }
     // The bytes of the cells it holds.
     size_t bytes() const { return bytes_; }
 
@@ -197,6 +210,7 @@ private:
     SlotVector rows_;
     std::vector<std::shared_ptr<const char[]>> blocks_; // by the table's block index
     std::string documentData_;
+    SideData sideData_;
     size_t bytes_ = 0;
 };
 

@@ -14,7 +14,8 @@ namespace tessel {
 //   Empty:  a count varint (empty rows)
 //   Remove: a count varint
 //   Document: a length varint and the text (its row field is 0)
-enum OperationKind : char { Cells = 'C', Rows = 'I', Empty = 'E', Remove = 'R', Document = 'D' };
+//   Side: the key and the value, each as length varint and text (row field 0)
+enum OperationKind : char { Cells = 'C', Rows = 'I', Empty = 'E', Remove = 'R', Document = 'D', Side = 'S' };
 
 class ChangeEncoder {
 public:
@@ -138,6 +139,10 @@ std::vector<Decoded> index(const std::string& data, size_t* count = nullptr, siz
         case Document:
             in.text();
             break;
+        case Side:
+            in.text();
+            in.text();
+            break;
         default:
             throw std::runtime_error("damaged change record");
         }
@@ -251,6 +256,15 @@ void UndoRecorder::documentDataChanging(std::string_view)
     out.putText(table_.documentData());
 }
 
+void UndoRecorder::sideDataChanging(std::string_view key, std::string_view)
+{
+    flushPending();
+    ChangeEncoder out(record_);
+    out.begin(Side, 0);
+    out.putText(key);
+    out.putText(table_.sideData(key));
+}
+
 void UndoRecorder::reserve(size_t bytes) { record_.reserve(bytes); }
 
 bool UndoRecorder::empty() const { return record_.empty() && pendingCount_ == 0; }
@@ -307,6 +321,15 @@ void ForwardRecorder::documentDataChanging(std::string_view after)
     flushPending();
     ChangeEncoder out(record_);
     out.begin(Document, 0);
+    out.putText(after);
+}
+
+void ForwardRecorder::sideDataChanging(std::string_view key, std::string_view after)
+{
+    flushPending();
+    ChangeEncoder out(record_);
+    out.begin(Side, 0);
+    out.putText(key);
     out.putText(after);
 }
 
@@ -377,6 +400,12 @@ private:
         case Document: {
             Reader in(data_, d.body);
             table_.setDocumentData(in.text());
+            return 1;
+        }
+        case Side: {
+            Reader in(data_, d.body);
+            const std::string_view key = in.text();
+            table_.setSideData(key, in.text());
             return 1;
         }
         case Remove:

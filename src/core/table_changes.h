@@ -64,6 +64,7 @@ public:
     void rowsInserted(int row, int count) override;
     void rowsRemoving(int row, int count) override;
     void documentDataChanging(std::string_view after) override;
+    void sideDataChanging(std::string_view key, std::string_view after) override;
 
 private:
     bool isFresh(int row) const;
@@ -87,6 +88,7 @@ public:
     void rowsInserted(int row, int count) override;
     void rowsRemoving(int row, int count) override;
     void documentDataChanging(std::string_view after) override;
+    void sideDataChanging(std::string_view key, std::string_view after) override;
 
 private:
     void flushPending();

@@ -79,6 +79,13 @@ const std::vector<Kind>& Kinds()
                 t.setCell(SubtitleTable::Extra, 2, "Comment,1,Sign");
                 t.setDocumentData("[Script Info]\nTitle: edited");
             } },
+        { "side data",
+            [](SubtitleTable& t) {
+                t.setSideData("sync-points", "3 250");
+                t.setSideData("original", "");
+                t.setSideData("other", "x");
+                t.setSideData("sync-points", "3 250\n9 900");
+            } },
         { "everything in one step",
             [](SubtitleTable& t) {
                 for (const Kind& k : Kinds())

@@ -97,6 +97,13 @@ const std::vector<Action>& Actions()
                     t.setDocumentData("[Script Info]\nTitle: changed");
                 });
             } },
+        { "side data",
+            [](Journaled& j) {
+                j.step("Points", [](auto& t) {
+                    t.setSideData("sync-points", "4 100\n8 260");
+                    t.setSideData("original", "1\n2");
+                });
+            } },
         { "outside any step", [](Journaled& j) { j.table.setCell(SubtitleTable::To, 1, "99999"); } },
         { "grow the table", [](Journaled& j) { j.step("Grow", [](auto& t) { t.setRowCount(t.rowCount() + 5); }); } },
     };
@@ -152,6 +159,18 @@ TEST(RecoveryJournal, AJournalCutAtAnyByteRecoversUpToItsLastCompleteRecord)
             EXPECT_EQ(recovered.changes, static_cast<int>(expected)) << "cut at " << cut;
         }
     }
+}
+
+TEST(RecoveryJournal, TheSnapshotKeepsTheSideData)
+{
+    Journaled j(30);
+    j.step("Points", [](auto& t) { t.setSideData("sync-points", "4 100"); });
+    j.history.clear(false); // starts over: a new snapshot
+    j.flush();
+    const RecoveredDocument recovered = ReadRecoverySlot(j.path);
+    ASSERT_TRUE(recovered.table);
+    EXPECT_EQ(recovered.changes, 0);
+    EXPECT_EQ(recovered.table->sideData("sync-points"), "4 100");
 }
 
 TEST(RecoveryJournal, DamageInsideARecordEndsTheRecoveryThere)

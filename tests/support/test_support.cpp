@@ -71,6 +71,8 @@ std::string AllCells(const SubtitleTable& table)
             s += std::to_string(cell.size()) + ':';
             s += cell;
         }
+    for (const auto& [key, value] : table.allSideData())
+        s += '\n' + key + '=' + value;
     return s;
 }
 
