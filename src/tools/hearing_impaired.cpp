@@ -91,10 +91,13 @@ std::string removeSpeakerLabel(const std::string& line)
 
 bool isMusicSign(char32_t c) { return c == U'\u266A' || c == U'\u266B' || c == U'\u266C' || c == U'\u2669'; }
 
+// "♪", "♪♪", "- ♪": nothing but music signs after a dialogue dash.
 bool isMusicOnly(const QString& visible)
 {
     bool sign = false;
-    for (const char32_t c : visible.toUcs4()) {
+    QString v = visible.trimmed();
+    if (v.startsWith(QLatin1Char('-'))) v.remove(0, 1);
+    for (const char32_t c : v.toUcs4()) {
         if (isMusicSign(c))
             sign = true;
         else if (!QChar::isSpace(c))

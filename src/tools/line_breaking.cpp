@@ -15,7 +15,7 @@
 namespace tessel {
 namespace {
 
-constexpr int SentenceBonus = 16, ClauseBonus = 12, ConjunctionBonus = 8, PrepositionBonus = 4;
+constexpr int SentenceBonus = 24, ClauseBonus = 16, ConjunctionBonus = 8, PrepositionBonus = 4;
 constexpr int NoBreakPenalty = 12, HyphenPenalty = 20;
 
 constexpr std::string_view Conjunctions[] = { "and", "but", "or", "nor", "so", "yet", "because", "although", "though",
@@ -25,9 +25,12 @@ constexpr std::string_view Prepositions[] = { "about", "above", "across", "again
     "before", "after", "behind", "below", "beneath", "beside", "between", "beyond", "by", "despite", "down", "during",
     "except", "for", "from", "in", "inside", "into", "like", "near", "of", "off", "on", "onto", "out", "over", "past",
     "through", "to", "toward", "towards", "under", "upon", "via", "with", "without" };
-// Words a line should not end with: they belong to the word after them.
-constexpr std::string_view Binding[] = { "a", "an", "the", "my", "your", "his", "its", "our", "their", "this", "these",
-    "those", "i", "he", "she", "we", "they", "mr.", "mrs.", "ms.", "dr.", "st." };
+// Words a line should not end with: they belong to the word after them
+// (articles, possessives, subject pronouns, auxiliaries, titles).
+constexpr std::string_view Binding[]
+    = { "a", "an", "the", "my", "your", "his", "its", "our", "their", "this", "these", "those", "i", "he", "she", "we",
+          "they", "will", "would", "shall", "should", "can", "could", "may", "might", "must", "am", "is", "are", "was",
+          "were", "be", "been", "have", "has", "had", "do", "does", "did", "mr.", "mrs.", "ms.", "dr.", "st." };
 
 template <size_t N> bool listed(const std::string_view (&list)[N], std::string_view word)
 {

@@ -17,11 +17,12 @@
 // lines that fit are used, and among the ways to break into them the one of
 // least cost, in characters:
 //   the longest line less the shortest,
-//   less 16 for a break after the end of a sentence (. ! ? ...), 12 after a
+//   less 24 for a break after the end of a sentence (. ! ? ...), 16 after a
 //   comma, semicolon, colon or dash, 8 before a conjunction, 4 before a
 //   preposition,
-//   plus 12 for a break after an article, a possessive, a subject pronoun, a
-//   conjunction or a preposition or before "not", 20 after a hyphen,
+//   plus 12 for a break after an article, a possessive, a subject pronoun,
+//   an auxiliary verb, a conjunction or a preposition, or before "not", and
+//   20 after a hyphen,
 // and of two that cost the same, the one whose lower line is the longer (a
 // bottom-heavy pyramid). The word lists are English. Text that cannot fit is
 // broken into the most lines allowed with the shortest longest line. Lines of
