@@ -24,14 +24,33 @@ TextTools::TextTools(const ToolContext& context)
 {
     setObjectName(QStringLiteral("TextTools"));
     service_ = new SpellingService(this);
-    find_ = new FindWindow(context_, &context_.mainWindow);
-    spelling_ = new SpellingWindow(context_, *service_, &context_.mainWindow);
-    tools_ = new TextToolsWindow(context_, &context_.mainWindow);
     UnderlineMisspelledWords(context_.mainWindow.grid(), *service_);
     registerCommands();
 }
 
 TextTools::~TextTools() = default;
+
+FindWindow& TextTools::findWindow()
+{
+    if (!find_) {
+        find_ = new FindWindow(context_, &context_.mainWindow);
+        // Find next and previous also from the Find window itself.
+        context_.commands->addWindow(find_);
+    }
+    return *find_;
+}
+
+SpellingWindow& TextTools::spellingWindow()
+{
+    if (!spelling_) spelling_ = new SpellingWindow(context_, *service_, &context_.mainWindow);
+    return *spelling_;
+}
+
+TextToolsWindow& TextTools::toolsWindow()
+{
+    if (!tools_) tools_ = new TextToolsWindow(context_, &context_.mainWindow);
+    return *tools_;
+}
 
 QString TextTools::rowUnavailable(bool needsNext) const
 {
@@ -76,33 +95,32 @@ void TextTools::registerCommands()
         QKeySequence(Qt::ALT | Qt::Key_U), true, [this] { unbreakRow(); }, row);
     add("text.removeHi", "Remove hearing-impaired text\u2026",
         "Brackets, parentheses, speaker labels and music signs out of every subtitle, with a preview",
-        QKeySequence(Qt::ALT | Qt::Key_H), true, [this] { tools_->open(TextToolsWindow::RemoveHearingImpaired); });
+        QKeySequence(Qt::ALT | Qt::Key_H), true,
+        [this] { toolsWindow().open(TextToolsWindow::RemoveHearingImpaired); });
     add("text.tools", "Text tools\u2026", "Break lines, unbreak, split long and merge short subtitles in every row",
-        QKeySequence(Qt::ALT | Qt::Key_T), false, [this] { tools_->open(TextToolsWindow::BreakLines); });
+        QKeySequence(Qt::ALT | Qt::Key_T), false, [this] { toolsWindow().open(TextToolsWindow::BreakLines); });
     add("text.breakAll", "Break lines in every subtitle\u2026", "The Text tools window on \"Break lines\"", {}, false,
-        [this] { tools_->open(TextToolsWindow::BreakLines); });
+        [this] { toolsWindow().open(TextToolsWindow::BreakLines); });
     add("text.unbreakAll", "Unbreak every subtitle\u2026", "The Text tools window on \"Unbreak\"", {}, false,
-        [this] { tools_->open(TextToolsWindow::Unbreak); });
+        [this] { toolsWindow().open(TextToolsWindow::Unbreak); });
     add("text.splitLong", "Split long subtitles\u2026", "The Text tools window on \"Split long subtitles\"", {}, false,
-        [this] { tools_->open(TextToolsWindow::SplitLong); });
+        [this] { toolsWindow().open(TextToolsWindow::SplitLong); });
     add("text.mergeShort", "Merge short rows\u2026", "The Text tools window on \"Merge short rows\"", {}, false,
-        [this] { tools_->open(TextToolsWindow::MergeShort); });
+        [this] { toolsWindow().open(TextToolsWindow::MergeShort); });
     add("text.find", "Find\u2026", "Find text or a regular expression in the subtitles",
-        QKeySequence(Qt::CTRL | Qt::Key_F), false, [this] { find_->showFind(); });
+        QKeySequence(Qt::CTRL | Qt::Key_F), false, [this] { findWindow().showFind(); });
     add("text.replace", "Replace\u2026", "Find and replace, one match or all of them",
-        QKeySequence(Qt::CTRL | Qt::Key_H), false, [this] { find_->showReplace(); });
+        QKeySequence(Qt::CTRL | Qt::Key_H), false, [this] { findWindow().showReplace(); });
     add("text.findNext", "Find next", "The next match of the Find window's text", QKeySequence(Qt::Key_F3), false,
-        [this] { find_->findNext(false); });
+        [this] { findWindow().findNext(false); });
     add("text.findPrevious", "Find previous", "The previous match of the Find window's text",
-        QKeySequence(Qt::SHIFT | Qt::Key_F3), false, [this] { find_->findNext(true); });
+        QKeySequence(Qt::SHIFT | Qt::Key_F3), false, [this] { findWindow().findNext(true); });
     add(
         "text.spelling", "Spelling\u2026", "Go through the words not in the dictionary from the current cell on",
-        QKeySequence(Qt::Key_F12), false, [this] { spelling_->start(); }, dictionary);
+        QKeySequence(Qt::Key_F12), false, [this] { spellingWindow().start(); }, dictionary);
     add(
         "text.underline", "Underline misspelled words", "Switch the grid's spelling underlines on or off", {}, false,
         [this] { service_->setUnderline(!service_->underline()); }, dictionary);
-    // Find next and previous also from the Find window itself.
-    registry.addWindow(find_);
 }
 
 std::optional<size_t> TextTools::cursorInRowText()

@@ -22,9 +22,10 @@ public:
     explicit TextTools(const ToolContext& context);
     ~TextTools() override;
 
-    FindWindow& findWindow() const { return *find_; }
-    SpellingWindow& spellingWindow() const { return *spelling_; }
-    TextToolsWindow& toolsWindow() const { return *tools_; }
+    // Each made when first needed, so that the editor starts as fast as without them.
+    FindWindow& findWindow();
+    SpellingWindow& spellingWindow();
+    TextToolsWindow& toolsWindow();
     SpellingService& spelling() const { return *service_; }
 
     // At the cursor of the open cell editor, else at the line break or the best break.
