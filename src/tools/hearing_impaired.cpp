@@ -160,6 +160,9 @@ std::vector<std::string> closeUp(const std::vector<std::string>& lines)
 
 std::string RemoveHearingImpaired(std::string_view text, const HearingImpairedOptions& options)
 {
+    // Most subtitles hold nothing of it: no bracket, colon or music sign (U+2669..U+266C: E2 99 A9..AC).
+    if (text.find_first_of("[(:") == std::string_view::npos && text.find("\xE2\x99") == std::string_view::npos)
+        return std::string(text);
     std::string t(text);
     if (options.brackets) t = removeEnclosed(t, '[', ']');
     if (options.parentheses) t = removeEnclosed(t, '(', ')');

@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <memory>
+#include <unordered_set>
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
 
@@ -32,10 +33,25 @@ constexpr std::string_view Binding[]
           "they", "will", "would", "shall", "should", "can", "could", "may", "might", "must", "am", "is", "are", "was",
           "were", "be", "been", "have", "has", "had", "do", "does", "did", "mr.", "mrs.", "ms.", "dr.", "st." };
 
-template <size_t N> bool listed(const std::string_view (&list)[N], std::string_view word)
+// Looked up for every break place of every row: hashed once.
+using WordSet = std::unordered_set<std::string_view>;
+template <size_t N> WordSet wordSet(const std::string_view (&list)[N]) { return WordSet(std::begin(list), std::end(list)); }
+const WordSet& conjunctions()
 {
-    return std::find(std::begin(list), std::end(list), word) != std::end(list);
+    static const WordSet set = wordSet(Conjunctions);
+    return set;
 }
+const WordSet& prepositions()
+{
+    static const WordSet set = wordSet(Prepositions);
+    return set;
+}
+const WordSet& binding()
+{
+    static const WordSet set = wordSet(Binding);
+    return set;
+}
+bool listed(const WordSet& set, const std::string& word) { return !word.empty() && set.count(word) > 0; }
 
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -124,7 +140,7 @@ int placeBonus(std::string_view v, size_t a, size_t c)
     const std::string before = wordBefore(v, a);
     bool sentence = endsSentence(last);
     if (closesQuote(last) && a > 1) sentence = endsSentence(codePointBefore(v, a - 1));
-    if (listed(Binding, before) || listed(Conjunctions, before) || listed(Prepositions, before)) {
+    if (listed(binding(), before) || listed(conjunctions(), before) || listed(prepositions(), before)) {
         sentence = false;
         bonus -= NoBreakPenalty;
     }
@@ -134,9 +150,9 @@ int placeBonus(std::string_view v, size_t a, size_t c)
         bonus += ClauseBonus;
     if (a == c) return last == '-' || last == U'\u2010' ? bonus - HyphenPenalty : bonus;
     const std::string after = wordAfter(v, c);
-    if (listed(Conjunctions, after))
+    if (listed(conjunctions(), after))
         bonus += ConjunctionBonus;
-    else if (listed(Prepositions, after))
+    else if (listed(prepositions(), after))
         bonus += PrepositionBonus;
     if (after == "not") bonus -= NoBreakPenalty;
     return bonus;
@@ -366,8 +382,13 @@ std::vector<RowChange> planEachRow(const SubtitleTable& table, int row, const Re
 
 std::vector<RowChange> PlanBreakLines(const SubtitleTable& table, const LineLimits& limits, int row)
 {
-    return planEachRow(table, row,
-        [&](const std::string& text) -> std::optional<std::string> { return JoinLines(BreakText(text, limits)); });
+    return planEachRow(table, row, [&](const std::string& text) -> std::optional<std::string> {
+        // One line that fits, already trimmed: nothing to do.
+        if (text.find('\n') == std::string::npos && (text.empty() || (text.front() != ' ' && text.back() != ' '))
+            && ReadingCharacters(text) <= limits.charsPerLine)
+            return std::nullopt;
+        return JoinLines(BreakText(text, limits));
+    });
 }
 
 std::vector<RowChange> PlanUnbreak(const SubtitleTable& table, int charsPerLine, int row)

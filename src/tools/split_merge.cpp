@@ -176,8 +176,7 @@ namespace {
 class Segments {
 public:
     Segments(const std::string& flat, const LineLimits& limits)
-        : flat_(flat)
-        , limits_(limits)
+        : limits_(limits)
         , places_(CutPlaces(flat))
         , n_(places_.size())
         , total_(ReadingCharacters(flat))
@@ -194,14 +193,26 @@ public:
     }
     // A segment longer than this cannot fit.
     bool tooLong(size_t i, size_t j) const { return chars(i, j) > limits_.charsPerLine * limits_.lines; }
+    // Whether the segment breaks into the lines allowed: the fewest lines,
+    // each as long as it can be, at the text's own break places.
     bool fits(size_t i, size_t j)
     {
         if (tooLong(i, j)) return false;
         const auto known = fits_.find({ i, j });
         if (known != fits_.end()) return known->second;
-        const size_t from = i == n_ ? 0 : places_[i].start, to = j == n_ ? flat_.size() : places_[j].end;
-        const bool fit
-            = TextFits(JoinLines(BreakText(std::string_view(flat_).substr(from, to - from), limits_)), limits_);
+        const int end = j == n_ ? total_ : places_[j].charsBefore;
+        int start = i == n_ ? 0 : total_ - places_[i].charsAfter;
+        int lines = 1;
+        size_t k = i == n_ ? 0 : i + 1;
+        while (end - start > limits_.charsPerLine && lines <= limits_.lines) {
+            size_t farthest = n_;
+            for (; k < j && k < n_ && places_[k].charsBefore - start <= limits_.charsPerLine; ++k)
+                farthest = k;
+            if (farthest == n_) break; // a word longer than a line
+            start = total_ - places_[farthest].charsAfter;
+            ++lines;
+        }
+        const bool fit = end - start <= limits_.charsPerLine && lines <= limits_.lines;
         fits_[{ i, j }] = fit;
         return fit;
     }
@@ -216,7 +227,6 @@ public:
     }
 
 private:
-    const std::string& flat_;
     LineLimits limits_;
     std::vector<CutPlace> places_;
     size_t n_;
