@@ -9,9 +9,9 @@
 #include <array>
 #include <climits>
 #include <memory>
-#include <unordered_set>
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
+#include <unordered_set>
 
 namespace tessel {
 namespace {
@@ -35,7 +35,10 @@ constexpr std::string_view Binding[]
 
 // Looked up for every break place of every row: hashed once.
 using WordSet = std::unordered_set<std::string_view>;
-template <size_t N> WordSet wordSet(const std::string_view (&list)[N]) { return WordSet(std::begin(list), std::end(list)); }
+template <size_t N> WordSet wordSet(const std::string_view (&list)[N])
+{
+    return WordSet(std::begin(list), std::end(list));
+}
 const WordSet& conjunctions()
 {
     static const WordSet set = wordSet(Conjunctions);
