@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <memory>
@@ -97,12 +98,13 @@ void UnderlineMisspelledWords(SubtitleGrid& grid, SpellingService& spelling)
         cache->clear();
         grid.viewport()->update();
     });
+    const QPointer<SpellingService> service(&spelling);
     grid.setCellOverlay(
-        [&spelling, cache](QPainter& painter, const QStyleOptionViewItem& option, const QModelIndex& index) {
-            if (!spelling.underline() || index.column() < 2) return;
+        [service, cache](QPainter& painter, const QStyleOptionViewItem& option, const QModelIndex& index) {
+            if (!service || !service->underline() || index.column() < 2) return;
             const QString text = index.data(Qt::DisplayRole).toString();
             if (text.isEmpty()) return;
-            Speller* speller = spelling.speller(); // nullptr while it is read: ready() repaints
+            Speller* speller = service->speller(); // nullptr while it is read: ready() repaints
             if (!speller) return;
             const QVector<QPair<int, int>>& ranges = cache->misspelled(*speller, text);
             if (!ranges.isEmpty()) underline(painter, option, text, ranges);
