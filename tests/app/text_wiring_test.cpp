@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -215,6 +216,41 @@ TEST_F(TextWiringTest, MisspelledWordsAreUnderlinedInTheCellsShown)
     EXPECT_FALSE(underlined(grid(), 3, 1));
     run("text.underline");
     EXPECT_FALSE(underlined(grid(), 2, 1));
+}
+
+TEST_F(TextWiringTest, IgnoreSkipsOnceIgnoreAllForTheRunAndTheChoicesAreKept)
+{
+    if (!haveDictionary()) GTEST_SKIP() << "no Hunspell dictionary installed";
+    start({ { "0", "10", "Wrod one, wrod two" }, { "10", "20", "NASA 2nd wrod" } });
+    grid().selectCell(2, 1);
+    run("text.spelling");
+    SpellingWindow& spelling = tools->spellingWindow();
+    ASSERT_TRUE(spelling.finding());
+    spelling.ignore();
+    ASSERT_TRUE(spelling.finding());
+    EXPECT_EQ(spelling.finding()->span.start, 10u);
+    spelling.ignoreAll(); // row 2's "wrod" too; "NASA" and "2nd" are never checked
+    EXPECT_FALSE(spelling.finding());
+    tools->spelling().setUnderline(false);
+    const SpellingService again;
+    EXPECT_FALSE(again.underline());
+    EXPECT_EQ(again.language(), tools->spelling().language());
+    EXPECT_NE(ReadFile(dir.path("config/tessel/spelling.ini")).find("underline=false"), std::string::npos);
+}
+
+TEST_F(TextWiringTest, WholeWordsAndAllColumnsWiden)
+{
+    start({ { "12", "20", "a12 12" } });
+    FindWindow& find = tools->findWindow();
+    find.findText()->setText(QStringLiteral("12"));
+    find.wholeWords()->setChecked(true);
+    grid().selectCell(0, 1);
+    ASSERT_TRUE(find.findNext());
+    EXPECT_EQ(grid().currentTableColumn(), 2);
+    find.scope()->setCurrentIndex(1);
+    grid().selectCell(0, 1);
+    ASSERT_TRUE(find.findNext());
+    EXPECT_EQ(grid().currentTableColumn(), 0);
 }
 
 // Pictures for the README: TESSEL_SHOTS_DIR=docs under Xvfb.

@@ -120,3 +120,31 @@ TEST(SplitMerge, ChangesOfRowsAreAppliedInOnePass)
     ApplyRowChanges(table, { { 1, 5, {} } });
     EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "0", "0", "", "", "" } }));
 }
+
+TEST(SplitMerge, TimeForEveryPartOrNone)
+{
+    using Shares = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(ShareTime(0, 10, { 0, 0 }, 0), (Shares { { 0, 5 }, { 5, 10 } })); // no characters: equal
+    // A part with few characters still keeps a frame.
+    EXPECT_EQ(ShareTime(0, 5, { 100, 1 }, 2), (Shares { { 0, 2 }, { 4, 5 } }));
+    EXPECT_TRUE(ShareTime(0, 5, { 1, 1, 1 }, 2).empty());
+    EXPECT_TRUE(ShareTime(10, 5, { 1 }, 0).empty());
+}
+
+TEST(SplitMerge, TextsThatCannotBeSplitOrAreHugeEndQuickly)
+{
+    SubtitleTable table;
+    const std::string word(200, 'x'), huge = [] {
+        std::string s;
+        for (int i = 0; i < 20000; ++i)
+            s += "word. ";
+        return s;
+    }();
+    test::Fill(table, { { "0", "100", word }, { "0", "1000000", huge } });
+    const SplitLongPlan plan = PlanSplitLong(table, LineLimits { 42, 2 }, 2);
+    ASSERT_EQ(plan.changes.size(), 1u); // a word longer than a line stays whole
+    EXPECT_EQ(plan.changes[0].first, 2);
+    EXPECT_GT(plan.changes[0].rows.size(), 1000u);
+    for (const NewRow& r : plan.changes[0].rows)
+        EXPECT_TRUE(TextFits(r.text, LineLimits { 42, 2 })) << r.text;
+}
