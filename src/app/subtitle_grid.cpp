@@ -55,6 +55,12 @@ public:
         QStyledItemDelegate::setEditorData(editor, index);
     }
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (grid_->cellOverlay_) grid_->cellOverlay_(*painter, option, index);
+    }
+
 protected:
     // Escape closes the editor without committing; what it committed
     // already has to be taken back.

@@ -1,5 +1,6 @@
 #pragma once
 #include <QTableView>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -41,6 +42,11 @@ public:
     // while the grid itself has the focus (an open cell editor keeps them).
     QAction* menuItemUndo() const { return menuItemUndo_; }
     QAction* menuItemRedo() const { return menuItemRedo_; }
+
+    // Draws over each cell after the grid has drawn it (the spell check's
+    // underlines); nothing by default.
+    using CellOverlay = std::function<void(QPainter&, const QStyleOptionViewItem&, const QModelIndex&)>;
+    void setCellOverlay(CellOverlay overlay) { cellOverlay_ = std::move(overlay); }
 
     // Each cell editor the grid opens is an editing session of its own, by
     // number; 0 while none is open.
@@ -86,6 +92,7 @@ private:
     QString textAtOpen_;
     int keptRow_ = 1, keptColumn_ = 0, keptTopRow_ = 1;
     int userInputDepth_ = 0;
+    CellOverlay cellOverlay_;
 };
 
 } // namespace tessel::app

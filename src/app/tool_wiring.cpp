@@ -5,6 +5,7 @@
 #include "app/grid_editing_wiring.h"
 #include "app/reading_wiring.h"
 #include "app/repair_wiring.h"
+#include "app/text_wiring.h"
 #include "app/undo_wiring.h"
 
 #include <QEvent>
@@ -54,6 +55,7 @@ void WireTools(const ToolContext& context)
     WireCheckPage(context);
     WireReadingPage(context);
     WireUndo(context);
+    WireTextTools(context);
 }
 
 } // namespace tessel::app

@@ -3,6 +3,7 @@
 #include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/reading_steps.h"
+#include "cli/text_steps.h"
 #include "cli/tool_steps.h"
 #include "core/errors.h"
 #include "core/user_prompts.h"
@@ -134,6 +135,7 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
         if (loaded.format == FormatCode::Unknown) return 1;
         const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
         if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
+        if (!options.spellCheck.empty()) return SpellCheckTable(table, options.spellCheck, out);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {
         err << e.what() << '\n';

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/reading_steps.h"
+#include "cli/text_steps.h"
 #include "cli/tool_steps.h"
 #include "core/numbers.h"
 #include "formats/encoding.h"
@@ -63,6 +64,7 @@ void chooseBatch(Options& options, std::vector<std::string>& positional, bool ba
     if (!options.batch) return;
     if (options.detect) throw UsageError { "--detect takes one INPUT" };
     if (!options.lint.empty()) throw UsageError { "--lint takes one INPUT" };
+    if (!options.spellCheck.empty()) throw UsageError { "--spell-check takes one INPUT" };
     if (options.format.empty()) throw UsageError { "--to is required for several files" };
     options.inputs = std::move(positional);
 }
@@ -110,6 +112,9 @@ Options ParseOptions(const std::vector<std::string>& args)
         else if (arg == "--lint") {
             options.lint = value();
             ResolveProfile(arg, options.lint);
+        } else if (arg == "--spell-check") {
+            options.spellCheck = value();
+            ValidateSpellLanguage(options.spellCheck);
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
         else if (arg == "--version")
@@ -178,6 +183,11 @@ Options ParseOptions(const std::vector<std::string>& args)
     if (options.detect) return options;
     if (!options.lint.empty()) {
         if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
+        if (!options.spellCheck.empty()) throw UsageError { "--lint and --spell-check go one at a time" };
+        return options;
+    }
+    if (!options.spellCheck.empty()) {
+        if (!options.output.empty()) throw UsageError { "--spell-check prints its findings and writes no OUTPUT" };
         return options;
     }
     const bool toStdout = options.output.empty() || options.output == "-";
@@ -202,6 +212,8 @@ std::string UsageText()
         + "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
           "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
           "  --list-profiles     print the built-in and the user's profiles\n"
+          "  --spell-check LANG  print the words not in LANG's dictionary (e.g. en_US; TAB-separated: row, column,\n"
+          "                      word, suggestions) after the batch tools and write nothing; exit 3 when any\n"
         + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
           "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
           "  --line-ends ENDS    crlf (default) | lf\n"

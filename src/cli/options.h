@@ -20,6 +20,7 @@ struct Options {
     bool detect = false;
     std::string lint; // --lint PROFILE: print the findings instead of writing
     bool listProfiles = false;
+    std::string spellCheck; // --spell-check LANG: print the words not in the dictionary instead of writing
     std::vector<ToolStep> steps;
     std::string encoding; // read in this encoding, nothing detected; "": detected
     std::string outEncoding; // "": UTF-8 as always

@@ -1,6 +1,7 @@
 #include "cli/tool_steps.h"
 
 #include "cli/reading_steps.h"
+#include "cli/text_steps.h"
 #include "core/numbers.h"
 #include "core/text_utils.h"
 #include "tools/repair.h"
@@ -150,6 +151,35 @@ const std::vector<ToolDeclaration> Tools = {
         nullptr, "--fix-timing" },
     { "--fix-reading", "PROFILE", nullptr, nullptr, "every safe correction of the reading speed and layout check",
         validateReading, runFixReading, nullptr },
+    { "--text-profile", "PROFILE", nullptr, nullptr,
+        "the profile the text tools below follow (default \"Netflix English (adults)\")", ValidateTextProfile, nullptr,
+        nullptr },
+    { "--break-lines", "N", nullptr, nullptr,
+        "break every subtitle again into the profile's lines of at most N characters", ValidateCharsPerLine,
+        RunBreakLines, nullptr },
+    { "--unbreak", nullptr, nullptr, nullptr, "join the lines of subtitles that fit one line of the profile", nullptr,
+        RunUnbreak, nullptr },
+    { "--split-long", "N", nullptr, nullptr, "split subtitles that do not fit the profile's lines of N characters",
+        ValidateCharsPerLine, RunSplitLong, nullptr },
+    { "--merge-short", "MS", nullptr, nullptr, "merge subtitles shown under MS ms with the next while the text fits",
+        ValidateMilliseconds, RunMergeShort, nullptr },
+    { "--merge-gap", "MS", nullptr, nullptr, "with --merge-short: only when the next starts within MS (default 250)",
+        ValidateMilliseconds, nullptr, "--merge-short" },
+    { "--remove-hi", nullptr, nullptr, nullptr, "remove [brackets], (parentheses), LABELS: and lines of music signs",
+        nullptr, RunRemoveHearingImpaired, nullptr },
+    { "--keep-brackets", nullptr, nullptr, nullptr, "with --remove-hi: leave [brackets]", nullptr, nullptr,
+        "--remove-hi" },
+    { "--keep-parentheses", nullptr, nullptr, nullptr, "with --remove-hi: leave (parentheses)", nullptr, nullptr,
+        "--remove-hi" },
+    { "--keep-labels", nullptr, nullptr, nullptr, "with --remove-hi: leave speaker labels", nullptr, nullptr,
+        "--remove-hi" },
+    { "--keep-music-signs", nullptr, nullptr, nullptr, "with --remove-hi: leave lines of music signs alone", nullptr,
+        nullptr, "--remove-hi" },
+    { "--remove-sung-lines", nullptr, nullptr, nullptr,
+        "with --remove-hi: also lines that start or end with a music sign", nullptr, nullptr, "--remove-hi" },
+    { "--replace-regex", "PATTERN", "--with", "TEXT",
+        "replace a regular expression (case-sensitive; \\n a line break, \\1 a group)", ValidateRegex, RunReplaceRegex,
+        nullptr },
 };
 
 // The option and its values, then the description from this column on.
