@@ -312,6 +312,7 @@ public:
             size_t index = BeforeLines;
             for (std::string_view line : ReadLineGroup(doc, index))
                 put(line);
+            afterKeptLines_ = true;
             after_.assign(doc.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc.size())), doc.end());
             keptDocument_ = true;
         } else {
@@ -328,11 +329,15 @@ public:
             more = ReadLineGroup(kept_, index);
             before.assign(kept_.begin() + static_cast<std::ptrdiff_t>(std::min(index, kept_.size())), kept_.end());
         }
-        // A cue needs a blank line before it, unless a line that ends the
-        // text before anyway comes first (a block that was skipped).
-        if (!lastBlank_ && (before.empty() || !(before.front().empty() || holdsArrow(before.front())))) put("");
+        // A cue needs a blank line after the text of the cue before it, unless
+        // a line that ends that text anyway comes first (a block that was
+        // skipped); after the file's own lines it stands as it was read.
+        const bool needsBlank
+            = before.empty() ? !(kept && afterKeptLines_) : !(before.front().empty() || holdsArrow(before.front()));
+        if (!lastBlank_ && needsBlank) put("");
         for (std::string_view line : before)
             put(line);
+        afterKeptLines_ = false;
         if (kept && !KeptLine(kept_, IdLine).empty()) put(KeptLine(kept_, IdLine));
         line_.clear();
         time(table_.cell(SubtitleTable::From, row), kept ? KeptLine(kept_, StartLine) : std::string_view());
@@ -385,7 +390,7 @@ private:
     const SubtitleTable& table_;
     double framerate_;
     TextSink& out_;
-    bool hours_ = false, keptDocument_ = false, lastBlank_ = false;
+    bool hours_ = false, keptDocument_ = false, lastBlank_ = false, afterKeptLines_ = false;
     std::vector<std::string_view> after_, kept_;
     std::string line_;
 };
@@ -424,7 +429,10 @@ bool IsWebVttHeader(std::string_view firstLine)
 
 bool LooksLikeWebVtt(const DetectionInput& input)
 {
-    return IsWebVttHeader(input.firstLine) || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
+    // A file whose lines end at CR alone is one line to detection.
+    const bool crHeader = input.head.substr(0, 7) == "WEBVTT\r";
+    return IsWebVttHeader(input.firstLine) || crHeader
+        || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
 }
 
 std::vector<std::string> WebVttDataLeftOut(const SubtitleTable& table, std::string_view target)

@@ -212,3 +212,43 @@ TEST_F(FileCommands, FullDiskKeepsThePreviousFile)
     EXPECT_EQ(after, "previous");
     EXPECT_EQ(files, QStringList { "out.sub" });
 }
+
+// Opened and saved unedited in the same format: ASS and WebVTT come back with
+// their UTF-8 byte-order mark and their line ends as read; the nine formats
+// write CR LF as they always have.
+TEST_F(FileCommands, AssAndWebVttKeepTheirMarkAndLineEnds)
+{
+    const std::string ass
+        = "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Name, "
+          "MarginL, MarginR, MarginV, Effect, Text\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,"
+          "caf\xC3\xA9\n";
+    const std::string vtt = "WEBVTT\n\n00:01.000 --> 00:02.000\ncaf\xC3\xA9\n";
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\ncaf\xC3\xA9\n\n";
+    const auto crlf = [](std::string text) {
+        for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+            text.insert(at, "\r");
+        return text;
+    };
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string bytes, saved;
+        int saveType;
+    };
+    const Case cases[] = {
+        { "lf.ass", ass, ass, 10 },
+        { "bom.ass", mark + crlf(ass), mark + crlf(ass), 10 },
+        { "bom-lf.vtt", mark + vtt, mark + vtt, 11 },
+        { "crlf.vtt", crlf(vtt), crlf(vtt), 11 },
+        { "lf.srt", srt, crlf(srt), 2 },
+        { "bom-lf.srt", mark + srt, crlf(srt), 2 },
+    };
+    FixedExportSettings exportSettings(SsaExportAnswer { {}, QStringLiteral("25") });
+    SaveServices services { fps, exportSettings, messages, '.' };
+    for (const Case& c : cases) {
+        load(c.name, c.bytes, false);
+        ASSERT_TRUE(SaveSubtitles(table, dir.path("saved"), c.saveType, services)) << c.name;
+        EXPECT_EQ(test::ReadFile(dir.path("saved")), c.saved) << c.name;
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}

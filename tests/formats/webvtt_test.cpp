@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "fakes.h"
 #include "formats/detect.h"
 #include "formats/file_commands.h"
 #include "formats/registry.h"
@@ -311,4 +312,57 @@ TEST(WebVtt, RowsKeptByAnotherFormatAreWrittenWithTheDefaults)
     EXPECT_NE(sink.text().find("\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,from WebVTT\r\n"
                                "Dialogue: 2,0:00:05.00,0:00:06.00,Sign,Ann,1,2,3,fx,from{\\i1} ASS\\Nsecond\r\n"),
         std::string::npos);
+}
+
+// The format's own parsing rules: a payload line holding "-->" ends the cue
+// and starts a block, a block whose timing does not parse is no cue, and a CR
+// alone ends a line. Blocks that are no cues are named by their first line
+// and stay where they were, so that the file is written back as it was.
+TEST(WebVtt, BlocksThatAreNoCuesAreSkippedKeptAndNamed)
+{
+    struct Case {
+        const char* label;
+        std::string text;
+        std::vector<Row> rows;
+        std::vector<int> skipped;
+        bool writtenBack; // byte for byte, CR LF for LF
+    };
+    const std::vector<Row> two = { { "25", "50", "Hello" }, { "75", "100", "Next" } };
+    const Case cases[] = {
+        { "an arrow in the text",
+            "WEBVTT\n\n00:01.000 --> 00:02.000\nHello\nthis --> that\nmore\n\n"
+            "00:03.000 --> 00:04.000\nNext\n",
+            two, { 5 }, true },
+        { "a timing that does not parse",
+            "WEBVTT\n\n00:01.000 --> 00:02.000\nHello\n\nid\n00:0x.000 --> 00:04.000\n"
+            "lost\n\n00:03.000 --> 00:04.000\nNext\n",
+            two, { 6 }, true },
+        { "the next cue right after a bad one",
+            "WEBVTT\n\nbad --> 00:01.000\nx\n00:01.000 --> 00:02.000\nHello\n\n"
+            "00:03.000 --> 00:04.000\nNext\n",
+            two, { 3 }, true },
+        { "CR alone ends lines", "WEBVTT\r\r00:01.000 --> 00:02.000\rHello\r\r00:03.000 --> 00:04.000\rNext\r", two, {},
+            false },
+    };
+    for (const Case& c : cases) {
+        SubtitleTable table;
+        LineReader lines(c.text);
+        ReadWebVtt(lines, table, 1, 25);
+        std::vector<Row> expected = c.rows;
+        for (Row& row : expected)
+            row.resize(5);
+        EXPECT_EQ(test::Rows(table), expected) << c.label;
+        EXPECT_EQ(lines.skipped(), c.skipped) << c.label;
+        if (c.writtenBack) EXPECT_EQ(write(table), crlf(c.text)) << c.label;
+    }
+    // The load command names them in one sentence.
+    test::TempDir dir;
+    test::WriteFile(dir.path("a.vtt"), cases[1].text);
+    SubtitleTable table;
+    FixedFramerate fps(25);
+    test::RecordingMessages messages;
+    const LoadResult read = LoadSubtitles(table, dir.path("a.vtt"), false, fps, messages);
+    EXPECT_EQ(read.notes,
+        std::vector<std::string> { "Line 6 could not be read as a subtitle and was skipped; a save as WebVTT "
+                                   "writes it back." });
 }
