@@ -116,6 +116,13 @@ std::optional<int64_t> endTag(const AVStream& stream)
 
 int64_t AudioDecoder::expectedMilliseconds(int streamIndex) const
 {
+    // A length beyond any film's is damage: no length at all.
+    const int64_t expected = claimedMilliseconds(streamIndex);
+    return expected > MostPeaks ? 0 : expected;
+}
+
+int64_t AudioDecoder::claimedMilliseconds(int streamIndex) const
+{
     const AVFormatContext& format = *context_->format;
     const int64_t filmStart = context_->filmStart / (AV_TIME_BASE / 1000);
     if (streamIndex >= 0 && streamIndex < static_cast<int>(format.nb_streams)) {

@@ -1,15 +1,24 @@
 #include "app/editor.h"
 #include "app/file_actions.h"
 #include "app/framerate_prompt.h"
+#include "app/main_window.h"
 #include "app/recovery_wiring.h"
 #include "core/recovery_journal.h"
 #include "test_support.h"
 #include "window_fakes.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QTest>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -116,4 +125,98 @@ TEST_F(RecoveryWiringTest, AnUnreadableSlotIsReportedAndKept)
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0], damaged);
     EXPECT_TRUE(std::filesystem::exists(damaged + "/snapshot"));
+}
+
+namespace {
+
+// The one slot the editor keeps in `folder`, once its journal wrote it.
+std::string OwnSlot(Editor& editor, const std::string& folder)
+{
+    editor.recovery()->journal().flush();
+    editor.recovery()->journal().waitUntilWritten();
+    const std::vector<std::string> found = RecoverySlot::List(folder);
+    return found.size() == 1 ? found.front() : std::string();
+}
+
+void EditCell(Editor& editor, const char* text)
+{
+    EditHistory::Step step(editor.history(), "Edit cell");
+    editor.table().setCell(SubtitleTable::Line1, 1, text);
+}
+
+} // namespace
+
+// An Open that fails part way leaves the table as it was, and the slot
+// names the file that table came from, with the table itself.
+TEST_F(RecoveryWiringTest, AfterAFailedOpenTheSlotHoldsTheTableAndItsFile)
+{
+    FixedFramerate fps(25);
+    EditorOverrides o = overrides();
+    o.framerate = &fps;
+    Editor editor(o);
+    editor.startRecovery(folder());
+    questions.answer = true;
+    const std::string good = dir.path("good.sub"), cut = dir.path("cut.srt");
+    tessel::test::WriteFile(good, MicroDvdLines(1, 3));
+    tessel::test::WriteFile(
+        cut, "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n2\r\n99999999999:00:05,000 --> x\r\n");
+    editor.fileActions().openFile(QString::fromStdString(good));
+    EditCell(editor, "edited");
+    files.openAnswers.push_back(QString::fromStdString(cut));
+    Child<QAbstractButton>(editor.mainWindow(), "ButtonOpenSubtitles")->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    const std::string slot = OwnSlot(editor, folder());
+    ASSERT_FALSE(slot.empty());
+    const RecoveredDocument recovered = ReadRecoverySlot(slot);
+    ASSERT_TRUE(recovered.table);
+    EXPECT_EQ(AllCells(*recovered.table), AllCells(editor.table()));
+    EXPECT_EQ(recovered.table->cell(SubtitleTable::Line1, 1), "edited");
+    EXPECT_EQ(recovered.document.fileName, good);
+}
+
+// A write that fails (here: a folder where the snapshot's file goes) is tried
+// again on a timer, without waiting for an edit; the warning stands while the
+// edits are not on disk and goes once they are.
+TEST_F(RecoveryWiringTest, AFailedWriteIsTriedAgainAndItsWarningGoesOnceTheEditsAreOnDisk)
+{
+    Editor editor(overrides());
+    editor.startRecovery(folder());
+    const std::string slot = OwnSlot(editor, folder());
+    ASSERT_FALSE(slot.empty());
+    const QString blocker = QString::fromStdString(slot + "/snapshot.new");
+    ASSERT_TRUE(QDir().mkdir(blocker));
+    EditCell(editor, "not on disk yet");
+    QStatusBar* status = editor.mainWindow().statusBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->currentMessage().startsWith("Crash recovery is off: "); }, 5000));
+    QTest::qWait(2 * RetryInterval + 500); // retried, still failing
+    EXPECT_TRUE(status->currentMessage().startsWith("Crash recovery is off: "));
+    ASSERT_TRUE(QDir().rmdir(blocker));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->currentMessage().isEmpty(); }, 3 * RetryInterval));
+    const RecoveredDocument recovered = ReadRecoverySlot(slot);
+    ASSERT_TRUE(recovered.table);
+    EXPECT_EQ(recovered.table->cell(SubtitleTable::Line1, 1), "not on disk yet");
+}
+
+// A disk that does not answer (here: a pipe nobody reads where the snapshot's
+// file goes) holds up quitting a couple of seconds at most.
+TEST_F(RecoveryWiringTest, AHungDiskHoldsUpQuittingTwoSecondsAtMost)
+{
+    auto editor = std::make_unique<Editor>(overrides());
+    editor->startRecovery(folder());
+    const std::string slot = OwnSlot(*editor, folder());
+    ASSERT_FALSE(slot.empty());
+    const std::string pipe = slot + "/snapshot.new";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EditCell(*editor, "edited");
+    editor->recovery()->journal().flush(); // the writing thread now waits for a reader
+    QTest::qWait(200);
+    QElapsedTimer quitting;
+    quitting.start();
+    editor.reset();
+    EXPECT_LT(quitting.elapsed(), 2 * RecoveryJournal::QuitPatience.count());
+    // Let the writing thread go, and see it end on its own.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(QString::fromStdString(slot)); }, 10000));
+    ::close(reader);
 }
