@@ -10,15 +10,11 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTest>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -195,28 +191,4 @@ TEST_F(RecoveryWiringTest, AFailedWriteIsTriedAgainAndItsWarningGoesOnceTheEdits
     const RecoveredDocument recovered = ReadRecoverySlot(slot);
     ASSERT_TRUE(recovered.table);
     EXPECT_EQ(recovered.table->cell(SubtitleTable::Line1, 1), "not on disk yet");
-}
-
-// A disk that does not answer (here: a pipe nobody reads where the snapshot's
-// file goes) holds up quitting a couple of seconds at most.
-TEST_F(RecoveryWiringTest, AHungDiskHoldsUpQuittingTwoSecondsAtMost)
-{
-    auto editor = std::make_unique<Editor>(overrides());
-    editor->startRecovery(folder());
-    const std::string slot = OwnSlot(*editor, folder());
-    ASSERT_FALSE(slot.empty());
-    const std::string pipe = slot + "/snapshot.new";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EditCell(*editor, "edited");
-    editor->recovery()->journal().flush(); // the writing thread now waits for a reader
-    QTest::qWait(200);
-    QElapsedTimer quitting;
-    quitting.start();
-    editor.reset();
-    EXPECT_LT(quitting.elapsed(), 2 * RecoveryJournal::QuitPatience.count());
-    // Let the writing thread go, and see it end on its own.
-    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(QString::fromStdString(slot)); }, 10000));
-    ::close(reader);
 }
