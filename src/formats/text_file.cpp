@@ -365,7 +365,8 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName, const QByteArra
     const auto marked = [&](const char* mark) { return bytes_.startsWith(mark) ? qsizetype(std::strlen(mark)) : 0; };
     decoding_.reset();
     if (mixed) {
-        start_ = 0;
+        start_ = marked("\xEF\xBB\xBF");
+        utf8Mark_ = start_ > 0;
         readStraysIn(FindStrayBytes(std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size()))), name);
     } else if (name == "UTF-8") {
         start_ = marked("\xEF\xBB\xBF");

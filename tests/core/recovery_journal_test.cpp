@@ -262,32 +262,27 @@ TEST(RecoverySlot, ASlotIsLockedBeforeAnotherEditorCanSeeIt)
     const std::string folder = dir.path("recovery");
     QDir().mkpath(QString::fromStdString(folder));
     std::atomic<bool> done { false };
-    std::atomic<int> unreadable { 0 }; // what the other editor would report
+    std::atomic<int> mishaps { 0 }; // a slot lost or taken, a lock refused
     std::thread starting([&] {
         while (!done)
             for (const std::string& path : RecoverySlot::List(folder))
                 try {
                     if (std::unique_ptr<RecoverySlot> slot = RecoverySlot::Claim(path)) slot->remove();
                 } catch (const RecoveryError&) {
-                    ++unreadable;
+                    ++mishaps;
                 }
     });
-    int failed = 0, lost = 0;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 300; ++i)
         try {
             const std::unique_ptr<RecoverySlot> slot = RecoverySlot::Create(folder);
-            lost += !QFileInfo(QString::fromStdString(slot->path())).isDir()
-                || RecoverySlot::Claim(slot->path()) != nullptr;
+            mishaps += !QFileInfo(QString::fromStdString(slot->path())).isDir() || RecoverySlot::Claim(slot->path());
             slot->remove();
         } catch (const RecoveryError&) {
-            ++failed;
+            ++mishaps;
         }
-    }
     done = true;
     starting.join();
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(lost, 0);
-    EXPECT_EQ(unreadable, 0);
+    EXPECT_EQ(mishaps, 0);
 }
 
 TEST(RecoverySlot, ADamagedSnapshotIsRefusedNotHalfRead)

@@ -251,8 +251,8 @@ TEST(Encoding, ACharacterTheEncodingCannotHoldNamesItsRow)
 }
 
 // UTF-8 but for one byte: the rest stays UTF-8, the byte is read from its
-// likeliest code page (0xE9 is "é" in Windows-1252), and its line is named:
-// in a note without anyone to ask, in the question when there is.
+// likeliest code page (0xE9 is "é" in Windows-1252), and its line is named
+// (the window's question: EncodingQuestionTest).
 TEST(Encoding, AStrayByteInUtf8IsReadFromItsCodePageAndItsLineNamed)
 {
     test::TempDir dir;
@@ -268,19 +268,6 @@ TEST(Encoding, AStrayByteInUtf8IsReadFromItsCodePageAndItsLineNamed)
         (std::vector<test::Row> { { "25", "50", "Café crème", "", "" }, { "75", "100", "stray é byte", "", "" } }));
     EXPECT_EQ(read.notes,
         std::vector<std::string> { "Line 7 holds bytes that are not UTF-8; they were read as windows-1252." });
-
-    ScriptedChooser chooser(QByteArray("UTF-8+windows-1252"));
-    LoadSubtitles(table, path, false, fps, messages, ReadEncoding { {}, &chooser });
-    EXPECT_EQ(chooser.asked, 1);
-    ASSERT_FALSE(chooser.offered.empty());
-    EXPECT_EQ(chooser.offered[0].name, "UTF-8+windows-1252");
-    EXPECT_EQ(table.cell(SubtitleTable::Line1, 2), "stray é byte");
-    const EncodingGuess guess = GuessCodePage(QByteArray::fromStdString(test::ReadFile(path)));
-    EXPECT_EQ(guess.strayLines, std::vector<int> { 7 });
-    EXPECT_EQ(
-        PreviewLines(QByteArray::fromStdString(test::ReadFile(path)), guess.best(), guess.strayLines).toStdString(),
-        "7: stray é byte");
-    EXPECT_TRUE(messages.shown.empty());
 }
 
 // A Windows-1252 film with Scandinavian and Portuguese names, which uchardet

@@ -355,14 +355,4 @@ TEST(WebVtt, BlocksThatAreNoCuesAreSkippedKeptAndNamed)
         EXPECT_EQ(lines.skipped(), c.skipped) << c.label;
         if (c.writtenBack) EXPECT_EQ(write(table), crlf(c.text)) << c.label;
     }
-    // The load command names them in one sentence.
-    test::TempDir dir;
-    test::WriteFile(dir.path("a.vtt"), cases[1].text);
-    SubtitleTable table;
-    FixedFramerate fps(25);
-    test::RecordingMessages messages;
-    const LoadResult read = LoadSubtitles(table, dir.path("a.vtt"), false, fps, messages);
-    EXPECT_EQ(read.notes,
-        std::vector<std::string> { "Line 6 could not be read as a subtitle and was skipped; a save as WebVTT "
-                                   "writes it back." });
 }
