@@ -25,15 +25,30 @@ EncodingDialog::EncodingDialog(
     setFont(WindowFont());
     setModal(true);
     const QString name = QFileInfo(QString::fromStdString(fileName)).fileName();
-    QLabel* label = MakeLabel(this, "EncodingQuestion",
-        QStringLiteral("The encoding of \"%1\" cannot be told for sure.\n"
-                       "Choose the one in which its text reads right:")
-            .arg(name));
+    // A text that is UTF-8 but for a few bytes shows the lines that hold them.
+    const QString question = guess.strayLines.empty()
+        ? QStringLiteral("The encoding of \"%1\" cannot be told for sure.\n"
+                         "Choose the one in which its text reads right:")
+              .arg(name)
+        : QStringLiteral("\"%1\" is UTF-8, but %2 bytes that are not.\n"
+                         "Choose the encoding in which those lines read right:")
+              .arg(name,
+                  QString::fromStdString(NameLines(guess.strayLines, guess.strayLineCount))
+                          .replace(0, 1, QStringLiteral("l"))
+                      + (guess.strayLineCount == 1 ? QStringLiteral(" holds") : QStringLiteral(" hold")));
+    strayLines_.assign(guess.strayLines.begin(),
+        guess.strayLines.begin()
+            + std::min<std::ptrdiff_t>(std::ptrdiff_t(guess.strayLines.size()), EncodingPreviewLines));
+    QLabel* label = MakeLabel(this, "EncodingQuestion", question);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("EncodingList"));
     for (const EncodingCandidate& candidate : guess.candidates) {
         names_.push_back(candidate.name);
         QString text = QString::fromLatin1(candidate.name);
+        if (candidate.name.startsWith(MixedUtf8Name({})))
+            text = QStringLiteral("UTF-8, those bytes as %1").arg(QString::fromLatin1(candidate.name.mid(6)));
+        else if (!guess.strayLines.empty() && candidate.name == "UTF-8")
+            text = QStringLiteral("UTF-8, those bytes as \uFFFD");
         if (candidate.confidence >= 0) text += QStringLiteral("  (%1% sure)").arg(candidate.confidence);
         list_->addItem(text);
     }
@@ -72,7 +87,12 @@ QByteArray EncodingDialog::chosenEncoding() const
 void EncodingDialog::showPreview()
 {
     const QByteArray encoding = chosenEncoding();
-    preview_->setPlainText(encoding.isEmpty() ? QString() : PreviewText(bytes_, encoding, EncodingPreviewLines));
+    if (encoding.isEmpty())
+        preview_->clear();
+    else if (!strayLines_.empty())
+        preview_->setPlainText(PreviewLines(bytes_, encoding, strayLines_));
+    else
+        preview_->setPlainText(PreviewText(bytes_, encoding, EncodingPreviewLines));
 }
 
 std::optional<QByteArray> DialogEncodingChooser::ChooseEncoding(

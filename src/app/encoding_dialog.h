@@ -27,6 +27,7 @@ private:
 
     const QByteArray& bytes_;
     std::vector<QByteArray> names_;
+    std::vector<int> strayLines_; // shown instead of the first lines
     QListWidget* list_ = nullptr;
     QPlainTextEdit* preview_ = nullptr;
 };

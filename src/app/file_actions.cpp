@@ -65,8 +65,11 @@ void FileActions::openFile(const QString& fileName)
 
 void FileActions::appendFile(const QString& fileName) { load(fileName, true); }
 
-// A read error leaves here with the rows stored so far in the table, and the
-// document counts as modified.
+// A read error during an append leaves here with the rows stored so far, one
+// step to undo. An opened file is read beside the table and takes its place
+// only once read whole: an error part way leaves the table, its history and
+// the file it names as they were, never a half-read table that a save could
+// write over the file.
 void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
@@ -76,21 +79,28 @@ void FileActions::load(const QString& fileName, bool append)
         EditHistory::Step step(history_, "Append subtitles");
         result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding);
     } else {
-        const uint64_t before = table_.revision();
-        {
-            EditHistory::Unrecorded opening(history_);
-            result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages, encoding);
-            // What the editor kept with the last document (its sync points) goes with it.
-            if (table_.revision() != before)
+        SubtitleTable incoming;
+        result = LoadSubtitles(incoming, fileName.toStdString(), false, framerate, services_.messages, encoding);
+        // Only a file that stored rows replaces the table and makes it clean;
+        // one that stored nothing leaves the earlier edits (and their
+        // history) as they were.
+        if (incoming.revision() != 0) {
+            {
+                EditHistory::Unrecorded opening(history_);
+                table_.replaceWith(incoming);
+                // What the editor kept with the last document (its sync points) goes with it.
                 while (!table_.allSideData().empty())
                     table_.setSideData(std::string(table_.allSideData().begin()->first), {});
-        }
-        // Only a file that replaced the table makes it clean; one that stored
-        // nothing leaves the earlier edits (and their history) as they were.
-        if (table_.revision() != before) {
+            }
             history_.markSaved();
             setDocument({ fileName.toStdString(), framerate.chosen });
         }
+    }
+    if (services_.status && !result.notes.empty()) {
+        std::string notes;
+        for (const std::string& note : result.notes)
+            notes += (notes.empty() ? "" : " ") + note;
+        services_.status(QString::fromStdString(notes));
     }
     if (!result.select) return;
     grid_.selectCell(0, result.row);

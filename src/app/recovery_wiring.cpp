@@ -42,9 +42,17 @@ RecoveryWiring::RecoveryWiring(const RecoveryServices& services)
     journal_.setPendingCallback([this] {
         if (!flushTimer_.isActive()) flushTimer_.start();
     });
+    // While the edits are not on disk the warning stands and writing is
+    // tried again; once they are, it goes.
+    retryTimer_.setInterval(RetryInterval);
+    QObject::connect(&retryTimer_, &QTimer::timeout, &receiver_, [this] { journal_.flush(); });
     journal_.setErrorCallback([this](const std::string& reason) {
         QMetaObject::invokeMethod(
-            &receiver_, [this, reason] { warn(QString::fromStdString(reason)); }, Qt::QueuedConnection);
+            &receiver_, [this, reason] { fellBehind(QString::fromStdString(reason)); }, Qt::QueuedConnection);
+    });
+    journal_.setCaughtUpCallback([this] {
+        QMetaObject::invokeMethod(
+            &receiver_, [this] { caughtUp(); }, Qt::QueuedConnection);
     });
 }
 
@@ -135,6 +143,21 @@ void RecoveryWiring::warn(const QString& reason)
     if (warned_) return;
     warned_ = true;
     services_.mainWindow.statusBar()->showMessage(RecoveryOffWarning.arg(reason));
+}
+
+void RecoveryWiring::fellBehind(const QString& reason)
+{
+    behindWarning_ = RecoveryOffWarning.arg(reason);
+    services_.mainWindow.statusBar()->showMessage(behindWarning_);
+    if (!retryTimer_.isActive()) retryTimer_.start();
+}
+
+void RecoveryWiring::caughtUp()
+{
+    retryTimer_.stop();
+    QStatusBar* status = services_.mainWindow.statusBar();
+    if (!behindWarning_.isEmpty() && status->currentMessage() == behindWarning_) status->clearMessage();
+    behindWarning_.clear();
 }
 
 } // namespace tessel::app

@@ -14,6 +14,8 @@
 // Crash recovery in the window: at start the slots that editors left behind
 // are offered one after another, then the journal keeps this editor's own
 // slot, flushed within a second of every change; the clean end removes it.
+// A failed write is tried again every RetryInterval, with a warning in the
+// status bar until the edits are on disk.
 namespace tessel::app {
 
 class FileActions;
@@ -64,13 +66,19 @@ private:
     std::unique_ptr<RecoverySlot> offer(const std::string& path);
     void recover(RecoveredDocument& recovered);
     void warn(const QString& reason);
+    void fellBehind(const QString& reason);
+    void caughtUp();
 
     RecoveryServices services_;
     QObject receiver_; // for what the writing thread reports
     QTimer flushTimer_;
+    QTimer retryTimer_; // while a write failed and the edits are not on disk
     bool warned_ = false;
+    QString behindWarning_; // shown while they are not
     RecoveryJournal journal_; // last: its writing thread reports to the above
 };
+
+constexpr int RetryInterval = 2000; // ms
 
 inline const QString RecoveryTitle = QStringLiteral("Recovery");
 // The file (or "untitled"), the time of the last change, the row count.

@@ -20,6 +20,8 @@ namespace {
 
 // Damaged packets in a row that are skipped before the stream counts as broken.
 constexpr int SkippablePacketsInARow = 16;
+// Sound may run on a little past where the header says it ends.
+constexpr int64_t PeaksPastTheEnd = 60 * PeaksPerSecond;
 
 std::string errorText(int code)
 {
@@ -114,6 +116,13 @@ std::optional<int64_t> endTag(const AVStream& stream)
 
 int64_t AudioDecoder::expectedMilliseconds(int streamIndex) const
 {
+    // A length beyond any film's is damage: no length at all.
+    const int64_t expected = claimedMilliseconds(streamIndex);
+    return expected > MostPeaks ? 0 : expected;
+}
+
+int64_t AudioDecoder::claimedMilliseconds(int streamIndex) const
+{
     const AVFormatContext& format = *context_->format;
     const int64_t filmStart = context_->filmStart / (AV_TIME_BASE / 1000);
     if (streamIndex >= 0 && streamIndex < static_cast<int>(format.nb_streams)) {
@@ -133,10 +142,15 @@ namespace {
 // One stream's decoding: packets in, peaks out.
 class StreamDecoder {
 public:
-    StreamDecoder(AVStream& stream, int64_t filmStart, const PeakBuilder::Output& output)
+    // No peak at or after `limit` is made; timestamps that lie that far off
+    // are damage, and the samples counted so far place the sound instead.
+    StreamDecoder(AVStream& stream, int64_t filmStart, const PeakBuilder::Output& output, int64_t limit,
+        const std::atomic<bool>& cancel)
         : stream_(stream)
         , filmStart_(filmStart)
         , output_(output)
+        , limit_(limit)
+        , cancel_(cancel)
     {
         const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
         if (!codec) throw Error(std::string("there is no decoder for ") + avcodec_get_name(stream.codecpar->codec_id));
@@ -180,7 +194,7 @@ public:
 private:
     void receive()
     {
-        while (avcodec_receive_frame(codec_.get(), frame_.get()) >= 0) {
+        while (!cancel_.load() && avcodec_receive_frame(codec_.get(), frame_.get()) >= 0) {
             take(*frame_);
             av_frame_unref(frame_.get());
         }
@@ -212,6 +226,7 @@ private:
         if (timestamp == AV_NOPTS_VALUE) return expected_;
         const int64_t position
             = av_rescale_q(timestamp, stream_.time_base, { 1, rate_ }) - av_rescale(filmStart_, rate_, AV_TIME_BASE);
+        if (position >= builder_->limitSample() || position <= -builder_->limitSample()) return expected_;
         return std::llabs(position - expected_) <= rate_ / PeaksPerSecond ? expected_ : position;
     }
 
@@ -221,11 +236,14 @@ private:
         channels_ = frame.ch_layout.nb_channels;
         av_channel_layout_copy(&outLayout_, &frame.ch_layout);
         builder_ = std::make_unique<PeakBuilder>(rate_, channels_, output_);
+        builder_->setLimit(limit_);
+        builder_->setCancel(&cancel_);
         reconfigure(frame);
         const int64_t timestamp = frame.best_effort_timestamp;
         expected_ = timestamp == AV_NOPTS_VALUE
             ? 0
             : av_rescale_q(timestamp, stream_.time_base, { 1, rate_ }) - av_rescale(filmStart_, rate_, AV_TIME_BASE);
+        if (expected_ >= builder_->limitSample() || expected_ <= -builder_->limitSample()) expected_ = 0;
     }
 
     bool matches(const AVFrame& frame) const
@@ -258,6 +276,8 @@ private:
     AVStream& stream_;
     int64_t filmStart_;
     const PeakBuilder::Output& output_;
+    int64_t limit_;
+    const std::atomic<bool>& cancel_;
     CodecPtr codec_;
     FramePtr frame_;
     ResamplerPtr resampler_;
@@ -294,7 +314,10 @@ DecodeOutcome AudioDecoder::decode(int streamIndex, const PeakBuilder::Output& o
     };
     std::unique_ptr<StreamDecoder> decoder;
     try {
-        decoder = std::make_unique<StreamDecoder>(*format.streams[streamIndex], context_->filmStart, output);
+        const int64_t expected = expectedMilliseconds(streamIndex);
+        const int64_t limit = expected > 0 ? std::min(expected + PeaksPastTheEnd, MostPeaks) : MostPeaks;
+        decoder
+            = std::make_unique<StreamDecoder>(*format.streams[streamIndex], context_->filmStart, output, limit, cancel);
     } catch (const Error& error) {
         return stopped(error.what(), 0);
     }
@@ -331,6 +354,10 @@ DecodeOutcome AudioDecoder::decode(int streamIndex, const PeakBuilder::Output& o
     }
     decoder->finish();
     outcome.decodedMilliseconds = decoder->decodedMilliseconds();
+    if (cancel.load()) {
+        outcome.kind = DecodeOutcome::Cancelled;
+        return outcome;
+    }
     // A file cut short reads to its end without an error; its header still
     // says how long the sound should be.
     const int64_t expected = expectedMilliseconds(streamIndex);

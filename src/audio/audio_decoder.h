@@ -42,7 +42,8 @@ public:
     AudioDecoder& operator=(const AudioDecoder&) = delete;
 
     const std::vector<AudioTrack>& tracks() const { return tracks_; }
-    // Where the track's sound should end, in the film's milliseconds; 0: unknown.
+    // Where the track's sound should end, in the film's milliseconds; 0:
+    // unknown, or past MostPeaks.
     int64_t expectedMilliseconds(int stream) const;
 
     // Decodes the stream from its start, handing over peaks in order from
@@ -50,6 +51,8 @@ public:
     DecodeOutcome decode(int stream, const PeakBuilder::Output& output, const std::atomic<bool>& cancel);
 
 private:
+    int64_t claimedMilliseconds(int stream) const;
+
     struct Context;
     std::unique_ptr<Context> context_;
     std::vector<AudioTrack> tracks_;

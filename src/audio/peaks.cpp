@@ -125,6 +125,13 @@ PeakBuilder::PeakBuilder(int sampleRate, int channels, Output output)
     , output_(std::move(output))
 {
     binEnd_ = binStart(1);
+    setLimit(MostPeaks);
+}
+
+void PeakBuilder::setLimit(int64_t peaks)
+{
+    limit_ = std::clamp<int64_t>(peaks, 0, MostPeaks);
+    limitSample_ = binStart(limit_);
 }
 
 // The first sample at or after the peak's start.
@@ -132,6 +139,8 @@ int64_t PeakBuilder::binStart(int64_t bin) const { return (bin * rate_ + PeaksPe
 
 void PeakBuilder::add(int64_t first, const float* samples, size_t frames)
 {
+    if (first >= limitSample_) return;
+    frames = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), limitSample_ - first));
     size_t done = 0;
     if (first < next_) {
         // Overlaps what is there already, or lies before the film's start.
@@ -168,10 +177,15 @@ void PeakBuilder::add(int64_t first, const float* samples, size_t frames)
     if (pending_.size() >= 4096) flush();
 }
 
+// A gap is handed over as it is filled, and stops at the limit or a cancel.
 void PeakBuilder::moveTo(int64_t sample)
 {
-    while (binEnd_ <= sample)
+    while (binEnd_ <= sample && bin_ < limit_) {
         closeBin();
+        if (pending_.size() < 4096) continue;
+        flush();
+        if (cancel_ && cancel_->load()) break;
+    }
     next_ = sample;
 }
 
@@ -200,7 +214,7 @@ void PeakBuilder::flush()
 
 void PeakBuilder::finish()
 {
-    if (count_ > 0) closeBin();
+    if (count_ > 0 && bin_ < limit_) closeBin();
     flush();
 }
 

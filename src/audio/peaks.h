@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,9 @@
 namespace tessel {
 
 constexpr int PeaksPerSecond = 1000;
+// No film's sound is longer: a day of peaks (some 260 MB) at the most, what
+// ever a damaged file's timestamps say.
+constexpr int64_t MostPeaks = int64_t(24) * 3600 * PeaksPerSecond;
 
 struct Peak {
     int8_t low = 0; // -127..127; any sound at all shows as at least 1
@@ -71,6 +75,12 @@ public:
 
     PeakBuilder(int sampleRate, int channels, Output output);
 
+    // No peak from `peaks` on is made (MostPeaks unless told).
+    void setLimit(int64_t peaks);
+    // A long gap of silence stops being filled once this is set.
+    void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    int64_t limitSample() const { return limitSample_; }
+
     // `first` is the film position of the first sample frame.
     void add(int64_t first, const float* samples, size_t frames);
     // Hands over the last, partly filled peak.
@@ -96,6 +106,9 @@ private:
     int64_t count_ = 0;
     int64_t emitted_ = 0;
     std::vector<Peak> pending_;
+    int64_t limit_ = MostPeaks;
+    int64_t limitSample_ = 0; // the first sample of peak limit_
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // "h:mm:ss,mmm" for a time in milliseconds.

@@ -101,6 +101,12 @@ void WaveformSource::run(const Job& job)
         if (!cancel_) done(job.generation, QString::fromUtf8(error.what()), false);
     } catch (const std::bad_alloc&) {
         done(job.generation, QStringLiteral("Out of memory reading the sound."), false);
+    } catch (const std::exception& error) {
+        // Nothing leaves the thread: an exception there would end the editor.
+        done(job.generation, QStringLiteral("The sound could not be read: %1").arg(QString::fromUtf8(error.what())),
+            false);
+    } catch (...) {
+        done(job.generation, QStringLiteral("The sound could not be read."), false);
     }
 }
 
@@ -138,9 +144,14 @@ bool WaveformSource::loadCached(const Job& job, int stream)
 
 void WaveformSource::decodeTrack(const Job& job, AudioDecoder& decoder, int stream)
 {
+    // The file as it is now: one that changes while it is read is not
+    // cached under its new state.
+    const std::optional<PeakCacheKey> key = cache_ ? PeakCacheKey::ForMovie(job.fileName, stream) : std::nullopt;
     {
+        // A damaged header may claim any length.
+        const int64_t expected = std::clamp<int64_t>(decoder.expectedMilliseconds(stream), 0, MostPeaks);
         std::lock_guard<std::mutex> lock(mutex_);
-        peaks_.reserve(size_t(std::max<int64_t>(decoder.expectedMilliseconds(stream), 0)) + PeaksPerSecond);
+        peaks_.reserve(size_t(expected) + PeaksPerSecond);
     }
     std::vector<Peak> batch;
     Clock::time_point last = Clock::now();
@@ -171,10 +182,7 @@ void WaveformSource::decodeTrack(const Job& job, AudioDecoder& decoder, int stre
     }
     // Complete peaks only: a file that could not be read to its end may read
     // better next time.
-    if (outcome.kind == DecodeOutcome::Complete && cache_) {
-        if (const std::optional<PeakCacheKey> key = PeakCacheKey::ForMovie(job.fileName, stream))
-            cache_->store(*key, peaks_); // only this thread writes them, and it is done
-    }
+    if (outcome.kind == DecodeOutcome::Complete && key) cache_->store(*key, peaks_); // only this thread writes them
     done(job.generation, message, false);
 }
 

@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace tessel::cli {
@@ -19,12 +22,26 @@ namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
-// The same file however it was named; a file not there yet by its absolute name.
+// The same file however it was named: links resolved, and for a file not
+// there yet, those of its folder.
 QString identity(const QString& path)
 {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    if (!canonical.isEmpty()) return canonical;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + '/' + info.fileName();
+}
+
+// A folder whose file system takes names that differ only in case for one
+// file (VFAT, exFAT, NTFS, casefolded ext4). Tried with a file of its own;
+// one that cannot be tried is taken to fold.
+bool foldsCase(const QString& folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("/.tessel-case-probe-XXXXXX"));
+    if (!probe.open()) return true;
+    const QFileInfo info(probe.fileName());
+    return QFileInfo::exists(info.path() + '/' + info.fileName().toUpper());
 }
 
 struct Job {
@@ -37,9 +54,21 @@ std::vector<Job> planJobs(const Options& options)
 {
     const QString extension = fromUtf8(FormatExtension(options.format));
     std::vector<QString> inputs;
-    for (const std::string& input : options.inputs)
+    std::vector<FileId> inputIds;
+    for (const std::string& input : options.inputs) {
         inputs.push_back(identity(fromUtf8(input)));
-    std::map<QString, std::string> taken; // an output, and the input it is for
+        if (const std::optional<FileId> id = IdOf(input)) inputIds.push_back(*id);
+    }
+    std::vector<std::pair<QString, std::string>> taken; // an output, and the input it is for
+    std::map<QString, bool> folding; // by folder
+    const auto sameOutput = [&](const QString& a, const QString& b) {
+        if (a == b) return true;
+        if (a.compare(b, Qt::CaseInsensitive) != 0) return false;
+        const QString folder = QFileInfo(a).path();
+        const auto known = folding.find(folder);
+        if (known != folding.end()) return known->second;
+        return folding[folder] = foldsCase(folder);
+    };
     std::vector<Job> jobs;
     for (const std::string& input : options.inputs) {
         const QFileInfo info(fromUtf8(input));
@@ -47,16 +76,48 @@ std::vector<Job> planJobs(const Options& options)
         const QString name = (info.suffix().isEmpty() ? info.fileName() : info.completeBaseName()) + '.' + extension;
         Job job { input, QDir::cleanPath(QDir(folder).filePath(name)).toStdString(), {} };
         const QString output = identity(fromUtf8(job.output));
-        if (std::find(inputs.begin(), inputs.end(), output) != inputs.end())
+        const std::optional<FileId> outputId = IdOf(job.output);
+        const auto other
+            = std::find_if(taken.begin(), taken.end(), [&](const auto& t) { return sameOutput(t.first, output); });
+        if (std::find(inputs.begin(), inputs.end(), output) != inputs.end()
+            || (outputId && std::find(inputIds.begin(), inputIds.end(), *outputId) != inputIds.end()))
             job.refusal = job.output + " is an input; it is never written over.";
-        else if (auto [other, isNew] = taken.emplace(output, input); !isNew)
+        else if (other != taken.end())
             job.refusal = job.output + " is already the result of " + other->second + ".";
-        else if (!options.overwrite && QFileInfo::exists(fromUtf8(job.output)))
-            job.refusal = job.output + " exists; --overwrite replaces it.";
+        else {
+            taken.emplace_back(output, input);
+            if (!options.overwrite && QFileInfo::exists(fromUtf8(job.output)))
+                job.refusal = job.output + " exists; --overwrite replaces it.";
+        }
         jobs.push_back(std::move(job));
     }
     return jobs;
 }
+
+// The files this run wrote, by identity, so that an output that turns out
+// to be one of them under another name is refused, not written twice.
+class WrittenFiles {
+public:
+    // Why `job` is not to be written now, or "".
+    std::string refusal(const Job& job)
+    {
+        const std::optional<FileId> id = IdOf(job.output);
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = id ? written_.find(*id) : written_.end();
+        return found == written_.end() ? std::string()
+                                       : job.output + " is already the result of " + found->second + ".";
+    }
+    void add(const Job& job)
+    {
+        const std::optional<FileId> id = IdOf(job.output);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (id) written_.emplace(*id, job.input);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<FileId, std::string> written_;
+};
 
 // Each line of a file's messages, after its name.
 std::string named(const std::string& input, const std::string& messages)
@@ -70,6 +131,22 @@ std::string named(const std::string& input, const std::string& messages)
 
 } // namespace
 
+std::optional<FileId> IdOf(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileId { static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino) };
+}
+
+std::string WritesOverInput(const Options& options)
+{
+    if (options.output.empty() || options.output == "-") return {};
+    const std::optional<FileId> in = IdOf(options.input), out = IdOf(options.output);
+    const bool same
+        = (in && out && *in == *out) || identity(fromUtf8(options.input)) == identity(fromUtf8(options.output));
+    return same ? options.output + " is an input; it is never written over." : std::string();
+}
+
 int ConvertBatch(const Options& options, std::ostream& err)
 {
     if (!options.outputDir.empty() && !QFileInfo(fromUtf8(options.outputDir)).isDir()) {
@@ -82,19 +159,22 @@ int ConvertBatch(const Options& options, std::ostream& err)
     std::atomic<size_t> next { 0 };
     std::atomic<int> failed { 0 };
     std::mutex errLock;
+    WrittenFiles written;
     const auto work = [&] {
         for (size_t i = next++; i < jobs.size(); i = next++) {
             const Job& job = jobs[i];
             std::ostringstream messages, unused;
             int status = 1;
-            if (job.refusal.empty()) {
+            const std::string refusal = job.refusal.empty() ? written.refusal(job) : job.refusal;
+            if (refusal.empty()) {
                 Options file = options;
                 file.batch = false;
                 file.input = job.input;
                 file.output = job.output;
                 status = ConvertFile(file, unused, messages);
+                if (status == 0) written.add(job);
             } else
-                messages << job.refusal << '\n';
+                messages << refusal << '\n';
             if (status != 0) ++failed;
             const std::string text = named(job.input, messages.str());
             if (text.empty()) continue;

@@ -98,6 +98,8 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     const FormatInfo* format = FormatById(options.format);
     OutputEncoding output = options.outEncoding.empty() ? OutputEncoding() : *ParseOutputEncoding(options.outEncoding);
     output.crlf = !options.lf;
+    // Chosen: a script's own mark and line ends give way.
+    output.keepFileForm = options.outEncoding.empty() && !options.lineEndsGiven;
     // What the target cannot hold is said before it is left out.
     if (const std::string unwritten = DescribeUnwritten(table, *format); !unwritten.empty())
         messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(unwritten), MessageIcon::Warning);
@@ -133,6 +135,8 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
         const LoadResult loaded = LoadSubtitles(
             table, options.input, false, fps, messages, ReadEncoding { QByteArray::fromStdString(options.encoding) });
         if (loaded.format == FormatCode::Unknown) return 1;
+        for (const std::string& note : loaded.notes)
+            messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
         const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
         if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
         if (!options.spellCheck.empty()) return SpellCheckTable(table, options.spellCheck, out);
@@ -170,6 +174,10 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (options.listProfiles) return ListProfiles(out, err);
     } catch (const std::exception& e) {
         err << e.what() << '\n';
+        return 1;
+    }
+    if (const std::string refusal = WritesOverInput(options); !refusal.empty()) {
+        err << refusal << '\n';
         return 1;
     }
     return ConvertFile(options, out, err);

@@ -147,6 +147,7 @@ Options ParseOptions(const std::vector<std::string>& args)
             const std::string& ends = value();
             if (ends != "crlf" && ends != "lf") throw UsageError { "--line-ends: 'crlf' or 'lf', not '" + ends + "'" };
             options.lf = ends == "lf";
+            options.lineEndsGiven = true;
         } else if (const ToolDeclaration* tool = FindTool(arg)) {
             ToolStep step { arg, {} };
             if (tool->valueName) step.args.push_back(value());

@@ -25,6 +25,7 @@ struct Options {
     std::string encoding; // read in this encoding, nothing detected; "": detected
     std::string outEncoding; // "": UTF-8 as always
     bool lf = false; // lines ended by LF alone
+    bool lineEndsGiven = false; // --line-ends was given
     bool version = false;
     bool help = false;
     bool listFormats = false;

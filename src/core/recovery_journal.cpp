@@ -164,6 +164,9 @@ uint64_t newGeneration()
     return random();
 }
 
+// After a failure, no new try before this (edits call for one every half second).
+constexpr std::chrono::milliseconds RetryPause { 1000 };
+
 int64_t steadyMs()
 {
     using namespace std::chrono;
@@ -266,9 +269,11 @@ std::string RecoveryFolder()
     return (base + "/tessel/recovery").toStdString();
 }
 
+// Beside the slot's folder, not in it: the lock is taken before the folder
+// is made, so no editor ever sees a slot that is not locked yet.
 struct RecoverySlot::Lock {
     explicit Lock(const std::string& path)
-        : file(QString::fromStdString(path + "/lock"))
+        : file(QString::fromStdString(path + ".lock"))
     {
         // Only a process that is gone leaves a stale lock, however old it is.
         file.setStaleLockTime(0);
@@ -291,14 +296,17 @@ std::unique_ptr<RecoverySlot> RecoverySlot::Create(const std::string& folder)
         + std::to_string(QCoreApplication::applicationPid());
     for (int attempt = 0;; ++attempt) {
         const std::string path = folder + "/" + name + (attempt ? "-" + std::to_string(attempt) : std::string());
-        if (::mkdir(path.c_str(), 0700) != 0) {
-            if (errno == EEXIST && attempt < 100) continue;
-            throw RecoveryError(errnoText("cannot create", path));
-        }
         auto lock = std::make_unique<Lock>(path);
         if (!lock->file.tryLock(0)) {
-            ::rmdir(path.c_str());
-            throw RecoveryError("cannot create the lock file in " + path);
+            if (lock->file.error() == QLockFile::LockFailedError && attempt < 100) continue;
+            throw RecoveryError("cannot create the lock file " + path + ".lock");
+        }
+        if (::mkdir(path.c_str(), 0700) != 0) {
+            const int error = errno;
+            lock->file.unlock();
+            errno = error;
+            if (error == EEXIST && attempt < 100) continue;
+            throw RecoveryError(errnoText("cannot create", path));
         }
         return std::unique_ptr<RecoverySlot>(new RecoverySlot(path, std::move(lock)));
     }
@@ -307,9 +315,13 @@ std::unique_ptr<RecoverySlot> RecoverySlot::Create(const std::string& folder)
 std::unique_ptr<RecoverySlot> RecoverySlot::Claim(const std::string& path)
 {
     auto lock = std::make_unique<Lock>(path);
-    if (lock->file.tryLock(0)) return std::unique_ptr<RecoverySlot>(new RecoverySlot(path, std::move(lock)));
-    if (lock->file.error() == QLockFile::LockFailedError) return nullptr;
-    throw RecoveryError("cannot take the lock of " + path);
+    if (!lock->file.tryLock(0)) {
+        if (lock->file.error() == QLockFile::LockFailedError) return nullptr;
+        throw RecoveryError("cannot take the lock of " + path);
+    }
+    // Another editor removed it meanwhile.
+    if (!QFileInfo(QString::fromStdString(path)).isDir()) return nullptr;
+    return std::unique_ptr<RecoverySlot>(new RecoverySlot(path, std::move(lock)));
 }
 
 std::vector<std::string> RecoverySlot::List(const std::string& folder)
@@ -325,9 +337,9 @@ void RecoverySlot::remove()
 {
     const QDir dir(QString::fromStdString(path_));
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (name != QLatin1String("lock")) QFile::remove(dir.filePath(name));
-    lock_->file.unlock();
+        QFile::remove(dir.filePath(name));
     ::rmdir(path_.c_str());
+    lock_->file.unlock(); // last: the folder is gone before anyone can take it
 }
 
 // ---- reading a slot -----------------------------------------------------------
@@ -447,20 +459,32 @@ public:
         int rows = 0; // of the room to prepare
     };
 
-    Writer(std::unique_ptr<RecoverySlot> slot, std::function<void(const std::string&)> onError)
-        : slot_(std::move(slot))
-        , onError_(std::move(onError))
-        , thread_([this] { run(); })
+    // The writing thread holds the writer too, so that one stuck on a hung
+    // disk can be left behind without anything it uses going away.
+    static std::shared_ptr<Writer> Start(std::unique_ptr<RecoverySlot> slot,
+        std::function<void(const std::string&)> onError, std::function<void()> onCaughtUp)
     {
+        std::shared_ptr<Writer> writer(new Writer(std::move(slot), std::move(onError), std::move(onCaughtUp)));
+        std::thread([writer] { writer->run(); }).detach();
+        return writer;
     }
-    ~Writer()
+
+    // Writes what was posted and ends, waiting for that at most `patience`:
+    // after it the thread finishes alone, and nobody is told anything more.
+    void stop(std::chrono::milliseconds patience)
     {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stopping_ = true;
         }
         wake_.notify_all();
-        thread_.join();
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            idle_.wait_for(lock, patience, [this] { return finished_; });
+        }
+        std::lock_guard<std::mutex> lock(callbackMutex_);
+        onError_ = nullptr;
+        onCaughtUp_ = nullptr;
     }
 
     void post(Task task)
@@ -485,6 +509,14 @@ public:
     }
 
 private:
+    Writer(std::unique_ptr<RecoverySlot> slot, std::function<void(const std::string&)> onError,
+        std::function<void()> onCaughtUp)
+        : slot_(std::move(slot))
+        , onError_(std::move(onError))
+        , onCaughtUp_(std::move(onCaughtUp))
+    {
+    }
+
     void run()
     {
         for (;;) {
@@ -492,16 +524,28 @@ private:
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-                if (tasks_.empty()) return; // stopping, and all written
+                if (tasks_.empty()) { // stopping, and all written
+                    finished_ = true;
+                    idle_.notify_all();
+                    return;
+                }
                 task = std::move(tasks_.front());
                 tasks_.pop_front();
                 busy_ = true;
             }
             try {
                 perform(task);
+                // The table is on disk again, or nothing needs to be.
+                if (failing_ && (task.kind == Task::Snapshot || task.kind == Task::Clear)) {
+                    failing_ = false;
+                    std::lock_guard<std::mutex> lock(callbackMutex_);
+                    if (onCaughtUp_) onCaughtUp_();
+                }
             } catch (const std::exception& e) {
                 journal_.reset();
                 failed_ = true;
+                failing_ = true;
+                std::lock_guard<std::mutex> lock(callbackMutex_);
                 if (onError_) onError_(e.what());
             }
             {
@@ -569,6 +613,15 @@ private:
         journal_.reset();
         const SubtitleTable::Image& image = *task.image;
         const std::string temporary = slot_->snapshotPath() + ".new";
+        // A snapshot cut short by a full disk does not keep the room it took.
+        struct Discard {
+            const std::string& path;
+            bool armed = true;
+            ~Discard()
+            {
+                if (armed) ::unlink(path.c_str());
+            }
+        } discard { temporary };
         {
             File out(temporary, O_WRONLY | O_CREAT | O_TRUNC);
             out.write(SnapshotMagic);
@@ -602,6 +655,7 @@ private:
         }
         if (::rename(temporary.c_str(), slot_->snapshotPath().c_str()) != 0)
             throw RecoveryError(errnoText("cannot write", slot_->snapshotPath()));
+        discard.armed = false;
         syncFolder(slot_->path());
         // A journal of another generation is ignored, so the old one counts
         // for nothing from the rename on.
@@ -614,15 +668,17 @@ private:
     }
 
     std::unique_ptr<RecoverySlot> slot_;
+    std::mutex callbackMutex_;
     std::function<void(const std::string&)> onError_;
+    std::function<void()> onCaughtUp_;
     std::unique_ptr<File> journal_; // used by the writing thread only
+    bool failing_ = false; // the writing thread's: since a failure, nothing succeeded
     std::shared_ptr<SubtitleTable::Image> room_;
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
     std::deque<Task> tasks_;
-    bool busy_ = false, stopping_ = false;
+    bool busy_ = false, stopping_ = false, finished_ = false;
     std::atomic<bool> failed_ { false };
-    std::thread thread_; // last: it starts once everything above exists
 };
 
 RecoveryJournal::RecoveryJournal(SubtitleTable& table, EditHistory& history)
@@ -646,15 +702,21 @@ void RecoveryJournal::stop()
 {
     history_.removeObserver(observer_);
     history_.removeFollower(&forward_);
+    writer_->stop(QuitPatience);
     writer_.reset();
 }
 
 void RecoveryJournal::start(std::unique_ptr<RecoverySlot> slot)
 {
     if (writer_ || !slot) return;
-    writer_ = std::make_unique<Writer>(std::move(slot), [this](const std::string& reason) {
-        if (errorCallback_) errorCallback_(reason);
-    });
+    writer_ = Writer::Start(
+        std::move(slot),
+        [this](const std::string& reason) {
+            if (errorCallback_) errorCallback_(reason);
+        },
+        [this] {
+            if (caughtUpCallback_) caughtUpCallback_();
+        });
     history_.addFollower(&forward_);
     observer_ = history_.addObserver([this](EditHistory::Event e) { historyChanged(e); });
     forward_.take();
@@ -716,7 +778,7 @@ void RecoveryJournal::flush()
     if (!writer_) return;
     if (writer_->takeFailure()) {
         needSnapshot_ = true;
-        retryAfter_ = steadyMs() + 30000;
+        retryAfter_ = steadyMs() + RetryPause.count();
     }
     if (needSnapshot_) {
         snapshotOrClear();

@@ -3,6 +3,7 @@
 #include "core/subtitle_table.h"
 #include "core/table_changes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -93,11 +94,14 @@ public:
     RecoveryJournal(const RecoveryJournal&) = delete;
     RecoveryJournal& operator=(const RecoveryJournal&) = delete;
 
-    // Both before start(). The pending callback runs on this thread when
+    // All before start(). The pending callback runs on this thread when
     // changes start waiting for flush(); the error callback on the writing
-    // thread, with the reason, each time writing fails.
+    // thread, with the reason, each time writing fails; the caught-up
+    // callback there too, when after a failure the slot holds the table again
+    // (or needs to hold nothing). After a failure, flush() tries again.
     void setPendingCallback(std::function<void()> callback) { pendingCallback_ = std::move(callback); }
     void setErrorCallback(std::function<void(const std::string&)> callback) { errorCallback_ = std::move(callback); }
+    void setCaughtUpCallback(std::function<void()> callback) { caughtUpCallback_ = std::move(callback); }
 
     // From here on into `slot`, whose files may still hold what the table
     // was recovered from: they are replaced, never appended to.
@@ -111,8 +115,10 @@ public:
     void flush();
     // Blocks until everything handed over is written.
     void waitUntilWritten();
-    // The clean end: the slot goes.
+    // The clean end: the slot goes. Neither it nor the end that is not clean
+    // waits for a hung disk longer than this.
     void finish();
+    static constexpr std::chrono::milliseconds QuitPatience { 2000 };
 
     // Since the last snapshot, and that snapshot's cell bytes.
     size_t journalBytes() const { return journalBytes_; }
@@ -135,9 +141,10 @@ private:
     EditHistory& history_;
     ForwardRecorder forward_;
     int observer_ = 0;
-    std::unique_ptr<Writer> writer_;
+    std::shared_ptr<Writer> writer_;
     std::function<void()> pendingCallback_;
     std::function<void(const std::string&)> errorCallback_;
+    std::function<void()> caughtUpCallback_;
     RecoveryDocument document_, writtenDocument_;
     bool writtenUnsaved_ = false;
     bool needSnapshot_ = true;

@@ -454,6 +454,28 @@ void SubtitleTable::deleteRow(int row)
     removeRowRuns({ { row, 1 } });
 }
 
+void SubtitleTable::replaceWith(SubtitleTable& other)
+{
+    BulkChange bulk(*this);
+    if (!recorders_.empty()) {
+        setRowCount(other.rowCount());
+        for (int row = 1; row < other.rowCount(); ++row)
+            setRow(row, other.cell(From, row), other.cell(To, row), other.cell(Line1, row), other.cell(Line2, row),
+                other.cell(Line3, row), other.cell(Extra, row));
+        setDocumentData(other.documentData());
+        return;
+    }
+    std::swap(rows_, other.rows_);
+    std::swap(blocks_, other.blocks_);
+    std::swap(freeBlocks_, other.freeBlocks_);
+    std::swap(currentBlock_, other.currentBlock_);
+    std::swap(liveBytes_, other.liveBytes_);
+    std::swap(usedBytes_, other.usedBytes_);
+    std::swap(documentData_, other.documentData_);
+    ++revision_;
+    ++other.revision_;
+}
+
 void SubtitleTable::setDocumentData(std::string_view data)
 {
     if (data == documentData_) return;

@@ -94,6 +94,12 @@ public:
     void insertRow(int row); // an empty row at that index, the rest moves down
     void deleteRow(int row); // the rows after it move up; the last row cannot go
 
+    // Takes every row and the document data of `other`, which keeps this
+    // table's old ones: one change, a reset for the listener. With recorders
+    // attached (they cannot follow a swap) the rows are copied instead, as
+    // changes they see.
+    void replaceWith(SubtitleTable& other);
+
     // What the format a file came from keeps for the whole document.
     const std::string& documentData() const { return documentData_; }
     void setDocumentData(std::string_view data);

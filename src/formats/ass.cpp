@@ -56,6 +56,15 @@ std::string lowered(std::string_view s)
 
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
+// Blanks before a line's name ("Format:", "Dialogue:") are allowed, as renderers allow them.
+std::string_view leftTrimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+bool named(std::string_view line, std::string_view name) { return startsWith(leftTrimmed(line), name); }
+
 // "[Name]" with blanks around it allowed: the lower-cased name with brackets, or "".
 std::string sectionName(std::string_view line)
 {
@@ -112,9 +121,9 @@ EventFormat documentFormat(const std::vector<std::string_view>& lines)
     for (std::string_view line : lines) {
         const std::string section = sectionName(line);
         if (!section.empty()) inEvents = section == "[events]";
-        if (inEvents && startsWith(line, "Format:")) {
+        if (inEvents && named(line, "Format:")) {
             try {
-                format = parseFormat(line.substr(7));
+                format = parseFormat(leftTrimmed(line).substr(7));
             } catch (const Error&) {
                 // Read before with a line number; a damaged one is not used.
             }
@@ -132,6 +141,27 @@ std::vector<std::string_view> splitFields(std::string_view fields)
         if (comma == std::string_view::npos) return out;
         fields.remove_prefix(comma + 1);
     }
+}
+
+// The fields before the text of an event line's rest, `count` of them (with
+// the text's own place last, empty); an event that ends before them all gets
+// the missing ones empty. `short` tells so.
+std::vector<std::string_view> eventFields(std::string_view rest, size_t count, size_t& textAt, bool& isShort)
+{
+    textAt = 0;
+    isShort = false;
+    for (size_t i = 0; i + 1 < count; ++i) {
+        const size_t comma = rest.find(',', textAt);
+        if (comma == std::string_view::npos) {
+            isShort = true;
+            textAt = rest.size();
+            break;
+        }
+        textAt = comma + 1;
+    }
+    std::vector<std::string_view> fields = splitFields(rest.substr(0, textAt));
+    fields.resize(count);
+    return fields;
 }
 
 // H:MM:SS.cc with blanks around it; the milliseconds, or -1 when it is not one.
@@ -157,15 +187,6 @@ int64_t timeOf(std::string_view text)
     } catch (const Error&) {
         return -1;
     }
-}
-
-int64_t readTime(std::string_view text, int lineNumber)
-{
-    const int64_t ms = timeOf(text);
-    if (ms < 0)
-        throw Error(
-            error(lineNumber, "'" + std::string(trimmed(text)) + "' is not a time H:MM:SS.cc up to 596:31:23.64"));
-    return ms;
 }
 
 // Dialogue text into the three lines: "\N" breaks them; pieces past the
@@ -263,67 +284,64 @@ public:
             while (!lines.atEnd()) {
                 const std::string_view line = lines.readLine();
                 ++lineNumber_;
-                take(line);
+                if (!take(line)) lines.noteSkipped(lineNumber_);
             }
             if (!seenEvents_)
                 throw Error(error(lineNumber_, "the file ends without an [Events] section, so it holds no subtitles"));
         } catch (...) {
-            keepDocument();
+            keepDocument(lines);
             throw;
         }
-        keepDocument();
+        keepDocument(lines);
     }
 
 private:
-    void take(std::string_view line)
+    // False for an event that cannot be read: it stays as it was written,
+    // among the lines around the events.
+    bool take(std::string_view line)
     {
         const std::string section = sectionName(line);
+        bool read = true;
         if (!section.empty()) {
             if (inEvents_ && seenEvents_) eventsOver_ = true;
             inEvents_ = section == "[events]" && !eventsOver_;
             seenEvents_ = seenEvents_ || inEvents_;
-        } else if (inEvents_ && startsWith(line, "Format:") && !sawEvent_) {
+        } else if (inEvents_ && named(line, "Format:") && !sawEvent_) {
             try {
-                format_ = parseFormat(line.substr(7));
+                format_ = parseFormat(leftTrimmed(line).substr(7));
             } catch (const Error& e) {
                 throw Error(error(lineNumber_, e.what()));
             }
-        } else if (inEvents_ && (startsWith(line, "Dialogue:") || startsWith(line, "Comment:"))) {
-            event(line);
-            return;
+        } else if (inEvents_ && (named(line, "Dialogue:") || named(line, "Comment:"))) {
+            if (event(line)) return true;
+            read = false;
         }
         (sawEvent_ ? between_ : before_).emplace_back(line);
+        return read;
     }
 
-    void event(std::string_view line)
+    bool event(std::string_view line)
     {
         size_t kindEnd = line.find(':') + 1;
         while (kindEnd < line.size() && isBlank(line[kindEnd]))
             ++kindEnd;
         const std::string_view rest = line.substr(kindEnd);
         size_t textAt = 0;
-        for (size_t i = 0; i + 1 < format_.count(); ++i) {
-            const size_t comma = rest.find(',', textAt);
-            if (comma == std::string_view::npos)
-                throw Error(error(lineNumber_,
-                    "the event has " + std::to_string(i + 1) + " fields where its Format line names "
-                        + std::to_string(format_.count())));
-            textAt = comma + 1;
-        }
-        const std::string_view fieldsText = rest.substr(0, textAt);
-        const std::vector<std::string_view> fields = splitFields(fieldsText);
-        const std::string from
-            = IntToStr(TimeToFrame(static_cast<int32_t>(readTime(fields[format_.start], lineNumber_)), framerate_));
-        const std::string to
-            = IntToStr(TimeToFrame(static_cast<int32_t>(readTime(fields[format_.end], lineNumber_)), framerate_));
+        bool isShort = false;
+        std::vector<std::string_view> fields = eventFields(rest, format_.count(), textAt, isShort);
+        const int64_t start = timeOf(fields[format_.start]), end = timeOf(fields[format_.end]);
+        if (start < 0 || end < 0) return false;
+        const std::string from = IntToStr(TimeToFrame(static_cast<int32_t>(start), framerate_));
+        const std::string to = IntToStr(TimeToFrame(static_cast<int32_t>(end), framerate_));
         if (!open_ && !target_) target_ = standardFormat();
         // The file's layout is settled by its first event.
         if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);
-        const std::string remapped = map_ ? remapFields(fields, *map_, *target_) : std::string(fieldsText);
+        // A short event keeps its fields as written: no comma is added to it.
+        const std::string remapped = map_ ? remapFields(fields, *map_, *target_) : std::string(rest.substr(0, textAt));
 
         std::string_view text[3];
         int pieces = 0;
-        splitText(rest.substr(textAt), text, pieces);
+        splitText(isShort ? std::string_view() : rest.substr(textAt), text, pieces);
         const std::string piecesText = pieces ? std::to_string(pieces) : std::string();
         std::vector<std::string_view> kept = { line.substr(0, kindEnd), remapped, piecesText };
         if (!sawEvent_) {
@@ -334,11 +352,12 @@ private:
         }
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
         between_.clear();
+        return true;
     }
 
     // An opened script's lines around its events become the document's,
     // once it gave rows: one that gave none leaves the table as it was.
-    void keepDocument()
+    void keepDocument(const LineReader& reader)
     {
         if (!open_ || !sawEvent_) return;
         std::vector<std::string_view> lines;
@@ -346,7 +365,7 @@ private:
         AppendLineGroup(lines, count, before_);
         for (const std::string& l : between_)
             lines.emplace_back(l);
-        table_.setDocumentData(JoinKept(Tag, lines));
+        table_.setDocumentData(JoinKept(Tag, lines, { reader.byteOrderMark(), reader.lineFeedsOnly() }));
     }
 
     SubtitleTable& table_;
@@ -417,6 +436,7 @@ public:
         std::vector<std::string_view> fields;
         std::string_view kind = "Dialogue: ";
         int pieces = 0;
+        size_t written = 0; // of a short event, the fields it had
         if (SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept_)) {
             for (size_t i = BeforeLines; i < kept_.size(); ++i)
                 out_.line(kept_[i]);
@@ -425,7 +445,12 @@ public:
             const std::string_view piecesText = KeptLine(kept_, PiecesLine);
             pieces = piecesText.empty() ? 0 : std::clamp(piecesText[0] - '0', 0, 3);
             // A layout that does not fit this document's: its fields are not used.
-            if (fields.size() != format_.count()) fields.clear();
+            if (fields.size() > format_.count() || std::max(format_.start, format_.end) >= fields.size())
+                fields.clear();
+            else if (fields.size() < format_.count()) {
+                written = fields.size();
+                fields.resize(format_.count());
+            }
         }
         if (fields.empty()) {
             if (defaults_.empty()) {
@@ -437,14 +462,18 @@ public:
         }
         const std::string start = time(table_.cell(SubtitleTable::From, row), fields[format_.start]);
         const std::string end = time(table_.cell(SubtitleTable::To, row), fields[format_.end]);
+        const std::string text = joinText(table_, row, pieces);
+        // A short event with no text yet is written as short as it was read.
+        const bool asShort = written && text.empty();
+        const size_t count = asShort ? written : format_.count() - 1;
         line_.assign(kind);
-        for (size_t i = 0; i + 1 < format_.count(); ++i) {
+        for (size_t i = 0; i < count; ++i) {
+            if (i) line_ += ',';
             line_ += i == format_.start ? std::string_view(start)
                 : i == format_.end      ? std::string_view(end)
                                         : fields[i];
-            line_ += ',';
         }
-        line_ += joinText(table_, row, pieces);
+        if (!asShort) (line_ += ',') += text;
         out_.line(line_);
     }
 
@@ -513,7 +542,7 @@ bool LooksLikeAss(const DetectionInput& input)
 // Asked for every row a view shows: the kind is the line after the tag.
 bool IsAssComment(std::string_view extra)
 {
-    return IsKeptBy(extra, Tag) && startsWith(extra.substr(std::min(extra.size(), Tag.size() + 1)), "Comment:");
+    return IsKeptBy(extra, Tag) && named(extra.substr(std::min(extra.size(), Tag.size() + 1)), "Comment:");
 }
 
 std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_view target)
@@ -526,7 +555,7 @@ std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_
         format = documentFormat(doc);
         bool styles = false, fonts = false, graphics = false;
         for (std::string_view line : doc) {
-            styles = styles || startsWith(line, "Style:");
+            styles = styles || named(line, "Style:");
             fonts = fonts || sectionName(line) == "[fonts]";
             graphics = graphics || sectionName(line) == "[graphics]";
         }
@@ -538,7 +567,7 @@ std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_
     std::vector<std::string_view> kept;
     for (int row = 1; row < table.rowCount(); ++row) {
         if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) continue;
-        if (startsWith(KeptLine(kept, KindLine), "Comment:")) {
+        if (named(KeptLine(kept, KindLine), "Comment:")) {
             ++comments;
             continue;
         }

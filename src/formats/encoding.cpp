@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -30,8 +31,15 @@ const char* const CommonCodePages[]
 
 QByteArray qtName(const char* name) { return QStringDecoder(name).name(); }
 
+bool isMixed(const QByteArray& encoding) { return encoding.startsWith(MixedUtf8Name({})); }
+
 QString decoded(const QByteArray& bytes, const QByteArray& encoding)
 {
+    if (isMixed(encoding)) {
+        DecodedText text(bytes, {}, encoding);
+        const std::string_view all = text.all();
+        return QString::fromUtf8(all.data(), static_cast<qsizetype>(all.size()));
+    }
     QStringDecoder decoder(encoding.constData());
     return decoder.decode(bytes);
 }
@@ -76,6 +84,61 @@ bool isAscii(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Letters beyond ASCII in 0xC0-0xFF (but for the signs x and /), one to three
+// at a time, with an ASCII letter on one side at least: "Jörgen", "Conceição".
+// Four in five such bytes, and no others but a few signs.
+bool latinLetters(const QByteArray& sample)
+{
+    const auto asciiLetter = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    const auto letter = [](unsigned char c) { return c >= 0xC0 && c != 0xD7 && c != 0xF7; };
+    const auto* p = reinterpret_cast<const unsigned char*>(sample.constData());
+    const qsizetype n = sample.size();
+    qsizetype high = 0, inWords = 0;
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        bool letters = true;
+        while (end < n && p[end] >= 0x80)
+            letters = letter(p[end++]) && letters;
+        const bool byLetter = (i > 0 && asciiLetter(p[i - 1])) || (end < n && asciiLetter(p[end]));
+        high += end - i;
+        if (letters && byLetter && end - i <= 3) inWords += end - i;
+        i = end;
+    }
+    return inWords > 0 && inWords * 5 >= high * 4;
+}
+
+bool hasByteIn(const QByteArray& bytes, unsigned char low, unsigned char high)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [&](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= low && b <= high;
+    });
+}
+
+// The Windows code page of the Latin script ICU hears best, or nothing.
+QByteArray windowsPageOf(const std::vector<IcuGuess>& guesses)
+{
+    static const std::pair<const char*, const char*> Siblings[] = { { "ISO-8859-1", "windows-1252" },
+        { "ISO-8859-15", "windows-1252" }, { "windows-1252", "windows-1252" }, { "ISO-8859-2", "windows-1250" },
+        { "windows-1250", "windows-1250" }, { "ISO-8859-9", "windows-1254" }, { "windows-1254", "windows-1254" },
+        { "ISO-8859-13", "windows-1257" }, { "windows-1257", "windows-1257" } };
+    for (const IcuGuess& g : guesses)
+        for (const auto& [iso, windows] : Siblings)
+            if (g.name == qtName(iso)) return qtName(windows);
+    return {};
+}
+
+bool decodesWhole(const QByteArray& bytes, const QByteArray& encoding)
+{
+    QStringDecoder decoder(encoding.constData());
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError() && !text.contains(QChar::ReplacementCharacter);
+}
+
 std::string codePoint(char32_t c)
 {
     char text[16];
@@ -88,15 +151,43 @@ std::string codePoint(char32_t c)
 bool NeedsCodePage(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) return false;
-    return !IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return !IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())))
+        && !Utf16WithoutMark(bytes);
+}
+
+QByteArray LikelyCodePage(const QByteArray& bytes)
+{
+    const QByteArray sample = bytes.left(SampleBytes);
+    const QByteArray named = qtName(NamedCodePage(sample).constData());
+    if (named.startsWith("windows-") || !latinLetters(sample)) return named;
+    // ISO-8859 and Windows code pages differ only in 0x80-0xBF: there
+    // uchardet's word stands.
+    if (named.startsWith("ISO-8859-") && hasByteIn(sample, 0x80, 0xBF)) return named;
+    const QByteArray windows = windowsPageOf(icuGuesses(sample));
+    const QByteArray page = windows.isEmpty() ? qtName("windows-1252") : windows;
+    return decodesWhole(sample, page) ? page : named;
 }
 
 EncodingGuess GuessCodePage(const QByteArray& bytes)
 {
-    const QByteArray sample = bytes.left(SampleBytes);
-    const QByteArray named = qtName(NamedCodePage(sample).constData());
-    const std::vector<IcuGuess> icu = icuGuesses(sample);
     EncodingGuess guess;
+    const StrayBytes strays = FindStrayBytes(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (strays.inUtf8Text()) {
+        // UTF-8 with the strays from their likeliest code page, then as
+        // U+FFFD, then the whole text in a code page: always asked.
+        const QByteArray likely = LikelyCodePage(strays.sample);
+        guess.candidates.push_back({ MixedUtf8Name(likely.isEmpty() ? qtName("windows-1252") : likely), -1 });
+        addCandidate(guess.candidates, "UTF-8", -1);
+        for (const char* name : CommonCodePages)
+            addCandidate(guess.candidates, qtName(name), -1);
+        guess.strayLines = strays.lines;
+        guess.strayLineCount = strays.lineCount;
+        guess.unsure = true;
+        return guess;
+    }
+    const QByteArray sample = bytes.left(SampleBytes);
+    const QByteArray named = LikelyCodePage(sample);
+    const std::vector<IcuGuess> icu = icuGuesses(sample);
     // Reading without asking takes uchardet's answer; so does the list.
     int namedConfidence = -1;
     for (const IcuGuess& g : icu)
@@ -128,6 +219,39 @@ QString PreviewText(const QByteArray& bytes, const QByteArray& encoding, int lin
     QString text = decoded(piece, encoding);
     text.remove(QLatin1Char('\r'));
     if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    return text;
+}
+
+QString PreviewLines(const QByteArray& bytes, const QByteArray& encoding, const std::vector<int>& lineNumbers)
+{
+    QStringList shown;
+    qsizetype start = 0;
+    int line = 1;
+    for (const int wanted : lineNumbers) {
+        for (; line < wanted && start >= 0; ++line) {
+            start = bytes.indexOf('\n', start);
+            if (start >= 0) ++start;
+        }
+        if (start < 0) break;
+        const qsizetype end = bytes.indexOf('\n', start);
+        QString text = decoded(bytes.mid(start, end < 0 ? -1 : end - start), encoding);
+        text.remove(QLatin1Char('\r'));
+        shown << QString::number(wanted) + QStringLiteral(": ") + text;
+    }
+    return shown.join(QLatin1Char('\n'));
+}
+
+std::string NameLines(const std::vector<int>& lines, int total)
+{
+    constexpr size_t Named = 10;
+    const size_t named = std::min(lines.size(), Named);
+    const int more = total - static_cast<int>(named);
+    std::string text = total == 1 ? "Line " : "Lines ";
+    for (size_t i = 0; i < named; ++i) {
+        if (i > 0) text += i + 1 == named && more == 0 ? " and " : ", ";
+        text += std::to_string(lines[i]);
+    }
+    if (more > 0) text += " and " + std::to_string(more) + " more";
     return text;
 }
 

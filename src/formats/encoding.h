@@ -16,9 +16,16 @@ namespace tessel {
 
 class SubtitleTable;
 
-// Bytes with no byte-order mark that are not valid UTF-8: the only ones whose
-// encoding has to be guessed.
+// Bytes with no byte-order mark that are not valid UTF-8 (nor UTF-16): the
+// only ones whose encoding has to be guessed.
 bool NeedsCodePage(const QByteArray& bytes);
+
+// The 8-bit code page that reading takes for bytes that are not UTF-8:
+// uchardet's answer, except that Latin text whose letters beyond ASCII are
+// all in 0xC0-0xFF, standing by ASCII letters, is read in the Windows code
+// page of its script (uchardet takes some such names for DOS or Mac code
+// pages, where those bytes are lines and symbols). Nothing when neither tells.
+QByteArray LikelyCodePage(const QByteArray& bytes);
 
 struct EncodingCandidate {
     QByteArray name; // as Qt names it
@@ -28,6 +35,10 @@ struct EncodingCandidate {
 struct EncodingGuess {
     std::vector<EncodingCandidate> candidates; // the best guess first, then the others, then common code pages
     bool unsure = false;
+    // UTF-8 but for the bytes on these lines (from 1): the best guess is
+    // MixedUtf8Name of their likeliest code page.
+    std::vector<int> strayLines;
+    int strayLineCount = 0;
     const QByteArray& best() const { return candidates.front().name; }
 };
 
@@ -40,6 +51,12 @@ EncodingGuess GuessCodePage(const QByteArray& bytes);
 
 // The first `lines` lines of the bytes decoded in `encoding`, for a preview.
 QString PreviewText(const QByteArray& bytes, const QByteArray& encoding, int lines);
+// The lines numbered `lineNumbers` (from 1) decoded in `encoding`, each after its number.
+QString PreviewLines(const QByteArray& bytes, const QByteArray& encoding, const std::vector<int>& lineNumbers);
+
+// "Line 6", "Lines 6 and 9", "Lines 6, 9, 12 and 3 more": the first few of
+// `lines`, out of `total` lines.
+std::string NameLines(const std::vector<int>& lines, int total);
 
 // Asked when a file's encoding is unsure. The window asks the user; tests
 // answer themselves.
@@ -58,6 +75,9 @@ struct OutputEncoding {
     QByteArray name = "UTF-8";
     bool byteOrderMark = false;
     bool crlf = true;
+    // The default, not chosen: a file of the format's own then gets its
+    // mark and line ends as read (FileForm).
+    bool keepFileForm = true;
     bool isDefault() const { return name == "UTF-8" && !byteOrderMark && crlf; }
 };
 

@@ -21,16 +21,38 @@ const FormatInfo& availableFormat(const FormatInfo* info)
 }
 
 // The bytes' encoding when the user is to be asked, or nothing; throws
-// nothing but leaves `cancelled` set when the user declined.
+// nothing but leaves `cancelled` set when the user declined. Without anyone
+// to ask, an unsure guess is a note.
 QByteArray chosenEncoding(
-    const std::string& fileName, const QByteArray& bytes, const ReadEncoding& encoding, bool& cancelled)
+    const std::string& fileName, const QByteArray& bytes, const ReadEncoding& encoding, bool& cancelled, bool& unsure)
 {
-    if (!encoding.forced.isEmpty() || !encoding.chooser || !NeedsCodePage(bytes)) return encoding.forced;
+    if (!encoding.forced.isEmpty() || !NeedsCodePage(bytes)) return encoding.forced;
     const EncodingGuess guess = GuessCodePage(bytes);
     if (!guess.unsure) return {};
+    if (!encoding.chooser) {
+        unsure = guess.strayLines.empty();
+        return {};
+    }
     const std::optional<QByteArray> chosen = encoding.chooser->ChooseEncoding(fileName, bytes, guess);
     cancelled = !chosen;
     return chosen.value_or(QByteArray());
+}
+
+std::string strayNote(const DecodedText& text)
+{
+    const bool one = text.strayLineCount() == 1;
+    const std::string read = text.strayCodePage().isEmpty() ? std::string("became U+FFFD")
+                                                            : "were read as " + text.strayCodePage().toStdString();
+    return NameLines(text.strayLines(), text.strayLineCount()) + (one ? " holds" : " hold")
+        + " bytes that are not UTF-8; they " + read + ".";
+}
+
+std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format)
+{
+    const bool one = lines.size() == 1;
+    return NameLines(lines, static_cast<int>(lines.size()))
+        + (one ? " could not be read as a subtitle and was" : " could not be read as subtitles and were")
+        + " skipped; a save as " + format.name + " writes " + (one ? "it" : "them") + " back.";
 }
 
 // A copy without the rows `skip` picks, document data included; `kept`
@@ -58,7 +80,8 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
 {
     QByteArray bytes = ReadFileBytes(fileName);
     LoadResult result;
-    const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled);
+    bool unsure = false;
+    const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled, unsure);
     if (result.cancelled) return result;
     // Only the head is decoded to tell the format: a big file of another kind
     // is refused without decoding all of it.
@@ -75,6 +98,10 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         messages.showError(UnknownFormatMessage);
         return result;
     }
+    if (unsure)
+        result.notes.push_back("The encoding could not be told for sure: the file was read as "
+            + text.codePage().toStdString() + " (--encoding reads it in another).");
+    if (!text.strayLines().empty()) result.notes.push_back(strayNote(text));
     const FormatInfo& format = availableFormat(FormatByCode(result.format));
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
@@ -90,6 +117,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         // for the rows such a text holds, taken once instead of growing.
         table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
         LineReader lines(all);
+        lines.setByteOrderMark(text.byteOrderMark());
         try {
             format.read(lines, table, firstRow, rate);
         } catch (...) {
@@ -97,6 +125,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             throw;
         }
         settle();
+        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format));
     }
     // An append that stored nothing leaves the selection alone.
     if (select && firstRow < table.rowCount()) {
@@ -117,9 +146,16 @@ void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const 
             if (IsAssComment(table.cell(SubtitleTable::Extra, row))) shown = copyWithout(table, IsAssComment, lastRow);
     }
     const SubtitleTable& written = shown ? *shown : table;
-    if (output.isDefault()) return format.write(written, 1, lastRow, context, out);
-    CheckEncodable(written, 1, lastRow, format.id, output);
-    EncodingSink encoded(out, output);
+    // A file of the format's own is written as it was read: its mark, its line ends.
+    OutputEncoding as = output;
+    if (output.isDefault() && output.keepFileForm) {
+        const FileForm form = KeptFileForm(written.documentData(), format.id);
+        as.byteOrderMark = form.byteOrderMark;
+        as.crlf = !form.lineFeeds;
+    }
+    if (as.isDefault()) return format.write(written, 1, lastRow, context, out);
+    CheckEncodable(written, 1, lastRow, format.id, as);
+    EncodingSink encoded(out, as);
     format.write(written, 1, lastRow, context, encoded);
     encoded.finish();
 }

@@ -44,6 +44,10 @@ struct LoadResult {
     bool select = false; // an append that stored rows: select `row`, show `topRow` first
     int row = 0;
     int topRow = 0;
+    // What the user should know of a file read: bytes that were not UTF-8,
+    // an encoding guessed without certainty, blocks the reader skipped. One
+    // sentence each.
+    std::vector<std::string> notes;
 };
 
 // How a file's text is told from its bytes: `forced` names the encoding to
@@ -56,7 +60,8 @@ struct ReadEncoding {
 
 // Read errors are not caught: they leave here with the rows read so far kept.
 // An opened file (not an append) replaces what the last one kept for the
-// whole document once it stored rows.
+// whole document once it stored rows. An encoding that is unsure, with no
+// chooser to ask, is named in the notes.
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
     MessageSink& messages, const ReadEncoding& encoding = {});
 

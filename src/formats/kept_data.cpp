@@ -20,18 +20,44 @@ std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& 
     return data;
 }
 
+std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines, FileForm form)
+{
+    if (!form.byteOrderMark && !form.lineFeeds) return JoinKept(tag, lines);
+    std::string tagLine(tag);
+    tagLine += '\t';
+    if (form.byteOrderMark) tagLine += "bom";
+    if (form.lineFeeds) tagLine += form.byteOrderMark ? " lf" : "lf";
+    return JoinKept(tagLine, lines);
+}
+
+FileForm KeptFileForm(std::string_view data, std::string_view tag)
+{
+    FileForm form;
+    if (!IsKeptBy(data, tag) || data.size() == tag.size() || data[tag.size()] != '\t') return form;
+    const std::string_view rest = data.substr(tag.size() + 1, data.find('\n') - tag.size() - 1);
+    for (size_t at = 0; at < rest.size();) {
+        const size_t end = std::min(rest.find(' ', at), rest.size());
+        const std::string_view word = rest.substr(at, end - at);
+        form.byteOrderMark = form.byteOrderMark || word == "bom";
+        form.lineFeeds = form.lineFeeds || word == "lf";
+        at = end + 1;
+    }
+    return form;
+}
+
 bool IsKeptBy(std::string_view data, std::string_view tag)
 {
     return data.size() >= tag.size() && data.compare(0, tag.size(), tag) == 0
-        && (data.size() == tag.size() || data[tag.size()] == '\n');
+        && (data.size() == tag.size() || data[tag.size()] == '\n' || data[tag.size()] == '\t');
 }
 
 bool SplitKept(std::string_view data, std::string_view tag, std::vector<std::string_view>& lines)
 {
     lines.clear();
     if (!IsKeptBy(data, tag)) return false;
-    if (data.size() == tag.size()) return true;
-    data.remove_prefix(tag.size() + 1);
+    const size_t tagLineEnd = data.find('\n');
+    if (tagLineEnd == std::string_view::npos) return true;
+    data.remove_prefix(tagLineEnd + 1);
     for (;;) {
         const size_t end = data.find('\n');
         lines.push_back(data.substr(0, end));

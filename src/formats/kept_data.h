@@ -13,6 +13,17 @@ namespace tessel {
 // The tag line, then each of `lines`.
 std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines);
 
+// How a file was written beyond its lines, kept with its document so that a
+// save in the same format writes it so again.
+struct FileForm {
+    bool byteOrderMark = false; // a UTF-8 one
+    bool lineFeeds = false; // every line ended by LF alone
+};
+// The document's lines, with the form after the tag on its line ("ass\tbom lf").
+std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines, FileForm form);
+// The form of document data kept by the format `tag`; the default for any other.
+FileForm KeptFileForm(std::string_view data, std::string_view tag);
+
 // The lines after the tag line when `data` was kept by the format `tag`;
 // false (and no lines) for data of another format or none.
 bool SplitKept(std::string_view data, std::string_view tag, std::vector<std::string_view>& lines);

@@ -2,6 +2,7 @@
 
 #include "core/big_memory.h"
 #include "core/errors.h"
+#include "formats/encoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,8 +30,44 @@ constexpr size_t MaxDecodedBytes = static_cast<size_t>(std::numeric_limits<int>:
 
 QByteArray detectedCodePage(const QByteArray& bytes)
 {
-    const QByteArray name = NamedCodePage(bytes);
+    const QByteArray name = LikelyCodePage(bytes);
     return name.isEmpty() ? QByteArray("windows-1252") : name;
+}
+
+constexpr std::string_view MixedPrefix = "UTF-8+";
+// Stray lines named one by one; the rest are counted.
+constexpr size_t ListedStrayLines = 1000;
+// Enough of the stray bytes' lines to tell their code page.
+constexpr qsizetype StraySampleBytes = 64 * 1024;
+// UTF-16 is told from this much of the start.
+constexpr qsizetype Utf16SampleBytes = 64 * 1024;
+
+// The length of the valid UTF-8 character at p[i] (1 for ASCII), or 0.
+size_t characterAt(const unsigned char* p, size_t n, size_t i)
+{
+    const unsigned char c = p[i];
+    if (c < 0x80) return 1;
+    size_t len;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else
+        return 0;
+    if (i + len > n) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (p[i + k] & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return len;
 }
 
 const char* const TooLarge = "It is larger than 1 GiB, the limit for subtitle files";
@@ -67,6 +104,24 @@ private:
 // line feed, where no character is half read and no decoder state is left.
 class DecodedText::Decoding {
 public:
+    // UTF-8 with each stray byte read in `codePage` (none: as U+FFFD).
+    static std::unique_ptr<Decoding> Mixed(const QByteArray& codePage)
+    {
+        auto decoding = std::make_unique<Decoding>("UTF-8", 1, false);
+        decoding->mixed_ = true;
+        QStringDecoder page(codePage.isEmpty() ? "windows-1252" : codePage.constData());
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char byte = static_cast<char>(b);
+            QString one = codePage.isEmpty() ? QString() : page.decode(QByteArrayView(&byte, 1));
+            if (page.hasError() || one.size() != 1 || one[0] == QChar::ReplacementCharacter) {
+                page.resetState();
+                one = QChar(QChar::ReplacementCharacter);
+            }
+            decoding->strays_[b - 0x80] = one.toStdString();
+        }
+        return decoding;
+    }
+
     Decoding(QByteArray encoding, int unit, bool bigEndian)
         : encoding_(std::move(encoding))
         , unit_(unit)
@@ -79,6 +134,29 @@ public:
             unit_ = 0;
     }
     bool cuttable() const { return unit_ != 0; }
+    bool mixed() const { return mixed_; }
+
+    // Valid characters as they are, every other byte from the code page.
+    void appendMixed(QByteArrayView piece, std::string& out) const
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+        const size_t n = static_cast<size_t>(piece.size());
+        size_t run = 0; // start of the valid bytes not yet copied
+        for (size_t i = 0; i < n;) {
+            if (p[i] < 0x80) {
+                ++i;
+                continue;
+            }
+            if (const size_t len = characterAt(p, n, i)) {
+                i += len;
+                continue;
+            }
+            out.append(piece.data() + run, i - run);
+            out += strays_[p[i] - 0x80];
+            run = ++i;
+        }
+        out.append(piece.data() + run, n - run);
+    }
 
     // The end of the first line feed at or after `from`, or -1.
     qsizetype lineEndFrom(const QByteArray& bytes, qsizetype start, qsizetype from) const
@@ -126,6 +204,8 @@ private:
     QByteArray encoding_;
     int unit_; // bytes of a line feed; 0: not cut at all
     bool bigEndian_;
+    bool mixed_ = false;
+    std::string strays_[0x80]; // UTF-8 of bytes 0x80..0xFF
 };
 
 QByteArray NamedCodePage(const QByteArray& bytes)
@@ -155,35 +235,80 @@ bool IsValidUtf8(std::string_view s)
             i += 8;
         }
         if (i >= n) break;
-        unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else
-            return false;
-        if (i + len > n) return false;
-        for (int k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (p[i + k] & 0x3F);
-        }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
+        const size_t len = characterAt(p, n, i);
+        if (len == 0) return false;
         i += len;
     }
     return true;
+}
+
+StrayBytes FindStrayBytes(std::string_view bytes)
+{
+    StrayBytes found;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    int line = 1;
+    size_t lineStart = 0;
+    bool strayInLine = false;
+    // The line's ASCII and stray bytes go into the sample: its UTF-8 would
+    // only mislead the guess of the strays' code page.
+    const auto endLine = [&](size_t end) {
+        if (!strayInLine) return;
+        strayInLine = false;
+        if (found.lines.size() < ListedStrayLines) found.lines.push_back(line);
+        ++found.lineCount;
+        for (size_t i = lineStart; i < end && found.sample.size() < StraySampleBytes;) {
+            const size_t len = p[i] < 0x80 ? 0 : characterAt(p, n, i);
+            if (len == 0) found.sample += bytes[i];
+            i += std::max<size_t>(len, 1);
+        }
+    };
+    for (size_t i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            if (p[i++] == '\n') {
+                endLine(i);
+                ++line;
+                lineStart = i;
+            }
+            continue;
+        }
+        if (const size_t len = characterAt(p, n, i)) {
+            ++found.characters;
+            i += len;
+            continue;
+        }
+        ++found.count;
+        strayInLine = true;
+        ++i;
+    }
+    endLine(n);
+    return found;
+}
+
+int Utf16WithoutMark(const QByteArray& bytes)
+{
+    const qsizetype size = std::min(bytes.size(), Utf16SampleBytes) & ~qsizetype(1);
+    if (size < 4 || bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return 0;
+    qsizetype zeros[2] = { 0, 0 };
+    for (qsizetype i = 0; i < size; i += 2) {
+        const bool low = bytes[i] == '\0', high = bytes[i + 1] == '\0';
+        if (low && high) return 0; // U+0000 is no text
+        zeros[0] += low;
+        zeros[1] += high;
+    }
+    // ASCII characters, a quarter of the text at least, have one zero byte
+    // each, always on the same side; text has almost no zero bytes at all.
+    const qsizetype units = size / 2;
+    for (int side = 0; side < 2; ++side)
+        if (zeros[side] >= 2 && zeros[side] * 4 >= units && zeros[1 - side] * 16 <= zeros[side])
+            return side == 1 ? 1 : 2;
+    return 0;
+}
+
+QByteArray MixedUtf8Name(const QByteArray& codePage)
+{
+    return QByteArray(MixedPrefix.data(), MixedPrefix.size()) + codePage;
 }
 
 DecodedText::DecodedText(QByteArray bytes, std::string fileName)
@@ -193,6 +318,7 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName)
     const std::string_view all(bytes_.constData(), static_cast<size_t>(bytes_.size()));
     if (bytes_.startsWith("\xEF\xBB\xBF")) {
         start_ = 3;
+        utf8Mark_ = true;
         if (!IsValidUtf8(all.substr(3))) decoding_ = std::make_unique<Decoding>("UTF-8", 1, false);
     } else if (bytes_.startsWith("\xFF\xFE")) {
         start_ = 2;
@@ -200,10 +326,30 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName)
     } else if (bytes_.startsWith("\xFE\xFF")) {
         start_ = 2;
         decoding_ = std::make_unique<Decoding>("UTF-16BE", 2, true);
+    } else if (const int utf16 = Utf16WithoutMark(bytes_)) {
+        decoding_ = std::make_unique<Decoding>(utf16 == 1 ? "UTF-16LE" : "UTF-16BE", 2, utf16 == 2);
     } else if (!IsValidUtf8(all)) {
-        decoding_ = std::make_unique<Decoding>(detectedCodePage(bytes_), 1, false);
+        const StrayBytes strays = FindStrayBytes(all);
+        if (strays.inUtf8Text())
+            readStraysIn(strays, detectedCodePage(strays.sample));
+        else
+            readIn(detectedCodePage(bytes_));
     }
     decoded_ = start_;
+}
+
+void DecodedText::readIn(const QByteArray& codePage)
+{
+    codePage_ = QStringDecoder(codePage.constData()).name();
+    decoding_ = std::make_unique<Decoding>(codePage, 1, false);
+}
+
+void DecodedText::readStraysIn(const StrayBytes& strays, const QByteArray& codePage)
+{
+    strayLines_ = strays.lines;
+    strayLineCount_ = strays.lineCount;
+    strayCodePage_ = QStringDecoder(codePage.constData()).name();
+    decoding_ = Decoding::Mixed(strayCodePage_);
 }
 
 DecodedText::DecodedText(QByteArray bytes, std::string fileName, const QByteArray& encoding)
@@ -211,13 +357,20 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName, const QByteArra
 {
     if (encoding.isEmpty()) return;
     bytes_ = std::move(bytes);
-    const QByteArray name = QStringDecoder(encoding.constData()).name();
+    const bool mixed = encoding.startsWith(QByteArray(MixedPrefix.data(), MixedPrefix.size()));
+    const QByteArray asked = mixed ? encoding.mid(qsizetype(MixedPrefix.size())) : encoding;
+    const QByteArray name = QStringDecoder(asked.constData()).name();
     if (name.isEmpty())
         throw Error("Cannot read file \"" + fileName_ + "\". No encoding is named \"" + encoding.toStdString() + "\"");
     const auto marked = [&](const char* mark) { return bytes_.startsWith(mark) ? qsizetype(std::strlen(mark)) : 0; };
     decoding_.reset();
-    if (name == "UTF-8") {
+    if (mixed) {
         start_ = marked("\xEF\xBB\xBF");
+        utf8Mark_ = start_ > 0;
+        readStraysIn(FindStrayBytes(std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size()))), name);
+    } else if (name == "UTF-8") {
+        start_ = marked("\xEF\xBB\xBF");
+        utf8Mark_ = start_ > 0;
         const std::string_view all(bytes_.constData() + start_, static_cast<size_t>(bytes_.size() - start_));
         if (!IsValidUtf8(all)) decoding_ = std::make_unique<Decoding>("UTF-8", 1, false);
     } else if (name == "UTF-16LE" || (name == "UTF-16" && !bytes_.startsWith("\xFE\xFF"))) {
@@ -228,7 +381,7 @@ DecodedText::DecodedText(QByteArray bytes, std::string fileName, const QByteArra
         decoding_ = std::make_unique<Decoding>("UTF-16BE", 2, true);
     } else {
         start_ = 0;
-        decoding_ = std::make_unique<Decoding>(name, 1, false);
+        readIn(name);
     }
     decoded_ = start_;
 }
@@ -277,6 +430,15 @@ std::string_view DecodedText::all()
 
 void DecodedText::appendDecoded(qsizetype from, qsizetype to)
 {
+    if (decoding_->mixed()) {
+        const size_t before = text_.size();
+        decoding_->appendMixed(QByteArrayView(bytes_).sliced(from, to - from), text_);
+        if (text_.size() > MaxDecodedBytes) {
+            text_.resize(before);
+            throw Error("Cannot read file \"" + fileName_ + "\". As UTF-8 its text would be larger than 2 GiB");
+        }
+        return;
+    }
     const QByteArray piece = decoding_->decode(QByteArrayView(bytes_).sliced(from, to - from), from == start_).toUtf8();
     if (text_.size() + static_cast<size_t>(piece.size()) > MaxDecodedBytes)
         throw Error("Cannot read file \"" + fileName_ + "\". As UTF-8 its text would be larger than 2 GiB");
@@ -329,19 +491,40 @@ QByteArray ReadFileBytes(const std::string& fileName)
 std::string_view LineReader::readLine()
 {
     if (atEnd()) return {};
+    if (carriageReturnEnds_) return readUpToCarriageReturn();
     const char* begin = text_.data() + position_;
     const size_t remaining = text_.size() - position_;
     const void* lf = std::memchr(begin, '\n', remaining);
     size_t length = lf ? static_cast<size_t>(static_cast<const char*>(lf) - begin) : remaining;
     position_ += lf ? length + 1 : length;
     // The common CR LF ending costs nothing; a CR elsewhere needs a copy.
-    if (length > 0 && begin[length - 1] == '\r') --length;
+    const bool crlf = length > 0 && begin[length - 1] == '\r';
+    if (crlf) --length;
+    if (lf) ++(crlf ? otherEnds_ : lineFeeds_);
     std::string_view line(begin, length);
     if (!std::memchr(begin, '\r', length)) return line;
     scratch_.clear();
     for (char c : line)
         if (c != '\r') scratch_ += c;
     return scratch_;
+}
+
+std::string_view LineReader::readUpToCarriageReturn()
+{
+    const std::string_view rest = text_.substr(position_);
+    const size_t end = rest.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
+        position_ = text_.size();
+        return rest;
+    }
+    position_ += end + 1;
+    if (rest[end] == '\n') {
+        ++lineFeeds_;
+    } else {
+        ++otherEnds_;
+        if (end + 1 < rest.size() && rest[end + 1] == '\n') ++position_;
+    }
+    return rest.substr(0, end);
 }
 
 namespace {

@@ -65,7 +65,8 @@ struct Timestamp {
 
 // [hh:]mm:ss.ttt at `i`, as the format defines it: minutes and seconds of two
 // digits below 60, three digits of milliseconds; hours of any length, and a
-// first field that is not two digits below 60 is hours.
+// first field that is not two digits below 60 is hours. A comma before the
+// milliseconds, as SubRip writes them, is read too.
 Timestamp timestampAt(std::string_view s, size_t i)
 {
     Timestamp t;
@@ -88,7 +89,7 @@ Timestamp timestampAt(std::string_view s, size_t i)
         fields[1] = fields[2];
         fields[2] = number(s.substr(i, 2));
     }
-    if (end >= s.size() || s[end] != '.') return {};
+    if (end >= s.size() || (s[end] != '.' && s[end] != ',')) return {};
     i = end + 1;
     end = digitsFrom(s, i);
     if (end - i != 3 || fields[1] > 59 || fields[2] > 59) return {};
@@ -151,6 +152,8 @@ public:
 
     void read()
     {
+        // The format ends a line at CR, LF or CR LF.
+        lines_.setCarriageReturnEnds(true);
         try {
             std::string line;
             if (!next(line) || !IsWebVttHeader(line))
@@ -211,9 +214,7 @@ private:
     void cue(const std::string& id, const std::string& timingLine)
     {
         const std::optional<Timing> timing = parseTiming(timingLine);
-        if (!timing)
-            throw Error(error(
-                lineNumber_, "'" + timingLine + "' is not a cue timing line: start --> end, each [hh:]mm:ss.ttt"));
+        if (!timing) return skip(id, timingLine);
         const std::string from = IntToStr(TimeToFrame(timing->from.milliseconds, framerate_));
         const std::string to = IntToStr(TimeToFrame(timing->to.milliseconds, framerate_));
         // The payload ends at a blank line, or where a line holding "-->" starts the next cue.
@@ -242,6 +243,24 @@ private:
         between_.clear();
     }
 
+    // A block whose timing line does not parse is no cue: it stays with the
+    // lines around the cues as it was, up to a blank line or a line that
+    // starts the next block.
+    void skip(const std::string& id, const std::string& timingLine)
+    {
+        lines_.noteSkipped(lineNumber_ - (id.empty() ? 0 : 1));
+        if (!id.empty()) pending().push_back(id);
+        pending().push_back(timingLine);
+        std::string line;
+        while (next(line)) {
+            if (line.empty() || holdsArrow(line)) {
+                hold(line);
+                return;
+            }
+            pending().push_back(std::move(line));
+        }
+    }
+
     // As with every reader: a file that gave no rows leaves the table alone.
     void keepDocument()
     {
@@ -251,7 +270,7 @@ private:
         AppendLineGroup(lines, count, before_);
         for (const std::string& l : between_)
             lines.emplace_back(l);
-        table_.setDocumentData(JoinKept(Tag, lines));
+        table_.setDocumentData(JoinKept(Tag, lines, { lines_.byteOrderMark(), lines_.lineFeedsOnly() }));
     }
 
     LineReader& lines_;
@@ -293,6 +312,7 @@ public:
             size_t index = BeforeLines;
             for (std::string_view line : ReadLineGroup(doc, index))
                 put(line);
+            afterKeptLines_ = true;
             after_.assign(doc.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc.size())), doc.end());
             keptDocument_ = true;
         } else {
@@ -309,10 +329,15 @@ public:
             more = ReadLineGroup(kept_, index);
             before.assign(kept_.begin() + static_cast<std::ptrdiff_t>(std::min(index, kept_.size())), kept_.end());
         }
-        // A cue needs a blank line before it.
-        if (!lastBlank_ && (before.empty() || !before.front().empty())) put("");
+        // A cue needs a blank line after the text of the cue before it, unless
+        // a line that ends that text anyway comes first (a block that was
+        // skipped); after the file's own lines it stands as it was read.
+        const bool needsBlank
+            = before.empty() ? !(kept && afterKeptLines_) : !(before.front().empty() || holdsArrow(before.front()));
+        if (!lastBlank_ && needsBlank) put("");
         for (std::string_view line : before)
             put(line);
+        afterKeptLines_ = false;
         if (kept && !KeptLine(kept_, IdLine).empty()) put(KeptLine(kept_, IdLine));
         line_.clear();
         time(table_.cell(SubtitleTable::From, row), kept ? KeptLine(kept_, StartLine) : std::string_view());
@@ -365,7 +390,7 @@ private:
     const SubtitleTable& table_;
     double framerate_;
     TextSink& out_;
-    bool hours_ = false, keptDocument_ = false, lastBlank_ = false;
+    bool hours_ = false, keptDocument_ = false, lastBlank_ = false, afterKeptLines_ = false;
     std::vector<std::string_view> after_, kept_;
     std::string line_;
 };
@@ -404,7 +429,10 @@ bool IsWebVttHeader(std::string_view firstLine)
 
 bool LooksLikeWebVtt(const DetectionInput& input)
 {
-    return IsWebVttHeader(input.firstLine) || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
+    // A file whose lines end at CR alone is one line to detection.
+    const bool crHeader = input.head.substr(0, 7) == "WEBVTT\r";
+    return IsWebVttHeader(input.firstLine) || crHeader
+        || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
 }
 
 std::vector<std::string> WebVttDataLeftOut(const SubtitleTable& table, std::string_view target)

@@ -6,6 +6,7 @@
 #include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -85,6 +86,27 @@ TEST_F(EncodingQuestionTest, TheChosenEncodingIsReadAfterAPreviewOfEach)
     EXPECT_EQ(cyrillicPreview, QString::fromUtf8("1\n00:00:01,000 --> 00:00:02,000\nOK, да.\n"));
     EXPECT_EQ(Rows(table), (std::vector<tessel::test::Row> { { "25", "50", "OK, да.", "", "" } }));
     EXPECT_TRUE(messages.messages.empty());
+}
+
+// UTF-8 but for a byte: the question names its line and shows it, as each
+// candidate reads it; Enter takes UTF-8 with the byte from Windows-1252.
+TEST_F(EncodingQuestionTest, AStrayByteInUtf8IsShownOnItsLine)
+{
+    QString question, preview;
+    WhenModal(QStringLiteral("EncodingDialog"), [&](QWidget* dialog) {
+        question = Child<QLabel>(*dialog, "EncodingQuestion")->text();
+        preview = Child<QPlainTextEdit>(*dialog, "EncodingPreview")->toPlainText();
+        QTest::keyClick(Child<QListWidget>(*dialog, "EncodingList"), Qt::Key_Return);
+    });
+    open("mixed.srt",
+        "1\r\n00:00:01,000 --> 00:00:02,000\r\nCaf\xC3\xA9\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,000\r\n"
+        "stray \xE9 byte\r\n");
+    EXPECT_EQ(question,
+        "\"mixed.srt\" is UTF-8, but line 7 holds bytes that are not.\n"
+        "Choose the encoding in which those lines read right:");
+    EXPECT_EQ(preview, QString::fromUtf8("7: stray é byte"));
+    EXPECT_EQ(Rows(table),
+        (std::vector<tessel::test::Row> { { "25", "50", "Café", "", "" }, { "75", "100", "stray é byte", "", "" } }));
 }
 
 TEST_F(EncodingQuestionTest, EscapeReadsNothing)

@@ -6,6 +6,7 @@
 #include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QStatusBar>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -173,4 +174,30 @@ TEST_F(FileActionsTest, AnOpenThatStoresNothingKeepsTheModifiedState)
     open(file("styles.ssa", "[Script Info]\nTitle: none\n"));
     EXPECT_EQ(table.cell(2, 1), "edited");
     EXPECT_TRUE(editor.fileActions().isModified());
+}
+
+// A file that cannot be read to its end is refused whole: the table, its
+// unsaved state and its history stay as they were before Open. A file whose
+// bad cues were skipped says which lines in the status bar.
+TEST_F(FileActionsTest, AReadingErrorPartWayLeavesTheTableAsItWasBeforeOpen)
+{
+    open(file("two.sub", MicroDvdLines(1, 2)));
+    {
+        EditHistory::Step step(editor.history(), "Edit cell");
+        table.setCell(2, 1, "edited");
+    }
+    const std::string before = AllCells(table);
+    questions.answer = true;
+    open(file("cut.srt",
+        "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n2\r\n99999999999:00:05,000 --> 00:00:06,000\r\nTwo\r\n"));
+    ASSERT_EQ(messages.texts(), QStringList { "'99999999999' is not a valid integer value" });
+    EXPECT_EQ(AllCells(table), before);
+    EXPECT_TRUE(editor.fileActions().isModified());
+    EXPECT_EQ(editor.history().undoName(), "Edit cell");
+    EXPECT_EQ(editor.fileActions().document().fileName, dir.path("two.sub"));
+
+    open(file("a.vtt", "WEBVTT\n\n00:01.000 --> 00:02.000\nOne\n\n00:0x.000 --> 00:04.000\nlost\n"));
+    EXPECT_EQ(Rows(table), (std::vector<tessel::test::Row> { { "25", "50", "One", "", "" } }));
+    EXPECT_EQ(editor.mainWindow().statusBar()->currentMessage(),
+        "Line 6 could not be read as a subtitle and was skipped; a save as WebVTT writes it back.");
 }

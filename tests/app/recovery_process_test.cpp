@@ -144,3 +144,18 @@ TEST_F(RecoveryProcessTest, AnUnwritableRecoveryFolderIsOneWarningAndEditingGoes
         << said;
     EXPECT_EQ(said.find("message:"), std::string::npos) << said;
 }
+
+// A disk that does not answer (a pipe nobody reads where the snapshot goes)
+// holds up quitting a couple of seconds at most, and the editor ends.
+TEST_F(RecoveryProcessTest, AHungDiskHoldsUpQuittingTwoSecondsAtMost)
+{
+    QProcess probe;
+    probe.setProcessEnvironment(environment(dir.path("state")));
+    probe.start(QStringLiteral(TESSEL_EDITOR_PROBE), { QStringLiteral("hung") });
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+    const std::string said = probe.readAllStandardOutput().toStdString();
+    const size_t at = said.find("quit in ");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_LT(std::stoi(said.substr(at + 8)), 2 * RecoveryJournal::QuitPatience.count()) << said;
+}

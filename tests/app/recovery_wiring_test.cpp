@@ -1,14 +1,19 @@
 #include "app/editor.h"
 #include "app/file_actions.h"
 #include "app/framerate_prompt.h"
+#include "app/main_window.h"
 #include "app/recovery_wiring.h"
 #include "core/recovery_journal.h"
 #include "test_support.h"
 #include "window_fakes.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QTest>
 #include <filesystem>
 
 using namespace tessel;
@@ -116,4 +121,68 @@ TEST_F(RecoveryWiringTest, AnUnreadableSlotIsReportedAndKept)
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0], damaged);
     EXPECT_TRUE(std::filesystem::exists(damaged + "/snapshot"));
+}
+
+namespace {
+
+// The one slot the editor keeps in `folder`, once its journal wrote it.
+std::string OwnSlot(Editor& editor, const std::string& folder)
+{
+    editor.recovery()->journal().flush();
+    editor.recovery()->journal().waitUntilWritten();
+    const std::vector<std::string> found = RecoverySlot::List(folder);
+    return found.size() == 1 ? found.front() : std::string();
+}
+
+void EditCell(Editor& editor, const char* text)
+{
+    EditHistory::Step step(editor.history(), "Edit cell");
+    editor.table().setCell(SubtitleTable::Line1, 1, text);
+}
+
+} // namespace
+
+// After an Open that fails part way the slot names the file the table came
+// from, with that table (the table itself: FileActionsTest).
+TEST_F(RecoveryWiringTest, AfterAFailedOpenTheSlotHoldsTheTableAndItsFile)
+{
+    FixedFramerate fps(25);
+    EditorOverrides o = overrides();
+    o.framerate = &fps;
+    Editor editor(o);
+    editor.startRecovery(folder());
+    questions.answer = true;
+    const std::string good = dir.path("good.sub"), cut = dir.path("cut.srt");
+    tessel::test::WriteFile(good, MicroDvdLines(1, 3));
+    tessel::test::WriteFile(cut, "1\n00:00:01,000 --> 00:00:02,000\nOne\n\n2\n99999999999:00:05,000 --> x\n");
+    editor.fileActions().openFile(QString::fromStdString(good));
+    EditCell(editor, "edited");
+    EXPECT_THROW(editor.fileActions().openFile(QString::fromStdString(cut)), std::exception);
+    const RecoveredDocument recovered = ReadRecoverySlot(OwnSlot(editor, folder()));
+    ASSERT_TRUE(recovered.table);
+    EXPECT_EQ(AllCells(*recovered.table), AllCells(editor.table()));
+    EXPECT_EQ(recovered.document.fileName, good);
+}
+
+// A write that fails (here: a folder where the snapshot's file goes) is tried
+// again on a timer, not at the next edit; the warning stands while the edits
+// are not on disk and goes once they are.
+TEST_F(RecoveryWiringTest, AFailedWriteIsTriedAgainAndItsWarningGoesOnceTheEditsAreOnDisk)
+{
+    Editor editor(overrides());
+    editor.startRecovery(folder());
+    const std::string slot = OwnSlot(editor, folder());
+    const QString blocker = QString::fromStdString(slot + "/snapshot.new");
+    ASSERT_TRUE(QDir().mkpath(blocker));
+    EditCell(editor, "not on disk yet");
+    QStatusBar* status = editor.mainWindow().statusBar();
+    const auto warned = [&] { return status->currentMessage().startsWith("Crash recovery is off: "); };
+    ASSERT_TRUE(QTest::qWaitFor(warned, 5000));
+    QTest::qWait(2 * RetryInterval + 500); // tried again, still failing
+    EXPECT_TRUE(warned());
+    ASSERT_TRUE(QDir().rmdir(blocker));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->currentMessage().isEmpty(); }, 3 * RetryInterval));
+    const RecoveredDocument recovered = ReadRecoverySlot(slot);
+    ASSERT_TRUE(recovered.table);
+    EXPECT_EQ(recovered.table->cell(SubtitleTable::Line1, 1), "not on disk yet");
 }

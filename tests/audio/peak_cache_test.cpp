@@ -172,3 +172,26 @@ TEST(PeakCacheFolder, FollowsXdgCacheHome)
     EXPECT_EQ(PeakCache::DefaultFolder(), QDir::homePath() + "/.cache/tessel/peaks");
     if (!saved.isEmpty()) qputenv("XDG_CACHE_HOME", saved);
 }
+
+// The cache keeps peaks under the file as it was when decoding began: one
+// changed meanwhile is decoded again when it is next opened.
+TEST_F(PeakCacheTest, AMovieChangedWhileItIsDecodedIsDecodedAgain)
+{
+    const QString sound = test::MakeMovie(
+        QStringLiteral("long-20min.mka"), { "-f", "lavfi", "-i", "sine=f=440:r=8000:d=1200", "-c:a", "flac" });
+    const QString film = folder.filePath(QStringLiteral("long.mka"));
+    ASSERT_TRUE(QFile::copy(sound, film));
+    WaveformSource source(&cache);
+    bool touched = false;
+    QObject::connect(&source, &WaveformSource::peaksAdded, [&] {
+        if (touched) return;
+        touched = true;
+        QFile file(film);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(60), QFileDevice::FileModificationTime);
+    });
+    source.open(film);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !source.busy(); }, 60000));
+    ASSERT_TRUE(touched);
+    EXPECT_FALSE(open(film).fromCache);
+}

@@ -67,3 +67,20 @@ TEST(WaveformSource, AnotherMovieOrATrackPickStartsOver)
     EXPECT_EQ(finished, before); // nothing of the cancelled work arrives
     EXPECT_EQ(source.read([](const PeakTrack& t) { return t.size(); }), 0u);
 }
+
+// A film whose sound timestamps jump by 115 days after its first second (and
+// whose header then claims that length): the jump is damage, not silence to
+// fill, so the peaks are the three seconds of sound there are.
+TEST(WaveformSource, DamagedTimestampsMakeNoEndlessSilence)
+{
+    REQUIRE_FFMPEG();
+    const QString film = test::MakeMovie(QStringLiteral("jump.mka"),
+        { "-f", "lavfi", "-i", "sine=f=440:r=8000:d=3", "-af", "asetpts='if(gte(T,1),PTS+1e7/TB,PTS)'", "-c:a",
+            "flac" });
+    WaveformSource source(nullptr);
+    source.open(film);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !source.busy(); }));
+    EXPECT_TRUE(source.message().isEmpty()) << source.message().toStdString();
+    EXPECT_NEAR(double(source.decodedMilliseconds()), 3000, 100);
+    EXPECT_EQ(source.expectedMilliseconds(), 0); // no film is that long
+}

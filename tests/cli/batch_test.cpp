@@ -192,3 +192,30 @@ TEST(ConverterInfo, VersionAndFormats)
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(contains(r.out, "--output-dir DIR")) << r.out;
 }
+
+// One file under two names: through a linked folder in the batch form (the
+// second is refused as a name taken twice is), and OUTPUT naming INPUT in the
+// single form, directly or through a link.
+TEST(BatchConversion, OneFileUnderTwoNamesIsWrittenOnceAndNeverOverItsInput)
+{
+    TempDir dir;
+    QDir().mkpath(QString::fromStdString(dir.path("a")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("a"), QString::fromStdString(dir.path("b"))));
+    const std::string sub = dir.path("a/film.sub"), srt = dir.path("b/film.srt");
+    WriteFile(sub, MicroDvdA);
+    WriteFile(srt, SubRipB);
+    Converted r = Convert({ "--to", "webvtt", "--fps", "25", "-j", "2", sub, srt });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, srt + ": " + dir.path("b/film.vtt") + " is already the result of " + sub + ".\n"))
+        << r.err;
+    EXPECT_EQ(ReadFile(dir.path("a/film.vtt")), "WEBVTT\r\n\r\n00:01.000 --> 00:02.000\r\nAlpha\r\n\r\n");
+    EXPECT_TRUE(contains(r.err, "1 of 2 files converted, 1 failed\n")) << r.err;
+
+    ASSERT_TRUE(QFile::link(QStringLiteral("film.sub"), QString::fromStdString(dir.path("a/alias.sub"))));
+    for (const std::string& output : { sub, dir.path("a/alias.sub"), dir.path("b/film.sub") }) {
+        r = Convert({ "--to", "subrip", "--fps", "25", sub, output });
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.err, output + " is an input; it is never written over.\n");
+        EXPECT_EQ(ReadFile(sub), MicroDvdA);
+    }
+}

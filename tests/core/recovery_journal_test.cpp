@@ -7,12 +7,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
 #include <Qt>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace tessel;
 using test::AllCells;
@@ -259,7 +262,7 @@ TEST(RecoverySlot, ARunningEditorsSlotCannotBeClaimedAndADeadOnesCan)
     const std::string dead = folder + "/1-dead";
     QDir().mkpath(QString::fromStdString(dead));
     test::WriteFile(
-        dead + "/lock", std::to_string(pid) + "\ntessel\n" + QSysInfo::machineHostName().toStdString() + "\n");
+        dead + ".lock", std::to_string(pid) + "\ntessel\n" + QSysInfo::machineHostName().toStdString() + "\n");
     EXPECT_EQ(RecoverySlot::List(folder).size(), 2u);
     for (const std::string& path : { held, dead }) {
         const std::unique_ptr<RecoverySlot> claimed = RecoverySlot::Claim(path);
@@ -267,6 +270,38 @@ TEST(RecoverySlot, ARunningEditorsSlotCannotBeClaimedAndADeadOnesCan)
         claimed->remove();
     }
     EXPECT_TRUE(RecoverySlot::List(folder).empty());
+}
+
+// An editor that starts while another makes its slot, and offers what it
+// finds (claiming each slot, removing those with nothing in them), never
+// takes the other's new slot: that one is locked before it can be seen.
+TEST(RecoverySlot, ASlotIsLockedBeforeAnotherEditorCanSeeIt)
+{
+    test::TempDir dir;
+    const std::string folder = dir.path("recovery");
+    QDir().mkpath(QString::fromStdString(folder));
+    std::atomic<bool> done { false };
+    std::atomic<int> mishaps { 0 }; // a slot lost or taken, a lock refused
+    std::thread starting([&] {
+        while (!done)
+            for (const std::string& path : RecoverySlot::List(folder))
+                try {
+                    if (std::unique_ptr<RecoverySlot> slot = RecoverySlot::Claim(path)) slot->remove();
+                } catch (const RecoveryError&) {
+                    ++mishaps;
+                }
+    });
+    for (int i = 0; i < 300; ++i)
+        try {
+            const std::unique_ptr<RecoverySlot> slot = RecoverySlot::Create(folder);
+            mishaps += !QFileInfo(QString::fromStdString(slot->path())).isDir() || RecoverySlot::Claim(slot->path());
+            slot->remove();
+        } catch (const RecoveryError&) {
+            ++mishaps;
+        }
+    done = true;
+    starting.join();
+    EXPECT_EQ(mishaps, 0);
 }
 
 TEST(RecoverySlot, ADamagedSnapshotIsRefusedNotHalfRead)

@@ -3,6 +3,7 @@
 #include "formats/detect.h"
 #include "formats/file_commands.h"
 #include "formats/registry.h"
+#include "formats/ssa.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -268,13 +269,6 @@ TEST(Ass, BadScriptsSayWhereAndKeepTheRowsBefore)
         { "[Script Info]\nTitle: x\n\n[V4+ Styles]\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,x\n",
             "Advanced SubStation Alpha, line 5: the file ends without an [Events] section, so it holds no subtitles",
             0 },
-        { head + "Dialogue: 0,0:00:02.00,0:00:03.00,Default,,0\n",
-            "Advanced SubStation Alpha, line 7: the event has 6 fields where its Format line names 10", 1 },
-        { head + "Dialogue: 0,0:00:02.00,0:0x:03.00,Default,,0,0,0,,text\n",
-            "Advanced SubStation Alpha, line 7: '0:0x:03.00' is not a time H:MM:SS.cc up to 596:31:23.64", 1 },
-        { head + "Dialogue: 0,0:00:02.00,99999999999:00:00.00,Default,,0,0,0,,text\n",
-            "Advanced SubStation Alpha, line 7: '99999999999:00:00.00' is not a time H:MM:SS.cc up to 596:31:23.64",
-            1 },
         { "[Events]\nFormat: Layer, Start, Style, Text\n",
             "Advanced SubStation Alpha, line 2: its Format line names no Start or no End field", 0 },
         { "[Events]\nFormat: Layer, Start, End, Text, Style\n",
@@ -376,7 +370,7 @@ TEST(Ass, OnlyATableWithoutAScriptAsksForTheExportSettings)
     ASSERT_TRUE(SaveSubtitles(table, dir.path("again.ass"), saveType, services));
     EXPECT_EQ(exportSettings.asked, 1);
     EXPECT_EQ(fps.timesAsked(), 2);
-    EXPECT_EQ(test::ReadFile(dir.path("again.ass")), crlf(Episode));
+    EXPECT_EQ(test::ReadFile(dir.path("again.ass")), Episode); // its LF line ends as read
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -402,4 +396,52 @@ TEST(Ass, TheScriptStaysUntilAnotherFileReplacesTheRows)
     LoadSubtitles(table, dir.path("other.srt"), false, fps, messages);
     EXPECT_EQ(table.documentData(), "");
     EXPECT_EQ(table.cell(SubtitleTable::Extra, 1), "");
+}
+
+// Events whose time does not parse (negative, not a time, past the largest)
+// are read past as ffmpeg reads past them: kept where they stood, so that the
+// script is written back as it was, and named by their lines.
+TEST(Ass, EventsWhoseTimesCannotBeReadAreKeptAndNamed)
+{
+    const std::string head = "[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+                             "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    const std::string good = "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,one\n"
+                             "Dialogue: 0,0:00:03.00,0:00:04.00,Default,,0,0,0,,two\n";
+    const std::string text = head + "Dialogue: 0,-0:00:06.84,0:00:08.00,Default,,0,0,0,,negative\n" + good
+        + "Dialogue: 0,0:00:02.00,0:0x:03.00,Default,,0,0,0,,not a time\n"
+        + "Comment: 0,0:00:02.00,99999999999:00:00.00,Default,,0,0,0,,too long\n";
+    SubtitleTable table;
+    LineReader lines(text);
+    ReadAss(lines, table, 1, 25);
+    EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "25", "50", "one", "", "" }, { "75", "100", "two", "", "" } }));
+    EXPECT_EQ(lines.skipped(), (std::vector<int> { 6, 9, 10 }));
+    EXPECT_EQ(write(table), crlf(text));
+}
+
+// An event with fewer fields than its Format line: the missing ones are empty.
+TEST(Ass, AShortEventIsReadWithTheMissingFieldsEmpty)
+{
+    const std::string text
+        = "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+          "Dialogue: 0,0:00:02.00,0:00:03.00,Default,Anna\n";
+    SubtitleTable table;
+    read(table, text);
+    EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "50", "75", "", "", "" } }));
+    EXPECT_EQ(write(table), crlf(text)); // as short as it was
+    table.setCell(SubtitleTable::Line1, 1, "typed");
+    EXPECT_EQ(linesOf(write(table)).back(), "Dialogue: 0,0:00:02.00,0:00:03.00,Default,Anna,,,,,typed");
+}
+
+// Blanks before section headers and line names, as the Sub Station Alpha reader ignores them.
+TEST(Ass, BlanksBeforeTheLinesNamesAreIgnored)
+{
+    const std::string text = " [Script Info]\n ScriptType: v4.00+\n\n  [Events]\n"
+                             " Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+                             " Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,one\n"
+                             "\tDialogue: 0,0:00:03.00,0:00:04.00,Default,,0,0,0,,three\n";
+    SubtitleTable table;
+    read(table, text);
+    EXPECT_EQ(test::Rows(table), test::ReadRows(ReadSSA, text, 25));
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_EQ(write(table), crlf(text));
 }

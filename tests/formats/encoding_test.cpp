@@ -249,3 +249,50 @@ TEST(Encoding, ACharacterTheEncodingCannotHoldNamesItsRow)
     EXPECT_NO_THROW(CheckEncodable(table, 1, 2, "subrip", *ParseOutputEncoding("windows-1250")));
     EXPECT_NO_THROW(CheckEncodable(table, 1, 2, "subrip", *ParseOutputEncoding("utf-16le")));
 }
+
+// UTF-8 but for one byte: the rest stays UTF-8, the byte is read from its
+// likeliest code page (0xE9 is "é" in Windows-1252), and its line is named
+// (the window's question: EncodingQuestionTest).
+TEST(Encoding, AStrayByteInUtf8IsReadFromItsCodePageAndItsLineNamed)
+{
+    test::TempDir dir;
+    const std::string path = dir.path("mixed.srt");
+    test::WriteFile(path,
+        "1\r\n00:00:01,000 --> 00:00:02,000\r\nCaf\xC3\xA9 cr\xC3\xA8me\r\n\r\n"
+        "2\r\n00:00:03,000 --> 00:00:04,000\r\nstray \xE9 byte\r\n\r\n");
+    FixedFramerate fps(25);
+    NoMessages messages;
+    SubtitleTable table;
+    const LoadResult read = LoadSubtitles(table, path, false, fps, messages);
+    EXPECT_EQ(test::Rows(table),
+        (std::vector<test::Row> { { "25", "50", "Café crème", "", "" }, { "75", "100", "stray é byte", "", "" } }));
+    EXPECT_EQ(read.notes,
+        std::vector<std::string> { "Line 7 holds bytes that are not UTF-8; they were read as windows-1252." });
+}
+
+// A Windows-1252 film with Scandinavian and Portuguese names, which uchardet
+// takes for a Mac code page: read in Windows-1252 without a question. What
+// the detectors cannot agree on is said in the converter's note.
+TEST(Encoding, LatinNamesAreReadInTheWindowsCodePage)
+{
+    const char* const lines[] = { "I told you, Jörgen, we leave at dawn.", "Where is Søren?",
+        "João went to the harbour.", "Björn!", "Mr. Løvstad wants to see you.", "Take the boat to Conceição.",
+        "We need more rope.", "Come on, come on!", "Ask Astør about it.", "Ok." };
+    const std::string text = subRip(lines);
+    const QByteArray bytes = encoded(text, "windows-1252");
+    const EncodingGuess guess = GuessCodePage(bytes);
+    EXPECT_EQ(guess.best(), "windows-1252");
+    EXPECT_FALSE(guess.unsure);
+    EXPECT_EQ(DecodeToUtf8(bytes).toStdString(), text);
+
+    test::TempDir dir;
+    test::WriteFile(dir.path("unsure.srt"),
+        encoded("1\r\n00:00:01,000 --> 00:00:02,000\r\nOK, да.\r\n\r\n", "windows-1251").toStdString());
+    FixedFramerate fps(25);
+    NoMessages messages;
+    SubtitleTable table;
+    const LoadResult read = LoadSubtitles(table, dir.path("unsure.srt"), false, fps, messages);
+    ASSERT_EQ(read.notes.size(), 1u);
+    EXPECT_EQ(read.notes[0].rfind("The encoding could not be told for sure: the file was read as ", 0), 0u)
+        << read.notes[0];
+}

@@ -212,3 +212,37 @@ TEST_F(FileCommands, FullDiskKeepsThePreviousFile)
     EXPECT_EQ(after, "previous");
     EXPECT_EQ(files, QStringList { "out.sub" });
 }
+
+// Opened and saved unedited in the same format: ASS and WebVTT come back with
+// their UTF-8 byte-order mark and their line ends as read; the nine formats
+// write CR LF as they always have.
+TEST_F(FileCommands, AssAndWebVttKeepTheirMarkAndLineEnds)
+{
+    const std::string ass
+        = "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Name, "
+          "MarginL, MarginR, MarginV, Effect, Text\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,"
+          "caf\xC3\xA9\n";
+    const std::string vtt = "WEBVTT\n\n00:01.000 --> 00:02.000\ncaf\xC3\xA9\n";
+    const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\ncaf\xC3\xA9\n\n";
+    const std::string srtCrLf = "1\r\n00:00:01,000 --> 00:00:02,000\r\ncaf\xC3\xA9\r\n\r\n";
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string bytes, saved;
+        int saveType;
+    };
+    const Case cases[] = {
+        { "lf.ass", ass, ass, 10 },
+        { "bom-lf.vtt", mark + vtt, mark + vtt, 11 },
+        { "bom-crlf.srt", mark + srtCrLf, srtCrLf, 2 },
+        { "lf.srt", srt, srtCrLf, 2 },
+    };
+    FixedExportSettings exportSettings(SsaExportAnswer { {}, QStringLiteral("25") });
+    SaveServices services { fps, exportSettings, messages, '.' };
+    for (const Case& c : cases) {
+        load(c.name, c.bytes, false);
+        ASSERT_TRUE(SaveSubtitles(table, dir.path("saved"), c.saveType, services)) << c.name;
+        EXPECT_EQ(test::ReadFile(dir.path("saved")), c.saved) << c.name;
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}

@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "fakes.h"
 #include "formats/detect.h"
 #include "formats/file_commands.h"
 #include "formats/registry.h"
@@ -214,8 +215,8 @@ TEST(WebVtt, TimesAsTheFormatDefinesThem)
         { "0:00:01.000 --> 100:00:00.000", "25", "9000000" }, // hours of one digit and of three
         { "59:59.999 --> 60:00:00.000", "90000", "5400000" }, // 60 as the first field is hours
         { "  00:01.000-->00:02.000  line:0", "25", "50" },
+        { "00:01,000 --> 00:02,000", "25", "50" }, // SubRip's comma
         { "00:01.000 --> 00:02.00", nullptr, nullptr },
-        { "00:01,000 --> 00:02,000", nullptr, nullptr },
         { "00:60.000 --> 00:61.000", nullptr, nullptr },
         { "1:01.000 --> 1:02.000", nullptr, nullptr }, // a first field of one digit is hours: no seconds
         { "00:01.000 -> 00:02.000 -->", nullptr, nullptr },
@@ -230,15 +231,12 @@ TEST(WebVtt, TimesAsTheFormatDefinesThem)
             EXPECT_EQ(table.cell(SubtitleTable::To, 2), c.to) << c.timing;
             continue;
         }
-        try {
-            read(table, file);
-            ADD_FAILURE() << c.timing << " was read";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.what(),
-                "WebVTT, line 6: '" + std::string(c.timing)
-                    + "' is not a cue timing line: start --> end, each [hh:]mm:ss.ttt");
-        }
+        // Not a cue: skipped, named, and kept to be written back.
+        LineReader lines(file);
+        ReadWebVtt(lines, table, 1, 25);
+        EXPECT_EQ(lines.skipped(), std::vector<int> { 6 }) << c.timing;
         EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "0", "1", "kept", "", "" } })) << c.timing;
+        EXPECT_EQ(write(table), crlf(file)) << c.timing;
     }
 }
 
@@ -314,4 +312,47 @@ TEST(WebVtt, RowsKeptByAnotherFormatAreWrittenWithTheDefaults)
     EXPECT_NE(sink.text().find("\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,from WebVTT\r\n"
                                "Dialogue: 2,0:00:05.00,0:00:06.00,Sign,Ann,1,2,3,fx,from{\\i1} ASS\\Nsecond\r\n"),
         std::string::npos);
+}
+
+// The format's own parsing rules: a payload line holding "-->" ends the cue
+// and starts a block, a block whose timing does not parse is no cue, and a CR
+// alone ends a line. Blocks that are no cues are named by their first line
+// and stay where they were, so that the file is written back as it was.
+TEST(WebVtt, BlocksThatAreNoCuesAreSkippedKeptAndNamed)
+{
+    struct Case {
+        const char* label;
+        std::string text;
+        std::vector<Row> rows;
+        std::vector<int> skipped;
+        bool writtenBack; // byte for byte, CR LF for LF
+    };
+    const std::vector<Row> two = { { "25", "50", "Hello" }, { "75", "100", "Next" } };
+    const Case cases[] = {
+        { "an arrow in the text",
+            "WEBVTT\n\n00:01.000 --> 00:02.000\nHello\nthis --> that\nmore\n\n"
+            "00:03.000 --> 00:04.000\nNext\n",
+            two, { 5 }, true },
+        { "a timing that does not parse",
+            "WEBVTT\n\n00:01.000 --> 00:02.000\nHello\n\nid\n00:0x.000 --> 00:04.000\n"
+            "lost\n\n00:03.000 --> 00:04.000\nNext\n",
+            two, { 6 }, true },
+        { "the next cue right after a bad one",
+            "WEBVTT\n\nbad --> 00:01.000\nx\n00:01.000 --> 00:02.000\nHello\n\n"
+            "00:03.000 --> 00:04.000\nNext\n",
+            two, { 3 }, true },
+        { "CR alone ends lines", "WEBVTT\r\r00:01.000 --> 00:02.000\rHello\r\r00:03.000 --> 00:04.000\rNext\r", two, {},
+            false },
+    };
+    for (const Case& c : cases) {
+        SubtitleTable table;
+        LineReader lines(c.text);
+        ReadWebVtt(lines, table, 1, 25);
+        std::vector<Row> expected = c.rows;
+        for (Row& row : expected)
+            row.resize(5);
+        EXPECT_EQ(test::Rows(table), expected) << c.label;
+        EXPECT_EQ(lines.skipped(), c.skipped) << c.label;
+        if (c.writtenBack) EXPECT_EQ(write(table), crlf(c.text)) << c.label;
+    }
 }

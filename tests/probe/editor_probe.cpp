@@ -7,6 +7,8 @@
 //   editor_probe recover OUT        starts, answers "Recover", writes the table
 //       to OUT, prints the messages it got and ends cleanly
 //   editor_probe unwritable         starts, edits, prints the status bar
+//   editor_probe hung               starts, edits while its slot's disk does
+//       not answer (a pipe nobody reads), quits, prints how long that took
 #include "app/adjust_page.h"
 #include "app/editor.h"
 #include "app/file_buttons.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,6 +33,7 @@
 #include <clocale>
 #include <filesystem>
 #include <iostream>
+#include <sys/stat.h>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -157,6 +161,27 @@ int unwritable()
     return 0;
 }
 
+int hung()
+{
+    Probe probe;
+    probe.editor->startRecovery(RecoveryFolder());
+    RecoveryJournal& journal = probe.editor->recovery()->journal();
+    journal.flush();
+    journal.waitUntilWritten();
+    const std::vector<std::string> slotPaths = RecoverySlot::List(RecoveryFolder());
+    if (slotPaths.size() != 1 || ::mkfifo((slotPaths.front() + "/snapshot.new").c_str(), 0600) != 0) return 3;
+    probe.grid().selectCell(2, 1);
+    probe.grid().menuItemInsert()->trigger();
+    journal.flush(); // the writing thread now waits for a reader
+    QTest::qWait(200);
+    QElapsedTimer quitting;
+    quitting.start();
+    probe.editor->mainWindow().fileButtons().quit()->click(); // "lose the changes?" yes
+    probe.editor.reset();
+    std::cout << "quit in " << quitting.elapsed() << " ms" << std::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -168,6 +193,7 @@ int main(int argc, char** argv)
     if (mode == "edit" && argc == 4) return edit(QString::fromLocal8Bit(argv[2]), argv[3]);
     if (mode == "recover" && argc == 3) return recover(argv[2]);
     if (mode == "unwritable") return unwritable();
-    std::cerr << "usage: editor_probe edit FILE STATES | recover OUT | unwritable" << std::endl;
+    if (mode == "hung") return hung();
+    std::cerr << "usage: editor_probe edit FILE STATES | recover OUT | unwritable | hung" << std::endl;
     return 2;
 }
