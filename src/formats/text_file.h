@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -69,6 +70,8 @@ public:
     bool atEnd() const { return position_ >= text_.size(); }
     // The next line, valid until the next call; at the end, an empty line.
     std::string_view readLine();
+    // Everything not read yet, untouched: where a binary format takes its bytes.
+    std::string_view rest() const { return text_.substr(std::min(position_, text_.size())); }
 
 private:
     std::string_view text_;
