@@ -71,21 +71,25 @@ void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
     const ReadEncoding encoding { {}, services_.encoding };
+    FilmSubtitles films(services_.tracks);
     LoadResult result;
     if (append) {
         EditHistory::Step step(history_, "Append subtitles");
-        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding);
+        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films);
     } else {
         const uint64_t before = table_.revision();
         {
             EditHistory::Unrecorded opening(history_);
-            result = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages, encoding);
+            result
+                = LoadSubtitles(table_, fileName.toStdString(), false, framerate, services_.messages, encoding, &films);
         }
         // Only a file that replaced the table makes it clean; one that stored
         // nothing leaves the earlier edits (and their history) as they were.
+        // Subtitles from a film belong to a file of their own beside it.
         if (table_.revision() != before) {
             history_.markSaved();
-            setDocument({ fileName.toStdString(), framerate.chosen });
+            setDocument(
+                { result.documentName.empty() ? fileName.toStdString() : result.documentName, framerate.chosen });
         }
     }
     if (!result.select) return;
@@ -104,7 +108,10 @@ void FileActions::saveSubtitles()
         setDocument({ choice->fileName.toStdString(), document_.framerate });
     if (!services_.status) return;
     const FormatInfo* format = FormatBySaveType(choice->fileType);
-    services_.status(QString::fromStdString(format ? DescribeUnwritten(table_, *format) : std::string()));
+    std::string note = format ? DescribeUnwritten(table_, *format) : std::string();
+    for (const std::string& more : save.notes)
+        note += (note.empty() ? "" : "; ") + more;
+    services_.status(QString::fromStdString(note));
 }
 
 } // namespace tessel::app
