@@ -306,7 +306,7 @@ Framing teletextFraming() { return { "\x0D\x07\x0B\x0B", "\x0A\x0A" }; }
 struct DecodedText {
     std::vector<std::string> lines;
     std::vector<Framing> framings;
-    int breaks = 1;
+    int breaks = 0; // 0: one line, so none seen
 };
 
 std::string decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing)
@@ -367,12 +367,12 @@ DecodedText decodeText(std::string_view field, TextCodes& codes)
         size_t run = i;
         while (run < field.size() && static_cast<unsigned char>(field[run]) == LineBreak)
             ++run;
-        if (run > i && !breaksSeen && !pieces.back().empty()) {
+        if (run > i && !breaksSeen) {
             text.breaks = static_cast<int>(run - i);
             breaksSeen = true;
         }
         // A longer run of breaks than the usual one leaves empty lines between.
-        for (size_t empty = (run - i) / static_cast<size_t>(text.breaks); empty > 1; --empty)
+        for (size_t empty = (run - i) / static_cast<size_t>(std::max(text.breaks, 1)); empty > 1; --empty)
             pieces.emplace_back();
         if (run == field.size()) break;
         start = i = run;
@@ -694,7 +694,8 @@ public:
             const std::string all = FromHex(KeptLine(kept, BlocksLine)).value_or("");
             for (size_t at = 0; at + TtiSize <= all.size(); at += TtiSize)
                 blocks.push_back(all.substr(at, TtiSize));
-            breaks = std::clamp(digitsValue(KeptLine(kept, BreaksLine)).value_or(breaks), 1, 8);
+            const int read = digitsValue(KeptLine(kept, BreaksLine)).value_or(0);
+            if (read > 0) breaks = std::min(read, 8);
         }
         const std::vector<std::string_view> lines = rowLines(table_, row);
         const std::string print = CellsFingerprint({ table_.cell(SubtitleTable::Line1, row),

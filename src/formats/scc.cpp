@@ -783,24 +783,6 @@ private:
 
     bool free(int64_t frame) const { return frame >= 0 && !sent_.count(frame); }
 
-    // The latest run of `count` free frames that ends by `end`, from `earliest` on.
-    std::optional<int64_t> runBefore(int64_t earliest, int64_t end, size_t count) const
-    {
-        size_t run = 0;
-        for (int64_t f = end - 1; f >= earliest; --f) {
-            run = free(f) ? run + 1 : 0;
-            if (run == count) return f;
-        }
-        return count == 0 ? std::optional<int64_t>(end) : std::nullopt;
-    }
-    int64_t runFrom(int64_t earliest, size_t count) const
-    {
-        size_t run = 0;
-        for (int64_t f = earliest;; ++f) {
-            run = free(f) ? run + 1 : 0;
-            if (run >= count) return f - static_cast<int64_t>(count) + 1;
-        }
-    }
     int64_t freeFrom(int64_t f) const
     {
         while (!free(f))
@@ -808,10 +790,59 @@ private:
         return f;
     }
 
+    // A caption's load in pieces that must not be parted: a control code
+    // and its repetition, or one pair of characters.
+    static std::vector<std::pair<size_t, size_t>> units(const std::vector<uint16_t>& load)
+    {
+        std::vector<std::pair<size_t, size_t>> out;
+        for (size_t i = 0; i < load.size();) {
+            const bool doubled = i + 1 < load.size() && load[i] == load[i + 1] && (load[i] >> 8) >= 0x10;
+            out.emplace_back(i, doubled ? 2 : 1);
+            i += doubled ? 2 : 1;
+        }
+        return out;
+    }
+    bool freeRun(int64_t at, size_t count) const
+    {
+        for (size_t k = 0; k < count; ++k)
+            if (!free(at + static_cast<int64_t>(k))) return false;
+        return true;
+    }
+
+    // Where each unit goes, the last just before `display`, none before
+    // `earliest`; nothing when they do not fit.
+    std::optional<std::vector<int64_t>> placeBefore(
+        const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, int64_t display) const
+    {
+        std::vector<int64_t> at(pieces.size());
+        int64_t cursor = display;
+        for (size_t u = pieces.size(); u-- > 0;) {
+            const auto length = static_cast<int64_t>(pieces[u].second);
+            int64_t p = cursor - length;
+            while (p >= earliest && !freeRun(p, pieces[u].second))
+                --p;
+            if (p < earliest) return std::nullopt;
+            at[u] = p;
+            cursor = p;
+        }
+        return at;
+    }
+    std::vector<int64_t> placeFrom(const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest) const
+    {
+        std::vector<int64_t> at;
+        int64_t cursor = earliest;
+        for (const auto& piece : pieces) {
+            while (!freeRun(cursor, piece.second))
+                ++cursor;
+            at.push_back(cursor);
+            cursor += static_cast<int64_t>(piece.second);
+        }
+        return at;
+    }
+
     // Each caption shows at its frame and goes at its end (or when the next
-    // one replaces it); its load is sent in the free frames just before,
-    // after the caption before it was shown, in one run so that no code of
-    // another caption comes between a code and its repetition.
+    // one replaces it); its load is sent in the free frames before, after the
+    // caption before it was shown, never between a code and its repetition.
     void schedule(std::vector<Caption>& captions)
     {
         std::vector<int64_t> erase(captions.size(), -1);
@@ -827,16 +858,18 @@ private:
         int64_t earliest = 0;
         for (size_t i = 0; i < captions.size(); ++i) {
             Caption& c = captions[i];
-            const size_t count = c.load.size();
-            int64_t display = c.display, start = 0;
-            if (const std::optional<int64_t> s = runBefore(earliest, display, count)) {
-                start = *s;
-            } else {
+            const auto pieces = units(c.load);
+            int64_t display = c.display;
+            std::optional<std::vector<int64_t>> at = placeBefore(pieces, earliest, display);
+            if (!at) {
                 sent_.erase(c.display);
-                start = runFrom(earliest, count);
-                display = freeFrom(start + static_cast<int64_t>(count));
-                note("row " + std::to_string(static_cast<int>(i) + firstRow_) + " is shown "
-                    + std::to_string(display - c.display) + " frames late: its " + std::to_string(count + 2)
+                at = placeFrom(pieces, earliest);
+                display
+                    = pieces.empty() ? c.display : freeFrom(at->back() + static_cast<int64_t>(pieces.back().second));
+                display = std::max(display, c.display);
+                const int64_t late = display - c.display;
+                note("row " + std::to_string(static_cast<int>(i) + firstRow_) + " is shown " + std::to_string(late)
+                    + (late == 1 ? " frame" : " frames") + " late: its " + std::to_string(c.load.size() + 2)
                     + " byte pairs do not fit before it");
                 sent_[display] = EndOfCaption;
                 if (erase[i] >= 0 && erase[i] <= display) {
@@ -846,8 +879,9 @@ private:
                     sent_[erase[i]] = EraseDisplayed;
                 }
             }
-            for (size_t k = 0; k < count; ++k)
-                sent_[start + static_cast<int64_t>(k)] = c.load[k];
+            for (size_t u = 0; u < pieces.size(); ++u)
+                for (size_t k = 0; k < pieces[u].second; ++k)
+                    sent_[(*at)[u] + static_cast<int64_t>(k)] = c.load[pieces[u].first + k];
             earliest = display + 1;
             if (free(display + 1)) {
                 sent_[display + 1] = EndOfCaption;

@@ -267,6 +267,9 @@ public:
     }
 
 private:
+    struct Paragraph {
+        size_t start = 0, tagEnd = 0, end = 0;
+    };
     struct Node {
         double begin = 0, end = Unbounded;
         bool sequence = false;
@@ -282,6 +285,27 @@ private:
             mappedChars_ = offset;
         }
         return mappedBytes_;
+    }
+
+    // The start tag of the element the reader has just read: the reader may
+    // have looked a character past where it stood, so it is found in the text.
+    Paragraph startTag(size_t near) const
+    {
+        Paragraph p;
+        p.start = text_.rfind('<', std::min(near, text_.size() - 1));
+        char quote = 0;
+        for (size_t i = p.start; i < text_.size(); ++i) {
+            const char c = text_[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                p.tagEnd = i + 1;
+                break;
+            }
+        }
+        return p;
     }
 
     std::optional<double> time(const QXmlStreamReader& xml, const QString& text) const
@@ -389,7 +413,7 @@ private:
                     error(xml, "the paragraph has no end: no end or dur of its own or of an element around it"));
             paragraph_ = true;
             runs_.clear();
-            current_ = { byteAt(before), byteAt(xml.characterOffset()), 0 };
+            current_ = startTag(byteAt(before));
             parentBegin_ = base;
             beginText_ = plainAttribute(a, u"begin").toStdString();
             endKind_ = endTime ? "end" : dur ? "dur" : "";
@@ -459,10 +483,6 @@ private:
             doc.emplace_back(l);
         table_.setDocumentData(JoinKept(Tag, doc));
     }
-
-    struct Paragraph {
-        size_t start = 0, tagEnd = 0, end = 0;
-    };
 
     SubtitleTable& table_;
     int row_;
