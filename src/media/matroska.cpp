@@ -274,6 +274,13 @@ std::string decoded(std::string_view data, const MatroskaTrack& track, const std
     return std::string(data);
 }
 
+// Ticks of the file's scale as milliseconds, held to what any film could last.
+int64_t milliseconds(int64_t ticks, int64_t scale)
+{
+    const long double ms = static_cast<long double>(ticks) * static_cast<long double>(scale) / 1000000;
+    return static_cast<int64_t>(std::clamp<long double>(ms, -(1LL << 40), 1LL << 40));
+}
+
 struct CueTarget {
     int64_t cluster = 0, relative = 0, duration = -1;
 };
@@ -332,7 +339,7 @@ std::optional<MatroskaFile> ReadMatroskaHeader(const std::string& fileName, int6
             if (e->id == Info)
                 children(data, [&](uint32_t id, std::string_view v) {
                     if (id == TimestampScale)
-                        out.timestampScale = std::max<int64_t>(static_cast<int64_t>(unsignedValue(v)), 1);
+                        out.timestampScale = static_cast<int64_t>(std::clamp<uint64_t>(unsignedValue(v), 1, INT32_MAX));
                 });
         }
         at += e->end();
@@ -426,9 +433,9 @@ std::optional<TrackPackets> ReadMatroskaTrack(
                 | static_cast<unsigned char>(block[static_cast<size_t>(numberLength) + 1]));
         if (duration < 0) duration = t.duration;
         SubtitlePacket packet;
-        const int64_t ticks = found->second.timestamp + relative;
-        packet.startMs = ticks * header.timestampScale / 1000000;
-        packet.durationMs = duration < 0 ? -1 : duration * header.timestampScale / 1000000;
+        const int64_t ticks = std::min<int64_t>(found->second.timestamp, INT64_MAX / 2) + relative;
+        packet.startMs = milliseconds(ticks, header.timestampScale);
+        packet.durationMs = duration < 0 ? -1 : milliseconds(duration, header.timestampScale);
         packet.data = decoded(block.substr(static_cast<size_t>(numberLength) + 3), track, fileName);
         out.packets.push_back(std::move(packet));
     }
