@@ -4,6 +4,7 @@
 #include "media/track_document.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace tessel {
@@ -21,7 +22,10 @@ std::string numbers(const std::vector<FilmTrack>& tracks)
 
 bool FilmSubtitles::HoldsFilm(const std::string& fileName)
 {
-    QFile file(QString::fromStdString(fileName));
+    // Looked at before opening: opening a pipe would wait for a writer.
+    const QString name = QString::fromStdString(fileName);
+    if (!QFileInfo(name).isFile()) return false;
+    QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray start = file.read(12);
     return LooksLikeFilm(std::string_view(start.constData(), static_cast<size_t>(start.size())));
