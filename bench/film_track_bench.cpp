@@ -65,8 +65,9 @@ void writeSubtitles(const QString& srt, const QString& ass)
          "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
     for (int i = 0; i < Cues; ++i) {
         const int64_t start = 2000 + int64_t(i) * 4790, end = start + 3200;
-        s << i + 1 << '\n' << clock(start, ',', false) << " --> " << clock(end, ',', false) << "\nSubtitle number "
-          << i + 1 << ", the first of its two lines,\nand the second one of them.\n\n";
+        s << i + 1 << '\n'
+          << clock(start, ',', false) << " --> " << clock(end, ',', false) << "\nSubtitle number " << i + 1
+          << ", the first of its two lines,\nand the second one of them.\n\n";
         a << "Dialogue: 0," << clock(start, '.', true) << ',' << clock(end, '.', true)
           << ",Default,,0,0,0,,Subtitle number " << i + 1 << "\\Nof the script\n";
     }
@@ -78,9 +79,9 @@ QString makeFilm(const QString& path)
     const QString out = QFileInfo(path).path();
     std::printf("making %s with ffmpeg...\n", qPrintable(path));
     writeSubtitles(out + "/film-1gb.srt", out + "/film-1gb.ass");
-    const QStringList clip = { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25",
-        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "60", "-c:v", "mpeg4", "-b:v", "1000k",
-        "-c:a", "aac", "-b:a", "128k", out + "/clip-60s.mkv" };
+    const QStringList clip = { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", "-f",
+        "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-t", "60", "-c:v", "mpeg4", "-b:v", "1000k", "-c:a",
+        "aac", "-b:a", "128k", out + "/clip-60s.mkv" };
     const QStringList film = { "-loglevel", "error", "-y", "-stream_loop", "119", "-i", out + "/clip-60s.mkv", "-i",
         out + "/film-1gb.srt", "-i", out + "/film-1gb.ass", "-map", "0", "-map", "1", "-map", "2", "-c:v", "copy",
         "-c:a", "copy", "-c:s:0", "srt", "-c:s:1", "ass", "-t", "7200", path };
@@ -111,8 +112,10 @@ double dropFromCache(const QString& film)
     const size_t pages = (static_cast<size_t>(size) + static_cast<size_t>(page) - 1) / static_cast<size_t>(page);
     std::string resident(pages, '\0');
     size_t in = 0;
-    if (map != MAP_FAILED && ::mincore(map, static_cast<size_t>(size), reinterpret_cast<unsigned char*>(resident.data())) == 0)
-        for (char c : resident) in += c & 1;
+    if (map != MAP_FAILED
+        && ::mincore(map, static_cast<size_t>(size), reinterpret_cast<unsigned char*>(resident.data())) == 0)
+        for (char c : resident)
+            in += c & 1;
     if (map != MAP_FAILED) ::munmap(map, static_cast<size_t>(size));
     ::close(fd);
     return 100.0 * static_cast<double>(in) / static_cast<double>(pages);
@@ -157,7 +160,8 @@ std::string mib(int64_t bytes) { return QString::number(bytes / 1048576.0, 'f', 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString film = makeFilm(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TESSEL_BENCH_OUT "/film-1gb.mkv"));
+    const QString film
+        = makeFilm(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TESSEL_BENCH_OUT "/film-1gb.mkv"));
     if (film.isEmpty()) return 1;
     std::printf("%s: %.2f GB\n\n", qPrintable(film), QFileInfo(film).size() / 1e9);
     std::printf("| track | run | cache before | wall ms | rows | bytes asked for | read from disk |\n");
