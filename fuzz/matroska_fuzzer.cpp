@@ -14,12 +14,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string file = [] {
-        char name[] = "/tmp/matroska_fuzzer_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
+    // One file for the whole run, removed at its end.
+    struct TemporaryFile {
+        std::string name = "/tmp/matroska_fuzzer_XXXXXX";
+        TemporaryFile()
+        {
+            const int fd = mkstemp(name.data());
+            if (fd >= 0) close(fd);
+        }
+        ~TemporaryFile() { unlink(name.c_str()); }
+    };
+    static const TemporaryFile temporary;
+    const std::string& file = temporary.name;
     if (FILE* out = std::fopen(file.c_str(), "wb")) {
         std::fwrite(data, 1, size, out);
         std::fclose(out);
