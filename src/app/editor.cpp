@@ -15,6 +15,7 @@
 #include "app/regional.h"
 #include "app/timing_keys_wiring.h"
 #include "app/tool_wiring.h"
+#include "app/track_dialog.h"
 #include "app/waveform_wiring.h"
 
 #include <QApplication>
@@ -72,9 +73,11 @@ void Editor::connectFileCommands()
     EncodingChooser& encoding = overrides_.encoding ? *overrides_.encoding : *encodingDialog_;
     // What a save in another format leaves out goes to the status bar, not into a message box at every save.
     const auto status = [this](const QString& text) { main_->statusBar()->showMessage(text); };
+    trackDialog_ = std::make_unique<DialogTrackChooser>(main_.get());
+    TrackChooser& tracks = overrides_.tracks ? *overrides_.tracks : *trackDialog_;
     files_ = std::make_unique<FileActions>(table_, history_, main_->grid(),
         FileServices {
-            dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_, &encoding, status });
+            dialogs, framerate, exportSettings, messages_, questions_, decimalSeparator_, &encoding, status, &tracks });
     const FileButtons& buttons = main_->fileButtons();
     connectGuarded(buttons.openSubtitles(), [this] { files_->openSubtitles(); });
     connectGuarded(buttons.appendSubtitles(), [this] { files_->appendSubtitles(); });

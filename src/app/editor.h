@@ -15,6 +15,7 @@ class QWidget;
 
 namespace tessel {
 class OpenFileDialog;
+class TrackChooser;
 struct RecoveryDocument;
 } // namespace tessel
 
@@ -51,6 +52,7 @@ struct EditorOverrides {
     OpenFileDialog* videoDialog = nullptr; // chooses the movie for "Open movie"
     RecoveryQuestions* recovery = nullptr; // answers the offers of left-behind changes
     EncodingChooser* encoding = nullptr; // answers when a file's encoding is unsure
+    TrackChooser* tracks = nullptr; // picks a film's subtitle track
 };
 
 // Makes the movie window (the second window); it comes from the movie preview.
@@ -105,6 +107,7 @@ private:
     ErrorReport report_;
     std::unique_ptr<QtSubtitleFileDialogs> platformFiles_;
     std::unique_ptr<DialogEncodingChooser> encodingDialog_;
+    std::unique_ptr<TrackChooser> trackDialog_;
     // The five windows, in the order they are created.
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<QWidget> movie_;

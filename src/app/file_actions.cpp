@@ -74,13 +74,15 @@ void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
     const ReadEncoding encoding { {}, services_.encoding };
+    FilmSubtitles films(services_.tracks);
     LoadResult result;
     if (append) {
         EditHistory::Step step(history_, "Append subtitles");
-        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding);
+        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films);
     } else {
         SubtitleTable incoming;
-        result = LoadSubtitles(incoming, fileName.toStdString(), false, framerate, services_.messages, encoding);
+        result
+            = LoadSubtitles(incoming, fileName.toStdString(), false, framerate, services_.messages, encoding, &films);
         // Only a file that stored rows replaces the table and makes it clean;
         // one that stored nothing leaves the earlier edits (and their
         // history) as they were.
@@ -93,7 +95,8 @@ void FileActions::load(const QString& fileName, bool append)
                     table_.setSideData(std::string(table_.allSideData().begin()->first), {});
             }
             history_.markSaved();
-            setDocument({ fileName.toStdString(), framerate.chosen });
+            setDocument(
+                { result.documentName.empty() ? fileName.toStdString() : result.documentName, framerate.chosen });
         }
     }
     if (services_.status && !result.notes.empty()) {
@@ -118,7 +121,10 @@ void FileActions::saveSubtitles()
         setDocument({ choice->fileName.toStdString(), document_.framerate });
     if (!services_.status) return;
     const FormatInfo* format = FormatBySaveType(choice->fileType);
-    services_.status(QString::fromStdString(format ? DescribeUnwritten(table_, *format) : std::string()));
+    std::string note = format ? DescribeUnwritten(table_, *format) : std::string();
+    for (const std::string& more : save.notes)
+        note += (note.empty() ? "" : "; ") + more;
+    services_.status(QString::fromStdString(note));
 }
 
 } // namespace tessel::app

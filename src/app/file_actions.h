@@ -4,6 +4,7 @@
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "formats/file_commands.h"
+#include "media/film_subtitles.h"
 
 #include <QString>
 #include <functional>
@@ -26,6 +27,7 @@ struct FileServices {
     char decimalSeparator = '.';
     EncodingChooser* encoding = nullptr; // asked when a file's encoding is unsure
     std::function<void(const QString&)> status = {}; // a passing note, such as what a save left out
+    TrackChooser* tracks = nullptr; // asked which of a film's subtitle tracks to open
 };
 
 class FileActions {

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 namespace tessel::app {
@@ -24,7 +25,9 @@ const QString HelpText = EditorUsage
     + QStringLiteral("\n\n"
                      "Opens SUBTITLE_FILE as \"Open subtitles\" does and MOVIE_FILE as \"Open movie\" does.\n"
                      "A movie is told by its extension (.mkv .mp4 .avi .webm .mov .mpg .ts .ogv ...), in any order.\n"
-                     "Files dropped on the window open the same way; with Shift held, subtitles are appended.\n\n"
+                     "Of two films the first opens as subtitles (its text track): tessel film.mkv film.mkv.\n"
+                     "Files dropped on the window open the same way; with Shift held, subtitles are appended,\n"
+                     "with Ctrl held, a film opens as subtitles.\n\n"
                      "  --help     print this text and exit\n"
                      "  --version  print the version and exit\n");
 
@@ -71,12 +74,13 @@ protected:
             for (const QUrl& url : drop->mimeData()->urls())
                 (url.isLocalFile() ? files : remote) << (url.isLocalFile() ? url.toLocalFile() : url.toString());
             const bool append = drop->modifiers() & Qt::ShiftModifier;
+            const bool filmsAsSubtitles = drop->modifiers() & Qt::ControlModifier;
             // Dialogs must not run inside the drop: the other program waits for its end.
-            QTimer::singleShot(0, this, [this, files, remote, append] {
+            QTimer::singleShot(0, this, [this, files, remote, append, filmsAsSubtitles] {
                 for (const QString& url : remote)
                     editor_.messages().showError(
                         QStringLiteral("Only files on this computer can be opened: %1").arg(url));
-                OpenFiles(editor_, SortFiles(files), append);
+                OpenFiles(editor_, SortFiles(files, filmsAsSubtitles), append);
             });
             return true;
         }
@@ -93,16 +97,32 @@ private:
 
 bool IsMovieFile(const QString& fileName) { return MovieExtensions.contains(QFileInfo(fileName).suffix().toLower()); }
 
-SortedFiles SortFiles(const QStringList& files)
+bool CanHoldSubtitles(const QString& fileName)
+{
+    static const QStringList containers { "mkv", "mk3d", "webm", "mp4", "m4v", "mov" };
+    return containers.contains(QFileInfo(fileName).suffix().toLower());
+}
+
+SortedFiles SortFiles(const QStringList& files, bool filmsAsSubtitles)
 {
     SortedFiles sorted;
     for (const QString& file : files) {
+        const bool movie = IsMovieFile(file) && !(filmsAsSubtitles && CanHoldSubtitles(file));
         if (!QFileInfo::exists(file))
             sorted.missing << file;
-        else if (QString& slot = IsMovieFile(file) ? sorted.movie : sorted.subtitles; slot.isEmpty())
+        else if (QString& slot = movie ? sorted.movie : sorted.subtitles; slot.isEmpty())
             slot = file;
         else
             sorted.leftOut << file;
+    }
+    // No subtitle file but a second film: the first one's text tracks are the subtitles.
+    if (sorted.subtitles.isEmpty() && !sorted.movie.isEmpty() && CanHoldSubtitles(sorted.movie)) {
+        const auto second = std::find_if(sorted.leftOut.begin(), sorted.leftOut.end(), IsMovieFile);
+        if (second != sorted.leftOut.end()) {
+            sorted.subtitles = sorted.movie;
+            sorted.movie = *second;
+            sorted.leftOut.erase(second);
+        }
     }
     return sorted;
 }

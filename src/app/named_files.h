@@ -22,8 +22,13 @@ struct SortedFiles {
     QStringList leftOut; // a second subtitle file or movie
     QStringList missing; // no such file
 };
-SortedFiles SortFiles(const QStringList& files);
+// A second film next to a first one that can hold subtitle tracks makes the
+// first the subtitles (`tessel film.mkv film.mkv` opens both from one file);
+// with `filmsAsSubtitles` (a drop with Ctrl held) such films are subtitles.
+SortedFiles SortFiles(const QStringList& files, bool filmsAsSubtitles = false);
 bool IsMovieFile(const QString& fileName);
+// Matroska, WebM and MP4 files, whose text tracks open as subtitles.
+bool CanHoldSubtitles(const QString& fileName);
 
 // --help and --version print to `out` and give the exit status; anything else
 // is left for OpenCommandLine once the windows are up.
@@ -34,7 +39,7 @@ void OpenCommandLine(Editor& editor, const QStringList& arguments);
 // Opens (or with `append`, appends) the subtitle file and opens the movie.
 void OpenFiles(Editor& editor, const SortedFiles& files, bool append);
 // Files dropped on the main window open as OpenFiles does, appended with
-// Shift held, once the drop itself is over.
+// Shift held, films as subtitles with Ctrl held, once the drop itself is over.
 void AcceptDroppedFiles(Editor& editor);
 
 } // namespace tessel::app

@@ -11,6 +11,7 @@
 #include "formats/file_commands.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "media/film_subtitles.h"
 #include "tessel_version.h"
 
 #include <functional>
@@ -108,7 +109,22 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     answer.fpsText = QString::number(options.outFps, 'g', 17);
     FixedExportSettings exportSettings(answer);
     SaveServices services { fps, exportSettings, messages, '.', output };
-    return SaveSubtitlesTo(table, target, format->saveType, services) ? 0 : 1;
+    const bool saved = SaveSubtitlesTo(table, target, format->saveType, services);
+    for (const std::string& note : services.notes)
+        messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
+    return saved ? 0 : 1;
+}
+
+int listTracks(const std::string& film, std::ostream& out, std::ostream& err)
+{
+    try {
+        for (const FilmTrack& track : ListSubtitleTracks(film))
+            out << DescribeTrack(track) << '\n';
+        return 0;
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return 1;
+    }
 }
 
 } // namespace
@@ -132,8 +148,9 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
     try {
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
-        const LoadResult loaded = LoadSubtitles(
-            table, options.input, false, fps, messages, ReadEncoding { QByteArray::fromStdString(options.encoding) });
+        FilmSubtitles films(nullptr, options.track);
+        const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages,
+            ReadEncoding { QByteArray::fromStdString(options.encoding) }, &films);
         if (loaded.format == FormatCode::Unknown) return 1;
         for (const std::string& note : loaded.notes)
             messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
@@ -168,6 +185,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         out << FormatList();
         return 0;
     }
+    if (!options.listTracks.empty()) return listTracks(options.listTracks, out, err);
     if (options.batch) return ConvertBatch(options, err);
     try {
         if (options.detect) return detect(options, out);

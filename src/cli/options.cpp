@@ -123,7 +123,14 @@ Options ParseOptions(const std::vector<std::string>& args)
             options.help = true;
         else if (arg == "--formats")
             options.listFormats = true;
-        else if (arg == "--output-dir") {
+        else if (arg == "--list-tracks")
+            options.listTracks = value();
+        else if (arg == "--track") {
+            const std::string& number = value();
+            const std::optional<int32_t> track = TryStrToInt(number);
+            if (!track || *track < 0) throw UsageError { "--track: '" + number + "' is not a track number" };
+            options.track = *track;
+        } else if (arg == "--output-dir") {
             options.outputDir = value();
             if (options.outputDir.empty()) throw UsageError { "--output-dir needs a folder" };
             batchOptionGiven = true;
@@ -167,6 +174,10 @@ Options ParseOptions(const std::vector<std::string>& args)
             positional.push_back(arg);
     }
     if (options.help || options.version) return options;
+    if (!options.listTracks.empty()) {
+        if (!positional.empty()) throw UsageError { "--list-tracks takes one FILE, its value" };
+        return options;
+    }
     if (options.listProfiles || options.listFormats) {
         if (!positional.empty())
             throw UsageError { std::string(options.listProfiles ? "--list-profiles" : "--formats")
@@ -205,7 +216,7 @@ std::string UsageText()
 {
     return "Usage: tessel-convert [OPTIONS] INPUT [OUTPUT]\n"
            "       tessel-convert --to FORMAT [--output-dir DIR] [--overwrite] [-j N] [OPTIONS] INPUT...\n"
-           "       tessel-convert --formats | --list-profiles | --version | --help\n"
+           "       tessel-convert --formats | --list-profiles | --list-tracks FILM | --version | --help\n"
            "  --fps RATE          framerate wherever the editor would ask for one (default 23.976)\n"
            "  --in-fps RATE       for reading only (default --fps)\n"
            "  --out-fps RATE      for writing only (default --fps)\n"
@@ -219,6 +230,9 @@ std::string UsageText()
           "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"
           "  --line-ends ENDS    crlf (default) | lf\n"
         + "  --formats           print each format: code, name for --to, full name, extensions, read, write\n"
+          "  --list-tracks FILM  print the subtitle tracks of a Matroska, WebM or MP4 film (TAB-separated:\n"
+          "                      number, text or picture, codec, language, title, flags)\n"
+          "  --track N           read the film INPUT's subtitle track N (needed when it holds several)\n"
           "  --version           print the version\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n"
         + "Several files (more than two, or any of the three options below): each is converted on its own and\n"

@@ -29,6 +29,8 @@ struct Options {
     bool version = false;
     bool help = false;
     bool listFormats = false;
+    std::string listTracks; // --list-tracks FILE
+    std::optional<int> track; // --track N: the film's subtitle track to read
     // Several files in one call: each written next to its input or into
     // outputDir, with the format's extension.
     bool batch = false;

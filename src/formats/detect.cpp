@@ -68,9 +68,22 @@ FormatCode DetectFormat(std::string_view firstLine, std::string_view fileName)
     return DetectFormat(DetectionInput { firstLine, fileName, firstLine });
 }
 
+FormatCode DetectBinaryFormat(std::string_view bytes, std::string_view fileName)
+{
+    const std::string_view head = bytes.substr(0, 64 * 1024);
+    const DetectionInput input { head.substr(0, head.find('\n')), fileName, head };
+    for (const FormatInfo& format : Formats())
+        if (format.binary && format.detect && format.detect(input)) return format.code;
+    return FormatCode::Unknown;
+}
+
 FormatCode DetectFormat(const std::string& fileName)
 {
-    DecodedText text(ReadFileBytes(fileName), fileName);
+    QByteArray bytes = ReadFileBytes(fileName);
+    const FormatCode binary
+        = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
+    if (binary != FormatCode::Unknown) return binary;
+    DecodedText text(std::move(bytes), fileName);
     const std::string_view head = text.head();
     LineReader lines(head);
     const std::string firstLine(lines.readLine());

@@ -20,6 +20,9 @@ enum class FormatCode : int {
     SimpleTimeCode = 9,
     ASS = 10,
     WebVTT = 11,
+    TTML = 12,
+    EbuStl = 13,
+    SCC = 14,
 };
 
 // What a format's detection rule looks at.
@@ -39,6 +42,9 @@ FormatCode DetectFormat(const DetectionInput& input);
 FormatCode DetectFormat(std::string_view firstLine, std::string_view fileName);
 // Reads the file's head itself; throws Error when it cannot be read.
 FormatCode DetectFormat(const std::string& fileName);
+// The binary format whose rule takes these bytes, told before anything is
+// decoded (their rules look at the bytes themselves), or Unknown.
+FormatCode DetectBinaryFormat(std::string_view bytes, std::string_view fileName);
 
 // For the rules: the first `count` characters (code points) of a UTF-8 text,
 // and whether the file name's extension, lower-cased, is the one given (".ssa").

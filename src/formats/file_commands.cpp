@@ -4,12 +4,15 @@
 #include "core/numbers.h"
 #include "formats/ass.h"
 #include "formats/detect.h"
+#include "formats/ebu_stl.h"
 #include "formats/kept_data.h"
 #include "formats/registry.h"
 #include "formats/text_file.h"
+#include "formats/ttml.h"
 #include "formats/webvtt.h"
 
 #include <memory>
+#include <optional>
 
 namespace tessel {
 namespace {
@@ -73,35 +76,65 @@ std::unique_ptr<SubtitleTable> copyWithout(const SubtitleTable& table, bool (*sk
     return copy;
 }
 
+// The text (or, for a binary format, the bytes) a reader gets, and the
+// format the file is in.
+struct ReadInput {
+    FormatCode format = FormatCode::Unknown;
+    std::optional<DecodedText> text;
+    QByteArray bytes; // of a binary format, as they are
+};
+
+// Only the head is decoded to tell the format: a big file of another kind is
+// refused without decoding all of it.
+void detectText(ReadInput& input, QByteArray bytes, const std::string& fileName, const QByteArray& encodingName)
+{
+    input.text.emplace(std::move(bytes), fileName, encodingName);
+    const std::string_view head = input.text->head();
+    LineReader lines(head);
+    const std::string firstLine(lines.readLine());
+    input.format = DetectFormat(DetectionInput { firstLine, fileName, head });
+}
+
 } // namespace
 
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding)
+    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films)
 {
-    QByteArray bytes = ReadFileBytes(fileName);
     LoadResult result;
     bool unsure = false;
-    const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled, unsure);
-    if (result.cancelled) return result;
-    // Only the head is decoded to tell the format: a big file of another kind
-    // is refused without decoding all of it.
-    DecodedText text(std::move(bytes), fileName, encodingName);
-    {
-        const std::string_view head = text.head();
-        LineReader lines(head);
-        const std::string firstLine(lines.readLine());
-        result.format = DetectFormat(DetectionInput { firstLine, fileName, head });
+    ReadInput input;
+    if (films && films->HoldsFilm(fileName)) {
+        std::optional<FilmTrackDocument> track = films->ReadChosenTrack(fileName);
+        if (!track) {
+            result.cancelled = true;
+            return result;
+        }
+        input.format = track->format;
+        input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
+        result.documentName = track->name;
+    } else {
+        QByteArray bytes = ReadFileBytes(fileName);
+        input.format
+            = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
+        if (input.format != FormatCode::Unknown) {
+            input.bytes = std::move(bytes);
+        } else {
+            const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled, unsure);
+            if (result.cancelled) return result;
+            detectText(input, std::move(bytes), fileName, encodingName);
+        }
     }
+    result.format = input.format;
     const bool select = append && table.rowCount() > 2;
     const int firstRow = select ? table.rowCount() : 1;
     if (result.format == FormatCode::Unknown) {
         messages.showError(UnknownFormatMessage);
         return result;
     }
-    if (unsure)
+    if (unsure && input.text)
         result.notes.push_back("The encoding could not be told for sure: the file was read as "
-            + text.codePage().toStdString() + " (--encoding reads it in another).");
-    if (!text.strayLines().empty()) result.notes.push_back(strayNote(text));
+            + input.text->codePage().toStdString() + " (--encoding reads it in another).");
+    if (input.text && !input.text->strayLines().empty()) result.notes.push_back(strayNote(*input.text));
     const FormatInfo& format = availableFormat(FormatByCode(result.format));
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
@@ -112,12 +145,14 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
                 table.setDocumentData({});
         };
-        const std::string_view all = text.all();
+        const std::string_view all = input.text
+            ? input.text->all()
+            : std::string_view(input.bytes.constData(), static_cast<size_t>(input.bytes.size()));
         // Every format spends well over 32 bytes on a usual subtitle: room
         // for the rows such a text holds, taken once instead of growing.
         table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
         LineReader lines(all);
-        lines.setByteOrderMark(text.byteOrderMark());
+        if (input.text) lines.setByteOrderMark(input.text->byteOrderMark());
         try {
             format.read(lines, table, firstRow, rate);
         } catch (...) {
@@ -153,7 +188,7 @@ void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const 
         as.byteOrderMark = form.byteOrderMark;
         as.crlf = !form.lineFeeds;
     }
-    if (as.isDefault()) return format.write(written, 1, lastRow, context, out);
+    if (as.isDefault() || format.binary) return format.write(written, 1, lastRow, context, out);
     CheckEncodable(written, 1, lastRow, format.id, as);
     EncodingSink encoded(out, as);
     format.write(written, 1, lastRow, context, encoded);
@@ -175,6 +210,8 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     // The questions come before the file is touched; their errors leave here.
     // A script of the format's own carries its styles: no settings are asked.
     WriteContext context;
+    services.notes.clear();
+    context.notes = &services.notes;
     const bool askExport = format.writeAsksExportSettings && !IsKeptBy(table.documentData(), format.id);
     if (format.writeAsksFramerate && !askExport)
         context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
@@ -198,8 +235,9 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
 std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format)
 {
     std::vector<std::string> items = AssDataLeftOut(table, format.id);
-    for (std::string& item : WebVttDataLeftOut(table, format.id))
-        items.push_back(std::move(item));
+    for (auto* more : { WebVttDataLeftOut, EbuStlDataLeftOut, TtmlDataLeftOut })
+        for (std::string& item : more(table, format.id))
+            items.push_back(std::move(item));
     if (items.empty()) return {};
     std::string sentence;
     for (size_t i = 0; i < items.size(); ++i)

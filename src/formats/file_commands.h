@@ -3,6 +3,7 @@
 #include "core/user_prompts.h"
 #include "formats/detect.h"
 #include "formats/encoding.h"
+#include "formats/film_tracks.h"
 #include "formats/format.h"
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
@@ -48,6 +49,9 @@ struct LoadResult {
     // an encoding guessed without certainty, blocks the reader skipped. One
     // sentence each.
     std::vector<std::string> notes;
+    // Subtitles read from a film: the file they could be saved as, since the
+    // film itself is no subtitle file. Empty for any other file.
+    std::string documentName;
 };
 
 // How a file's text is told from its bytes: `forced` names the encoding to
@@ -61,9 +65,11 @@ struct ReadEncoding {
 // Read errors are not caught: they leave here with the rows read so far kept.
 // An opened file (not an append) replaces what the last one kept for the
 // whole document once it stored rows. An encoding that is unsure, with no
-// chooser to ask, is named in the notes.
+// chooser to ask, is named in the notes. With `films`, a film is read through
+// the track it gives (no track chosen: `cancelled`); without, a film is a
+// file of unknown format as before.
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding = {});
+    MessageSink& messages, const ReadEncoding& encoding = {}, FilmTrackSource* films = nullptr);
 
 struct SaveServices {
     FramerateSource& framerate;
@@ -71,6 +77,8 @@ struct SaveServices {
     MessageSink& messages;
     char decimalSeparator = '.';
     OutputEncoding output = {};
+    // Filled by a save: what the writer wrote otherwise than the table asks.
+    std::vector<std::string> notes = {};
 };
 
 // Writes every subtitle row with the writer of the save dialog's file type

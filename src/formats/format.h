@@ -3,7 +3,9 @@
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The shape every format's reader and writer has.
 namespace tessel {
@@ -11,6 +13,9 @@ namespace tessel {
 struct WriteContext {
     double framerate = 0; // asked for by the save command when the format needs one
     SsaExportSettings ssa; // the Sub Station Alpha style
+    // Where a writer says what it wrote otherwise than the table asks (a
+    // caption shown late for want of time to send it); none: not told.
+    std::vector<std::string>* notes = nullptr;
 };
 
 // Stores subtitles from firstRow on, one row each, as the table's fill rule

@@ -3,13 +3,16 @@
 #include "formats/aqtitle.h"
 #include "formats/ass.h"
 #include "formats/dvd_subripper.h"
+#include "formats/ebu_stl.h"
 #include "formats/microdvd.h"
 #include "formats/sami.h"
+#include "formats/scc.h"
 #include "formats/simple_timecode.h"
 #include "formats/ssa.h"
 #include "formats/subrip.h"
 #include "formats/subviewer1.h"
 #include "formats/subviewer2.h"
+#include "formats/ttml.h"
 #include "formats/webvtt.h"
 
 #include <QString>
@@ -57,6 +60,15 @@ const std::vector<FormatInfo>& Formats()
         { FormatCode::WebVTT, "webvtt", "WebVTT", //
             11, "WebVTT", "*.vtt", "vtt", "WebVTT", "*.vtt", //
             LaterFormatsRank, LooksLikeWebVtt, true, true, false, ReadWebVtt, WriteWebVtt },
+        { FormatCode::TTML, "ttml", "TTML", //
+            12, "TTML (IMSC 1.1 Text)", "*.ttml", "ttml", "TTML, DFXP", "*.ttml;*.dfxp;*.xml", //
+            LaterFormatsRank + 2, LooksLikeTtml, true, true, false, ReadTtml, WriteTtml },
+        { FormatCode::EbuStl, "ebu-stl", "EBU STL", //
+            13, "EBU STL (Tech 3264)", "*.stl", "stl", "EBU STL (Tech 3264)", "*.stl", //
+            LaterFormatsRank + 3, LooksLikeEbuStl, true, true, false, ReadEbuStl, WriteEbuStl, true },
+        { FormatCode::SCC, "scc", "Scenarist Closed Captions", //
+            14, "Scenarist Closed Captions", "*.scc", "scc", "Scenarist Closed Captions", "*.scc", //
+            LaterFormatsRank + 4, LooksLikeScc, true, true, false, ReadScc, WriteScc },
     };
     return formats;
 }
@@ -105,7 +117,8 @@ const std::vector<FileFilter>& OpenFileFilters()
                 (patterns += patterns.empty() ? "" : ";") += pattern;
             }
         }
-        return patterns;
+        // Films hold subtitles too: their text tracks open as subtitles.
+        return patterns + ";*.mkv;*.webm;*.mp4;*.m4v;*.mov";
     }();
     static const std::vector<FileFilter> filters = [] {
         std::vector<FileFilter> list { { "All supported subtitles", allSupported.c_str() } };

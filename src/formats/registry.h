@@ -40,6 +40,10 @@ struct FormatInfo {
     bool writeAsksExportSettings;
     ReaderFn read; // nullptr: not available yet
     WriterFn write;
+    // A binary format: its reader gets the file's bytes as they are, not
+    // decoded text (LineReader::rest), and what its writer writes goes out
+    // byte for byte, whatever the output encoding.
+    bool binary = false;
 };
 
 // Files match more than one rule: the first-line rules of the first nine

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -128,6 +129,8 @@ public:
     bool byteOrderMark() const { return byteOrderMark_; }
     // Every line end read so far was a LF alone.
     bool lineFeedsOnly() const { return lineFeeds_ > 0 && otherEnds_ == 0; }
+    // Everything not read yet, untouched: where a binary format takes its bytes.
+    std::string_view rest() const { return text_.substr(std::min(position_, text_.size())); }
 
 private:
     std::string_view readUpToCarriageReturn();

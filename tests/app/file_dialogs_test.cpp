@@ -18,30 +18,37 @@ using namespace tessel;
 using namespace tessel::app;
 using namespace tessel::test;
 
-// The eleven file types in their places, the later formats after the nine.
-TEST(FileDialogs, OpenDialogListsTheElevenFileTypes)
+// The fourteen file types in their places, the later formats after the nine.
+TEST(FileDialogs, OpenDialogListsTheFourteenFileTypes)
 {
     const QStringList filters = OpenSubtitleFilters();
-    ASSERT_EQ(filters.size(), 13);
-    EXPECT_EQ(filters[0], "All supported subtitles (*.sub *.srt *.aqt *.smi *.ssa *.txt *.ass *.vtt)");
+    ASSERT_EQ(filters.size(), 16);
+    EXPECT_EQ(filters[0],
+        "All supported subtitles (*.sub *.srt *.aqt *.smi *.ssa *.txt *.ass *.vtt *.ttml *.stl *.scc"
+        " *.mkv *.webm *.mp4 *.m4v *.mov)");
     EXPECT_EQ(filters[8], "Sub Station Alpha 2.x, 4.x (*.ssa)");
     EXPECT_EQ(filters[9], "Simple Time-code (*.sub *.txt)");
     EXPECT_EQ(filters[10], "Advanced SubStation Alpha (*.ass)");
     EXPECT_EQ(filters[11], "WebVTT (*.vtt)");
-    EXPECT_TRUE(filters[12].startsWith("All files ("));
+    EXPECT_EQ(filters[12], "TTML, DFXP (*.ttml *.dfxp *.xml)");
+    EXPECT_EQ(filters[13], "EBU STL (Tech 3264) (*.stl)");
+    EXPECT_EQ(filters[14], "Scenarist Closed Captions (*.scc)");
+    EXPECT_TRUE(filters[15].startsWith("All files ("));
 }
 
 TEST(FileDialogs, SaveTypesAndTheirExtensions)
 {
     const QStringList filters = SaveSubtitleFilters();
-    const std::pair<const char*, const char*> expected[] = { { "MicroDVD subtitles (*.sub)", "sub" },
-        { "SubRip subtitles (*.srt)", "srt" }, { "SubViewer v. 1 subtitles (*.sub)", "sub" },
-        { "SubViewer v. 2 subtitles (*.sub)", "sub" }, { "AQTitle subtitles (*.aqt)", "aqt" },
-        { "Microsoft SAMI (*.smi)", "smi" }, { "DVD Subripper (*.sub)", "sub" },
-        { "Sub Station Alpha 4.0 (*.ssa)", "ssa" }, { "Simple Time-code (*.txt)", "txt" },
-        { "Advanced SubStation Alpha (*.ass)", "ass" }, { "WebVTT (*.vtt)", "vtt" } };
-    ASSERT_EQ(filters.size(), 11);
-    for (int type = 1; type <= 11; ++type) {
+    const std::pair<const char*, const char*> expected[]
+        = { { "MicroDVD subtitles (*.sub)", "sub" }, { "SubRip subtitles (*.srt)", "srt" },
+              { "SubViewer v. 1 subtitles (*.sub)", "sub" }, { "SubViewer v. 2 subtitles (*.sub)", "sub" },
+              { "AQTitle subtitles (*.aqt)", "aqt" }, { "Microsoft SAMI (*.smi)", "smi" },
+              { "DVD Subripper (*.sub)", "sub" }, { "Sub Station Alpha 4.0 (*.ssa)", "ssa" },
+              { "Simple Time-code (*.txt)", "txt" }, { "Advanced SubStation Alpha (*.ass)", "ass" },
+              { "WebVTT (*.vtt)", "vtt" }, { "TTML (IMSC 1.1 Text) (*.ttml)", "ttml" },
+              { "EBU STL (Tech 3264) (*.stl)", "stl" }, { "Scenarist Closed Captions (*.scc)", "scc" } };
+    ASSERT_EQ(filters.size(), 14);
+    for (int type = 1; type <= 14; ++type) {
         EXPECT_EQ(filters[type - 1], expected[type - 1].first);
         EXPECT_EQ(SaveTypeExtension(type), expected[type - 1].second);
     }
@@ -100,12 +107,12 @@ TEST(FileDialogs, FileTypesShowTheirDescriptionsOnly)
         static_cast<QDialog*>(d)->reject();
     });
     EXPECT_FALSE(dialogs.chooseSubtitleFile().has_value());
-    ASSERT_EQ(shown.size(), 13);
+    ASSERT_EQ(shown.size(), 16);
     EXPECT_EQ(shown[0], "All supported subtitles");
     EXPECT_EQ(shown[8], "Sub Station Alpha 2.x, 4.x");
     EXPECT_EQ(shown[10], "Advanced SubStation Alpha");
     EXPECT_EQ(shown[11], "WebVTT");
-    EXPECT_EQ(shown[12], "All files");
+    EXPECT_EQ(shown[15], "All files");
 }
 
 // The folder must exist: the save dialog itself refuses the name and stays

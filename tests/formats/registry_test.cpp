@@ -57,10 +57,13 @@ TEST(Registry, ConverterTakesTheFormatFromTheOutputsExtension)
         { "out.tsv", "table" },
         { "out.ass", "ass" },
         { "out.VTT", "webvtt" },
+        { "out.ttml", "ttml" },
+        { "out.stl", "ebu-stl" },
+        { "out.scc", "scc" },
     };
     for (const auto& [output, format] : cases)
         EXPECT_EQ(cli::ParseOptions({ "in.sub", output }).format, format) << output;
-    EXPECT_THROW(cli::ParseOptions({ "in.sub", "out.ttml" }), cli::UsageError);
+    EXPECT_THROW(cli::ParseOptions({ "in.sub", "out.xyz" }), cli::UsageError);
 }
 
 TEST(Registry, ConverterUsageNamesEveryFormat)

@@ -1,0 +1,884 @@
+#include "formats/ebu_stl.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/encoding.h"
+#include "formats/kept_data.h"
+#include "formats/markup.h"
+#include "formats/time_format.h"
+
+#include <QDate>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <iconv.h>
+#include <optional>
+#include <set>
+
+namespace tessel {
+namespace {
+
+constexpr std::string_view Tag = "ebu-stl";
+constexpr size_t GsiSize = 1024, TtiSize = 128, TextOffset = 16, TextSize = 112;
+constexpr unsigned char LineBreak = 0x8A, Padding = 0x8F, LastBlock = 0xFF, UserData = 0xFE;
+
+// The hidden cell: the fingerprint of the text lines as read, the
+// subtitle's blocks as read (hex), how many line breaks stand between two
+// lines, each line's framing (the control codes before and after its text),
+// and the comment and user data blocks that stood before it.
+enum RowLine : size_t { PrintLine, BlocksLine, BreaksLine, FramingLines };
+// The document data: the GSI block (hex), how many rows were read, the
+// frames taken off every time code (the start of the programme), then the
+// blocks after the last subtitle.
+enum DocumentLine : size_t { GsiLine, RowsLine, OffsetLine, AfterLines };
+
+// GSI fields: where they start and how long they are.
+struct Field {
+    size_t at, size;
+};
+constexpr Field DiskFormat { 3, 8 }, DisplayStandard { 11, 1 }, CodeTableField { 12, 2 }, CreationDate { 224, 6 },
+    RevisionDate { 230, 6 }, BlockCount { 238, 5 }, SubtitleCount { 243, 5 }, GroupCount { 248, 3 },
+    MaxCharacters { 251, 2 }, MaxRows { 253, 2 }, TimeCodeStatus { 255, 1 }, ProgrammeStart { 256, 8 },
+    FirstInCue { 264, 8 }, DiskCount { 272, 1 }, DiskNumber { 273, 1 };
+
+struct CodeTable {
+    const char* code;
+    const char* iconvName;
+    const char* name;
+};
+constexpr CodeTable CodeTables[]
+    = { { "00", "ISO_6937", "Latin" }, { "01", "ISO-8859-5", "Latin/Cyrillic" }, { "02", "ISO-8859-6", "Latin/Arabic" },
+          { "03", "ISO-8859-7", "Latin/Greek" }, { "04", "ISO-8859-8", "Latin/Hebrew" } };
+
+const char* const ColourNames[8] = { "black", "red", "green", "yellow", "blue", "magenta", "cyan", "white" };
+constexpr unsigned char White = 7;
+
+// Teletext and open subtitle codes that have no tag of their own, shown as {name}.
+const char* const TeletextNames[0x20] = { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    "flash", "steady", "end box", "start box", "normal height", "double height", "double width", "double size",
+    "mosaic black", "mosaic red", "mosaic green", "mosaic yellow", "mosaic blue", "mosaic magenta", "mosaic cyan",
+    "mosaic white", "conceal", "contiguous mosaic", "separated mosaic", "escape", "black background", "new background",
+    "hold mosaic", "release mosaic" };
+
+std::string blockName(unsigned char code)
+{
+    if (code < 0x20 && TeletextNames[code]) return TeletextNames[code];
+    if (code == 0x84) return "box on";
+    if (code == 0x85) return "box off";
+    static const char digits[] = "0123456789abcdef";
+    return std::string("code ") + digits[code >> 4] + digits[code & 0xF];
+}
+
+std::optional<unsigned char> codeOfBlock(std::string_view name)
+{
+    for (unsigned code = 0; code < 0x100; ++code)
+        if ((code < 0x20 || (code >= 0x84 && code <= 0x8F && code != LineBreak && code != Padding))
+            && blockName(static_cast<unsigned char>(code)) == name)
+            return static_cast<unsigned char>(code);
+    return std::nullopt;
+}
+
+bool isFraming(unsigned char c) { return c < 0x20 || c == 0x84 || c == 0x85; }
+bool isPrintable(unsigned char c) { return (c >= 0x20 && c < 0x7F) || c >= 0xA0 || c == 0x7F; }
+
+std::string stlError(const std::string& where, const std::string& what) { return "EBU STL, " + where + ": " + what; }
+std::string blockError(size_t block, const std::string& what)
+{
+    return stlError(
+        "TTI block " + std::to_string(block + 1) + " (byte " + std::to_string(GsiSize + block * TtiSize) + ")", what);
+}
+
+// One direction of iconv, started afresh for each piece.
+class Converter {
+public:
+    Converter(const char* to, const char* from)
+        : handle_(iconv_open(to, from))
+    {
+        if (handle_ == reinterpret_cast<iconv_t>(-1))
+            throw Error(std::string("EBU STL: this system cannot convert ") + from + " to " + to);
+    }
+    ~Converter() { iconv_close(handle_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    std::optional<std::string> convert(std::string_view in)
+    {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        std::string out(in.size() * 4 + 8, '\0');
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        char* dst = out.data();
+        size_t dstLeft = out.size();
+        if (iconv(handle_, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft) return std::nullopt;
+        if (iconv(handle_, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return std::nullopt;
+        out.resize(out.size() - dstLeft);
+        return out;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// A byte of the file that no character of the table stands for is shown as a
+// private-use character of its own, U+E000 + the byte, and written back as it was.
+constexpr char32_t RawBase = 0xE000;
+
+// The text codes of one character code table, both ways.
+class TextCodes {
+public:
+    explicit TextCodes(const CodeTable& table)
+        : table_(table)
+        , decoder_("UTF-8", table.iconvName)
+        , encoder_(table.iconvName, "UTF-8")
+        , latin_(std::strcmp(table.code, "00") == 0)
+    {
+    }
+    const CodeTable& table() const { return table_; }
+    // Latin's diacritical marks come before their letter, as one character.
+    bool startsPair(unsigned char c) const { return latin_ && c >= 0xC1 && c <= 0xCF; }
+
+    void decode(std::string_view bytes, std::string& out)
+    {
+        for (size_t i = 0; i < bytes.size();) {
+            const size_t length = startsPair(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
+            if (std::optional<std::string> text = decoder_.convert(bytes.substr(i, length)); text && !text->empty()) {
+                out += *text;
+                i += length;
+                continue;
+            }
+            const unsigned char c = static_cast<unsigned char>(bytes[i]);
+            // ISO 6937 of 1983, which the EBU table follows, had these; glibc's has not.
+            if (latin_ && c == 0xA4)
+                out += '$';
+            else if (latin_ && c == 0xA6)
+                out += '#';
+            else
+                appendUtf8(out, RawBase + c);
+            ++i;
+        }
+    }
+
+    void encode(std::string_view text, int row, std::string& out)
+    {
+        for (size_t i = 0; i < text.size();) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            const std::string_view character = text.substr(i, length);
+            i += length;
+            if (character.size() == 3 && c == 0xEE && (static_cast<unsigned char>(character[1]) & 0xFC) == 0x80) {
+                // U+E000..U+E0FF: a byte kept as it was read.
+                out += static_cast<char>((character[1] & 0x03) << 6 | (character[2] & 0x3F));
+                continue;
+            }
+            std::optional<std::string> bytes = encoder_.convert(character);
+            if (!bytes || bytes->empty())
+                throw UnencodableText("EBU STL, row " + std::to_string(row) + ": the character '"
+                    + std::string(character) + "' has no code in character code table " + table_.code + " ("
+                    + table_.name + ")");
+            out += *bytes;
+        }
+    }
+
+private:
+    const CodeTable& table_;
+    Converter decoder_, encoder_;
+    bool latin_;
+};
+
+const CodeTable* codeTableOf(std::string_view code)
+{
+    for (const CodeTable& table : CodeTables)
+        if (code == table.code) return &table;
+    return nullptr;
+}
+
+std::string_view field(std::string_view gsi, Field f) { return gsi.substr(f.at, f.size); }
+
+std::optional<int> digitsValue(std::string_view text)
+{
+    if (text.empty()) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// "STL25.01": the frames a second its time codes count (23 and 29 stand for
+// 24 and 30 at 1000/1001).
+std::optional<int> timeCodeRate(std::string_view gsi)
+{
+    const std::string_view code = field(gsi, DiskFormat);
+    if (code.substr(0, 3) != "STL" || code.substr(5) != ".01") return std::nullopt;
+    const std::optional<int> rate = digitsValue(code.substr(3, 2));
+    if (!rate || *rate == 0) return std::nullopt;
+    return *rate == 23 || *rate == 29 || *rate == 59 ? *rate + 1 : *rate;
+}
+
+bool isTeletext(std::string_view gsi)
+{
+    const char standard = gsi[DisplayStandard.at];
+    return standard == '1' || standard == '2';
+}
+
+// Time codes and the table's frames: the same count when the film runs at the
+// time code's rate (within 0.1 frame a second), else through the clock.
+class Timing {
+public:
+    Timing(int timeCodeRate, double framerate, int64_t offset)
+        : rate_(timeCodeRate)
+        , framerate_(framerate)
+        , direct_(std::fabs(framerate - timeCodeRate) < 0.1)
+        , offset_(offset)
+    {
+    }
+    int rate() const { return rate_; }
+
+    int64_t toFrame(int64_t timeCode) const
+    {
+        const int64_t count = timeCode - offset_;
+        if (direct_) return count;
+        const long double ms = static_cast<long double>(count) * 1000 / rate_;
+        return TimeToFrame(
+            static_cast<int32_t>(std::clamp<long double>(std::llround(ms), INT32_MIN, INT32_MAX)), framerate_);
+    }
+    int64_t toTimeCode(int64_t frame) const
+    {
+        const int64_t count
+            = direct_ ? frame : std::llround(static_cast<long double>(FrameToTime(frame, framerate_)) * rate_ / 1000);
+        return std::max<int64_t>(count + offset_, 0);
+    }
+
+private:
+    int rate_;
+    double framerate_;
+    bool direct_;
+    int64_t offset_;
+};
+
+std::optional<int64_t> readTimeCode(std::string_view bytes, int rate)
+{
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (b(1) > 59 || b(2) > 59 || b(3) >= rate) return std::nullopt;
+    return ((int64_t(b(0)) * 60 + b(1)) * 60 + b(2)) * rate + b(3);
+}
+
+void putTimeCode(std::string& block, size_t at, int64_t timeCode, int rate)
+{
+    const int64_t seconds = timeCode / rate;
+    block[at] = static_cast<char>(std::min<int64_t>(seconds / 3600, 255));
+    block[at + 1] = static_cast<char>(seconds / 60 % 60);
+    block[at + 2] = static_cast<char>(seconds % 60);
+    block[at + 3] = static_cast<char>(timeCode % rate);
+}
+
+std::string timeCodeText(int64_t timeCode, int rate)
+{
+    const int64_t seconds = timeCode / rate;
+    return FormatInt(std::min<int64_t>(seconds / 3600, 99), 2) + FormatInt(seconds / 60 % 60, 2)
+        + FormatInt(seconds % 60, 2) + FormatInt(timeCode % rate, 2);
+}
+
+struct Framing {
+    std::string prefix, suffix;
+};
+
+Framing teletextFraming() { return { "\x0D\x07\x0B\x0B", "\x0A\x0A" }; }
+
+// The text field's bytes (padding and all) as lines of the table's markup.
+struct DecodedText {
+    std::vector<std::string> lines;
+    std::vector<Framing> framings;
+    int breaks = 0; // 0: one line, so none seen
+};
+
+std::string decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing)
+{
+    size_t begin = 0, end = bytes.size();
+    while (begin < end && isFraming(static_cast<unsigned char>(bytes[begin])))
+        ++begin;
+    while (end > begin && isFraming(static_cast<unsigned char>(bytes[end - 1])))
+        --end;
+    framing = { std::string(bytes.substr(0, begin)), std::string(bytes.substr(end)) };
+    std::string out;
+    bool coloured = false;
+    const auto colour = [&](unsigned char code) {
+        if (coloured) out += "</font>";
+        coloured = code != White;
+        if (coloured) out += FontTag(ColourNames[code]);
+    };
+    // The colour the line starts in, when it is not the usual white.
+    const auto initial = std::find_if(
+        framing.prefix.rbegin(), framing.prefix.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
+    if (initial != framing.prefix.rend()) colour(static_cast<unsigned char>(*initial));
+    for (size_t i = begin; i < end;) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (isPrintable(c)) {
+            size_t run = i;
+            while (run < end && isPrintable(static_cast<unsigned char>(bytes[run])))
+                run += codes.startsPair(static_cast<unsigned char>(bytes[run])) && run + 1 < end ? 2 : 1;
+            codes.decode(bytes.substr(i, run - i), out);
+            i = run;
+            continue;
+        }
+        ++i;
+        if (c >= 0x80 && c <= 0x83)
+            out += c == 0x80 ? "<i>" : c == 0x81 ? "</i>" : c == 0x82 ? "<u>" : "</u>";
+        else if (c < 8)
+            colour(c);
+        else
+            out += "{" + blockName(c) + "}";
+    }
+    if (coloured) out += "</font>";
+    return out;
+}
+
+DecodedText decodeText(std::string_view field, TextCodes& codes)
+{
+    const size_t padding = field.find(static_cast<char>(Padding));
+    field = field.substr(0, padding);
+    DecodedText text;
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    bool breaksSeen = false;
+    for (size_t i = 0; i <= field.size();) {
+        if (i < field.size() && static_cast<unsigned char>(field[i]) != LineBreak) {
+            ++i;
+            continue;
+        }
+        pieces.push_back(field.substr(start, i - start));
+        size_t run = i;
+        while (run < field.size() && static_cast<unsigned char>(field[run]) == LineBreak)
+            ++run;
+        if (run > i && !breaksSeen) {
+            text.breaks = static_cast<int>(run - i);
+            breaksSeen = true;
+        }
+        // A longer run of breaks than the usual one leaves empty lines between.
+        for (size_t empty = (run - i) / static_cast<size_t>(std::max(text.breaks, 1)); empty > 1; --empty)
+            pieces.emplace_back();
+        if (run == field.size()) break;
+        start = i = run;
+    }
+    while (!pieces.empty() && pieces.front().empty())
+        pieces.erase(pieces.begin());
+    while (!pieces.empty() && pieces.back().empty())
+        pieces.pop_back();
+    for (std::string_view piece : pieces) {
+        Framing framing;
+        text.lines.push_back(decodeLine(piece, codes, framing));
+        text.framings.push_back(std::move(framing));
+    }
+    return text;
+}
+
+unsigned char teletextColour(std::string_view colour)
+{
+    const uint32_t rgb = ColourRgb(colour).value_or(0xFFFFFF);
+    return static_cast<unsigned char>((rgb >> 23 & 1) | (rgb >> 14 & 2) | (rgb >> 5 & 4));
+}
+
+std::string encodeLine(std::string_view line, Framing framing, TextCodes& codes, int row)
+{
+    std::vector<MarkupPiece> pieces = SplitMarkup(line);
+    unsigned char first = White;
+    size_t from = 0;
+    if (!pieces.empty() && pieces[0].kind == MarkupPiece::ColourOn) {
+        first = teletextColour(pieces[0].text);
+        from = 1;
+    }
+    const auto colourAt = std::find_if(
+        framing.prefix.rbegin(), framing.prefix.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
+    if (colourAt != framing.prefix.rend())
+        *colourAt = static_cast<char>(first);
+    else if (first != White)
+        framing.prefix += static_cast<char>(first);
+    std::string out = framing.prefix;
+    for (size_t i = from; i < pieces.size(); ++i) {
+        const MarkupPiece& piece = pieces[i];
+        switch (piece.kind) {
+        case MarkupPiece::Text:
+            codes.encode(piece.text, row, out);
+            break;
+        case MarkupPiece::ItalicOn:
+        case MarkupPiece::ItalicOff:
+        case MarkupPiece::UnderlineOn:
+        case MarkupPiece::UnderlineOff:
+            out += static_cast<char>(
+                0x80 + (piece.kind - MarkupPiece::ItalicOn) % 2 + (piece.kind >= MarkupPiece::UnderlineOn ? 2 : 0));
+            break;
+        case MarkupPiece::ColourOn:
+            out += static_cast<char>(teletextColour(piece.text));
+            break;
+        case MarkupPiece::ColourOff:
+            // Teletext colours last to the end of the row: white again only before more text.
+            if (std::any_of(pieces.begin() + static_cast<std::ptrdiff_t>(i), pieces.end(),
+                    [](const MarkupPiece& p) { return p.kind == MarkupPiece::Text; }))
+                out += static_cast<char>(White);
+            break;
+        case MarkupPiece::Block:
+            if (const std::optional<unsigned char> code = codeOfBlock(piece.text)) out += static_cast<char>(*code);
+            break;
+        default: // bold and other formats' tags: nothing to say them with
+            break;
+        }
+    }
+    return out + framing.suffix;
+}
+
+// The row's text lines: Line 3 holds any further lines after "\N".
+std::vector<std::string_view> rowLines(const SubtitleTable& table, int row)
+{
+    std::vector<std::string_view> lines
+        = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
+    std::string_view third = table.cell(SubtitleTable::Line3, row);
+    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
+        lines.push_back(third.substr(0, at));
+    lines.push_back(third);
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    return lines;
+}
+
+std::string framingText(const Framing& f) { return ToHex(f.prefix) + ":" + ToHex(f.suffix); }
+Framing framingOf(std::string_view text)
+{
+    const size_t colon = text.find(':');
+    return { FromHex(text.substr(0, colon)).value_or(""),
+        colon == std::string_view::npos ? "" : FromHex(text.substr(colon + 1)).value_or("") };
+}
+
+int subtitleNumber(std::string_view block)
+{
+    return static_cast<unsigned char>(block[1]) | static_cast<unsigned char>(block[2]) << 8;
+}
+
+class Reader {
+public:
+    Reader(SubtitleTable& table, int firstRow, double framerate)
+        : table_(table)
+        , row_(firstRow)
+        , framerate_(framerate)
+        , open_(firstRow == 1)
+    {
+    }
+
+    void read(std::string_view bytes)
+    {
+        if (bytes.size() < GsiSize)
+            throw Error(stlError("GSI block",
+                "the file holds " + std::to_string(bytes.size())
+                    + " bytes, fewer than the 1024 of its General Subtitle Information block"));
+        gsi_ = bytes.substr(0, GsiSize);
+        const std::optional<int> rate = timeCodeRate(gsi_);
+        if (!rate)
+            throw Error(stlError("GSI block",
+                "the disk format code '" + std::string(field(gsi_, DiskFormat))
+                    + "' is not one of STL25.01, STL30.01 (STLnn.01)"));
+        const CodeTable* table = codeTableOf(field(gsi_, CodeTableField));
+        if (!table)
+            throw Error(stlError("GSI block",
+                "the character code table '" + std::string(field(gsi_, CodeTableField))
+                    + "' is not one of 00 (Latin), 01 (Cyrillic), 02 (Arabic), 03 (Greek) and 04 (Hebrew)"));
+        codes_.emplace(*table);
+        rate_ = *rate;
+        const size_t blocks = (bytes.size() - GsiSize) / TtiSize;
+        try {
+            for (size_t i = 0; i < blocks; ++i)
+                take(i, bytes.substr(GsiSize + i * TtiSize, TtiSize));
+            finishSubtitle();
+            if (const size_t rest = (bytes.size() - GsiSize) % TtiSize)
+                throw Error(blockError(blocks, "the file ends " + std::to_string(rest) + " bytes into the block"));
+            const std::optional<int> counted = digitsValue(field(gsi_, BlockCount));
+            if (counted && static_cast<size_t>(*counted) != blocks)
+                throw Error(stlError("GSI block",
+                    "it counts " + std::to_string(*counted) + " TTI blocks, the file holds " + std::to_string(blocks)
+                        + " (all of them were read)"));
+        } catch (...) {
+            keepDocument();
+            throw;
+        }
+        keepDocument();
+    }
+
+private:
+    void take(size_t index, std::string_view block)
+    {
+        const unsigned char extension = static_cast<unsigned char>(block[3]);
+        if (!pending_.empty() && subtitleNumber(pending_.front()) != subtitleNumber(block)) finishSubtitle();
+        if (extension == UserData) {
+            finishSubtitle();
+            before_.emplace_back(block);
+            return;
+        }
+        if (pending_.empty()) pendingIndex_ = index;
+        pending_.emplace_back(block);
+        if (extension == LastBlock) finishSubtitle();
+    }
+
+    void finishSubtitle()
+    {
+        if (pending_.empty()) return;
+        std::vector<std::string> blocks;
+        blocks.swap(pending_);
+        if (blocks.front()[15] == 1) { // a comment: kept, not shown
+            for (std::string& b : blocks)
+                before_.push_back(std::move(b));
+            return;
+        }
+        const std::string& first = blocks.front();
+        const std::optional<int64_t> in = readTimeCode(std::string_view(first).substr(5, 4), rate_);
+        const std::optional<int64_t> out = readTimeCode(std::string_view(first).substr(9, 4), rate_);
+        if (!in || !out)
+            throw Error(blockError(
+                pendingIndex_, "its time codes are not time codes at " + std::to_string(rate_) + " frames a second"));
+        if (!timing_) {
+            // Times count from the programme's start when the first subtitle comes after it.
+            const std::optional<int64_t> start = readTimeCode(timeCodeDigits(field(gsi_, ProgrammeStart)), rate_);
+            offset_ = start && *start <= *in ? *start : 0;
+            timing_.emplace(rate_, framerate_, offset_);
+        }
+        std::string textField;
+        for (const std::string& b : blocks) {
+            const std::string_view part = std::string_view(b).substr(TextOffset);
+            textField += part.substr(0, part.find(static_cast<char>(Padding)));
+        }
+        DecodedText text = decodeText(textField, *codes_);
+        std::vector<std::string> lines = text.lines;
+        lines.resize(std::max<size_t>(lines.size(), 3));
+        for (size_t i = 3; i < lines.size(); ++i)
+            (lines[2] += "\\N") += lines[i];
+        lines.resize(3);
+        std::string all;
+        for (const std::string& b : blocks)
+            all += b;
+        const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
+        const std::string blocksHex = ToHex(all), breaks = std::to_string(text.breaks);
+        std::vector<std::string> framings, before;
+        for (const Framing& f : text.framings)
+            framings.push_back(framingText(f));
+        for (const std::string& b : before_)
+            before.push_back(ToHex(b));
+        before_.clear();
+        std::vector<std::string_view> kept = { print, blocksHex, breaks };
+        std::string framingCount, beforeCount;
+        AppendLineGroup(kept, framingCount, framings);
+        AppendLineGroup(kept, beforeCount, before);
+        StoreRow(table_, row_, IntToStr(timing_->toFrame(*in)), IntToStr(timing_->toFrame(*out)), lines[0], lines[1],
+            lines[2], JoinKept(Tag, kept));
+        ++rows_;
+    }
+
+    // "HHMMSSFF" as the four bytes a TTI block holds.
+    static std::string timeCodeDigits(std::string_view text)
+    {
+        std::string bytes(4, '\x7F');
+        for (size_t i = 0; i < 4; ++i)
+            if (const std::optional<int> v = digitsValue(text.substr(i * 2, 2))) bytes[i] = static_cast<char>(*v);
+        return bytes;
+    }
+
+    void keepDocument()
+    {
+        if (!open_ || rows_ == 0) return;
+        const std::string gsi = ToHex(gsi_), rows = std::to_string(rows_), offset = std::to_string(offset_);
+        std::vector<std::string> after;
+        for (const std::string& b : pending_)
+            before_.push_back(b);
+        for (const std::string& b : before_)
+            after.push_back(ToHex(b));
+        std::vector<std::string_view> lines = { gsi, rows, offset };
+        for (const std::string& a : after)
+            lines.emplace_back(a);
+        table_.setDocumentData(JoinKept(Tag, lines));
+    }
+
+    SubtitleTable& table_;
+    int row_;
+    double framerate_;
+    bool open_;
+    std::string_view gsi_;
+    std::optional<TextCodes> codes_;
+    int rate_ = 25;
+    int64_t offset_ = 0;
+    std::optional<Timing> timing_;
+    std::vector<std::string> pending_, before_;
+    size_t pendingIndex_ = 0;
+    int rows_ = 0;
+};
+
+std::string defaultGsi(int rate)
+{
+    std::string gsi(GsiSize, ' ');
+    const auto put = [&](Field f, const std::string& value) { gsi.replace(f.at, f.size, value.substr(0, f.size)); };
+    put({ 0, 3 }, "850");
+    put(DiskFormat, "STL" + FormatInt(rate, 2) + ".01");
+    put(DisplayStandard, "1");
+    put(CodeTableField, "00");
+    put({ 14, 2 }, "00");
+    const std::string today = QDate::currentDate().toString(QStringLiteral("yyMMdd")).toStdString();
+    put(CreationDate, today);
+    put(RevisionDate, today);
+    put({ 236, 2 }, "00");
+    put(MaxCharacters, "40");
+    put(MaxRows, "23");
+    put(TimeCodeStatus, "1");
+    put(ProgrammeStart, "00000000");
+    put(DiskCount, "1");
+    put(DiskNumber, "1");
+    return gsi;
+}
+
+// The time code rate a table from another format is written at.
+int rateFor(double framerate)
+{
+    for (int rate : { 24, 25, 30, 48, 50, 60 })
+        if (std::fabs(framerate - rate) < 0.1) return rate;
+    return 25;
+}
+
+class Writer {
+public:
+    Writer(const SubtitleTable& table, const WriteContext& context)
+        : table_(table)
+    {
+        std::vector<std::string_view> doc;
+        if (SplitKept(table.documentData(), Tag, doc)) {
+            gsi_ = FromHex(KeptLine(doc, GsiLine)).value_or("");
+            keptRows_ = digitsValue(KeptLine(doc, RowsLine)).value_or(-1);
+            offset_ = digitsValue(KeptLine(doc, OffsetLine)).value_or(0);
+            for (size_t i = AfterLines; i < doc.size(); ++i)
+                after_.push_back(FromHex(doc[i]).value_or(""));
+        }
+        if (gsi_.size() != GsiSize || !timeCodeRate(gsi_) || !codeTableOf(field(gsi_, CodeTableField))) {
+            gsi_ = defaultGsi(rateFor(context.framerate));
+            keptRows_ = -1;
+            offset_ = 0;
+            after_.clear();
+        }
+        timing_.emplace(*timeCodeRate(gsi_), context.framerate, offset_);
+        codes_.emplace(*codeTableOf(field(gsi_, CodeTableField)));
+        teletext_ = isTeletext(gsi_);
+    }
+
+    void row(int row)
+    {
+        std::vector<std::string_view> kept;
+        const bool isKept = SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept);
+        std::vector<std::string> blocks;
+        std::vector<Framing> framings;
+        int breaks = teletext_ ? 2 : 1;
+        if (isKept) {
+            size_t index = FramingLines;
+            for (std::string_view f : ReadLineGroup(kept, index))
+                framings.push_back(framingOf(f));
+            for (std::string_view b : ReadLineGroup(kept, index))
+                putRaw(FromHex(b).value_or(""));
+            const std::string all = FromHex(KeptLine(kept, BlocksLine)).value_or("");
+            for (size_t at = 0; at + TtiSize <= all.size(); at += TtiSize)
+                blocks.push_back(all.substr(at, TtiSize));
+            const int read = digitsValue(KeptLine(kept, BreaksLine)).value_or(0);
+            if (read > 0) breaks = std::min(read, 8);
+        }
+        const std::vector<std::string_view> lines = rowLines(table_, row);
+        const std::string print = CellsFingerprint({ table_.cell(SubtitleTable::Line1, row),
+            table_.cell(SubtitleTable::Line2, row), table_.cell(SubtitleTable::Line3, row) });
+        if (blocks.empty() || print != KeptLine(kept, PrintLine)) {
+            blocks = makeBlocks(row, lines, framings, breaks, blocks.empty() ? std::string() : blocks.front());
+            changed_ = true;
+        }
+        setTimes(blocks, row);
+        for (std::string& block : blocks)
+            putRaw(block);
+        ++rows_;
+    }
+
+    void finish(TextSink& out)
+    {
+        for (const std::string& block : after_)
+            putRaw(block);
+        if (changed_ || rows_ != keptRows_) updateCounts();
+        out.write(gsi_);
+        out.write(blocks_);
+    }
+
+private:
+    // A block as it is, but for a subtitle number that must go up.
+    void putRaw(std::string block)
+    {
+        if (block.size() != TtiSize) return;
+        const unsigned char extension = static_cast<unsigned char>(block[3]);
+        if (extension != UserData) {
+            if (!continuing_) {
+                lastNumber_ = std::max(subtitleNumber(block), lastNumber_ + 1);
+                ++subtitles_;
+                groups_.insert(static_cast<unsigned char>(block[0]));
+            }
+            continuing_ = extension != LastBlock;
+            if (subtitleNumber(block) != lastNumber_) {
+                block[1] = static_cast<char>(lastNumber_ & 0xFF);
+                block[2] = static_cast<char>(lastNumber_ >> 8 & 0xFF);
+                changed_ = true;
+            }
+        }
+        blocks_ += block;
+        ++blockCount_;
+    }
+
+    // Time codes from the cells, unless the ones read still stand for their frames.
+    void setTimes(std::vector<std::string>& blocks, int row)
+    {
+        const int rate = timing_->rate();
+        const auto timeCode = [&](int column, size_t at) {
+            const int64_t frame = FrameOfCell(table_.cell(column, row));
+            const std::optional<int64_t> read = readTimeCode(std::string_view(blocks.front()).substr(at, 4), rate);
+            return read && timing_->toFrame(*read) == frame ? *read : timing_->toTimeCode(frame);
+        };
+        const int64_t in = timeCode(SubtitleTable::From, 5), out = timeCode(SubtitleTable::To, 9);
+        if (firstIn_ < 0) firstIn_ = in;
+        for (std::string& block : blocks) {
+            const std::string before = block.substr(5, 8);
+            putTimeCode(block, 5, in, rate);
+            putTimeCode(block, 9, out, rate);
+            changed_ = changed_ || before != block.substr(5, 8);
+        }
+    }
+
+    std::vector<std::string> makeBlocks(int row, const std::vector<std::string_view>& lines,
+        std::vector<Framing> framings, int breaks, std::string base)
+    {
+        const size_t keptLines = framings.size();
+        if (base.size() != TtiSize) {
+            base.assign(TtiSize, static_cast<char>(Padding));
+            base.replace(0, 16, std::string(16, '\0'));
+            base[13] = 22;
+            base[14] = 2; // centred
+        }
+        if (framings.empty()) framings.push_back(teletext_ ? teletextFraming() : Framing {});
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i) text.append(static_cast<size_t>(breaks), static_cast<char>(LineBreak));
+            text += encodeLine(lines[i], framings[std::min(i, framings.size() - 1)], *codes_, row);
+        }
+        // The last line stays on the row it was on.
+        if (keptLines && lines.size() && lines.size() != keptLines) {
+            const int bottom = static_cast<unsigned char>(base[13]) + static_cast<int>(keptLines - 1) * breaks;
+            base[13]
+                = static_cast<char>(std::max(bottom - static_cast<int>(lines.size() - 1) * breaks, teletext_ ? 1 : 0));
+        } else if (!keptLines) {
+            base[13]
+                = static_cast<char>(std::max(22 - static_cast<int>(lines.size() ? lines.size() - 1 : 0) * breaks, 1));
+        }
+        std::vector<std::string> blocks;
+        size_t at = 0;
+        do {
+            size_t size = std::min(TextSize, text.size() - at);
+            // A diacritical mark stays with its letter.
+            if (at + size < text.size() && size > 1
+                && codes_->startsPair(static_cast<unsigned char>(text[at + size - 1])))
+                --size;
+            std::string block = base;
+            block.replace(TextOffset, TextSize, std::string(TextSize, static_cast<char>(Padding)));
+            block.replace(TextOffset, size, text.substr(at, size));
+            block[3] = static_cast<char>(blocks.size());
+            blocks.push_back(std::move(block));
+            at += size;
+        } while (at < text.size());
+        blocks.back()[3] = static_cast<char>(LastBlock);
+        return blocks;
+    }
+
+    void updateCounts()
+    {
+        const auto put = [&](Field f, int64_t value) {
+            const int64_t most = f.size == 5 ? 99999 : 999;
+            gsi_.replace(f.at, f.size, FormatInt(std::min(value, most), static_cast<int>(f.size)));
+        };
+        put(BlockCount, blockCount_);
+        put(SubtitleCount, subtitles_);
+        put(GroupCount, std::max<int64_t>(static_cast<int64_t>(groups_.size()), 1));
+        if (firstIn_ >= 0) gsi_.replace(FirstInCue.at, FirstInCue.size, timeCodeText(firstIn_, timing_->rate()));
+    }
+
+    const SubtitleTable& table_;
+    std::string gsi_;
+    int keptRows_ = -1;
+    int64_t offset_ = 0;
+    std::vector<std::string> after_;
+    std::optional<Timing> timing_;
+    std::optional<TextCodes> codes_;
+    bool teletext_ = true;
+    std::string blocks_;
+    int64_t blockCount_ = 0, subtitles_ = 0, firstIn_ = -1;
+    int lastNumber_ = -1, rows_ = 0;
+    std::set<unsigned char> groups_;
+    bool changed_ = false, continuing_ = false;
+};
+
+} // namespace
+
+bool LooksLikeEbuStl(const DetectionInput& input)
+{
+    const std::string_view head = input.head;
+    return head.size() >= 11 && digitsValue(head.substr(0, 3)) && head.substr(3, 3) == "STL"
+        && digitsValue(head.substr(6, 2)) && head.substr(8, 3) == ".01";
+}
+
+void ReadEbuStl(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    Reader(table, firstRow, framerate).read(lines.rest());
+}
+
+void WriteEbuStl(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    Writer writer(table, context);
+    for (int row = firstRow; row <= lastRow; ++row)
+        writer.row(row);
+    writer.finish(out);
+}
+
+std::vector<std::string> EbuStlDataLeftOut(const SubtitleTable& table, std::string_view target)
+{
+    std::vector<std::string> items;
+    if (target == Tag) return items;
+    int comments = 0;
+    std::vector<std::string_view> kept;
+    const auto count = [&](const std::vector<std::string_view>& blocks) {
+        for (std::string_view hex : blocks) {
+            const std::string block = FromHex(hex).value_or("");
+            if (block.size() == TtiSize && block[15] == 1 && static_cast<unsigned char>(block[3]) == LastBlock)
+                ++comments;
+        }
+    };
+    for (int row = 1; row < table.rowCount(); ++row) {
+        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) continue;
+        size_t index = FramingLines;
+        ReadLineGroup(kept, index);
+        count(ReadLineGroup(kept, index));
+    }
+    if (SplitKept(table.documentData(), Tag, kept))
+        count(std::vector<std::string_view>(
+            kept.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(AfterLines, kept.size())), kept.end()));
+    if (comments)
+        items.push_back(std::to_string(comments) + (comments == 1 ? " comment subtitle" : " comment subtitles"));
+    return items;
+}
+
+} // namespace tessel

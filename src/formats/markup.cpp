@@ -1,0 +1,157 @@
+#include "formats/markup.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tessel {
+namespace {
+
+bool sameLetters(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// The value of color= in a font tag's attributes, quoted or not.
+std::string_view colourAttribute(std::string_view attributes)
+{
+    std::string lower(attributes);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = lower.find("color");
+    if (at == std::string::npos) return {};
+    size_t i = at + 5;
+    while (i < attributes.size() && (attributes[i] == ' ' || attributes[i] == '='))
+        ++i;
+    if (i >= attributes.size()) return {};
+    const char quote = attributes[i] == '"' || attributes[i] == '\'' ? attributes[i] : 0;
+    if (quote) ++i;
+    size_t end = i;
+    while (end < attributes.size() && (quote ? attributes[end] != quote : attributes[end] != ' '))
+        ++end;
+    return attributes.substr(i, end - i);
+}
+
+MarkupPiece tagPiece(std::string_view tag)
+{
+    const std::string_view inner = tag.substr(1, tag.size() - 2);
+    const bool closing = !inner.empty() && inner.front() == '/';
+    std::string_view name = inner.substr(closing ? 1 : 0);
+    name = name.substr(0, name.find(' '));
+    const std::pair<const char*, MarkupPiece::Kind> simple[]
+        = { { "i", MarkupPiece::ItalicOn }, { "b", MarkupPiece::BoldOn }, { "u", MarkupPiece::UnderlineOn } };
+    for (const auto& [letter, kind] : simple)
+        if (sameLetters(inner.substr(closing ? 1 : 0), letter))
+            return { static_cast<MarkupPiece::Kind>(kind + (closing ? 1 : 0)), {} };
+    if (sameLetters(name, "font")) {
+        if (closing) return { MarkupPiece::ColourOff, {} };
+        const std::string_view colour = colourAttribute(inner.substr(4));
+        if (!colour.empty()) return { MarkupPiece::ColourOn, colour };
+    }
+    return { MarkupPiece::Tag, tag };
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::vector<MarkupPiece> SplitMarkup(std::string_view line)
+{
+    std::vector<MarkupPiece> pieces;
+    size_t textStart = 0, i = 0;
+    const auto flush = [&](size_t end) {
+        if (end > textStart) pieces.push_back({ MarkupPiece::Text, line.substr(textStart, end - textStart) });
+    };
+    while (i < line.size()) {
+        const char c = line[i];
+        const size_t close = c == '<' ? line.find('>', i) : c == '{' ? line.find('}', i) : std::string_view::npos;
+        const bool opensTag = c == '<' && i + 1 < line.size()
+            && (std::isalpha(static_cast<unsigned char>(line[i + 1])) || line[i + 1] == '/');
+        if (close == std::string_view::npos || (c == '<' && !opensTag)) {
+            ++i;
+            continue;
+        }
+        flush(i);
+        if (c == '<')
+            pieces.push_back(tagPiece(line.substr(i, close - i + 1)));
+        else
+            pieces.push_back({ MarkupPiece::Block, line.substr(i + 1, close - i - 1) });
+        i = textStart = close + 1;
+    }
+    flush(line.size());
+    return pieces;
+}
+
+std::optional<uint32_t> ColourRgb(std::string_view colour)
+{
+    static const std::pair<const char*, uint32_t> names[] = { { "black", 0x000000 }, { "silver", 0xC0C0C0 },
+        { "gray", 0x808080 }, { "grey", 0x808080 }, { "white", 0xFFFFFF }, { "maroon", 0x800000 }, { "red", 0xFF0000 },
+        { "purple", 0x800080 }, { "fuchsia", 0xFF00FF }, { "magenta", 0xFF00FF }, { "green", 0x008000 },
+        { "lime", 0x00FF00 }, { "olive", 0x808000 }, { "yellow", 0xFFFF00 }, { "navy", 0x000080 }, { "blue", 0x0000FF },
+        { "teal", 0x008080 }, { "aqua", 0x00FFFF }, { "cyan", 0x00FFFF } };
+    for (const auto& [name, rgb] : names)
+        if (sameLetters(colour, name)) return rgb;
+    if (colour.empty() || colour[0] != '#') return std::nullopt;
+    const std::string_view digits = colour.substr(1);
+    uint32_t value = 0;
+    for (char c : digits) {
+        const int d = hexDigit(c);
+        if (d < 0) return std::nullopt;
+        value = value << 4 | static_cast<uint32_t>(d);
+    }
+    if (digits.size() == 3) return (value >> 8 & 0xF) * 0x110000 + (value >> 4 & 0xF) * 0x1100 + (value & 0xF) * 0x11;
+    if (digits.size() == 6) return value;
+    if (digits.size() == 8) return value >> 8;
+    return std::nullopt;
+}
+
+std::string FontTag(std::string_view colour) { return "<font color=\"" + std::string(colour) + "\">"; }
+
+std::string CellsFingerprint(const std::vector<std::string_view>& cells)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (std::string_view cell : cells) {
+        for (unsigned char c : cell)
+            hash = (hash ^ c) * 0x100000001b3ull;
+        hash = (hash ^ 0x1F) * 0x100000001b3ull; // between cells, so that "ab","" and "a","b" differ
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        text[static_cast<size_t>(i)] = digits[hash & 0xF];
+    return text;
+}
+
+std::string ToHex(std::string_view bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 0xF];
+    }
+    return hex;
+}
+
+std::optional<std::string> FromHex(std::string_view hex)
+{
+    if (hex.size() % 2) return std::nullopt;
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = hexDigit(hex[i]), low = hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes;
+}
+
+} // namespace tessel

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The markup the table shows for styled text, as the delivery formats read
+// and write it: <i>, <b>, <u> and <font color="..."> tags (the SubRip and
+// WebVTT way) and {...} blocks for codes of a format that have no tag.
+namespace tessel {
+
+struct MarkupPiece {
+    enum Kind {
+        Text,
+        ItalicOn,
+        ItalicOff,
+        BoldOn,
+        BoldOff,
+        UnderlineOn,
+        UnderlineOff,
+        ColourOn,
+        ColourOff,
+        Block,
+        Tag
+    };
+    Kind kind = Text;
+    // Text: the text; ColourOn: the colour as written; Block: what stands
+    // between the braces; Tag: the whole tag of another kind.
+    std::string_view text;
+};
+
+// A text line in pieces. A "<" or "{" that opens no tag or block is text.
+std::vector<MarkupPiece> SplitMarkup(std::string_view line);
+
+// A colour as tags write it: "#rgb", "#rrggbb", "#rrggbbaa" or one of the
+// sixteen names of HTML 4; 0xRRGGBB, or nothing.
+std::optional<uint32_t> ColourRgb(std::string_view colour);
+
+// <font color="...">.
+std::string FontTag(std::string_view colour);
+
+// 64 bits of FNV-1a over the cells, as 16 hex digits: what a format keeps of
+// a row as read, so that its writer can tell an edited row from one that is not.
+std::string CellsFingerprint(const std::vector<std::string_view>& cells);
+
+// Bytes as lowercase hex and back (nothing for text that is not hex).
+std::string ToHex(std::string_view bytes);
+std::optional<std::string> FromHex(std::string_view hex);
+
+} // namespace tessel

@@ -1,0 +1,1005 @@
+#include "formats/scc.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/encoding.h"
+#include "formats/kept_data.h"
+#include "formats/markup.h"
+#include "formats/time_format.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace tessel {
+namespace {
+
+constexpr std::string_view Tag = "scc";
+constexpr std::string_view Header = "Scenarist_SCC V1.0";
+constexpr double Rate = 30000.0 / 1001;
+constexpr int Rows = 15, Columns = 32, MaxCaptionRows = 4;
+
+// The hidden cell: the row's fingerprint as read (times and text), then
+// "row column" of each of its lines on the screen, 1-based rows.
+enum RowLine : size_t { PrintLine, PlacesLine };
+// The document data: "1" for drop-frame time codes, how many rows were read,
+// then the file's lines as they were.
+enum DocumentLine : size_t { DropLine, RowsLine, FileLines };
+
+// Control codes of caption channel 1, parity removed.
+enum : uint16_t {
+    ResumeLoading = 0x1420,
+    Backspace = 0x1421,
+    DeleteToEnd = 0x1424,
+    RollUp2 = 0x1425,
+    RollUp4 = 0x1427,
+    ResumeDirect = 0x1429,
+    TextRestart = 0x142A,
+    ResumeText = 0x142B,
+    EraseDisplayed = 0x142C,
+    CarriageReturn = 0x142D,
+    EraseNonDisplayed = 0x142E,
+    EndOfCaption = 0x142F
+};
+
+const char* const ColourNames[7] = { "white", "green", "blue", "cyan", "red", "yellow", "magenta" };
+
+// The basic characters that differ from ASCII, the special characters
+// (0x11 0x30-0x3F) and the extended ones (0x12 and 0x13, 0x20-0x3F).
+const char* basicCharacter(unsigned char c)
+{
+    switch (c) {
+    case 0x2A:
+        return "á";
+    case 0x5C:
+        return "é";
+    case 0x5E:
+        return "í";
+    case 0x5F:
+        return "ó";
+    case 0x60:
+        return "ú";
+    case 0x7B:
+        return "ç";
+    case 0x7C:
+        return "÷";
+    case 0x7D:
+        return "Ñ";
+    case 0x7E:
+        return "ñ";
+    case 0x7F:
+        return "█";
+    default:
+        return nullptr;
+    }
+}
+const char* const Special[16] = { "®", "°", "½", "¿", "™", "¢", "£", "♪", "à", " ", "è", "â", "ê", "î", "ô", "û" };
+const char* const Extended[2][32] = {
+    { "Á", "É", "Ó", "Ú", "Ü", "ü", "‘", "¡", "*", "’", "—", "©", "℠", "•", "“", "”", //
+        "À", "Â", "Ç", "È", "Ê", "Ë", "ë", "Î", "Ï", "ï", "Ô", "Ù", "ù", "Û", "«", "»" },
+    { "Ã", "ã", "Í", "Ì", "ì", "Ò", "ò", "Õ", "õ", "{", "}", "\\", "^", "_", "|", "~", //
+        "Ä", "ä", "Ö", "ö", "ß", "¥", "¤", "¦", "Å", "å", "Ø", "ø", "┌", "┐", "└", "┘" },
+};
+
+// The first byte of a preamble address code and whether the second has 0x20
+// set, for rows 1 to 15.
+constexpr std::pair<uint8_t, bool> RowCodes[Rows] = { { 0x11, false }, { 0x11, true }, { 0x12, false }, { 0x12, true },
+    { 0x15, false }, { 0x15, true }, { 0x16, false }, { 0x16, true }, { 0x17, false }, { 0x17, true }, { 0x10, false },
+    { 0x13, false }, { 0x13, true }, { 0x14, false }, { 0x14, true } };
+
+int rowOfCode(uint8_t first, uint8_t second)
+{
+    for (int row = 0; row < Rows; ++row)
+        if (RowCodes[row].first == first && RowCodes[row].second == ((second & 0x20) != 0)) return row;
+    return -1;
+}
+
+uint8_t withParity(uint8_t b)
+{
+    int bits = 0;
+    for (uint8_t v = b; v; v >>= 1)
+        bits += v & 1;
+    return bits % 2 ? b : static_cast<uint8_t>(b | 0x80);
+}
+
+std::string error(int lineNumber, const std::string& what)
+{
+    return "SCC, line " + std::to_string(lineNumber) + ": " + what;
+}
+
+struct Style {
+    int colour = 0; // ColourNames
+    bool italic = false, underline = false;
+    bool operator==(const Style& o) const
+    {
+        return colour == o.colour && italic == o.italic && underline == o.underline;
+    }
+};
+
+struct Cell {
+    std::string text; // empty: nothing there
+    Style style;
+};
+
+struct Screen {
+    std::array<std::array<Cell, Columns>, Rows> cells;
+    void clear() { *this = Screen(); }
+    bool rowEmpty(int row) const
+    {
+        return std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.text.empty(); });
+    }
+};
+
+struct ShownLine {
+    int row = 0, column = 0;
+    std::string text;
+};
+
+// The rows of a screen that show something, top to bottom, as markup.
+std::vector<ShownLine> shownLines(const Screen& screen)
+{
+    std::vector<ShownLine> lines;
+    for (int row = 0; row < Rows; ++row) {
+        const auto& cells = screen.cells[row];
+        int first = 0, last = Columns - 1;
+        const auto blank = [](const Cell& c) { return c.text.empty() || c.text == " "; };
+        while (first < Columns && blank(cells[first]))
+            ++first;
+        while (last >= first && blank(cells[last]))
+            --last;
+        if (first > last) continue;
+        ShownLine line { row + 1, first, {} };
+        Style style;
+        const auto close = [&] {
+            if (style.underline) line.text += "</u>";
+            if (style.italic) line.text += "</i>";
+            if (style.colour) line.text += "</font>";
+        };
+        // Spaces (a mid-row code shows as one) go outside the tags around them.
+        std::string spaces;
+        for (int col = first; col <= last; ++col) {
+            const Cell& cell = cells[col];
+            if (blank(cell)) {
+                spaces += ' ';
+                continue;
+            }
+            if (!(cell.style == style)) {
+                close();
+                line.text += spaces;
+                style = cell.style;
+                if (style.colour) line.text += FontTag(ColourNames[style.colour]);
+                if (style.italic) line.text += "<i>";
+                if (style.underline) line.text += "<u>";
+            } else {
+                line.text += spaces;
+            }
+            spaces.clear();
+            line.text += cell.text;
+        }
+        close();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+int64_t toFrames(int64_t sccFrame, double framerate)
+{
+    if (std::fabs(framerate - Rate) < 0.01) return sccFrame;
+    const long double ms = std::llround(static_cast<long double>(sccFrame) * 1001 / 30);
+    return TimeToFrame(static_cast<int32_t>(std::min<long double>(ms, INT32_MAX)), framerate);
+}
+
+int64_t toSccFrame(int64_t frame, double framerate)
+{
+    if (std::fabs(framerate - Rate) < 0.01) return std::max<int64_t>(frame, 0);
+    return std::max<int64_t>(std::llround(static_cast<long double>(FrameToTime(frame, framerate)) * 30 / 1001), 0);
+}
+
+// A CEA-608 decoder for caption channel 1 that turns what the screen shows
+// into rows.
+class Decoder {
+public:
+    Decoder(SubtitleTable& table, int firstRow, double framerate)
+        : table_(table)
+        , row_(firstRow)
+        , framerate_(framerate)
+    {
+    }
+
+    // A byte whose parity is wrong was damaged on the way: as ffmpeg does, a
+    // character is dropped and a control code with one is ignored.
+    void pair(uint8_t a, uint8_t b, int64_t frame)
+    {
+        frame_ = frame;
+        const bool goodA = withParity(a & 0x7F) == a, goodB = withParity(b & 0x7F) == b;
+        a &= 0x7F;
+        b &= 0x7F;
+        if (a >= 0x10 && a <= 0x1F) {
+            if (!goodA || !goodB) return;
+            const uint16_t code = static_cast<uint16_t>(a << 8 | b);
+            // Control codes come twice, so that a lost one is not missed: the second does nothing.
+            if (code == lastControl_) {
+                lastControl_ = 0;
+                return;
+            }
+            lastControl_ = code;
+            channelOne_ = a < 0x18;
+            if (channelOne_) control(a, b);
+            return;
+        }
+        lastControl_ = 0;
+        if (!channelOne_ || textMode_) return;
+        if (goodA && a >= 0x20) character(a);
+        if (goodB && b >= 0x20) character(b);
+    }
+
+    void finish(int64_t lastFrame)
+    {
+        // A caption never taken off stays for three seconds or to the last byte sent.
+        if (open_) storeRow(std::max(lastFrame + 1, start_ + 90));
+    }
+
+private:
+    Screen& target() { return mode_ == Mode::PopOn ? hidden_ : shown_; }
+
+    void control(uint8_t a, uint8_t b)
+    {
+        const uint8_t channelFree = static_cast<uint8_t>(a & ~0x08);
+        if ((channelFree == 0x14 || channelFree == 0x15) && b >= 0x20 && b <= 0x2F) {
+            if (channelFree == 0x14) command(static_cast<uint16_t>(0x1400 | b));
+            return;
+        }
+        if (channelFree == 0x17 && b >= 0x21 && b <= 0x23) {
+            column_ = std::min(column_ + (b - 0x20), Columns - 1);
+            return;
+        }
+        if (channelFree == 0x11 && b >= 0x20 && b <= 0x2F) { // a mid-row code: a space, then the new style
+            put(" ");
+            style_.underline = b & 1;
+            if (b >= 0x2E) {
+                style_.italic = true;
+            } else {
+                style_.colour = (b - 0x20) / 2;
+                style_.italic = false;
+            }
+            return;
+        }
+        if (channelFree == 0x11 && b >= 0x30 && b <= 0x3F) return put(Special[b - 0x30]);
+        if ((channelFree == 0x12 || channelFree == 0x13) && b >= 0x20 && b <= 0x3F) {
+            // It takes the place of the plain character sent before it for older decoders.
+            if (column_ > 0) --column_;
+            return put(Extended[channelFree - 0x12][b - 0x20]);
+        }
+        if (channelFree >= 0x10 && channelFree <= 0x17 && b >= 0x40) preamble(channelFree, b);
+    }
+
+    void preamble(uint8_t a, uint8_t b)
+    {
+        const int row = rowOfCode(a, b);
+        if (row < 0) return;
+        if (mode_ == Mode::RollUp && row != row_base_ && !shown_.rowEmpty(row_base_)) {
+            // Roll-up rows move with their base row.
+            Screen moved;
+            for (int i = 0; i < rollRows_; ++i) {
+                const int from = row_base_ - i, to = row - i;
+                if (from >= 0 && to >= 0) moved.cells[to] = shown_.cells[from];
+            }
+            shown_ = moved;
+        }
+        row_base_ = row;
+        const int code = b & 0x1F;
+        style_ = Style();
+        style_.underline = code & 1;
+        if (code >= 0x10) {
+            column_ = (code - 0x10) / 2 * 4;
+        } else {
+            column_ = 0;
+            if (code >= 0x0E)
+                style_.italic = true;
+            else
+                style_.colour = code / 2;
+        }
+    }
+
+    void command(uint16_t code)
+    {
+        switch (code) {
+        case ResumeLoading:
+            mode_ = Mode::PopOn;
+            textMode_ = false;
+            break;
+        case ResumeDirect:
+            mode_ = Mode::PaintOn;
+            textMode_ = false;
+            break;
+        case TextRestart:
+        case ResumeText:
+            textMode_ = true;
+            break;
+        case Backspace:
+            if (column_ > 0) target().cells[row_base_][--column_] = Cell();
+            shownChanged();
+            break;
+        case DeleteToEnd:
+            for (int col = column_; col < Columns; ++col)
+                target().cells[row_base_][col] = Cell();
+            shownChanged();
+            break;
+        case EraseDisplayed:
+            change([&] { shown_.clear(); });
+            break;
+        case EraseNonDisplayed:
+            hidden_.clear();
+            break;
+        case EndOfCaption:
+            change([&] { std::swap(shown_, hidden_); });
+            mode_ = Mode::PopOn;
+            break;
+        case CarriageReturn:
+            if (mode_ != Mode::RollUp) break;
+            change([&] {
+                for (int i = rollRows_ - 1; i > 0; --i)
+                    if (row_base_ - i >= 0) shown_.cells[row_base_ - i] = shown_.cells[row_base_ - i + 1];
+                if (row_base_ - rollRows_ + 1 > 0) shown_.cells[row_base_ - rollRows_] = {};
+                shown_.cells[row_base_] = {};
+            });
+            column_ = 0;
+            break;
+        default:
+            if (code >= RollUp2 && code <= RollUp4) {
+                if (mode_ != Mode::RollUp) {
+                    change([&] { shown_.clear(); });
+                    hidden_.clear();
+                }
+                mode_ = Mode::RollUp;
+                textMode_ = false;
+                rollRows_ = code - RollUp2 + 2;
+                column_ = 0;
+            }
+        }
+    }
+
+    void character(uint8_t c)
+    {
+        if (const char* special = basicCharacter(c)) return put(special);
+        put(std::string(1, static_cast<char>(c)));
+    }
+
+    void put(const std::string& text)
+    {
+        if (textMode_) return;
+        target().cells[row_base_][column_] = { text, style_ };
+        column_ = std::min(column_ + 1, Columns - 1);
+        shownChanged();
+    }
+
+    // What the screen shows grew: a row starts when it shows something at all.
+    void shownChanged()
+    {
+        if (mode_ == Mode::PopOn) return;
+        if (!open_ && !shownLines(shown_).empty()) {
+            open_ = true;
+            start_ = frame_;
+        }
+    }
+
+    // What the screen shows is replaced: the row showing it ends here.
+    template <typename Change> void change(Change&& apply)
+    {
+        if (open_) storeRow(frame_);
+        apply();
+        open_ = !shownLines(shown_).empty();
+        start_ = frame_;
+    }
+
+    void storeRow(int64_t end)
+    {
+        const std::vector<ShownLine> lines = shownLines(shown_);
+        open_ = false;
+        if (lines.empty() || end <= start_) return;
+        std::string text[3], places;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string& cell = text[std::min<size_t>(i, 2)];
+            if (i > 2) cell += "\\N";
+            cell += lines[i].text;
+            places += (i ? "," : "") + std::to_string(lines[i].row) + " " + std::to_string(lines[i].column);
+        }
+        const std::string from = IntToStr(toFrames(start_, framerate_)), to = IntToStr(toFrames(end, framerate_));
+        const std::string print = CellsFingerprint({ from, to, text[0], text[1], text[2] });
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, { print, places }));
+        ++rows_;
+    }
+
+public:
+    int rows() const { return rows_; }
+
+private:
+    enum class Mode { PopOn, RollUp, PaintOn };
+    SubtitleTable& table_;
+    int row_;
+    double framerate_;
+    Screen shown_, hidden_;
+    Mode mode_ = Mode::PopOn;
+    bool textMode_ = false, channelOne_ = true, open_ = false;
+    int row_base_ = Rows - 1, column_ = 0, rollRows_ = 2;
+    Style style_;
+    uint16_t lastControl_ = 0;
+    int64_t frame_ = 0, start_ = 0;
+    int rows_ = 0;
+};
+
+std::optional<int> hexWord(std::string_view word)
+{
+    if (word.size() != 4) return std::nullopt;
+    int value = 0;
+    for (char c : word) {
+        const int d = c >= '0' && c <= '9' ? c - '0'
+            : c >= 'a' && c <= 'f'         ? c - 'a' + 10
+            : c >= 'A' && c <= 'F'         ? c - 'A' + 10
+                                           : -1;
+        if (d < 0) return std::nullopt;
+        value = value << 4 | d;
+    }
+    return value;
+}
+
+// The pairs of one caption, sent from its load to its display.
+struct Caption {
+    std::vector<uint16_t> load; // all but the end of caption
+    int64_t display = 0, end = 0;
+};
+
+void addControl(std::vector<uint16_t>& words, uint16_t code)
+{
+    words.push_back(code);
+    words.push_back(code);
+}
+
+// CEA-608 characters for UTF-8 text: the basic ones two to a pair, the others
+// in pairs of their own, each extended one after a plain stand-in.
+class PairWriter {
+public:
+    PairWriter(std::vector<uint16_t>& words, int row)
+        : words_(words)
+        , row_(row)
+    {
+    }
+    void text(std::string_view text)
+    {
+        for (size_t i = 0; i < text.size();) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            character(text.substr(i, length));
+            i += length;
+        }
+    }
+    void control(uint16_t code)
+    {
+        flush();
+        addControl(words_, code);
+    }
+    void flush()
+    {
+        if (!pending_) return;
+        words_.push_back(static_cast<uint16_t>(*pending_ << 8));
+        pending_.reset();
+    }
+
+private:
+    void character(std::string_view ch)
+    {
+        if (ch.size() == 1 && ch[0] >= 0x20 && ch[0] < 0x7F && !basicCharacter(static_cast<unsigned char>(ch[0])))
+            return plain(static_cast<uint8_t>(ch[0]));
+        for (uint8_t b = 0x20; b < 0x80; ++b)
+            if (const char* s = basicCharacter(b); s && ch == s) return plain(b);
+        for (int i = 0; i < 16; ++i)
+            if (ch == Special[i] && i != 9) return control(static_cast<uint16_t>(0x1130 + i));
+        for (int set = 0; set < 2; ++set)
+            for (int i = 0; i < 32; ++i)
+                if (ch == Extended[set][i]) {
+                    plain(standIn(Extended[set][i]));
+                    return control(static_cast<uint16_t>((0x12 + set) << 8 | (0x20 + i)));
+                }
+        throw UnencodableText("SCC, row " + std::to_string(row_) + ": the character '" + std::string(ch)
+            + "' has no code in CEA-608 captions");
+    }
+    static uint8_t standIn(std::string_view ch)
+    {
+        static const std::pair<const char*, char> stand[] = { { "ÁÀÂÃÄÅ", 'A' }, { "ÉÈÊË", 'E' }, { "ÍÌÎÏ", 'I' },
+            { "ÓÒÔÕÖØ", 'O' }, { "ÚÙÛÜ", 'U' }, { "Ç", 'C' }, { "ãäå", 'a' }, { "ëè", 'e' }, { "ïì", 'i' },
+            { "òõöø", 'o' }, { "üù", 'u' }, { "ß", 's' }, { "«“", '"' }, { "»”", '"' }, { "‘’", '\'' } };
+        for (const auto& [from, to] : stand)
+            if (std::string_view(from).find(ch) != std::string_view::npos) return static_cast<uint8_t>(to);
+        return ch == "{" ? '[' : ch == "}" ? ']' : ch == "—" ? '-' : '.';
+    }
+    void plain(uint8_t c)
+    {
+        if (!pending_) {
+            pending_ = c;
+            return;
+        }
+        words_.push_back(static_cast<uint16_t>(*pending_ << 8 | c));
+        pending_.reset();
+    }
+
+    std::vector<uint16_t>& words_;
+    int row_;
+    std::optional<uint8_t> pending_;
+};
+
+struct Piece {
+    std::string text; // one character, or empty for a change of style
+    Style style;
+};
+
+// A line of markup as the characters it shows, each with its style.
+std::vector<Piece> styledCharacters(std::string_view line)
+{
+    std::vector<Piece> out;
+    Style style;
+    std::vector<int> colours;
+    for (const MarkupPiece& piece : SplitMarkup(line)) {
+        switch (piece.kind) {
+        case MarkupPiece::Text:
+            for (size_t i = 0; i < piece.text.size();) {
+                const unsigned char c = static_cast<unsigned char>(piece.text[i]);
+                const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                out.push_back({ std::string(piece.text.substr(i, length)), style });
+                i += length;
+            }
+            break;
+        case MarkupPiece::ItalicOn:
+        case MarkupPiece::ItalicOff:
+            style.italic = piece.kind == MarkupPiece::ItalicOn;
+            break;
+        case MarkupPiece::UnderlineOn:
+        case MarkupPiece::UnderlineOff:
+            style.underline = piece.kind == MarkupPiece::UnderlineOn;
+            break;
+        case MarkupPiece::ColourOn: {
+            const uint32_t rgb = ColourRgb(piece.text).value_or(0xFFFFFF);
+            const bool r = rgb >> 23 & 1, g = rgb >> 15 & 1, b = rgb >> 7 & 1;
+            // white, green, blue, cyan, red, yellow, magenta; black shows white.
+            const int index = r && g && b ? 0 : r && g ? 5 : r && b ? 6 : g && b ? 3 : r ? 4 : g ? 1 : b ? 2 : 0;
+            colours.push_back(style.colour);
+            style.colour = index;
+            break;
+        }
+        case MarkupPiece::ColourOff:
+            style.colour = colours.empty() ? 0 : colours.back();
+            if (!colours.empty()) colours.pop_back();
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+// A line as the cells it takes: characters, and mid-row codes where the
+// style changes (each in the place of a space next to it where there is one).
+struct Token {
+    std::string text; // empty: a mid-row code for `style`
+    Style style;
+};
+
+std::vector<Token> tokensOf(const std::vector<Piece>& line)
+{
+    std::vector<Token> out;
+    Style style;
+    for (const Piece& p : line) {
+        if (!(p.style == style)) {
+            style = p.style;
+            if (p.text == " ") {
+                out.push_back({ "", style });
+                continue;
+            }
+            if (!out.empty() && out.back().text == " ")
+                out.back() = { "", style };
+            else
+                out.push_back({ "", style });
+        }
+        out.push_back({ p.text, style });
+    }
+    return out;
+}
+
+// Lines longer than a row broken at their last space that fits.
+std::vector<std::vector<Piece>> wrapped(const std::vector<std::vector<Piece>>& lines)
+{
+    std::vector<std::vector<Piece>> out;
+    for (std::vector<Piece> line : lines) {
+        while (tokensOf(line).size() > static_cast<size_t>(Columns)) {
+            size_t cut = static_cast<size_t>(Columns);
+            while (cut > 0 && line[cut].text != " ")
+                --cut;
+            if (cut == 0) cut = static_cast<size_t>(Columns);
+            out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
+            line.erase(line.begin(),
+                line.begin()
+                    + static_cast<std::ptrdiff_t>(std::min(line.size(), cut + (line[cut].text == " " ? 1 : 0))));
+        }
+        out.push_back(std::move(line));
+    }
+    return out;
+}
+
+uint16_t midRowCode(const Style& s)
+{
+    return static_cast<uint16_t>(0x1100 | (s.italic ? 0x2E : 0x20 + s.colour * 2) | (s.underline ? 1 : 0));
+}
+
+// ENM, RCL, then each line placed by its preamble code and tab offset.
+std::vector<uint16_t> loadWords(
+    const std::vector<std::vector<Piece>>& lines, const std::vector<std::pair<int, int>>& places, int tableRow)
+{
+    std::vector<uint16_t> words;
+    addControl(words, EraseNonDisplayed);
+    addControl(words, ResumeLoading);
+    PairWriter out(words, tableRow);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::vector<Token> line = tokensOf(lines[i]);
+        const int cells = static_cast<int>(line.size());
+        int row = Rows - static_cast<int>(lines.size()) + static_cast<int>(i) + 1;
+        int column = std::max(0, (Columns - cells) / 2);
+        const bool styled = !line.empty() && line.front().text.empty();
+        if (places.size() == lines.size()) {
+            row = std::clamp(places[i].first, 1, Rows);
+            // The place read is where the text starts, after the code before it.
+            column = std::clamp(places[i].second - (styled ? 1 : 0), 0, Columns - 1);
+        }
+        const auto [first, high] = RowCodes[row - 1];
+        out.control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
+        if (column % 4) out.control(static_cast<uint16_t>(0x1720 + column % 4));
+        for (const Token& token : line) {
+            if (token.text.empty())
+                out.control(midRowCode(token.style));
+            else
+                out.text(token.text);
+        }
+        out.flush();
+    }
+    return words;
+}
+
+std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
+{
+    std::vector<std::pair<int, int>> places;
+    while (!text.empty()) {
+        const std::string_view one = text.substr(0, text.find(','));
+        const size_t space = one.find(' ');
+        places.emplace_back(TryStrToInt(one.substr(0, space)).value_or(Rows),
+            space == std::string_view::npos ? 0 : TryStrToInt(one.substr(space + 1)).value_or(0));
+        text.remove_prefix(std::min(text.size(), one.size() + 1));
+    }
+    return places;
+}
+
+std::string wordText(uint16_t word)
+{
+    static const char digits[] = "0123456789abcdef";
+    const uint8_t a = withParity(static_cast<uint8_t>(word >> 8)), b = withParity(static_cast<uint8_t>(word & 0x7F));
+    return { digits[a >> 4], digits[a & 0xF], digits[b >> 4], digits[b & 0xF] };
+}
+
+class Writer {
+public:
+    Writer(const SubtitleTable& table, const WriteContext& context, int firstRow, int lastRow)
+        : table_(table)
+        , context_(context)
+        , firstRow_(firstRow)
+        , lastRow_(lastRow)
+    {
+        if (SplitKept(table.documentData(), Tag, doc_)) {
+            drop_ = KeptLine(doc_, DropLine) == "1";
+            keptRows_ = TryStrToInt(KeptLine(doc_, RowsLine)).value_or(-1);
+        }
+    }
+
+    void write(TextSink& out)
+    {
+        if (unedited()) {
+            for (size_t i = FileLines; i < doc_.size(); ++i)
+                out.line(doc_[i]);
+            return;
+        }
+        std::vector<Caption> captions;
+        for (int row = firstRow_; row <= lastRow_; ++row)
+            captions.push_back(caption(row));
+        schedule(captions);
+        out.line(Header);
+        int64_t previous = -2;
+        std::string line;
+        const auto put = [&] {
+            if (line.empty()) return;
+            out.line("");
+            out.line(line);
+        };
+        uint16_t previousWord = 0;
+        for (const auto& [frame, word] : sent_) {
+            // A caption shown or taken off starts a line of its own: readers
+            // that take a line's time for all of it (ffmpeg) then agree.
+            const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord;
+            if (frame != previous + 1 || starts) {
+                put();
+                line = SccTimeCode(frame, drop_) + "\t" + wordText(word);
+            } else {
+                line += " " + wordText(word);
+            }
+            previous = frame;
+            previousWord = word;
+        }
+        put();
+        out.line("");
+    }
+
+private:
+    bool unedited() const
+    {
+        if (keptRows_ != lastRow_ - firstRow_ + 1 || firstRow_ != 1) return false;
+        std::vector<std::string_view> kept;
+        for (int row = firstRow_; row <= lastRow_; ++row) {
+            if (!SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept)) return false;
+            const std::string print = CellsFingerprint({ table_.cell(SubtitleTable::From, row),
+                table_.cell(SubtitleTable::To, row), table_.cell(SubtitleTable::Line1, row),
+                table_.cell(SubtitleTable::Line2, row), table_.cell(SubtitleTable::Line3, row) });
+            if (print != KeptLine(kept, PrintLine)) return false;
+        }
+        return true;
+    }
+
+    Caption caption(int row)
+    {
+        std::vector<std::vector<Piece>> lines;
+        std::string_view third = table_.cell(SubtitleTable::Line3, row);
+        std::vector<std::string_view> texts
+            = { table_.cell(SubtitleTable::Line1, row), table_.cell(SubtitleTable::Line2, row) };
+        for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
+            texts.push_back(third.substr(0, at));
+        texts.push_back(third);
+        for (std::string_view text : texts)
+            if (!text.empty()) lines.push_back(styledCharacters(text));
+        const size_t before = lines.size();
+        lines = wrapped(lines);
+        if (lines.size() > static_cast<size_t>(MaxCaptionRows)) {
+            note("row " + std::to_string(row) + " needs " + std::to_string(lines.size())
+                + " rows of 32 characters; the rows past the fourth were left out");
+            lines.resize(MaxCaptionRows);
+        }
+        std::vector<std::string_view> kept;
+        std::vector<std::pair<int, int>> places;
+        if (lines.size() == before && SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept))
+            places = keptPlaces(KeptLine(kept, PlacesLine));
+        Caption c;
+        c.load = loadWords(lines, places, row);
+        c.display = toSccFrame(FrameOfCell(table_.cell(SubtitleTable::From, row)), context_.framerate);
+        c.end
+            = std::max(toSccFrame(FrameOfCell(table_.cell(SubtitleTable::To, row)), context_.framerate), c.display + 1);
+        return c;
+    }
+
+    bool free(int64_t frame) const { return frame >= 0 && !sent_.count(frame); }
+
+    int64_t freeFrom(int64_t f) const
+    {
+        while (!free(f))
+            ++f;
+        return f;
+    }
+
+    // A caption's load in pieces that must not be parted: a control code
+    // and its repetition, or one pair of characters.
+    static std::vector<std::pair<size_t, size_t>> units(const std::vector<uint16_t>& load)
+    {
+        std::vector<std::pair<size_t, size_t>> out;
+        for (size_t i = 0; i < load.size();) {
+            const bool doubled = i + 1 < load.size() && load[i] == load[i + 1] && (load[i] >> 8) >= 0x10;
+            out.emplace_back(i, doubled ? 2 : 1);
+            i += doubled ? 2 : 1;
+        }
+        return out;
+    }
+    bool freeRun(int64_t at, size_t count) const
+    {
+        for (size_t k = 0; k < count; ++k)
+            if (!free(at + static_cast<int64_t>(k))) return false;
+        return true;
+    }
+
+    // Where each unit goes, the last just before `display`, none before
+    // `earliest`; nothing when they do not fit.
+    std::optional<std::vector<int64_t>> placeBefore(
+        const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, int64_t display) const
+    {
+        std::vector<int64_t> at(pieces.size());
+        int64_t cursor = display;
+        for (size_t u = pieces.size(); u-- > 0;) {
+            const auto length = static_cast<int64_t>(pieces[u].second);
+            int64_t p = cursor - length;
+            while (p >= earliest && !freeRun(p, pieces[u].second))
+                --p;
+            if (p < earliest) return std::nullopt;
+            at[u] = p;
+            cursor = p;
+        }
+        return at;
+    }
+    std::vector<int64_t> placeFrom(const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest) const
+    {
+        std::vector<int64_t> at;
+        int64_t cursor = earliest;
+        for (const auto& piece : pieces) {
+            while (!freeRun(cursor, piece.second))
+                ++cursor;
+            at.push_back(cursor);
+            cursor += static_cast<int64_t>(piece.second);
+        }
+        return at;
+    }
+
+    // Each caption shows at its frame and goes at its end (or when the next
+    // one replaces it); its load is sent in the free frames before, after the
+    // caption before it was shown, never between a code and its repetition.
+    void schedule(std::vector<Caption>& captions)
+    {
+        std::vector<int64_t> erase(captions.size(), -1);
+        for (const Caption& c : captions)
+            sent_[c.display] = EndOfCaption;
+        for (size_t i = 0; i < captions.size(); ++i)
+            if ((i + 1 == captions.size() || captions[i + 1].display > captions[i].end) && free(captions[i].end)) {
+                erase[i] = captions[i].end;
+                sent_[erase[i]] = EraseDisplayed;
+            }
+        for (int64_t f : erase)
+            if (f >= 0 && free(f + 1)) sent_[f + 1] = EraseDisplayed;
+        int64_t earliest = 0;
+        for (size_t i = 0; i < captions.size(); ++i) {
+            Caption& c = captions[i];
+            const auto pieces = units(c.load);
+            int64_t display = c.display;
+            std::optional<std::vector<int64_t>> at = placeBefore(pieces, earliest, display);
+            if (!at) {
+                sent_.erase(c.display);
+                at = placeFrom(pieces, earliest);
+                display
+                    = pieces.empty() ? c.display : freeFrom(at->back() + static_cast<int64_t>(pieces.back().second));
+                display = std::max(display, c.display);
+                const int64_t late = display - c.display;
+                note("row " + std::to_string(static_cast<int>(i) + firstRow_) + " is shown " + std::to_string(late)
+                    + (late == 1 ? " frame" : " frames") + " late: its " + std::to_string(c.load.size() + 2)
+                    + " byte pairs do not fit before it");
+                sent_[display] = EndOfCaption;
+                if (erase[i] >= 0 && erase[i] <= display) {
+                    sent_.erase(erase[i]);
+                    sent_.erase(erase[i] + 1);
+                    erase[i] = freeFrom(display + 2);
+                    sent_[erase[i]] = EraseDisplayed;
+                }
+            }
+            for (size_t u = 0; u < pieces.size(); ++u)
+                for (size_t k = 0; k < pieces[u].second; ++k)
+                    sent_[(*at)[u] + static_cast<int64_t>(k)] = c.load[pieces[u].first + k];
+            earliest = display + 1;
+            if (free(display + 1)) {
+                sent_[display + 1] = EndOfCaption;
+                earliest = display + 2;
+            }
+        }
+    }
+
+    void note(const std::string& text)
+    {
+        if (context_.notes) context_.notes->push_back("SCC: " + text);
+    }
+
+    const SubtitleTable& table_;
+    const WriteContext& context_;
+    int firstRow_, lastRow_;
+    std::vector<std::string_view> doc_;
+    bool drop_ = true;
+    int keptRows_ = -1;
+    std::map<int64_t, uint16_t> sent_;
+};
+
+} // namespace
+
+std::string SccTimeCode(int64_t frame, bool dropFrame)
+{
+    frame = std::max<int64_t>(frame, 0);
+    if (dropFrame) {
+        const int64_t tens = frame / 17982, rest = frame % 17982;
+        frame += 18 * tens + (rest < 2 ? 0 : 2 * ((rest - 2) / 1798));
+    }
+    const int64_t ff = frame % 30, seconds = frame / 30;
+    return FormatInt(seconds / 3600, 2) + ":" + FormatInt(seconds / 60 % 60, 2) + ":" + FormatInt(seconds % 60, 2)
+        + (dropFrame ? ";" : ":") + FormatInt(ff, 2);
+}
+
+int64_t SccFrameOf(std::string_view t)
+{
+    if (t.size() != 11 || t[2] != ':' || t[5] != ':') return -1;
+    int64_t fields[4];
+    for (int i = 0; i < 4; ++i) {
+        const char a = t[static_cast<size_t>(i * 3)], b = t[static_cast<size_t>(i * 3 + 1)];
+        if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
+        fields[i] = (a - '0') * 10 + (b - '0');
+    }
+    if (fields[1] > 59 || fields[2] > 59 || fields[3] > 29) return -1;
+    const bool drop = t[8] == ';' || t[8] == '.' || t[8] == ',';
+    if (!drop && t[8] != ':') return -1;
+    const int64_t minutes = fields[0] * 60 + fields[1];
+    const int64_t frames = ((fields[0] * 60 + fields[1]) * 60 + fields[2]) * 30 + fields[3];
+    return drop ? frames - 2 * (minutes - minutes / 10) : frames;
+}
+
+bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0, 13) == "Scenarist_SCC"; }
+
+void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    const bool open = firstRow == 1;
+    Decoder decoder(table, firstRow, framerate);
+    std::vector<std::string> fileLines;
+    bool drop = false;
+    int lineNumber = 0;
+    int64_t last = 0;
+    const auto keepDocument = [&] {
+        if (!open || decoder.rows() == 0) return;
+        std::vector<std::string_view> doc = { drop ? "1" : "0" };
+        const std::string rows = std::to_string(decoder.rows());
+        doc.push_back(rows);
+        for (const std::string& l : fileLines)
+            doc.emplace_back(l);
+        table.setDocumentData(JoinKept(Tag, doc));
+    };
+    try {
+        while (!lines.atEnd()) {
+            const std::string_view line = lines.readLine();
+            ++lineNumber;
+            if (open) fileLines.emplace_back(line);
+            if (lineNumber == 1) {
+                if (line.substr(0, Header.size()) != Header)
+                    throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
+                continue;
+            }
+            const size_t begin = line.find_first_not_of(" \t");
+            if (begin == std::string_view::npos) continue;
+            const std::string_view timeCode = line.substr(begin, 11);
+            const int64_t start = SccFrameOf(timeCode);
+            if (start < 0)
+                throw Error(
+                    error(lineNumber, "'" + std::string(timeCode) + "' is not a time code hh:mm:ss:ff or hh:mm:ss;ff"));
+            drop = drop || timeCode[8] != ':';
+            std::string_view rest = line.substr(begin + 11);
+            int64_t frame = start;
+            while (true) {
+                const size_t at = rest.find_first_not_of(" \t");
+                if (at == std::string_view::npos) break;
+                rest.remove_prefix(at);
+                const std::string_view word = rest.substr(0, rest.find_first_of(" \t"));
+                const std::optional<int> value = hexWord(word);
+                if (!value)
+                    throw Error(error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
+                decoder.pair(static_cast<uint8_t>(*value >> 8), static_cast<uint8_t>(*value & 0xFF), frame);
+                last = std::max(last, frame);
+                ++frame;
+                rest.remove_prefix(word.size());
+            }
+        }
+        if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
+        decoder.finish(last);
+    } catch (...) {
+        keepDocument();
+        throw;
+    }
+    keepDocument();
+}
+
+void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    Writer(table, context, firstRow, lastRow).write(out);
+}
+
+} // namespace tessel

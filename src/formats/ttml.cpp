@@ -1,0 +1,922 @@
+#include "formats/ttml.h"
+
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/timecode.h"
+#include "formats/kept_data.h"
+#include "formats/markup.h"
+#include "formats/time_format.h"
+
+#include <QString>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+
+namespace tessel {
+namespace {
+
+constexpr std::string_view Tag = "ttml";
+constexpr double Unbounded = std::numeric_limits<double>::infinity();
+const QString XmlNamespace = QStringLiteral("http://www.w3.org/XML/1998/namespace");
+const char* const StylingNamespace = "http://www.w3.org/ns/ttml#styling";
+
+// The hidden cell: the p element's index in the document, the fingerprint
+// of its text as read, its frames as read, the begin of the element it stands
+// in (seconds), its begin attribute as written (the form its times are
+// written in again), which of end and dur it had, and the fingerprint of the
+// document it came from (rows appended from another have no p here).
+enum RowLine : size_t { IndexLine, PrintLine, FromLine, ToLine, ParentLine, FormLine, EndKindLine, DocumentLine };
+// The document data: where each p element starts, where its start tag ends
+// and where it ends (bytes of the text), the time parameters, the prefix of
+// p elements and of the styling namespace, then the text's lines.
+
+std::string error(const QXmlStreamReader& xml, const std::string& what)
+{
+    return "TTML, line " + std::to_string(xml.lineNumber()) + ", column " + std::to_string(xml.columnNumber()) + ": "
+        + what;
+}
+
+bool isTtNamespace(QStringView uri)
+{
+    return uri.isEmpty() || uri.startsWith(u"http://www.w3.org/ns/ttml") || uri.contains(u"ttaf1");
+}
+
+enum class Space { Styling, Parameter, Xml };
+
+// An attribute by local name in a namespace of its kind (TTML's, or the older DFXP one).
+QString attribute(const QXmlStreamAttributes& attributes, Space space, QStringView name)
+{
+    for (const QXmlStreamAttribute& a : attributes) {
+        if (a.name() != name) continue;
+        const QStringView uri = a.namespaceUri();
+        if (space == Space::Xml           ? uri == XmlNamespace
+                : space == Space::Styling ? uri.contains(u"#styl")
+                                          : uri.contains(u"#param"))
+            return a.value().toString();
+    }
+    return {};
+}
+
+QString plainAttribute(const QXmlStreamAttributes& attributes, QStringView name)
+{
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == name && a.namespaceUri().isEmpty()) return a.value().toString();
+    return {};
+}
+
+struct StyleSet {
+    std::optional<bool> italic, bold, underline;
+    std::optional<std::string> colour;
+
+    void over(const StyleSet& other)
+    {
+        if (other.italic) italic = other.italic;
+        if (other.bold) bold = other.bold;
+        if (other.underline) underline = other.underline;
+        if (other.colour) colour = other.colour;
+    }
+    bool operator==(const StyleSet& o) const
+    {
+        return italic.value_or(false) == o.italic.value_or(false) && bold.value_or(false) == o.bold.value_or(false)
+            && underline.value_or(false) == o.underline.value_or(false) && colour.value_or("") == o.colour.value_or("");
+    }
+};
+
+StyleSet inlineStyle(const QXmlStreamAttributes& attributes)
+{
+    StyleSet s;
+    const QString style = attribute(attributes, Space::Styling, u"fontStyle");
+    if (!style.isEmpty()) s.italic = style == u"italic" || style == u"oblique";
+    const QString weight = attribute(attributes, Space::Styling, u"fontWeight");
+    if (!weight.isEmpty()) s.bold = weight == u"bold";
+    const QString decoration = attribute(attributes, Space::Styling, u"textDecoration");
+    if (!decoration.isEmpty()) s.underline = decoration.contains(u"underline") && !decoration.contains(u"noUnderline");
+    const QString colour = attribute(attributes, Space::Styling, u"color");
+    if (!colour.isEmpty()) s.colour = colour.toStdString();
+    return s;
+}
+
+bool digitsOnly(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+double number(std::string_view s)
+{
+    double value = 0;
+    std::sscanf(std::string(s).c_str(), "%lf", &value);
+    return value;
+}
+
+bool isNumber(std::string_view s)
+{
+    const size_t dot = s.find('.');
+    return dot == std::string_view::npos ? digitsOnly(s)
+                                         : digitsOnly(s.substr(0, dot)) && digitsOnly(s.substr(dot + 1));
+}
+
+struct Run {
+    std::string text;
+    StyleSet style;
+    bool lineBreak = false;
+};
+
+// Runs of text as the lines of a row, with tags where the style changes.
+std::vector<std::string> linesOf(const std::vector<Run>& runs)
+{
+    std::vector<std::string> lines(1);
+    std::vector<std::pair<std::string, StyleSet>> pieces; // of the current line
+    const auto finish = [&] {
+        // Leading and trailing spaces of a line are not shown.
+        while (!pieces.empty() && pieces.front().first.find_first_not_of(' ') == std::string::npos)
+            pieces.erase(pieces.begin());
+        while (!pieces.empty() && pieces.back().first.find_first_not_of(' ') == std::string::npos)
+            pieces.pop_back();
+        if (!pieces.empty()) {
+            pieces.front().first.erase(0, pieces.front().first.find_first_not_of(' '));
+            pieces.back().first.erase(pieces.back().first.find_last_not_of(' ') + 1);
+        }
+        std::string& line = lines.back();
+        StyleSet current;
+        const auto close = [&] {
+            if (current.underline.value_or(false)) line += "</u>";
+            if (current.bold.value_or(false)) line += "</b>";
+            if (current.italic.value_or(false)) line += "</i>";
+            if (current.colour) line += "</font>";
+        };
+        for (const auto& [text, style] : pieces) {
+            if (!(style == current)) {
+                close();
+                current = style;
+                if (current.colour) line += FontTag(*current.colour);
+                if (current.italic.value_or(false)) line += "<i>";
+                if (current.bold.value_or(false)) line += "<b>";
+                if (current.underline.value_or(false)) line += "<u>";
+            }
+            line += text;
+        }
+        close();
+        pieces.clear();
+    };
+    for (const Run& run : runs) {
+        if (run.lineBreak) {
+            finish();
+            lines.emplace_back();
+            continue;
+        }
+        // Spaces that run together across elements show as one.
+        std::string text = run.text;
+        if (!pieces.empty() && !pieces.back().first.empty() && pieces.back().first.back() == ' ' && !text.empty()
+            && text.front() == ' ')
+            text.erase(0, 1);
+        pieces.emplace_back(std::move(text), run.style);
+    }
+    finish();
+    return lines;
+}
+
+std::string collapsed(const QString& text)
+{
+    std::string out;
+    for (const char c : text.toStdString()) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (space) {
+            if (out.empty() || out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string seconds17(double v)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+// A framerate near N or N * 1000/1001 as that exact rate; otherwise itself.
+double exactRate(double framerate, int* base = nullptr, bool* dropped = nullptr)
+{
+    for (int n : { 24, 25, 30, 48, 50, 60, 120 }) {
+        if (std::fabs(framerate - n) < 0.001) {
+            if (base) *base = n;
+            if (dropped) *dropped = false;
+            return n;
+        }
+        if (n % 6 == 0 && std::fabs(framerate - n * 1000.0 / 1001) < 0.01) {
+            if (base) *base = n;
+            if (dropped) *dropped = true;
+            return n * 1000.0 / 1001;
+        }
+    }
+    if (base) *base = 0;
+    return framerate;
+}
+
+// Halves to even, as the other formats' times become frames.
+int64_t frameOf(double seconds, double framerate)
+{
+    return static_cast<int64_t>(std::nearbyint(seconds * exactRate(framerate)));
+}
+double secondsOf(int64_t frame, double framerate) { return static_cast<double>(frame) / exactRate(framerate); }
+
+class Reader {
+public:
+    Reader(SubtitleTable& table, int firstRow, double framerate)
+        : table_(table)
+        , row_(firstRow)
+        , framerate_(framerate)
+        , open_(firstRow == 1)
+    {
+    }
+
+    void read(LineReader& lines)
+    {
+        while (!lines.atEnd()) {
+            if (!text_.empty()) text_ += '\n';
+            text_ += lines.readLine();
+        }
+        documentPrint_ = CellsFingerprint({ text_ });
+        const QString q = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
+        QXmlStreamReader xml(q);
+        q_ = &q;
+        try {
+            while (!xml.atEnd()) {
+                const qint64 before = xml.characterOffset();
+                const QXmlStreamReader::TokenType token = xml.readNext();
+                if (token == QXmlStreamReader::StartElement)
+                    start(xml, before);
+                else if (token == QXmlStreamReader::EndElement)
+                    end(xml);
+                else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
+                    characters(xml.text().toString());
+            }
+            if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
+            if (!sawRoot_) throw Error("TTML: the file holds no tt element");
+            if (paragraphs_.empty()) throw Error("TTML: the document holds no p element, so no subtitles");
+        } catch (...) {
+            keepDocument();
+            throw;
+        }
+        keepDocument();
+    }
+
+private:
+    struct Paragraph {
+        size_t start = 0, tagEnd = 0, end = 0;
+    };
+    struct Node {
+        double begin = 0, end = Unbounded;
+        bool sequence = false;
+        double cursor = 0; // of a seq container: where its next child starts
+        StyleSet style;
+        bool preserve = false;
+    };
+
+    size_t byteAt(qint64 offset)
+    {
+        if (offset > mappedChars_) {
+            mappedBytes_ += static_cast<size_t>(q_->mid(mappedChars_, offset - mappedChars_).toUtf8().size());
+            mappedChars_ = offset;
+        }
+        return mappedBytes_;
+    }
+
+    // The start tag of the element the reader has just read: the reader may
+    // have looked a character past where it stood, so it is found in the text.
+    Paragraph startTag(size_t near) const
+    {
+        Paragraph p;
+        p.start = text_.rfind('<', std::min(near, text_.size() - 1));
+        char quote = 0;
+        for (size_t i = p.start; i < text_.size(); ++i) {
+            const char c = text_[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                p.tagEnd = i + 1;
+                break;
+            }
+        }
+        return p;
+    }
+
+    std::optional<double> time(const QXmlStreamReader& xml, const QString& text) const
+    {
+        if (text.isEmpty()) return std::nullopt;
+        const std::optional<double> s = TtmlSeconds(text.trimmed().toStdString(), timing_);
+        if (!s) throw Error(error(xml, "'" + text.toStdString() + "' is not a time expression"));
+        return s;
+    }
+
+    StyleSet styleOf(const QString& references, int depth = 0) const
+    {
+        StyleSet set;
+        if (depth > 16) return set;
+        for (const QString& id : references.split(u' ', Qt::SkipEmptyParts))
+            if (const auto found = styles_.find(id); found != styles_.end()) {
+                set.over(styleOf(found->second.first, depth + 1));
+                set.over(found->second.second);
+            }
+        return set;
+    }
+
+    void parameters(const QXmlStreamAttributes& a)
+    {
+        const QString rate = attribute(a, Space::Parameter, u"frameRate");
+        const QString multiplier = attribute(a, Space::Parameter, u"frameRateMultiplier");
+        const QString subFrames = attribute(a, Space::Parameter, u"subFrameRate");
+        const QString ticks = attribute(a, Space::Parameter, u"tickRate");
+        double frameRate = rate.isEmpty() ? 30 : std::max(rate.toDouble(), 1.0);
+        const QStringList ratio = multiplier.split(u' ', Qt::SkipEmptyParts);
+        if (ratio.size() == 2 && ratio[0].toDouble() > 0 && ratio[1].toDouble() > 0)
+            frameRate = frameRate * ratio[0].toDouble() / ratio[1].toDouble();
+        timing_.frameRate = frameRate;
+        timing_.subFrameRate = subFrames.isEmpty() ? 1 : std::max(subFrames.toDouble(), 1.0);
+        timing_.tickRate = !ticks.isEmpty() ? std::max(ticks.toDouble(), 1.0)
+            : !rate.isEmpty()               ? frameRate * timing_.subFrameRate
+                                            : 1;
+        frameRateGiven_ = !rate.isEmpty();
+    }
+
+    void start(QXmlStreamReader& xml, qint64 before)
+    {
+        const QStringView name = xml.name();
+        const QXmlStreamAttributes a = xml.attributes();
+        if (!sawRoot_) {
+            if (name != u"tt" || !isTtNamespace(xml.namespaceUri()))
+                throw Error(
+                    error(xml, "the document's root is " + xml.qualifiedName().toString().toStdString() + ", not tt"));
+            sawRoot_ = true;
+            parameters(a);
+            for (const QXmlStreamNamespaceDeclaration& d : xml.namespaceDeclarations())
+                if (d.namespaceUri() == QLatin1String(StylingNamespace))
+                    stylingPrefix_ = d.prefix().toString().toStdString();
+            nodes_.push_back(Node());
+            return;
+        }
+        if (!isTtNamespace(xml.namespaceUri())) {
+            xml.skipCurrentElement();
+            return;
+        }
+        if (name == u"head") {
+            inHead_ = true;
+            nodes_.push_back(nodes_.back());
+            return;
+        }
+        if (inHead_) {
+            if (name == u"style") {
+                const QString id = attribute(a, Space::Xml, u"id");
+                if (!id.isEmpty()) styles_[id] = { plainAttribute(a, u"style"), inlineStyle(a) };
+            }
+            nodes_.push_back(nodes_.back());
+            return;
+        }
+        if (paragraph_ && (name == u"set" || name == u"metadata")) {
+            xml.skipCurrentElement();
+            return;
+        }
+        if (paragraph_ && name == u"br") {
+            runs_.push_back({ {}, {}, true });
+            nodes_.push_back(nodes_.back());
+            return;
+        }
+        Node& parent = nodes_.back();
+        Node node;
+        node.style = parent.style;
+        node.style.over(styleOf(plainAttribute(a, u"style")));
+        node.style.over(inlineStyle(a));
+        // White is every player's own colour: the body's or a division's is no markup.
+        if ((name == u"body" || name == u"div") && node.style.colour && ColourRgb(*node.style.colour) == 0xFFFFFFu)
+            node.style.colour.reset();
+        const QString space = attribute(a, Space::Xml, u"space");
+        node.preserve = space.isEmpty() ? parent.preserve : space == u"preserve";
+        const double base = parent.sequence ? parent.cursor : parent.begin;
+        const std::optional<double> begin = time(xml, plainAttribute(a, u"begin"));
+        const std::optional<double> endTime = time(xml, plainAttribute(a, u"end"));
+        const std::optional<double> dur = time(xml, plainAttribute(a, u"dur"));
+        node.begin = base + begin.value_or(0);
+        node.end = endTime ? base + *endTime : dur ? node.begin + *dur : parent.end;
+        node.end = std::min(node.end, parent.end);
+        node.sequence = plainAttribute(a, u"timeContainer") == u"seq";
+        node.cursor = node.begin;
+        if (name == u"p" && !paragraph_) {
+            if (!std::isfinite(node.end))
+                throw Error(
+                    error(xml, "the paragraph has no end: no end or dur of its own or of an element around it"));
+            paragraph_ = true;
+            runs_.clear();
+            current_ = startTag(byteAt(before));
+            parentBegin_ = base;
+            beginText_ = plainAttribute(a, u"begin").toStdString();
+            endKind_ = endTime ? "end" : dur ? "dur" : "";
+            if (pPrefix_.empty())
+                pPrefix_ = xml.prefix().toString().toStdString() + (xml.prefix().isEmpty() ? "" : ":");
+        }
+        nodes_.push_back(node);
+    }
+
+    void end(const QXmlStreamReader& xml)
+    {
+        if (nodes_.size() <= 1) return;
+        const Node node = nodes_.back();
+        nodes_.pop_back();
+        if (xml.name() == u"head") inHead_ = false;
+        if (nodes_.back().sequence) nodes_.back().cursor = node.end;
+        if (paragraph_ && xml.name() == u"p" && isTtNamespace(xml.namespaceUri())) {
+            paragraph_ = false;
+            current_.end = byteAt(xml.characterOffset());
+            paragraphs_.push_back(current_);
+            storeRow(node);
+        }
+    }
+
+    void characters(const QString& text)
+    {
+        const Node& node = nodes_.back();
+        runs_.push_back({ node.preserve ? text.toStdString() : collapsed(text), node.style, false });
+    }
+
+    void storeRow(const Node& p)
+    {
+        std::vector<std::string> lines = linesOf(runs_);
+        while (lines.size() > 1 && lines.back().empty())
+            lines.pop_back();
+        lines.resize(std::max<size_t>(lines.size(), 3));
+        for (size_t i = 3; i < lines.size(); ++i)
+            (lines[2] += "\\N") += lines[i];
+        const std::string from = IntToStr(frameOf(p.begin, framerate_)), to = IntToStr(frameOf(p.end, framerate_));
+        const std::string index = std::to_string(paragraphs_.size() - 1);
+        const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
+        const std::string parent = seconds17(parentBegin_);
+        StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2],
+            JoinKept(Tag, { index, print, from, to, parent, beginText_, endKind_, documentPrint_ }));
+        ++rows_;
+    }
+
+    void keepDocument()
+    {
+        if (!open_ || rows_ == 0) return;
+        std::vector<std::string> offsets;
+        for (const Paragraph& p : paragraphs_)
+            offsets.push_back(std::to_string(p.start) + " " + std::to_string(p.tagEnd) + " " + std::to_string(p.end));
+        std::vector<std::string_view> doc;
+        std::string count;
+        AppendLineGroup(doc, count, offsets);
+        const std::string timing = seconds17(timing_.frameRate) + " " + seconds17(timing_.subFrameRate) + " "
+            + seconds17(timing_.tickRate) + (frameRateGiven_ ? " 1" : " 0");
+        doc.push_back(timing);
+        doc.push_back(pPrefix_);
+        doc.push_back(stylingPrefix_);
+        LineReader lines(text_);
+        std::vector<std::string> textLines;
+        while (!lines.atEnd())
+            textLines.emplace_back(lines.readLine());
+        for (const std::string& l : textLines)
+            doc.emplace_back(l);
+        table_.setDocumentData(JoinKept(Tag, doc));
+    }
+
+    SubtitleTable& table_;
+    int row_;
+    double framerate_;
+    bool open_;
+    std::string text_;
+    const QString* q_ = nullptr;
+    qint64 mappedChars_ = 0;
+    size_t mappedBytes_ = 0;
+    TtmlTiming timing_;
+    bool frameRateGiven_ = false;
+    std::vector<Node> nodes_;
+    std::map<QString, std::pair<QString, StyleSet>> styles_;
+    bool sawRoot_ = false, inHead_ = false, paragraph_ = false;
+    std::vector<Run> runs_;
+    Paragraph current_;
+    std::vector<Paragraph> paragraphs_;
+    double parentBegin_ = 0;
+    std::string beginText_, endKind_, pPrefix_, stylingPrefix_, documentPrint_;
+    int rows_ = 0;
+};
+
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The row's lines (Line 3 holds more after "\N") as p content: spans for the markup.
+std::string content(const SubtitleTable& table, int row, const std::string& prefix, const std::string& styling)
+{
+    std::vector<std::string_view> lines
+        = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
+    std::string_view third = table.cell(SubtitleTable::Line3, row);
+    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
+        lines.push_back(third.substr(0, at));
+    lines.push_back(third);
+    while (lines.size() > 1 && lines.back().empty())
+        lines.pop_back();
+    const std::string ns
+        = styling.empty() ? std::string(" xmlns:tts=\"") + StylingNamespace + "\" tts:" : " " + styling + ":";
+    std::vector<MarkupPiece::Kind> open;
+    std::string out;
+    const auto span = [&](MarkupPiece::Kind kind, std::string_view colour) {
+        const std::string attr = kind == MarkupPiece::ItalicOn ? "fontStyle=\"italic\""
+            : kind == MarkupPiece::BoldOn                      ? "fontWeight=\"bold\""
+            : kind == MarkupPiece::UnderlineOn                 ? "textDecoration=\"underline\""
+                                                               : "color=\"" + escaped(colour) + "\"";
+        out += "<" + prefix + "span" + ns + attr + ">";
+    };
+    std::vector<std::string> colours;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += "<" + prefix + "br/>";
+        for (const MarkupPiece& piece : SplitMarkup(lines[i])) {
+            switch (piece.kind) {
+            case MarkupPiece::Text:
+                out += escaped(piece.text);
+                break;
+            case MarkupPiece::ItalicOn:
+            case MarkupPiece::BoldOn:
+            case MarkupPiece::UnderlineOn:
+            case MarkupPiece::ColourOn:
+                span(piece.kind, piece.text);
+                open.push_back(piece.kind);
+                if (piece.kind == MarkupPiece::ColourOn) colours.emplace_back(piece.text);
+                break;
+            case MarkupPiece::ItalicOff:
+            case MarkupPiece::BoldOff:
+            case MarkupPiece::UnderlineOff:
+            case MarkupPiece::ColourOff: {
+                const auto kind = static_cast<MarkupPiece::Kind>(piece.kind - 1);
+                const auto at = std::find(open.rbegin(), open.rend(), kind);
+                if (at == open.rend()) break;
+                // Spans opened inside the one that ends close and open again after it.
+                std::vector<MarkupPiece::Kind> reopen(open.rbegin(), at);
+                for (size_t k = 0; k <= reopen.size(); ++k)
+                    out += "</" + prefix + "span>";
+                open.erase(std::next(at).base(), open.end());
+                if (kind == MarkupPiece::ColourOn && !colours.empty()) colours.pop_back();
+                for (auto k = reopen.rbegin(); k != reopen.rend(); ++k) {
+                    span(*k, *k == MarkupPiece::ColourOn && !colours.empty() ? colours.back() : std::string_view());
+                    open.push_back(*k);
+                }
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+    for (size_t k = 0; k < open.size(); ++k)
+        out += "</" + prefix + "span>";
+    return out;
+}
+
+std::string two(int64_t v) { return FormatInt(v, 2); }
+
+// Seconds as a clock time with frames at the rate in effect: the frames after
+// the whole second, chosen so that the time stands for the frame it came from.
+std::string clockWithFrames(int64_t frame, double rate, int base)
+{
+    int64_t second = static_cast<int64_t>(std::floor(static_cast<double>(frame) / rate));
+    int64_t frames = std::llround(static_cast<double>(frame) - second * rate);
+    if (frames >= base) {
+        ++second;
+        frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
+    }
+    return two(second / 3600) + ":" + two(second / 60 % 60) + ":" + two(second % 60) + ":" + two(frames);
+}
+
+std::string clockWithFraction(double seconds)
+{
+    const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
+    return two(ms / 3600000) + ":" + two(ms / 60000 % 60) + ":" + two(ms / 1000 % 60) + "." + FormatInt(ms % 1000, 3);
+}
+
+std::string trimmedNumber(double v)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.3f", v);
+    std::string s = text;
+    while (s.back() == '0')
+        s.pop_back();
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
+// A time of `seconds` in the form `model` was written in.
+std::string timeLike(std::string_view model, double seconds, const TtmlTiming& timing)
+{
+    seconds = std::max(seconds, 0.0);
+    const auto endsWith
+        = [&](std::string_view s) { return model.size() > s.size() && model.substr(model.size() - s.size()) == s; };
+    if (model.find(':') != std::string_view::npos) {
+        if (std::count(model.begin(), model.end(), ':') == 3) {
+            const double rate = timing.frameRate;
+            const int base = static_cast<int>(std::ceil(rate - 1e-9));
+            return clockWithFrames(std::llround(seconds * rate), rate, base);
+        }
+        return clockWithFraction(seconds);
+    }
+    if (endsWith("ms")) return std::to_string(std::llround(seconds * 1000)) + "ms";
+    if (endsWith("t")) return std::to_string(std::llround(seconds * timing.tickRate)) + "t";
+    if (endsWith("f")) return std::to_string(std::llround(seconds * timing.frameRate)) + "f";
+    if (endsWith("s") || endsWith("m") || endsWith("h")) return trimmedNumber(seconds) + "s";
+    return clockWithFraction(seconds);
+}
+
+// The start tag with the attribute set to `value` (added when it has none).
+std::string withAttribute(std::string tag, std::string_view name, const std::string& value)
+{
+    for (size_t at = tag.find(name); at != std::string::npos; at = tag.find(name, at + 1)) {
+        const char before = at ? tag[at - 1] : ' ';
+        if (before != ' ' && before != '\t' && before != '\n') continue;
+        size_t i = at + name.size();
+        while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n'))
+            ++i;
+        if (i >= tag.size() || tag[i] != '=') continue;
+        ++i;
+        while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n'))
+            ++i;
+        if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) continue;
+        const size_t close = tag.find(tag[i], i + 1);
+        if (close == std::string::npos) break;
+        return tag.replace(i + 1, close - i - 1, value);
+    }
+    const size_t end = tag.size() >= 2 && tag[tag.size() - 2] == '/' ? tag.size() - 2 : tag.size() - 1;
+    return tag.insert(end, " " + std::string(name) + "=\"" + value + "\"");
+}
+
+class DocumentWriter {
+public:
+    DocumentWriter(const SubtitleTable& table, const std::vector<std::string_view>& doc, const WriteContext& context)
+        : table_(table)
+        , framerate_(context.framerate)
+    {
+        size_t index = 0;
+        for (std::string_view line : ReadLineGroup(doc, index)) {
+            size_t s = 0, t = 0, e = 0;
+            std::sscanf(std::string(line).c_str(), "%zu %zu %zu", &s, &t, &e);
+            paragraphs_.push_back({ s, t, e });
+        }
+        double fr = 30, sf = 1, tr = 1;
+        std::sscanf(std::string(KeptLine(doc, index)).c_str(), "%lf %lf %lf", &fr, &sf, &tr);
+        timing_ = { fr, sf, tr };
+        prefix_ = KeptLine(doc, index + 1);
+        styling_ = KeptLine(doc, index + 2);
+        for (size_t i = index + 3; i < doc.size(); ++i) {
+            if (i > index + 3) text_ += '\n';
+            text_ += doc[i];
+        }
+        documentPrint_ = CellsFingerprint({ text_ });
+        for (const Paragraph& p : paragraphs_)
+            if (p.start > p.tagEnd || p.tagEnd > p.end || p.end > text_.size()) valid_ = false;
+    }
+    bool valid() const { return valid_; }
+
+    void write(int firstRow, int lastRow, TextSink& out)
+    {
+        std::string result;
+        size_t cur = 0, next = 0; // in the text; the next p not yet handled
+        int anchor = -1;
+        std::vector<int> waiting; // new rows before any kept one
+        const auto skipTo = [&](size_t index) {
+            for (; next < index; ++next) {
+                result.append(text_, cur, paragraphs_[next].start - cur);
+                cur = paragraphs_[next].end;
+            }
+        };
+        for (int row = firstRow; row <= lastRow; ++row) {
+            std::vector<std::string_view> kept;
+            int index = -1;
+            if (SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept)
+                && KeptLine(kept, DocumentLine) == documentPrint_)
+                index = TryStrToInt(KeptLine(kept, IndexLine)).value_or(-1);
+            if (index > anchor && index < static_cast<int>(paragraphs_.size())) {
+                skipTo(static_cast<size_t>(index));
+                const Paragraph& p = paragraphs_[static_cast<size_t>(index)];
+                result.append(text_, cur, p.start - cur);
+                for (int w : waiting)
+                    result += fresh(w, kept) + indentBefore(p.start);
+                waiting.clear();
+                result += keptParagraph(row, kept, p);
+                cur = p.end;
+                next = static_cast<size_t>(index) + 1;
+                anchor = index;
+                anchorKept_ = kept;
+                anchorStart_ = p.start;
+            } else if (anchor >= 0) {
+                result += indentBefore(anchorStart_) + fresh(row, anchorKept_);
+            } else {
+                waiting.push_back(row);
+            }
+        }
+        if (!waiting.empty() && !paragraphs_.empty()) {
+            result.append(text_, cur, paragraphs_[next].start - cur);
+            cur = paragraphs_[next].start;
+            for (size_t i = 0; i < waiting.size(); ++i)
+                result += (i ? indentBefore(cur) : "") + fresh(waiting[i], {});
+            result += indentBefore(cur);
+        }
+        skipTo(paragraphs_.size());
+        result.append(text_, cur, std::string::npos);
+        LineReader lines(result);
+        while (!lines.atEnd())
+            out.line(lines.readLine());
+    }
+
+private:
+    struct Paragraph {
+        size_t start, tagEnd, end;
+    };
+
+    // A line feed and the blanks before the p at `at` on its line.
+    std::string indentBefore(size_t at) const
+    {
+        size_t begin = at;
+        while (begin > 0 && (text_[begin - 1] == ' ' || text_[begin - 1] == '\t'))
+            --begin;
+        return "\n" + text_.substr(begin, at - begin);
+    }
+
+    std::string times(std::string tag, int row, const std::vector<std::string_view>& kept) const
+    {
+        const double parent = kept.size() > ParentLine ? number(KeptLine(kept, ParentLine)) : 0;
+        const std::string_view model = KeptLine(kept, FormLine);
+        const double begin = secondsOf(FrameOfCell(table_.cell(SubtitleTable::From, row)), framerate_);
+        const double end = secondsOf(FrameOfCell(table_.cell(SubtitleTable::To, row)), framerate_);
+        tag = withAttribute(tag, "begin", timeLike(model, begin - parent, timing_));
+        if (KeptLine(kept, EndKindLine) == "dur")
+            return withAttribute(tag, "dur", timeLike(model, end - begin, timing_));
+        return withAttribute(tag, "end", timeLike(model, end - parent, timing_));
+    }
+
+    std::string keptParagraph(int row, const std::vector<std::string_view>& kept, const Paragraph& p) const
+    {
+        const bool sameTimes = table_.cell(SubtitleTable::From, row) == KeptLine(kept, FromLine)
+            && table_.cell(SubtitleTable::To, row) == KeptLine(kept, ToLine);
+        const bool sameText = CellsFingerprint({ table_.cell(SubtitleTable::Line1, row),
+                                  table_.cell(SubtitleTable::Line2, row), table_.cell(SubtitleTable::Line3, row) })
+            == KeptLine(kept, PrintLine);
+        if (sameTimes && sameText) return text_.substr(p.start, p.end - p.start);
+        std::string tag = text_.substr(p.start, p.tagEnd - p.start);
+        if (!sameTimes) tag = times(tag, row, kept);
+        if (sameText) return tag + text_.substr(p.tagEnd, p.end - p.tagEnd);
+        if (tag.size() >= 2 && tag[tag.size() - 2] == '/') tag.erase(tag.size() - 2, 1);
+        return tag + content(table_, row, prefix_, styling_) + "</" + prefix_ + "p>";
+    }
+
+    // A p of a row that has none in the document, timed as its neighbour is.
+    std::string fresh(int row, const std::vector<std::string_view>& neighbour) const
+    {
+        std::vector<std::string_view> kept = { "", "", "", "", KeptLine(neighbour, ParentLine),
+            KeptLine(neighbour, FormLine), KeptLine(neighbour, EndKindLine) == "dur" ? "dur" : "end" };
+        const std::string tag = times("<" + prefix_ + "p>", row, kept);
+        return tag + content(table_, row, prefix_, styling_) + "</" + prefix_ + "p>";
+    }
+
+    const SubtitleTable& table_;
+    double framerate_;
+    std::vector<Paragraph> paragraphs_;
+    TtmlTiming timing_;
+    std::string prefix_, styling_, text_, documentPrint_;
+    bool valid_ = true;
+    std::vector<std::string_view> anchorKept_;
+    size_t anchorStart_ = 0;
+};
+
+// A document of the IMSC 1.1 Text profile: one style, one region, clock
+// times with frames at the framerate in effect.
+void writeImsc(const SubtitleTable& table, int firstRow, int lastRow, double framerate, TextSink& out)
+{
+    int base = 0;
+    bool dropped = false;
+    const double rate = exactRate(framerate, &base, &dropped);
+    std::string tt = "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:ttp=\"http://www.w3.org/ns/ttml#parameter\" "
+                     "xmlns:tts=\"http://www.w3.org/ns/ttml#styling\" xml:lang=\"und\" "
+                     "ttp:contentProfiles=\"http://www.w3.org/ns/ttml/profile/imsc1.1/text\" ttp:timeBase=\"media\"";
+    if (base) tt += " ttp:frameRate=\"" + std::to_string(base) + "\"";
+    if (dropped) tt += " ttp:frameRateMultiplier=\"1000 1001\"";
+    out.line("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    out.line(tt + ">");
+    for (const char* line : { "  <head>", "    <styling>",
+             "      <style xml:id=\"s1\" tts:color=\"white\" tts:fontFamily=\"proportionalSansSerif\" "
+             "tts:fontSize=\"100%\" tts:textAlign=\"center\"/>",
+             "    </styling>", "    <layout>",
+             "      <region xml:id=\"r1\" tts:origin=\"10% 10%\" tts:extent=\"80% 80%\" tts:displayAlign=\"after\"/>",
+             "    </layout>", "  </head>", "  <body style=\"s1\" region=\"r1\">", "    <div>" })
+        out.line(line);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int64_t from = FrameOfCell(table.cell(SubtitleTable::From, row));
+        const int64_t to = FrameOfCell(table.cell(SubtitleTable::To, row));
+        const auto clock = [&](int64_t frame) {
+            return base ? clockWithFrames(std::max<int64_t>(frame, 0), rate, base)
+                        : clockWithFraction(secondsOf(frame, framerate));
+        };
+        out.line("      <p begin=\"" + clock(from) + "\" end=\"" + clock(std::max(to, from)) + "\">"
+            + content(table, row, "", "tts") + "</p>");
+    }
+    for (const char* line : { "    </div>", "  </body>", "</tt>" })
+        out.line(line);
+}
+
+} // namespace
+
+std::optional<double> TtmlSeconds(std::string_view e, const TtmlTiming& timing)
+{
+    if (e.find(':') != std::string_view::npos) {
+        std::vector<std::string_view> parts;
+        for (size_t at; (at = e.find(':')) != std::string_view::npos; e.remove_prefix(at + 1))
+            parts.push_back(e.substr(0, at));
+        parts.push_back(e);
+        if (parts.size() < 3 || parts.size() > 4 || !digitsOnly(parts[0]) || parts[1].size() != 2
+            || !digitsOnly(parts[1]))
+            return std::nullopt;
+        double seconds = number(parts[0]) * 3600 + number(parts[1]) * 60;
+        if (parts.size() == 3) {
+            if (!isNumber(parts[2]) || parts[2].substr(0, parts[2].find('.')).size() != 2) return std::nullopt;
+            return seconds + number(parts[2]);
+        }
+        if (parts[2].size() != 2 || !digitsOnly(parts[2])) return std::nullopt;
+        const size_t dot = parts[3].find('.');
+        const std::string_view frames = parts[3].substr(0, dot);
+        if (!digitsOnly(frames)) return std::nullopt;
+        double f = number(frames);
+        if (dot != std::string_view::npos) {
+            if (!digitsOnly(parts[3].substr(dot + 1))) return std::nullopt;
+            f += number(parts[3].substr(dot + 1)) / timing.subFrameRate;
+        }
+        return seconds + number(parts[2]) + f / timing.frameRate;
+    }
+    size_t metric = 0;
+    while (metric < e.size() && ((e[metric] >= '0' && e[metric] <= '9') || e[metric] == '.'))
+        ++metric;
+    const std::string_view count = e.substr(0, metric), unit = e.substr(metric);
+    if (!isNumber(count)) return std::nullopt;
+    const double v = number(count);
+    if (unit == "h") return v * 3600;
+    if (unit == "m") return v * 60;
+    if (unit == "s") return v;
+    if (unit == "ms") return v / 1000;
+    if (unit == "f") return v / timing.frameRate;
+    if (unit == "t") return v / timing.tickRate;
+    return std::nullopt;
+}
+
+bool LooksLikeTtml(const DetectionInput& input)
+{
+    if (HasExtension(input.fileName, ".ttml") || HasExtension(input.fileName, ".dfxp")) return true;
+    const std::string_view head = input.head;
+    for (size_t at = head.find("<tt"); at != std::string_view::npos; at = head.find("<tt", at + 1)) {
+        const char after = at + 3 < head.size() ? head[at + 3] : '\0';
+        if (after == ' ' || after == '\n' || after == '\r' || after == '\t' || after == '>')
+            return head.find("http://www.w3.org/ns/ttml") != std::string_view::npos
+                || head.find("ttaf1") != std::string_view::npos;
+    }
+    // A prefixed root: <tt:tt xmlns:tt="http://www.w3.org/ns/ttml">.
+    return head.find(":tt ") != std::string_view::npos
+        && head.find("=\"http://www.w3.org/ns/ttml\"") != std::string_view::npos;
+}
+
+std::vector<std::string> TtmlDataLeftOut(const SubtitleTable& table, std::string_view target)
+{
+    std::vector<std::string_view> doc;
+    if (target == Tag || !SplitKept(table.documentData(), Tag, doc)) return {};
+    for (std::string_view line : doc)
+        if (line.find("styling") != std::string_view::npos || line.find("layout") != std::string_view::npos)
+            return { "the styles and regions of the TTML head" };
+    return {};
+}
+
+void ReadTtml(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
+{
+    Reader(table, firstRow, framerate).read(lines);
+}
+
+void WriteTtml(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    std::vector<std::string_view> doc;
+    if (SplitKept(table.documentData(), Tag, doc)) {
+        DocumentWriter writer(table, doc, context);
+        if (writer.valid()) return writer.write(firstRow, lastRow, out);
+    }
+    writeImsc(table, firstRow, lastRow, context.framerate, out);
+}
+
+} // namespace tessel

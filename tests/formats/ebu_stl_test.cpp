@@ -1,0 +1,203 @@
+#include "core/errors.h"
+#include "fakes.h"
+#include "formats/ebu_stl.h"
+#include "formats/encoding.h"
+#include "formats/file_commands.h"
+#include "formats/registry.h"
+#include "test_support.h"
+
+#include <array>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using test::Row;
+
+namespace {
+
+// A teletext file as EBU Tech 3264 lays it out, built byte by byte: the
+// GSI block's fields at their offsets, TTI blocks of 128 bytes.
+std::string gsi(int blocks, const char* table = "00", const char* disk = "STL25.01", const char* start = "10000000")
+{
+    std::string g(1024, ' ');
+    const auto put = [&](size_t at, std::string_view v) { g.replace(at, v.size(), v); };
+    put(0, "850");
+    put(3, disk);
+    put(11, "1");
+    put(12, table);
+    put(14, "09");
+    put(16, "Film title");
+    put(224, "240131240131");
+    put(236, "01");
+    put(238, (blocks < 10 ? "0000" : "000") + std::to_string(blocks));
+    put(243, "00004001");
+    put(251, "4023");
+    put(255, "1");
+    put(256, start);
+    put(264, "10000500");
+    put(272, "11GBR");
+    return g;
+}
+
+std::string tti(int number, std::array<int, 4> in, std::array<int, 4> out, std::string_view text, int extension = 0xFF,
+    int row = 20, int comment = 0)
+{
+    std::string b { 0, static_cast<char>(number), 0, static_cast<char>(extension), 0 };
+    for (int v : in)
+        b += static_cast<char>(v);
+    for (int v : out)
+        b += static_cast<char>(v);
+    b += { static_cast<char>(row), 2, static_cast<char>(comment) };
+    return b + std::string(text) + std::string(112 - text.size(), '\x8F');
+}
+
+const std::string Framing = "\x0D\x07\x0B\x0B", End = "\x0A\x0A", Break = "\x8A\x8A";
+
+// Two-line teletext subtitles with italics and ISO 6937 accents (a mark
+// before its letter), a yellow line with a colour change, a comment, and a
+// subtitle of 120 characters in an extension block.
+std::string film()
+{
+    const std::string blocks = tti(1, { 10, 0, 5, 0 }, { 10, 0, 7, 12 },
+                                   Framing + "Hello, \x80world\x81" + End + Break + Framing
+                                       + "Caf\xC2"
+                                         "e cr\xC1"
+                                         "eme"
+                                       + End)
+        + tti(2, { 10, 0, 8, 0 }, { 10, 0, 9, 24 },
+            "\x0D\x03\x0B\x0BYellow \x06"
+            "cyan"
+                + End,
+            0xFF, 22)
+        + tti(3, { 10, 0, 10, 0 }, { 10, 0, 11, 0 }, "checked by Anna", 0xFF, 22, 1)
+        + tti(4, { 10, 0, 12, 0 }, { 10, 0, 14, 0 }, Framing + std::string(100, 'A'), 0)
+        + tti(4, { 10, 0, 12, 0 }, { 10, 0, 14, 0 }, std::string(20, 'B') + End);
+    return gsi(5) + blocks;
+}
+
+void read(SubtitleTable& table, const std::string& bytes, double fps = 25)
+{
+    LineReader lines(bytes);
+    ReadEbuStl(lines, table, 1, fps);
+}
+
+std::string write(const SubtitleTable& table, double fps = 25)
+{
+    StringSink sink;
+    WriteContext context;
+    context.framerate = fps;
+    WriteEbuStl(table, 1, table.rowCount() - 1, context, sink);
+    return sink.text();
+}
+
+} // namespace
+
+// Times count from the programme's start (10:00:00:00); frames at 25 fps are
+// the time codes' own; the second line's accents decode through ISO 6937.
+TEST(EbuStl, SubtitlesBecomeRowsWithTheirMarkup)
+{
+    SubtitleTable table;
+    read(table, film());
+    EXPECT_EQ(test::Rows(table),
+        (std::vector<Row> { { "125", "187", "Hello, <i>world</i>", "Café crème", "" },
+            { "200", "249", "<font color=\"yellow\">Yellow </font><font color=\"cyan\">cyan</font>", "", "" },
+            { "300", "350", std::string(100, 'A') + std::string(20, 'B'), "", "" } }));
+}
+
+TEST(EbuStl, OpenedAndSavedUneditedGivesTheSameBytes)
+{
+    SubtitleTable table;
+    read(table, film());
+    EXPECT_EQ(write(table), film());
+    // The same through the load and save commands, with the binary format told from the bytes.
+    test::TempDir dir;
+    test::WriteFile(dir.path("in.stl"), film());
+    SubtitleTable loaded;
+    FixedFramerate fps(25);
+    test::RecordingMessages messages;
+    EXPECT_EQ(LoadSubtitles(loaded, dir.path("in.stl"), false, fps, messages).format, FormatCode::EbuStl);
+    FixedExportSettings settings({});
+    SaveServices services { fps, settings, messages };
+    ASSERT_TRUE(SaveSubtitles(loaded, dir.path("out.stl"), FormatById("ebu-stl")->saveType, services));
+    EXPECT_EQ(test::ReadFile(dir.path("out.stl")), film());
+}
+
+// An edited row keeps its block's group, position and teletext framing;
+// the bottom line stays on its row when a line is added; the GSI counts follow.
+TEST(EbuStl, AnEditedRowKeepsWhatItsBlockHad)
+{
+    SubtitleTable table;
+    read(table, film());
+    table.setCell(SubtitleTable::Line1, 2, "<font color=\"yellow\">Now</font>");
+    table.setCell(SubtitleTable::Line2, 2, "two <i>lines</i>");
+    table.deleteRow(1);
+    const std::string out = write(table);
+    ASSERT_EQ(out.size(), 1024u + 4 * 128);
+    EXPECT_EQ(out.substr(238, 13), "0000400003001"); // 4 blocks, 3 subtitles (the comment too), 1 group
+    const std::string block = out.substr(1024, 128);
+    EXPECT_EQ(block[13], 20); // was one line on row 22
+    EXPECT_EQ(block.substr(16, 30),
+        "\x0D\x03\x0B\x0BNow" + End + Break + "\x0D\x07\x0B\x0Btwo \x80lines\x81" + End + "\x8F\x8F");
+    EXPECT_EQ(out.substr(1024 + 128, 128), film().substr(1024 + 2 * 128, 128)); // the comment as it was
+}
+
+TEST(EbuStl, OtherTablesAndTheirCharacters)
+{
+    SubtitleTable table;
+    read(table, gsi(1, "01") + tti(0, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "\xB7\xD4\xE0\xD0\xD2\xE1\xE2"));
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), "Здравст");
+    // No Cyrillic in the Latin table: the save says which character of which row.
+    SubtitleTable latin;
+    test::Fill(latin, { { "25", "50", "Ok" }, { "60", "80", "Жук" } });
+    EXPECT_THROW(
+        try { write(latin); } catch (const UnencodableText& e) {
+            EXPECT_STREQ(e.what(), "EBU STL, row 2: the character 'Ж' has no code in character code table 00 (Latin)");
+            throw;
+        },
+        UnencodableText);
+}
+
+// A table from another format: teletext defaults, 25 fps time codes from
+// zero, and it reads back as it was.
+TEST(EbuStl, WrittenFromAnotherFormatReadsBack)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "25", "62", "<i>Hello</i> there,", "world" }, { "1576", "1625", "Ünïcödé — 1/2" } });
+    const std::string out = write(table);
+    EXPECT_EQ(out.substr(0, 16), "850STL25.0110000");
+    SubtitleTable back;
+    read(back, out);
+    EXPECT_EQ(test::Rows(back), test::Rows(table));
+    EXPECT_EQ(out.substr(1024 + 13, 2), "\x14\x02"); // two lines from row 20, centred
+}
+
+TEST(EbuStl, BadFilesAreRefusedWithTheRowsReadBeforeKept)
+{
+    const std::string one = tti(1, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "One");
+    const std::pair<std::string, std::string> cases[] = {
+        { gsi(1).substr(0, 600),
+            "EBU STL, GSI block: the file holds 600 bytes, fewer than the 1024 of its General "
+            "Subtitle Information block" },
+        { gsi(1, "07") + one,
+            "EBU STL, GSI block: the character code table '07' is not one of 00 (Latin), 01 "
+            "(Cyrillic), 02 (Arabic), 03 (Greek) and 04 (Hebrew)" },
+        { gsi(1, "00", "STLxx.01") + one,
+            "EBU STL, GSI block: the disk format code 'STLxx.01' is not one of "
+            "STL25.01, STL30.01 (STLnn.01)" },
+        { gsi(2) + one + one.substr(0, 60), "EBU STL, TTI block 2 (byte 1152): the file ends 60 bytes into the block" },
+        { gsi(3) + one, "EBU STL, GSI block: it counts 3 TTI blocks, the file holds 1 (all of them were read)" },
+        { gsi(2) + one + tti(2, { 0, 0, 61, 0 }, { 0, 0, 62, 0 }, "x"),
+            "EBU STL, TTI block 2 (byte 1152): its time codes are not time codes at 25 frames a second" },
+    };
+    for (const auto& [bytes, message] : cases) {
+        SubtitleTable table;
+        try {
+            read(table, bytes);
+            ADD_FAILURE() << message;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+        const bool rowsBefore = bytes.size() > 1024 + 127 && message.find("table") == std::string::npos
+            && message.find("disk") == std::string::npos;
+        EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), rowsBefore ? "One" : "") << message;
+    }
+}

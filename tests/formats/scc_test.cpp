@@ -1,0 +1,225 @@
+#include "core/errors.h"
+#include "formats/ffmpeg_peer.h"
+#include "formats/scc.h"
+#include "test_support.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using test::Row;
+
+namespace {
+
+// Worked by hand from CEA-608: each pair takes one frame from its line's
+// time code; a pop-on caption shows at its first end of caption (942f), a
+// roll-up row at its carriage return (94ad), paint-on at its first
+// character; each goes at the erase (942c). Control codes come twice and
+// count once. "6d65": the 'e' lacks its parity bit and is dropped.
+const std::string Captions
+    = "Scenarist_SCC V1.0\n\n"
+      // Pop-on at row 15: loaded from frame 1760, shown at 1760 + 9.
+      "00:00:58;20\t94ae 94ae 9420 9420 9470 9470 c8e5 ecec ef80 942f 942f\n\n"
+      // 1:00;04 is frame 1800 + 4 - 2 (two labels dropped at the minute).
+      "00:01:00;04\t942c 942c\n\n"
+      // Row 14 at column 4: a special character, an extended one over its
+      // stand-in, a mid-row code to italics.
+      "00:01:05;00\t94ae 94ae 9420 9420 9452 9452 9137 9137 20c1 92a1 92a1 91ae 91ae ef6b 6d65 942f 942f\n\n"
+      "00:01:07;00\t942c 942c\n\n"
+      // Roll-up of two rows: the second row starts at its carriage return.
+      "00:01:10;00\t9425 9425 94ad 94ad 9470 9470 c1c2 4380\n\n"
+      "00:01:11;00\t94ad 94ad c445\n\n"
+      "00:01:12;00\t942c 942c\n\n"
+      // Paint-on at row 1.
+      "00:01:20;00\t9429 9429 9140 9140 c8e9\n\n"
+      "00:01:21;00\t942c 942c\n";
+
+// 1:05;00 = 1950 - 2 = 1948, shown at 1948 + 15; 1:10;00 = 2098, the
+// characters at 2098 + 6; 1:20;00 = 2398, painted at 2398 + 4.
+const std::vector<Row> CaptionRows
+    = { { "1769", "1802", "Hello", "", "" }, { "1963", "2008", "♪ É <i>okm</i>", "", "" },
+          { "2104", "2128", "ABC", "", "" }, { "2128", "2158", "ABC", "DE", "" }, { "2402", "2428", "Hi", "", "" } };
+
+void read(SubtitleTable& table, const std::string& text, double fps = 29.97)
+{
+    LineReader lines(text);
+    ReadScc(lines, table, 1, fps);
+}
+
+std::string write(const SubtitleTable& table, double fps = 29.97, std::vector<std::string>* notes = nullptr)
+{
+    StringSink sink;
+    WriteContext context;
+    context.framerate = fps;
+    context.notes = notes;
+    WriteScc(table, 1, table.rowCount() - 1, context, sink);
+    return sink.text();
+}
+
+std::string crlf(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+// ffmpeg reads an SCC line's pairs at the line's time code, as h:m:s and
+// 33 ms a frame: its milliseconds give that label back, exactly.
+int64_t frameOfFfmpegTime(int ms, bool dropFrame)
+{
+    const int seconds = ms / 1000, frames = ms % 1000 / 33;
+    char label[16];
+    std::snprintf(label, sizeof label, "%02d:%02d:%02d%c%02d", seconds / 3600, seconds / 60 % 60, seconds % 60,
+        dropFrame ? ';' : ':', frames);
+    return SccFrameOf(label);
+}
+
+} // namespace
+
+TEST(Scc, TimeCodesAndTheirFrames)
+{
+    const std::tuple<int64_t, bool, const char*> cases[] = { { 1799, true, "00:00:59;29" },
+        { 1800, true, "00:01:00;02" }, { 17982, true, "00:10:00;00" }, { 17983, true, "00:10:00;01" },
+        { 107892, true, "01:00:00;00" }, { 108000, false, "01:00:00:00" }, { 1769, false, "00:00:58:29" } };
+    for (const auto& [frame, drop, label] : cases) {
+        EXPECT_EQ(SccTimeCode(frame, drop), label);
+        EXPECT_EQ(SccFrameOf(label), frame) << label;
+    }
+    EXPECT_EQ(SccFrameOf("00:00:60:00"), -1);
+    EXPECT_EQ(SccFrameOf("0:00:01:00"), -1);
+}
+
+TEST(Scc, CaptionsBecomeRowsFromTheFrameTheyShow)
+{
+    SubtitleTable table;
+    read(table, Captions);
+    EXPECT_EQ(test::Rows(table), CaptionRows);
+}
+
+TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
+{
+    SubtitleTable table;
+    read(table, Captions);
+    EXPECT_EQ(write(table), crlf(Captions));
+}
+
+// Edited, the whole file is made anew as pop-on captions; each row keeps the
+// place on the screen its lines had, and its markup.
+TEST(Scc, WrittenAgainWithTheEditsKeepsPlacesAndStyles)
+{
+    SubtitleTable table;
+    read(table, Captions);
+    table.setCell(SubtitleTable::Line1, 1, "Hello <i>there</i>");
+    const std::string out = write(table);
+    EXPECT_EQ(out.substr(0, 20), "Scenarist_SCC V1.0\r\n");
+    EXPECT_NE(out.find("\r\n00:00:58;29\t942f 942f\r\n"), std::string::npos) << out; // shown at 1769
+    SubtitleTable back;
+    read(back, out);
+    std::vector<Row> rows = CaptionRows;
+    rows[0][2] = "Hello <i>there</i>"; // the roll-up and paint-on rows come back the same as pop-on captions
+    EXPECT_EQ(test::Rows(back), rows);
+    EXPECT_EQ(back.cell(SubtitleTable::Extra, 2).substr(back.cell(SubtitleTable::Extra, 2).rfind('\n') + 1), "14 4");
+}
+
+// What we write ffmpeg reads with each caption at its frame: every end of
+// caption and erase starts a line of its own. Both time code kinds.
+TEST(Scc, FfmpegReadsWhatWeWriteAtTheFramesOfTheRows)
+{
+    if (!test::FfmpegAvailable()) GTEST_SKIP() << "no ffmpeg";
+    SubtitleTable table;
+    test::Fill(table,
+        { { "45", "120", "<i>Hello</i> there,", "world & co" }, { "120", "200", "Ünïcödé ♪" },
+            { "1820", "1900", "A caption long enough that it must be broken into two rows" } });
+    for (const bool drop : { true, false }) {
+        std::string out = write(table);
+        if (!drop) {
+            // The same captions in a document read from a file of non-drop labels.
+            SubtitleTable ndf;
+            read(ndf, "Scenarist_SCC V1.0\n\n00:00:00:00\t9420 9420 c180 942f 942f\n\n00:00:01:00\t942c\n");
+            ndf.setRowCount(1 + 3);
+            for (int row = 1; row <= 3; ++row)
+                ndf.setRow(row, table.cell(0, row), table.cell(1, row), table.cell(2, row), table.cell(3, row), "");
+            out = write(ndf);
+            EXPECT_EQ(out.find(';'), std::string::npos);
+        }
+        test::TempDir dir;
+        test::WriteFile(dir.path("out.scc"), out);
+        const auto cues = test::FfmpegReadCues(dir.path("out.scc"));
+        ASSERT_TRUE(cues.has_value());
+        ASSERT_EQ(cues->size(), 3u);
+        const int64_t starts[] = { 45, 120, 1820 }, ends[] = { 120, 200, 1900 };
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(frameOfFfmpegTime((*cues)[i].startMs, drop), starts[i]) << i << " " << drop;
+            EXPECT_EQ(frameOfFfmpegTime((*cues)[i].endMs, drop), ends[i]) << i << " " << drop;
+        }
+        // ffmpeg shows a centred row's first column as a hard space.
+        std::string text = (*cues)[2].text;
+        for (size_t at; (at = text.find("\\h")) != std::string::npos;)
+            text.erase(at, 2);
+        EXPECT_NE(text.find("A caption long enough that it\nmust be broken into two rows"), std::string::npos) << text;
+    }
+}
+
+// ffmpeg writes SCC too (from captions it read: it cannot make CEA-608 of
+// text), with ':' labels: a non-drop file comes back from it as it was.
+TEST(Scc, WhatFfmpegWritesIsRead)
+{
+    if (!test::FfmpegAvailable()) GTEST_SKIP() << "no ffmpeg";
+    std::string ndf = Captions;
+    for (char& c : ndf)
+        c = c == ';' ? ':' : c;
+    test::TempDir dir;
+    test::WriteFile(dir.path("in.scc"), ndf);
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+        { "-nostdin", "-loglevel", "error", "-y", "-i", QString::fromStdString(dir.path("in.scc")), "-map", "0:s",
+            "-c:s", "copy", "-f", "scc", QString::fromStdString(dir.path("out.scc")) });
+    ASSERT_TRUE(ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0);
+    SubtitleTable theirs, ours;
+    read(theirs, test::ReadFile(dir.path("out.scc")));
+    read(ours, ndf);
+    EXPECT_EQ(test::Rows(theirs), test::Rows(ours));
+    EXPECT_EQ(ours.cell(SubtitleTable::From, 1), "1769"); // 58 s + 20 + 9 frames: no labels dropped yet
+    EXPECT_EQ(ours.cell(SubtitleTable::From, 2), "1965"); // 65 s + 15 frames, no two labels dropped
+}
+
+// A load that cannot be sent in the frames before its caption: the caption
+// shows late and the save says so. "First" takes 11 pairs (erase and resume
+// two each, its place two and a tab two, three of characters) and has 10
+// frames; the second, broken in two rows, 30 pairs in the 27 frames after
+// the first one's end of caption and before its erase at 40, then 41 to 43.
+TEST(Scc, ACaptionThatCannotBeLoadedInTimeIsSaid)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "10", "40", "First" }, { "41", "60", "A second caption of thirty characters" } });
+    std::vector<std::string> notes;
+    SubtitleTable back;
+    read(back, write(table, 29.97, &notes));
+    EXPECT_EQ(notes,
+        (std::vector<std::string> { "SCC: row 1 is shown 1 frame late: its 13 byte pairs do not fit before it",
+            "SCC: row 2 is shown 3 frames late: its 32 byte pairs do not fit before it" }));
+    EXPECT_EQ(test::Rows(back),
+        (std::vector<Row> {
+            { "11", "40", "First", "", "" }, { "44", "60", "A second caption of thirty", "characters", "" } }));
+}
+
+TEST(Scc, BadFilesSayWhere)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        { "WEBVTT\n", "SCC, line 1: an SCC file starts with the line Scenarist_SCC V1.0" },
+        { "Scenarist_SCC V1.0\n\n00:00:01:00\t9420 94zz\n",
+            "SCC, line 3: '94zz' is not a byte pair of four hex digits" },
+        { "Scenarist_SCC V1.0\n\n00:00:61:00\t9420\n",
+            "SCC, line 3: '00:00:61:00' is not a time code hh:mm:ss:ff or hh:mm:ss;ff" },
+    };
+    for (const auto& [text, message] : cases) {
+        SubtitleTable table;
+        try {
+            read(table, text);
+            ADD_FAILURE() << message;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+}

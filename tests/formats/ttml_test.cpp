@@ -1,0 +1,202 @@
+#include "core/errors.h"
+#include "formats/ffmpeg_peer.h"
+#include "formats/registry.h"
+#include "formats/ttml.h"
+#include "test_support.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using test::Row;
+
+namespace {
+
+// A delivery file in the way of a streaming service's: 23.976 fps with the
+// multiplier, styles by reference and inline, a division that starts late
+// and one in sequence, every form of time expression, br and spans.
+const std::string Delivery = R"(<?xml version="1.0" encoding="UTF-8"?>
+<tt xmlns="http://www.w3.org/ns/ttml" xmlns:tts="http://www.w3.org/ns/ttml#styling"
+    xmlns:ttp="http://www.w3.org/ns/ttml#parameter" xml:lang="en"
+    ttp:frameRate="24" ttp:frameRateMultiplier="1000 1001" ttp:tickRate="10000000" ttp:timeBase="media">
+  <head>
+    <styling>
+      <style xml:id="base" tts:color="white" tts:fontFamily="proportionalSansSerif"/>
+      <style xml:id="em" tts:fontStyle="italic"/>
+      <style xml:id="shout" style="em" tts:fontWeight="bold"/>
+    </styling>
+    <layout><region xml:id="bottom" tts:origin="10% 80%" tts:extent="80% 20%"/></layout>
+  </head>
+  <body style="base" region="bottom">
+    <div>
+      <p xml:id="c1" begin="00:00:01:00" end="00:00:02:12">Hello,   <span style="em">world</span><br/>second
+        line</p>
+      <p xml:id="c2" begin="41708333t" end="62562500t"><span tts:color="#ffff00">Yellow</span> &amp; <span style="shout">loud</span></p>
+    </div>
+    <div begin="10s">
+      <p begin="0.5s" dur="48f">Ten and a half</p>
+      <p begin="00:00:02.000" end="00:00:03.500" tts:textDecoration="underline">Twelve</p>
+    </div>
+    <div timeContainer="seq" begin="20s">
+      <p dur="1s">Seq one</p>
+      <p dur="1500ms">Seq two</p>
+    </div>
+  </body>
+</tt>
+)";
+
+void read(SubtitleTable& table, const std::string& text, double fps = 23.976)
+{
+    LineReader lines(text);
+    ReadTtml(lines, table, 1, fps);
+}
+
+std::string write(const SubtitleTable& table, double fps = 23.976)
+{
+    StringSink sink;
+    WriteContext context;
+    context.framerate = fps;
+    WriteTtml(table, 1, table.rowCount() - 1, context, sink);
+    return sink.text();
+}
+
+std::string lf(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+std::string wellFormedness(const std::string& text)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.path("t.xml"), text);
+    QProcess xmllint;
+    xmllint.start("xmllint", { "--noout", QString::fromStdString(dir.path("t.xml")) });
+    if (!xmllint.waitForFinished(10000)) return "no xmllint";
+    return xmllint.exitCode() == 0 ? "" : xmllint.readAllStandardError().toStdString();
+}
+
+} // namespace
+
+// Frames at 24000/1001: 1 s is frame 24 (23.976 rounded), 2 s + 12 frames
+// (2.5005 s) frame 60 (59.95); 41708333 ticks of 10 MHz are 4.1708 s = frame
+// 100. A division's begin moves its paragraphs; in sequence each follows the
+// one before (21 s is frame 503.5 rounded down). The body's white is no markup.
+TEST(Ttml, ParagraphsBecomeRowsInTheirTimeForms)
+{
+    SubtitleTable table;
+    read(table, Delivery);
+    EXPECT_EQ(test::Rows(table),
+        (std::vector<Row> { { "24", "60", "Hello, <i>world</i>", "second line", "" },
+            { "100", "150", "<font color=\"#ffff00\">Yellow</font> & <i><b>loud</b></i>", "", "" },
+            { "252", "300", "Ten and a half", "", "" }, { "288", "324", "<u>Twelve</u>", "", "" },
+            { "480", "503", "Seq one", "", "" }, { "503", "539", "Seq two", "", "" } }));
+}
+
+TEST(Ttml, OpenedAndSavedUneditedGivesTheSameDocument)
+{
+    SubtitleTable table;
+    read(table, Delivery);
+    const std::string out = write(table);
+    EXPECT_EQ(lf(out), Delivery);
+    EXPECT_NE(out.find("\r\n"), std::string::npos);
+}
+
+// Only what was edited is made anew: the p keeps its id and its times their
+// form; a deleted paragraph goes with nothing around it; a new row goes after
+// the one before it, in its division.
+TEST(Ttml, EditsChangeOnlyTheirParagraphs)
+{
+    SubtitleTable table;
+    read(table, Delivery);
+    table.setCell(SubtitleTable::Line1, 1, "Hi <i>there</i> & <font color=\"red\">you</font>");
+    table.setCell(SubtitleTable::Line2, 1, "");
+    table.setCell(SubtitleTable::From, 2, "120");
+    table.deleteRow(3);
+    table.insertRow(4);
+    table.setRow(4, "312", "336", "New one", "", "");
+    const std::string out = lf(write(table));
+    EXPECT_EQ(wellFormedness(out), "");
+    EXPECT_NE(out.find("<p xml:id=\"c1\" begin=\"00:00:01:00\" end=\"00:00:02:12\">Hi <span "
+                       "tts:fontStyle=\"italic\">there</span> &amp; <span tts:color=\"red\">you</span></p>"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(out.find("<p xml:id=\"c2\" begin=\"50050000t\" end=\"62562500t\"><span tts:color=\"#ffff00\">"),
+        std::string::npos);
+    EXPECT_EQ(out.find("Ten and a half"), std::string::npos);
+    EXPECT_NE(out.find("Twelve</p>\n      <p begin=\"00:00:03.013\" end=\"00:00:04.014\">New one</p>\n    </div>"),
+        std::string::npos)
+        << out;
+    SubtitleTable back;
+    read(back, out);
+    EXPECT_EQ(test::Rows(back), test::Rows(table));
+}
+
+// From another format: IMSC 1.1 Text, clock times with frames at the rate
+// with its multiplier, and nothing of what the profile prohibits.
+TEST(Ttml, OtherFormatsAreWrittenAsImscText)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "24", "60", "<i>Hello</i> there,", "world & co" }, { "1511", "1558", "Second" } });
+    for (const auto& [fps, rate, multiplier] :
+        { std::tuple { 23.976, "24", true }, { 29.97, "30", true }, { 59.94, "60", true }, { 25.0, "25", false } }) {
+        const std::string out = lf(write(table, fps));
+        EXPECT_EQ(wellFormedness(out), "");
+        EXPECT_NE(
+            out.find("ttp:contentProfiles=\"http://www.w3.org/ns/ttml/profile/imsc1.1/text\""), std::string::npos);
+        EXPECT_NE(out.find(std::string("ttp:frameRate=\"") + rate + "\""), std::string::npos);
+        EXPECT_EQ(out.find("ttp:frameRateMultiplier=\"1000 1001\"") != std::string::npos, multiplier) << fps;
+        for (const char* prohibited : { "<set", "smpte", "clockMode", "dropMode", "tts:opacity", "ttp:profile=" })
+            EXPECT_EQ(out.find(prohibited), std::string::npos) << prohibited;
+        SubtitleTable back;
+        read(back, out, fps);
+        EXPECT_EQ(test::Rows(back), test::Rows(table)) << fps;
+    }
+    // Frame 1511 at 24000/1001 is 63.0213 s, 0.51 frames after second 63:
+    // frame 1 of it; frame 1558 is 23.53 frames after second 64, so frame 0 of 65.
+    EXPECT_NE(lf(write(table)).find("<p begin=\"00:01:03:01\" end=\"00:01:05:00\">Second</p>"), std::string::npos);
+}
+
+TEST(Ttml, XmlErrorsNameTheLineAndColumn)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\">\n<body><div>\n<p begin=\"1s\" end=\"2s\">a</div>",
+            "TTML, line 3, column 30: Opening and ending tag mismatch." },
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body><div></div></body></tt>",
+            "TTML: the document holds no p element, so no subtitles" },
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"soon\" end=\"2s\">a</p></body></tt>",
+            "TTML, line 2, column 26: 'soon' is not a time expression" },
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\">a</p></body></tt>",
+            "TTML, line 2, column 15: the paragraph has no end: no end or dur of its own or of an element around it" },
+        { "<html><p>a</p></html>", "TTML, line 1, column 6: the document's root is html, not tt" },
+    };
+    for (const auto& [text, message] : cases) {
+        SubtitleTable table;
+        try {
+            read(table, text);
+            ADD_FAILURE() << message;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+}
+
+// ffmpeg writes TTML (and reads none): what it makes of a SubRip file we
+// read with SubRip's rows.
+TEST(Ttml, WhatFfmpegWritesIsRead)
+{
+    if (!test::FfmpegAvailable()) GTEST_SKIP() << "no ffmpeg";
+    test::TempDir dir;
+    test::WriteFile(dir.path("in.srt"),
+        "1\n00:00:01,000 --> 00:00:02,500\nHello there,\nworld & co\n\n"
+        "2\n00:01:03,040 --> 00:01:05,000\nSecond\n");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+        { "-nostdin", "-loglevel", "error", "-y", "-i", QString::fromStdString(dir.path("in.srt")),
+            QString::fromStdString(dir.path("out.ttml")) });
+    ASSERT_TRUE(ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0);
+    SubtitleTable table;
+    read(table, test::ReadFile(dir.path("out.ttml")), 25);
+    EXPECT_EQ(test::Rows(table),
+        (std::vector<Row> { { "25", "62", "Hello there,", "world & co", "" }, { "1576", "1625", "Second", "", "" } }));
+}
