@@ -12,6 +12,7 @@
 #include "formats/text_file.h"
 #include "tessel_version.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace tessel::cli {
@@ -133,6 +134,15 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
             table, options.input, false, fps, messages, ReadEncoding { QByteArray::fromStdString(options.encoding) });
         if (loaded.format == FormatCode::Unknown) return 1;
         const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
+        if (!options.lint.empty() && !options.original.empty()) {
+            SubtitleTable read;
+            const LoadResult original = LoadSubtitles(read, options.original, false, fps, messages);
+            if (original.format == FormatCode::Unknown) return 1;
+            const int reading = LintTable(table, options.lint, framerate, out);
+            const int translation = LintTranslation(table, options.lint,
+                MakeOriginal(read, options.original, FormatByCode(original.format)->id, options.inFps), out);
+            return std::max(reading, translation);
+        }
         if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {

@@ -63,6 +63,7 @@ void chooseBatch(Options& options, std::vector<std::string>& positional, bool ba
     if (!options.batch) return;
     if (options.detect) throw UsageError { "--detect takes one INPUT" };
     if (!options.lint.empty()) throw UsageError { "--lint takes one INPUT" };
+    if (!options.original.empty()) throw UsageError { "--original takes one INPUT" };
     if (options.format.empty()) throw UsageError { "--to is required for several files" };
     options.inputs = std::move(positional);
 }
@@ -110,6 +111,8 @@ Options ParseOptions(const std::vector<std::string>& args)
         else if (arg == "--lint") {
             options.lint = value();
             ResolveProfile(arg, options.lint);
+        } else if (arg == "--original") {
+            options.original = value();
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
         else if (arg == "--version")
@@ -176,6 +179,8 @@ Options ParseOptions(const std::vector<std::string>& args)
     options.input = positional[0];
     if (positional.size() == 2) options.output = positional[1];
     if (options.detect) return options;
+    if (!options.original.empty() && options.lint.empty())
+        throw UsageError { "--original is checked by --lint: give --lint PROFILE too" };
     if (!options.lint.empty()) {
         if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
         return options;
@@ -201,6 +206,8 @@ std::string UsageText()
         + formatOptionUsage() + "  --detect            print INPUT's format code and name\n"
         + "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
           "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
+          "  --original FILE     with --lint: also rows far longer than FILE's (a translation's original, the\n"
+          "                      profile's max-translation-ratio) and FILE's rows with no translation\n"
           "  --list-profiles     print the built-in and the user's profiles\n"
         + "  --encoding NAME     read INPUT in this encoding (e.g. windows-1250), nothing detected\n"
           "  --out-encoding NAME utf-8 (default) | utf-8-bom | utf-16le | utf-16be | a code page\n"

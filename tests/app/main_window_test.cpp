@@ -258,8 +258,9 @@ TEST_F(MainWindowTest, GridPopUpMenuOffersInsertDeleteAndCancel)
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    // Undo and redo come below the original items.
-    EXPECT_EQ(texts, QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel", "-", "Undo", "Redo" }));
+    // Undo and redo come below the original items, the registry's commands after them.
+    EXPECT_EQ(texts.mid(0, 7),
+        QStringList({ "&Insert new row", "&Delete selected row", "-", "&Cancel", "-", "Undo", "Redo" }));
 }
 
 // A right click opens the menu over the rows and over the header row alike.

@@ -182,7 +182,7 @@ TEST_F(UndoWiringTest, ThePopupItemsComeBelowTheOthersAndNameTheSteps)
 {
     start(Numbered(3));
     const QList<QAction*> items = grid().popupMenu()->actions();
-    ASSERT_EQ(items.size(), 7);
+    ASSERT_GE(items.size(), 7); // the registry's commands come after these
     EXPECT_EQ(items[3]->text(), "&Cancel");
     EXPECT_TRUE(items[4]->isSeparator());
     EXPECT_EQ(items[5], grid().menuItemUndo());
