@@ -1,6 +1,7 @@
 #include "preview/styled_subtitles.h"
 
 #include "core/numbers.h"
+#include "core/timecode.h"
 #include "formats/file_commands.h"
 #include "formats/kept_data.h"
 #include "formats/registry.h"
@@ -11,7 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
+#include <QRegularExpression>
+#include <QStringList>
 #include <cmath>
+#include <cstdio>
 
 namespace tessel {
 namespace {
@@ -41,8 +45,106 @@ void copyRow(SubtitleTable& into, int& at, const SubtitleTable::Image& image, in
         image.cell(4, row), image.cell(5, row));
 }
 
+// mpv hands WebVTT to a decoder that drops the cue settings: such a table
+// goes to the player as an ASS script whose override tags place each cue as
+// its settings say ("line", "position", "align"), with the payload's i, b and
+// u tags and its entities.
+constexpr int PlayWidth = 384, PlayHeight = 288;
+
+std::string assTime(int32_t frame, double framerate)
+{
+    const int64_t centiseconds = (int64_t(FrameToTime(std::max(frame, 0), framerate)) + 5) / 10;
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d.%02d", int(centiseconds / 360000), int(centiseconds / 6000 % 60),
+        int(centiseconds / 100 % 60), int(centiseconds % 100));
+    return text;
+}
+
+std::optional<double> percent(std::string_view value)
+{
+    if (value.empty() || value.back() != '%') return std::nullopt;
+    return TryStrToFloat(value.substr(0, value.size() - 1), '.');
+}
+
+std::string placement(std::string_view settings)
+{
+    std::optional<double> linePercent, positionPercent;
+    std::optional<int32_t> lineNumber;
+    char side = 'C';
+    for (const QString& setting : QString::fromUtf8(settings.data(), int(settings.size()))
+                                      .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        const std::string item = setting.toStdString();
+        const size_t colon = item.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string key = item.substr(0, colon);
+        const std::string value = item.substr(colon + 1, item.find(',', colon) - colon - 1);
+        if (key == "line") {
+            linePercent = percent(value);
+            if (!linePercent) lineNumber = TryStrToInt(value.size() > 1 && value[0] == '-' ? value.substr(1) : value);
+            if (lineNumber && value[0] == '-') lineNumber = -*lineNumber - 1;
+        } else if (key == "position") {
+            positionPercent = percent(value);
+        } else if (key == "align") {
+            side = value == "start" || value == "left" ? 'L' : value == "end" || value == "right" ? 'R' : 'C';
+        }
+    }
+    const bool top = (lineNumber && *lineNumber >= 0) || (linePercent && *linePercent < 50);
+    const int alignment = (top ? 7 : 1) + (side == 'C' ? 1 : side == 'R' ? 2 : 0);
+    std::string tags = "{\\an" + std::to_string(alignment);
+    if (linePercent || positionPercent) {
+        const double x = positionPercent ? *positionPercent * PlayWidth / 100
+            : side == 'L'                ? 10
+            : side == 'R'                ? PlayWidth - 10
+                                         : PlayWidth / 2;
+        const double y = linePercent ? *linePercent * PlayHeight / 100 : top ? 10 : PlayHeight - 10;
+        tags += "\\pos(" + std::to_string(std::lround(x)) + "," + std::to_string(std::lround(y)) + ")";
+    }
+    return tags + "}";
+}
+
+std::string assText(const SubtitleTable& table, int row)
+{
+    QStringList lines;
+    for (int column = SubtitleTable::Line1; column <= SubtitleTable::Line3; ++column)
+        if (!table.cell(column, row).empty()) lines << table.text(column, row);
+    QString text = lines.join(QStringLiteral("\\N"));
+    for (const QString& tag : { QStringLiteral("i"), QStringLiteral("b"), QStringLiteral("u") }) {
+        text.replace(QLatin1Char('<') + tag + QLatin1Char('>'), QStringLiteral("{\\") + tag + QStringLiteral("1}"));
+        text.replace(QStringLiteral("</") + tag + QLatin1Char('>'), QStringLiteral("{\\") + tag + QStringLiteral("0}"));
+    }
+    text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    text.replace(QStringLiteral("&nbsp;"), QStringLiteral("\\h"))
+        .remove(QStringLiteral("&lrm;"))
+        .remove(QStringLiteral("&rlm;"));
+    return text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).toStdString();
+}
+
+void writeWebVttAsAss(const QString& path, const SubtitleTable& table, double framerate)
+{
+    WriteTextFile(path.toStdString(), [&](TextSink& out) {
+        out.write("[Script Info]\nScriptType: v4.00+\nPlayResX: 384\nPlayResY: 288\nScaledBorderAndShadow: yes\n\n"
+                  "[V4+ Styles]\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+                  "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, "
+                  "Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+                  "Style: Default,Liberation Sans,18,&H00FFFFFF,&H000000FF,&H00000000,&H80000000,0,0,0,0,100,100,0,"
+                  "0,1,1,0,2,10,10,10,1\n\n[Events]\n"
+                  "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n");
+        std::vector<std::string_view> kept;
+        for (int row = 1; row < table.rowCount(); ++row) {
+            const auto span = spanOf(table.cell(0, row), table.cell(1, row));
+            if (!span) continue;
+            const bool hasKept = SplitKept(table.cell(SubtitleTable::Extra, row), "webvtt", kept);
+            out.write("Dialogue: 0," + assTime(span->first, framerate) + "," + assTime(span->second, framerate)
+                + ",Default,,0,0,0,," + placement(hasKept ? KeptLine(kept, 4) : std::string_view())
+                + assText(table, row) + "\n");
+        }
+    });
+}
+
 void writeFile(const QString& path, const SubtitleTable& table, const char* format, double framerate)
 {
+    if (std::string_view(format) == "webvtt") return writeWebVttAsAss(path, table, framerate);
     WriteContext context;
     context.framerate = framerate;
     WriteTextFile(path.toStdString(),
@@ -90,7 +192,7 @@ StyledSubtitles::~StyledSubtitles()
     }
     wake_.notify_one();
     thread_.join();
-    for (const char* extension : { ".ass", ".vtt", ".srt" })
+    for (const char* extension : { ".ass", ".srt" })
         QFile::remove(file_ + QLatin1String(extension));
     QFile::remove(originalFile_);
 }
