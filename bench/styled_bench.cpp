@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     QObject::connect(
         &styled, &StyledSubtitles::failed, [](const QString& why) { std::printf("failed: %s\n", qPrintable(why)); });
     styled.setEnabled(true);
-    QTest::qWaitFor([&] { return shownRevision == table.revision(); }, 20000);
+    static_cast<void>(QTest::qWaitFor([&] { return shownRevision == table.revision(); }, 20000));
 
     const auto measure = [&](const char* what, int firstRow) {
         std::vector<double> latency;

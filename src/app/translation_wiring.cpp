@@ -5,6 +5,7 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/reading_page.h"
+#include "app/styled_wiring.h"
 #include "app/subtitle_grid.h"
 #include "core/errors.h"
 #include "core/numbers.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMenu>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -163,12 +165,19 @@ void TranslationWiring::registerCommands()
         QAction* item = menu.addAction(QLatin1String(choices[i].first));
         item->setObjectName(QLatin1String(ids[i]));
         item->setCheckable(true);
-        item->setChecked(i == 0);
+        // The choice is remembered with the movie window's others.
+        const QString remembered = QSettings(StyledWiring::SettingsFile(), QSettings::IniFormat)
+                                       .value(QStringLiteral("text"), QStringLiteral("translation"))
+                                       .toString();
+        const QString name = QString::fromLatin1(ids[i]).mid(10).toLower(); // "translation", "original", "both"
+        item->setChecked(remembered == name);
+        if (remembered == name) shownChoice_ = static_cast<int>(choices[i].second);
         group->addAction(item);
         const TFormMovie::ShownText shown = choices[i].second;
-        const auto choose = [this, item, shown] {
+        const auto choose = [this, item, shown, name] {
             item->setChecked(true);
             shownChoice_ = static_cast<int>(shown);
+            QSettings(StyledWiring::SettingsFile(), QSettings::IniFormat).setValue(QStringLiteral("text"), name);
             services_.movie->setShownText(original_ ? shown : TFormMovie::ShownText::Translation);
             showOriginalAtFrame();
         };
@@ -197,7 +206,11 @@ void TranslationWiring::cellsChanging(int, unsigned columns, const std::string_v
 
 void TranslationWiring::rowsInserted(int row, int count)
 {
-    rowMoves_.emplace_back(row, count);
+    // A reader stores its rows one after the other: one move.
+    if (!rowMoves_.empty() && rowMoves_.back().second > 0 && rowMoves_.back().first + rowMoves_.back().second == row)
+        rowMoves_.back().second += count;
+    else
+        rowMoves_.emplace_back(row, count);
     pairingStale_ = true;
     refreshSoon();
 }
@@ -505,20 +518,19 @@ QVariant TranslationWiring::data(int column, int row, int role) const
     }
 }
 
+// Every original row shown at the frame on screen, their lines one under the
+// other, three at most.
 void TranslationWiring::showOriginalAtFrame()
 {
     if (!services_.movie) return;
-    QString text;
+    QStringList lines;
     if (original_) {
-        const std::vector<int> shown = spans_.at(services_.movie->videoPlayer().frameOnScreen());
-        if (!shown.empty()) {
-            const SubtitleTable& table = *original_->table;
-            const int row = shown.front() + 1;
-            text = table.text(SubtitleTable::Line1, row) + QLatin1Char('\n') + table.text(SubtitleTable::Line2, row)
-                + QLatin1Char('\n') + table.text(SubtitleTable::Line3, row);
-        }
+        const SubtitleTable& table = *original_->table;
+        for (int i : spans_.at(services_.movie->videoPlayer().frameOnScreen()))
+            for (int column = SubtitleTable::Line1; column <= SubtitleTable::Line3; ++column)
+                if (!table.cell(column, i + 1).empty() && lines.size() < 3) lines << table.text(column, i + 1);
     }
-    services_.movie->setOriginalText(text);
+    services_.movie->setOriginalText(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace tessel::app

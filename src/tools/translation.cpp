@@ -46,6 +46,7 @@ public:
         return *value;
     }
     bool atEnd() const { return at_ == data_.size(); }
+    size_t remaining() const { return data_.size() - at_; }
 
 private:
     std::string_view data_;
@@ -119,6 +120,8 @@ OriginalSubtitles DecodeOriginal(std::string_view data)
     original.framerate = TryStrToFloat(in.next(), '.').value_or(0);
     const std::string documentData(in.next());
     const int rows = in.number();
+    // Six fields a row, "0:" at the least: a damaged count asks for no more.
+    if (static_cast<size_t>(rows) > in.remaining() / 12) throw Error("The original kept with the document is damaged.");
     auto table = std::make_shared<SubtitleTable>();
     table->setRowCount(rows + 1);
     std::array<std::string_view, SubtitleTable::CellCount> cells;

@@ -5,6 +5,7 @@
 #include "app/playback_panel.h"
 #include "app/playback_wiring.h"
 #include "app/styled_wiring.h"
+#include "app/subtitle_grid.h"
 #include "app/translation_wiring.h"
 #include "clips.h"
 #include "fakes.h"
@@ -27,7 +28,7 @@ using namespace tessel::test;
 
 namespace {
 
-// A sign at the top in pure red (ASS colours are &HBBGGRR), from 1 s to 3 s.
+// A line and a sign at the top in pure red (ASS colours are &HBBGGRR), from 1 s to 3 s.
 const char* const Script = "[Script Info]\nScriptType: v4.00+\nPlayResX: 320\nPlayResY: 240\n\n"
                            "[V4+ Styles]\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
                            "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, "
@@ -35,9 +36,11 @@ const char* const Script = "[Script Info]\nScriptType: v4.00+\nPlayResX: 320\nPl
                            "Style: Default,Liberation Sans,40,&H00FFFFFF,&H000000FF,&H00000000,&H00000000,-1,0,0,0,"
                            "100,100,0,0,1,0,0,2,10,10,10,1\n\n"
                            "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
-                           "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\an8\\c&H0000FF&}EXIT\n";
+                           "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\an8\\c&H0000FF&}SORTIE\n"
+                           "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,Par ici, vite !\n";
 
-const char* const English = "1\n00:00:01,000 --> 00:00:03,000\nThe way out.\n";
+const char* const English = "1\n00:00:01,000 --> 00:00:03,000\nEXIT\n\n"
+                            "2\n00:00:01,000 --> 00:00:03,000\nThis way, quick!\n";
 
 // A cue moved to the top by its settings, which the player alone would not honour.
 const char* const Cues = "WEBVTT\n\n00:00:01.000 --> 00:00:03.000 line:0\n<b>EXIT</b>\n";
@@ -107,19 +110,27 @@ TEST(StyledSubtitlesOnScreen, AnAssSignAtTheTopAndAnEditShownWithoutASeek)
     editor.translation().openOriginal(QString::fromStdString(folder.path("sign.en.srt")));
     ASSERT_TRUE(editor.commands().run(QStringLiteral("movie.showBoth")));
     ASSERT_TRUE(editor.commands().run(QStringLiteral("movie.styled")));
+    window.grid().selectCell(SubtitleTable::Line1, 2);
     movie.videoPlayer().setCurrentPosition(40);
     QWidget& picture = movie.videoPlayer();
     ASSERT_TRUE(WaitFor([&] {
         const auto [top, bottom] = redAtTopAndBottom(picture);
         return top > 40 && bottom == 0;
     })) << redAtTopAndBottom(picture).first;
-    EXPECT_EQ(movie.originalMemo().text(), "The way out.\n\n");
+    EXPECT_EQ(movie.originalMemo().text(), "EXIT\nThis way, quick!");
+    const QString file = qEnvironmentVariable("TESSEL_SCREENSHOT");
+    if (!file.isEmpty()) {
+        QTest::qWait(500);
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        const QRect both = window.frameGeometry().united(movie.frameGeometry()).adjusted(-20, -20, 20, 20);
+        EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
+    }
 
     // The sign moves to the bottom: the file is written again and reloaded.
     QSignalSpy shown(editor.styled() ? &editor.styled()->subtitles() : nullptr, &StyledSubtitles::shown);
     {
         EditHistory::Step step(editor.history(), "Edit cell");
-        editor.table().setCell(SubtitleTable::Line1, 1, "{\\an2\\c&H0000FF&}EXIT");
+        editor.table().setCell(SubtitleTable::Line1, 1, "{\\an2\\c&H0000FF&}SORTIE");
     }
     ASSERT_TRUE(WaitFor([&] {
         const auto [top, bottom] = redAtTopAndBottom(picture);
@@ -128,12 +139,6 @@ TEST(StyledSubtitlesOnScreen, AnAssSignAtTheTopAndAnEditShownWithoutASeek)
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_FALSE(movie.videoPlayer().isPlaying());
     EXPECT_EQ(movie.videoPlayer().frameOnScreen(), 40); // no seek
-    const QString file = qEnvironmentVariable("TESSEL_SCREENSHOT");
-    if (!file.isEmpty()) {
-        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-        const QRect both = window.frameGeometry().united(movie.frameGeometry()).adjusted(-20, -20, 20, 20);
-        EXPECT_TRUE(screen.copy(both.intersected(screen.rect())).save(file));
-    }
     window.fileButtons().openSubtitles()->click(); // the WebVTT cue
     ASSERT_TRUE(WaitFor([&] {
         const auto [top, bottom] = redAtTopAndBottom(picture, true);
