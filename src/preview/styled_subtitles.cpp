@@ -170,9 +170,6 @@ StyledSubtitles::StyledSubtitles(SubtitleTable& table, VideoPlayer& player, QObj
     , table_(table)
     , player_(player)
 {
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    file_ = Folder() + QStringLiteral("/picture-%1").arg(pid);
-    originalFile_ = Folder() + QStringLiteral("/picture-original-%1.srt").arg(pid);
     soon_.setSingleShot(true);
     soon_.setInterval(Delay);
     connect(&soon_, &QTimer::timeout, this, &StyledSubtitles::send);
@@ -192,6 +189,7 @@ StyledSubtitles::~StyledSubtitles()
     }
     wake_.notify_one();
     thread_.join();
+    if (file_.isEmpty()) return;
     for (const char* extension : { ".ass", ".srt" })
         QFile::remove(file_ + QLatin1String(extension));
     QFile::remove(originalFile_);
@@ -266,6 +264,11 @@ void StyledSubtitles::send()
 {
     soon_.stop();
     if (!player_.isOpen() || !player_.mpv() || !(player_.framesPerSecond() > 0)) return;
+    if (file_.isEmpty()) { // the folder is made only when it is needed
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        file_ = Folder() + QStringLiteral("/picture-%1").arg(pid);
+        originalFile_ = Folder() + QStringLiteral("/picture-original-%1.srt").arg(pid);
+    }
     auto job = std::make_unique<Job>();
     job->mpv = player_.mpv();
     job->movie = movie_;
@@ -365,8 +368,7 @@ void StyledSubtitles::run(Job& job)
 void StyledSubtitles::showOriginal(Job& job, MpvCore& mpv)
 {
     const std::pair<int32_t, int32_t> window(job.from, job.to);
-    if (job.original && originalTrack_ >= 0 && job.original.get() == originalShown_ && window == originalWindow_)
-        return;
+    if (job.original && originalTrack_ >= 0 && job.original == originalShown_ && window == originalWindow_) return;
     if (originalTrack_ >= 0) mpv.tryCommand({ QStringLiteral("sub-remove"), QString::number(originalTrack_) });
     originalTrack_ = -1;
     originalShown_ = nullptr;
@@ -392,7 +394,7 @@ void StyledSubtitles::showOriginal(Job& job, MpvCore& mpv)
     }
     if (originalTrack_ < 0) return;
     mpv.command({ QStringLiteral("set"), QStringLiteral("secondary-sid"), QString::number(originalTrack_) });
-    originalShown_ = job.original.get();
+    originalShown_ = job.original;
     originalWindow_ = window;
 }
 

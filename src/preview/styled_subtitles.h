@@ -45,6 +45,7 @@ public:
 
     // $XDG_RUNTIME_DIR/tessel, or else $XDG_CACHE_HOME/tessel (~/.cache/tessel).
     static QString Folder();
+    // Empty until the first file is written.
     QString fileName() const { return file_; }
     // Seconds around the playing position that are written.
     static constexpr double SecondsBehind = 30, SecondsAhead = 120;
@@ -89,7 +90,7 @@ private:
     // Only the thread touches these.
     int tracksOfMovie_ = -1; // the movie our tracks were added to
     long long originalTrack_ = -1;
-    const SubtitleTable* originalShown_ = nullptr;
+    std::shared_ptr<const SubtitleTable> originalShown_;
     std::pair<int32_t, int32_t> originalWindow_;
     QString shownFile_;
 };

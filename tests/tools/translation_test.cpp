@@ -92,7 +92,7 @@ TEST(Translation, TheOriginalSurvivesItsSideDataAndDamageIsRefused)
     ASSERT_EQ(back.rowCount(), 2);
     EXPECT_FALSE(back.spans[1]); // "x" is no frame
     for (const std::string& damaged : { encoded.substr(0, encoded.size() - 1), encoded + "1:x", std::string("9:"),
-             std::string("17:tessel-original-10:0:0:0:10:999999999") })
+             std::string("17:tessel-original-10:0:0:0:9:999999999") })
         EXPECT_THROW(DecodeOriginal(damaged), Error);
 }
 
