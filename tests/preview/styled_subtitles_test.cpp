@@ -147,3 +147,32 @@ TEST(StyledSubtitlesOnScreen, AnAssSignAtTheTopAndAnEditShownWithoutASeek)
     EXPECT_TRUE(messages.messages.empty()) << messages.texts().join('\n').toStdString();
     qunsetenv("XDG_CONFIG_HOME");
 }
+
+// Only the rows around the position go to the player (row 2 starts 200 s on),
+// or the current row alone; a table of no ASS or WebVTT document as SubRip.
+TEST(StyledSubtitles, WritesTheRowsThePlayerNeedsAfterEachChange)
+{
+    REQUIRE_CLIPS();
+    TempDir folder;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder.path("")));
+    SubtitleTable table;
+    Fill(table, { { "0", "50", "Row one" }, { "5000", "5050", "Row two" } });
+    VideoPlayer player;
+    QSignalSpy opened(&player, &VideoPlayer::openComplete);
+    player.setFileName(Clip25());
+    ASSERT_TRUE(WaitFor([&] { return !opened.isEmpty(); }));
+    StyledSubtitles styled(table, player);
+    quint64 shown = 0;
+    QObject::connect(&styled, &StyledSubtitles::shown, [&](quint64 revision) { shown = revision; });
+    styled.setEnabled(true);
+    ASSERT_TRUE(WaitFor([&] { return shown == table.revision(); }));
+    const std::string file = (styled.fileName() + ".srt").toStdString();
+    EXPECT_EQ(ReadFile(file), "1\r\n00:00:00,000 --> 00:00:02,000\r\nRow one\r\n\r\n");
+    styled.setCurrentRow(2);
+    styled.setRows(StyledSubtitles::Rows::Current);
+    table.setCell(SubtitleTable::Line2, 2, "<i>and more</i>");
+    ASSERT_TRUE(WaitFor([&] { return shown == table.revision(); }));
+    EXPECT_EQ(ReadFile(file), "1\r\n00:03:20,000 --> 00:03:22,000\r\nRow two\r\n<i>and more</i>\r\n\r\n");
+    qputenv("XDG_RUNTIME_DIR", runtime);
+}
