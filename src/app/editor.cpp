@@ -13,10 +13,13 @@
 #include "app/playback_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
+#include "app/styled_wiring.h"
 #include "app/timing_keys_wiring.h"
 #include "app/tool_wiring.h"
 #include "app/track_dialog.h"
+#include "app/translation_wiring.h"
 #include "app/waveform_wiring.h"
+#include "preview/movie_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -46,6 +49,14 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
     }
+    SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
+    FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
+    EncodingChooser* encoding = overrides_.encoding ? overrides_.encoding : encodingDialog_.get();
+    auto* movie = qobject_cast<TFormMovie*>(movie_.get());
+    if (movie) styled_ = std::make_unique<StyledWiring>(table_, *main_, *movie, *commands_);
+    translation_ = std::make_unique<TranslationWiring>(TranslationServices { table_, history_, *main_, messages_,
+        report_, dialogs, framerate, encoding, *commands_, decimalSeparator_, movie });
+    if (styled_) styled_->follow(*translation_);
     AcceptDroppedFiles(*this);
 }
 

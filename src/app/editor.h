@@ -36,7 +36,9 @@ class QtSubtitleFileDialogs;
 class RecoveryQuestions;
 class RecoveryWiring;
 class SubtitleFileDialogs;
+class StyledWiring;
 class TimingKeys;
+class TranslationWiring;
 class WaveformWiring;
 
 // Answers given instead of the user's, for tests; each one left empty is
@@ -82,6 +84,9 @@ public:
     TimingKeys* timingKeys() { return timingKeys_.get(); }
     WaveformWiring* waveform() { return waveform_.get(); }
     CommandRegistry& commands() { return *commands_; }
+    TranslationWiring& translation() { return *translation_; }
+    // Nothing without the preview's movie window.
+    StyledWiring* styled() { return styled_.get(); }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -125,6 +130,10 @@ private:
     // Timing with sound and picture; they drive the playback above.
     std::unique_ptr<TimingKeys> timingKeys_;
     std::unique_ptr<WaveformWiring> waveform_;
+    // The player drawing the table on the picture; then the original of a
+    // translation beside the rows and under the picture.
+    std::unique_ptr<StyledWiring> styled_;
+    std::unique_ptr<TranslationWiring> translation_;
 };
 
 } // namespace tessel::app

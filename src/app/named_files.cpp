@@ -5,6 +5,7 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
+#include "app/translation_wiring.h"
 #include "preview/playback_controller.h"
 #include "tessel_version.h"
 
@@ -28,6 +29,7 @@ const QString HelpText = EditorUsage
                      "Of two films the first opens as subtitles (its text track): tessel film.mkv film.mkv.\n"
                      "Files dropped on the window open the same way; with Shift held, subtitles are appended,\n"
                      "with Ctrl held, a film opens as subtitles.\n\n"
+                     "  --original FILE  open FILE as the original of a translation, beside the rows\n"
                      "  --help     print this text and exit\n"
                      "  --version  print the version and exit\n");
 
@@ -144,11 +146,16 @@ std::optional<int> AnswerInfoOption(int argc, char* argv[], std::ostream& out)
 
 void OpenCommandLine(Editor& editor, const QStringList& arguments)
 {
-    QStringList files, unknown;
+    QStringList files, unknown, originals;
     bool optionsEnd = false;
-    for (const QString& argument : arguments) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         if (!optionsEnd && argument == QLatin1String("--"))
             optionsEnd = true;
+        else if (!optionsEnd && argument == QLatin1String("--original") && i + 1 < arguments.size())
+            originals << arguments[++i];
+        else if (!optionsEnd && argument.startsWith(QLatin1String("--original=")))
+            originals << argument.mid(11);
         else if (!optionsEnd && argument.size() > 1 && argument.startsWith(QLatin1Char('-')))
             unknown << argument;
         else
@@ -157,6 +164,13 @@ void OpenCommandLine(Editor& editor, const QStringList& arguments)
     for (const QString& option : unknown)
         editor.messages().showError(QStringLiteral("Unknown option: %1\n%2").arg(option, EditorUsage));
     OpenFiles(editor, SortFiles(files), false);
+    // After the translation, whose Open would take an original away.
+    for (const QString& original : originals.mid(0, 1)) {
+        if (!QFileInfo::exists(original))
+            editor.messages().showError(QStringLiteral("No such file: %1").arg(original));
+        else
+            editor.errorReport().run([&] { editor.translation().openOriginal(original); });
+    }
 }
 
 void OpenFiles(Editor& editor, const SortedFiles& files, bool append)

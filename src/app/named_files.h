@@ -33,7 +33,8 @@ bool CanHoldSubtitles(const QString& fileName);
 // --help and --version print to `out` and give the exit status; anything else
 // is left for OpenCommandLine once the windows are up.
 std::optional<int> AnswerInfoOption(int argc, char* argv[], std::ostream& out);
-// The arguments after the program's name. Errors are shown as the window
+// The arguments after the program's name; "--original FILE" opens FILE as
+// the original of a translation once the other files are open. Errors are shown as the window
 // shows them; the editor stays, empty where nothing could be opened.
 void OpenCommandLine(Editor& editor, const QStringList& arguments);
 // Opens (or with `append`, appends) the subtitle file and opens the movie.

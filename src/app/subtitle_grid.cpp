@@ -190,10 +190,15 @@ int SubtitleGrid::LineColumnWidth(int gridWidth) { return (gridWidth - 143) / 3;
 
 void SubtitleGrid::fitColumns()
 {
-    const int lineWidth = LineColumnWidth(width());
+    // Columns shown after the five (a translation's original) share the
+    // line columns' room with them.
+    int shared = 3;
+    for (int c = 5; c < model_.columnCount(); ++c)
+        shared += isColumnHidden(c) ? 0 : 1;
+    const int lineWidth = shared == 3 ? LineColumnWidth(width()) : (width() - 143) / shared;
     setColumnWidth(0, 60);
     setColumnWidth(1, 60);
-    for (int c = 2; c < 5; ++c)
+    for (int c = 2; c < model_.columnCount(); ++c)
         setColumnWidth(c, lineWidth);
 }
 

@@ -9,6 +9,16 @@
 // table's listener calls keep the view in step, a bulk change as one reset.
 namespace tessel::app {
 
+// Read-only columns the view shows after the table's five, taken from
+// outside the table (the original of a translation). Rows are table rows.
+class ExtraColumns {
+public:
+    virtual ~ExtraColumns() = default;
+    virtual int count() const = 0;
+    virtual QVariant data(int column, int row, int role) const = 0;
+    virtual QString header(int column) const = 0;
+};
+
 class SubtitleModel : public QAbstractTableModel, private TableListener {
     Q_OBJECT
 public:
@@ -29,6 +39,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+    // Columns shown after the five; nullptr: none. The model does not own them.
+    void setExtraColumns(ExtraColumns* columns);
+    // Their number or content changed.
+    void extraColumnsChanged();
+    int extraColumnCount() const { return extraCount_; }
+
 signals:
     // The user changed a cell's text in place (table column and row).
     void cellEdited(int column, int row);
@@ -44,6 +60,8 @@ private:
 
     SubtitleTable& table_;
     CellWriter cellWriter_;
+    ExtraColumns* extra_ = nullptr;
+    int extraCount_ = 0; // as the view was last told
 };
 
 } // namespace tessel::app

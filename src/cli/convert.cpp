@@ -14,6 +14,7 @@
 #include "media/film_subtitles.h"
 #include "tessel_version.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace tessel::cli {
@@ -155,6 +156,15 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
         for (const std::string& note : loaded.notes)
             messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
         const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
+        if (!options.lint.empty() && !options.original.empty()) {
+            SubtitleTable read;
+            const LoadResult original = LoadSubtitles(read, options.original, false, fps, messages);
+            if (original.format == FormatCode::Unknown) return 1;
+            const int reading = LintTable(table, options.lint, framerate, out);
+            const int translation = LintTranslation(table, options.lint,
+                MakeOriginal(read, options.original, FormatByCode(original.format)->id, options.inFps), out);
+            return std::max(reading, translation);
+        }
         if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
         if (!options.spellCheck.empty()) return SpellCheckTable(table, options.spellCheck, out);
         return write(table, options, out, messages);

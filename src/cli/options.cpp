@@ -65,6 +65,7 @@ void chooseBatch(Options& options, std::vector<std::string>& positional, bool ba
     if (options.detect) throw UsageError { "--detect takes one INPUT" };
     if (!options.lint.empty()) throw UsageError { "--lint takes one INPUT" };
     if (!options.spellCheck.empty()) throw UsageError { "--spell-check takes one INPUT" };
+    if (!options.original.empty()) throw UsageError { "--original takes one INPUT" };
     if (options.format.empty()) throw UsageError { "--to is required for several files" };
     options.inputs = std::move(positional);
 }
@@ -115,6 +116,8 @@ Options ParseOptions(const std::vector<std::string>& args)
         } else if (arg == "--spell-check") {
             options.spellCheck = value();
             ValidateSpellLanguage(options.spellCheck);
+        } else if (arg == "--original") {
+            options.original = value();
         } else if (arg == "--list-profiles")
             options.listProfiles = true;
         else if (arg == "--version")
@@ -193,6 +196,8 @@ Options ParseOptions(const std::vector<std::string>& args)
     options.input = positional[0];
     if (positional.size() == 2) options.output = positional[1];
     if (options.detect) return options;
+    if (!options.original.empty() && options.lint.empty())
+        throw UsageError { "--original is checked by --lint: give --lint PROFILE too" };
     if (!options.lint.empty()) {
         if (!options.output.empty()) throw UsageError { "--lint prints its findings and writes no OUTPUT" };
         if (!options.spellCheck.empty()) throw UsageError { "--lint and --spell-check go one at a time" };
@@ -223,6 +228,8 @@ std::string UsageText()
         + formatOptionUsage() + "  --detect            print INPUT's format code and name\n"
         + "  --lint PROFILE      print the reading speed and layout findings (TAB-separated: row, start frame,\n"
           "                      rule, value, limit) after the batch tools and write nothing; exit 3 when any\n"
+          "  --original FILE     with --lint: also rows far longer than FILE's (a translation's original, the\n"
+          "                      profile's max-translation-ratio) and FILE's rows with no translation\n"
           "  --list-profiles     print the built-in and the user's profiles\n"
           "  --spell-check LANG  print the words not in LANG's dictionary (e.g. en_US; TAB-separated: row, column,\n"
           "                      word, suggestions) after the batch tools and write nothing; exit 3 when any\n"

@@ -19,6 +19,7 @@ struct Options {
     std::string format; // a format id or "table"; "" until chosen
     bool detect = false;
     std::string lint; // --lint PROFILE: print the findings instead of writing
+    std::string original; // --original FILE: with --lint, the translation checked against it
     bool listProfiles = false;
     std::string spellCheck; // --spell-check LANG: print the words not in the dictionary instead of writing
     std::vector<ToolStep> steps;

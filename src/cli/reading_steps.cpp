@@ -5,6 +5,7 @@
 #include "tools/reading_check.h"
 
 #include <QFileInfo>
+#include <cmath>
 
 namespace tessel::cli {
 namespace {
@@ -66,6 +67,31 @@ int LintTable(const SubtitleTable& table, const std::string& profile, double fra
     });
     out << text;
     return found ? LintFindingsStatus : 0;
+}
+
+int LintTranslation(
+    const SubtitleTable& table, const std::string& profile, const OriginalSubtitles& original, std::ostream& out)
+{
+    const double limit = ResolveProfile("--lint", profile).maxTranslationRatio.value_or(DefaultTranslationRatio);
+    const Pairing pairing(original, table, DefaultPairing(original.rowCount(), table.rowCount() - 1));
+    const std::vector<TranslationFinding> findings = CheckTranslation(table, original, pairing, limit);
+    std::string text;
+    for (const TranslationFinding& f : findings) {
+        appendField(text, f.row ? IntToStr(f.row) : std::string("-"));
+        appendField(text, f.start ? IntToStr(*f.start) : std::string("-"));
+        if (f.kind == TranslationFinding::TooLong) {
+            appendField(text, "translation-length");
+            appendField(text, FormatFloatThreeDecimals(std::round(f.ratio * 100) / 100, '.', true));
+            text += FormatFloatThreeDecimals(limit, '.', true);
+        } else {
+            appendField(text, "no-translation");
+            appendField(text, IntToStr(f.original));
+            text += '-';
+        }
+        text += '\n';
+    }
+    out << text;
+    return findings.empty() ? 0 : LintFindingsStatus;
 }
 
 int ListProfiles(std::ostream& out, std::ostream& err)

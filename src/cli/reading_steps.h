@@ -2,6 +2,7 @@
 #include "core/subtitle_table.h"
 #include "core/user_prompts.h"
 #include "tools/reading_profile.h"
+#include "tools/translation.h"
 
 #include <ostream>
 #include <string>
@@ -25,6 +26,15 @@ void FixReadingStep(const std::string& profile, SubtitleTable& table, double fra
 // rule, measured value, limit, separated by TABs. Returns 0, or
 // LintFindingsStatus when there was a finding.
 int LintTable(const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out);
+
+// A translation against its original, paired by time (by row number when
+// both have as many rows): one line per row whose text has more than the
+// profile's max-translation-ratio times its original's characters (rule
+// "translation-length", the ratio and the limit), and per original row with
+// no translated text ("no-translation": the row beside it or "-" for none, the
+// original's start frame, its row number, "-"). Returns 0 or LintFindingsStatus.
+int LintTranslation(
+    const SubtitleTable& table, const std::string& profile, const OriginalSubtitles& original, std::ostream& out);
 
 // Every profile in the profile file format, a blank line between them; the
 // files skipped go to `err`.

@@ -1,6 +1,7 @@
 #include "core/edit_history.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tessel {
 
@@ -78,6 +79,7 @@ void EditHistory::begin(const std::string& name, uint64_t mergeKey)
 
 void EditHistory::end()
 {
+    if (depth_ == 1 && !recorder_.empty()) runClosingHooks();
     if (depth_ == 0 || --depth_ > 0) return;
     if (recorder_.empty()) return;
     Entry entry { openName_, recorder_.take(), 0, openMergeKey_ };
@@ -88,7 +90,38 @@ void EditHistory::end()
 void EditHistory::closeLooseChanges()
 {
     if (depth_ > 0 || recorder_.empty()) return;
+    runClosingHooks();
     push(Entry { "Change", recorder_.take(), 0, 0 });
+}
+
+int EditHistory::addClosingHook(std::function<void()> hook)
+{
+    closingHooks_.emplace_back(nextObserverId_, std::move(hook));
+    return nextObserverId_++;
+}
+
+void EditHistory::removeClosingHook(int id)
+{
+    closingHooks_.erase(
+        std::remove_if(closingHooks_.begin(), closingHooks_.end(), [id](const auto& h) { return h.first == id; }),
+        closingHooks_.end());
+}
+
+// A hook that opens a step of its own joins the one closing. Steps close in
+// destructors: what a hook throws goes no further than here.
+void EditHistory::runClosingHooks()
+{
+    if (closing_) return;
+    closing_ = true;
+    const int depth = std::exchange(depth_, std::max(depth_, 1));
+    for (size_t i = 0; i < closingHooks_.size(); ++i) {
+        try {
+            closingHooks_[i].second();
+        } catch (...) {
+        }
+    }
+    depth_ = depth;
+    closing_ = false;
 }
 
 void EditHistory::push(Entry entry)

@@ -115,6 +115,14 @@ public:
     void addFollower(TableRecorder* recorder);
     void removeFollower(TableRecorder* recorder);
 
+    // Run just before a step closes (its outermost end(), or loose changes
+    // becoming a step) when it changed something, still inside it: what they
+    // change joins that step and is undone with it. Data kept beside the rows
+    // that must follow the rows' moves is brought up to date here. A hook's
+    // exceptions are dropped.
+    int addClosingHook(std::function<void()> hook);
+    void removeClosingHook(int id);
+
 private:
     struct Entry {
         std::string name;
@@ -131,6 +139,7 @@ private:
     uint64_t state() const;
     void notify(Event e);
     std::optional<ChangedCell> replay(bool undo);
+    void runClosingHooks();
 
     SubtitleTable& table_;
     UndoRecorder recorder_;
@@ -148,6 +157,8 @@ private:
     std::vector<std::pair<int, std::function<void(Event)>>> observers_;
     int nextObserverId_ = 1;
     std::vector<TableRecorder*> followers_;
+    std::vector<std::pair<int, std::function<void()>>> closingHooks_;
+    bool closing_ = false;
 };
 
 } // namespace tessel

@@ -10,6 +10,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLocale>
@@ -102,6 +104,11 @@ void TFormMovie::buildPanel()
     TimeCode->setFont(bold);
     SubtitleMemo = whiteLabel(QStringLiteral("SubtitleMemo"), QString(), Qt::AlignHCenter | Qt::AlignTop, PnlMovie);
     SubtitleMemo->setFixedHeight(3 * LowestMemoLine);
+    OriginalMemo = whiteLabel(QStringLiteral("OriginalMemo"), QString(), Qt::AlignHCenter | Qt::AlignTop, PnlMovie);
+    QPalette dim = OriginalMemo->palette();
+    dim.setColor(QPalette::WindowText, QColor(160, 160, 160));
+    OriginalMemo->setPalette(dim);
+    OriginalMemo->hide();
     setLabelFontSize(InitialFontSize);
 
     auto* panelLayout = new QVBoxLayout(PnlMovie);
@@ -109,6 +116,7 @@ void TFormMovie::buildPanel()
     panelLayout->setSpacing(0);
     panelLayout->addWidget(pictureArea_, 1);
     panelLayout->addWidget(TimeCode);
+    panelLayout->addWidget(OriginalMemo);
     panelLayout->addWidget(SubtitleMemo);
 
     connect(VideoPlayer_, &VideoPlayer::openComplete, this, &TFormMovie::VideoPlayerOpenComplete);
@@ -143,7 +151,40 @@ void TFormMovie::attach(
 
 void TFormMovie::setTimeCode(const QString& text) { TimeCode->setText(text); }
 
-void TFormMovie::setSubtitleText(const QString& text) { SubtitleMemo->setText(text); }
+void TFormMovie::setSubtitleText(const QString& text)
+{
+    translationText_ = text;
+    showTexts();
+}
+
+void TFormMovie::setShownText(ShownText shown)
+{
+    shownText_ = shown;
+    OriginalMemo->setVisible(shown == ShownText::Both);
+    showTexts();
+    fitOriginalMemo();
+}
+
+void TFormMovie::setOriginalText(const QString& text)
+{
+    originalText_ = text;
+    showTexts();
+}
+
+void TFormMovie::showTexts()
+{
+    SubtitleMemo->setText(shownText_ == ShownText::Original ? originalText_ : translationText_);
+    OriginalMemo->setText(shownText_ == ShownText::Both ? originalText_ : QString());
+}
+
+// Four fifths of the memo's font, three lines high.
+void TFormMovie::fitOriginalMemo()
+{
+    QFont font = SubtitleMemo->font();
+    font.setPixelSize(std::max(QFontInfo(font).pixelSize() * 4 / 5, 8));
+    OriginalMemo->setFont(font);
+    OriginalMemo->setFixedHeight(3 * QFontMetrics(font).height());
+}
 
 void TFormMovie::setLabelFontSize(int pixels)
 {
@@ -172,6 +213,7 @@ void TFormMovie::FormResize()
     const int size = CalculateFontSize(height() - SubtitleMemo->height() - TimeCode->sizeHint().height());
     setLabelLineHeight(size);
     SubtitleMemo->setFixedHeight(3 * std::max(size, LowestMemoLine));
+    fitOriginalMemo();
 }
 
 void TFormMovie::ZoomMovie(int percentage)
@@ -181,7 +223,8 @@ void TFormMovie::ZoomMovie(int percentage)
     const int size = CalculateFontSize(picture.height());
     SubtitleMemo->setFixedHeight(3 * size);
     const int panelBorder = PnlMovie->width() - PnlMovie->contentsRect().width();
-    resize(picture.width() + panelBorder, picture.height() + 4 * size);
+    const int original = OriginalMemo->isHidden() ? 0 : OriginalMemo->height();
+    resize(picture.width() + panelBorder, picture.height() + 4 * size + original);
 }
 
 void TFormMovie::closeEvent(QCloseEvent* event)

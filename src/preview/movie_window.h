@@ -40,6 +40,15 @@ public:
     void setTimeCode(const QString& text) override;
     void setSubtitleText(const QString& text) override;
 
+    // With the original of a translation: the text under the picture shows the
+    // translation (as without one), the original, or both, the original above
+    // in a smaller, dimmer line.
+    enum class ShownText { Translation, Original, Both };
+    void setShownText(ShownText shown);
+    ShownText shownText() const { return shownText_; }
+    void setOriginalText(const QString& text);
+    QLabel& originalMemo() { return *OriginalMemo; }
+
     // Fits the window to a percentage of the movie's native size.
     void ZoomMovie(int percentage);
     // Takes the picture away until the next movie has opened.
@@ -66,6 +75,8 @@ private:
     void setLabelLineHeight(int lineHeight);
     void movieUnusable(const QString& reason);
     void fillMovieInfo(const MovieInfo& info);
+    void showTexts();
+    void fitOriginalMemo();
 
     QPointer<QWidget> mainWindow_;
     bool shownBefore_ = false;
@@ -74,6 +85,9 @@ private:
     VideoPlayer* VideoPlayer_ = nullptr;
     QLabel* TimeCode = nullptr;
     QLabel* SubtitleMemo = nullptr;
+    QLabel* OriginalMemo = nullptr; // hidden but with an original shown beside
+    ShownText shownText_ = ShownText::Translation;
+    QString translationText_, originalText_;
     QMenu* PopupZoom = nullptr;
     std::optional<PlaybackControls> controls_;
     MessageSink* messages_ = nullptr;

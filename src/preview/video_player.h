@@ -62,6 +62,10 @@ public:
     void stop(); // pauses at the start of the play range
     void close(); // unloads the movie
 
+    // The player's libmpv, whose commands may be sent from any thread while
+    // this object lives (the styled subtitles do); nullptr before the first movie.
+    MpvCore* mpv() const { return core_.get(); }
+
     int imageSourceWidth() const { return width_; }
     int imageSourceHeight() const { return height_; }
     double framesPerSecond() const { return framesPerSecond_; }

@@ -144,6 +144,9 @@ struct Parser {
             profile.minGap = time(line, key, value, false);
         } else if (key == "count-spaces-and-punctuation") {
             profile.countSpacesAndPunctuation = yesNo(line, key, value);
+        } else if (key == "max-translation-ratio") {
+            profile.maxTranslationRatio = number(line, key, value, 0, 100);
+            if (*profile.maxTranslationRatio <= 0) fail(line, key + ": " + value + " must be above 0");
         } else {
             fail(line, "unknown key '" + key + "'");
         }
@@ -295,6 +298,7 @@ std::string ProfileFileText(const ReadingProfile& p)
     if (p.maxDuration) appendLine(out, "max-duration", p.maxDuration->text);
     if (p.minGap) appendLine(out, "min-gap", p.minGap->text);
     appendLine(out, "count-spaces-and-punctuation", p.countSpacesAndPunctuation ? "yes" : "no");
+    if (p.maxTranslationRatio) appendLine(out, "max-translation-ratio", decimal(*p.maxTranslationRatio));
     return out;
 }
 

@@ -20,11 +20,14 @@
 //     max-duration = 7 s
 //     min-gap = 2 frames
 //     count-spaces-and-punctuation = yes
+//     max-translation-ratio = 1.4
 //
 // Numbers take "." as decimal separator; times are seconds ("1.5 s", "5/6 s")
 // or whole frames ("20 frames"). The name defaults to the file's name; a
 // limit left out is not checked; spaces and punctuation count towards reading
-// speed unless the last key says "no".
+// speed unless that key says "no". The translation ratio is how many times
+// its original's characters a translated subtitle may have (checked against
+// an original only; 1.5 when left out).
 namespace tessel {
 
 // A length of time as the profile gives it: seconds or whole frames.
@@ -46,11 +49,15 @@ struct ReadingProfile {
     std::optional<int> maxLines;
     std::optional<TimeSpan> minDuration, maxDuration, minGap;
     bool countSpacesAndPunctuation = true;
+    std::optional<double> maxTranslationRatio;
     std::string origin; // "built-in" or the file it came from
 };
 
 // "Netflix English (adults)", "Netflix English (children)" and "Relaxed".
 const std::vector<ReadingProfile>& BuiltInProfiles();
+
+// The translation ratio of a profile that leaves it out.
+constexpr double DefaultTranslationRatio = 1.5;
 
 // A profile file that cannot be used: where and why.
 struct ProfileProblem {

@@ -159,3 +159,17 @@ TEST_F(ReadingOptions, BadProfilesAreUsageErrorsThatNameTheFileAndLine)
     const Converted missing = Convert({ "--lint", "Relaxed", dir.path("missing.srt") });
     EXPECT_EQ(missing.status, 1);
 }
+
+// Row 3 reads "abc" against "Yo": 1.5 times; the fourth original overlaps no row.
+TEST_F(ReadingOptions, LintWithAnOriginalFindsLongAndMissingTranslations)
+{
+    WriteFile(profiles + "/ratio.profile", "name = Ratio\nmax-translation-ratio = 1.2\n");
+    const std::string original = dir.path("original.sub");
+    WriteFile(original, "{0}{10}Hi\r\n{12}{20}Hello\r\n{100}{110}Yo\r\n{200}{210}Gone\r\n");
+    const Converted r = run({ "--fps", "25", "--lint", "Ratio", "--original", original });
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.out,
+        "-\t200\tno-translation\t4\t-\n"
+        "3\t100\ttranslation-length\t1.5\t1.2\n");
+    EXPECT_EQ(run({ "--original", original }).status, 2);
+}
