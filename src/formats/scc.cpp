@@ -613,10 +613,12 @@ std::vector<std::vector<Piece>> wrapped(const std::vector<std::vector<Piece>>& l
     std::vector<std::vector<Piece>> out;
     for (std::vector<Piece> line : lines) {
         while (tokensOf(line).size() > static_cast<size_t>(Columns)) {
-            size_t cut = static_cast<size_t>(Columns);
+            // Style changes take columns too: the line may have fewer pieces than that.
+            const size_t most = std::min(static_cast<size_t>(Columns), line.size() - 1);
+            size_t cut = most;
             while (cut > 0 && line[cut].text != " ")
                 --cut;
-            if (cut == 0) cut = static_cast<size_t>(Columns);
+            if (cut == 0) cut = most;
             out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
             line.erase(line.begin(),
                 line.begin()
