@@ -79,6 +79,17 @@ std::optional<int32_t> TryReadFrameCell(std::string_view cell)
     // Same result as converting "0" + cell, without building that text: the
     // leading "0" rules out blanks and signs and turns an "x" into a hex mark.
     if (cell.empty()) return 0;
+    // Nine digits or fewer cannot pass 32 bits: no check on the way.
+    if (cell.size() <= 9) {
+        uint32_t value = 0;
+        bool digits = true;
+        for (const char c : cell) {
+            const auto d = static_cast<unsigned char>(c - '0');
+            digits = digits && d <= 9;
+            value = value * 10 + d;
+        }
+        if (digits) return static_cast<int32_t>(value);
+    }
     if (cell[0] == 'x' || cell[0] == 'X') {
         auto v = parseDigits(cell.substr(1), 16, 0xFFFFFFFFu);
         if (!v) return std::nullopt;
@@ -185,29 +196,52 @@ std::string IntToStr(int64_t value)
     return s;
 }
 
+namespace {
+
+constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                              "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                              "8081828384858687888990919293949596979899";
+
+int digitCount(uint64_t v)
+{
+    int count = 1;
+    for (uint64_t power = 10; count < 20 && v >= power; power *= 10)
+        ++count;
+    return count;
+}
+
+// Two digits a division, from the end.
+template <typename Unsigned> void putDigits(char* end, Unsigned magnitude)
+{
+    char* p = end;
+    while (magnitude >= 100) {
+        const auto pair = static_cast<size_t>(magnitude % 100);
+        magnitude /= 100;
+        p -= 2;
+        std::memcpy(p, DigitPairs + pair * 2, 2);
+    }
+    if (magnitude >= 10)
+        std::memcpy(p - 2, DigitPairs + static_cast<size_t>(magnitude) * 2, 2);
+    else
+        *--p = static_cast<char>('0' + magnitude);
+}
+
+} // namespace
+
 char* PutInt(char* out, int64_t value, int minDigits)
 {
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    char digits[24];
-    char* d = digits + sizeof digits;
-    if (magnitude <= 0xFFFFFFFFu) { // 32-bit division is much cheaper
-        uint32_t m = static_cast<uint32_t>(magnitude);
-        do {
-            *--d = static_cast<char>('0' + m % 10);
-            m /= 10;
-        } while (m);
-    } else {
-        do {
-            *--d = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude);
-    }
-    const int count = static_cast<int>(digits + sizeof digits - d);
+    const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     if (value < 0) *out++ = '-';
+    const int count = digitCount(magnitude);
     for (int i = count; i < minDigits; ++i)
         *out++ = '0';
-    std::memcpy(out, d, static_cast<size_t>(count));
-    return out + count;
+    char* const end = out + count;
+    // 32-bit division is much cheaper.
+    if (magnitude <= 0xFFFFFFFFu)
+        putDigits(end, static_cast<uint32_t>(magnitude));
+    else
+        putDigits(end, magnitude);
+    return end;
 }
 
 void AppendInt(std::string& out, int64_t value, int minDigits)

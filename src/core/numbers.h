@@ -34,6 +34,15 @@ std::string FormatInt(int64_t value, int minDigits);
 void AppendInt(std::string& out, int64_t value, int minDigits);
 // Writes the digits at `out` (room for 48 characters) and returns the end.
 char* PutInt(char* out, int64_t value, int minDigits);
+// Exactly `digits` digits of a value below 10^digits, zero-padded.
+inline char* PutFixedDigits(char* out, uint32_t value, int digits)
+{
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + digits;
+}
 // "0": a whole number, halves away from zero.
 std::string FormatFloatWhole(long double value);
 // "###.###" (integerDigitRequired false) and "0.###" (true): at most three

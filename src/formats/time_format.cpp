@@ -88,6 +88,20 @@ namespace {
 // compiler turns them into multiplications, five divisions a time otherwise.
 template <int64_t PerSecond> char* putClock(char* p, int64_t count, const ClockTimeFormat& format)
 {
+    const int digits = fractionDigits(format.fraction);
+    // Under 100 hours every field has a width known ahead, and 32 bits hold the count.
+    if (count >= 0 && count < 100 * 3600 * PerSecond && format.hourDigits <= 2) {
+        const auto c = static_cast<uint32_t>(count);
+        const uint32_t hours = c / (3600 * PerSecond);
+        p = PutFixedDigits(p, hours, hours >= 10 || format.hourDigits == 2 ? 2 : 1);
+        *p++ = ':';
+        p = PutFixedDigits(p, c / (60 * PerSecond) % 60, 2);
+        *p++ = ':';
+        p = PutFixedDigits(p, c / PerSecond % 60, 2);
+        if (format.fraction == ClockTimeFormat::WholeSeconds) return p;
+        *p++ = format.separator;
+        return PutFixedDigits(p, c % PerSecond, digits);
+    }
     p = PutInt(p, count / (3600 * PerSecond), std::min(format.hourDigits, 24));
     *p++ = ':';
     p = PutInt(p, count / (60 * PerSecond) % 60, 2);
