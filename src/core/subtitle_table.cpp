@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t FirstBlockSize = 64 * 1024;
 constexpr size_t LargestBlockSize = 4 * 1024 * 1024;
+constexpr size_t WindowBlockSize = 1024 * 1024;
 // Unused bytes are reclaimed once they outweigh the used ones by this much.
 constexpr size_t WasteAllowance = 4 * 1024 * 1024;
 
@@ -28,14 +29,31 @@ SubtitleTable::~SubtitleTable() = default;
 
 SubtitleTable::Slot& SubtitleTable::slot(int row)
 {
-    if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
-    return rows_[static_cast<size_t>(row - 1)];
+    if (row < firstRow() || row >= rowCount()) throw std::out_of_range("row index out of range");
+    return rows_[static_cast<size_t>(row - firstRow())];
 }
 
 const SubtitleTable::Slot& SubtitleTable::slot(int row) const
 {
-    if (row < 1 || row >= rowCount()) throw std::out_of_range("row index out of range");
-    return rows_[static_cast<size_t>(row - 1)];
+    if (row < firstRow() || row >= rowCount()) throw std::out_of_range("row index out of range");
+    return rows_[static_cast<size_t>(row - firstRow())];
+}
+
+void SubtitleTable::requireAllRows() const
+{
+    if (gone_ > 0) throw std::logic_error("the table's first rows were dropped");
+}
+
+void SubtitleTable::retire(Block& block)
+{
+    usedBytes_ -= block.used;
+    // A table whose rows are dropped as they are written needs such a block
+    // again at once: kept, its pages need no new faults.
+    if (dropping_ && block.data.use_count() == 1 && (!spare_.data || spare_.capacity < block.capacity)) {
+        spare_.data = std::move(block.data);
+        spare_.capacity = block.capacity;
+    }
+    block = Block();
 }
 
 const char* SubtitleTable::rowData(const Slot& s) const
@@ -63,13 +81,19 @@ char* SubtitleTable::allocate(Slot& s, size_t size)
     if (size > UINT32_MAX) throw std::length_error("subtitle row too long");
     if (currentBlock_ == NoBlock || blocks_[currentBlock_].capacity - blocks_[currentBlock_].used < size) {
         const size_t previous = currentBlock_ == NoBlock ? 0 : blocks_[currentBlock_].capacity;
-        const size_t capacity = std::max(size, std::clamp(previous * 2, FirstBlockSize, LargestBlockSize));
+        // A table whose first rows leave as they are written holds few at a time.
+        const size_t largest = dropping_ ? WindowBlockSize : LargestBlockSize;
+        const size_t capacity = std::max(size, std::clamp(previous * 2, FirstBlockSize, largest));
         Block block;
-        block.data = SharedBig(capacity);
-        block.capacity = capacity;
+        if (spare_.data && spare_.capacity >= size) {
+            block = std::move(spare_);
+            spare_ = Block();
+        } else {
+            block.data = SharedBig(capacity);
+            block.capacity = capacity;
+        }
         if (currentBlock_ != NoBlock && blocks_[currentBlock_].live == 0) {
-            usedBytes_ -= blocks_[currentBlock_].used;
-            blocks_[currentBlock_] = Block();
+            retire(blocks_[currentBlock_]);
             freeBlocks_.push_back(currentBlock_);
         }
         if (freeBlocks_.empty()) {
@@ -98,8 +122,7 @@ void SubtitleTable::release(Slot& s)
     block.live -= s.size();
     liveBytes_ -= s.size();
     if (block.live == 0 && s.block != currentBlock_) {
-        usedBytes_ -= block.used;
-        block = Block();
+        retire(block);
         freeBlocks_.push_back(s.block);
     }
     s.block = NoBlock;
@@ -136,6 +159,7 @@ std::shared_ptr<SubtitleTable::Image> SubtitleTable::ImageRoom(int rows)
 
 std::shared_ptr<const SubtitleTable::Image> SubtitleTable::image(std::shared_ptr<Image> room) const
 {
+    requireAllRows();
     std::shared_ptr<Image> image
         = room && room->rows_.capacity() >= rows_.size() ? std::move(room) : std::make_shared<Image>();
     image->rows_.assign(rows_.begin(), rows_.end());
@@ -217,13 +241,13 @@ void SubtitleTable::tellRowsRemoving(int row, int count)
 
 void SubtitleTable::setRowCount(int count)
 {
-    if (count < 2) count = 2;
+    if (count < firstRow() + 1) count = firstRow() + 1;
     const int old = rowCount();
     if (count == old) return;
     const bool tell = notifying();
     if (count > old) {
         if (tell) listener_->rowsAboutToBeInserted(old, count - old);
-        rows_.resize(static_cast<size_t>(count - 1));
+        rows_.resize(static_cast<size_t>(count - firstRow()));
         ++revision_;
         if (tell) listener_->rowsInserted();
         tellRowsInserted(old, count - old);
@@ -231,9 +255,9 @@ void SubtitleTable::setRowCount(int count)
     }
     tellRowsRemoving(count, old - count);
     if (tell) listener_->rowsAboutToBeRemoved(count, old - count);
-    for (size_t i = static_cast<size_t>(count - 1); i < rows_.size(); ++i)
+    for (size_t i = static_cast<size_t>(count - firstRow()); i < rows_.size(); ++i)
         release(rows_[i]);
-    rows_.resize(static_cast<size_t>(count - 1));
+    rows_.resize(static_cast<size_t>(count - firstRow()));
     ++revision_;
     if (tell) listener_->rowsRemoved();
     compactIfWasteful();
@@ -241,10 +265,44 @@ void SubtitleTable::setRowCount(int count)
 
 void SubtitleTable::reserveRows(int count)
 {
-    if (count > rowCount()) rows_.reserve(static_cast<size_t>(count - 1));
+    if (count > rowCount()) rows_.reserve(static_cast<size_t>(count - firstRow()));
 }
 
-std::string_view SubtitleTable::cell(int column, int row) const
+void SubtitleTable::clear()
+{
+    if (!recorders_.empty() || listener_) throw std::logic_error("a table that is followed cannot be cleared");
+    rows_.assign(1, Slot());
+    blocks_.clear();
+    freeBlocks_.clear();
+    currentBlock_ = NoBlock;
+    liveBytes_ = 0;
+    usedBytes_ = 0;
+    gone_ = 0;
+    dropping_ = false;
+    spare_ = Block();
+    documentData_.clear();
+    sideData_.clear();
+    revision_ = 0;
+}
+
+void SubtitleTable::dropRowsBefore(int row)
+{
+    dropping_ = true;
+    const int count = std::min(row, rowCount()) - firstRow();
+    if (count <= 0) return;
+    for (size_t i = 0; i < static_cast<size_t>(count); ++i)
+        release(rows_[i]);
+    rows_.erase(rows_.begin(), rows_.begin() + count);
+    gone_ += count;
+    // One row stays, as in any table: an empty one at `row` when all went.
+    if (rows_.empty()) {
+        rows_.emplace_back();
+        gone_ = row - 1;
+    }
+    ++revision_;
+}
+
+std::string_view SubtitleTable::otherCell(int column, int row) const
 {
     checkColumn(column);
     if (row == 0) return column < ColumnCount ? HeaderTexts[static_cast<size_t>(column)] : std::string_view();
@@ -341,6 +399,7 @@ std::array<std::string, SubtitleTable::ColumnCount> SubtitleTable::row(int row) 
 
 int SubtitleTable::removeRowsWhere(const std::function<bool(int row)>& remove)
 {
+    requireAllRows();
     const size_t n = rows_.size();
     std::vector<bool> gone(n);
     size_t goneCount = 0;
@@ -370,6 +429,7 @@ int SubtitleTable::removeRowsWhere(const std::function<bool(int row)>& remove)
 void SubtitleTable::removeRowRuns(const std::vector<std::pair<int, int>>& runs)
 {
     if (runs.empty()) return;
+    requireAllRows();
     int below = rowCount();
     int total = 0;
     for (const auto& [row, count] : runs) {
@@ -408,6 +468,7 @@ void SubtitleTable::removeRowRuns(const std::vector<std::pair<int, int>>& runs)
 void SubtitleTable::insertRowRuns(const std::vector<std::pair<int, int>>& runs)
 {
     if (runs.empty()) return;
+    requireAllRows();
     size_t size = rows_.size();
     int above = 1;
     for (const auto& [row, count] : runs) {
@@ -456,6 +517,8 @@ void SubtitleTable::deleteRow(int row)
 
 void SubtitleTable::replaceWith(SubtitleTable& other)
 {
+    requireAllRows();
+    other.requireAllRows();
     BulkChange bulk(*this);
     if (!recorders_.empty()) {
         setRowCount(other.rowCount());

@@ -72,14 +72,37 @@ public:
     SubtitleTable& operator=(const SubtitleTable&) = delete;
 
     // Header row included; never below 2.
-    int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
+    int rowCount() const { return static_cast<int>(rows_.size()) + 1 + gone_; }
     // Grows with empty rows or cuts off the rows at and after the new count.
     void setRowCount(int count);
     // Room for a row count, so that rows stored one by one never move the
     // row index to grow it. Reserved room costs address space, not memory.
     void reserveRows(int count);
 
-    std::string_view cell(int column, int row) const;
+    // Back to a table just made: one empty row, no document or side data,
+    // revision 0. Only for a table no view or history follows yet.
+    void clear();
+
+    // For a file written while it is read: the rows before `row` leave the
+    // table, written already, and the rows after them keep their indexes
+    // (when none is left, an empty row stands at `row`); firstRow() is the
+    // first one left. Their memory is used again by the rows that follow.
+    // Only cells, the row count and the document data change in such a table.
+    void dropRowsBefore(int row);
+    int firstRow() const { return 1 + gone_; }
+
+    std::string_view cell(int column, int row) const
+    {
+        // Every reader and writer asks for cells many times a row.
+        if (static_cast<unsigned>(column) < CellCount && row >= firstRow() && row < rowCount()) {
+            const Slot& s = rows_[static_cast<size_t>(row - firstRow())];
+            const uint32_t begin = column == 0 ? 0 : s.ends[static_cast<size_t>(column - 1)];
+            const uint32_t end = s.ends[static_cast<size_t>(column)];
+            if (begin == end) return {};
+            return std::string_view(blocks_[s.block].data.get() + s.offset + begin, end - begin);
+        }
+        return otherCell(column, row);
+    }
     QString text(int column, int row) const;
     void setCell(int column, int row, std::string_view text);
     void setText(int column, int row, const QString& text) { setCell(column, row, text.toUtf8().toStdString()); }
@@ -172,11 +195,16 @@ private:
 
     Slot& slot(int row);
     const Slot& slot(int row) const;
+    // The header row's cells, or out_of_range.
+    std::string_view otherCell(int column, int row) const;
     const char* rowData(const Slot& s) const;
     std::string_view slotCell(const Slot& s, int column) const;
     // Room for `size` bytes; the slot's block and offset are set to it.
     char* allocate(Slot& s, size_t size);
     void release(Slot& s);
+    // A block no row uses any more, given up (or kept as the spare).
+    void retire(Block& block);
+    void requireAllRows() const;
     void storeRow(Slot& s, const std::array<std::string_view, CellCount>& cells);
     bool resizeCellInPlace(Slot& s, int column, std::string_view text);
     void compactIfWasteful();
@@ -192,6 +220,9 @@ private:
     std::vector<Block> blocks_;
     std::vector<uint32_t> freeBlocks_;
     uint32_t currentBlock_ = NoBlock;
+    int gone_ = 0; // rows dropped from the start (dropRowsBefore)
+    bool dropping_ = false; // dropRowsBefore was called
+    Block spare_; // a block all of whose rows were dropped, for the next rows
     size_t liveBytes_ = 0;
     size_t usedBytes_ = 0; // the blocks' `used`, summed: looked at after every change
     std::string documentData_;
