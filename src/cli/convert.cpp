@@ -38,6 +38,27 @@ private:
     int count_ = 0;
 };
 
+// Messages said only once a conversion is done, in the order they came.
+class HeldMessages : public MessageSink {
+public:
+    void showMessage(const QString& title, const QString& text, MessageIcon icon) override
+    {
+        held_.push_back({ title, text, icon });
+    }
+    void replay(MessageSink& to) const
+    {
+        for (const Held& m : held_)
+            to.showMessage(m.title, m.text, m.icon);
+    }
+
+private:
+    struct Held {
+        QString title, text;
+        MessageIcon icon;
+    };
+    std::vector<Held> held_;
+};
+
 void appendEscaped(std::string& out, std::string_view cell)
 {
     for (char c : cell) {
@@ -79,15 +100,29 @@ void writeToStream(std::ostream& out, const std::function<void(TextSink&)>& writ
     if (!out) throw Error("Cannot write to standard output.");
 }
 
-int write(const SubtitleTable& table, const Options& options, std::ostream& out, StreamMessages& messages)
+SaveTarget targetOf(const Options& options, std::ostream& out)
 {
     const bool toStdout = options.output.empty() || options.output == "-";
-    const SaveTarget target = [&](const std::function<void(TextSink&)>& write) {
+    return [&options, &out, toStdout](const std::function<void(TextSink&)>& write) {
         if (toStdout)
             writeToStream(out, write);
         else
             WriteTextFile(options.output, write);
     };
+}
+
+OutputEncoding outputEncoding(const Options& options)
+{
+    OutputEncoding output = options.outEncoding.empty() ? OutputEncoding() : *ParseOutputEncoding(options.outEncoding);
+    output.crlf = !options.lf;
+    // Chosen: a script's own mark and line ends give way.
+    output.keepFileForm = options.outEncoding.empty() && !options.lineEndsGiven;
+    return output;
+}
+
+int write(const SubtitleTable& table, const Options& options, std::ostream& out, StreamMessages& messages)
+{
+    const SaveTarget target = targetOf(options, out);
     if (options.format == "table") {
         try {
             target([&](TextSink& sink) { sink.write(DumpTable(table)); });
@@ -98,10 +133,7 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
         return 0;
     }
     const FormatInfo* format = FormatById(options.format);
-    OutputEncoding output = options.outEncoding.empty() ? OutputEncoding() : *ParseOutputEncoding(options.outEncoding);
-    output.crlf = !options.lf;
-    // Chosen: a script's own mark and line ends give way.
-    output.keepFileForm = options.outEncoding.empty() && !options.lineEndsGiven;
+    const OutputEncoding output = outputEncoding(options);
     // What the target cannot hold is said before it is left out.
     if (const std::string unwritten = DescribeUnwritten(table, *format); !unwritten.empty())
         messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(unwritten), MessageIcon::Warning);
@@ -114,6 +146,70 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     for (const std::string& note : services.notes)
         messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
     return saved ? 0 : 1;
+}
+
+// Nothing asks for the whole table: the rows can go from the reader to the
+// writer a block at a time.
+bool flows(const Options& options)
+{
+    return !options.wholeTable && options.lint.empty() && options.spellCheck.empty() && options.format != "table"
+        && options.steps.empty();
+}
+
+struct NothingRead { };
+
+// The conversion with its rows flowing from the reader to the writer: the
+// same bytes and messages as the whole table gives, with a window of the file
+// and a block of rows in memory. Nothing when it has to be done whole after
+// all; then nothing was written or said.
+std::optional<int> convertFlowing(const Options& options, std::ostream& out, StreamMessages& said)
+{
+    HeldMessages held, saving;
+    const FormatInfo* format = FormatById(options.format);
+    FixedFramerate outFps(options.outFps);
+    SsaExportAnswer answer;
+    answer.fpsText = QString::number(options.outFps, 'g', 17);
+    FixedExportSettings exportSettings(answer);
+    SaveServices services { outFps, exportSettings, saving, '.', outputEncoding(options) };
+    FlowingSave save(*format, services);
+    SubtitleTable table;
+    FixedFramerate inFps(options.inFps);
+    FilmSubtitles films(nullptr, options.track);
+    LoadResult loaded;
+    bool reading = false, read = false;
+    try {
+        targetOf(options, out)([&](TextSink& sink) {
+            reading = true;
+            const FlowingSave::Writing writing(save, sink);
+            loaded = LoadSubtitles(table, options.input, false, inFps, held,
+                ReadEncoding { QByteArray::fromStdString(options.encoding) }, &films, &save);
+            if (loaded.format == FormatCode::Unknown) throw NothingRead();
+            read = true;
+            save.finish(table);
+        });
+    } catch (const NothingRead&) {
+        held.replay(said);
+        return 1;
+    } catch (const FlowStopped&) {
+        return std::nullopt;
+    } catch (const ReadFileWhole&) {
+        return std::nullopt;
+    } catch (const std::exception&) {
+        // Only a reading error is said as the whole table would say it; the
+        // output's own errors come after the reading there.
+        if (!reading || read) return std::nullopt;
+        held.replay(said);
+        throw;
+    }
+    held.replay(said);
+    for (const std::string& note : loaded.notes)
+        said.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
+    if (!save.unwritten().empty())
+        said.showMessage(QStringLiteral("Warning"), QString::fromStdString(save.unwritten()), MessageIcon::Warning);
+    saving.replay(said);
+    for (const std::string& note : services.notes)
+        said.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
+    return 0;
 }
 
 int listTracks(const std::string& film, std::ostream& out, std::ostream& err)
@@ -147,6 +243,8 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
 {
     StreamMessages messages(err);
     try {
+        if (flows(options))
+            if (const std::optional<int> status = convertFlowing(options, out, messages)) return *status;
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
         FilmSubtitles films(nullptr, options.track);

@@ -39,6 +39,9 @@ struct Options {
     std::string outputDir;
     bool overwrite = false;
     int jobs = 0; // 0: one per processor core
+    // Not an option: the whole table in memory even where the rows could
+    // flow from the reader to the writer (the tests compare the two).
+    bool wholeTable = false;
 };
 
 struct UsageError {

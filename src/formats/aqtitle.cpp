@@ -52,23 +52,43 @@ void ReadAQTitle(LineReader& lines, SubtitleTable& table, int firstRow, double)
     }
 }
 
-void WriteAQTitle(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext&, TextSink& out)
-{
-    int64_t lastEnd = 999999; // the closing marker of a file with no rows
-    const int lastTableRow = table.rowCount() - 1;
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
-        const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
-        lastEnd = end;
-        writeMarker(out, start);
-        out.line(table.cell(SubtitleTable::Line1, row));
-        out.line(table.cell(SubtitleTable::Line2, row)); // the format has no third line
-        if (row >= lastTableRow) continue;
-        // Short gaps need no clearing: the next marker ends the subtitle close enough.
-        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
-        if (static_cast<int64_t>(nextStart) - end > 5) writeClearingBlock(out, end);
+namespace {
+
+class Writer : public RowWriter {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        const int lastTableRow = table.rowCount() - 1;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+            const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
+            lastEnd_ = end;
+            writeMarker(out, start);
+            out.line(table.cell(SubtitleTable::Line1, row));
+            out.line(table.cell(SubtitleTable::Line2, row)); // the format has no third line
+            if (row >= lastTableRow) continue;
+            // Short gaps need no clearing: the next marker ends the subtitle close enough.
+            const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+            if (static_cast<int64_t>(nextStart) - end > 5) writeClearingBlock(out, end);
+        }
     }
-    writeClearingBlock(out, lastEnd);
+
+    void finish(const SubtitleTable&, TextSink& out) override { writeClearingBlock(out, lastEnd_); }
+
+private:
+    int64_t lastEnd_ = 999999; // the closing marker of a file with no rows
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeAQTitleWriter(const SubtitleTable&, const WriteContext&, TextSink&)
+{
+    return std::make_unique<Writer>();
+}
+
+void WriteAQTitle(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    WriteAllRows(MakeAQTitleWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -5,6 +5,7 @@
 namespace tessel {
 
 void ReadAQTitle(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeAQTitleWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteAQTitle(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 bool LooksLikeAQTitle(const DetectionInput& input);
 

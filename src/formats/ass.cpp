@@ -280,6 +280,7 @@ public:
 
     void read(LineReader& lines)
     {
+        lines_ = &lines;
         try {
             while (!lines.atEnd()) {
                 const std::string_view line = lines.readLine();
@@ -344,7 +345,8 @@ private:
         splitText(isShort ? std::string_view() : rest.substr(textAt), text, pieces);
         const std::string piecesText = pieces ? std::to_string(pieces) : std::string();
         std::vector<std::string_view> kept = { line.substr(0, kindEnd), remapped, piecesText };
-        if (!sawEvent_) {
+        const bool first = !sawEvent_;
+        if (first) {
             sawEvent_ = true;
         } else {
             for (const std::string& l : between_)
@@ -352,6 +354,9 @@ private:
         }
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
         between_.clear();
+        // What comes before the events is known now: a writer of rows as
+        // they come starts with it.
+        if (first) keepDocument(*lines_);
         return true;
     }
 
@@ -369,6 +374,7 @@ private:
     }
 
     SubtitleTable& table_;
+    LineReader* lines_ = nullptr;
     int row_;
     double framerate_;
     bool open_;
@@ -408,38 +414,54 @@ const char* const EventsHeader[] = {
     "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text",
 };
 
-class Writer {
+class Writer : public RowWriter {
 public:
     Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
-        : table_(table)
-        , framerate_(context.framerate)
-        , out_(out)
+        : framerate_(context.framerate)
     {
-        if (SplitKept(table.documentData(), Tag, doc_)) {
+        std::vector<std::string_view> doc;
+        if (SplitKept(table.documentData(), Tag, doc)) {
             size_t index = 0;
-            before_ = ReadLineGroup(doc_, index);
-            after_.assign(doc_.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc_.size())), doc_.end());
-            format_ = documentFormat(before_);
-            for (std::string_view line : before_)
-                out_.line(line);
+            const std::vector<std::string_view> before = ReadLineGroup(doc, index);
+            format_ = documentFormat(before);
+            for (std::string_view line : before)
+                out.line(line);
         } else {
             for (const char* line : ScriptHeader)
-                out_.line(line);
-            out_.line(AssStyleLine(context.ssa));
+                out.line(line);
+            out.line(AssStyleLine(context.ssa));
             for (const char* line : EventsHeader)
-                out_.line(line);
+                out.line(line);
         }
     }
 
-    void row(int row)
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int r = firstRow; r <= lastRow; ++r)
+            row(table, r, out);
+    }
+
+    // The lines after the last event, from the document as it is now.
+    void finish(const SubtitleTable& table, TextSink& out) override
+    {
+        std::vector<std::string_view> doc;
+        if (!SplitKept(table.documentData(), Tag, doc)) return;
+        size_t index = 0;
+        ReadLineGroup(doc, index);
+        for (size_t i = index; i < doc.size(); ++i)
+            out.line(doc[i]);
+    }
+
+private:
+    void row(const SubtitleTable& table, int row, TextSink& out)
     {
         std::vector<std::string_view> fields;
         std::string_view kind = "Dialogue: ";
         int pieces = 0;
         size_t written = 0; // of a short event, the fields it had
-        if (SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept_)) {
+        if (SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_)) {
             for (size_t i = BeforeLines; i < kept_.size(); ++i)
-                out_.line(kept_[i]);
+                out.line(kept_[i]);
             kind = KeptLine(kept_, KindLine);
             fields = splitFields(KeptLine(kept_, FieldsLine));
             const std::string_view piecesText = KeptLine(kept_, PiecesLine);
@@ -460,9 +482,9 @@ public:
             }
             fields.assign(defaults_.begin(), defaults_.end());
         }
-        const std::string start = time(table_.cell(SubtitleTable::From, row), fields[format_.start]);
-        const std::string end = time(table_.cell(SubtitleTable::To, row), fields[format_.end]);
-        const std::string text = joinText(table_, row, pieces);
+        const std::string start = time(table.cell(SubtitleTable::From, row), fields[format_.start]);
+        const std::string end = time(table.cell(SubtitleTable::To, row), fields[format_.end]);
+        const std::string text = joinText(table, row, pieces);
         // A short event with no text yet is written as short as it was read.
         const bool asShort = written && text.empty();
         const size_t count = asShort ? written : format_.count() - 1;
@@ -474,16 +496,9 @@ public:
                                         : fields[i];
         }
         if (!asShort) (line_ += ',') += text;
-        out_.line(line_);
+        out.line(line_);
     }
 
-    void finish()
-    {
-        for (std::string_view line : after_)
-            out_.line(line);
-    }
-
-private:
     // The time as read while it still stands for the cell's frame, else the frame's own.
     std::string time(std::string_view cell, std::string_view read) const
     {
@@ -494,10 +509,8 @@ private:
         return FormatClockTime(std::max(FrameToTime(frame, framerate_), 0), Time);
     }
 
-    const SubtitleTable& table_;
     double framerate_;
-    TextSink& out_;
-    std::vector<std::string_view> doc_, before_, after_, kept_;
+    std::vector<std::string_view> kept_;
     EventFormat format_ = standardFormat();
     std::vector<std::string> defaults_; // the fields of a row with none of its own, made once
     std::string line_;
@@ -545,44 +558,77 @@ bool IsAssComment(std::string_view extra)
     return IsKeptBy(extra, Tag) && named(extra.substr(std::min(extra.size(), Tag.size() + 1)), "Comment:");
 }
 
+namespace {
+
+class LeftOut : public LeftOutCount {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow) override
+    {
+        std::vector<std::string_view> kept;
+        const EventFormat format = formatOf(table);
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const std::string_view extra = table.cell(SubtitleTable::Extra, row);
+            if (extra.empty() || !SplitKept(extra, Tag, kept)) continue;
+            if (named(KeptLine(kept, KindLine), "Comment:")) {
+                ++comments_;
+                continue;
+            }
+            const std::vector<std::string_view> fields = splitFields(KeptLine(kept, FieldsLine));
+            for (size_t i = 0; i + 1 < std::min(fields.size(), format.count()); ++i) {
+                if (isDefault(format.names[i], fields[i])) continue;
+                ++fieldRows_;
+                break;
+            }
+        }
+    }
+
+    std::vector<std::string> items(const SubtitleTable& table) const override
+    {
+        std::vector<std::string> items;
+        std::vector<std::string_view> doc;
+        if (SplitKept(table.documentData(), Tag, doc)) {
+            bool styles = false, fonts = false, graphics = false;
+            for (std::string_view line : doc) {
+                styles = styles || named(line, "Style:");
+                fonts = fonts || sectionName(line) == "[fonts]";
+                graphics = graphics || sectionName(line) == "[graphics]";
+            }
+            if (styles) items.emplace_back("styles");
+            if (fonts) items.emplace_back("fonts");
+            if (graphics) items.emplace_back("graphics");
+        }
+        if (comments_)
+            items.push_back(std::to_string(comments_) + (comments_ == 1 ? " comment line" : " comment lines"));
+        if (fieldRows_)
+            items.push_back("the layer, style, name, margins or effect of " + std::to_string(fieldRows_)
+                + (fieldRows_ == 1 ? " line" : " lines"));
+        return items;
+    }
+
+private:
+    static EventFormat formatOf(const SubtitleTable& table)
+    {
+        std::vector<std::string_view> doc;
+        return SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
+    }
+
+    int comments_ = 0, fieldRows_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<LeftOutCount> AssLeftOut(std::string_view target)
+{
+    if (target == Tag) return nullptr;
+    return std::make_unique<LeftOut>();
+}
+
 std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_view target)
 {
-    std::vector<std::string> items;
-    if (target == Tag) return items;
-    std::vector<std::string_view> doc;
-    EventFormat format = standardFormat();
-    if (SplitKept(table.documentData(), Tag, doc)) {
-        format = documentFormat(doc);
-        bool styles = false, fonts = false, graphics = false;
-        for (std::string_view line : doc) {
-            styles = styles || named(line, "Style:");
-            fonts = fonts || sectionName(line) == "[fonts]";
-            graphics = graphics || sectionName(line) == "[graphics]";
-        }
-        if (styles) items.emplace_back("styles");
-        if (fonts) items.emplace_back("fonts");
-        if (graphics) items.emplace_back("graphics");
-    }
-    int comments = 0, fieldRows = 0;
-    std::vector<std::string_view> kept;
-    for (int row = 1; row < table.rowCount(); ++row) {
-        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) continue;
-        if (named(KeptLine(kept, KindLine), "Comment:")) {
-            ++comments;
-            continue;
-        }
-        const std::vector<std::string_view> fields = splitFields(KeptLine(kept, FieldsLine));
-        for (size_t i = 0; i + 1 < std::min(fields.size(), format.count()); ++i) {
-            if (isDefault(format.names[i], fields[i])) continue;
-            ++fieldRows;
-            break;
-        }
-    }
-    if (comments) items.push_back(std::to_string(comments) + (comments == 1 ? " comment line" : " comment lines"));
-    if (fieldRows)
-        items.push_back("the layer, style, name, margins or effect of " + std::to_string(fieldRows)
-            + (fieldRows == 1 ? " line" : " lines"));
-    return items;
+    const std::unique_ptr<LeftOutCount> count = AssLeftOut(target);
+    if (!count) return {};
+    count->rows(table, 1, table.rowCount() - 1);
+    return count->items(table);
 }
 
 std::string AssStyleLine(const SsaExportSettings& s)
@@ -605,12 +651,14 @@ void ReadAss(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     Reader(table, firstRow, framerate).read(lines);
 }
 
+std::unique_ptr<RowWriter> MakeAssWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(table, context, out);
+}
+
 void WriteAss(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    Writer writer(table, context, out);
-    for (int row = firstRow; row <= lastRow; ++row)
-        writer.row(row);
-    writer.finish();
+    WriteAllRows(MakeAssWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -13,6 +13,7 @@
 namespace tessel {
 
 void ReadAss(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeAssWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteAss(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 // A name ending ".ass", or HasAssContent.
 bool LooksLikeAss(const DetectionInput& input);
@@ -25,6 +26,8 @@ bool IsAssComment(std::string_view extra);
 // What writing the table in the format `target` (a converter name) leaves
 // out of what ASS kept, as items of one sentence ("styles", "3 comment lines").
 std::vector<std::string> AssDataLeftOut(const SubtitleTable& table, std::string_view target);
+// The same a block of rows at a time; nullptr for a target that leaves nothing out.
+std::unique_ptr<LeftOutCount> AssLeftOut(std::string_view target);
 
 // The style line "[V4+ Styles]" gets from the export settings.
 std::string AssStyleLine(const SsaExportSettings& settings);

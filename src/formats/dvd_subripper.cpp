@@ -109,17 +109,44 @@ void ReadDVDSubripper(LineReader& lines, SubtitleTable& table, int firstRow, dou
     }
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, TextSink& out)
+        : framerate_(context.framerate)
+    {
+        for (const char* line : Header)
+            out.line(line);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            out.line(timeLine(StrToInt(table.cell(SubtitleTable::From, row)), framerate_));
+            for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 })
+                if (!table.cell(column, row).empty()) out.line(table.cell(column, row));
+            out.line("}");
+        }
+    }
+
+    void finish(const SubtitleTable&, TextSink&) override { }
+
+private:
+    double framerate_;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeDVDSubripperWriter(const SubtitleTable&, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(context, out);
+}
+
 void WriteDVDSubripper(
     const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header)
-        out.line(line);
-    for (int row = firstRow; row <= lastRow; ++row) {
-        out.line(timeLine(StrToInt(table.cell(SubtitleTable::From, row)), context.framerate));
-        for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 })
-            if (!table.cell(column, row).empty()) out.line(table.cell(column, row));
-        out.line("}");
-    }
+    WriteAllRows(MakeDVDSubripperWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

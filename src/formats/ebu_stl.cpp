@@ -654,10 +654,10 @@ int rateFor(double framerate)
     return 25;
 }
 
-class Writer {
+class Writer : public RowWriter {
 public:
     Writer(const SubtitleTable& table, const WriteContext& context)
-        : table_(table)
+        : table_(&table)
     {
         std::vector<std::string_view> doc;
         if (SplitKept(table.documentData(), Tag, doc)) {
@@ -678,10 +678,28 @@ public:
         teletext_ = isTeletext(gsi_);
     }
 
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink&) override
+    {
+        table_ = &table;
+        for (int r = firstRow; r <= lastRow; ++r)
+            row(r);
+    }
+
+    // The header counts what came after it: all is written at the end.
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        for (const std::string& block : after_)
+            putRaw(block);
+        if (changed_ || rows_ != keptRows_) updateCounts();
+        out.write(gsi_);
+        out.write(blocks_);
+    }
+
+private:
     void row(int row)
     {
         std::vector<std::string_view> kept;
-        const bool isKept = SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept);
+        const bool isKept = SplitKept(table_->cell(SubtitleTable::Extra, row), Tag, kept);
         std::vector<std::string> blocks;
         std::vector<Framing> framings;
         int breaks = teletext_ ? 2 : 1;
@@ -697,9 +715,9 @@ public:
             const int read = digitsValue(KeptLine(kept, BreaksLine)).value_or(0);
             if (read > 0) breaks = std::min(read, 8);
         }
-        const std::vector<std::string_view> lines = rowLines(table_, row);
-        const std::string print = CellsFingerprint({ table_.cell(SubtitleTable::Line1, row),
-            table_.cell(SubtitleTable::Line2, row), table_.cell(SubtitleTable::Line3, row) });
+        const std::vector<std::string_view> lines = rowLines(*table_, row);
+        const std::string print = CellsFingerprint({ table_->cell(SubtitleTable::Line1, row),
+            table_->cell(SubtitleTable::Line2, row), table_->cell(SubtitleTable::Line3, row) });
         if (blocks.empty() || print != KeptLine(kept, PrintLine)) {
             blocks = makeBlocks(row, lines, framings, breaks, blocks.empty() ? std::string() : blocks.front());
             changed_ = true;
@@ -710,16 +728,6 @@ public:
         ++rows_;
     }
 
-    void finish(TextSink& out)
-    {
-        for (const std::string& block : after_)
-            putRaw(block);
-        if (changed_ || rows_ != keptRows_) updateCounts();
-        out.write(gsi_);
-        out.write(blocks_);
-    }
-
-private:
     // A block as it is, but for a subtitle number that must go up.
     void putRaw(std::string block)
     {
@@ -747,7 +755,7 @@ private:
     {
         const int rate = timing_->rate();
         const auto timeCode = [&](int column, size_t at) {
-            const int64_t frame = FrameOfCell(table_.cell(column, row));
+            const int64_t frame = FrameOfCell(table_->cell(column, row));
             const std::optional<int64_t> read = readTimeCode(std::string_view(blocks.front()).substr(at, 4), rate);
             return read && timing_->toFrame(*read) == frame ? *read : timing_->toTimeCode(frame);
         };
@@ -817,7 +825,7 @@ private:
         if (firstIn_ >= 0) gsi_.replace(FirstInCue.at, FirstInCue.size, timeCodeText(firstIn_, timing_->rate()));
     }
 
-    const SubtitleTable& table_;
+    const SubtitleTable* table_;
     std::string gsi_;
     int keptRows_ = -1;
     int64_t offset_ = 0;
@@ -846,39 +854,71 @@ void ReadEbuStl(LineReader& lines, SubtitleTable& table, int firstRow, double fr
     Reader(table, firstRow, framerate).read(lines.rest());
 }
 
+std::unique_ptr<RowWriter> MakeEbuStlWriter(const SubtitleTable& table, const WriteContext& context, TextSink&)
+{
+    return std::make_unique<Writer>(table, context);
+}
+
 void WriteEbuStl(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    Writer writer(table, context);
-    for (int row = firstRow; row <= lastRow; ++row)
-        writer.row(row);
-    writer.finish(out);
+    WriteAllRows(MakeEbuStlWriter, table, firstRow, lastRow, context, out);
+}
+
+namespace {
+
+int commentBlocks(const std::vector<std::string_view>& blocks)
+{
+    int comments = 0;
+    for (std::string_view hex : blocks) {
+        const std::string block = FromHex(hex).value_or("");
+        if (block.size() == TtiSize && block[15] == 1 && static_cast<unsigned char>(block[3]) == LastBlock) ++comments;
+    }
+    return comments;
+}
+
+class LeftOut : public LeftOutCount {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow) override
+    {
+        std::vector<std::string_view> kept;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const std::string_view extra = table.cell(SubtitleTable::Extra, row);
+            if (extra.empty() || !SplitKept(extra, Tag, kept)) continue;
+            size_t index = FramingLines;
+            ReadLineGroup(kept, index);
+            comments_ += commentBlocks(ReadLineGroup(kept, index));
+        }
+    }
+
+    std::vector<std::string> items(const SubtitleTable& table) const override
+    {
+        int comments = comments_;
+        std::vector<std::string_view> kept;
+        if (SplitKept(table.documentData(), Tag, kept))
+            comments += commentBlocks(std::vector<std::string_view>(
+                kept.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(AfterLines, kept.size())), kept.end()));
+        if (!comments) return {};
+        return { std::to_string(comments) + (comments == 1 ? " comment subtitle" : " comment subtitles") };
+    }
+
+private:
+    int comments_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<LeftOutCount> EbuStlLeftOut(std::string_view target)
+{
+    if (target == Tag) return nullptr;
+    return std::make_unique<LeftOut>();
 }
 
 std::vector<std::string> EbuStlDataLeftOut(const SubtitleTable& table, std::string_view target)
 {
-    std::vector<std::string> items;
-    if (target == Tag) return items;
-    int comments = 0;
-    std::vector<std::string_view> kept;
-    const auto count = [&](const std::vector<std::string_view>& blocks) {
-        for (std::string_view hex : blocks) {
-            const std::string block = FromHex(hex).value_or("");
-            if (block.size() == TtiSize && block[15] == 1 && static_cast<unsigned char>(block[3]) == LastBlock)
-                ++comments;
-        }
-    };
-    for (int row = 1; row < table.rowCount(); ++row) {
-        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) continue;
-        size_t index = FramingLines;
-        ReadLineGroup(kept, index);
-        count(ReadLineGroup(kept, index));
-    }
-    if (SplitKept(table.documentData(), Tag, kept))
-        count(std::vector<std::string_view>(
-            kept.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(AfterLines, kept.size())), kept.end()));
-    if (comments)
-        items.push_back(std::to_string(comments) + (comments == 1 ? " comment subtitle" : " comment subtitles"));
-    return items;
+    const std::unique_ptr<LeftOutCount> count = EbuStlLeftOut(target);
+    if (!count) return {};
+    count->rows(table, 1, table.rowCount() - 1);
+    return count->items(table);
 }
 
 } // namespace tessel

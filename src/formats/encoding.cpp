@@ -170,8 +170,13 @@ QByteArray LikelyCodePage(const QByteArray& bytes)
 
 EncodingGuess GuessCodePage(const QByteArray& bytes)
 {
+    return GuessCodePage(FindStrayBytes(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))),
+        bytes.left(SampleBytes));
+}
+
+EncodingGuess GuessCodePage(const StrayBytes& strays, const QByteArray& start)
+{
     EncodingGuess guess;
-    const StrayBytes strays = FindStrayBytes(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     if (strays.inUtf8Text()) {
         // UTF-8 with the strays from their likeliest code page, then as
         // U+FFFD, then the whole text in a code page: always asked.
@@ -185,7 +190,7 @@ EncodingGuess GuessCodePage(const QByteArray& bytes)
         guess.unsure = true;
         return guess;
     }
-    const QByteArray sample = bytes.left(SampleBytes);
+    const QByteArray sample = start.left(SampleBytes);
     const QByteArray named = LikelyCodePage(sample);
     const std::vector<IcuGuess> icu = icuGuesses(sample);
     // Reading without asking takes uchardet's answer; so does the list.
@@ -271,8 +276,8 @@ std::optional<OutputEncoding> ParseOutputEncoding(std::string_view name)
     return encoding;
 }
 
-void CheckEncodable(
-    const SubtitleTable& table, int firstRow, int lastRow, std::string_view tag, const OutputEncoding& encoding)
+void CheckEncodable(const SubtitleTable& table, int firstRow, int lastRow, std::string_view tag,
+    const OutputEncoding& encoding, bool document)
 {
     if (encoding.name.startsWith("UTF-")) return;
     QStringEncoder encoder(encoding.name.constData());
@@ -299,8 +304,8 @@ void CheckEncodable(
             if (!fits(text)) refuse(text, "Row " + std::to_string(row));
         }
     }
-    const std::string& document = table.documentData();
-    if (IsKeptBy(document, tag) && !fits(document)) refuse(document, "The file's header");
+    const std::string& data = table.documentData();
+    if (document && IsKeptBy(data, tag) && !fits(data)) refuse(data, "The file's header");
 }
 
 class EncodingSink::Converters {

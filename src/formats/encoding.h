@@ -48,6 +48,9 @@ struct EncodingGuess {
 // byte of the file (ISO-8859-1 and Windows-1252 on a text without curly
 // quotes) count as the same.
 EncodingGuess GuessCodePage(const QByteArray& bytes);
+// The same from the bytes' strays (FindStrayBytes of them all) and their
+// first MiB, which is all the rest looks at.
+EncodingGuess GuessCodePage(const StrayBytes& strays, const QByteArray& start);
 
 // The first `lines` lines of the bytes decoded in `encoding`, for a preview.
 QString PreviewText(const QByteArray& bytes, const QByteArray& encoding, int lines);
@@ -94,9 +97,9 @@ public:
 
 // Throws UnencodableText for the first character among the cells of rows
 // firstRow..lastRow (and what the format `tag` kept, which its writer writes
-// too) that the encoding cannot hold.
-void CheckEncodable(
-    const SubtitleTable& table, int firstRow, int lastRow, std::string_view tag, const OutputEncoding& encoding);
+// too, unless `document` is false) that the encoding cannot hold.
+void CheckEncodable(const SubtitleTable& table, int firstRow, int lastRow, std::string_view tag,
+    const OutputEncoding& encoding, bool document = true);
 
 // Passes a writer's UTF-8 text with CR LF line ends on to `target` in the
 // output encoding and line ends. finish() after the last write.

@@ -11,8 +11,12 @@
 #include "formats/ttml.h"
 #include "formats/webvtt.h"
 
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace tessel {
 namespace {
@@ -41,13 +45,12 @@ QByteArray chosenEncoding(
     return chosen.value_or(QByteArray());
 }
 
-std::string strayNote(const DecodedText& text)
+std::string strayNote(const std::vector<int>& lines, int count, const QByteArray& codePage)
 {
-    const bool one = text.strayLineCount() == 1;
-    const std::string read = text.strayCodePage().isEmpty() ? std::string("became U+FFFD")
-                                                            : "were read as " + text.strayCodePage().toStdString();
-    return NameLines(text.strayLines(), text.strayLineCount()) + (one ? " holds" : " hold")
-        + " bytes that are not UTF-8; they " + read + ".";
+    const bool one = count == 1;
+    const std::string read
+        = codePage.isEmpty() ? std::string("became U+FFFD") : "were read as " + codePage.toStdString();
+    return NameLines(lines, count) + (one ? " holds" : " hold") + " bytes that are not UTF-8; they " + read + ".";
 }
 
 std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format)
@@ -77,66 +80,79 @@ std::unique_ptr<SubtitleTable> copyWithout(const SubtitleTable& table, bool (*sk
 }
 
 // The text (or, for a binary format, the bytes) a reader gets, and the
-// format the file is in.
+// format the file is in: the whole file, or a window of it at a time.
 struct ReadInput {
     FormatCode format = FormatCode::Unknown;
     std::optional<DecodedText> text;
     QByteArray bytes; // of a binary format, as they are
+    FileText* file = nullptr; // read a window at a time, text or bytes
+    bool unsure = false; // the encoding was guessed without certainty
+    std::string documentName; // of a film's track
 };
 
 // Only the head is decoded to tell the format: a big file of another kind is
 // refused without decoding all of it.
-void detectText(ReadInput& input, QByteArray bytes, const std::string& fileName, const QByteArray& encodingName)
+FormatCode detectText(std::string_view head, const std::string& fileName)
 {
-    input.text.emplace(std::move(bytes), fileName, encodingName);
-    const std::string_view head = input.text->head();
     LineReader lines(head);
     const std::string firstLine(lines.readLine());
-    input.format = DetectFormat(DetectionInput { firstLine, fileName, head });
+    return DetectFormat(DetectionInput { firstLine, fileName, head });
 }
 
-} // namespace
+// The whole file's bytes as the reader's input; false when the user chose no encoding.
+bool wholeInput(
+    ReadInput& input, QByteArray bytes, const std::string& fileName, const ReadEncoding& encoding, bool& cancelled)
+{
+    input.format = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
+    if (input.format != FormatCode::Unknown) {
+        input.bytes = std::move(bytes);
+        return true;
+    }
+    const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, cancelled, input.unsure);
+    if (cancelled) return false;
+    input.text.emplace(std::move(bytes), fileName, encodingName);
+    input.format = detectText(input.text->head(), fileName);
+    return true;
+}
 
-LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films)
+// Hands the reader a file's windows, and the flow each window it has read.
+class FlowingFeed : public TextFeed {
+public:
+    FlowingFeed(FileText& file, SubtitleTable& table, RowFlow* flow)
+        : file_(file)
+        , table_(table)
+        , flow_(flow)
+    {
+    }
+    std::string_view next() override
+    {
+        if (flow_ && started_) flow_->windowRead(table_);
+        started_ = true;
+        return file_.next();
+    }
+
+private:
+    FileText& file_;
+    SubtitleTable& table_;
+    RowFlow* flow_;
+    bool started_ = false;
+};
+
+// Reads the input into the table as the load command does, once its format is known.
+LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, FramerateSource& framerate,
+    MessageSink& messages, std::optional<double>& rate, RowFlow* flow)
 {
     LoadResult result;
-    bool unsure = false;
-    ReadInput input;
-    if (films && films->HoldsFilm(fileName)) {
-        std::optional<FilmTrackDocument> track = films->ReadChosenTrack(fileName);
-        if (!track) {
-            result.cancelled = true;
-            return result;
-        }
-        input.format = track->format;
-        input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
-        result.documentName = track->name;
-    } else {
-        QByteArray bytes = ReadFileBytes(fileName);
-        input.format
-            = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
-        if (input.format != FormatCode::Unknown) {
-            input.bytes = std::move(bytes);
-        } else {
-            const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled, unsure);
-            if (result.cancelled) return result;
-            detectText(input, std::move(bytes), fileName, encodingName);
-        }
-    }
     result.format = input.format;
+    result.documentName = input.documentName;
     const bool select = append && table.rowCount() > 2;
     const int firstRow = select ? table.rowCount() : 1;
     if (result.format == FormatCode::Unknown) {
         messages.showError(UnknownFormatMessage);
         return result;
     }
-    if (unsure && input.text)
-        result.notes.push_back("The encoding could not be told for sure: the file was read as "
-            + input.text->codePage().toStdString() + " (--encoding reads it in another).");
-    if (input.text && !input.text->strayLines().empty()) result.notes.push_back(strayNote(*input.text));
     const FormatInfo& format = availableFormat(FormatByCode(result.format));
-    const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
+    if (!rate) rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
         // An opened file that stored rows leaves no document data of another format.
@@ -145,21 +161,45 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
                 table.setDocumentData({});
         };
-        const std::string_view all = input.text
-            ? input.text->all()
-            : std::string_view(input.bytes.constData(), static_cast<size_t>(input.bytes.size()));
-        // Every format spends well over 32 bytes on a usual subtitle: room
-        // for the rows such a text holds, taken once instead of growing.
-        table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
-        LineReader lines(all);
-        if (input.text) lines.setByteOrderMark(input.text->byteOrderMark());
+        std::optional<FlowingFeed> feed;
+        std::optional<LineReader> reader;
+        if (input.file) {
+            // A table that keeps every row: its row index made once, as below.
+            if (!flow) table.reserveRows(firstRow + static_cast<int>(input.file->fileSize() / 32));
+            feed.emplace(*input.file, table, flow);
+            reader.emplace(*feed);
+            reader->setByteOrderMark(input.file->byteOrderMark());
+        } else {
+            const std::string_view all = input.text
+                ? input.text->all()
+                : std::string_view(input.bytes.constData(), static_cast<size_t>(input.bytes.size()));
+            // Every format spends well over 32 bytes on a usual subtitle: room
+            // for the rows such a text holds, taken once instead of growing.
+            table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
+            reader.emplace(all);
+            if (input.text) reader->setByteOrderMark(input.text->byteOrderMark());
+        }
+        LineReader& lines = *reader;
         try {
-            format.read(lines, table, firstRow, rate);
+            format.read(lines, table, firstRow, *rate);
         } catch (...) {
             settle();
             throw;
         }
         settle();
+        if (input.unsure) {
+            const QByteArray& page = input.file ? input.file->codePage() : input.text->codePage();
+            result.notes.push_back("The encoding could not be told for sure: the file was read as " + page.toStdString()
+                + " (--encoding reads it in another).");
+        }
+        if (input.file) {
+            if (input.file->strayLineCount() > 0)
+                result.notes.push_back(
+                    strayNote(input.file->strayLines(), input.file->strayLineCount(), input.file->strayCodePage()));
+        } else if (input.text && !input.text->strayLines().empty()) {
+            result.notes.push_back(
+                strayNote(input.text->strayLines(), input.text->strayLineCount(), input.text->strayCodePage()));
+        }
         if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format));
     }
     // An append that stored nothing leaves the selection alone.
@@ -170,6 +210,99 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
     }
     return result;
 }
+
+} // namespace
+
+LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
+    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films, RowFlow* flow)
+{
+    std::optional<double> rate;
+    ReadInput input;
+    bool cancelled = false;
+    if (films && films->HoldsFilm(fileName)) {
+        std::optional<FilmTrackDocument> track = films->ReadChosenTrack(fileName);
+        if (!track) {
+            LoadResult result;
+            result.cancelled = true;
+            return result;
+        }
+        input.format = track->format;
+        input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
+        input.documentName = track->name;
+        return readInto(table, input, append, framerate, messages, rate, flow);
+    }
+    // A table just made is filled a window of the file at a time; should the
+    // file have to be read whole after all, the table is made anew for it.
+    const bool windows = flow || (!append && table.revision() == 0);
+    std::optional<FileText> file;
+    if (windows) file.emplace(fileName);
+    if (!windows || file->whole()) {
+        if (!wholeInput(input, windows ? file->takeBytes() : ReadFileBytes(fileName), fileName, encoding, cancelled)) {
+            LoadResult result;
+            result.cancelled = true;
+            return result;
+        }
+        return readInto(table, input, append, framerate, messages, rate, flow);
+    }
+    input.file = &*file;
+    input.format = DetectBinaryFormat(file->start(), fileName);
+    bool read = true;
+    if (input.format != FormatCode::Unknown) {
+        file->readBytes();
+    } else if ((read = file->readText(encoding.forced, encoding.chooser && encoding.forced.isEmpty()))) {
+        input.unsure = file->unsure();
+        input.format = detectText(file->head(), fileName);
+    }
+    try {
+        if (read) return readInto(table, input, append, framerate, messages, rate, flow);
+    } catch (const ReadFileWhole&) {
+        if (flow) throw;
+        table.clear();
+    }
+    // The encoding is to be asked, or the text is not the one its start showed.
+    ReadInput whole;
+    if (!wholeInput(whole, read ? ReadFileBytes(fileName) : file->takeBytes(), fileName, encoding, cancelled)) {
+        LoadResult result;
+        result.cancelled = true;
+        return result;
+    }
+    file.reset();
+    return readInto(table, whole, append, framerate, messages, rate, flow);
+}
+
+namespace {
+
+// The questions a writer asks, answered. A script of the format's own
+// carries its styles: no settings are asked for it.
+WriteContext askedContext(const SubtitleTable& table, const FormatInfo& format, SaveServices& services)
+{
+    WriteContext context;
+    services.notes.clear();
+    context.notes = &services.notes;
+    const bool askExport = format.writeAsksExportSettings && !IsKeptBy(table.documentData(), format.id);
+    if (format.writeAsksFramerate && !askExport)
+        context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
+    if (askExport) {
+        SsaExportAnswer answer = services.exportSettings.AskExportSettings();
+        context.ssa = std::move(answer.settings);
+        context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
+    }
+    return context;
+}
+
+// The output encoding with a kept file's own mark and line ends.
+OutputEncoding encodingFor(const SubtitleTable& written, const FormatInfo& format, const OutputEncoding& output)
+{
+    OutputEncoding as = output;
+    if (output.isDefault() && output.keepFileForm) {
+        const FileForm form = KeptFileForm(written.documentData(), format.id);
+        as.byteOrderMark = form.byteOrderMark;
+        as.crlf = !form.lineFeeds;
+    }
+    return as;
+}
+
+} // namespace
 
 void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const WriteContext& context,
     const OutputEncoding& output, TextSink& out)
@@ -182,12 +315,7 @@ void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const 
     }
     const SubtitleTable& written = shown ? *shown : table;
     // A file of the format's own is written as it was read: its mark, its line ends.
-    OutputEncoding as = output;
-    if (output.isDefault() && output.keepFileForm) {
-        const FileForm form = KeptFileForm(written.documentData(), format.id);
-        as.byteOrderMark = form.byteOrderMark;
-        as.crlf = !form.lineFeeds;
-    }
+    const OutputEncoding as = encodingFor(written, format, output);
     if (as.isDefault() || format.binary) return format.write(written, 1, lastRow, context, out);
     CheckEncodable(written, 1, lastRow, format.id, as);
     EncodingSink encoded(out, as);
@@ -208,18 +336,7 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     if (!info) return false;
     const FormatInfo& format = availableFormat(info);
     // The questions come before the file is touched; their errors leave here.
-    // A script of the format's own carries its styles: no settings are asked.
-    WriteContext context;
-    services.notes.clear();
-    context.notes = &services.notes;
-    const bool askExport = format.writeAsksExportSettings && !IsKeptBy(table.documentData(), format.id);
-    if (format.writeAsksFramerate && !askExport)
-        context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
-    if (askExport) {
-        SsaExportAnswer answer = services.exportSettings.AskExportSettings();
-        context.ssa = std::move(answer.settings);
-        context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
-    }
+    const WriteContext context = askedContext(table, format, services);
     try {
         target([&](TextSink& sink) { WriteSubtitles(table, format, context, services.output, sink); });
         return true;
@@ -232,18 +349,270 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     }
 }
 
-std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format)
+Unwritten::Unwritten(const FormatInfo& format)
+    : format_(format)
 {
-    std::vector<std::string> items = AssDataLeftOut(table, format.id);
-    for (auto* more : { WebVttDataLeftOut, EbuStlDataLeftOut, TtmlDataLeftOut })
-        for (std::string& item : more(table, format.id))
-            items.push_back(std::move(item));
+    for (auto* count : { AssLeftOut, WebVttLeftOut, EbuStlLeftOut, TtmlLeftOut })
+        counts_.push_back(count(format.id));
+}
+
+Unwritten::~Unwritten() = default;
+
+void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
+{
+    for (const std::unique_ptr<LeftOutCount>& count : counts_)
+        if (count) count->rows(table, firstRow, lastRow);
+}
+
+std::string Unwritten::describe(const SubtitleTable& table) const
+{
+    std::vector<std::string> items;
+    for (const std::unique_ptr<LeftOutCount>& count : counts_)
+        if (count)
+            for (std::string& item : count->items(table))
+                items.push_back(std::move(item));
     if (items.empty()) return {};
     std::string sentence;
     for (size_t i = 0; i < items.size(); ++i)
         sentence += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
     const bool one = items.size() == 1 && items[0].compare(0, 2, "1 ") == 0;
-    return sentence + (one ? " was" : " were") + " not written: " + format.id + " has no place for them";
+    return sentence + (one ? " was" : " were") + " not written: " + format_.id + " has no place for them";
+}
+
+std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format)
+{
+    Unwritten unwritten(format);
+    unwritten.rows(table, 1, table.rowCount() - 1);
+    return unwritten.describe(table);
+}
+
+// The writing of the blocks on a thread of its own, while the next ones are read.
+class FlowingSave::Worker {
+public:
+    explicit Worker(FlowingSave& save)
+        : save_(save)
+    {
+        for (auto& table : tables_)
+            free_.push_back(&table);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Worker() { stop(); }
+
+    // A table for the next block; waits while all are being written.
+    SubtitleTable& freeTable()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || failed_; });
+        if (failed_) throw FlowStopped();
+        SubtitleTable* table = free_.back();
+        free_.pop_back();
+        return *table;
+    }
+    void send(SubtitleTable& table, int firstRow, int lastRow, bool last)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            blocks_.push_back({ &table, firstRow, lastRow, last });
+        }
+        changed_.notify_all();
+    }
+    // Waits until every block sent is written; throws FlowStopped when one failed.
+    void finish()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return (blocks_.empty() && !busy_) || failed_; });
+        if (failed_) throw FlowStopped();
+    }
+    bool failed()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return failed_;
+    }
+    void stop()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    struct Block {
+        SubtitleTable* table;
+        int firstRow, lastRow;
+        bool last;
+    };
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !blocks_.empty() || stopping_; });
+            // Stopped: the blocks left would go nowhere.
+            if (stopping_) return;
+            const Block block = blocks_.front();
+            blocks_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            bool ok = true;
+            try {
+                if (!failed_) save_.write(*block.table, block.firstRow, block.lastRow, block.last);
+            } catch (...) {
+                ok = false;
+            }
+            lock.lock();
+            busy_ = false;
+            failed_ = failed_ || !ok;
+            free_.push_back(block.table);
+            changed_.notify_all();
+        }
+    }
+
+    FlowingSave& save_;
+    SubtitleTable tables_[2]; // one written while the other is filled
+    std::vector<SubtitleTable*> free_;
+    std::deque<Block> blocks_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool busy_ = false, failed_ = false, stopping_ = false;
+    std::thread thread_;
+};
+
+FlowingSave::FlowingSave(const FormatInfo& format, SaveServices& services, RowsSettled settled)
+    : format_(availableFormat(&format))
+    , services_(services)
+    , settled_(std::move(settled))
+    , unwritten_(format)
+{
+}
+
+FlowingSave::~FlowingSave() = default;
+
+FlowingSave::Writing::Writing(FlowingSave& save, TextSink& out)
+    : save_(save)
+{
+    save.out_ = &out;
+}
+
+FlowingSave::Writing::~Writing()
+{
+    // Nothing is written after the sink is gone, whatever stopped the reading.
+    if (save_.worker_) save_.worker_->stop();
+}
+
+void FlowingSave::windowRead(SubtitleTable& table)
+{
+    try {
+        if (worker_ && worker_->failed()) throw FlowStopped();
+        // The last row stored may still change while more are read: the rows
+        // before it are settled, and the batch tools run on them. The last
+        // settled one stays for the writer to look at, unwritten.
+        const int settledRow = table.rowCount() - 2;
+        if (settledRow < settle_) return;
+        if (settled_) settled_(table, settle_, settledRow);
+        settle_ = settledRow + 1;
+        if (settledRow - 1 < next_) return;
+        if (!begun_) begin(table);
+        if (whole_) return;
+        hand(table, next_, settledRow - 1, settledRow, false);
+        table.dropRowsBefore(settledRow);
+        next_ = settledRow;
+    } catch (...) {
+        throw FlowStopped();
+    }
+}
+
+void FlowingSave::finish(SubtitleTable& table)
+{
+    try {
+        const int lastRow = table.rowCount() - 1;
+        if (settled_ && settle_ <= lastRow) settled_(table, settle_, lastRow);
+        settle_ = lastRow + 1;
+        if (!begun_ || whole_) {
+            // Nothing written yet: the whole table is here, and is saved as SaveSubtitles saves it.
+            description_ = DescribeUnwritten(table, format_);
+            if (!begun_) context_ = askedContext(table, format_, services_);
+            WriteSubtitles(table, format_, context_, services_.output, *out_);
+            return;
+        }
+        hand(table, next_, lastRow, lastRow, true);
+        if (worker_) worker_->finish();
+    } catch (...) {
+        throw FlowStopped();
+    }
+}
+
+void FlowingSave::begin(const SubtitleTable& table)
+{
+    begun_ = true;
+    context_ = askedContext(table, format_, services_);
+    // Comment lines of a script go only into a script: the others are
+    // written from a copy without them, its rows numbered anew.
+    filtering_ = std::string_view(format_.id) != "ass" && IsKeptBy(table.documentData(), "ass");
+    if (filtering_) shown_.setDocumentData(table.documentData());
+    as_ = encodingFor(table, format_, services_.output);
+    sink_ = out_;
+    if (!as_.isDefault() && !format_.binary) {
+        encoded_ = std::make_unique<EncodingSink>(*out_, as_);
+        sink_ = encoded_.get();
+    }
+    writer_ = format_.rowWriter ? format_.rowWriter(filtering_ ? shown_ : table, context_, *sink_) : nullptr;
+    // A writer that needs every row at once: they stay in the table.
+    whole_ = !writer_;
+}
+
+void FlowingSave::hand(SubtitleTable& table, int firstRow, int lastRow, int keptRow, bool last)
+{
+    // A file of many windows is written on a second core while it is read.
+    if (!worker_ && !last && std::thread::hardware_concurrency() > 1) worker_ = std::make_unique<Worker>(*this);
+    if (!worker_) return write(table, firstRow, lastRow, last);
+    SubtitleTable& block = worker_->freeTable();
+    block.dropRowsBefore(firstRow);
+    block.setRowCount(keptRow + 1);
+    for (int row = firstRow; row <= keptRow; ++row)
+        block.setRow(row, table.cell(SubtitleTable::From, row), table.cell(SubtitleTable::To, row),
+            table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), table.cell(SubtitleTable::Extra, row));
+    if (last) block.setDocumentData(table.documentData());
+    worker_->send(block, firstRow, lastRow, last);
+}
+
+void FlowingSave::write(SubtitleTable& table, int firstRow, int lastRow, bool last)
+{
+    unwritten_.rows(table, firstRow, lastRow);
+    if (filtering_) {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            if (IsAssComment(table.cell(SubtitleTable::Extra, row))) continue;
+            const int to = ++shownRows_;
+            if (to >= shown_.rowCount()) shown_.setRowCount(to + 1);
+            shown_.setRow(to, table.cell(SubtitleTable::From, row), table.cell(SubtitleTable::To, row),
+                table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+                table.cell(SubtitleTable::Line3, row), table.cell(SubtitleTable::Extra, row));
+        }
+        // The last one stays, for the writer to look at with the one before it.
+        const int shownLast = last ? shownRows_ : shownRows_ - 1;
+        if (shownLast >= shownNext_) {
+            if (encoded_) CheckEncodable(shown_, shownNext_, shownLast, format_.id, as_, false);
+            writer_->rows(shown_, shownNext_, shownLast, *sink_);
+            shownNext_ = shownLast + 1;
+            shown_.dropRowsBefore(shownNext_);
+        }
+    } else {
+        if (encoded_) CheckEncodable(table, firstRow, lastRow, format_.id, as_, false);
+        writer_->rows(table, firstRow, lastRow, *sink_);
+    }
+    if (!last) return;
+    SubtitleTable& written = filtering_ ? shown_ : table;
+    if (filtering_) shown_.setDocumentData(table.documentData());
+    // The mark and line ends a kept file is written with are those of all of it.
+    const OutputEncoding as = encodingFor(written, format_, services_.output);
+    if (as.name != as_.name || as.byteOrderMark != as_.byteOrderMark || as.crlf != as_.crlf) throw FlowStopped();
+    if (encoded_) CheckEncodable(written, 1, 0, format_.id, as_);
+    description_ = unwritten_.describe(table);
+    writer_->finish(written, *sink_);
+    if (encoded_) encoded_->finish();
 }
 
 } // namespace tessel

@@ -62,14 +62,26 @@ struct ReadEncoding {
     EncodingChooser* chooser = nullptr;
 };
 
+// Told each time the reader of a file read a window at a time moves on to
+// the next window: the rows before its last stored one are settled then, and
+// may be written and dropped (SubtitleTable::dropRowsBefore).
+class RowFlow {
+public:
+    virtual ~RowFlow() = default;
+    virtual void windowRead(SubtitleTable& table) = 0;
+};
+
 // Read errors are not caught: they leave here with the rows read so far kept.
 // An opened file (not an append) replaces what the last one kept for the
 // whole document once it stored rows. An encoding that is unsure, with no
 // chooser to ask, is named in the notes. With `films`, a film is read through
 // the track it gives (no track chosen: `cancelled`); without, a film is a
-// file of unknown format as before.
+// file of unknown format as before. A table just made (or one with a
+// `flow`) is filled a window of the file at a time; with a flow,
+// ReadFileWhole leaves here too, when the file has to be read whole after all.
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding = {}, FilmTrackSource* films = nullptr);
+    MessageSink& messages, const ReadEncoding& encoding = {}, FilmTrackSource* films = nullptr,
+    RowFlow* flow = nullptr);
 
 struct SaveServices {
     FramerateSource& framerate;
@@ -104,6 +116,88 @@ void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const 
 // another format kept ("styles and 12 comment lines were not written: subrip
 // has no place for them"), or nothing.
 std::string DescribeUnwritten(const SubtitleTable& table, const FormatInfo& format);
+
+// The same counted a block of rows at a time.
+class Unwritten {
+public:
+    explicit Unwritten(const FormatInfo& format);
+    ~Unwritten();
+    void rows(const SubtitleTable& table, int firstRow, int lastRow);
+    // With the document data as it is at the end.
+    std::string describe(const SubtitleTable& table) const;
+
+private:
+    const FormatInfo& format_;
+    std::vector<std::unique_ptr<LeftOutCount>> counts_;
+};
+
+// Thrown when a save made while its file is read cannot go on that way (an
+// error of the writer or the file written, a file whose line ends are known
+// only at its end): nothing of it is kept, and the save is made from the
+// whole table instead, which says what went wrong as SaveSubtitles says it.
+struct FlowStopped { };
+
+// A save made while the file is read (LoadSubtitles with it as the flow),
+// byte for byte what SaveSubtitles writes for the whole table: the rows the
+// reader has settled go to the format's RowWriter a block at a time and leave
+// the table. A format without one, or a table its RowWriterFn declines, keeps
+// every row and is written whole at the end. Throws FlowStopped.
+class FlowingSave : public RowFlow {
+public:
+    // Run on each block of settled rows before it is written: the batch
+    // tools that change rows one by one.
+    using RowsSettled = std::function<void(SubtitleTable& table, int firstRow, int lastRow)>;
+    FlowingSave(const FormatInfo& format, SaveServices& services, RowsSettled settled = {});
+    ~FlowingSave() override;
+
+    // While it lives, the rows go to `out`; made before the reading starts,
+    // and gone before `out` is (a file many windows long is written on a
+    // thread of its own).
+    class Writing {
+    public:
+        Writing(FlowingSave& save, TextSink& out);
+        ~Writing();
+        Writing(const Writing&) = delete;
+        Writing& operator=(const Writing&) = delete;
+
+    private:
+        FlowingSave& save_;
+    };
+
+    void windowRead(SubtitleTable& table) override;
+    // After the reading: the last rows and the end of the file.
+    void finish(SubtitleTable& table);
+    // DescribeUnwritten of all the rows, once finished.
+    const std::string& unwritten() const { return description_; }
+
+private:
+    class Worker;
+    void begin(const SubtitleTable& table);
+    // Rows firstRow..lastRow to be written, keptRow the one after them that
+    // the writer may look at.
+    void hand(SubtitleTable& table, int firstRow, int lastRow, int keptRow, bool last);
+    void write(SubtitleTable& table, int firstRow, int lastRow, bool last);
+
+    const FormatInfo& format_;
+    SaveServices& services_;
+    RowsSettled settled_;
+    Unwritten unwritten_;
+    std::string description_;
+    TextSink* out_ = nullptr;
+    TextSink* sink_ = nullptr;
+    std::unique_ptr<EncodingSink> encoded_;
+    WriteContext context_;
+    OutputEncoding as_;
+    std::unique_ptr<RowWriter> writer_;
+    bool begun_ = false;
+    bool whole_ = false;
+    bool filtering_ = false;
+    SubtitleTable shown_; // the rows but comments, when they are left out
+    int shownRows_ = 0, shownNext_ = 1;
+    int next_ = 1; // the next row to write
+    int settle_ = 1; // the next row the batch tools run on
+    std::unique_ptr<Worker> worker_;
+};
 
 inline const QString UnknownFormatMessage = QStringLiteral("Unknow subtitles format.");
 inline const QString SaveFailedMessage = QStringLiteral("Subtiles file can't be saved!");

@@ -3,6 +3,7 @@
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,44 @@ using ReaderFn = void (*)(LineReader& lines, SubtitleTable& table, int firstRow,
 // Writes rows firstRow..lastRow; throws on any error (the save command reports it).
 using WriterFn
     = void (*)(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+
+// A writer that takes the rows as they come, a block at a time, for a file
+// written while it is read. What comes before the rows is written when it is
+// made, from the document data the table holds then (a reader keeps what
+// comes before its first row once it stored that row).
+class RowWriter {
+public:
+    virtual ~RowWriter() = default;
+    // Rows first..last, each once and in order. The table may hold later
+    // rows: a row whose writing depends on the next looks at it, and the last
+    // call is the one where `last` is the table's last row.
+    virtual void rows(const SubtitleTable& table, int first, int last, TextSink& out) = 0;
+    // After the last row, with the document data complete.
+    virtual void finish(const SubtitleTable& table, TextSink& out) = 0;
+};
+// Starts writing the table a block at a time; nullptr when this table has
+// to be written whole (its document is rewritten as one).
+using RowWriterFn
+    = std::unique_ptr<RowWriter> (*)(const SubtitleTable& table, const WriteContext& context, TextSink& out);
+
+// A WriterFn made of a RowWriterFn: all the rows in one block.
+inline void WriteAllRows(
+    RowWriterFn make, const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    const std::unique_ptr<RowWriter> writer = make(table, context, out);
+    writer->rows(table, firstRow, lastRow, out);
+    writer->finish(table, out);
+}
+
+// What a table read from one format holds that a file of another format has
+// no place for, counted a block of rows at a time, then named with the
+// document data ("styles", "12 comment lines").
+class LeftOutCount {
+public:
+    virtual ~LeftOutCount() = default;
+    virtual void rows(const SubtitleTable& table, int firstRow, int lastRow) = 0;
+    virtual std::vector<std::string> items(const SubtitleTable& table) const = 0;
+};
 
 // The fill rule: all five cells of row `row` (and the hidden one, which a
 // format that keeps nothing leaves empty), then the row count cut to row + 1.

@@ -42,7 +42,15 @@ void ReadMicroDVD(LineReader& lines, SubtitleTable& table, int firstRow, double)
     }
 }
 
-void WriteMicroDVD(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext&, TextSink& out)
+namespace {
+
+class Writer : public RowWriter {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override;
+    void finish(const SubtitleTable&, TextSink&) override { }
+};
+
+void Writer::rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
 {
     for (int row = firstRow; row <= lastRow; ++row) {
         out.write("{");
@@ -58,6 +66,18 @@ void WriteMicroDVD(const SubtitleTable& table, int firstRow, int lastRow, const 
         }
         out.write("\r\n");
     }
+}
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeMicroDVDWriter(const SubtitleTable&, const WriteContext&, TextSink&)
+{
+    return std::make_unique<Writer>();
+}
+
+void WriteMicroDVD(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    WriteAllRows(MakeMicroDVDWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

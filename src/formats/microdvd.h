@@ -5,6 +5,7 @@
 namespace tessel {
 
 void ReadMicroDVD(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeMicroDVDWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteMicroDVD(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 bool LooksLikeMicroDVD(const DetectionInput& input);
 

@@ -44,6 +44,9 @@ struct FormatInfo {
     // decoded text (LineReader::rest), and what its writer writes goes out
     // byte for byte, whatever the output encoding.
     bool binary = false;
+    // The writer a block of rows at a time, for a file written while it is
+    // read; nullptr: its files are written whole.
+    RowWriterFn rowWriter = nullptr;
 };
 
 // Files match more than one rule: the first-line rules of the first nine

@@ -255,14 +255,43 @@ void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double fram
     if (stored) setPreviousEnd(table, row - 1, CheckedAdd(lastStart, FramesForSeconds(framerate, 4)), false);
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, TextSink& out)
+        : framerate_(context.framerate)
+    {
+        for (const char* line : Header)
+            out.line(line);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row)
+            writeSubtitle(table, row, framerate_, out);
+    }
+
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        out.line("</body>");
+        out.line("</sami>");
+    }
+
+private:
+    double framerate_;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSAMIWriter(const SubtitleTable&, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(context, out);
+}
+
 void WriteSAMI(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header)
-        out.line(line);
-    for (int row = firstRow; row <= lastRow; ++row)
-        writeSubtitle(table, row, context.framerate, out);
-    out.line("</body>");
-    out.line("</sami>");
+    WriteAllRows(MakeSAMIWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -100,22 +100,53 @@ void ReadSimpleTimeCode(LineReader& lines, SubtitleTable& table, int firstRow, d
     }
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    explicit Writer(const WriteContext& context)
+        : framerate_(context.framerate)
+    {
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        const int lastTableRow = table.rowCount() - 1;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+            end_ = ReadFrameCell(table.cell(SubtitleTable::To, row));
+            wrote_ = true;
+            out.line(timePrefix(start, framerate_) + joinedText(table, row));
+            if (row >= lastTableRow) continue;
+            const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+            if (static_cast<int64_t>(nextStart) - end_ > 30) out.line(timePrefix(end_, framerate_) + " ");
+        }
+    }
+
+    // The format has no closing line: a pause line at the last end lets the
+    // last subtitle read back with its own end.
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        if (wrote_) out.line(timePrefix(end_, framerate_) + " ");
+    }
+
+private:
+    double framerate_;
+    int32_t end_ = 0;
+    bool wrote_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSimpleTimeCodeWriter(const SubtitleTable&, const WriteContext& context, TextSink&)
+{
+    return std::make_unique<Writer>(context);
+}
+
 void WriteSimpleTimeCode(
     const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    const int lastTableRow = table.rowCount() - 1;
-    int32_t end = 0;
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
-        end = ReadFrameCell(table.cell(SubtitleTable::To, row));
-        out.line(timePrefix(start, context.framerate) + joinedText(table, row));
-        if (row >= lastTableRow) continue;
-        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
-        if (static_cast<int64_t>(nextStart) - end > 30) out.line(timePrefix(end, context.framerate) + " ");
-    }
-    // The format has no closing line: a pause line at the last end lets the
-    // last subtitle read back with its own end.
-    if (lastRow >= firstRow) out.line(timePrefix(end, context.framerate) + " ");
+    WriteAllRows(MakeSimpleTimeCodeWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -103,19 +103,46 @@ void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     }
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, TextSink& out)
+        : framerate_(context.framerate)
+    {
+        for (const char* line : ScriptInfo)
+            out.line(line);
+        out.line(context.ssa.styleLine());
+        for (const char* line : EventsHeader)
+            out.line(line);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const int32_t start = StrToInt(table.cell(SubtitleTable::From, row));
+            const int32_t end = StrToInt(table.cell(SubtitleTable::To, row));
+            out.line("Dialogue: Marked=0," + ssaTime(start, framerate_) + "," + ssaTime(end, framerate_)
+                + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
+        }
+    }
+
+    void finish(const SubtitleTable&, TextSink&) override { }
+
+private:
+    double framerate_;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSSAWriter(const SubtitleTable&, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(context, out);
+}
+
 void WriteSSA(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : ScriptInfo)
-        out.line(line);
-    out.line(context.ssa.styleLine());
-    for (const char* line : EventsHeader)
-        out.line(line);
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const int32_t start = StrToInt(table.cell(SubtitleTable::From, row));
-        const int32_t end = StrToInt(table.cell(SubtitleTable::To, row));
-        out.line("Dialogue: Marked=0," + ssaTime(start, context.framerate) + "," + ssaTime(end, context.framerate)
-            + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
-    }
+    WriteAllRows(MakeSSAWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -50,14 +50,30 @@ void ReadSubRip(LineReader& lines, SubtitleTable& table, int firstRow, double fr
     }
 }
 
-void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+namespace {
+
+class Writer : public RowWriter {
+public:
+    explicit Writer(const WriteContext& context)
+        : framerate_(context.framerate)
+    {
+    }
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override;
+    void finish(const SubtitleTable&, TextSink&) override { }
+
+private:
+    double framerate_;
+    std::string block_;
+};
+
+void Writer::rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
 {
-    std::string block;
+    std::string& block = block_;
     for (int row = firstRow; row <= lastRow; ++row) {
         block.clear();
         AppendInt(block, row, 1);
         block += "\r\n";
-        const double fps = context.framerate;
+        const double fps = framerate_;
         AppendClockTime(block, FrameToTime(ReadFrameCell(table.cell(SubtitleTable::From, row)), fps), Time);
         block += " --> ";
         AppendClockTime(block, FrameToTime(ReadFrameCell(table.cell(SubtitleTable::To, row)), fps), Time);
@@ -72,6 +88,18 @@ void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const Wr
         block += "\r\n";
         out.write(block);
     }
+}
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSubRipWriter(const SubtitleTable&, const WriteContext& context, TextSink&)
+{
+    return std::make_unique<Writer>(context);
+}
+
+void WriteSubRip(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
+{
+    WriteAllRows(MakeSubRipWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -83,25 +83,54 @@ void ReadSubViewer1(LineReader& lines, SubtitleTable& table, int firstRow, doubl
     }
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, TextSink& out)
+        : framerate_(context.framerate)
+    {
+        for (const char* line : Header)
+            out.line(line);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        const int lastTableRow = table.rowCount() - 1;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
+            const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
+            out.line(timeLine(start, framerate_));
+            out.line(joinedText(table, row));
+            if (row >= lastTableRow) continue;
+            // Only a real pause needs its end written: otherwise the next start ends it.
+            const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
+            if (static_cast<int64_t>(nextStart) - end <= 30) continue;
+            out.line(timeLine(end, framerate_));
+            out.line("");
+        }
+    }
+
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        out.line("[END]");
+        out.line("******** End Script ********");
+    }
+
+private:
+    double framerate_;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSubViewer1Writer(const SubtitleTable&, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(context, out);
+}
+
 void WriteSubViewer1(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header)
-        out.line(line);
-    const int lastTableRow = table.rowCount() - 1;
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const int32_t start = ReadFrameCell(table.cell(SubtitleTable::From, row));
-        const int32_t end = ReadFrameCell(table.cell(SubtitleTable::To, row));
-        out.line(timeLine(start, context.framerate));
-        out.line(joinedText(table, row));
-        if (row >= lastTableRow) continue;
-        // Only a real pause needs its end written: otherwise the next start ends it.
-        const int32_t nextStart = ReadFrameCell(table.cell(SubtitleTable::From, row + 1));
-        if (static_cast<int64_t>(nextStart) - end <= 30) continue;
-        out.line(timeLine(end, context.framerate));
-        out.line("");
-    }
-    out.line("[END]");
-    out.line("******** End Script ********");
+    WriteAllRows(MakeSubViewer1Writer, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

@@ -88,16 +88,43 @@ void ReadSubViewer2(LineReader& lines, SubtitleTable& table, int firstRow, doubl
     }
 }
 
+namespace {
+
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, TextSink& out)
+        : framerate_(context.framerate)
+    {
+        for (const char* line : Header)
+            out.line(line);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            out.line(formatTime(table.cell(SubtitleTable::From, row), framerate_) + ","
+                + formatTime(table.cell(SubtitleTable::To, row), framerate_));
+            out.line(joinedText(table, row));
+            out.line("");
+        }
+    }
+
+    void finish(const SubtitleTable&, TextSink&) override { }
+
+private:
+    double framerate_;
+};
+
+} // namespace
+
+std::unique_ptr<RowWriter> MakeSubViewer2Writer(const SubtitleTable&, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(context, out);
+}
+
 void WriteSubViewer2(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    for (const char* line : Header)
-        out.line(line);
-    for (int row = firstRow; row <= lastRow; ++row) {
-        out.line(formatTime(table.cell(SubtitleTable::From, row), context.framerate) + ","
-            + formatTime(table.cell(SubtitleTable::To, row), context.framerate));
-        out.line(joinedText(table, row));
-        out.line("");
-    }
+    WriteAllRows(MakeSubViewer2Writer, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

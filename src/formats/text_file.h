@@ -21,6 +21,7 @@ constexpr qint64 MaxSubtitleFileBytes = qint64(1) << 30;
 QByteArray ReadFileBytes(const std::string& fileName);
 
 struct StrayBytes;
+class TextDecoding;
 
 // Bytes of any encoding as UTF-8 text: a UTF-8 or UTF-16 byte-order mark is
 // honoured and removed, UTF-16 without one is told by its zero bytes, valid
@@ -59,14 +60,13 @@ public:
     const QByteArray& strayCodePage() const { return strayCodePage_; }
 
 private:
-    class Decoding;
     void appendDecoded(qsizetype from, qsizetype to);
     void readIn(const QByteArray& codePage);
     void readStraysIn(const StrayBytes& strays, const QByteArray& codePage);
 
     QByteArray bytes_;
     std::string fileName_;
-    std::unique_ptr<Decoding> decoding_; // none: the bytes are valid UTF-8 and the text itself
+    std::unique_ptr<TextDecoding> decoding_; // none: the bytes are valid UTF-8 and the text itself
     qsizetype start_ = 0; // after a byte-order mark
     std::string text_; // the bytes up to decoded_, decoded
     qsizetype decoded_ = 0;
@@ -94,6 +94,18 @@ struct StrayBytes {
 };
 StrayBytes FindStrayBytes(std::string_view bytes);
 
+// FindStrayBytes over a text that comes in pieces, each ending just after a
+// line feed but the last.
+class StrayScanner {
+public:
+    void scan(std::string_view piece);
+    const StrayBytes& found() const;
+
+private:
+    std::unique_ptr<StrayBytes> found_ = std::make_unique<StrayBytes>();
+    int line_ = 1;
+};
+
 // UTF-16 without a byte-order mark, told by the zero bytes of its ASCII
 // characters: 0 it is not, 1 little-endian, 2 big-endian.
 int Utf16WithoutMark(const QByteArray& bytes);
@@ -104,6 +116,15 @@ QByteArray DecodeToUtf8(const QByteArray& bytes);
 QByteArray NamedCodePage(const QByteArray& bytes);
 bool IsValidUtf8(std::string_view bytes);
 
+// Where a LineReader takes text a piece at a time: pieces of whole lines (a
+// binary format's pieces end anywhere), each valid until the next is taken.
+class TextFeed {
+public:
+    virtual ~TextFeed() = default;
+    // The next piece; empty at the end.
+    virtual std::string_view next() = 0;
+};
+
 // Lines end at LF; every CR is dropped; the end of the text ends the last line.
 // It also carries what a reader tells the load command about the file: the
 // lines it skipped, and how the file was written (its mark, its line ends).
@@ -113,9 +134,17 @@ public:
         : text_(text)
     {
     }
-    bool atEnd() const { return position_ >= text_.size(); }
+    // Over a text that comes in pieces (a file read a window at a time).
+    explicit LineReader(TextFeed& feed)
+        : feed_(&feed)
+    {
+    }
+    bool atEnd() { return position_ >= text_.size() && !refill(); }
     // The next line, valid until the next call; at the end, an empty line.
     std::string_view readLine();
+    // The next `count` bytes as they are (fewer at the end), valid until the
+    // next call: where a binary format takes its blocks.
+    std::string_view readBytes(size_t count);
     // From here on a CR alone ends a line too (CR LF stays one line end), as
     // in formats that allow it.
     void setCarriageReturnEnds(bool on) { carriageReturnEnds_ = on; }
@@ -130,19 +159,116 @@ public:
     // Every line end read so far was a LF alone.
     bool lineFeedsOnly() const { return lineFeeds_ > 0 && otherEnds_ == 0; }
     // Everything not read yet, untouched: where a binary format takes its bytes.
-    std::string_view rest() const { return text_.substr(std::min(position_, text_.size())); }
+    std::string_view rest();
 
 private:
     std::string_view readUpToCarriageReturn();
+    bool refill();
 
+    TextFeed* feed_ = nullptr;
     std::string_view text_;
     size_t position_ = 0;
     std::string scratch_;
+    std::string whole_; // rest() of a feed
     bool carriageReturnEnds_ = false;
     bool byteOrderMark_ = false;
     int64_t lineFeeds_ = 0, otherEnds_ = 0;
     std::vector<int> skipped_;
 };
+
+// Thrown where the rest of a file read a window at a time shows it has to be
+// read whole after all (say, bytes that are not UTF-8 far into a file whose
+// encoding is then guessed anew): read it again with ReadFileBytes.
+struct ReadFileWhole { };
+
+// A regular file read a window at a time, some WindowBytes of it in memory
+// however large it is, giving the same text as DecodedText gives for its
+// bytes: each piece next() gives is whole lines of that text (the last may
+// end without a line feed), or the bytes as they are for a binary format.
+class FileText : public TextFeed {
+public:
+    static constexpr size_t WindowBytes = size_t(1) << 20;
+    // Opens the file and reads its first window (0: the default one, see
+    // SetFileTextWindow); refuses what ReadFileBytes refuses, with its messages.
+    explicit FileText(const std::string& fileName, size_t window = 0);
+    ~FileText() override;
+    FileText(const FileText&) = delete;
+    FileText& operator=(const FileText&) = delete;
+
+    // The whole file is in the first window.
+    bool whole() const { return eof_ && position_ == 0; }
+    // The first bytes as they are: at least the first 64 KiB (all of a shorter file).
+    std::string_view start();
+    // All the file's bytes, read to its end, as ReadFileBytes gives them;
+    // nothing else is read from this FileText then.
+    QByteArray takeBytes();
+
+    // Reads text in `encoding` (empty: detected) as DecodedText does.
+    // False when the file is to be read whole instead: its encoding is to
+    // be asked (`mayAsk`, when it is not UTF-8) or its decoding cannot be
+    // cut into pieces. Throws Error as DecodedText does.
+    bool readText(const QByteArray& encoding, bool mayAsk);
+    // Or the bytes as they are.
+    void readBytes() { text_ = false; }
+
+    std::string_view next() override;
+
+    // As DecodedText's; the stray lines are complete once the text is read.
+    std::string_view head();
+    bool byteOrderMark() const { return utf8Mark_; }
+    const QByteArray& codePage() const { return codePage_; }
+    std::vector<int> strayLines() const;
+    int strayLineCount() const;
+    const QByteArray& strayCodePage() const { return strayCodePage_; }
+    // Detection named a code page without being sure of it.
+    bool unsure() const { return unsure_; }
+    // The file's size when it was opened.
+    int64_t fileSize() const { return fileSize_; }
+
+private:
+    // Reads until `bytes` unread bytes are held, or to the end.
+    void fill(size_t bytes);
+    std::string_view held() const { return std::string_view(buffer_.constData(), static_cast<size_t>(size_)); }
+    qsizetype lastLineEnd(qsizetype from);
+    std::string_view decoded(std::string_view piece, bool atStart);
+    void readStraysIn(const StrayBytes& strays, const QByteArray& codePage);
+    template <typename Take> void eachPiece(Take&& take) const;
+    StrayBytes scanWhole() const;
+    bool validWhole() const;
+    QByteArray sample(qsizetype bytes) const;
+    void takeLateStrays();
+
+    std::string fileName_;
+    int fd_ = -1;
+    size_t window_;
+    QByteArray buffer_; // bytes read, the unread ones from position_ on
+    QByteArray spare_; // the bytes of the piece given before
+    qsizetype size_ = 0; // bytes held in buffer_
+    qsizetype position_ = 0;
+    int64_t read_ = 0; // bytes of the file read so far
+    int64_t fileSize_ = 0;
+    bool eof_ = false;
+    bool text_ = true;
+    bool started_ = false;
+    bool mayAsk_ = false;
+    bool unchecked_ = false; // taken for UTF-8 until a piece shows otherwise
+    bool detected_ = false; // the encoding was not given
+    qsizetype start_ = 0; // after a byte-order mark
+    std::unique_ptr<TextDecoding> decoding_; // none: valid UTF-8 so far, the text itself
+    std::unique_ptr<StrayScanner> strays_; // of an encoding given as UTF-8 with strays
+    bool pieceGiven_ = false;
+    std::string piece_, otherPiece_; // the decoded piece given last, and the one before
+    std::string head_;
+    size_t decodedBytes_ = 0;
+    bool utf8Mark_ = false, unsure_ = false;
+    QByteArray codePage_, strayCodePage_;
+    std::vector<int> strayLines_;
+    int strayLineCount_ = 0;
+};
+
+// The window FileText reads with when not told; 0: WindowBytes. Tests make it
+// small, so that small files are read in many windows too.
+void SetFileTextWindow(size_t bytes);
 
 // Output of a writer: lines ended by CR LF.
 class TextSink {

@@ -803,11 +803,28 @@ private:
 
 // A document of the IMSC 1.1 Text profile: one style, one region, clock
 // times with frames at the framerate in effect.
-void writeImsc(const SubtitleTable& table, int firstRow, int lastRow, double framerate, TextSink& out)
+class ImscWriter : public RowWriter {
+public:
+    ImscWriter(double framerate, TextSink& out);
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override;
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        for (const char* line : { "    </div>", "  </body>", "</tt>" })
+            out.line(line);
+    }
+
+private:
+    double framerate_;
+    int base_ = 0;
+    double rate_;
+};
+
+ImscWriter::ImscWriter(double framerate, TextSink& out)
+    : framerate_(framerate)
 {
-    int base = 0;
+    int& base = base_;
     bool dropped = false;
-    const double rate = exactRate(framerate, &base, &dropped);
+    rate_ = exactRate(framerate, &base, &dropped);
     std::string tt = "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:ttp=\"http://www.w3.org/ns/ttml#parameter\" "
                      "xmlns:tts=\"http://www.w3.org/ns/ttml#styling\" xml:lang=\"und\" "
                      "ttp:contentProfiles=\"http://www.w3.org/ns/ttml/profile/imsc1.1/text\" ttp:timeBase=\"media\"";
@@ -822,18 +839,20 @@ void writeImsc(const SubtitleTable& table, int firstRow, int lastRow, double fra
              "      <region xml:id=\"r1\" tts:origin=\"10% 10%\" tts:extent=\"80% 80%\" tts:displayAlign=\"after\"/>",
              "    </layout>", "  </head>", "  <body style=\"s1\" region=\"r1\">", "    <div>" })
         out.line(line);
+}
+
+void ImscWriter::rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
+{
     for (int row = firstRow; row <= lastRow; ++row) {
         const int64_t from = FrameOfCell(table.cell(SubtitleTable::From, row));
         const int64_t to = FrameOfCell(table.cell(SubtitleTable::To, row));
         const auto clock = [&](int64_t frame) {
-            return base ? clockWithFrames(std::max<int64_t>(frame, 0), rate, base)
-                        : clockWithFraction(secondsOf(frame, framerate));
+            return base_ ? clockWithFrames(std::max<int64_t>(frame, 0), rate_, base_)
+                         : clockWithFraction(secondsOf(frame, framerate_));
         };
         out.line("      <p begin=\"" + clock(from) + "\" end=\"" + clock(std::max(to, from)) + "\">"
             + content(table, row, "", "tts") + "</p>");
     }
-    for (const char* line : { "    </div>", "  </body>", "</tt>" })
-        out.line(line);
 }
 
 } // namespace
@@ -894,19 +913,48 @@ bool LooksLikeTtml(const DetectionInput& input)
         && head.find("=\"http://www.w3.org/ns/ttml\"") != std::string_view::npos;
 }
 
+namespace {
+
+// Only the document's head holds what other formats leave out.
+class LeftOut : public LeftOutCount {
+public:
+    void rows(const SubtitleTable&, int, int) override { }
+    std::vector<std::string> items(const SubtitleTable& table) const override
+    {
+        std::vector<std::string_view> doc;
+        if (!SplitKept(table.documentData(), Tag, doc)) return {};
+        for (std::string_view line : doc)
+            if (line.find("styling") != std::string_view::npos || line.find("layout") != std::string_view::npos)
+                return { "the styles and regions of the TTML head" };
+        return {};
+    }
+};
+
+} // namespace
+
+std::unique_ptr<LeftOutCount> TtmlLeftOut(std::string_view target)
+{
+    if (target == Tag) return nullptr;
+    return std::make_unique<LeftOut>();
+}
+
 std::vector<std::string> TtmlDataLeftOut(const SubtitleTable& table, std::string_view target)
 {
-    std::vector<std::string_view> doc;
-    if (target == Tag || !SplitKept(table.documentData(), Tag, doc)) return {};
-    for (std::string_view line : doc)
-        if (line.find("styling") != std::string_view::npos || line.find("layout") != std::string_view::npos)
-            return { "the styles and regions of the TTML head" };
-    return {};
+    const std::unique_ptr<LeftOutCount> count = TtmlLeftOut(target);
+    return count ? count->items(table) : std::vector<std::string>();
 }
 
 void ReadTtml(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     Reader(table, firstRow, framerate).read(lines);
+}
+
+// A document of the table's own is rewritten as one.
+std::unique_ptr<RowWriter> MakeTtmlWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+{
+    std::vector<std::string_view> doc;
+    if (SplitKept(table.documentData(), Tag, doc)) return nullptr;
+    return std::make_unique<ImscWriter>(context.framerate, out);
 }
 
 void WriteTtml(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
@@ -916,7 +964,9 @@ void WriteTtml(const SubtitleTable& table, int firstRow, int lastRow, const Writ
         DocumentWriter writer(table, doc, context);
         if (writer.valid()) return writer.write(firstRow, lastRow, out);
     }
-    writeImsc(table, firstRow, lastRow, context.framerate, out);
+    ImscWriter writer(context.framerate, out);
+    writer.rows(table, firstRow, lastRow, out);
+    writer.finish(table, out);
 }
 
 } // namespace tessel

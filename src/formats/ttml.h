@@ -15,12 +15,15 @@
 namespace tessel {
 
 void ReadTtml(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeTtmlWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteTtml(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 // A name ending ".ttml" or ".dfxp", or a tt element of a TTML namespace in the head.
 bool LooksLikeTtml(const DetectionInput& input);
 // What writing the table in the format `target` leaves out of what TTML kept
 // ("the styles and regions of a TTML head").
 std::vector<std::string> TtmlDataLeftOut(const SubtitleTable& table, std::string_view target);
+// The same a block of rows at a time; nullptr for a target that leaves nothing out.
+std::unique_ptr<LeftOutCount> TtmlLeftOut(std::string_view target);
 
 // The time parameters of a document, and its time expressions in seconds.
 struct TtmlTiming {

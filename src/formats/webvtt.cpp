@@ -232,7 +232,8 @@ private:
         std::vector<std::string_view> kept = { id, timing->start, timing->arrow, timing->end, timing->settings };
         std::string count;
         AppendLineGroup(kept, count, more);
-        if (!sawCue_) {
+        const bool first = !sawCue_;
+        if (first) {
             sawCue_ = true;
             hours_ = timing->from.hours;
         } else {
@@ -241,6 +242,9 @@ private:
         }
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
         between_.clear();
+        // What comes before the cues is known now: a writer of rows as they
+        // come starts with it.
+        if (first) keepDocument();
     }
 
     // A block whose timing line does not parse is no cue: it stays with the
@@ -299,31 +303,50 @@ void appendTime(std::string& out, int32_t milliseconds, bool hours)
     AppendInt(out, ms % 1000, 3);
 }
 
-class Writer {
+class Writer : public RowWriter {
 public:
     Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
-        : table_(table)
-        , framerate_(context.framerate)
-        , out_(out)
+        : framerate_(context.framerate)
     {
         std::vector<std::string_view> doc;
         if (SplitKept(table.documentData(), Tag, doc)) {
             hours_ = !KeptLine(doc, HoursLine).empty();
             size_t index = BeforeLines;
             for (std::string_view line : ReadLineGroup(doc, index))
-                put(line);
+                put(out, line);
             afterKeptLines_ = true;
-            after_.assign(doc.begin() + static_cast<std::ptrdiff_t>(std::min(index, doc.size())), doc.end());
             keptDocument_ = true;
         } else {
-            put("WEBVTT");
+            put(out, "WEBVTT");
         }
     }
 
-    void row(int row)
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int r = firstRow; r <= lastRow; ++r)
+            row(table, r, out);
+    }
+
+    // The lines after the last cue, from the document as it is now.
+    void finish(const SubtitleTable& table, TextSink& out) override
+    {
+        if (!keptDocument_) {
+            put(out, "");
+            return;
+        }
+        std::vector<std::string_view> doc;
+        SplitKept(table.documentData(), Tag, doc);
+        size_t index = BeforeLines;
+        ReadLineGroup(doc, index);
+        for (size_t i = index; i < doc.size(); ++i)
+            put(out, doc[i]);
+    }
+
+private:
+    void row(const SubtitleTable& table, int row, TextSink& out)
     {
         std::vector<std::string_view> more, before;
-        const bool kept = SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept_);
+        const bool kept = SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_);
         if (kept) {
             size_t index = MoreTextLines;
             more = ReadLineGroup(kept_, index);
@@ -334,47 +357,36 @@ public:
         // skipped); after the file's own lines it stands as it was read.
         const bool needsBlank
             = before.empty() ? !(kept && afterKeptLines_) : !(before.front().empty() || holdsArrow(before.front()));
-        if (!lastBlank_ && needsBlank) put("");
+        if (!lastBlank_ && needsBlank) put(out, "");
         for (std::string_view line : before)
-            put(line);
+            put(out, line);
         afterKeptLines_ = false;
-        if (kept && !KeptLine(kept_, IdLine).empty()) put(KeptLine(kept_, IdLine));
+        if (kept && !KeptLine(kept_, IdLine).empty()) put(out, KeptLine(kept_, IdLine));
         line_.clear();
-        time(table_.cell(SubtitleTable::From, row), kept ? KeptLine(kept_, StartLine) : std::string_view());
+        time(table.cell(SubtitleTable::From, row), kept ? KeptLine(kept_, StartLine) : std::string_view());
         line_ += kept ? KeptLine(kept_, ArrowLine) : " --> ";
-        time(table_.cell(SubtitleTable::To, row), kept ? KeptLine(kept_, EndLine) : std::string_view());
+        time(table.cell(SubtitleTable::To, row), kept ? KeptLine(kept_, EndLine) : std::string_view());
         if (kept) line_ += KeptLine(kept_, SettingsLine);
-        put(line_);
+        put(out, line_);
         // An empty line would end the cue; "-->" would start another.
         for (int column : { SubtitleTable::Line1, SubtitleTable::Line2, SubtitleTable::Line3 })
-            if (!table_.cell(column, row).empty()) putText(table_.cell(column, row));
+            if (!table.cell(column, row).empty()) putText(out, table.cell(column, row));
         for (std::string_view line : more)
-            if (!line.empty()) putText(line);
+            if (!line.empty()) putText(out, line);
     }
 
-    void finish()
+    void put(TextSink& out, std::string_view line)
     {
-        if (!keptDocument_) {
-            put("");
-            return;
-        }
-        for (std::string_view line : after_)
-            put(line);
-    }
-
-private:
-    void put(std::string_view line)
-    {
-        out_.line(line);
+        out.line(line);
         lastBlank_ = line.empty();
     }
-    void putText(std::string_view text)
+    void putText(TextSink& out, std::string_view text)
     {
-        if (!holdsArrow(text)) return put(text);
+        if (!holdsArrow(text)) return put(out, text);
         std::string escaped;
         for (size_t at; (at = text.find(Arrow)) != std::string_view::npos; text.remove_prefix(at + Arrow.size()))
             (escaped += text.substr(0, at)) += "--&gt;";
-        put(escaped += text);
+        put(out, escaped += text);
     }
     // The time as read while it still stands for the cell's frame, else the frame's own.
     void time(std::string_view cell, std::string_view read)
@@ -387,11 +399,9 @@ private:
             appendTime(line_, FrameToTime(frame, framerate_), hours_);
     }
 
-    const SubtitleTable& table_;
     double framerate_;
-    TextSink& out_;
     bool hours_ = false, keptDocument_ = false, lastBlank_ = false, afterKeptLines_ = false;
-    std::vector<std::string_view> after_, kept_;
+    std::vector<std::string_view> kept_;
     std::string line_;
 };
 
@@ -435,30 +445,59 @@ bool LooksLikeWebVtt(const DetectionInput& input)
         || (HasExtension(input.fileName, ".vtt") && !HasAssContent(input.head));
 }
 
+namespace {
+
+class LeftOut : public LeftOutCount {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow) override
+    {
+        std::vector<std::string_view> lines;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const std::string_view extra = table.cell(SubtitleTable::Extra, row);
+            if (extra.empty() || !SplitKept(extra, Tag, lines)) continue;
+            ids_ += !KeptLine(lines, IdLine).empty();
+            const std::string_view s = KeptLine(lines, SettingsLine);
+            settings_ += skipBlanks(s, 0) < s.size();
+            size_t index = MoreTextLines;
+            moreText_ += static_cast<int>(ReadLineGroup(lines, index).size());
+            blocks_.count(lines, index);
+        }
+    }
+
+    std::vector<std::string> items(const SubtitleTable& table) const override
+    {
+        std::vector<std::string> items;
+        Blocks blocks = blocks_;
+        std::vector<std::string_view> lines;
+        if (SplitKept(table.documentData(), Tag, lines)) blocks.count(lines, BeforeLines + 1);
+        if (blocks.styles) items.emplace_back("styles");
+        if (blocks.regions) items.emplace_back("regions");
+        if (blocks.notes) items.push_back(counted(blocks.notes, "note", "notes"));
+        if (ids_) items.push_back("the identifiers of " + counted(ids_, "cue", "cues"));
+        if (settings_) items.push_back("the settings of " + counted(settings_, "cue", "cues"));
+        if (moreText_) items.push_back(counted(moreText_, "text line past the third", "text lines past the third"));
+        return items;
+    }
+
+private:
+    Blocks blocks_;
+    int ids_ = 0, settings_ = 0, moreText_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<LeftOutCount> WebVttLeftOut(std::string_view target)
+{
+    if (target == Tag) return nullptr;
+    return std::make_unique<LeftOut>();
+}
+
 std::vector<std::string> WebVttDataLeftOut(const SubtitleTable& table, std::string_view target)
 {
-    std::vector<std::string> items;
-    if (target == Tag) return items;
-    Blocks blocks;
-    std::vector<std::string_view> lines;
-    if (SplitKept(table.documentData(), Tag, lines)) blocks.count(lines, BeforeLines + 1);
-    int ids = 0, settings = 0, moreText = 0;
-    for (int row = 1; row < table.rowCount(); ++row) {
-        if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, lines)) continue;
-        ids += !KeptLine(lines, IdLine).empty();
-        const std::string_view s = KeptLine(lines, SettingsLine);
-        settings += skipBlanks(s, 0) < s.size();
-        size_t index = MoreTextLines;
-        moreText += static_cast<int>(ReadLineGroup(lines, index).size());
-        blocks.count(lines, index);
-    }
-    if (blocks.styles) items.emplace_back("styles");
-    if (blocks.regions) items.emplace_back("regions");
-    if (blocks.notes) items.push_back(counted(blocks.notes, "note", "notes"));
-    if (ids) items.push_back("the identifiers of " + counted(ids, "cue", "cues"));
-    if (settings) items.push_back("the settings of " + counted(settings, "cue", "cues"));
-    if (moreText) items.push_back(counted(moreText, "text line past the third", "text lines past the third"));
-    return items;
+    const std::unique_ptr<LeftOutCount> count = WebVttLeftOut(target);
+    if (!count) return {};
+    count->rows(table, 1, table.rowCount() - 1);
+    return count->items(table);
 }
 
 void ReadWebVtt(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
@@ -466,12 +505,14 @@ void ReadWebVtt(LineReader& lines, SubtitleTable& table, int firstRow, double fr
     Reader(lines, table, firstRow, framerate).read();
 }
 
+std::unique_ptr<RowWriter> MakeWebVttWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+{
+    return std::make_unique<Writer>(table, context, out);
+}
+
 void WriteWebVtt(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    Writer writer(table, context, out);
-    for (int row = firstRow; row <= lastRow; ++row)
-        writer.row(row);
-    writer.finish();
+    WriteAllRows(MakeWebVttWriter, table, firstRow, lastRow, context, out);
 }
 
 } // namespace tessel

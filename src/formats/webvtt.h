@@ -12,6 +12,7 @@
 namespace tessel {
 
 void ReadWebVtt(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeWebVttWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteWebVtt(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 // "WEBVTT" alone or followed by a space or a tab as the first line (after a
 // byte-order mark), or a name ending ".vtt" on a file that is not an ASS script.
@@ -21,5 +22,7 @@ bool IsWebVttHeader(std::string_view firstLine);
 // What writing the table in the format `target` (a converter name) leaves
 // out of what WebVTT kept, as items of one sentence ("styles", "2 notes").
 std::vector<std::string> WebVttDataLeftOut(const SubtitleTable& table, std::string_view target);
+// The same a block of rows at a time; nullptr for a target that leaves nothing out.
+std::unique_ptr<LeftOutCount> WebVttLeftOut(std::string_view target);
 
 } // namespace tessel

@@ -1,0 +1,202 @@
+// The converter writes while it reads when nothing needs the whole table:
+// every pair of formats, and the files that make it give up on the way, give
+// the same bytes, messages and status as the whole table gives.
+#include "cli/convert.h"
+#include "cli/options.h"
+#include "formats/registry.h"
+#include "formats/text_file.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+
+namespace tessel::test {
+namespace {
+
+struct Result {
+    int status = 0;
+    std::string out, err, file;
+    bool written = false;
+
+    bool operator==(const Result& o) const
+    {
+        return status == o.status && out == o.out && err == o.err && file == o.file && written == o.written;
+    }
+};
+
+void PrintTo(const Result& r, std::ostream* os)
+{
+    *os << "status " << r.status << ", " << (r.written ? r.file.size() : 0) << " bytes written, err: " << r.err;
+}
+
+Result convert(std::vector<std::string> args, const std::string& output, bool whole)
+{
+    args.push_back(output);
+    cli::Options options = cli::ParseOptions(args);
+    options.wholeTable = whole;
+    std::ostringstream out, err;
+    Result r;
+    r.status = cli::ConvertFile(options, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    r.written = QFile::exists(QString::fromStdString(output));
+    if (r.written) r.file = ReadFile(output);
+    return r;
+}
+
+// Both ways, each into its own file (removed first).
+void expectSame(const std::vector<std::string>& args, const TempDir& dir, const std::string& extension)
+{
+    const std::string flowing = dir.path("flowing." + extension), whole = dir.path("whole." + extension);
+    QFile::remove(QString::fromStdString(flowing));
+    QFile::remove(QString::fromStdString(whole));
+    Result a = convert(args, flowing, false), b = convert(args, whole, true);
+    // The messages name the output nowhere; the files differ only by name.
+    EXPECT_EQ(a, b) << "tessel-convert " << args.back() << " (" << args[args.size() - 2] << ")";
+}
+
+// A film's subtitles: growing times, one to three lines, markup, accented
+// letters that every format's code pages hold.
+std::string subripText(int cues, unsigned seed)
+{
+    static const char* const Words[] = { "the", "of", "café", "niño", "you", "garçon", "said", "über", "à", "long",
+        "word", "time", "people", "water", "year", "little" };
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::string text;
+    int64_t ms = 1000;
+    const auto clock = [](int64_t t) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d,%03d", static_cast<int>(t / 3600000),
+            static_cast<int>(t / 60000 % 60), static_cast<int>(t / 1000 % 60), static_cast<int>(t % 1000));
+        return std::string(buffer);
+    };
+    for (int cue = 1; cue <= cues; ++cue) {
+        const int64_t start = ms, end = ms + 800 + pick(4000);
+        ms = end + 40 + pick(1500);
+        text += std::to_string(cue) + "\r\n" + clock(start) + " --> " + clock(end) + "\r\n";
+        const int lines = 1 + pick(3);
+        for (int l = 0; l < lines; ++l) {
+            std::string line = pick(5) == 0 ? "- " : "";
+            for (int w = 3 + pick(5); w > 0; --w)
+                line += std::string(Words[pick(16)]) + (w > 1 ? " " : ".");
+            if (pick(12) == 0) line = "<i>" + line + "</i>";
+            text += line + "\r\n";
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+class Flowing : public ::testing::Test {
+protected:
+    // Small windows: these files are read in hundreds of pieces, cut
+    // anywhere between their lines.
+    void SetUp() override { SetFileTextWindow(700); }
+    void TearDown() override { SetFileTextWindow(0); }
+    TempDir dir;
+};
+
+TEST_F(Flowing, EveryPairOfFormatsGivesWhatTheWholeTableGives)
+{
+    const std::string subrip = dir.path("film.srt");
+    WriteFile(subrip, subripText(400, 7));
+    for (const FormatInfo& from : Formats()) {
+        if (!from.read || !from.write) continue;
+        // The source as this format's writer makes it.
+        const std::string source = dir.path(std::string("source.") + from.extension);
+        ASSERT_EQ(convert({ "--fps", "25", "--to", from.id, subrip }, source, true).status, 0) << from.id;
+        for (const FormatInfo& to : Formats()) {
+            if (!to.read || !to.write) continue;
+            expectSame({ "--fps", "25", "--to", to.id, source }, dir, to.extension);
+        }
+    }
+}
+
+// Rows that cannot be read far into the file: nothing is written, not even
+// over an earlier file, and the message is the one the whole table gives.
+TEST_F(Flowing, AnErrorLateInTheFileWritesNothing)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    std::string subrip = subripText(3000, 11);
+    subrip.replace(subrip.rfind("\r\n2990\r\n") + 8, 2, "99999999999999999999");
+    std::string subviewer = "[INFORMATION]\r\n[SUBTITLE]\r\n";
+    for (int i = 0; i < 3000; ++i)
+        subviewer += "00:00:01.00,00:00:02.00\r\nline " + std::to_string(i) + "\r\n\r\n";
+    subviewer.replace(subviewer.rfind("00:00:01.00"), 2, "123456789012");
+    const auto files = [&] { return QDir(QString::fromStdString(dir.path(""))).entryList(QDir::Files); };
+    for (const Case& c : { Case { "late.srt", subrip }, Case { "late.sub", subviewer } }) {
+        const std::string input = dir.path(c.name);
+        WriteFile(input, c.text);
+        const std::string output = dir.path("kept.vtt");
+        WriteFile(output, "an earlier file");
+        const QStringList before = files();
+        const Result flowing = convert({ "--fps", "25", "--to", "webvtt", input }, output, false);
+        EXPECT_EQ(flowing.status, 1) << c.name;
+        EXPECT_EQ(flowing.file, "an earlier file") << c.name;
+        // No half-written file is left beside it either.
+        EXPECT_EQ(files(), before) << c.name;
+        expectSame({ "--fps", "25", "--to", "webvtt", input }, dir, "vtt");
+    }
+}
+
+// Files that show late what they are, past the first 64 KiB that tell the
+// encoding: bytes that are not UTF-8 (a few in UTF-8 text, or a code page
+// after text that looked like UTF-8), a byte-order mark before such bytes, a
+// UTF-16 file, comment lines of a script, a script whose line ends change.
+TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
+{
+    const std::string plain = subripText(3000, 3);
+    ASSERT_GT(plain.size(), 200000u);
+    std::string strays = plain;
+    strays.insert(strays.rfind("caf"), "\xE9t\xE9 ");
+    // Far more than 64 KiB of UTF-8 with one word beyond ASCII, then Latin-1.
+    std::string codePage = "1\r\n00:00:01,000 --> 00:00:02,000\r\nd\xC3\xA9j\xC3\xA0 vu\r\n\r\n";
+    const size_t cut = plain.find("\r\n\r\n2000\r\n") + 4;
+    for (const char c : plain.substr(0, cut))
+        if ((c & 0xC0) != 0x80) codePage += c & 0x80 ? 'e' : c;
+    codePage += QString::fromStdString(plain.substr(cut)).toLatin1().toStdString();
+    std::string bom = "\xEF\xBB\xBF" + plain;
+    bom.insert(bom.rfind("ni"), "\xFF\xFE");
+    const QString wide = QString::fromStdString(plain);
+    const std::string utf16 = std::string("\xFF\xFE")
+        + std::string(reinterpret_cast<const char*>(wide.utf16()), static_cast<size_t>(wide.size()) * 2);
+    std::string ass = "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname\n"
+                      "Style: Default,Arial\n\n[Events]\n"
+                      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    for (int i = 0; i < 3000; ++i)
+        ass += std::string(i % 97 == 5 ? "Comment" : "Dialogue") + ": 0,0:00:0" + std::to_string(i % 10)
+            + ".00,0:00:09.00,Default,,0,0,0,,line " + std::to_string(i) + "\n";
+    std::string lateEnds = ass;
+    lateEnds.insert(lateEnds.size() - 200, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,crlf\r\n");
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<const char*> targets;
+    } cases[] = {
+        { "strays.srt", strays, { "subrip", "microdvd" } },
+        { "codepage.srt", codePage, { "subrip", "sami" } },
+        { "bom.srt", bom, { "subrip" } },
+        { "utf16.srt", utf16, { "webvtt" } },
+        { "comments.ass", ass, { "subrip", "webvtt", "ass", "ssa" } },
+        { "ends.ass", lateEnds, { "ass", "subrip" } },
+    };
+    for (const auto& c : cases) {
+        const std::string input = dir.path(c.name);
+        WriteFile(input, c.bytes);
+        for (const char* target : c.targets) {
+            const std::string extension = FormatById(target)->extension;
+            expectSame({ "--fps", "25", "--to", target, input }, dir, extension);
+            expectSame({ "--fps", "25", "--out-encoding", "windows-1252", "--to", target, input }, dir, extension);
+        }
+    }
+}
+
+} // namespace
+} // namespace tessel::test
