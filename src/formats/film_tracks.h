@@ -18,6 +18,10 @@ struct FilmTrackDocument {
     // Where the subtitles could be saved: beside the film, under its name with
     // the track's language and the format's extension ("film.en.srt").
     std::string name;
+    // A picture track (format Pgs or VobSub, no text): read by OCR from the
+    // film, by its number, in the language it names.
+    int pictureTrack = -1;
+    std::string language;
 };
 
 class FilmTrackSource {

@@ -121,6 +121,7 @@ TrackPackets readWithLibav(const std::string& fileName, const FilmTrack& track, 
 
 bool FilmTrack::readable() const
 {
+    if (ocr) return picturesOfText();
     return kind == TrackKind::Text
         && (codec == "subrip" || codec == "ass" || codec == "ssa" || codec == "webvtt" || codec == "mov_text");
 }
