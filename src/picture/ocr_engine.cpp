@@ -1,6 +1,7 @@
 #include "picture/ocr_engine.h"
 
 #include "core/errors.h"
+#include "core/shared_library.h"
 
 #include <QDir>
 #include <QStringList>
@@ -66,6 +67,10 @@ OcrEngine::OcrEngine(const std::string& language)
         throw Error("Tesseract cannot load the OCR language \"" + language + "\" from " + folder + ".");
     }
     TessBaseAPISetPageSegMode(api_, tesseract::PSM_SINGLE_LINE);
+    // Tesseract runs parts of a line on threads of OpenMP: each of our
+    // workers on one core reads more lines in the same time.
+    using SetLevels = void (*)(int);
+    if (auto set = reinterpret_cast<SetLevels>(LibrarySymbol("libgomp.so.1", "omp_set_max_active_levels"))) set(0);
 }
 
 OcrEngine::~OcrEngine()

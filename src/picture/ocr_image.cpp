@@ -218,15 +218,20 @@ double ItalicEvidence(const GreyImage& ink, int left, int top, int right, int bo
     top = std::clamp(top, 0, ink.height);
     bottom = std::clamp(bottom, top, ink.height);
     if (right - left < 2 || bottom - top < 4) return 0;
-    double upright = 0, slanted = 0;
-    for (int step = -2; step <= 8; ++step) {
+    // Strokes that lean both ways (W, V, A, X) are as sharp sheared back
+    // either way: only leaning one way is italics.
+    double upright = 0, slanted = 0, backwards = 0;
+    for (int step = -8; step <= 8; ++step) {
         const double shear = step * 0.05;
         const double s = sharpness(ink, left, top, right, bottom, shear);
-        if (shear <= 0.051)
+        if (std::abs(step) <= 1)
             upright = std::max(upright, s);
-        else if (shear >= 0.149)
+        else if (step >= 3)
             slanted = std::max(slanted, s);
+        else if (step <= -3)
+            backwards = std::max(backwards, s);
     }
+    upright = std::max(upright, backwards);
     if (upright <= 0 || slanted <= 0) return 0;
     return std::log(slanted / upright);
 }

@@ -125,9 +125,6 @@ OcrJob::~OcrJob()
 
 void OcrJob::start()
 {
-    // Tesseract would start threads of its own in each of ours: one core
-    // each does more.
-    setenv("OMP_THREAD_LIMIT", "1", 0);
     running_ = threads_;
     for (int i = 0; i < threads_; ++i)
         workers_.emplace_back([this, i] { work(i == 0); });

@@ -20,8 +20,10 @@ constexpr float OcrDoubtConfidence = 75;
 
 OcrText ReadPictureText(OcrEngine& engine, const SubtitlePicture& picture);
 
-// Words with italics from their evidence (ItalicEvidence): a word with
-// little to tell by takes its neighbours' verdict. Exposed for the benchmark.
-std::vector<bool> ItalicWords(const std::vector<double>& evidence, const std::vector<int>& inkWidths);
+// Which words of a line are in italics, from each one's evidence
+// (ItalicEvidence) and width: the runs that agree best with the evidence,
+// each change between italics and upright costing as much as a little of
+// it, so that a word with little to tell by goes with its neighbours.
+std::vector<bool> ItalicWords(const std::vector<double>& evidence, const std::vector<int>& inkWidths, int lineHeight);
 
 } // namespace tessel
