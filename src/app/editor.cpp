@@ -10,6 +10,7 @@
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/named_files.h"
+#include "app/ocr_wiring.h"
 #include "app/playback_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
@@ -45,6 +46,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     const ToolContext tools { table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_,
         movie_.get(), video, playback_.get(), commands_.get() };
     WireTools(tools);
+    ocr_ = std::make_unique<OcrWiring>(tools, *files_, overrides_.tracks ? *overrides_.tracks : *trackDialog_);
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
