@@ -23,6 +23,7 @@ namespace {
 
 // A display set shown without an end and never cleared.
 constexpr int64_t LastPictureMs = 5000;
+constexpr uint32_t Day = 24 * 3600 * 1000;
 
 // ffmpeg's words on what it could not decode, caught for the decoder of this
 // thread; every other message goes where ffmpeg sends it.
@@ -245,8 +246,10 @@ std::vector<TimedPicture> DecodePictures(const PictureTrackInput& input, const s
     bool open = false; // the last picture shows until something ends it
     std::string damage;
     int64_t damageAt = 0;
+    // One picture shows at a time: the next one ends any before it.
     const auto close = [&](int64_t at) {
-        if (open) out.back().endMs = std::max(at, out.back().startMs);
+        if (!out.empty() && !out.back().picture.empty() && (open || out.back().endMs > at))
+            out.back().endMs = std::max(at, out.back().startMs);
         open = false;
     };
     // A damaged display set that gave no picture is one of its own.
@@ -270,8 +273,9 @@ std::vector<TimedPicture> DecodePictures(const PictureTrackInput& input, const s
         if (!got) continue;
         const int64_t at = (subtitle.pts != AV_NOPTS_VALUE ? subtitle.pts / 1000 : packet.startMs);
         const int64_t start = at + subtitle.start_display_time;
-        const bool ends
-            = subtitle.end_display_time > subtitle.start_display_time && subtitle.end_display_time < 24u * 3600 * 1000;
+        // An end a day away or more is none (PGS gives UINT32_MAX).
+        const bool ends = subtitle.end_display_time > subtitle.start_display_time && subtitle.end_display_time < Day;
+        const int64_t end = at + subtitle.end_display_time;
         SubtitlePicture picture = compose(subtitle);
         avsubtitle_free(&subtitle);
         const bool shown = visible(picture);
@@ -284,11 +288,12 @@ std::vector<TimedPicture> DecodePictures(const PictureTrackInput& input, const s
         }
         TimedPicture timed { ++number, start, 0, std::move(picture), std::move(damage) };
         damage.clear();
+        const bool lasts = packet.durationMs > 0 && packet.durationMs < Day;
         if (ends)
-            timed.endMs = at + subtitle.end_display_time;
-        else if (packet.durationMs > 0)
+            timed.endMs = end;
+        else if (lasts)
             timed.endMs = packet.startMs + packet.durationMs;
-        open = !ends && packet.durationMs <= 0;
+        open = !ends && !lasts;
         out.push_back(std::move(timed));
     }
     flushDamage();

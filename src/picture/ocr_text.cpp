@@ -84,8 +84,14 @@ OcrText ReadPictureText(OcrEngine& engine, const SubtitlePicture& picture)
         for (size_t i = 0; i < words.size(); ++i) {
             const bool opens = italic[i] && (i == 0 || !italic[i - 1]);
             const bool closes = italic[i] && (i + 1 == words.size() || !italic[i + 1]);
-            text += (i ? " " : "") + std::string(opens ? "<i>" : "") + fixConfusions(words[i].text)
-                + (closes ? "</i>" : "");
+            std::string word = fixConfusions(words[i].text);
+            // Italics that end within a line leave the punctuation after them upright, as editors write it.
+            size_t tail = word.size();
+            if (closes && i + 1 < words.size())
+                while (tail > 1 && std::string_view(".,!?;:").find(word[tail - 1]) != std::string_view::npos)
+                    --tail;
+            text += (i ? " " : "") + std::string(opens ? "<i>" : "") + word.substr(0, tail) + (closes ? "</i>" : "")
+                + word.substr(tail);
             if (words[i].confidence < OcrDoubtConfidence) out.doubtful.push_back(words[i].text);
         }
         out.lines.push_back(std::move(text));
