@@ -7,7 +7,9 @@ One or two lines a cue (at most 42 characters each), from the lines below
 and their pieces: questions, exclamations, dialogue dashes, quotes,
 numbers, times and sums, names and words with accents. About one cue in
 eight is in italics as a whole (a voice off, a song, a sign) and one in
-sixteen has a few words in italics. The same seed gives the same file.
+sixteen has a few words in italics. Times fall on frames at 25 fps (whole
+40 ms), so that a file read back at 25 fps has them as they were. The same
+seed gives the same file.
 """
 
 import argparse
@@ -266,9 +268,9 @@ def main():
     with open(args.output, "w", encoding="utf-8", newline="\r\n") as out:
         for n in range(1, args.cues + 1):
             lines = cue_lines(rng)
-            length = rng.randint(1500, 5000)
+            length = rng.randint(38, 125) * 40
             out.write("%d\n%s --> %s\n%s\n\n" % (n, clock(t), clock(t + length), "\n".join(lines)))
-            t += length + rng.randint(200, 3000)
+            t += length + rng.randint(5, 75) * 40
 
 
 if __name__ == "__main__":

@@ -111,6 +111,8 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     FixedFramerate fps(options.outFps);
     SsaExportAnswer answer;
     answer.fpsText = QString::number(options.outFps, 'g', 17);
+    answer.pictureWidth = options.pictureWidth;
+    answer.pictureHeight = options.pictureHeight;
     FixedExportSettings exportSettings(answer);
     SaveServices services { fps, exportSettings, messages, '.', output };
     const bool saved = SaveSubtitlesTo(table, target, format->saveType, services);

@@ -12,6 +12,7 @@ constexpr uint8_t InkThreshold = 96;
 // A band lower than this share of the tallest is a mark, not a line.
 constexpr double MarkShare = 0.4;
 constexpr int Margin = 12; // white around a prepared line, in its pixels
+constexpr double MaxGrowth = 3;
 
 double lumaOf(uint32_t argb)
 {
@@ -198,7 +199,8 @@ PreparedLine PrepareLine(const GreyImage& ink, const TextBand& band, int height)
     for (int y = 0; y < cut.height; ++y)
         for (int x = 0; x < cut.width; ++x)
             cut.at(x, y) = ink.at(left + x, band.top + y);
-    const double factor = static_cast<double>(height) / band.height();
+    // A mark alone (a dot, a dash) is no line to blow up to a letter's size.
+    const double factor = std::min(static_cast<double>(height) / band.height(), MaxGrowth);
     const GreyImage grown
         = scaled(cut, std::max(1, static_cast<int>(std::lround(cut.width * factor))), std::max(1, height));
     line.ink = GreyImage(grown.width + 2 * Margin, grown.height + 2 * Margin);
