@@ -22,7 +22,7 @@
 namespace tessel::app {
 namespace {
 
-constexpr int ThumbnailHeight = 36;
+constexpr int ThumbnailHeight = 36, ThumbnailWidth = 340;
 const QColor Ground(48, 48, 48);
 
 QString joinedLines(const SubtitleTable& table, int row)
@@ -121,7 +121,8 @@ private:
         if (QPixmap* cached = thumbnails_.object(key)) return *cached;
         const QImage image = OcrPictureImage(e.record->picture);
         if (image.isNull()) return {};
-        auto* pixmap = new QPixmap(QPixmap::fromImage(image.scaledToHeight(ThumbnailHeight, Qt::SmoothTransformation)));
+        auto* pixmap = new QPixmap(QPixmap::fromImage(
+            image.scaled(ThumbnailWidth, ThumbnailHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         thumbnails_.insert(key, pixmap);
         return *pixmap;
     }
@@ -148,10 +149,10 @@ OcrReviewWindow::OcrReviewWindow(const ToolContext& context, OcrPictures& pictur
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(ThumbnailHeight + 8);
-    list_->setIconSize(QSize(480, ThumbnailHeight));
+    list_->setIconSize(QSize(ThumbnailWidth, ThumbnailHeight));
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->setColumnWidth(0, 56);
-    list_->setColumnWidth(1, 360);
+    list_->setColumnWidth(1, ThumbnailWidth + 12);
     list_->setColumnWidth(2, 300);
     list_->setWordWrap(false);
     picture_ = MakeLabel(this, "OcrReviewPicture", QString());

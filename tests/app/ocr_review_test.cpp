@@ -4,6 +4,8 @@
 #include "app/commands.h"
 #include "app/editor.h"
 #include "app/export_dialog.h"
+#include "app/file_actions.h"
+#include "app/file_dialogs.h"
 #include "app/ocr_review_window.h"
 #include "app/ocr_wiring.h"
 #include "formats/pgs.h"
