@@ -952,7 +952,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         doc.push_back(rows);
         for (const std::string& l : fileLines)
             doc.emplace_back(l);
-        table.setDocumentData(JoinKept(Tag, doc));
+        table.setDocumentData(JoinKept(Tag, doc, { lines.byteOrderMark(), lines.lineFeedsOnly() }));
     };
     try {
         while (!lines.atEnd()) {

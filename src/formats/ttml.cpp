@@ -241,6 +241,7 @@ public:
             if (!text_.empty()) text_ += '\n';
             text_ += lines.readLine();
         }
+        form_ = { lines.byteOrderMark(), lines.lineFeedsOnly() };
         documentPrint_ = CellsFingerprint({ text_ });
         const QString q = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
         QXmlStreamReader xml(q);
@@ -481,7 +482,7 @@ private:
             textLines.emplace_back(lines.readLine());
         for (const std::string& l : textLines)
             doc.emplace_back(l);
-        table_.setDocumentData(JoinKept(Tag, doc));
+        table_.setDocumentData(JoinKept(Tag, doc, form_));
     }
 
     SubtitleTable& table_;
@@ -489,6 +490,7 @@ private:
     double framerate_;
     bool open_;
     std::string text_;
+    FileForm form_;
     const QString* q_ = nullptr;
     qint64 mappedChars_ = 0;
     size_t mappedBytes_ = 0;
