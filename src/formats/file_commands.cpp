@@ -112,6 +112,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         input.format = track->format;
         input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
         result.documentName = track->name;
+        if (!track->note.empty()) result.notes.push_back(track->note);
     } else {
         QByteArray bytes = ReadFileBytes(fileName);
         input.format
