@@ -71,6 +71,20 @@ TEST_F(FileCommands, AppendSelectsTheFirstNewRowAsThirdVisible)
     EXPECT_EQ(r.topRow, 19);
 }
 
+// Appended rows take the lines skipped between them, not those around them,
+// so the note promises no save that writes them back.
+TEST_F(FileCommands, SkippedLinesOfAnAppendedFileAreNamedWithoutAPromise)
+{
+    const std::string vtt = "WEBVTT\n\nbad --> cue\n\n00:01.000 --> 00:02.000\nHello\n";
+    EXPECT_EQ(load("a.vtt", vtt, false).notes,
+        std::vector<std::string> { "Line 3 could not be read as a subtitle and was skipped; a save as WebVTT writes "
+                                   "it back." });
+    test::Fill(table, std::vector<Row>(3, Row { "1", "2", "old" }));
+    EXPECT_EQ(load("a.vtt", vtt, true).notes,
+        std::vector<std::string> { "Line 3 could not be read as a subtitle and was skipped." });
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 4), "Hello");
+}
+
 TEST_F(FileCommands, AppendToOneRowReplacesItWithoutSelecting)
 {
     test::Fill(table, { { "9", "9", "single" } });
