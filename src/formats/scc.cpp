@@ -672,7 +672,8 @@ std::vector<uint16_t> loadWords(
         if (places.size() == lines.size()) {
             row = std::clamp(places[i].first, 1, Rows);
             // The place read is where the text starts, after the code before it.
-            column = std::clamp(places[i].second - (styled ? 1 : 0), 0, Columns - 1);
+            // An edit that made the line longer moves it left rather than off the row's end.
+            column = std::clamp(places[i].second - (styled ? 1 : 0), 0, std::max(0, Columns - cells));
         }
         const auto [first, high] = RowCodes[row - 1];
         out.control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));

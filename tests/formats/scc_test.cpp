@@ -140,6 +140,22 @@ TEST(Scc, ChangesOfStyleCountInTheRowsLength)
     EXPECT_EQ(StripMarkup(back.cell(SubtitleTable::Line2, 1)), "q r s t");
 }
 
+// "Hi" placed at column 28 (preamble 94fe), edited to 26 characters: the
+// line moves to column 6 rather than run off the row and lose its end.
+TEST(Scc, ALineMadeLongerAtItsPlaceStaysOnTheRow)
+{
+    SubtitleTable table;
+    read(table,
+        "Scenarist_SCC V1.0\n\n00:00:01:00\t94ae 94ae 9420 9420 94fe 94fe c8e9 942f 942f\n\n"
+        "00:00:03:00\t942c 942c\n");
+    table.setCell(SubtitleTable::Line1, 1, "Hello there my good friend");
+    SubtitleTable back;
+    read(back, write(table));
+    EXPECT_EQ(back.cell(SubtitleTable::Line1, 1), "Hello there my good friend");
+    const std::string extra(back.cell(SubtitleTable::Extra, 1));
+    EXPECT_EQ(extra.substr(extra.rfind('\n') + 1), "15 6");
+}
+
 // What we write ffmpeg reads with each caption at its frame: every end of
 // caption and erase starts a line of its own. Both time code kinds.
 TEST(Scc, FfmpegReadsWhatWeWriteAtTheFramesOfTheRows)
