@@ -1,5 +1,6 @@
 #include "app/waveform_wiring.h"
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
@@ -16,7 +17,6 @@
 #include "tools/keyboard_timing.h"
 
 #include <QItemSelectionModel>
-#include <QShortcut>
 #include <cmath>
 
 namespace tessel::app {
@@ -44,10 +44,15 @@ WaveformWiring::WaveformWiring(const ToolContext& context, PlaybackWiring& playb
     connectGrid();
     connectView();
     KeepPlace(*window_, QStringLiteral("waveform"), [this] { return belowMainWindow(); });
+    Command reopen;
+    reopen.id = QStringLiteral("waveform.show");
+    reopen.name = QStringLiteral("Waveform window");
+    reopen.description = QStringLiteral("Shows the Waveform window (the movie's sound under the rows) again");
+    reopen.key = QKeySequence(Qt::Key_F4);
     // On the grid like the timing keys: elsewhere F4 opens a drop-down list.
-    auto* reopen = new QShortcut(QKeySequence(Qt::Key_F4), &context_.mainWindow.grid());
-    reopen->setContext(Qt::WidgetShortcut);
-    QObject::connect(reopen, &QShortcut::activated, window_.get(), [this] { showWindow(true); });
+    reopen.scope = KeyScope::Grid;
+    reopen.run = [this] { showWindow(true); };
+    context_.commands->add(std::move(reopen));
 }
 
 WaveformWiring::~WaveformWiring() = default;
