@@ -1,4 +1,6 @@
 #pragma once
+#include "app/key_settings.h"
+
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
@@ -39,6 +41,10 @@ struct Command {
     std::function<void()> run;
     // Keys beside `key` that do the same ("Ctrl+Shift+Z" beside "Ctrl+Y").
     QList<QKeySequence> moreKeys;
+    // An item of the grid's pop-up menu made elsewhere, whose text follows
+    // the state ("Undo Edit cell"): it shows the keys, and the description
+    // with them as its tooltip; its owner enables it and connects it.
+    QAction* menuItem = nullptr;
 };
 
 class CommandRegistry : public QObject {
@@ -62,11 +68,27 @@ public:
 
     // The key in effect: the user's choice, or the default.
     QKeySequence key(const Command& command) const;
+    // Every key in effect: the user's choice, or the default and moreKeys.
+    QList<QKeySequence> keys(const Command& command) const;
     // Changes the key in effect (an empty sequence: none). The caller checks
-    // for clashes first; see keyClash.
+    // for clashes first; see refusal.
     void setKey(const QString& id, const QKeySequence& key);
     // The command whose key this already is, other than `id`, or nullptr.
     const Command* keyClash(const QString& id, const QKeySequence& key) const;
+    // Why `id` cannot have `key`: a key the grid or the window keeps for
+    // itself, or another command's (named); empty when it can.
+    QString refusal(const QString& id, const QKeySequence& key) const;
+    // Every command's default key back.
+    void resetKeys();
+
+    // The user's keys are read from the keys file (see key_settings.h) when
+    // the registry is made and given to each command as it is added; what
+    // cannot be used is listed here and shown in the status bar once the
+    // window is up.
+    const QStringList& keyProblems() const { return keyProblems_; }
+    // Writes the user's keys to the keys file, keeping the lines that are not
+    // about a command of this run as they were; an error text when it fails.
+    QString saveKeys();
 
 signals:
     void keysChanged();
@@ -75,6 +97,9 @@ private:
     struct Entry;
     void install(Entry& entry);
     void refreshKey(Entry& entry);
+    void loadKeys();
+    void takeUserKey(Entry& entry);
+    void reportKeyProblems();
 
     SubtitleGrid& grid_;
     QWidget& mainWindow_;
@@ -82,6 +107,8 @@ private:
     std::vector<std::unique_ptr<Command>> commands_;
     std::vector<std::unique_ptr<Entry>> entries_;
     std::vector<QWidget*> windows_;
+    std::vector<KeyLine> keyLines_; // the keys file as read
+    QStringList keyProblems_;
 };
 
 } // namespace tessel::app
