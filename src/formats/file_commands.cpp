@@ -112,7 +112,8 @@ bool readPictures(PictureSubtitleReader* reader, const PictureSubtitleSource& so
 {
     if (!reader)
         throw Error("\"" + source.fileName + "\" holds " + format.name
-            + ", pictures of text: they are read by OCR when opened as subtitles in the editor or the converter.");
+            + ", pictures of text: they are read by OCR one file at a time, opened in the editor or converted with "
+              "tessel-convert --ocr-language LANG FILE OUTPUT.");
     return reader->ReadPictures(source, table, firstRow, rate, notes);
 }
 
