@@ -61,9 +61,13 @@ std::optional<FilmTrackDocument> FilmSubtitles::ReadChosenTrack(const std::strin
             throw Error("\"" + fileName + "\" holds no subtitle track that can be read as text"
                 + (tracks.empty() ? std::string() : " (it holds " + kinds + ")") + ".");
         }
+        // Without anyone to ask, a film's only text track goes before any OCR of its pictures.
+        const auto text = [](const FilmTrack& t) { return t.readable() && t.kind == TrackKind::Text; };
         if (readable == 1)
             number
                 = std::find_if(tracks.begin(), tracks.end(), [](const FilmTrack& t) { return t.readable(); })->number;
+        else if (!chooser_ && std::count_if(tracks.begin(), tracks.end(), text) == 1)
+            number = std::find_if(tracks.begin(), tracks.end(), text)->number;
         else if (chooser_)
             number = chooser_->ChooseTrack(fileName, tracks);
         else
