@@ -1,7 +1,10 @@
 // Windows kept on the screen and in their places from one run to the next.
 // The on-screen tests run on a 1600x1000 X screen with a window manager
 // (CTest runs them through tests/with-window-manager) and skip elsewhere.
+#include "app/command_palette.h"
+#include "app/commands.h"
 #include "app/editor.h"
+#include "app/keys_window.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/waveform_wiring.h"
@@ -170,5 +173,41 @@ TEST_F(UnderAWindowManagerOn1600x1000, TheWaveformWindowComesBackWhereItWasLeft)
     const QRect outer = ManagerFrame(waveform);
     EXPECT_TRUE(inside(outer, area)) << ::testing::PrintToString(outer);
     EXPECT_EQ(waveform.size(), QSize(698, 275));
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// Over a main window in the lower right corner the palette opens whole on the
+// screen; the Keys window comes back where it was left.
+TEST_F(UnderAWindowManagerOn1600x1000, ThePaletteAndTheKeysWindowStayOnTheScreen)
+{
+    const QRect left(40, 60, 700, 500);
+    {
+        Editor editor(EditorOverrides { &messages });
+        MainWindow& window = editor.mainWindow();
+        ASSERT_TRUE(showMainAt(window, QPoint(990, 545)));
+        ASSERT_TRUE(editor.commands().run(QStringLiteral("palette")));
+        auto* palette = window.findChild<CommandPalette*>();
+        ASSERT_NE(palette, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return framed(*palette) && inside(ManagerFrame(*palette), area); }, Settling))
+            << ::testing::PrintToString(ManagerFrame(*palette));
+        palette->hide();
+        ASSERT_TRUE(editor.commands().run(QStringLiteral("keys")));
+        auto* keys = window.findChild<KeysWindow*>();
+        ASSERT_NE(keys, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return framed(*keys); }, Settling));
+        const QRect frame = ManagerFrame(*keys), client = keys->geometry();
+        const QRect moved = left.adjusted(client.left() - frame.left(), client.top() - frame.top(),
+            client.right() - frame.right(), client.bottom() - frame.bottom());
+        keys->setGeometry(moved);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return ManagerFrame(*keys) == left && keys->geometry() == moved; }, Settling));
+        keys->close();
+    }
+    Editor editor(EditorOverrides { &messages });
+    ASSERT_TRUE(showMainAt(editor.mainWindow(), QPoint(300, 300)));
+    ASSERT_TRUE(editor.commands().run(QStringLiteral("keys")));
+    auto* keys = editor.mainWindow().findChild<KeysWindow*>();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ManagerFrame(*keys) == left; }, Settling))
+        << ::testing::PrintToString(ManagerFrame(*keys));
     EXPECT_TRUE(messages.messages.empty());
 }
