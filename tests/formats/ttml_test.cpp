@@ -199,4 +199,13 @@ TEST(Ttml, WhatFfmpegWritesIsRead)
     read(table, test::ReadFile(dir.path("out.ttml")), 25);
     EXPECT_EQ(test::Rows(table),
         (std::vector<Row> { { "25", "62", "Hello there,", "world & co", "" }, { "1576", "1625", "Second", "", "" } }));
+    // ffmpeg names the region on a span around the text: an edit keeps it,
+    // or the paragraph would be in no region and not shown.
+    table.setCell(SubtitleTable::Line1, 2, "Seconde <i>fois</i>");
+    const std::string out = lf(write(table, 25));
+    EXPECT_EQ(wellFormedness(out), "");
+    EXPECT_NE(out.find(">Hello there,<br/>world &amp; co</span></p>"), std::string::npos) << out;
+    EXPECT_NE(out.find("><span region=\"Default\">Seconde <span tts:fontStyle=\"italic\">fois</span></span></p>"),
+        std::string::npos)
+        << out;
 }
