@@ -1,25 +1,21 @@
 #include "app/command_palette.h"
 
+#include "app/command_list.h"
 #include "app/commands.h"
 #include "app/key_settings.h"
 #include "app/keys_window.h"
 #include "app/window_places.h"
-#include "core/word_search.h"
 #include "preview/window_frame.h"
 
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <cstdlib>
 
 namespace tessel::app {
 namespace {
-
-constexpr int IdRole = Qt::UserRole;
-constexpr int NameMatchRole = Qt::UserRole + 1; // the folded name alone
 
 // Centred over the main window, a sixth down from its top.
 QRect paletteFirstPlace(const QWidget& palette, const QWidget* mainWindow)
@@ -39,99 +35,63 @@ CommandPalette::CommandPalette(CommandRegistry& registry, QWidget* mainWindow)
 {
     setObjectName(QStringLiteral("FormCommands"));
     setWindowTitle(QStringLiteral("Commands"));
-    search_ = new QLineEdit(this);
-    search_->setObjectName(QStringLiteral("EditSearch"));
-    search_->setPlaceholderText(QStringLiteral("Type a word of what you want to do"));
-    search_->setClearButtonEnabled(true);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("CommandList"));
-    list_->setColumnCount(3);
-    list_->setHeaderHidden(true);
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);
-    list_->setFocusPolicy(Qt::NoFocus); // the keys stay with the search field
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    list_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    list_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    // Name, keys, and why it cannot run now.
+    commands_ = new CommandList(registry, this, QStringLiteral("Type a word of what you want to do"),
+        { QStringLiteral("Command"), QStringLiteral("Key"), QString() }, false, [this](const Command& command) {
+            return QStringList { command.name, KeysText(registry_.keys(command)),
+                registry_.unavailableReason(command) };
+        });
+    list()->setFocusPolicy(Qt::NoFocus); // the keys stay with the search field
     about_ = new QLabel(this);
     about_->setObjectName(QStringLiteral("CommandAbout"));
     about_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(search_);
-    layout->addWidget(list_, 1);
+    layout->addWidget(search());
+    layout->addWidget(list(), 1);
     layout->addWidget(about_);
     resize(560, 360);
 
-    connect(search_, &QLineEdit::textChanged, this, &CommandPalette::filter);
-    connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { choose(item); });
-    connect(list_, &QTreeWidget::itemActivated, this, [this] { runChosen(); });
-    search_->installEventFilter(this);
+    connect(search(), &QLineEdit::textChanged, this, &CommandPalette::filter);
+    connect(list(), &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { choose(item); });
+    connect(list(), &QTreeWidget::itemActivated, this, [this] { runChosen(); });
+    search()->installEventFilter(this);
     KeepPlace(*this, QStringLiteral("palette"), [this] { return paletteFirstPlace(*this, mainWindow_); });
 }
 
 CommandPalette::~CommandPalette() = default;
 
+QLineEdit* CommandPalette::search() const { return commands_->search(); }
+
+QTreeWidget* CommandPalette::list() const { return commands_->list(); }
+
+// Every command with its keys and state as they are now; those that cannot run greyed.
 void CommandPalette::open()
 {
-    rebuild();
-    search_->clear();
+    commands_->rebuild();
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    for (int i = 0; i < list()->topLevelItemCount(); ++i)
+        if (QTreeWidgetItem* row = list()->topLevelItem(i); !row->text(2).isEmpty())
+            for (int column = 0; column < 3; ++column)
+                row->setForeground(column, grey);
+    search()->clear();
     filter(QString());
     show();
     raise();
     activateWindow();
-    search_->setFocus();
+    search()->setFocus();
 }
 
-// Every command, by name, with its keys and state as they are now.
-void CommandPalette::rebuild()
-{
-    std::vector<const Command*> commands;
-    for (const auto& command : registry_.commands())
-        commands.push_back(command.get());
-    std::stable_sort(commands.begin(), commands.end(),
-        [](const Command* a, const Command* b) { return a->name.localeAwareCompare(b->name) < 0; });
-    list_->clear();
-    folded_.clear();
-    QList<QTreeWidgetItem*> items;
-    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
-    for (const Command* command : commands) {
-        const QString why = registry_.unavailableReason(*command);
-        auto* item = new QTreeWidgetItem({ command->name, KeysText(registry_.keys(*command)), why });
-        item->setData(0, IdRole, command->id);
-        item->setData(0, NameMatchRole, WordSearch::Fold(command->name));
-        item->setToolTip(0, command->description);
-        if (!why.isEmpty())
-            for (int column = 0; column < 3; ++column)
-                item->setForeground(column, grey);
-        items << item;
-        folded_.push_back(WordSearch::Fold(command->name + QLatin1Char(' ') + command->description));
-    }
-    list_->addTopLevelItems(items);
-}
-
-// The first command whose name has every word is chosen, else the first shown.
 void CommandPalette::filter(const QString& text)
 {
-    const WordSearch search(text);
-    QTreeWidgetItem *first = nullptr, *byName = nullptr;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list_->topLevelItem(i);
-        const bool shown = search.matches(folded_[static_cast<size_t>(i)]);
-        item->setHidden(!shown);
-        if (!shown) continue;
-        if (!first) first = item;
-        if (!byName && search.matches(item->data(0, NameMatchRole).toString())) byName = item;
-    }
-    QTreeWidgetItem* chosen = byName ? byName : first;
-    list_->setCurrentItem(chosen);
-    if (chosen) list_->scrollToItem(chosen);
+    QTreeWidgetItem* chosen = commands_->filter(text);
+    list()->setCurrentItem(chosen);
+    if (chosen) list()->scrollToItem(chosen);
     choose(chosen);
 }
 
 void CommandPalette::choose(QTreeWidgetItem* item)
 {
-    const Command* command = item ? registry_.find(item->data(0, IdRole).toString()) : nullptr;
+    const Command* command = registry_.find(CommandList::idOf(item));
     if (!command) {
         about_->setText(QStringLiteral("No command has all these words."));
         return;
@@ -142,33 +102,28 @@ void CommandPalette::choose(QTreeWidgetItem* item)
 
 void CommandPalette::moveChoice(int rows)
 {
-    const int count = list_->topLevelItemCount();
-    int index = list_->currentItem() ? list_->indexOfTopLevelItem(list_->currentItem()) : -1;
+    QTreeWidget* list = this->list();
+    const int count = list->topLevelItemCount();
+    const int index = list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) : -1;
     const int step = rows < 0 ? -1 : 1;
     int last = index;
     for (int moved = 0, i = index + step; i >= 0 && i < count && moved < std::abs(rows); i += step)
-        if (!list_->topLevelItem(i)->isHidden()) {
+        if (!list->topLevelItem(i)->isHidden()) {
             last = i;
             ++moved;
         }
     if (last < 0 || last == index) return;
-    list_->setCurrentItem(list_->topLevelItem(last));
-    list_->scrollToItem(list_->currentItem());
+    list->setCurrentItem(list->topLevelItem(last));
+    list->scrollToItem(list->currentItem());
 }
 
-QStringList CommandPalette::shownIds() const
-{
-    QStringList ids;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (!list_->topLevelItem(i)->isHidden()) ids << list_->topLevelItem(i)->data(0, IdRole).toString();
-    return ids;
-}
+QStringList CommandPalette::shownIds() const { return commands_->shownIds(); }
 
 bool CommandPalette::runChosen()
 {
-    QTreeWidgetItem* item = list_->currentItem();
+    QTreeWidgetItem* item = list()->currentItem();
     if (!item || item->isHidden()) return false;
-    const QString id = item->data(0, IdRole).toString();
+    const QString id = CommandList::idOf(item);
     const Command* command = registry_.find(id);
     if (!command) return false;
     if (const QString why = registry_.unavailableReason(*command); !why.isEmpty()) {
@@ -182,7 +137,7 @@ bool CommandPalette::runChosen()
 
 bool CommandPalette::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != search_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    if (watched != search() || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     switch (static_cast<QKeyEvent*>(event)->key()) {
     case Qt::Key_Up:
         moveChoice(-1);

@@ -1,7 +1,6 @@
 #pragma once
 #include <QStringList>
 #include <QWidget>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -15,8 +14,8 @@ class QTreeWidgetItem;
 // that cannot run now are greyed, with the reason.
 namespace tessel::app {
 
+class CommandList;
 class CommandRegistry;
-class KeysWindow;
 
 class CommandPalette : public QWidget {
     Q_OBJECT
@@ -26,8 +25,8 @@ public:
 
     // Shown with an empty search and every command's state as it is now.
     void open();
-    QLineEdit* search() const { return search_; }
-    QTreeWidget* list() const { return list_; }
+    QLineEdit* search() const;
+    QTreeWidget* list() const;
     // The chosen command's description, or why it cannot run.
     QLabel* about() const { return about_; }
     // The ids of the commands shown, in order.
@@ -40,17 +39,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void rebuild();
     void filter(const QString& text);
     void choose(QTreeWidgetItem* item);
     void moveChoice(int rows);
 
     CommandRegistry& registry_;
     QWidget* mainWindow_;
-    QLineEdit* search_ = nullptr;
-    QTreeWidget* list_ = nullptr;
+    CommandList* commands_ = nullptr;
     QLabel* about_ = nullptr;
-    std::vector<QString> folded_; // each item's name and description, folded for the search
 };
 
 // Registers the palette (Ctrl+Shift+P, F1) and the Keys window as commands

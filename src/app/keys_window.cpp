@@ -1,24 +1,20 @@
 #include "app/keys_window.h"
 
+#include "app/command_list.h"
 #include "app/commands.h"
 #include "app/key_settings.h"
 #include "app/window_places.h"
-#include "core/word_search.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace tessel::app {
 namespace {
-
-constexpr int IdRole = Qt::UserRole;
 
 bool isModifierKey(int key)
 {
@@ -59,19 +55,14 @@ KeysWindow::KeysWindow(CommandRegistry& registry, QWidget* mainWindow)
 {
     setObjectName(QStringLiteral("FormKeys"));
     setWindowTitle(QStringLiteral("Keys"));
-    search_ = new QLineEdit(this);
-    search_->setObjectName(QStringLiteral("EditSearch"));
-    search_->setPlaceholderText(QStringLiteral("Find a command"));
-    search_->setClearButtonEnabled(true);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("KeyList"));
-    list_->setHeaderLabels({ QStringLiteral("Command"), QStringLiteral("Key"), QStringLiteral("Default") });
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    list_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    list_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    commands_ = new CommandList(registry, this, QStringLiteral("Find a command"),
+        { QStringLiteral("Command"), QStringLiteral("Key"), QStringLiteral("Default") }, true,
+        [this](const Command& command) {
+            QList<QKeySequence> defaults;
+            if (!command.key.isEmpty()) defaults << command.key;
+            defaults << command.moreKeys;
+            return QStringList { command.name, KeysText(registry_.keys(command)), KeysText(defaults) };
+        });
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("KeysMessage"));
     message_->setWordWrap(true);
@@ -87,14 +78,14 @@ KeysWindow::KeysWindow(CommandRegistry& registry, QWidget* mainWindow)
     buttons->addWidget(reset_);
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(search_);
-    layout->addWidget(list_, 1);
+    layout->addWidget(search());
+    layout->addWidget(list(), 1);
     layout->addWidget(message_);
     layout->addLayout(buttons);
     resize(620, 480);
 
-    connect(search_, &QLineEdit::textChanged, this, &KeysWindow::filter);
-    connect(list_, &QTreeWidget::itemActivated, this, [this] { startCapture(); });
+    connect(search(), &QLineEdit::textChanged, commands_, &CommandList::filter);
+    connect(list(), &QTreeWidget::itemActivated, this, [this] { startCapture(); });
     connect(change_, &QPushButton::clicked, this, &KeysWindow::startCapture);
     connect(noKey_, &QPushButton::clicked, this, [this] { assign({}); });
     connect(reset_, &QPushButton::clicked, this, &KeysWindow::reset);
@@ -108,6 +99,10 @@ KeysWindow::KeysWindow(CommandRegistry& registry, QWidget* mainWindow)
 
 KeysWindow::~KeysWindow() = default;
 
+QLineEdit* KeysWindow::search() const { return commands_->search(); }
+
+QTreeWidget* KeysWindow::list() const { return commands_->list(); }
+
 void KeysWindow::open()
 {
     capturing_ = false;
@@ -119,56 +114,29 @@ void KeysWindow::open()
     show();
     raise();
     activateWindow();
-    search_->setFocus();
+    search()->setFocus();
 }
 
 void KeysWindow::refresh()
 {
     const QString chosen = chosenId();
-    std::vector<const Command*> commands;
-    for (const auto& command : registry_.commands())
-        commands.push_back(command.get());
-    std::stable_sort(commands.begin(), commands.end(),
-        [](const Command* a, const Command* b) { return a->name.localeAwareCompare(b->name) < 0; });
-    list_->clear();
-    folded_.clear();
-    QList<QTreeWidgetItem*> items;
-    for (const Command* command : commands) {
-        QList<QKeySequence> defaults;
-        if (!command->key.isEmpty()) defaults << command->key;
-        defaults << command->moreKeys;
-        auto* item = new QTreeWidgetItem({ command->name, KeysText(registry_.keys(*command)), KeysText(defaults) });
-        item->setData(0, IdRole, command->id);
-        item->setToolTip(0, command->description);
-        items << item;
-        folded_.push_back(WordSearch::Fold(command->name + QLatin1Char(' ') + command->description));
-    }
-    list_->addTopLevelItems(items);
-    filter(search_->text());
+    commands_->rebuild();
+    commands_->filter(search()->text());
     if (!chosen.isEmpty()) choose(chosen);
-}
-
-void KeysWindow::filter(const QString& text)
-{
-    const WordSearch search(text);
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        list_->topLevelItem(i)->setHidden(!search.matches(folded_[static_cast<size_t>(i)]));
 }
 
 void KeysWindow::choose(const QString& id)
 {
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (list_->topLevelItem(i)->data(0, IdRole).toString() == id) {
-            list_->setCurrentItem(list_->topLevelItem(i));
-            list_->scrollToItem(list_->currentItem());
-            return;
-        }
+    if (QTreeWidgetItem* row = commands_->rowOf(id)) {
+        list()->setCurrentItem(row);
+        list()->scrollToItem(row);
+    }
 }
 
 QString KeysWindow::chosenId() const
 {
-    const QTreeWidgetItem* item = list_->currentItem();
-    return item && !item->isHidden() ? item->data(0, IdRole).toString() : QString();
+    const QTreeWidgetItem* item = list()->currentItem();
+    return item && !item->isHidden() ? CommandList::idOf(item) : QString();
 }
 
 bool KeysWindow::assign(const QKeySequence& key)
@@ -204,7 +172,7 @@ void KeysWindow::startCapture()
         return;
     }
     capturing_ = true;
-    list_->setFocus();
+    list()->setFocus();
     message_->setText(QStringLiteral("Press the new key for \"%1\" (Escape keeps the old one).").arg(command->name));
 }
 
@@ -249,7 +217,7 @@ bool KeysWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (type == QEvent::KeyPress) return capture(*static_cast<QKeyEvent*>(event));
-    } else if (watched == list_ && type == QEvent::KeyPress) {
+    } else if (watched == list() && type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             startCapture();

@@ -1,7 +1,6 @@
 #pragma once
 #include <QKeySequence>
 #include <QWidget>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +16,7 @@ class QTreeWidgetItem;
 // its default again. Each change is written to the keys file at once.
 namespace tessel::app {
 
+class CommandList;
 class CommandRegistry;
 
 class KeysWindow : public QWidget {
@@ -26,8 +26,8 @@ public:
     ~KeysWindow() override;
 
     void open();
-    QLineEdit* search() const { return search_; }
-    QTreeWidget* list() const { return list_; }
+    QLineEdit* search() const;
+    QTreeWidget* list() const;
     // What the last change did, or why it was refused.
     QLabel* message() const { return message_; }
     QPushButton* changeButton() const { return change_; }
@@ -49,19 +49,16 @@ protected:
 
 private:
     void refresh();
-    void filter(const QString& text);
     QString chosenId() const;
     void stopCapture(const QString& message);
     bool capture(const QKeyEvent& event);
 
     CommandRegistry& registry_;
-    QLineEdit* search_ = nullptr;
-    QTreeWidget* list_ = nullptr;
+    CommandList* commands_ = nullptr;
     QLabel* message_ = nullptr;
     QPushButton* change_ = nullptr;
     QPushButton* noKey_ = nullptr;
     QPushButton* reset_ = nullptr;
-    std::vector<QString> folded_;
     bool capturing_ = false;
 };
 
