@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -176,9 +175,7 @@ TEST_F(CommandWindowsTest, KeysAreChangedByPressingThemAndClashesAreRefused)
     };
     keys->choose(QStringLiteral("text.split"));
     EXPECT_TRUE(press(Qt::Key_C, Qt::ControlModifier).startsWith("Ctrl+C cannot be taken"));
-    for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> {
-             { Qt::Key_Tab, {} }, { Qt::Key_Delete, Qt::ShiftModifier }, { Qt::Key_Left, {} }, { Qt::Key_A, {} } })
-        EXPECT_TRUE(press(key, modifiers).contains("cannot be taken")) << key;
+    EXPECT_TRUE(press(Qt::Key_Tab).startsWith("Tab cannot be taken")); // not a move to the next button
     EXPECT_EQ(press(Qt::Key_M, Qt::AltModifier),
         "Alt+M is already the key of \"Merge with next\"; give that one another key first.");
     keys->startCapture();
@@ -270,27 +267,4 @@ TEST(KeysFile, ReadWithItsBadLinesSkippedAndReported)
         "text.merge = Alt+Q\n"
         "text.tools = \n");
     EXPECT_TRUE(messages.messages.empty());
-}
-
-// The pictures of the README: TESSEL_SHOTS_DIR names their folder.
-TEST_F(CommandWindowsTest, Screenshots)
-{
-    const QString folder = qEnvironmentVariable("TESSEL_SHOTS_DIR");
-    if (folder.isEmpty()) GTEST_SKIP() << "TESSEL_SHOTS_DIR not set";
-    ASSERT_TRUE(registry().run(QStringLiteral("palette")));
-    palette()->search()->setText(QStringLiteral("frame"));
-    ASSERT_TRUE(registry().run(QStringLiteral("keys")));
-    keysWindow()->search()->setText(QStringLiteral("original"));
-    keysWindow()->choose(QStringLiteral("translation.close"));
-    keysWindow()->startCapture();
-    QTest::keyClick(keysWindow()->list(), Qt::Key_M, Qt::AltModifier);
-    QTest::qWait(200);
-    const QPixmap left = palette()->grab(), right = keysWindow()->grab();
-    QImage picture(left.width() + right.width() + 12, std::max(left.height(), right.height()), QImage::Format_RGB32);
-    picture.fill(QColor(90, 90, 90));
-    QPainter painter(&picture);
-    painter.drawPixmap(0, 0, left);
-    painter.drawPixmap(left.width() + 12, 0, right);
-    painter.end();
-    EXPECT_TRUE(picture.save(folder + QStringLiteral("/screenshot-commands.png")));
 }

@@ -4,7 +4,6 @@
 #include "app/command_palette.h"
 #include "app/commands.h"
 #include "app/editor.h"
-#include "app/keys_window.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/waveform_wiring.h"
@@ -42,21 +41,6 @@ TEST(WindowPlaces, FitInsideMovesAndShrinksIntoTheArea)
     for (const auto& c : cases)
         EXPECT_EQ(FitInside(c.outer, Area), c.fitted) << ::testing::PrintToString(c.outer);
     EXPECT_EQ(FitInside(QRect(5, 5, 10, 10), QRect()), QRect(5, 5, 10, 10)) << "no area: nothing to fit";
-}
-
-TEST(WindowPlaces, BelowTheAnchorElseAboveElseAtTheBottom)
-{
-    const struct {
-        QRect anchor;
-        int height;
-        QRect placed;
-    } cases[] = {
-        { { 10, 40, 600, 450 }, 100, { 10, 490, 600, 100 } }, // room below
-        { { 10, 400, 600, 200 }, 100, { 10, 300, 600, 100 } }, // room above only
-        { { 10, 100, 600, 450 }, 200, { 10, 430, 600, 200 } }, // room on neither side
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BelowOrAbove(c.anchor, c.height, Area), c.placed) << ::testing::PrintToString(c.anchor);
 }
 
 constexpr int Settling = 10000; // ms for the window manager to frame and place a window
@@ -176,38 +160,14 @@ TEST_F(UnderAWindowManagerOn1600x1000, TheWaveformWindowComesBackWhereItWasLeft)
     EXPECT_TRUE(messages.messages.empty());
 }
 
-// Over a main window in the lower right corner the palette opens whole on the
-// screen; the Keys window comes back where it was left.
-TEST_F(UnderAWindowManagerOn1600x1000, ThePaletteAndTheKeysWindowStayOnTheScreen)
+// Over a main window in the lower right corner the palette opens whole on the screen.
+TEST_F(UnderAWindowManagerOn1600x1000, ThePaletteOpensInsideTheWorkArea)
 {
-    const QRect left(40, 60, 700, 500);
-    {
-        Editor editor(EditorOverrides { &messages });
-        MainWindow& window = editor.mainWindow();
-        ASSERT_TRUE(showMainAt(window, QPoint(990, 545)));
-        ASSERT_TRUE(editor.commands().run(QStringLiteral("palette")));
-        auto* palette = window.findChild<CommandPalette*>();
-        ASSERT_NE(palette, nullptr);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return framed(*palette) && inside(ManagerFrame(*palette), area); }, Settling))
-            << ::testing::PrintToString(ManagerFrame(*palette));
-        palette->hide();
-        ASSERT_TRUE(editor.commands().run(QStringLiteral("keys")));
-        auto* keys = window.findChild<KeysWindow*>();
-        ASSERT_NE(keys, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return framed(*keys); }, Settling));
-        const QRect frame = ManagerFrame(*keys), client = keys->geometry();
-        const QRect moved = left.adjusted(client.left() - frame.left(), client.top() - frame.top(),
-            client.right() - frame.right(), client.bottom() - frame.bottom());
-        keys->setGeometry(moved);
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return ManagerFrame(*keys) == left && keys->geometry() == moved; }, Settling));
-        keys->close();
-    }
     Editor editor(EditorOverrides { &messages });
-    ASSERT_TRUE(showMainAt(editor.mainWindow(), QPoint(300, 300)));
-    ASSERT_TRUE(editor.commands().run(QStringLiteral("keys")));
-    auto* keys = editor.mainWindow().findChild<KeysWindow*>();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ManagerFrame(*keys) == left; }, Settling))
-        << ::testing::PrintToString(ManagerFrame(*keys));
-    EXPECT_TRUE(messages.messages.empty());
+    ASSERT_TRUE(showMainAt(editor.mainWindow(), QPoint(990, 545)));
+    ASSERT_TRUE(editor.commands().run(QStringLiteral("palette")));
+    auto* palette = editor.mainWindow().findChild<CommandPalette*>();
+    ASSERT_NE(palette, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return framed(*palette) && inside(ManagerFrame(*palette), area); }, Settling))
+        << ::testing::PrintToString(ManagerFrame(*palette));
 }
