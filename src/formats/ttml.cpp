@@ -219,10 +219,13 @@ double exactRate(double framerate, int* base = nullptr, bool* dropped = nullptr)
     return framerate;
 }
 
-// Halves to even, as the other formats' times become frames.
-int64_t frameOf(double seconds, double framerate)
+// Halves to even, as the other formats' times become frames; nothing for a
+// time past what a frame cell holds.
+std::optional<int64_t> frameOf(double seconds, double framerate)
 {
-    return static_cast<int64_t>(std::nearbyint(seconds * exactRate(framerate)));
+    const double frame = std::nearbyint(seconds * exactRate(framerate));
+    if (!(std::fabs(frame) <= std::numeric_limits<int32_t>::max())) return std::nullopt;
+    return static_cast<int64_t>(frame);
 }
 double secondsOf(int64_t frame, double framerate) { return static_cast<double>(frame) / exactRate(framerate); }
 
@@ -435,8 +438,11 @@ private:
         if (paragraph_ && xml.name() == u"p" && isTtNamespace(xml.namespaceUri())) {
             paragraph_ = false;
             current_.end = byteAt(xml.characterOffset());
+            const std::optional<int64_t> from = frameOf(node.begin, framerate_), to = frameOf(node.end, framerate_);
+            if (!from || !to)
+                throw Error(error(xml, "the paragraph's times are beyond what a subtitle's frames can hold"));
             paragraphs_.push_back(current_);
-            storeRow(node);
+            storeRow(*from, *to);
         }
     }
 
@@ -446,7 +452,7 @@ private:
         runs_.push_back({ node.preserve ? text.toStdString() : collapsed(text), node.style, false });
     }
 
-    void storeRow(const Node& p)
+    void storeRow(int64_t fromFrame, int64_t toFrame)
     {
         std::vector<std::string> lines = linesOf(runs_);
         while (lines.size() > 1 && lines.back().empty())
@@ -454,7 +460,7 @@ private:
         lines.resize(std::max<size_t>(lines.size(), 3));
         for (size_t i = 3; i < lines.size(); ++i)
             (lines[2] += "\\N") += lines[i];
-        const std::string from = IntToStr(frameOf(p.begin, framerate_)), to = IntToStr(frameOf(p.end, framerate_));
+        const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
         const std::string index = std::to_string(paragraphs_.size() - 1);
         const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
         const std::string parent = seconds17(parentBegin_);

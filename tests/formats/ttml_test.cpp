@@ -169,6 +169,9 @@ TEST(Ttml, XmlErrorsNameTheLineAndColumn)
         { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\">a</p></body></tt>",
             "TTML, line 2, column 15: the paragraph has no end: no end or dur of its own or of an element around it" },
         { "<html><p>a</p></html>", "TTML, line 1, column 6: the document's root is html, not tt" },
+        // 2^31 frames at 23.976 fps are some 24,900 hours.
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\" end=\"30000h\">a</p></body></tt>",
+            "TTML, line 2, column 33: the paragraph's times are beyond what a subtitle's frames can hold" },
     };
     for (const auto& [text, message] : cases) {
         SubtitleTable table;
