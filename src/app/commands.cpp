@@ -87,10 +87,11 @@ void CommandRegistry::takeUserKey(Entry& entry)
     }
 }
 
-void CommandRegistry::addWindow(QWidget* window)
+void CommandRegistry::addWindow(QWidget* window, bool gridKeys)
 {
-    windows_.push_back(window);
+    windows_.emplace_back(window, gridKeys);
     for (const auto& entry : entries_) {
+        if (!gridKeys && entry->command->scope == KeyScope::Grid) continue;
         auto* action = new QAction(entry->command->name, window);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id = entry->command->id] { run(id); });
@@ -111,7 +112,8 @@ void CommandRegistry::install(Entry& entry)
     connect(action, &QAction::triggered, this, trigger);
     home->addAction(action);
     entry.actions.push_back(action);
-    for (QWidget* window : windows_) {
+    for (const auto& [window, gridKeys] : windows_) {
+        if (!gridKeys && command.scope == KeyScope::Grid) continue;
         auto* copy = new QAction(command.name, window);
         copy->setShortcutContext(Qt::WindowShortcut);
         connect(copy, &QAction::triggered, this, trigger);
@@ -222,6 +224,15 @@ QString CommandRegistry::refusal(const QString& id, const QKeySequence& key) con
         return QStringLiteral("%1 is already the key of \"%2\"; give that one another key first.")
             .arg(text, other->name);
     return {};
+}
+
+void CommandRegistry::showKeysAsToolTip(QWidget* widget, const QString& id)
+{
+    const auto show = [this, widget, id] {
+        if (const Command* command = find(id)) widget->setToolTip(KeysText(keys(*command)));
+    };
+    show();
+    connect(this, &CommandRegistry::keysChanged, widget, show);
 }
 
 void CommandRegistry::resetKeys()

@@ -23,7 +23,7 @@ class SubtitleGrid;
 // Where a command's key works.
 enum class KeyScope {
     // The grid focused with no cell editor open, and the windows added with
-    // addWindow (the Waveform window): the timing keys.
+    // addWindow to have them (the Waveform window): the timing keys.
     Grid,
     // Anywhere in the main window and in the windows added with addWindow.
     Window,
@@ -56,8 +56,9 @@ public:
     // Takes effect at once: the key on the grid or the main window (and every
     // window added), the pop-up menu item. An id given twice is a mistake.
     void add(Command command);
-    // The keys of every command, present and later, while `window` is active.
-    void addWindow(QWidget* window);
+    // The keys of every command, present and later, while `window` is active;
+    // without `gridKeys`, those of the Window scope only.
+    void addWindow(QWidget* window, bool gridKeys = true);
 
     const std::vector<std::unique_ptr<Command>>& commands() const { return commands_; }
     const Command* find(const QString& id) const;
@@ -80,6 +81,8 @@ public:
     QString refusal(const QString& id, const QKeySequence& key) const;
     // Every command's default key back.
     void resetKeys();
+    // `widget`'s tooltip lists the command's keys from now on, as they change.
+    void showKeysAsToolTip(QWidget* widget, const QString& id);
 
     // The user's keys are read from the keys file (see key_settings.h) when
     // the registry is made and given to each command as it is added; what
@@ -106,7 +109,7 @@ private:
     ErrorReport& errors_;
     std::vector<std::unique_ptr<Command>> commands_;
     std::vector<std::unique_ptr<Entry>> entries_;
-    std::vector<QWidget*> windows_;
+    std::vector<std::pair<QWidget*, bool>> windows_; // and whether it has the grid's keys
     std::vector<KeyLine> keyLines_; // the keys file as read
     QStringList keyProblems_;
 };

@@ -36,8 +36,9 @@ FindWindow& TextTools::findWindow()
     if (!find_) {
         find_ = new FindWindow(context_, &context_.mainWindow);
         KeepPlace(*find_, QStringLiteral("find"));
-        // Find next and previous also from the Find window itself.
-        context_.commands->addWindow(find_);
+        // Find next and previous also from the Find window itself; not the
+        // grid's keys, such as F4, which opens its drop-down list.
+        context_.commands->addWindow(find_, false);
     }
     return *find_;
 }

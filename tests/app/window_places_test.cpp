@@ -1,6 +1,8 @@
 // Windows kept on the screen and in their places from one run to the next.
 // The on-screen tests run on a 1600x1000 X screen with a window manager
 // (CTest runs them through tests/with-window-manager) and skip elsewhere.
+#include "app/command_palette.h"
+#include "app/commands.h"
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
@@ -39,21 +41,6 @@ TEST(WindowPlaces, FitInsideMovesAndShrinksIntoTheArea)
     for (const auto& c : cases)
         EXPECT_EQ(FitInside(c.outer, Area), c.fitted) << ::testing::PrintToString(c.outer);
     EXPECT_EQ(FitInside(QRect(5, 5, 10, 10), QRect()), QRect(5, 5, 10, 10)) << "no area: nothing to fit";
-}
-
-TEST(WindowPlaces, BelowTheAnchorElseAboveElseAtTheBottom)
-{
-    const struct {
-        QRect anchor;
-        int height;
-        QRect placed;
-    } cases[] = {
-        { { 10, 40, 600, 450 }, 100, { 10, 490, 600, 100 } }, // room below
-        { { 10, 400, 600, 200 }, 100, { 10, 300, 600, 100 } }, // room above only
-        { { 10, 100, 600, 450 }, 200, { 10, 430, 600, 200 } }, // room on neither side
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BelowOrAbove(c.anchor, c.height, Area), c.placed) << ::testing::PrintToString(c.anchor);
 }
 
 constexpr int Settling = 10000; // ms for the window manager to frame and place a window
@@ -171,4 +158,16 @@ TEST_F(UnderAWindowManagerOn1600x1000, TheWaveformWindowComesBackWhereItWasLeft)
     EXPECT_TRUE(inside(outer, area)) << ::testing::PrintToString(outer);
     EXPECT_EQ(waveform.size(), QSize(698, 275));
     EXPECT_TRUE(messages.messages.empty());
+}
+
+// Over a main window in the lower right corner the palette opens whole on the screen.
+TEST_F(UnderAWindowManagerOn1600x1000, ThePaletteOpensInsideTheWorkArea)
+{
+    Editor editor(EditorOverrides { &messages });
+    ASSERT_TRUE(showMainAt(editor.mainWindow(), QPoint(990, 545)));
+    ASSERT_TRUE(editor.commands().run(QStringLiteral("palette")));
+    auto* palette = editor.mainWindow().findChild<CommandPalette*>();
+    ASSERT_NE(palette, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return framed(*palette) && inside(ManagerFrame(*palette), area); }, Settling))
+        << ::testing::PrintToString(ManagerFrame(*palette));
 }
