@@ -16,7 +16,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 
 namespace tessel::app {
@@ -371,25 +370,7 @@ void OcrReviewWindow::nextMarked()
 void OcrReviewWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    keepOnScreen();
     if (revision_ != tools_.table.revision()) refresh();
-}
-
-// Within the screen's free area, however large the window was made.
-void OcrReviewWindow::keepOnScreen()
-{
-    const QScreen* where = screen();
-    if (!where) return;
-    const QRect free = where->availableGeometry();
-    QRect frame = frameGeometry();
-    const QSize margins = frame.size() - size();
-    const QSize fits(
-        std::min(width(), free.width() - margins.width()), std::min(height(), free.height() - margins.height()));
-    if (fits != size()) resize(fits);
-    frame = frameGeometry();
-    const int x = std::clamp(frame.left(), free.left(), std::max(free.left(), free.right() - frame.width() + 1));
-    const int y = std::clamp(frame.top(), free.top(), std::max(free.top(), free.bottom() - frame.height() + 1));
-    if (QPoint(x, y) != frame.topLeft()) move(x, y);
 }
 
 } // namespace tessel::app

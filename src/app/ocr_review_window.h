@@ -70,7 +70,6 @@ protected:
 private:
     QString reasonFor(const Entry& entry);
     void showCurrent();
-    void keepOnScreen();
 
     ToolContext tools_;
     OcrPictures& pictures_;

@@ -4,6 +4,7 @@
 #include "app/file_actions.h"
 #include "app/main_window.h"
 #include "app/ocr_review_window.h"
+#include "app/window_places.h"
 #include "core/errors.h"
 #include "formats/registry.h"
 #include "media/film_subtitles.h"
@@ -73,6 +74,7 @@ OcrReviewWindow& OcrWiring::reviewWindow()
 {
     if (!review_) {
         review_ = new OcrReviewWindow(tools_, pictures_, &tools_.mainWindow);
+        KeepPlace(*review_, QStringLiteral("ocr-review"));
         if (tools_.commands) tools_.commands->addWindow(review_);
     }
     review_->setDictionary(DictionaryForOcrLanguage(language_));
