@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/check_dialog.h"
+#include "app/command_palette.h"
 #include "app/commands.h"
 #include "app/encoding_dialog.h"
 #include "app/export_dialog.h"
@@ -10,6 +11,7 @@
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/named_files.h"
+#include "app/ocr_wiring.h"
 #include "app/playback_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
@@ -38,6 +40,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
 {
     createWindows(movieWindow);
     commands_ = std::make_unique<CommandRegistry>(main_->grid(), *main_, report_);
+    WireCommandWindows(*commands_, *main_);
     connectFileCommands();
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;
@@ -45,6 +48,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     const ToolContext tools { table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_,
         movie_.get(), video, playback_.get(), commands_.get() };
     WireTools(tools);
+    ocr_ = std::make_unique<OcrWiring>(tools, *files_, overrides_.tracks ? *overrides_.tracks : *trackDialog_);
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);

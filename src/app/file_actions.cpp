@@ -74,15 +74,16 @@ void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
     const ReadEncoding encoding { {}, services_.encoding };
-    FilmSubtitles films(services_.tracks);
+    FilmSubtitles films(services_.tracks, std::nullopt, pictures_ != nullptr);
     LoadResult result;
     if (append) {
         EditHistory::Step step(history_, "Append subtitles");
-        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films);
+        result = LoadSubtitles(
+            table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films, pictures_);
     } else {
         SubtitleTable incoming;
-        result
-            = LoadSubtitles(incoming, fileName.toStdString(), false, framerate, services_.messages, encoding, &films);
+        result = LoadSubtitles(
+            incoming, fileName.toStdString(), false, framerate, services_.messages, encoding, &films, pictures_);
         // Only a file that stored rows replaces the table and makes it clean;
         // one that stored nothing leaves the earlier edits (and their
         // history) as they were.
@@ -99,6 +100,8 @@ void FileActions::load(const QString& fileName, bool append)
                 { result.documentName.empty() ? fileName.toStdString() : result.documentName, framerate.chosen });
         }
     }
+    const FormatInfo* read = FormatByCode(result.format);
+    if (read && read->picture && !result.cancelled && picturesRead_) picturesRead_();
     if (services_.status && !result.notes.empty()) {
         std::string notes;
         for (const std::string& note : result.notes)
@@ -117,6 +120,7 @@ void FileActions::saveSubtitles()
     SaveServices save { services_.framerate, services_.exportSettings, services_.messages, services_.decimalSeparator };
     if (!SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save)) return;
     history_.markSaved();
+    if (saved_) saved_(choice->fileType);
     if (choice->fileName.toStdString() != document_.fileName)
         setDocument({ choice->fileName.toStdString(), document_.framerate });
     if (!services_.status) return;

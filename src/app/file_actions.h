@@ -55,6 +55,14 @@ public:
     {
         documentChanged_ = std::move(callback);
     }
+    // Picture subtitles are read by `reader`; `read` is told when a file's
+    // pictures became rows, `saved` the file type of each save.
+    void setPictureReading(PictureSubtitleReader* reader, std::function<void()> read, std::function<void(int)> saved)
+    {
+        pictures_ = reader;
+        picturesRead_ = std::move(read);
+        saved_ = std::move(saved);
+    }
 
 private:
     void load(const QString& fileName, bool append);
@@ -65,6 +73,9 @@ private:
     FileServices services_;
     RecoveryDocument document_;
     std::function<void(const RecoveryDocument&)> documentChanged_;
+    PictureSubtitleReader* pictures_ = nullptr;
+    std::function<void()> picturesRead_;
+    std::function<void(int)> saved_;
 };
 
 inline const QString DiscardTitle = QStringLiteral("Unsaved changes");

@@ -23,8 +23,15 @@ namespace {
 
 const FormatInfo& availableFormat(const FormatInfo* info)
 {
-    if (!info->read || !info->write) throw Error(std::string("The ") + info->name + " format is not available yet.");
+    if ((!info->read && !info->picture) || !info->write)
+        throw Error(std::string("The ") + info->name + " format is not available yet.");
     return *info;
+}
+
+const FormatInfo& readableFormat(const FormatInfo* info)
+{
+    if (info->picture) return *info;
+    return availableFormat(info);
 }
 
 // The bytes' encoding when the user is to be asked, or nothing; throws
@@ -53,12 +60,15 @@ std::string strayNote(const std::vector<int>& lines, int count, const QByteArray
     return NameLines(lines, count) + (one ? " holds" : " hold") + " bytes that are not UTF-8; they " + read + ".";
 }
 
-std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format)
+// Only an opened file's document keeps every skipped line: appended rows
+// bring those between their events, not those before or after them.
+std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format, bool opened)
 {
     const bool one = lines.size() == 1;
     return NameLines(lines, static_cast<int>(lines.size()))
         + (one ? " could not be read as a subtitle and was" : " could not be read as subtitles and were")
-        + " skipped; a save as " + format.name + " writes " + (one ? "it" : "them") + " back.";
+        + (opened ? " skipped; a save as " + std::string(format.name) + " writes " + (one ? "it" : "them") + " back."
+                  : std::string(" skipped."));
 }
 
 // A copy without the rows `skip` picks, document data included; `kept`
@@ -86,9 +96,22 @@ struct ReadInput {
     std::optional<DecodedText> text;
     QByteArray bytes; // of a binary format, as they are
     FileText* file = nullptr; // read a window at a time, text or bytes
+    PictureSubtitleSource pictures; // for pictures of text: where they are
     bool unsure = false; // the encoding was guessed without certainty
     std::string documentName; // of a film's track
+    std::vector<std::string> notes; // what the film's track says first
 };
+
+// Pictures of text: OCR reads them where they are.
+bool readPictures(PictureSubtitleReader* reader, const PictureSubtitleSource& source, const FormatInfo& format,
+    SubtitleTable& table, int firstRow, double rate, std::vector<std::string>& notes)
+{
+    if (!reader)
+        throw Error("\"" + source.fileName + "\" holds " + format.name
+            + ", pictures of text: they are read by OCR one file at a time, opened in the editor or converted with "
+              "tessel-convert --ocr-language LANG FILE OUTPUT.");
+    return reader->ReadPictures(source, table, firstRow, rate, notes);
+}
 
 // Only the head is decoded to tell the format: a big file of another kind is
 // refused without decoding all of it.
@@ -106,6 +129,7 @@ bool wholeInput(
     input.format = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
     if (input.format != FormatCode::Unknown) {
         input.bytes = std::move(bytes);
+        input.pictures = { fileName, input.format, -1, {} };
         return true;
     }
     const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, cancelled, input.unsure);
@@ -138,20 +162,32 @@ private:
     bool started_ = false;
 };
 
+LoadResult finishLoad(LoadResult& result, const SubtitleTable& table, bool select, int firstRow)
+{
+    // An append that stored nothing leaves the selection alone.
+    if (select && firstRow < table.rowCount()) {
+        result.select = true;
+        result.row = firstRow;
+        result.topRow = firstRow <= 3 ? 1 : firstRow - 2;
+    }
+    return result;
+}
+
 // Reads the input into the table as the load command does, once its format is known.
 LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, FramerateSource& framerate,
-    MessageSink& messages, std::optional<double>& rate, RowFlow* flow)
+    MessageSink& messages, std::optional<double>& rate, PictureSubtitleReader* pictures, RowFlow* flow)
 {
     LoadResult result;
     result.format = input.format;
     result.documentName = input.documentName;
+    result.notes = input.notes;
     const bool select = append && table.rowCount() > 2;
     const int firstRow = select ? table.rowCount() : 1;
     if (result.format == FormatCode::Unknown) {
         messages.showError(UnknownFormatMessage);
         return result;
     }
-    const FormatInfo& format = availableFormat(FormatByCode(result.format));
+    const FormatInfo& format = readableFormat(FormatByCode(result.format));
     if (!rate) rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
@@ -161,6 +197,18 @@ LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, Framera
             if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
                 table.setDocumentData({});
         };
+        if (format.picture) {
+            bool read = false;
+            try {
+                read = readPictures(pictures, input.pictures, format, table, firstRow, *rate, result.notes);
+            } catch (...) {
+                settle();
+                throw;
+            }
+            settle();
+            result.cancelled = !read;
+            return finishLoad(result, table, select, firstRow);
+        }
         std::optional<FlowingFeed> feed;
         std::optional<LineReader> reader;
         if (input.file) {
@@ -200,21 +248,16 @@ LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, Framera
             result.notes.push_back(
                 strayNote(input.text->strayLines(), input.text->strayLineCount(), input.text->strayCodePage()));
         }
-        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format));
+        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format, firstRow == 1));
     }
-    // An append that stored nothing leaves the selection alone.
-    if (select && firstRow < table.rowCount()) {
-        result.select = true;
-        result.row = firstRow;
-        result.topRow = firstRow <= 3 ? 1 : firstRow - 2;
-    }
-    return result;
+    return finishLoad(result, table, select, firstRow);
 }
 
 } // namespace
 
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films, RowFlow* flow)
+    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films, PictureSubtitleReader* pictures,
+    RowFlow* flow)
 {
     std::optional<double> rate;
     ReadInput input;
@@ -227,9 +270,13 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             return result;
         }
         input.format = track->format;
-        input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
+        if (track->pictureTrack >= 0)
+            input.pictures = { fileName, track->format, track->pictureTrack, track->language };
+        else
+            input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
         input.documentName = track->name;
-        return readInto(table, input, append, framerate, messages, rate, flow);
+        if (!track->note.empty()) input.notes.push_back(track->note);
+        return readInto(table, input, append, framerate, messages, rate, pictures, flow);
     }
     // A table just made is filled a window of the file at a time; should the
     // file have to be read whole after all, the table is made anew for it.
@@ -242,19 +289,20 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             result.cancelled = true;
             return result;
         }
-        return readInto(table, input, append, framerate, messages, rate, flow);
+        return readInto(table, input, append, framerate, messages, rate, pictures, flow);
     }
     input.file = &*file;
     input.format = DetectBinaryFormat(file->start(), fileName);
     bool read = true;
     if (input.format != FormatCode::Unknown) {
+        input.pictures = { fileName, input.format, -1, {} };
         file->readBytes();
     } else if ((read = file->readText(encoding.forced, encoding.chooser && encoding.forced.isEmpty()))) {
         input.unsure = file->unsure();
         input.format = detectText(file->head(), fileName);
     }
     try {
-        if (read) return readInto(table, input, append, framerate, messages, rate, flow);
+        if (read) return readInto(table, input, append, framerate, messages, rate, pictures, flow);
     } catch (const ReadFileWhole&) {
         if (flow) throw;
         table.clear();
@@ -267,7 +315,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         return result;
     }
     file.reset();
-    return readInto(table, whole, append, framerate, messages, rate, flow);
+    return readInto(table, whole, append, framerate, messages, rate, pictures, flow);
 }
 
 namespace {
@@ -283,8 +331,11 @@ WriteContext askedContext(const SubtitleTable& table, const FormatInfo& format, 
     if (format.writeAsksFramerate && !askExport)
         context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
     if (askExport) {
-        SsaExportAnswer answer = services.exportSettings.AskExportSettings();
+        SsaExportAnswer answer = format.picture ? services.exportSettings.AskPictureExportSettings()
+                                                : services.exportSettings.AskExportSettings();
         context.ssa = std::move(answer.settings);
+        context.pictureWidth = answer.pictureWidth;
+        context.pictureHeight = answer.pictureHeight;
         context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
     }
     return context;
@@ -343,8 +394,11 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     } catch (const UnencodableText& e) {
         services.messages.showError(QString::fromStdString(e.what()));
         return false;
-    } catch (const std::exception&) {
-        services.messages.showError(SaveFailedMessage);
+    } catch (const std::exception& e) {
+        // What stops a picture format (no font, no framerate) is named.
+        services.messages.showError(format.picture
+                ? SaveFailedMessage + QStringLiteral("\n") + QString::fromStdString(e.what())
+                : SaveFailedMessage);
         return false;
     }
 }

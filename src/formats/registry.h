@@ -44,6 +44,9 @@ struct FormatInfo {
     // decoded text (LineReader::rest), and what its writer writes goes out
     // byte for byte, whatever the output encoding.
     bool binary = false;
+    // Pictures of text, read by OCR: LoadSubtitles hands the file to its
+    // PictureSubtitleReader (formats/picture_subtitles.h), and `read` is nullptr.
+    bool picture = false;
     // The writer a block of rows at a time, for a file written while it is
     // read; nullptr: its files are written whole.
     RowWriterFn rowWriter = nullptr;
