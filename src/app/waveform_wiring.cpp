@@ -13,6 +13,7 @@
 #include "preview/waveform_window.h"
 #include "tools/keyboard_timing.h"
 
+#include <QAction>
 #include <QItemSelectionModel>
 #include <QScreen>
 #include <QShortcut>
@@ -39,6 +40,7 @@ WaveformWiring::WaveformWiring(const ToolContext& context, PlaybackWiring& playb
     , window_(std::make_unique<WaveformWindow>(context.table, cache_.get()))
 {
     keys.addWindow(window_.get());
+    connectUndoKeys();
     connectPlayer();
     connectGrid();
     connectView();
@@ -64,6 +66,20 @@ void WaveformWiring::connectPlayer()
         if (window->isVisible())
             window->view().setPlayPosition(player.frameOnScreen(), player.isPlaying(), player.rate());
     });
+}
+
+// Ctrl+Z and Ctrl+Y (or Ctrl+Shift+Z) take back and redo the drags here as on
+// the grid: through the grid's own items, which know the step to take.
+void WaveformWiring::connectUndoKeys()
+{
+    SubtitleGrid& grid = context_.mainWindow.grid();
+    for (QAction* item : { grid.menuItemUndo(), grid.menuItemRedo() }) {
+        auto* key = new QAction(item->text(), window_.get());
+        key->setShortcuts(item->shortcuts());
+        key->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(key, &QAction::triggered, item, &QAction::trigger);
+        window_->addAction(key);
+    }
 }
 
 void WaveformWiring::connectGrid()

@@ -7,7 +7,8 @@
 // the main window the first time, and again with F4 on the grid; it follows
 // playback, the grid's current row and every change of the table; its clicks
 // seek the movie, its dragged edges retime rows (each drag one undo step) and
-// its double clicks select rows in the grid.
+// its double clicks select rows in the grid; Ctrl+Z and Ctrl+Y undo and redo
+// there as on the grid.
 namespace tessel {
 class PeakCache;
 class WaveformWindow;
@@ -30,6 +31,7 @@ public:
     void showWindow(bool activate);
 
 private:
+    void connectUndoKeys();
     void connectPlayer();
     void connectGrid();
     void connectView();
