@@ -39,7 +39,8 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show) return false;
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show && type != QEvent::Paint)
+            return false;
         if (reportedFrame(window_).isNull()) return false;
         window_.removeEventFilter(this);
         // After the event: what runs may move or resize the window again.
