@@ -14,6 +14,7 @@
 #include "window_fakes.h"
 
 #include <QDialog>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <functional>
@@ -77,6 +78,18 @@ protected:
     RecordingMessages messages;
 };
 
+// On the screen the movie window was reported on.
+class MovieWindowOn1600x1000 : public UnderAWindowManager {
+protected:
+    void SetUp() override
+    {
+        UnderAWindowManager::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (QGuiApplication::primaryScreen()->geometry().size() != QSize(1600, 1000))
+            GTEST_SKIP() << "needs a 1600x1000 screen";
+    }
+};
+
 } // namespace
 
 // The window manager chooses where the main window goes; the movie window
@@ -109,10 +122,26 @@ TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogeth
     EXPECT_TRUE(messages.messages.empty());
 }
 
-// Where the right has no room the movie window goes to the left, and where
-// neither side has, below; never over the controls, never off the work area.
-TEST_F(UnderAWindowManager, TheMovieWindowGoesLeftOrBelowWhereTheRightHasNoRoom)
+// To the right where there is room; where the right has none the movie window
+// goes to the left, and where neither side has, below; never over the
+// controls, never off the work area.
+TEST_F(MovieWindowOn1600x1000, TheMovieWindowGoesLeftOrBelowWhereTheRightHasNoRoom)
 {
+    {
+        Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+        MainWindow& window = editor.mainWindow();
+        QWidget& movie = *editor.movieWindow();
+        window.move(200, 150);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return framed(window) && framed(movie)
+                    && movie.frameGeometry().topLeft() == window.frameGeometry().topRight() + QPoint(1, 0);
+            },
+            Settling))
+            << "right: main " << ::testing::PrintToString(window.frameGeometry()) << ", movie "
+            << ::testing::PrintToString(movie.frameGeometry());
+    }
     for (const bool wide : { false, true }) {
         Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
         MainWindow& window = editor.mainWindow();
@@ -140,7 +169,7 @@ TEST_F(UnderAWindowManager, TheMovieWindowGoesLeftOrBelowWhereTheRightHasNoRoom)
 
 // Every modal dialog comes up above the always-on-top movie window, even where
 // the two overlap: what the screen shows in the dialog's middle is the dialog.
-TEST_F(UnderAWindowManager, ModalDialogsStandAboveTheMovieWindow)
+TEST_F(MovieWindowOn1600x1000, ModalDialogsStandAboveTheMovieWindow)
 {
     QtMessages boxes;
     Editor editor(EditorOverrides { &boxes }, CreateMovieWindow);
