@@ -42,8 +42,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # tessel_<version>_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded when the first movie opens, so dpkg-shlibdeps cannot see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57")
+# Loaded when the first movie opens (Tesseract with the first picture
+# subtitles read), so dpkg-shlibdeps cannot see them. OCR needs a language:
+# English comes with the package; tesseract-ocr-* add others.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57, libtesseract5, tesseract-ocr-eng")
 # libhunspell is linked, so dpkg-shlibdeps names it; the spell check also
 # wants at least one dictionary, which any hunspell-* package provides.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us | hunspell-dictionary")

@@ -11,6 +11,7 @@
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/named_files.h"
+#include "app/ocr_wiring.h"
 #include "app/playback_wiring.h"
 #include "app/reading_wiring.h"
 #include "app/recovery_wiring.h"
@@ -49,6 +50,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     const ToolContext tools { table_, history_, *main_, checkDialog, report_, messages_, decimalSeparator_,
         movie_.get(), video, playback_.get(), commands_.get() };
     WireTools(tools);
+    ocr_ = std::make_unique<OcrWiring>(tools, *files_, overrides_.tracks ? *overrides_.tracks : *trackDialog_);
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
@@ -108,7 +110,7 @@ void Editor::connectDocument()
 {
     files_->addDocumentCallback([this](const RecoveryDocument& document) {
         const FormatInfo* format = FormatByCode(files_->documentFormat());
-        if (!document.fileName.empty())
+        if (!document.fileName.empty() && !(format && format->picture)) // pictures are not written over
             platformFiles_->offerSaveFile(QString::fromStdString(document.fileName), format ? format->saveType : 0);
     });
     FollowDocumentFramerate(main_->readingPage(), *files_);

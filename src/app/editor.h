@@ -31,6 +31,7 @@ class ExportDialog;
 class FileActions;
 class FrameratePromptDialog;
 class MainWindow;
+class OcrWiring;
 class PlaybackWiring;
 class QtSubtitleFileDialogs;
 class RecoveryQuestions;
@@ -87,6 +88,7 @@ public:
     TranslationWiring& translation() { return *translation_; }
     // Nothing without the preview's movie window.
     StyledWiring* styled() { return styled_.get(); }
+    OcrWiring& ocr() { return *ocr_; }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -135,6 +137,8 @@ private:
     // translation beside the rows and under the picture.
     std::unique_ptr<StyledWiring> styled_;
     std::unique_ptr<TranslationWiring> translation_;
+    // Picture subtitles read by OCR, and their review.
+    std::unique_ptr<OcrWiring> ocr_;
 };
 
 } // namespace tessel::app

@@ -99,6 +99,16 @@ QWidget* ExportDialog::buildBaseSettings(QWidget* parent)
     grid->addWidget(MakeLabel(base, "LabelFont", QStringLiteral("Font:")), 1, 0);
     grid->addWidget(fontName_, 1, 1);
     grid->addWidget(browse, 1, 2);
+    // Asked only for a picture format.
+    pictureSizeLabel_ = MakeLabel(base, "LabelPictureSize", QStringLiteral("Video:"));
+    pictureSize_ = MakeEditableDropDown(base, "PictureSizeDropDown",
+        { QStringLiteral("1920x1080"), QStringLiteral("1280x720"), QStringLiteral("720x576"),
+            QStringLiteral("720x480") },
+        QStringLiteral("1920x1080"));
+    grid->addWidget(pictureSizeLabel_, 2, 0);
+    grid->addWidget(pictureSize_, 2, 1, 1, 2);
+    pictureSizeLabel_->hide();
+    pictureSize_->hide();
     connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFont);
     return base;
 }
@@ -232,6 +242,21 @@ SsaExportAnswer ExportDialog::AskExportSettings()
     return answer();
 }
 
+SsaExportAnswer ExportDialog::AskPictureExportSettings()
+{
+    asksPictureSize_ = true;
+    pictureSizeLabel_->show();
+    pictureSize_->show();
+    showCompact();
+    exec();
+    asksPictureSize_ = false;
+    pictureSizeLabel_->hide();
+    pictureSize_->hide();
+    return answer();
+}
+
+int ExportDialog::pictureRowHeight() const { return asksPictureSize_ ? PictureRowHeight : 0; }
+
 SsaExportSettings ExportDialog::fontSettings() const
 {
     SsaExportSettings s;
@@ -259,6 +284,12 @@ SsaExportAnswer ExportDialog::answer() const
     s.marginRight = marginRight_->value();
     s.marginVertical = marginVertical_->value();
     s.alphaLevel = alphaLevel_->value();
+    // "1280x720"; anything else keeps the default size.
+    const QStringList size = pictureSize_->currentText().split(QLatin1Char('x'));
+    if (size.size() == 2 && size[0].toInt() > 0 && size[1].toInt() > 0) {
+        result.pictureWidth = size[0].toInt();
+        result.pictureHeight = size[1].toInt();
+    }
     return result;
 }
 
@@ -266,14 +297,14 @@ void ExportDialog::showCompact()
 {
     advancedPart_->hide();
     advancedButton_->setEnabled(true);
-    setWindowHeight(CompactHeight);
+    setWindowHeight(CompactHeight + pictureRowHeight());
     PlaceCentredOver(*this, mainWindow_);
 }
 
 void ExportDialog::showAdvanced()
 {
     advancedPart_->show();
-    setWindowHeight(FullHeight);
+    setWindowHeight(FullHeight + pictureRowHeight());
     PlaceCentredOver(*this, mainWindow_);
     advancedButton_->setEnabled(false);
 }

@@ -6,6 +6,7 @@
 #include <QFont>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -23,10 +24,13 @@ class ExportDialog : public QDialog, public ExportSettingsSource {
 public:
     static constexpr int CompactHeight = 108; // window heights, frame included
     static constexpr int FullHeight = 280;
+    static constexpr int PictureRowHeight = 28; // the video size, for a picture format
 
     ExportDialog(char decimalSeparator, const QWidget* mainWindow);
 
     SsaExportAnswer AskExportSettings() override;
+    // The same, with the video size the pictures are drawn for.
+    SsaExportAnswer AskPictureExportSettings() override;
     // What the controls hold now.
     SsaExportAnswer answer() const;
 
@@ -56,6 +60,7 @@ private:
     QSpinBox* makeMargin(QWidget* parent, const char* name);
     ColourPanel* makeColourPanel(QWidget* parent, const char* name, const QColor& colour);
     void setWindowHeight(int height);
+    int pictureRowHeight() const;
     SsaExportSettings fontSettings() const; // the font's fields; the rest at their defaults
 
     const QWidget* mainWindow_;
@@ -80,6 +85,9 @@ private:
     QComboBox* outlineSize_ = nullptr;
     QComboBox* shadowSize_ = nullptr;
     QSlider* alphaLevel_ = nullptr;
+    QLabel* pictureSizeLabel_ = nullptr;
+    QComboBox* pictureSize_ = nullptr;
+    bool asksPictureSize_ = false;
 };
 
 } // namespace tessel::app

@@ -98,15 +98,16 @@ void FileActions::load(const QString& fileName, bool append)
 {
     NotedFramerate framerate(services_.framerate);
     const ReadEncoding encoding { {}, services_.encoding };
-    FilmSubtitles films(services_.tracks);
+    FilmSubtitles films(services_.tracks, std::nullopt, pictures_ != nullptr);
     LoadResult result;
     if (append) {
         EditHistory::Step step(history_, "Append subtitles");
-        result = LoadSubtitles(table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films);
+        result = LoadSubtitles(
+            table_, fileName.toStdString(), true, framerate, services_.messages, encoding, &films, pictures_);
     } else {
         SubtitleTable incoming;
-        result
-            = LoadSubtitles(incoming, fileName.toStdString(), false, framerate, services_.messages, encoding, &films);
+        result = LoadSubtitles(
+            incoming, fileName.toStdString(), false, framerate, services_.messages, encoding, &films, pictures_);
         // Only a file that stored rows replaces the table and makes it clean;
         // one that stored nothing leaves the earlier edits (and their
         // history) as they were.
@@ -124,6 +125,8 @@ void FileActions::load(const QString& fileName, bool append)
                 result.format);
         }
     }
+    const FormatInfo* read = FormatByCode(result.format);
+    if (read && read->picture && !result.cancelled && picturesRead_) picturesRead_();
     if (services_.status && !result.notes.empty()) {
         std::string notes;
         for (const std::string& note : result.notes)
@@ -143,8 +146,9 @@ void FileActions::saveSubtitles()
 
 void FileActions::saveToDocument()
 {
+    // Pictures read by OCR are no file to write the text back into.
     const FormatInfo* format = FormatByCode(documentFormat_);
-    if (document_.fileName.empty() || !format || !format->write) {
+    if (document_.fileName.empty() || !format || !format->write || format->picture) {
         saveSubtitles();
         return;
     }
@@ -158,6 +162,7 @@ void FileActions::saveAs(const QString& fileName, int fileType)
     SaveServices save { framerate, exportSettings, services_.messages, services_.decimalSeparator };
     if (!SaveSubtitles(table_, fileName.toStdString(), fileType, save)) return;
     history_.markSaved();
+    if (saved_) saved_(fileType);
     const FormatInfo* format = FormatBySaveType(fileType);
     const double written = framerate.chosen > 0 ? framerate.chosen : exportSettings.chosen;
     const RecoveryDocument saved { fileName.toStdString(), written > 0 ? written : document_.framerate };

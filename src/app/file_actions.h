@@ -41,7 +41,8 @@ public:
     void saveSubtitles(); // ButtonSaveSubtitlesClick
     // Ctrl+S: to the document's file in the format it was opened or last
     // saved in, as Save writes it (the framerate or the export settings
-    // asked as usual); the save dialog when the table has no file yet.
+    // asked as usual); the save dialog when the table has no file yet, or
+    // only the pictures it was read from.
     void saveToDocument();
     // Open and Append with the file already chosen (named on the command
     // line, dropped on the window): the rest as the buttons do it.
@@ -65,6 +66,14 @@ public:
     {
         documentChanged_.push_back(std::move(callback));
     }
+    // Picture subtitles are read by `reader`; `read` is told when a file's
+    // pictures became rows, `saved` the file type of each save.
+    void setPictureReading(PictureSubtitleReader* reader, std::function<void()> read, std::function<void(int)> saved)
+    {
+        pictures_ = reader;
+        picturesRead_ = std::move(read);
+        saved_ = std::move(saved);
+    }
 
 private:
     void load(const QString& fileName, bool append);
@@ -77,6 +86,9 @@ private:
     RecoveryDocument document_;
     FormatCode documentFormat_ = FormatCode::Unknown;
     std::vector<std::function<void(const RecoveryDocument&)>> documentChanged_;
+    PictureSubtitleReader* pictures_ = nullptr;
+    std::function<void()> picturesRead_;
+    std::function<void(int)> saved_;
 };
 
 inline const QString DiscardTitle = QStringLiteral("Unsaved changes");

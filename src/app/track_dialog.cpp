@@ -22,7 +22,8 @@ QString TrackCaption(const FilmTrack& track)
     if (track.isDefault) flags << QStringLiteral("default");
     if (track.forced) flags << QStringLiteral("forced");
     if (track.kind == TrackKind::Picture)
-        flags << QStringLiteral("pictures, not read as text");
+        flags << (track.readable() ? QStringLiteral("pictures, read by OCR")
+                                   : QStringLiteral("pictures, not read as text"));
     else if (!track.readable())
         flags << QStringLiteral("not read here");
     if (!flags.isEmpty()) text += QStringLiteral(" (%1)").arg(flags.join(QStringLiteral(", ")));

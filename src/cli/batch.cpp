@@ -208,7 +208,7 @@ std::string FormatList()
         for (const std::string& extension : extensions)
             joined += (joined.empty() ? "" : " ") + extension;
         text += std::to_string(static_cast<int>(format.code)) + '\t' + format.id + '\t' + format.name + '\t' + joined
-            + '\t' + (format.read ? "yes" : "no") + '\t' + (format.write ? "yes" : "no") + '\n';
+            + '\t' + (format.read || format.picture ? "yes" : "no") + '\t' + (format.write ? "yes" : "no") + '\n';
     }
     return text + "-\ttable\tTable of cells, TAB-separated\t.tsv\tno\tyes\n";
 }

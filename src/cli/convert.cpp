@@ -12,10 +12,13 @@
 #include "formats/registry.h"
 #include "formats/text_file.h"
 #include "media/film_subtitles.h"
+#include "picture/ocr_reader.h"
 #include "tessel_version.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <iomanip>
 
 namespace tessel::cli {
 namespace {
@@ -108,6 +111,8 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
     FixedFramerate fps(options.outFps);
     SsaExportAnswer answer;
     answer.fpsText = QString::number(options.outFps, 'g', 17);
+    answer.pictureWidth = options.pictureWidth;
+    answer.pictureHeight = options.pictureHeight;
     FixedExportSettings exportSettings(answer);
     SaveServices services { fps, exportSettings, messages, '.', output };
     const bool saved = SaveSubtitlesTo(table, target, format->saveType, services);
@@ -126,6 +131,32 @@ int listTracks(const std::string& film, std::ostream& out, std::ostream& err)
         err << e.what() << '\n';
         return 1;
     }
+}
+
+// Picture subtitles: read in the language asked for, with the progress said
+// on standard error every few seconds.
+OcrSubtitleReader ocrReader(const Options& options, std::ostream& err)
+{
+    OcrServices services;
+    services.language = options.ocrLanguage;
+    services.chooseTrack = [&options](const std::string&, const std::vector<FilmTrack>& tracks) {
+        return std::optional<int>(options.track.value_or(tracks.front().number));
+    };
+    services.run = [&err](OcrJob& job) {
+        const auto start = std::chrono::steady_clock::now();
+        auto said = start;
+        while (!job.waitFor(std::chrono::milliseconds(200))) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - said < std::chrono::seconds(5) || job.total() == 0) continue;
+            said = now;
+            err << "OCR: " << job.done() << " of " << job.total() << " subtitles read\n";
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        err << "OCR: " << job.done() << " subtitles read in " << std::fixed << std::setprecision(1) << seconds
+            << " s\n";
+        err.unsetf(std::ios::fixed);
+    };
+    return OcrSubtitleReader(std::move(services));
 }
 
 } // namespace
@@ -149,9 +180,10 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
     try {
         SubtitleTable table;
         FixedFramerate fps(options.inFps);
-        FilmSubtitles films(nullptr, options.track);
+        FilmSubtitles films(nullptr, options.track, true);
+        OcrSubtitleReader pictures = ocrReader(options, err);
         const LoadResult loaded = LoadSubtitles(table, options.input, false, fps, messages,
-            ReadEncoding { QByteArray::fromStdString(options.encoding) }, &films);
+            ReadEncoding { QByteArray::fromStdString(options.encoding) }, &films, &pictures);
         if (loaded.format == FormatCode::Unknown) return 1;
         for (const std::string& note : loaded.notes)
             messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);

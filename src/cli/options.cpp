@@ -133,6 +133,18 @@ Options ParseOptions(const std::vector<std::string>& args)
             const std::optional<int32_t> track = TryStrToInt(number);
             if (!track || *track < 0) throw UsageError { "--track: '" + number + "' is not a track number" };
             options.track = *track;
+        } else if (arg == "--picture-size") {
+            const std::string& size = value();
+            const size_t x = size.find('x');
+            const std::optional<int32_t> w = TryStrToInt(size.substr(0, x)),
+                                         h = x == std::string::npos ? std::nullopt : TryStrToInt(size.substr(x + 1));
+            if (!w || !h || *w < 16 || *h < 16 || *w > 4096 || *h > 4096)
+                throw UsageError { "--picture-size: '" + size + "' is no WIDTHxHEIGHT from 16x16 to 4096x4096" };
+            options.pictureWidth = *w;
+            options.pictureHeight = *h;
+        } else if (arg == "--ocr-language") {
+            options.ocrLanguage = value();
+            if (options.ocrLanguage.empty()) throw UsageError { "--ocr-language needs a language" };
         } else if (arg == "--output-dir") {
             options.outputDir = value();
             if (options.outputDir.empty()) throw UsageError { "--output-dir needs a folder" };
@@ -214,6 +226,8 @@ Options ParseOptions(const std::vector<std::string>& args)
         if (options.format.empty())
             throw UsageError { "cannot tell the format from '" + options.output + "'; use --to" };
     }
+    if (const FormatInfo* format = FormatById(options.format); format && !format->write)
+        throw UsageError { std::string(format->name) + " is read, not written" };
     return options;
 }
 
@@ -240,6 +254,9 @@ std::string UsageText()
           "  --list-tracks FILM  print the subtitle tracks of a Matroska, WebM or MP4 film (TAB-separated:\n"
           "                      number, text or picture, codec, language, title, flags)\n"
           "  --track N           read the film INPUT's subtitle track N (needed when it holds several)\n"
+          "  --ocr-language LANG read picture subtitles (.sup, .idx, a film's PGS or VobSub track) by OCR in\n"
+          "                      Tesseract's language LANG (eng, fra, eng+fra...; default: the track's, or eng)\n"
+          "  --picture-size WxH  the video Blu-ray subtitles (--to pgs) are drawn for (default 1920x1080)\n"
           "  --version           print the version\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n"
         + "Several files (more than two, or any of the three options below): each is converted on its own and\n"

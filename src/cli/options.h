@@ -32,6 +32,8 @@ struct Options {
     bool listFormats = false;
     std::string listTracks; // --list-tracks FILE
     std::optional<int> track; // --track N: the film's subtitle track to read
+    int pictureWidth = 1920, pictureHeight = 1080; // --picture-size: the video Blu-ray subtitles are drawn for
+    std::string ocrLanguage; // --ocr-language LANG: picture subtitles read in it; "": the track's, or English
     // Several files in one call: each written next to its input or into
     // outputDir, with the format's extension.
     bool batch = false;

@@ -23,6 +23,8 @@ enum class FormatCode : int {
     TTML = 12,
     EbuStl = 13,
     SCC = 14,
+    Pgs = 15,
+    VobSub = 16,
 };
 
 // What a format's detection rule looks at.

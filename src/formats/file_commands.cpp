@@ -19,8 +19,15 @@ namespace {
 
 const FormatInfo& availableFormat(const FormatInfo* info)
 {
-    if (!info->read || !info->write) throw Error(std::string("The ") + info->name + " format is not available yet.");
+    if ((!info->read && !info->picture) || !info->write)
+        throw Error(std::string("The ") + info->name + " format is not available yet.");
     return *info;
+}
+
+const FormatInfo& readableFormat(const FormatInfo* info)
+{
+    if (info->picture) return *info;
+    return availableFormat(info);
 }
 
 // The bytes' encoding when the user is to be asked, or nothing; throws
@@ -83,6 +90,7 @@ std::unique_ptr<SubtitleTable> copyWithout(const SubtitleTable& table, bool (*sk
 // format the file is in.
 struct ReadInput {
     FormatCode format = FormatCode::Unknown;
+    PictureSubtitleSource pictures; // for pictures of text: where they are
     std::optional<DecodedText> text;
     QByteArray bytes; // of a binary format, as they are
 };
@@ -98,10 +106,21 @@ void detectText(ReadInput& input, QByteArray bytes, const std::string& fileName,
     input.format = DetectFormat(DetectionInput { firstLine, fileName, head });
 }
 
+// Pictures of text: OCR reads them where they are.
+bool readPictures(PictureSubtitleReader* reader, const PictureSubtitleSource& source, const FormatInfo& format,
+    SubtitleTable& table, int firstRow, double rate, std::vector<std::string>& notes)
+{
+    if (!reader)
+        throw Error("\"" + source.fileName + "\" holds " + format.name
+            + ", pictures of text: they are read by OCR one file at a time, opened in the editor or converted with "
+              "tessel-convert --ocr-language LANG FILE OUTPUT.");
+    return reader->ReadPictures(source, table, firstRow, rate, notes);
+}
+
 } // namespace
 
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films)
+    MessageSink& messages, const ReadEncoding& encoding, FilmTrackSource* films, PictureSubtitleReader* pictures)
 {
     LoadResult result;
     bool unsure = false;
@@ -113,7 +132,10 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             return result;
         }
         input.format = track->format;
-        input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
+        if (track->pictureTrack >= 0)
+            input.pictures = { fileName, track->format, track->pictureTrack, track->language };
+        else
+            input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
         result.documentName = track->name;
         if (!track->note.empty()) result.notes.push_back(track->note);
     } else {
@@ -122,6 +144,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             = DetectBinaryFormat(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), fileName);
         if (input.format != FormatCode::Unknown) {
             input.bytes = std::move(bytes);
+            input.pictures = { fileName, input.format, -1, {} };
         } else {
             const QByteArray encodingName = chosenEncoding(fileName, bytes, encoding, result.cancelled, unsure);
             if (result.cancelled) return result;
@@ -139,7 +162,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         result.notes.push_back("The encoding could not be told for sure: the file was read as "
             + input.text->codePage().toStdString() + " (--encoding reads it in another).");
     if (input.text && !input.text->strayLines().empty()) result.notes.push_back(strayNote(*input.text));
-    const FormatInfo& format = availableFormat(FormatByCode(result.format));
+    const FormatInfo& format = readableFormat(FormatByCode(result.format));
     const double rate = format.readAsksFramerate ? framerate.ChooseFramerate(FramerateCaption, FrameratePrompt) : 0;
     {
         SubtitleTable::BulkChange bulk(table);
@@ -149,22 +172,34 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             if (firstRow == 1 && table.revision() != before && !IsKeptBy(table.documentData(), format.id))
                 table.setDocumentData({});
         };
-        const std::string_view all = input.text
-            ? input.text->all()
-            : std::string_view(input.bytes.constData(), static_cast<size_t>(input.bytes.size()));
-        // Every format spends well over 32 bytes on a usual subtitle: room
-        // for the rows such a text holds, taken once instead of growing.
-        table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
-        LineReader lines(all);
-        if (input.text) lines.setByteOrderMark(input.text->byteOrderMark());
-        try {
-            format.read(lines, table, firstRow, rate);
-        } catch (...) {
+        if (format.picture) {
+            bool read = false;
+            try {
+                read = readPictures(pictures, input.pictures, format, table, firstRow, rate, result.notes);
+            } catch (...) {
+                settle();
+                throw;
+            }
             settle();
-            throw;
+            result.cancelled = !read;
+        } else {
+            const std::string_view all = input.text
+                ? input.text->all()
+                : std::string_view(input.bytes.constData(), static_cast<size_t>(input.bytes.size()));
+            // Every format spends well over 32 bytes on a usual subtitle: room
+            // for the rows such a text holds, taken once instead of growing.
+            table.reserveRows(firstRow + static_cast<int>(all.size() / 32));
+            LineReader lines(all);
+            if (input.text) lines.setByteOrderMark(input.text->byteOrderMark());
+            try {
+                format.read(lines, table, firstRow, rate);
+            } catch (...) {
+                settle();
+                throw;
+            }
+            settle();
+            if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format, firstRow == 1));
         }
-        settle();
-        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format, firstRow == 1));
     }
     // An append that stored nothing leaves the selection alone.
     if (select && firstRow < table.rowCount()) {
@@ -220,8 +255,11 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     if (format.writeAsksFramerate && !askExport)
         context.framerate = services.framerate.ChooseFramerate(FramerateCaption, FrameratePrompt);
     if (askExport) {
-        SsaExportAnswer answer = services.exportSettings.AskExportSettings();
+        SsaExportAnswer answer = format.picture ? services.exportSettings.AskPictureExportSettings()
+                                                : services.exportSettings.AskExportSettings();
         context.ssa = std::move(answer.settings);
+        context.pictureWidth = answer.pictureWidth;
+        context.pictureHeight = answer.pictureHeight;
         context.framerate = StrToFloat(answer.fpsText.toStdString(), services.decimalSeparator);
     }
     try {
@@ -230,8 +268,11 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     } catch (const UnencodableText& e) {
         services.messages.showError(QString::fromStdString(e.what()));
         return false;
-    } catch (const std::exception&) {
-        services.messages.showError(SaveFailedMessage);
+    } catch (const std::exception& e) {
+        // What stops a picture format (no font, no framerate) is named.
+        services.messages.showError(format.picture
+                ? SaveFailedMessage + QStringLiteral("\n") + QString::fromStdString(e.what())
+                : SaveFailedMessage);
         return false;
     }
 }

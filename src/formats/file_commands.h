@@ -5,6 +5,7 @@
 #include "formats/encoding.h"
 #include "formats/film_tracks.h"
 #include "formats/format.h"
+#include "formats/picture_subtitles.h"
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
 
@@ -19,12 +20,16 @@ namespace tessel {
 struct SsaExportAnswer {
     SsaExportSettings settings;
     QString fpsText; // converted with the regional decimal separator
+    // The video size a picture format draws for.
+    int pictureWidth = 1920, pictureHeight = 1080;
 };
 
 class ExportSettingsSource {
 public:
     virtual ~ExportSettingsSource() = default;
     virtual SsaExportAnswer AskExportSettings() = 0;
+    // For a picture format: the same settings and the video size.
+    virtual SsaExportAnswer AskPictureExportSettings() { return AskExportSettings(); }
 };
 
 class FixedExportSettings : public ExportSettingsSource {
@@ -67,9 +72,11 @@ struct ReadEncoding {
 // whole document once it stored rows. An encoding that is unsure, with no
 // chooser to ask, is named in the notes. With `films`, a film is read through
 // the track it gives (no track chosen: `cancelled`); without, a film is a
-// file of unknown format as before.
+// file of unknown format as before. Pictures of text go to `pictures`
+// (declined there: `cancelled`); without it they are refused.
 LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool append, FramerateSource& framerate,
-    MessageSink& messages, const ReadEncoding& encoding = {}, FilmTrackSource* films = nullptr);
+    MessageSink& messages, const ReadEncoding& encoding = {}, FilmTrackSource* films = nullptr,
+    PictureSubtitleReader* pictures = nullptr);
 
 struct SaveServices {
     FramerateSource& framerate;

@@ -19,6 +19,10 @@ struct FilmTrackDocument {
     // the track's language and the format's extension ("film.en.srt").
     std::string name;
     std::string note; // said after reading, or ""
+    // A picture track (format Pgs or VobSub, no text): read by OCR from the
+    // film, by its number, in the language it names.
+    int pictureTrack = -1;
+    std::string language;
 };
 
 class FilmTrackSource {

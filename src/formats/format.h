@@ -13,6 +13,8 @@ namespace tessel {
 struct WriteContext {
     double framerate = 0; // asked for by the save command when the format needs one
     SsaExportSettings ssa; // the Sub Station Alpha style
+    // The video a picture format draws the rows for.
+    int pictureWidth = 1920, pictureHeight = 1080;
     // Where a writer says what it wrote otherwise than the table asks (a
     // caption shown late for want of time to send it); none: not told.
     std::vector<std::string>* notes = nullptr;

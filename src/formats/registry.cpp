@@ -5,6 +5,7 @@
 #include "formats/dvd_subripper.h"
 #include "formats/ebu_stl.h"
 #include "formats/microdvd.h"
+#include "formats/pgs.h"
 #include "formats/sami.h"
 #include "formats/scc.h"
 #include "formats/simple_timecode.h"
@@ -13,6 +14,7 @@
 #include "formats/subviewer1.h"
 #include "formats/subviewer2.h"
 #include "formats/ttml.h"
+#include "formats/vobsub.h"
 #include "formats/webvtt.h"
 
 #include <QString>
@@ -69,6 +71,13 @@ const std::vector<FormatInfo>& Formats()
         { FormatCode::SCC, "scc", "Scenarist Closed Captions", //
             14, "Scenarist Closed Captions", "*.scc", "scc", "Scenarist Closed Captions", "*.scc", //
             LaterFormatsRank + 4, LooksLikeScc, true, true, false, ReadScc, WriteScc },
+        // Pictures: read by OCR; written (Blu-ray only) with the export settings' font and colours.
+        { FormatCode::Pgs, "pgs", "Blu-ray subtitles", //
+            15, "Blu-ray subtitles (PGS)", "*.sup", "sup", "Blu-ray subtitles (PGS)", "*.sup", //
+            LaterFormatsRank + 5, LooksLikePgs, true, true, true, nullptr, WritePgs, true, true },
+        { FormatCode::VobSub, "vobsub", "VobSub", //
+            0, "", "*.idx", "idx", "DVD subtitles (VobSub)", "*.idx;*.sub", //
+            LaterFormatsRank + 6, LooksLikeVobSub, true, false, false, nullptr, nullptr, true, true },
     };
     return formats;
 }

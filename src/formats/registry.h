@@ -44,6 +44,9 @@ struct FormatInfo {
     // decoded text (LineReader::rest), and what its writer writes goes out
     // byte for byte, whatever the output encoding.
     bool binary = false;
+    // Pictures of text, read by OCR: LoadSubtitles hands the file to its
+    // PictureSubtitleReader (formats/picture_subtitles.h), and `read` is nullptr.
+    bool picture = false;
 };
 
 // Files match more than one rule: the first-line rules of the first nine

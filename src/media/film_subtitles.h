@@ -22,10 +22,12 @@ class FilmSubtitles : public FilmTrackSource {
 public:
     // `wanted`: the track to read, whatever there is (the converter's
     // --track); else `chooser` is asked when there is more than one text
-    // track, and without one that is an error.
-    explicit FilmSubtitles(TrackChooser* chooser, std::optional<int> wanted = std::nullopt)
+    // track, and without one that is an error. With `pictures`, PGS and
+    // VobSub tracks are offered too, for OCR.
+    explicit FilmSubtitles(TrackChooser* chooser, std::optional<int> wanted = std::nullopt, bool pictures = false)
         : chooser_(chooser)
         , wanted_(wanted)
+        , pictures_(pictures)
     {
     }
     bool HoldsFilm(const std::string& fileName) override;
@@ -36,6 +38,7 @@ public:
 private:
     TrackChooser* chooser_;
     std::optional<int> wanted_;
+    bool pictures_;
     int64_t bytesRead_ = 0;
 };
 

@@ -31,6 +31,9 @@ struct CloseInput {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
 using Input = std::unique_ptr<AVFormatContext, CloseInput>;
+struct FreePacket {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
 
 Input openInput(const std::string& fileName)
 {
@@ -89,16 +92,15 @@ TrackPackets readWithLibav(const std::string& fileName, const FilmTrack& track, 
     if (codec.extradata)
         out.codecPrivate.assign(
             reinterpret_cast<const char*>(codec.extradata), static_cast<size_t>(codec.extradata_size));
-    AVPacket* packet = av_packet_alloc();
+    // Freed however the loop ends, a throw from within it too.
+    const std::unique_ptr<AVPacket, FreePacket> held(av_packet_alloc());
+    AVPacket* packet = held.get();
     if (!packet) throw Error("Out of memory reading \"" + fileName + "\".");
     for (;;) {
         const int status = av_read_frame(input.get(), packet);
         if (status == AVERROR_EOF) break;
-        if (status < 0) {
-            av_packet_free(&packet);
-            throw Error("Cannot read \"" + fileName + "\": " + errorText(status) + ".");
-        }
-        if (packet->stream_index == wanted->index) {
+        if (status < 0) throw Error("Cannot read \"" + fileName + "\": " + errorText(status) + ".");
+        if (packet->stream_index == wanted->index && packet->size >= 0) {
             SubtitlePacket p;
             const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             p.startMs = milliseconds(time == AV_NOPTS_VALUE ? 0 : time, wanted->time_base);
@@ -110,7 +112,6 @@ TrackPackets readWithLibav(const std::string& fileName, const FilmTrack& track, 
         }
         av_packet_unref(packet);
     }
-    av_packet_free(&packet);
     if (input->pb) out.bytesRead = input->pb->bytes_read;
     std::stable_sort(out.packets.begin(), out.packets.end(),
         [](const SubtitlePacket& a, const SubtitlePacket& b) { return a.startMs < b.startMs; });
@@ -121,6 +122,7 @@ TrackPackets readWithLibav(const std::string& fileName, const FilmTrack& track, 
 
 bool FilmTrack::readable() const
 {
+    if (ocr) return picturesOfText();
     return kind == TrackKind::Text
         && (codec == "subrip" || codec == "ass" || codec == "ssa" || codec == "webvtt" || codec == "mov_text");
 }

@@ -18,8 +18,12 @@ struct FilmTrack {
     std::string codec; // as ffmpeg names it: subrip, ass, ssa, webvtt, mov_text, hdmv_pgs_subtitle, dvd_subtitle...
     std::string language, title; // "" when the file gives none
     bool isDefault = false, forced = false;
-    // A text track one of our formats reads.
+    // A picture track OCR reads here (PGS, VobSub), where OCR is at hand.
+    bool ocr = false;
+    // A text track one of our formats reads, or a picture track OCR reads.
     bool readable() const;
+    // PGS or VobSub: what OCR can read.
+    bool picturesOfText() const { return codec == "hdmv_pgs_subtitle" || codec == "dvd_subtitle"; }
 };
 
 struct SubtitlePacket {

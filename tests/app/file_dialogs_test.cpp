@@ -23,9 +23,9 @@ using namespace tessel::test;
 TEST(FileDialogs, OpenDialogListsTheFourteenFileTypes)
 {
     const QStringList filters = OpenSubtitleFilters();
-    ASSERT_EQ(filters.size(), 16);
+    ASSERT_EQ(filters.size(), 18);
     EXPECT_EQ(filters[0],
-        "All supported subtitles (*.sub *.srt *.aqt *.smi *.ssa *.txt *.ass *.vtt *.ttml *.stl *.scc"
+        "All supported subtitles (*.sub *.srt *.aqt *.smi *.ssa *.txt *.ass *.vtt *.ttml *.stl *.scc *.sup *.idx"
         " *.mkv *.webm *.mp4 *.m4v *.mov)");
     EXPECT_EQ(filters[8], "Sub Station Alpha 2.x, 4.x (*.ssa)");
     EXPECT_EQ(filters[9], "Simple Time-code (*.sub *.txt)");
@@ -34,7 +34,9 @@ TEST(FileDialogs, OpenDialogListsTheFourteenFileTypes)
     EXPECT_EQ(filters[12], "TTML, DFXP (*.ttml *.dfxp *.xml)");
     EXPECT_EQ(filters[13], "EBU STL (Tech 3264) (*.stl)");
     EXPECT_EQ(filters[14], "Scenarist Closed Captions (*.scc)");
-    EXPECT_TRUE(filters[15].startsWith("All files ("));
+    EXPECT_EQ(filters[15], "Blu-ray subtitles (PGS) (*.sup)");
+    EXPECT_EQ(filters[16], "DVD subtitles (VobSub) (*.idx *.sub)");
+    EXPECT_TRUE(filters[17].startsWith("All files ("));
 }
 
 TEST(FileDialogs, SaveTypesAndTheirExtensions)
@@ -47,9 +49,10 @@ TEST(FileDialogs, SaveTypesAndTheirExtensions)
               { "DVD Subripper (*.sub)", "sub" }, { "Sub Station Alpha 4.0 (*.ssa)", "ssa" },
               { "Simple Time-code (*.txt)", "txt" }, { "Advanced SubStation Alpha (*.ass)", "ass" },
               { "WebVTT (*.vtt)", "vtt" }, { "TTML (IMSC 1.1 Text) (*.ttml)", "ttml" },
-              { "EBU STL (Tech 3264) (*.stl)", "stl" }, { "Scenarist Closed Captions (*.scc)", "scc" } };
-    ASSERT_EQ(filters.size(), 14);
-    for (int type = 1; type <= 14; ++type) {
+              { "EBU STL (Tech 3264) (*.stl)", "stl" }, { "Scenarist Closed Captions (*.scc)", "scc" },
+              { "Blu-ray subtitles (PGS) (*.sup)", "sup" } }; // VobSub is read only
+    ASSERT_EQ(filters.size(), 15);
+    for (int type = 1; type <= 15; ++type) {
         EXPECT_EQ(filters[type - 1], expected[type - 1].first);
         EXPECT_EQ(SaveTypeExtension(type), expected[type - 1].second);
     }
@@ -108,12 +111,12 @@ TEST(FileDialogs, FileTypesShowTheirDescriptionsOnly)
         static_cast<QDialog*>(d)->reject();
     });
     EXPECT_FALSE(dialogs.chooseSubtitleFile().has_value());
-    ASSERT_EQ(shown.size(), 16);
+    ASSERT_EQ(shown.size(), 18);
     EXPECT_EQ(shown[0], "All supported subtitles");
     EXPECT_EQ(shown[8], "Sub Station Alpha 2.x, 4.x");
     EXPECT_EQ(shown[10], "Advanced SubStation Alpha");
     EXPECT_EQ(shown[11], "WebVTT");
-    EXPECT_EQ(shown[15], "All files");
+    EXPECT_EQ(shown[17], "All files");
 }
 
 // The folder must exist: the save dialog itself refuses the name and stays

@@ -183,7 +183,7 @@ TEST(ConverterInfo, VersionAndFormats)
     EXPECT_EQ(r.out, std::string("tessel-convert ") + TESSEL_PROJECT_VERSION + "\n");
     r = Convert({ "--formats" });
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(lines(r.out), 15); // fourteen formats and the table
+    EXPECT_EQ(lines(r.out), 17); // sixteen formats and the table
     // The codes are those --detect prints.
     for (const char* line : { "2\tsubrip\tSubRip\t.srt .txt\tyes\tyes\n", "11\twebvtt\tWebVTT\t.vtt\tyes\tyes\n",
              "10\tass\tAdvanced SubStation Alpha\t.ass\tyes\tyes\n", "1\tmicrodvd\tMicroDVD\t.sub .txt\tyes\tyes\n" })
