@@ -13,6 +13,7 @@
 #include "app/named_files.h"
 #include "app/ocr_wiring.h"
 #include "app/playback_wiring.h"
+#include "app/reading_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
 #include "app/styled_wiring.h"
@@ -21,6 +22,7 @@
 #include "app/track_dialog.h"
 #include "app/translation_wiring.h"
 #include "app/waveform_wiring.h"
+#include "formats/registry.h"
 #include "preview/movie_window.h"
 
 #include <QApplication>
@@ -99,6 +101,27 @@ void Editor::connectFileCommands()
     connectGuarded(buttons.saveSubtitles(), [this] { files_->saveSubtitles(); });
     connectGuarded(buttons.quit(), [this] { main_->close(); });
     main_->setCloseGuard([this] { return files_->mayDiscardChanges(DiscardOnQuitQuestion); });
+    connectDocument();
+}
+
+// The table's file, once it has one, is what the save dialog offers (with its
+// own type), what Ctrl+S saves to and where the Reading page's framerate starts.
+void Editor::connectDocument()
+{
+    files_->addDocumentCallback([this](const RecoveryDocument& document) {
+        const FormatInfo* format = FormatByCode(files_->documentFormat());
+        if (!document.fileName.empty() && !(format && format->picture)) // pictures are not written over
+            platformFiles_->offerSaveFile(QString::fromStdString(document.fileName), format ? format->saveType : 0);
+    });
+    FollowDocumentFramerate(main_->readingPage(), *files_);
+    Command save;
+    save.id = QStringLiteral("file.save");
+    save.name = QStringLiteral("Save");
+    save.description
+        = QStringLiteral("Save to the subtitles' own file in its format (asks for a file when there is none)");
+    save.key = QKeySequence(Qt::CTRL | Qt::Key_S);
+    save.run = [this] { files_->saveToDocument(); };
+    commands_->add(std::move(save));
 }
 
 void Editor::startRecovery(const std::string& folder)

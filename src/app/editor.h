@@ -100,6 +100,7 @@ public:
 private:
     void createWindows(const MovieWindowFactory& movieWindow);
     void connectFileCommands();
+    void connectDocument();
     void connectGuarded(QAbstractButton* button, std::function<void()> command);
     void offerDocument(const RecoveryDocument& document);
 

@@ -23,6 +23,7 @@ QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 ReadingPage::ReadingPage(char decimalSeparator, QWidget* parent)
     : QWidget(parent)
+    , decimalSeparator_(decimalSeparator)
 {
     setObjectName(QStringLiteral("TabSheetReading"));
     QGroupBox* box = MakeGroupBox(this, "GroupBoxReadingCheck", QStringLiteral("Check reading speed and layout"));
@@ -70,6 +71,12 @@ void ReadingPage::setProfiles(std::vector<ReadingProfile> profiles)
     profile_->setCurrentIndex(std::max(0, profile_->findText(chosen)));
     blocker.unblock();
     showProfileSummary();
+}
+
+void ReadingPage::setFramerate(double framerate)
+{
+    framerate_->setEditText(
+        QString::number(framerate, 'g', 15).replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_)));
 }
 
 const ReadingProfile* ReadingPage::currentProfile() const

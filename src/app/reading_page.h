@@ -29,6 +29,8 @@ public:
     QComboBox* profile() const { return profile_; }
     QCheckBox* rule(ReadingRule rule) const { return rules_[static_cast<size_t>(rule)]; }
     QComboBox* framerate() const { return framerate_; }
+    // Shows this framerate in the "FPS:" box, with the regional separator.
+    void setFramerate(double framerate);
     QCheckBox* autoFix() const { return autoFix_; }
     QPushButton* go() const { return go_; }
 
@@ -42,6 +44,7 @@ protected:
 private:
     void showProfileSummary();
 
+    char decimalSeparator_;
     std::vector<ReadingProfile> profiles_;
     QComboBox* profile_ = nullptr;
     std::array<QCheckBox*, ReadingRuleCount> rules_ {};

@@ -1,5 +1,6 @@
 #include "app/reading_wiring.h"
 
+#include "app/file_actions.h"
 #include "app/main_window.h"
 #include "app/reading_page.h"
 #include "app/tool_wiring.h"
@@ -61,6 +62,13 @@ void checkReading(const ToolContext& context, ProfileState& state)
 }
 
 } // namespace
+
+void FollowDocumentFramerate(ReadingPage& page, FileActions& files)
+{
+    files.addDocumentCallback([&page](const RecoveryDocument& document) {
+        if (document.framerate > 0) page.setFramerate(document.framerate);
+    });
+}
 
 void WireReadingPage(const ToolContext& context)
 {

@@ -164,6 +164,24 @@ TEST_F(WaveformWiringTest, DraggingAnEdgeRetimesTheRowInOneUndoStep)
     EXPECT_TRUE(WaitFor([&] { return memo().isEmpty(); })); // by the next timer event
 }
 
+TEST_F(WaveformWiringTest, CtrlZAndCtrlYUndoAndRedoInTheWindow)
+{
+    drag(at(38), at(50));
+    drag(at(60), at(52.2));
+    ASSERT_EQ(cell(1, 1) + " " + cell(0, 2), "49 52");
+    QApplication::setActiveWindow(&waveform());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&waveform()));
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 60");
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "37 60");
+    QTest::keyClick(&view(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 60");
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 52");
+    EXPECT_EQ(grid.currentTableRow(), 2); // the row redone is current, as on the grid
+}
+
 TEST_F(WaveformWiringTest, TheWheelZoomsBetweenTheWholeFilmAndASecond)
 {
     const double whole = view().msPerPixel();
