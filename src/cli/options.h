@@ -31,6 +31,8 @@ struct Options {
     bool help = false;
     bool listFormats = false;
     std::string listTracks; // --list-tracks FILE
+    std::string shotChanges; // --shot-changes MOVIE|LIST: the cuts for --lint and --fix-reading
+    std::string listShotChanges; // --list-shot-changes MOVIE
     std::optional<int> track; // --track N: the film's subtitle track to read
     // Several files in one call: each written next to its input or into
     // outputDir, with the format's extension.
