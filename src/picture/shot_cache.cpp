@@ -20,7 +20,7 @@ namespace {
 constexpr char Magic[8] = { 'T', 'S', 'L', 'S', 'H', 'O', 'T', 'S' };
 constexpr quint32 Version = 1;
 // Changes to how frames are scored make older files useless: raise it then.
-constexpr quint32 ScoringVersion = 1;
+constexpr quint32 ScoringVersion = 2;
 constexpr qint64 LargestKey = 1 << 16;
 constexpr qint64 LargestEdits = qint64(16) << 20;
 const QString Suffix = QStringLiteral(".shots");

@@ -17,6 +17,9 @@ constexpr int StillBlock = Block * Block * 4;
 // Brightness differences count this many times over: a mean difference of a
 // third of the range is as far apart as two pictures get.
 constexpr float LumaWeight = 3;
+// Levels moved count this many times over: shots a quarter of the range
+// apart in brightness and colour are as far apart as pictures get.
+constexpr float HistogramWeight = 4;
 
 int blockSad(const uint8_t* a, const uint8_t* b, int stride)
 {
@@ -46,12 +49,23 @@ float motionDifference(const uint8_t* a, const uint8_t* b)
     return float(total) / (counted * 255.0f);
 }
 
+// How far the pixels' levels had to move to turn one spread into the other
+// (the earth mover's distance of each plane's histogram), 0..1: a picture a
+// little brighter is a little different, however many pixels cross a bin.
 float histogramDifference(const ShotPicture& a, const ShotPicture& b)
 {
-    float sum = 0;
-    for (size_t i = 0; i < a.histogram.size(); ++i)
-        sum += std::abs(a.histogram[i] - b.histogram[i]);
-    return sum / 6; // each of the three sums to 1: up to 2 apart each
+    float total = 0;
+    size_t from = 0;
+    for (int bins : { ShotPicture::LumaBins, ShotPicture::ChromaBins, ShotPicture::ChromaBins }) {
+        float carried = 0, moved = 0;
+        for (size_t i = from; i < from + size_t(bins); ++i) {
+            carried += a.histogram[i] - b.histogram[i];
+            moved += std::abs(carried);
+        }
+        total += moved / float(bins - 1);
+        from += size_t(bins);
+    }
+    return std::min(1.0f, HistogramWeight * total / 3);
 }
 
 template <size_t N> void count(const std::array<uint8_t, N>& plane, float* bins, int binCount)

@@ -8,6 +8,8 @@ namespace {
 
 // Frames either side whose changes make the background a cut must stand out of.
 constexpr int Neighbours = 6;
+// Changes within this factor of each other are alike.
+constexpr float Comparable = 1.5f;
 
 struct Thresholds {
     float least; // the change a cut needs at least
@@ -46,8 +48,11 @@ std::vector<int64_t> FindCuts(const ShotScores& scores, int sensitivity)
     for (size_t n = 1; n < frames.size(); ++n) {
         const float change = frames[n].change;
         if (change < t.least) continue;
-        // The larger of two changes in a row (a cut blended over two frames).
-        if (frames[n - 1].change > change || (n + 1 < frames.size() && frames[n + 1].change >= change)) continue;
+        // Of two changes in a row (a cut blended over two frames, a shot
+        // whose second frame differs from its first) the first, unless the
+        // second is far the larger.
+        if (frames[n - 1].change >= t.least && frames[n - 1].change * Comparable >= change) continue;
+        if (n + 1 < frames.size() && frames[n + 1].change > change * Comparable) continue;
         if (frames[n].back < t.comesBack * change) continue;
         // A cut stands out of both sides, far out of the calmer one: motion
         // that starts or stops changes every frame on one side as much.

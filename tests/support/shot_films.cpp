@@ -12,12 +12,6 @@ namespace {
 // Frames of each shot; the cuts fall where one ends.
 constexpr int Shots[] = { 40, 50, 40, 50, 50, 30 };
 
-double fps(const QString& rate)
-{
-    const QStringList parts = rate.split(QLatin1Char('/'));
-    return parts.size() == 2 ? parts[0].toDouble() / parts[1].toDouble() : rate.toDouble();
-}
-
 QString graph(const QString& rate)
 {
     // Each shot from its own source, its frames counted from 0.
@@ -36,14 +30,11 @@ QString graph(const QString& rate)
         // A dissolve over 20 frames.
         + shot(QStringLiteral("rgbtestsrc=s=160x90"), Shots[3]) + QStringLiteral("[d1];")
         + shot(QStringLiteral("mandelbrot=s=160x90"), Shots[3]) + QStringLiteral("[d2];")
-        + QStringLiteral(
-            "[d1][d2]xfade=transition=fade:duration=%1:offset=%2,trim=end_frame=%3,setpts=PTS-STARTPTS[d];")
-              .arg(20 / fps(rate), 0, 'f', 6)
-              .arg(10 / fps(rate), 0, 'f', 6)
-              .arg(Shots[3])
+        + QStringLiteral("[d1][d2]blend=all_expr='A*(1-clip((N-10)/20\\,0\\,1))+B*clip((N-10)/20\\,0\\,1)'[d];")
         // A fade out to black and back in.
         + shot(QStringLiteral("yuvtestsrc=s=160x90"), Shots[4])
-        + QStringLiteral(",fade=t=out:start_frame=8:nb_frames=12,fade=t=in:start_frame=24:nb_frames=12[e];")
+        + QStringLiteral(",geq=lum='lum(X\\,Y)*%1':cb='128+(cb(X\\,Y)-128)*%1':cr='128+(cr(X\\,Y)-128)*%1'[e];")
+              .arg(QStringLiteral("(clip((20-N)/12\\,0\\,1)+clip((N-24)/12\\,0\\,1))"))
         + shot(QStringLiteral("gradients=s=160x90:speed=0.05"), Shots[5]) + QStringLiteral("[f];")
         + QStringLiteral("[a][b][c][d][e][f]concat=n=6:v=1:a=0");
 }
