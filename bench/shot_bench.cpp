@@ -121,7 +121,7 @@ QString shotGraph(const Shot& shot, int n, int width, int height, const QString&
                   .arg(shot.frames / 2)
                   .arg(shot.frames / 2 + 1)
             + label;
-    case Fade:
+    case Fade: {
         // Out to black over 12 frames from a quarter of the shot on, black
         // for 4, in again over 12: the shot in two parts, one fading out, one in.
         const int black = shot.frames / 4 + 16;
@@ -134,6 +134,7 @@ QString shotGraph(const Shot& shot, int n, int width, int height, const QString&
                   .arg(n)
                   .arg(black)
             + QStringLiteral("[o%1][i%1]concat=n=2:v=1:a=0").arg(n) + label;
+    }
     case Dissolve: {
         // Over 20 frames from a third of the shot on.
         const QString mix = QStringLiteral("clip((N-%1)/20\\,0\\,1)").arg(shot.frames / 3);
