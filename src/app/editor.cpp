@@ -16,6 +16,7 @@
 #include "app/reading_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
+#include "app/shot_wiring.h"
 #include "app/styled_wiring.h"
 #include "app/timing_keys_wiring.h"
 #include "app/tool_wiring.h"
@@ -54,6 +55,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
+        shots_ = std::make_unique<ShotWiring>(tools, *timingKeys_, *waveform_);
     }
     SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
     FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;

@@ -36,6 +36,7 @@ class PlaybackWiring;
 class QtSubtitleFileDialogs;
 class RecoveryQuestions;
 class RecoveryWiring;
+class ShotWiring;
 class SubtitleFileDialogs;
 class StyledWiring;
 class TimingKeys;
@@ -84,6 +85,7 @@ public:
     PlaybackWiring* playback() { return playback_.get(); }
     TimingKeys* timingKeys() { return timingKeys_.get(); }
     WaveformWiring* waveform() { return waveform_.get(); }
+    ShotWiring* shots() { return shots_.get(); }
     CommandRegistry& commands() { return *commands_; }
     TranslationWiring& translation() { return *translation_; }
     // Nothing without the preview's movie window.
@@ -133,6 +135,8 @@ private:
     // Timing with sound and picture; they drive the playback above.
     std::unique_ptr<TimingKeys> timingKeys_;
     std::unique_ptr<WaveformWiring> waveform_;
+    // The film's shot changes over the waveform, for the keys and the Reading page.
+    std::unique_ptr<ShotWiring> shots_;
     // The player drawing the table on the picture; then the original of a
     // translation beside the rows and under the picture.
     std::unique_ptr<StyledWiring> styled_;

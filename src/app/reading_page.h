@@ -4,6 +4,9 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -25,6 +28,12 @@ public:
     // nullptr when there is none.
     const ReadingProfile* currentProfile() const;
     ReadingRules::RuleSet rules() const;
+
+    // The film's cuts as frames at a framerate, for the shot-change rules;
+    // nothing while no film's are known.
+    using ShotChangeSource = std::function<std::optional<std::vector<int64_t>>(double framerate)>;
+    void setShotChangeSource(ShotChangeSource source) { shotChanges_ = std::move(source); }
+    std::optional<std::vector<int64_t>> shotChanges(double framerate) const;
 
     QComboBox* profile() const { return profile_; }
     QCheckBox* rule(ReadingRule rule) const { return rules_[static_cast<size_t>(rule)]; }
@@ -51,6 +60,7 @@ private:
     QComboBox* framerate_ = nullptr;
     QCheckBox* autoFix_ = nullptr;
     QPushButton* go_ = nullptr;
+    ShotChangeSource shotChanges_;
 };
 
 } // namespace tessel::app

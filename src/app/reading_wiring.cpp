@@ -54,7 +54,8 @@ void checkReading(const ToolContext& context, ProfileState& state)
         context.messages.showError(InvalidFramerateMessage);
         return;
     }
-    const ReadingRules rules(*profile, *framerate, page.rules());
+    ReadingRules rules(*profile, *framerate, page.rules());
+    if (std::optional<std::vector<int64_t>> cuts = page.shotChanges(*framerate)) rules.setShotChanges(std::move(*cuts));
     NoVideo noVideo;
     const CheckServices services { context.checkDialog, context.video ? *context.video : noVideo, context.messages };
     EditHistory::Step step(context.history, "Check reading speed");

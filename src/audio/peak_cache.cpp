@@ -130,14 +130,16 @@ bool PeakCache::store(const PeakCacheKey& key, const PeakTrack& track) const
     return true;
 }
 
-void PeakCache::trim(const QString& keep) const
+void PeakCache::trim(const QString& keep) const { TrimCacheFolder(folder_, Suffix, limit_, keep); }
+
+void TrimCacheFolder(const QString& folder, const QString& suffix, qint64 limit, const QString& keep)
 {
-    QFileInfoList files = QDir(folder_).entryInfoList({ QLatin1Char('*') + Suffix }, QDir::Files, QDir::Time);
+    QFileInfoList files = QDir(folder).entryInfoList({ QLatin1Char('*') + suffix }, QDir::Files, QDir::Time);
     qint64 total = 0;
     for (const QFileInfo& file : files)
         total += file.size();
     // Newest first: remove from the back.
-    while (total > limit_ && !files.isEmpty()) {
+    while (total > limit && !files.isEmpty()) {
         const QFileInfo oldest = files.takeLast();
         if (oldest.absoluteFilePath() == QFileInfo(keep).absoluteFilePath()) continue;
         if (QFile::remove(oldest.absoluteFilePath())) total -= oldest.size();

@@ -24,6 +24,10 @@ struct PeakCacheKey {
     QByteArray bytes() const; // what the cache file repeats, to tell keys apart
 };
 
+// Removes the files of `folder` whose names end in `suffix`, those used
+// longest ago first, until they take `limit` bytes at most; `keep` stays.
+void TrimCacheFolder(const QString& folder, const QString& suffix, qint64 limit, const QString& keep = {});
+
 class PeakCache {
 public:
     static constexpr qint64 DefaultLimit = qint64(2) << 30;

@@ -130,7 +130,7 @@ void validateReading(const ToolStep& step) { ResolveProfile(step.option, step.ar
 
 void runFixReading(const ToolStep& step, const ToolRun& run)
 {
-    FixReadingStep(step.args.at(0), run.table, run.framerate, run.messages);
+    FixReadingStep(step.args.at(0), run.table, run.framerate, run.messages, run.shots);
 }
 
 // Option, value, joined option and its value, usage text, check, action, and
@@ -215,9 +215,10 @@ const ToolDeclaration* FindToolJoinedBy(const std::string& option)
     return nullptr;
 }
 
-double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate)
+double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate,
+    ShotChangeInput* shots)
 {
-    const ToolRun run { table, messages, steps, framerate };
+    const ToolRun run { table, messages, steps, framerate, shots };
     for (const ToolDeclaration& tool : Tools)
         if (tool.modifies && run.given(tool.option) && !run.given(tool.modifies))
             warn(messages, std::string(tool.option) + " does nothing without " + tool.modifies);

@@ -8,12 +8,15 @@
 
 namespace tessel::cli {
 
+class ShotChangeInput;
+
 // What a tool's action works on.
 struct ToolRun {
     SubtitleTable& table;
     MessageSink& messages; // what the tools say
     const std::vector<ToolStep>& steps; // every step given, for tools that others modify
     double& framerate; // the rate the frames are in now; a framerate conversion changes it
+    ShotChangeInput* shots = nullptr; // --shot-changes, for the reading check
 
     bool given(const char* option) const;
 };
@@ -45,8 +48,8 @@ const ToolDeclaration* FindToolJoinedBy(const std::string& option);
 // Runs the steps in command-line order; what the tools say goes to `messages`.
 // `framerate` is the rate the frames are read at; returns the rate they are
 // in after the steps (a framerate conversion changes it).
-double RunToolSteps(
-    const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate = 23.976);
+double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages,
+    double framerate = 23.976, ShotChangeInput* shots = nullptr);
 std::string ToolStepUsage();
 
 } // namespace tessel::cli
