@@ -43,7 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded when the first movie opens, so dpkg-shlibdeps cannot see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57, libfftw3-single3")
 # libhunspell is linked, so dpkg-shlibdeps names it; the spell check also
 # wants at least one dictionary, which any hunspell-* package provides.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us | hunspell-dictionary")
