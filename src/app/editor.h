@@ -37,6 +37,7 @@ class RecoveryQuestions;
 class RecoveryWiring;
 class SubtitleFileDialogs;
 class StyledWiring;
+class SyncWiring;
 class TimingKeys;
 class TranslationWiring;
 class WaveformWiring;
@@ -87,6 +88,7 @@ public:
     TranslationWiring& translation() { return *translation_; }
     // Nothing without the preview's movie window.
     StyledWiring* styled() { return styled_.get(); }
+    SyncWiring& sync() { return *sync_; }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -100,6 +102,7 @@ private:
     void connectFileCommands();
     void connectGuarded(QAbstractButton* button, std::function<void()> command);
     void offerDocument(const RecoveryDocument& document);
+    void wireSync(SubtitleFileDialogs& dialogs, FramerateSource& framerate, EncodingChooser* encoding);
 
     EditorOverrides overrides_;
     char decimalSeparator_;
@@ -134,6 +137,7 @@ private:
     // translation beside the rows and under the picture.
     std::unique_ptr<StyledWiring> styled_;
     std::unique_ptr<TranslationWiring> translation_;
+    std::unique_ptr<SyncWiring> sync_;
 };
 
 } // namespace tessel::app
