@@ -402,18 +402,19 @@ void SyncWindow::run(std::shared_ptr<Job> job)
         try {
             std::shared_ptr<const SyncTarget> target = job->target;
             if (!target) {
-                FilmSpeech speech = LoadFilmSpeech(job->film, job->stream, job->cache, stop_,
-                    [&](double done) { post([this, done] { progress_->setValue(int(std::lround(done * 50))); }); });
+                FilmSpeech speech
+                    = LoadFilmSpeech(job->film, job->stream, job->cache, stop_, [&](double done, bool peaksCached) {
+                          post([this, done, peaksCached] {
+                              progress_->setValue(int(std::lround(done * 50)));
+                              status_->setText(peaksCached ? tr("The film's waveform is in the cache but not its "
+                                                                "voices: decoding the sound once to find them\u2026")
+                                                           : tr("Decoding the sound to find the voices\u2026"));
+                          });
+                      });
                 if (speech.cancelled) {
                     post([this, generation = job->generation] { done(generation, std::nullopt, {}); });
                     return;
                 }
-                if (!speech.fromCache)
-                    post([this, cached = speech.peaksWereCached] {
-                        status_->setText(cached ? tr("The film's waveform was in the cache but not its voices: the "
-                                                     "sound was decoded once to find them.")
-                                                : tr("The sound was decoded to find the voices."));
-                    });
                 target = std::make_shared<const SyncTarget>(TargetFromLikelihood(speech.speech.likelihood));
                 post([this, target, film = QString::fromStdString(job->film), stream = speech.stream,
                          note = QString::fromStdString(speech.note)] {

@@ -10,7 +10,7 @@
 namespace tessel {
 
 FilmSpeech LoadFilmSpeech(const std::string& film, int stream, const PeakCache* cache, const std::atomic<bool>& cancel,
-    const std::function<void(double)>& progress)
+    const FilmSpeechProgress& progress)
 {
     FilmSpeech result;
     AudioDecoder decoder(film, &cancel);
@@ -43,8 +43,10 @@ FilmSpeech LoadFilmSpeech(const std::string& film, int stream, const PeakCache* 
             peaks.append(batch.data(), batch.size());
             batch.clear();
         }
-        if (progress && expected > 0) progress(std::min(1.0, double(decoded) / double(expected)));
+        if (progress && expected > 0)
+            progress(std::min(1.0, double(decoded) / double(expected)), result.peaksWereCached);
     };
+    if (progress) progress(0, result.peaksWereCached);
     SpeechDetector detector;
     const DecodeOutcome outcome = decoder.decode(result.stream, output, cancel, &detector);
     if (outcome.kind == DecodeOutcome::Cancelled) {

@@ -24,9 +24,13 @@ struct FilmSpeech {
     std::string note;
 };
 
-// `stream` -1: the film's first sound track. `progress` gets 0..1 of the
-// decoding. Throws Error for a film that cannot be read or has no sound.
+// How far the decoding is (0..1), and whether the cache held the film's
+// peaks (so that the decoding is for the voices alone); first told at 0.
+using FilmSpeechProgress = std::function<void(double done, bool peaksCached)>;
+
+// `stream` -1: the film's first sound track. Throws Error for a film that
+// cannot be read or has no sound.
 FilmSpeech LoadFilmSpeech(const std::string& film, int stream, const PeakCache* cache, const std::atomic<bool>& cancel,
-    const std::function<void(double)>& progress = {});
+    const FilmSpeechProgress& progress = {});
 
 } // namespace tessel

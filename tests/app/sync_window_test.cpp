@@ -178,6 +178,14 @@ TEST_F(SyncWindowTest, PointsSetFromTheMovieAndApplied)
     EXPECT_EQ(std::string(editor.table().cell(0, 1)), std::to_string(first - 80));
     EXPECT_EQ(std::string(editor.table().cell(1, 1)), std::to_string(std::stoi(firstEnd) - 80));
     EXPECT_EQ(rowsNearTruth(), int(truth.size()));
+    // The point stays with its row when a row goes in above it; undo takes both back.
+    {
+        EditHistory::Step step(editor.history(), "Insert new row");
+        editor.table().insertRow(1);
+    }
+    EXPECT_EQ(ReadSyncPoints(editor.table()), (std::vector<SyncPoint> { { 2, first - 80 } }));
+    editor.history().undo();
+    EXPECT_EQ(ReadSyncPoints(editor.table()), (std::vector<SyncPoint> { { 1, first - 80 } }));
 }
 
 // Pictures for the README: TESSEL_SHOTS_DIR=docs under Xvfb.
