@@ -1,3 +1,3 @@
 #include "fuzz_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return FuzzReader("ass", data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return FuzzReader("ass", data, size, true); }

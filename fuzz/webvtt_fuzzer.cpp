@@ -1,3 +1,6 @@
 #include "fuzz_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return FuzzReader("webvtt", data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return FuzzReader("webvtt", data, size, true);
+}

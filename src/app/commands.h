@@ -1,4 +1,6 @@
 #pragma once
+#include "app/key_settings.h"
+
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
@@ -21,7 +23,7 @@ class SubtitleGrid;
 // Where a command's key works.
 enum class KeyScope {
     // The grid focused with no cell editor open, and the windows added with
-    // addWindow (the Waveform window): the timing keys.
+    // addWindow to have them (the Waveform window): the timing keys.
     Grid,
     // Anywhere in the main window and in the windows added with addWindow.
     Window,
@@ -39,6 +41,10 @@ struct Command {
     std::function<void()> run;
     // Keys beside `key` that do the same ("Ctrl+Shift+Z" beside "Ctrl+Y").
     QList<QKeySequence> moreKeys;
+    // An item of the grid's pop-up menu made elsewhere, whose text follows
+    // the state ("Undo Edit cell"): it shows the keys, and the description
+    // with them as its tooltip; its owner enables it and connects it.
+    QAction* menuItem = nullptr;
 };
 
 class CommandRegistry : public QObject {
@@ -50,8 +56,9 @@ public:
     // Takes effect at once: the key on the grid or the main window (and every
     // window added), the pop-up menu item. An id given twice is a mistake.
     void add(Command command);
-    // The keys of every command, present and later, while `window` is active.
-    void addWindow(QWidget* window);
+    // The keys of every command, present and later, while `window` is active;
+    // without `gridKeys`, those of the Window scope only.
+    void addWindow(QWidget* window, bool gridKeys = true);
 
     const std::vector<std::unique_ptr<Command>>& commands() const { return commands_; }
     const Command* find(const QString& id) const;
@@ -62,11 +69,29 @@ public:
 
     // The key in effect: the user's choice, or the default.
     QKeySequence key(const Command& command) const;
+    // Every key in effect: the user's choice, or the default and moreKeys.
+    QList<QKeySequence> keys(const Command& command) const;
     // Changes the key in effect (an empty sequence: none). The caller checks
-    // for clashes first; see keyClash.
+    // for clashes first; see refusal.
     void setKey(const QString& id, const QKeySequence& key);
     // The command whose key this already is, other than `id`, or nullptr.
     const Command* keyClash(const QString& id, const QKeySequence& key) const;
+    // Why `id` cannot have `key`: a key the grid or the window keeps for
+    // itself, or another command's (named); empty when it can.
+    QString refusal(const QString& id, const QKeySequence& key) const;
+    // Every command's default key back.
+    void resetKeys();
+    // `widget`'s tooltip lists the command's keys from now on, as they change.
+    void showKeysAsToolTip(QWidget* widget, const QString& id);
+
+    // The user's keys are read from the keys file (see key_settings.h) when
+    // the registry is made and given to each command as it is added; what
+    // cannot be used is listed here and shown in the status bar once the
+    // window is up.
+    const QStringList& keyProblems() const { return keyProblems_; }
+    // Writes the user's keys to the keys file, keeping the lines that are not
+    // about a command of this run as they were; an error text when it fails.
+    QString saveKeys();
 
 signals:
     void keysChanged();
@@ -75,13 +100,18 @@ private:
     struct Entry;
     void install(Entry& entry);
     void refreshKey(Entry& entry);
+    void loadKeys();
+    void takeUserKey(Entry& entry);
+    void reportKeyProblems();
 
     SubtitleGrid& grid_;
     QWidget& mainWindow_;
     ErrorReport& errors_;
     std::vector<std::unique_ptr<Command>> commands_;
     std::vector<std::unique_ptr<Entry>> entries_;
-    std::vector<QWidget*> windows_;
+    std::vector<std::pair<QWidget*, bool>> windows_; // and whether it has the grid's keys
+    std::vector<KeyLine> keyLines_; // the keys file as read
+    QStringList keyProblems_;
 };
 
 } // namespace tessel::app

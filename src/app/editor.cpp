@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/check_dialog.h"
+#include "app/command_palette.h"
 #include "app/commands.h"
 #include "app/encoding_dialog.h"
 #include "app/export_dialog.h"
@@ -41,6 +42,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
 {
     createWindows(movieWindow);
     commands_ = std::make_unique<CommandRegistry>(main_->grid(), *main_, report_);
+    WireCommandWindows(*commands_, *main_);
     connectFileCommands();
     playback_ = PlaybackWiring::Create(*main_, movie_.get(), { table_, messages_, report_, overrides_.videoDialog });
     CheckDialogView& checkDialog = overrides_.checkDialog ? *overrides_.checkDialog : *check_;

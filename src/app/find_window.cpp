@@ -1,5 +1,6 @@
 #include "app/find_window.h"
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/subtitle_grid.h"
 #include "app/text_support.h"
@@ -38,8 +39,10 @@ FindWindow::FindWindow(const ToolContext& context, QWidget* parent)
     auto* replaceAll = MakeButton(this, "ButtonReplaceAll", QStringLiteral("Replace all"));
     auto* list = MakeButton(this, "ButtonListAll", QStringLiteral("List all"));
     list->setToolTip(QStringLiteral("Show every change Replace all would make"));
-    next->setToolTip(QStringLiteral("F3"));
-    previous->setToolTip(QStringLiteral("Shift+F3"));
+    if (context_.commands) {
+        context_.commands->showKeysAsToolTip(next, QStringLiteral("text.findNext"));
+        context_.commands->showKeysAsToolTip(previous, QStringLiteral("text.findPrevious"));
+    }
     preview_ = MakePreviewList(this, "FindPreviewList");
     status_ = MakeLabel(this, "LabelFindStatus", QString());
 

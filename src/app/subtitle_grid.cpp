@@ -141,21 +141,14 @@ void SubtitleGrid::buildPopupMenu()
     popupMenu_->addSeparator()->setObjectName(QStringLiteral("MenuItemM1"));
     popupMenu_->addAction(QStringLiteral("&Cancel"))->setObjectName(QStringLiteral("MenuItemCancel"));
     popupMenu_->addSeparator();
+    // Their keys and tooltips come from the command registry.
     menuItemUndo_ = popupMenu_->addAction(QStringLiteral("Undo"));
     menuItemUndo_->setObjectName(QStringLiteral("MenuItemUndo"));
-    menuItemUndo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     menuItemRedo_ = popupMenu_->addAction(QStringLiteral("Redo"));
     menuItemRedo_->setObjectName(QStringLiteral("MenuItemRedo"));
-    menuItemRedo_->setShortcuts({ QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) });
-    menuItemUndo_->setToolTip(QStringLiteral("Undo the last change (Ctrl+Z)"));
-    menuItemRedo_->setToolTip(QStringLiteral("Redo the change last undone (Ctrl+Y or Ctrl+Shift+Z)"));
     popupMenu_->setToolTipsVisible(true); // only actions with a tooltip of their own show one
-    for (QAction* action : { menuItemUndo_, menuItemRedo_ }) {
-        // Only while the grid has the focus: an open cell editor keeps its own undo.
-        action->setShortcutContext(Qt::WidgetShortcut);
+    for (QAction* action : { menuItemUndo_, menuItemRedo_ })
         action->setEnabled(false);
-        addAction(action);
-    }
     // Over the rows and over the header row alike.
     for (QAbstractScrollArea* area : std::initializer_list<QAbstractScrollArea*> { this, horizontalHeader() }) {
         area->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -38,8 +38,9 @@ public:
     QMenu* popupMenu() const { return popupMenu_; }
     QAction* menuItemInsert() const { return menuItemInsert_; }
     QAction* menuItemDelete() const { return menuItemDelete_; }
-    // Below the other items; also Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
-    // while the grid itself has the focus (an open cell editor keeps them).
+    // Below the other items; their keys (Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z,
+    // while the grid itself has the focus: an open cell editor keeps them)
+    // are the command registry's.
     QAction* menuItemUndo() const { return menuItemUndo_; }
     QAction* menuItemRedo() const { return menuItemRedo_; }
 

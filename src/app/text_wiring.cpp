@@ -9,6 +9,7 @@
 #include "app/subtitle_grid.h"
 #include "app/text_support.h"
 #include "app/text_tools_window.h"
+#include "app/window_places.h"
 #include "tools/line_breaking.h"
 #include "tools/split_merge.h"
 
@@ -34,21 +35,29 @@ FindWindow& TextTools::findWindow()
 {
     if (!find_) {
         find_ = new FindWindow(context_, &context_.mainWindow);
-        // Find next and previous also from the Find window itself.
-        context_.commands->addWindow(find_);
+        KeepPlace(*find_, QStringLiteral("find"));
+        // Find next and previous also from the Find window itself; not the
+        // grid's keys, such as F4, which opens its drop-down list.
+        context_.commands->addWindow(find_, false);
     }
     return *find_;
 }
 
 SpellingWindow& TextTools::spellingWindow()
 {
-    if (!spelling_) spelling_ = new SpellingWindow(context_, *service_, &context_.mainWindow);
+    if (!spelling_) {
+        spelling_ = new SpellingWindow(context_, *service_, &context_.mainWindow);
+        KeepPlace(*spelling_, QStringLiteral("spelling"));
+    }
     return *spelling_;
 }
 
 TextToolsWindow& TextTools::toolsWindow()
 {
-    if (!tools_) tools_ = new TextToolsWindow(context_, &context_.mainWindow);
+    if (!tools_) {
+        tools_ = new TextToolsWindow(context_, &context_.mainWindow);
+        KeepPlace(*tools_, QStringLiteral("text-tools"));
+    }
     return *tools_;
 }
 

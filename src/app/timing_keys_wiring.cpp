@@ -1,5 +1,6 @@
 #include "app/timing_keys_wiring.h"
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/playback_panel.h"
 #include "app/playback_wiring.h"
@@ -11,7 +12,6 @@
 
 #include <QHelpEvent>
 #include <QKeySequence>
-#include <QShortcut>
 #include <QToolButton>
 #include <QToolTip>
 #include <cmath>
@@ -21,50 +21,63 @@ namespace tessel::app {
 namespace {
 
 struct Binding {
+    const char* id;
+    const char* name;
+    const char* description;
     QKeyCombination key;
     void (*action)(TimingKeys&);
+    bool onRow; // changes the current row
 };
 
 const Binding Bindings[] = {
-    { Qt::Key_F5, [](TimingKeys& t) { t.playOrPause(); } },
-    { Qt::SHIFT | Qt::Key_F5, [](TimingKeys& t) { t.playCurrentRow(); } },
-    { Qt::Key_F6, [](TimingKeys& t) { t.step(-1); } },
-    { Qt::Key_F7, [](TimingKeys& t) { t.step(1); } },
-    { Qt::SHIFT | Qt::Key_F6, [](TimingKeys& t) { t.jump(-1); } },
-    { Qt::SHIFT | Qt::Key_F7, [](TimingKeys& t) { t.jump(1); } },
-    { Qt::CTRL | Qt::Key_F6, [](TimingKeys& t) { t.jump(-5); } },
-    { Qt::CTRL | Qt::Key_F7, [](TimingKeys& t) { t.jump(5); } },
-    { Qt::Key_F8, [](TimingKeys& t) { t.setStart(); } },
-    { Qt::SHIFT | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(-1); } },
-    { Qt::CTRL | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(1); } },
-    { Qt::Key_F9, [](TimingKeys& t) { t.setEnd(); } },
-    { Qt::SHIFT | Qt::Key_F9, [](TimingKeys& t) { t.nudgeEnd(-1); } },
-    { Qt::CTRL | Qt::Key_F9, [](TimingKeys& t) { t.nudgeEnd(1); } },
-    { Qt::Key_F10, [](TimingKeys& t) { t.setEndAndGoOn(); } },
-};
-
-// As the tooltips list them; F4 belongs to the Waveform window's wiring.
-const char* const KeyHelp[][2] = {
-    { "F5", "play or pause" },
-    { "Shift+F5", "play the current subtitle" },
-    { "F6, F7", "one frame back, forward (pauses)" },
-    { "Shift+F6, Shift+F7", "one second back, forward" },
-    { "Ctrl+F6, Ctrl+F7", "five seconds back, forward" },
-    { "F8", "start of the current subtitle at the frame on screen" },
-    { "Shift+F8, Ctrl+F8", "start one frame earlier, later" },
-    { "F9", "end at the frame on screen" },
-    { "Shift+F9, Ctrl+F9", "end one frame earlier, later" },
-    { "F10", "end at the frame on screen, on to the next subtitle (starting 2 frames later if it has no start)" },
-    { "F4", "show the Waveform window" },
+    { "timing.playPause", "Play or pause", "Plays the movie, or pauses it", Qt::Key_F5,
+        [](TimingKeys& t) { t.playOrPause(); }, false },
+    { "timing.playRow", "Play the current subtitle", "Plays the movie from the current subtitle's start to its end",
+        Qt::SHIFT | Qt::Key_F5, [](TimingKeys& t) { t.playCurrentRow(); }, false },
+    { "timing.frameBack", "One frame back", "Steps the movie one frame back and pauses it", Qt::Key_F6,
+        [](TimingKeys& t) { t.step(-1); }, false },
+    { "timing.frameForward", "One frame forward", "Steps the movie one frame forward and pauses it", Qt::Key_F7,
+        [](TimingKeys& t) { t.step(1); }, false },
+    { "timing.secondBack", "One second back", "Moves the movie one second back", Qt::SHIFT | Qt::Key_F6,
+        [](TimingKeys& t) { t.jump(-1); }, false },
+    { "timing.secondForward", "One second forward", "Moves the movie one second forward", Qt::SHIFT | Qt::Key_F7,
+        [](TimingKeys& t) { t.jump(1); }, false },
+    { "timing.fiveSecondsBack", "Five seconds back", "Moves the movie five seconds back", Qt::CTRL | Qt::Key_F6,
+        [](TimingKeys& t) { t.jump(-5); }, false },
+    { "timing.fiveSecondsForward", "Five seconds forward", "Moves the movie five seconds forward",
+        Qt::CTRL | Qt::Key_F7, [](TimingKeys& t) { t.jump(5); }, false },
+    { "timing.setStart", "Set start", "The current subtitle starts at the frame on screen", Qt::Key_F8,
+        [](TimingKeys& t) { t.setStart(); }, true },
+    { "timing.startEarlier", "Start one frame earlier", "The current subtitle starts one frame earlier",
+        Qt::SHIFT | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(-1); }, true },
+    { "timing.startLater", "Start one frame later", "The current subtitle starts one frame later",
+        Qt::CTRL | Qt::Key_F8, [](TimingKeys& t) { t.nudgeStart(1); }, true },
+    { "timing.setEnd", "Set end", "The current subtitle ends at the frame on screen (the last frame it shows)",
+        Qt::Key_F9, [](TimingKeys& t) { t.setEnd(); }, true },
+    { "timing.endEarlier", "End one frame earlier", "The current subtitle ends one frame earlier",
+        Qt::SHIFT | Qt::Key_F9, [](TimingKeys& t) { t.nudgeEnd(-1); }, true },
+    { "timing.endLater", "End one frame later", "The current subtitle ends one frame later", Qt::CTRL | Qt::Key_F9,
+        [](TimingKeys& t) { t.nudgeEnd(1); }, true },
+    { "timing.setEndAndGoOn", "Set end and go on",
+        "The current subtitle ends at the frame on screen and the next becomes current, starting 2 frames later if "
+        "it has no start",
+        Qt::Key_F10, [](TimingKeys& t) { t.setEndAndGoOn(); }, true },
 };
 
 } // namespace
 
-QString TimingKeys::KeyList()
+QString TimingKeys::keyList() const
 {
+    const CommandRegistry& registry = *context_.commands;
     QStringList lines;
-    for (const auto& [keys, what] : KeyHelp)
-        lines << QLatin1String(keys) + QStringLiteral(": ") + QLatin1String(what);
+    for (const Binding& binding : Bindings)
+        if (const Command* command = registry.find(QLatin1String(binding.id)))
+            if (const QString keys = KeysText(registry.keys(*command)); !keys.isEmpty())
+                lines << keys + QStringLiteral(": ") + command->name;
+    // The Waveform window's own key.
+    if (const Command* command = registry.find(QStringLiteral("waveform.show")))
+        if (const QString keys = KeysText(registry.keys(*command)); !keys.isEmpty())
+            lines << keys + QStringLiteral(": ") + command->name;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -72,21 +85,33 @@ TimingKeys::TimingKeys(const ToolContext& context, PlaybackWiring& playback)
     : context_(context)
     , playback_(playback)
 {
-    addShortcuts(&context_.mainWindow.grid(), Qt::WidgetShortcut); // not while a cell is being edited
+    registerCommands();
     showKeysInTooltips();
 }
 
 TimingKeys::~TimingKeys() = default;
 
-void TimingKeys::addWindow(QWidget* window) { addShortcuts(window, Qt::WindowShortcut); }
+void TimingKeys::addWindow(QWidget* window) { context_.commands->addWindow(window); }
 
-void TimingKeys::addShortcuts(QWidget* widget, Qt::ShortcutContext context)
+// On the grid (not while a cell is being edited) and in the windows added.
+void TimingKeys::registerCommands()
 {
     for (const Binding& binding : Bindings) {
-        auto* shortcut = new QShortcut(QKeySequence(binding.key), widget);
-        shortcut->setContext(context);
-        connect(shortcut, &QShortcut::activated, this,
-            [this, action = binding.action] { context_.errors.run([&] { action(*this); }); });
+        Command command;
+        command.id = QLatin1String(binding.id);
+        command.name = QLatin1String(binding.name);
+        command.description = QLatin1String(binding.description);
+        command.key = QKeySequence(binding.key);
+        command.scope = KeyScope::Grid;
+        command.run = [this, action = binding.action] { action(*this); };
+        command.unavailable = [this, onRow = binding.onRow] {
+            if (!movieOpen()) return QStringLiteral("needs a movie");
+            const int row = currentRow();
+            if (onRow && (row < 1 || row >= context_.table.rowCount()))
+                return QStringLiteral("needs a current subtitle");
+            return QString();
+        };
+        context_.commands->add(std::move(command));
     }
 }
 
@@ -102,7 +127,7 @@ bool TimingKeys::eventFilter(QObject* watched, QEvent* event)
 {
     auto* button = qobject_cast<QToolButton*>(watched);
     if (button && event->type() == QEvent::ToolTip) {
-        const QString text = button->toolTip() + QStringLiteral("\n\nKeys (grid or Waveform window):\n") + KeyList();
+        const QString text = button->toolTip() + QStringLiteral("\n\nKeys (grid or Waveform window):\n") + keyList();
         QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, button);
         return true;
     }

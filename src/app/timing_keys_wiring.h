@@ -12,11 +12,12 @@ class VideoPlayer;
 }
 
 // Timing a film from the keyboard: with a movie open and the grid focused (no
-// cell being edited), or in the Waveform window, keys set the current row's
-// start and end to the frame on screen, nudge them by a frame, step and jump
-// the movie, and play. Only function keys, so that nothing clashes with the
-// grid's own keys or with typing into a cell. Each change of the table is one
-// undo step and shows at once in the grid and under the picture.
+// cell being edited), or in the Waveform window, commands of the registry set
+// the current row's start and end to the frame on screen, nudge them by a
+// frame, step and jump the movie, and play. Their default keys are function
+// keys, so that nothing clashes with the grid's own keys or with typing into
+// a cell. Each change of the table is one undo step and shows at once in the
+// grid and under the picture.
 namespace tessel::app {
 
 class PlaybackWiring;
@@ -27,12 +28,12 @@ public:
     TimingKeys(const ToolContext& context, PlaybackWiring& playback);
     ~TimingKeys() override;
 
-    // The same keys while `window` is the active window.
+    // Every command's keys (the registry's) while `window` is the active window.
     void addWindow(QWidget* window);
 
-    // "F5: play or pause" and the rest, one key a line, as the playback
-    // buttons' tooltips show them.
-    static QString KeyList();
+    // "F5: Play or pause" and the rest, one key a line, as the playback
+    // buttons' tooltips show them: the keys in effect.
+    QString keyList() const;
 
     void setStart();
     void setEnd();
@@ -48,7 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void addShortcuts(QWidget* widget, Qt::ShortcutContext context);
+    void registerCommands();
     void showKeysInTooltips();
     VideoPlayer& player() const;
     bool movieOpen() const;

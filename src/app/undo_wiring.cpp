@@ -1,5 +1,6 @@
 #include "app/undo_wiring.h"
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
@@ -175,6 +176,32 @@ void closeLooseChangesLater(const ToolContext& context, QObject* owner)
     QObject::connect(&model, &QAbstractItemModel::modelReset, timer, later);
 }
 
+// The keys work on the grid, not in an open cell editor, which keeps its own.
+void registerCommands(CommandRegistry& registry, HistoryUndoStack& stack, QAction* undo, QAction* redo)
+{
+    Command undoCommand;
+    undoCommand.id = QStringLiteral("edit.undo");
+    undoCommand.name = QStringLiteral("Undo");
+    undoCommand.description = QStringLiteral("Undo the last change");
+    undoCommand.key = QKeySequence(Qt::CTRL | Qt::Key_Z);
+    undoCommand.scope = KeyScope::Grid;
+    undoCommand.menuItem = undo;
+    undoCommand.run = [undo] { undo->trigger(); };
+    undoCommand.unavailable = [&stack] { return stack.canUndo() ? QString() : QStringLiteral("nothing to undo"); };
+    registry.add(std::move(undoCommand));
+    Command redoCommand;
+    redoCommand.id = QStringLiteral("edit.redo");
+    redoCommand.name = QStringLiteral("Redo");
+    redoCommand.description = QStringLiteral("Redo the change last undone");
+    redoCommand.key = QKeySequence(Qt::CTRL | Qt::Key_Y);
+    redoCommand.moreKeys = { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) };
+    redoCommand.scope = KeyScope::Grid;
+    redoCommand.menuItem = redo;
+    redoCommand.run = [redo] { redo->trigger(); };
+    redoCommand.unavailable = [&stack] { return stack.canRedo() ? QString() : QStringLiteral("nothing to redo"); };
+    registry.add(std::move(redoCommand));
+}
+
 } // namespace
 
 void WireUndo(const ToolContext& context)
@@ -199,6 +226,7 @@ void WireUndo(const ToolContext& context)
         [&history = context.history] { history.closeLooseChanges(); });
     ConnectGuarded(context.errors, undo, &QAction::triggered, [context, stack] { step(context, *stack, true); });
     ConnectGuarded(context.errors, redo, &QAction::triggered, [context, stack] { step(context, *stack, false); });
+    if (context.commands) registerCommands(*context.commands, *stack, undo, redo);
     wireCellEditing(context);
     closeLooseChangesLater(context, stack);
 }

@@ -1,21 +1,22 @@
 #include "app/waveform_wiring.h"
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "app/subtitle_model.h"
 #include "app/timing_keys_wiring.h"
+#include "app/window_places.h"
 #include "audio/peak_cache.h"
 #include "core/edit_history.h"
 #include "preview/movie_window.h"
 #include "preview/playback_controller.h"
 #include "preview/waveform_view.h"
 #include "preview/waveform_window.h"
+#include "preview/window_frame.h"
 #include "tools/keyboard_timing.h"
 
 #include <QItemSelectionModel>
-#include <QScreen>
-#include <QShortcut>
 #include <cmath>
 
 namespace tessel::app {
@@ -42,10 +43,16 @@ WaveformWiring::WaveformWiring(const ToolContext& context, PlaybackWiring& playb
     connectPlayer();
     connectGrid();
     connectView();
+    KeepPlace(*window_, QStringLiteral("waveform"), [this] { return belowMainWindow(); });
+    Command reopen;
+    reopen.id = QStringLiteral("waveform.show");
+    reopen.name = QStringLiteral("Waveform window");
+    reopen.description = QStringLiteral("Shows the Waveform window (the movie's sound under the rows) again");
+    reopen.key = QKeySequence(Qt::Key_F4);
     // On the grid like the timing keys: elsewhere F4 opens a drop-down list.
-    auto* reopen = new QShortcut(QKeySequence(Qt::Key_F4), &context_.mainWindow.grid());
-    reopen->setContext(Qt::WidgetShortcut);
-    QObject::connect(reopen, &QShortcut::activated, window_.get(), [this] { showWindow(true); });
+    reopen.scope = KeyScope::Grid;
+    reopen.run = [this] { showWindow(true); };
+    context_.commands->add(std::move(reopen));
 }
 
 WaveformWiring::~WaveformWiring() = default;
@@ -118,7 +125,6 @@ void WaveformWiring::moveEdge(int row, bool end, int frame, quint64 drag)
 
 void WaveformWiring::showWindow(bool activate)
 {
-    if (!placed_) placeBelowMainWindow();
     window_->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     window_->show();
     if (activate) {
@@ -129,18 +135,13 @@ void WaveformWiring::showWindow(bool activate)
     window_->view().setCurrentRow(grid.currentTableRow());
 }
 
-// As wide as the main window, right under its frame, on the screen.
-void WaveformWiring::placeBelowMainWindow()
+// As wide as the main window, right under its frame (or above it when the
+// screen has no room below), its view WindowHeight pixels high.
+QRect WaveformWiring::belowMainWindow() const
 {
-    placed_ = true;
-    const QRect main = context_.mainWindow.frameGeometry();
-    QRect place(main.left(), main.bottom() + 1, main.width(), WindowHeight);
-    if (const QScreen* screen = context_.mainWindow.screen()) {
-        const QRect area = screen->availableGeometry();
-        if (place.bottom() > area.bottom()) place.moveBottom(area.bottom());
-    }
-    window_->move(place.topLeft());
-    window_->resize(place.width(), place.height());
+    const QRect main = OuterGeometry(context_.mainWindow);
+    const QMargins frame = GuessedFrame(*window_, &context_.mainWindow);
+    return BelowOrAbove(main, WindowHeight + frame.top() + frame.bottom(), WorkAreaFor(main));
 }
 
 } // namespace tessel::app

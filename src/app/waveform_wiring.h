@@ -1,13 +1,15 @@
 #pragma once
 #include "app/tool_wiring.h"
 
+#include <QRect>
 #include <memory>
 
 // Where the Waveform window meets the editor: it opens with each movie, below
-// the main window the first time, and again with F4 on the grid; it follows
-// playback, the grid's current row and every change of the table; its clicks
-// seek the movie, its dragged edges retime rows (each drag one undo step) and
-// its double clicks select rows in the grid.
+// the main window the first time (then where the user left it, on the
+// screen), and again with F4 on the grid; it follows playback, the grid's
+// current row and every change of the table; its clicks seek the movie, its
+// dragged edges retime rows (each drag one undo step) and its double clicks
+// select rows in the grid.
 namespace tessel {
 class PeakCache;
 class WaveformWindow;
@@ -34,13 +36,12 @@ private:
     void connectGrid();
     void connectView();
     void moveEdge(int row, bool end, int frame, quint64 drag);
-    void placeBelowMainWindow();
+    QRect belowMainWindow() const;
 
     ToolContext context_;
     PlaybackWiring& playback_;
     std::unique_ptr<PeakCache> cache_;
     std::unique_ptr<WaveformWindow> window_;
-    bool placed_ = false;
 };
 
 } // namespace tessel::app

@@ -119,16 +119,23 @@ bool hasByteIn(const QByteArray& bytes, unsigned char low, unsigned char high)
     });
 }
 
-// The Windows code page of the Latin script ICU hears best, or nothing.
-QByteArray windowsPageOf(const std::vector<IcuGuess>& guesses)
+// The Windows code page of a Latin script's ISO or Windows one, or nothing.
+QByteArray windowsSibling(const QByteArray& name)
 {
     static const std::pair<const char*, const char*> Siblings[] = { { "ISO-8859-1", "windows-1252" },
         { "ISO-8859-15", "windows-1252" }, { "windows-1252", "windows-1252" }, { "ISO-8859-2", "windows-1250" },
         { "windows-1250", "windows-1250" }, { "ISO-8859-9", "windows-1254" }, { "windows-1254", "windows-1254" },
         { "ISO-8859-13", "windows-1257" }, { "windows-1257", "windows-1257" } };
+    for (const auto& [iso, windows] : Siblings)
+        if (name == qtName(iso)) return qtName(windows);
+    return {};
+}
+
+// The Windows code page of the Latin script ICU hears best, or nothing.
+QByteArray windowsPageOf(const std::vector<IcuGuess>& guesses)
+{
     for (const IcuGuess& g : guesses)
-        for (const auto& [iso, windows] : Siblings)
-            if (g.name == qtName(iso)) return qtName(windows);
+        if (const QByteArray windows = windowsSibling(g.name); !windows.isEmpty()) return windows;
     return {};
 }
 
@@ -159,7 +166,14 @@ QByteArray LikelyCodePage(const QByteArray& bytes)
 {
     const QByteArray sample = bytes.left(SampleBytes);
     const QByteArray named = qtName(NamedCodePage(sample).constData());
-    if (named.startsWith("windows-") || !latinLetters(sample)) return named;
+    if (named.startsWith("windows-")) return named;
+    // 0x80-0x9F are control characters in ISO-8859, never text: "ś", "ą" and
+    // "Š" of a Windows-1250 file, which uchardet can take for ISO-8859-2.
+    if (named.startsWith("ISO-8859-") && hasByteIn(sample, 0x80, 0x9F)) {
+        const QByteArray windows = windowsSibling(named);
+        if (!windows.isEmpty() && decodesWhole(sample, windows)) return windows;
+    }
+    if (!latinLetters(sample)) return named;
     // ISO-8859 and Windows code pages differ only in 0x80-0xBF: there
     // uchardet's word stands.
     if (named.startsWith("ISO-8859-") && hasByteIn(sample, 0x80, 0xBF)) return named;

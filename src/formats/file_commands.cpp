@@ -50,12 +50,15 @@ std::string strayNote(const DecodedText& text)
         + " bytes that are not UTF-8; they " + read + ".";
 }
 
-std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format)
+// Only an opened file's document keeps every skipped line: appended rows
+// bring those between their events, not those before or after them.
+std::string skippedNote(const std::vector<int>& lines, const FormatInfo& format, bool opened)
 {
     const bool one = lines.size() == 1;
     return NameLines(lines, static_cast<int>(lines.size()))
         + (one ? " could not be read as a subtitle and was" : " could not be read as subtitles and were")
-        + " skipped; a save as " + format.name + " writes " + (one ? "it" : "them") + " back.";
+        + (opened ? " skipped; a save as " + std::string(format.name) + " writes " + (one ? "it" : "them") + " back."
+                  : std::string(" skipped."));
 }
 
 // A copy without the rows `skip` picks, document data included; `kept`
@@ -112,6 +115,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
         input.format = track->format;
         input.text.emplace(std::move(track->text), fileName, QByteArray("UTF-8"));
         result.documentName = track->name;
+        if (!track->note.empty()) result.notes.push_back(track->note);
     } else {
         QByteArray bytes = ReadFileBytes(fileName);
         input.format
@@ -160,7 +164,7 @@ LoadResult LoadSubtitles(SubtitleTable& table, const std::string& fileName, bool
             throw;
         }
         settle();
-        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format));
+        if (!lines.skipped().empty()) result.notes.push_back(skippedNote(lines.skipped(), format, firstRow == 1));
     }
     // An append that stored nothing leaves the selection alone.
     if (select && firstRow < table.rowCount()) {

@@ -18,6 +18,7 @@ struct FilmTrackDocument {
     // Where the subtitles could be saved: beside the film, under its name with
     // the track's language and the format's extension ("film.en.srt").
     std::string name;
+    std::string note; // said after reading, or ""
 };
 
 class FilmTrackSource {

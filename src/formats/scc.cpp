@@ -607,20 +607,43 @@ std::vector<Token> tokensOf(const std::vector<Piece>& line)
     return out;
 }
 
+// How many of a line's first pieces fit a row: the cells tokensOf makes of
+// them, a change of style taking one (a space's, when it follows or is one).
+size_t piecesThatFit(const std::vector<Piece>& line)
+{
+    size_t cells = 0, fit = 0;
+    Style style;
+    bool lastIsSpace = false;
+    for (const Piece& p : line) {
+        const bool space = p.text == " ";
+        if (!(p.style == style)) {
+            style = p.style;
+            cells += space ? 1 : lastIsSpace ? 1 : 2;
+            lastIsSpace = false;
+        } else {
+            ++cells;
+            lastIsSpace = space;
+        }
+        if (cells > static_cast<size_t>(Columns)) break;
+        ++fit;
+    }
+    return std::max<size_t>(fit, 1);
+}
+
 // Lines longer than a row broken at their last space that fits.
 std::vector<std::vector<Piece>> wrapped(const std::vector<std::vector<Piece>>& lines)
 {
     std::vector<std::vector<Piece>> out;
     for (std::vector<Piece> line : lines) {
         while (tokensOf(line).size() > static_cast<size_t>(Columns)) {
-            size_t cut = static_cast<size_t>(Columns);
+            const size_t fit = piecesThatFit(line);
+            size_t cut = std::min(fit, line.size() - 1);
             while (cut > 0 && line[cut].text != " ")
                 --cut;
-            if (cut == 0) cut = static_cast<size_t>(Columns);
+            if (cut == 0) cut = fit;
+            const bool space = cut < line.size() && line[cut].text == " ";
             out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
-            line.erase(line.begin(),
-                line.begin()
-                    + static_cast<std::ptrdiff_t>(std::min(line.size(), cut + (line[cut].text == " " ? 1 : 0))));
+            line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut + (space ? 1 : 0)));
         }
         out.push_back(std::move(line));
     }
@@ -649,7 +672,8 @@ std::vector<uint16_t> loadWords(
         if (places.size() == lines.size()) {
             row = std::clamp(places[i].first, 1, Rows);
             // The place read is where the text starts, after the code before it.
-            column = std::clamp(places[i].second - (styled ? 1 : 0), 0, Columns - 1);
+            // An edit that made the line longer moves it left rather than off the row's end.
+            column = std::clamp(places[i].second - (styled ? 1 : 0), 0, std::max(0, Columns - cells));
         }
         const auto [first, high] = RowCodes[row - 1];
         out.control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
@@ -952,7 +976,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         doc.push_back(rows);
         for (const std::string& l : fileLines)
             doc.emplace_back(l);
-        table.setDocumentData(JoinKept(Tag, doc));
+        table.setDocumentData(JoinKept(Tag, doc, { lines.byteOrderMark(), lines.lineFeedsOnly() }));
     };
     try {
         while (!lines.atEnd()) {

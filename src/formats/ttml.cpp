@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <optional>
 
 namespace tessel {
 namespace {
@@ -218,10 +219,13 @@ double exactRate(double framerate, int* base = nullptr, bool* dropped = nullptr)
     return framerate;
 }
 
-// Halves to even, as the other formats' times become frames.
-int64_t frameOf(double seconds, double framerate)
+// Halves to even, as the other formats' times become frames; nothing for a
+// time past what a frame cell holds.
+std::optional<int64_t> frameOf(double seconds, double framerate)
 {
-    return static_cast<int64_t>(std::nearbyint(seconds * exactRate(framerate)));
+    const double frame = std::nearbyint(seconds * exactRate(framerate));
+    if (!(std::fabs(frame) <= std::numeric_limits<int32_t>::max())) return std::nullopt;
+    return static_cast<int64_t>(frame);
 }
 double secondsOf(int64_t frame, double framerate) { return static_cast<double>(frame) / exactRate(framerate); }
 
@@ -241,6 +245,7 @@ public:
             if (!text_.empty()) text_ += '\n';
             text_ += lines.readLine();
         }
+        form_ = { lines.byteOrderMark(), lines.lineFeedsOnly() };
         documentPrint_ = CellsFingerprint({ text_ });
         const QString q = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
         QXmlStreamReader xml(q);
@@ -433,8 +438,11 @@ private:
         if (paragraph_ && xml.name() == u"p" && isTtNamespace(xml.namespaceUri())) {
             paragraph_ = false;
             current_.end = byteAt(xml.characterOffset());
+            const std::optional<int64_t> from = frameOf(node.begin, framerate_), to = frameOf(node.end, framerate_);
+            if (!from || !to)
+                throw Error(error(xml, "the paragraph's times are beyond what a subtitle's frames can hold"));
             paragraphs_.push_back(current_);
-            storeRow(node);
+            storeRow(*from, *to);
         }
     }
 
@@ -444,7 +452,7 @@ private:
         runs_.push_back({ node.preserve ? text.toStdString() : collapsed(text), node.style, false });
     }
 
-    void storeRow(const Node& p)
+    void storeRow(int64_t fromFrame, int64_t toFrame)
     {
         std::vector<std::string> lines = linesOf(runs_);
         while (lines.size() > 1 && lines.back().empty())
@@ -452,7 +460,7 @@ private:
         lines.resize(std::max<size_t>(lines.size(), 3));
         for (size_t i = 3; i < lines.size(); ++i)
             (lines[2] += "\\N") += lines[i];
-        const std::string from = IntToStr(frameOf(p.begin, framerate_)), to = IntToStr(frameOf(p.end, framerate_));
+        const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
         const std::string index = std::to_string(paragraphs_.size() - 1);
         const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
         const std::string parent = seconds17(parentBegin_);
@@ -481,7 +489,7 @@ private:
             textLines.emplace_back(lines.readLine());
         for (const std::string& l : textLines)
             doc.emplace_back(l);
-        table_.setDocumentData(JoinKept(Tag, doc));
+        table_.setDocumentData(JoinKept(Tag, doc, form_));
     }
 
     SubtitleTable& table_;
@@ -489,6 +497,7 @@ private:
     double framerate_;
     bool open_;
     std::string text_;
+    FileForm form_;
     const QString* q_ = nullptr;
     qint64 mappedChars_ = 0;
     size_t mappedBytes_ = 0;
@@ -663,6 +672,68 @@ std::string withAttribute(std::string tag, std::string_view name, const std::str
     return tag.insert(end, " " + std::string(name) + "=\"" + value + "\"");
 }
 
+// The value of the attribute `name` in the start tag `tag`, as written.
+std::optional<std::string_view> attributeValue(std::string_view tag, std::string_view name)
+{
+    for (size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+        const char before = at ? tag[at - 1] : ' ';
+        if (before != ' ' && before != '\t' && before != '\n' && before != '\r') continue;
+        size_t i = tag.find_first_not_of(" \t\r\n", at + name.size());
+        if (i == std::string_view::npos || tag[i] != '=') continue;
+        i = tag.find_first_not_of(" \t\r\n", i + 1);
+        if (i == std::string_view::npos || (tag[i] != '"' && tag[i] != '\'')) continue;
+        const size_t close = tag.find(tag[i], i + 1);
+        if (close == std::string_view::npos) return std::nullopt;
+        return tag.substr(i + 1, close - i - 1);
+    }
+    return std::nullopt;
+}
+
+// The start tag of a span around the whole of a paragraph's `content`, or "".
+std::string_view wrappingSpan(std::string_view content, const std::string& prefix)
+{
+    const std::string open = "<" + prefix + "span", close = "</" + prefix + "span";
+    const auto tagEnd = [&](size_t from) {
+        char quote = 0;
+        for (size_t i = from; i < content.size(); ++i) {
+            const char c = content[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                return i + 1;
+            }
+        }
+        return std::string_view::npos;
+    };
+    const auto isTag = [&](size_t at, const std::string& name) {
+        return content.compare(at, name.size(), name) == 0 && at + name.size() < content.size()
+            && std::string_view(" \t\r\n/>").find(content[at + name.size()]) != std::string_view::npos;
+    };
+    const size_t start = content.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || !isTag(start, open)) return {};
+    const size_t startEnd = tagEnd(start);
+    if (startEnd == std::string_view::npos || content[startEnd - 2] == '/') return {};
+    int depth = 1;
+    for (size_t at = content.find('<', startEnd); at != std::string_view::npos; at = content.find('<', at + 1)) {
+        if (content.compare(at, 4, "<!--") == 0) {
+            at = content.find("-->", at);
+            if (at == std::string_view::npos) return {};
+            continue;
+        }
+        const size_t end = tagEnd(at);
+        if (end == std::string_view::npos) return {};
+        if (isTag(at, close) && --depth == 0)
+            return content.find_first_not_of(" \t\r\n", end) == std::string_view::npos
+                ? content.substr(start, startEnd - start)
+                : std::string_view();
+        if (isTag(at, open) && content[end - 2] != '/') ++depth;
+        at = end - 1;
+    }
+    return {};
+}
+
 class DocumentWriter {
 public:
     DocumentWriter(const SubtitleTable& table, const std::vector<std::string_view>& doc, const WriteContext& context)
@@ -779,7 +850,16 @@ private:
         if (!sameTimes) tag = times(tag, row, kept);
         if (sameText) return tag + text_.substr(p.tagEnd, p.end - p.tagEnd);
         if (tag.size() >= 2 && tag[tag.size() - 2] == '/') tag.erase(tag.size() - 2, 1);
-        return tag + content(table_, row, prefix_, styling_) + "</" + prefix_ + "p>";
+        // A span around the whole text that names its region (as ffmpeg
+        // writes) stays: without a region the paragraph would not be shown.
+        std::string text = content(table_, row, prefix_, styling_);
+        const size_t endTag = p.end > p.tagEnd ? text_.rfind('<', p.end - 1) : std::string::npos;
+        const std::string_view around = endTag == std::string::npos || endTag < p.tagEnd
+            ? std::string_view()
+            : wrappingSpan(std::string_view(text_).substr(p.tagEnd, endTag - p.tagEnd), prefix_);
+        if (const std::optional<std::string_view> region = attributeValue(around, "region"))
+            text = "<" + prefix_ + "span region=\"" + std::string(*region) + "\">" + text + "</" + prefix_ + "span>";
+        return tag + text + "</" + prefix_ + "p>";
     }
 
     // A p of a row that has none in the document, timed as its neighbour is.

@@ -148,13 +148,16 @@ TrackPackets ReadTrackPackets(const std::string& fileName, const FilmTrack& trac
             [&](const MatroskaTrack& t) { return t.track.number == track.number; });
         if (found == file->tracks.end())
             throw Error("\"" + fileName + "\" has no subtitle track " + std::to_string(track.number) + ".");
-        if (std::optional<TrackPackets> packets = ReadMatroskaTrack(fileName, *file, *found)) {
-            packets->bytesRead += headerBytes;
-            return std::move(*packets);
-        }
-        TrackPackets packets = readWithLibav(fileName, track, static_cast<int>(found - file->tracks.begin()));
-        packets.bytesRead += headerBytes;
-        return packets;
+        // Cues cut short may lead to only some of the blocks: such a film is read the long way.
+        const bool cut = file->segmentEnd > file->fileSize;
+        std::optional<TrackPackets> packets;
+        if (!cut) packets = ReadMatroskaTrack(fileName, *file, *found);
+        if (!packets) packets = readWithLibav(fileName, track, static_cast<int>(found - file->tracks.begin()));
+        packets->bytesRead += headerBytes;
+        if (cut)
+            packets->note = "\"" + fileName + "\" is cut short: it ends at byte " + std::to_string(file->fileSize)
+                + " of " + std::to_string(file->segmentEnd) + "; the subtitles after that are missing.";
+        return std::move(*packets);
     }
     TrackPackets packets = readWithLibav(fileName, track);
     packets.bytesRead += headerBytes;

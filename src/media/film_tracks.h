@@ -33,6 +33,7 @@ struct TrackPackets {
     std::string codecPrivate; // a script's header, a WebVTT file's header block, a tx3g sample description
     std::vector<SubtitlePacket> packets; // in the order of their times
     int64_t bytesRead = 0; // of the film, to read them
+    std::string note; // what the reader should know of what was read, or ""
 };
 
 // Throw Error naming the file when it cannot be read.

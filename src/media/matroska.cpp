@@ -298,6 +298,8 @@ std::optional<MatroskaFile> ReadMatroskaHeader(const std::string& fileName, int6
     MatroskaFile out;
     out.segmentStart = segment->dataAt;
     const int64_t segmentEnd = segment->size == UnknownSize ? file.size() : segment->dataAt + segment->size;
+    out.fileSize = file.size();
+    out.segmentEnd = segmentEnd;
     int64_t tracksAt = -1;
     const auto readElement = [&](int64_t at, uint32_t wanted) -> std::optional<std::string> {
         const std::string head = file.read(at, 12);

@@ -26,6 +26,7 @@ struct MatroskaFile {
     int64_t segmentStart = 0;
     int64_t cuesPosition = -1; // in the segment; -1: none found
     int64_t timestampScale = 1000000; // nanoseconds a tick
+    int64_t fileSize = 0, segmentEnd = 0; // a segment that ends past the file's end: the file was cut short
 };
 
 // Nothing when the file is no Matroska file; throws Error when it is one we cannot read.

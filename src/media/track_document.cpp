@@ -223,6 +223,7 @@ FilmTrackDocument TrackDocument(const std::string& fileName, const FilmTrack& tr
                                                 : ", which no format here reads."));
     }
     document.text = QByteArray::fromStdString(text);
+    document.note = packets.note;
     const QFileInfo film(QString::fromStdString(fileName));
     const std::string language = track.language.empty() || track.language == "und" ? "" : "." + track.language;
     document.name = (film.path() + "/" + film.completeBaseName()).toStdString() + language + "." + extension;

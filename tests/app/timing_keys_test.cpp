@@ -177,8 +177,8 @@ TEST(TimingKeyHints, PlaybackButtonsKeepTheirHintsAndListTheKeys)
     EXPECT_TRUE(QToolTip::text().startsWith("Play\n\n")) << QToolTip::text().toStdString();
     for (const char* key :
         { "F5", "Shift+F5", "F6", "F7", "Shift+F6", "Ctrl+F7", "F8", "Shift+F8", "F9", "Ctrl+F9", "F10", "F4" })
-        EXPECT_TRUE(TimingKeys::KeyList().contains(QLatin1String(key) + QLatin1Char(':'))
-            || TimingKeys::KeyList().contains(QLatin1String(key) + QLatin1Char(',')))
+        EXPECT_TRUE(editor.timingKeys()->keyList().contains(QLatin1String(key) + QLatin1Char(':'))
+            || editor.timingKeys()->keyList().contains(QLatin1String(key) + QLatin1Char(',')))
             << key;
     QToolTip::hideText();
 }

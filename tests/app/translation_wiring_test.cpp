@@ -109,6 +109,36 @@ TEST_F(TranslationWiringTest, ByRowNumberThePairingFollowsInsertedAndDeletedRows
     EXPECT_EQ(shown(3), "Fine.");
 }
 
+// A split row's original stays beside its first part; a merge puts the
+// next row's original beside the merged row, and undo puts both back.
+TEST_F(TranslationWiringTest, SplitAndMergedRowsKeepEveryOriginalInSight)
+{
+    Fill(editor.table(),
+        { { "0", "50", "Bonsoir, mesdames", "et messieurs." }, { "75", "125", "Comment allez-vous ?" },
+            { "150", "200", "Bien." } });
+    editor.translation().openOriginal(QString::fromStdString(original));
+    ASSERT_EQ(editor.translation().pairingMode(), PairingMode::ByRow);
+    SubtitleGrid& grid = editor.mainWindow().grid();
+    grid.selectCell(2, 1);
+    run("text.split");
+    settle();
+    ASSERT_EQ(editor.table().rowCount() - 1, 4);
+    EXPECT_EQ(shown(1), "Good evening.");
+    EXPECT_EQ(shown(2), "");
+    EXPECT_EQ(shown(3), "How are you?");
+    EXPECT_EQ(shown(4), "Fine.");
+    grid.selectCell(2, 3);
+    run("text.merge");
+    settle();
+    EXPECT_EQ(shown(3), "How are you? / Fine.");
+    EXPECT_EQ(shown(3, 1), "Well?");
+    editor.history().undo();
+    editor.history().undo();
+    settle();
+    EXPECT_EQ(shown(2), "How are you?");
+    EXPECT_EQ(shown(3), "Fine.");
+}
+
 TEST_F(TranslationWiringTest, StartingTheTranslationIsOneStepAndTheMovieShowsBothTexts)
 {
     OpenCommandLine(editor, { QStringLiteral("--original"), QString::fromStdString(original) });

@@ -296,3 +296,15 @@ TEST(Encoding, LatinNamesAreReadInTheWindowsCodePage)
     EXPECT_EQ(read.notes[0].rfind("The encoding could not be told for sure: the file was read as ", 0), 0u)
         << read.notes[0];
 }
+
+// Bytes 0x80-0x9F are controls in ISO-8859, letters in the Windows code
+// pages ("ś" 0x9C, "ź" 0x9F, "Š" 0x8A, "ť" 0x9D in Windows-1250): a short
+// text uchardet takes for ISO-8859-2 is read in Windows-1250, said unsure.
+TEST(Encoding, ControlBytesOfIsoPagesAreReadAsWindowsLetters)
+{
+    const char* const lines[] = { "Zażółć gęślą jaźń, Příliš žluťoučký kůň." };
+    const std::string text = subRip(lines);
+    const QByteArray bytes = encoded(text, "windows-1250");
+    EXPECT_EQ(GuessCodePage(bytes).best(), "windows-1250");
+    EXPECT_EQ(DecodeToUtf8(bytes).toStdString(), text);
+}

@@ -71,6 +71,20 @@ TEST_F(FileCommands, AppendSelectsTheFirstNewRowAsThirdVisible)
     EXPECT_EQ(r.topRow, 19);
 }
 
+// Appended rows take the lines skipped between them, not those around them,
+// so the note promises no save that writes them back.
+TEST_F(FileCommands, SkippedLinesOfAnAppendedFileAreNamedWithoutAPromise)
+{
+    const std::string vtt = "WEBVTT\n\nbad --> cue\n\n00:01.000 --> 00:02.000\nHello\n";
+    EXPECT_EQ(load("a.vtt", vtt, false).notes,
+        std::vector<std::string> { "Line 3 could not be read as a subtitle and was skipped; a save as WebVTT writes "
+                                   "it back." });
+    test::Fill(table, std::vector<Row>(3, Row { "1", "2", "old" }));
+    EXPECT_EQ(load("a.vtt", vtt, true).notes,
+        std::vector<std::string> { "Line 3 could not be read as a subtitle and was skipped." });
+    EXPECT_EQ(table.cell(SubtitleTable::Line1, 4), "Hello");
+}
+
 TEST_F(FileCommands, AppendToOneRowReplacesItWithoutSelecting)
 {
     test::Fill(table, { { "9", "9", "single" } });
@@ -216,7 +230,7 @@ TEST_F(FileCommands, FullDiskKeepsThePreviousFile)
 // Opened and saved unedited in the same format: ASS and WebVTT come back with
 // their UTF-8 byte-order mark and their line ends as read; the nine formats
 // write CR LF as they always have.
-TEST_F(FileCommands, AssAndWebVttKeepTheirMarkAndLineEnds)
+TEST_F(FileCommands, TextFormatsKeptWholeKeepTheirMarkAndLineEnds)
 {
     const std::string ass
         = "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Name, "
@@ -225,6 +239,10 @@ TEST_F(FileCommands, AssAndWebVttKeepTheirMarkAndLineEnds)
     const std::string vtt = "WEBVTT\n\n00:01.000 --> 00:02.000\ncaf\xC3\xA9\n";
     const std::string srt = "1\n00:00:01,000 --> 00:00:02,000\ncaf\xC3\xA9\n\n";
     const std::string srtCrLf = "1\r\n00:00:01,000 --> 00:00:02,000\r\ncaf\xC3\xA9\r\n\r\n";
+    const std::string ttml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tt xmlns=\"http://www.w3.org/ns/ttml\">\n"
+                             "<body><div><p begin=\"1s\" end=\"2s\">caf\xC3\xA9</p></div></body>\n</tt>\n";
+    // "Hi" loaded, shown at 00:00:00;04 and erased at 00:00:02;00.
+    const std::string scc = "Scenarist_SCC V1.0\n\n00:00:00;00\t9420 9420 c8e9 942f 942f\n\n00:00:02;00\t942c 942c\n";
     const std::string mark = "\xEF\xBB\xBF";
     struct Case {
         const char* name;
@@ -236,6 +254,8 @@ TEST_F(FileCommands, AssAndWebVttKeepTheirMarkAndLineEnds)
         { "bom-lf.vtt", mark + vtt, mark + vtt, 11 },
         { "bom-crlf.srt", mark + srtCrLf, srtCrLf, 2 },
         { "lf.srt", srt, srtCrLf, 2 },
+        { "lf.ttml", ttml, ttml, 12 },
+        { "bom-lf.scc", mark + scc, mark + scc, 14 },
     };
     FixedExportSettings exportSettings(SsaExportAnswer { {}, QStringLiteral("25") });
     SaveServices services { fps, exportSettings, messages, '.' };

@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "core/markup.h"
 #include "formats/ffmpeg_peer.h"
 #include "formats/scc.h"
 #include "test_support.h"
@@ -120,6 +121,39 @@ TEST(Scc, WrittenAgainWithTheEditsKeepsPlacesAndStyles)
     rows[0][2] = "Hello <i>there</i>"; // the roll-up and paint-on rows come back the same as pop-on captions
     EXPECT_EQ(test::Rows(back), rows);
     EXPECT_EQ(back.cell(SubtitleTable::Extra, 2).substr(back.cell(SubtitleTable::Extra, 2).rfind('\n') + 1), "14 4");
+}
+
+// Each change of style takes a cell of the row's 32, shown as a space:
+// twenty letters of alternating style are forty cells, so the first row
+// holds sixteen letters.
+TEST(Scc, ChangesOfStyleCountInTheRowsLength)
+{
+    std::string text;
+    for (char c = 'a'; c < 'a' + 20; ++c)
+        text += (c - 'a') % 2 ? std::string(1, c) : "<i>" + std::string(1, c) + "</i>";
+    SubtitleTable table;
+    test::Fill(table, { { "100", "200", text } });
+    SubtitleTable back;
+    read(back, write(table));
+    ASSERT_EQ(back.rowCount(), 2);
+    EXPECT_EQ(StripMarkup(back.cell(SubtitleTable::Line1, 1)), "a b c d e f g h i j k l m n o p");
+    EXPECT_EQ(StripMarkup(back.cell(SubtitleTable::Line2, 1)), "q r s t");
+}
+
+// "Hi" placed at column 28 (preamble 94fe), edited to 26 characters: the
+// line moves to column 6 rather than run off the row and lose its end.
+TEST(Scc, ALineMadeLongerAtItsPlaceStaysOnTheRow)
+{
+    SubtitleTable table;
+    read(table,
+        "Scenarist_SCC V1.0\n\n00:00:01:00\t94ae 94ae 9420 9420 94fe 94fe c8e9 942f 942f\n\n"
+        "00:00:03:00\t942c 942c\n");
+    table.setCell(SubtitleTable::Line1, 1, "Hello there my good friend");
+    SubtitleTable back;
+    read(back, write(table));
+    EXPECT_EQ(back.cell(SubtitleTable::Line1, 1), "Hello there my good friend");
+    const std::string extra(back.cell(SubtitleTable::Extra, 1));
+    EXPECT_EQ(extra.substr(extra.rfind('\n') + 1), "15 6");
 }
 
 // What we write ffmpeg reads with each caption at its frame: every end of

@@ -169,6 +169,9 @@ TEST(Ttml, XmlErrorsNameTheLineAndColumn)
         { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\">a</p></body></tt>",
             "TTML, line 2, column 15: the paragraph has no end: no end or dur of its own or of an element around it" },
         { "<html><p>a</p></html>", "TTML, line 1, column 6: the document's root is html, not tt" },
+        // 2^31 frames at 23.976 fps are some 24,900 hours.
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\" end=\"30000h\">a</p></body></tt>",
+            "TTML, line 2, column 33: the paragraph's times are beyond what a subtitle's frames can hold" },
     };
     for (const auto& [text, message] : cases) {
         SubtitleTable table;
@@ -199,4 +202,13 @@ TEST(Ttml, WhatFfmpegWritesIsRead)
     read(table, test::ReadFile(dir.path("out.ttml")), 25);
     EXPECT_EQ(test::Rows(table),
         (std::vector<Row> { { "25", "62", "Hello there,", "world & co", "" }, { "1576", "1625", "Second", "", "" } }));
+    // ffmpeg names the region on a span around the text: an edit keeps it,
+    // or the paragraph would be in no region and not shown.
+    table.setCell(SubtitleTable::Line1, 2, "Seconde <i>fois</i>");
+    const std::string out = lf(write(table, 25));
+    EXPECT_EQ(wellFormedness(out), "");
+    EXPECT_NE(out.find(">Hello there,<br/>world &amp; co</span></p>"), std::string::npos) << out;
+    EXPECT_NE(out.find("><span region=\"Default\">Seconde <span tts:fontStyle=\"italic\">fois</span></span></p>"),
+        std::string::npos)
+        << out;
 }

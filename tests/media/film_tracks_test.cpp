@@ -228,6 +228,21 @@ TEST_F(FilmTracks, ACompressedTrackIsReadAndAPictureTrackIsListed)
         Error);
 }
 
+// A film that ends before its segment does (a download cut short): what is
+// there is read, and the converter says the rest is missing.
+TEST_F(FilmTracks, AFilmCutShortIsReadAsFarAsItGoesAndSaidSo)
+{
+    const std::string whole = compressedFilm(), cut = dir_->path("cut.mkv");
+    test::WriteFile(cut, whole.substr(0, whole.size() - 8)); // into the cues, after the blocks
+    const test::Converted r = test::Convert({ "--fps", "25", "--to", "table", cut, "-" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "From\tTo\tLine 1\tLine 2\tLine 3\n25\t62\tHallo, <i>Welt</i>\t\t\n76\t125\tZweite\tZeile\t\n");
+    EXPECT_NE(r.err.find("\"" + cut + "\" is cut short: it ends at byte " + std::to_string(whole.size() - 8) + " of "
+                  + std::to_string(whole.size()) + "; the subtitles after that are missing.\n"),
+        std::string::npos)
+        << r.err;
+}
+
 TEST_F(FilmTracks, TheConverterTakesATrackOrSaysWhichThereAre)
 {
     const std::string film = path("film.mkv").toStdString();

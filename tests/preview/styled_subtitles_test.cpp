@@ -139,6 +139,11 @@ TEST(StyledSubtitlesOnScreen, AnAssSignAtTheTopAndAnEditShownWithoutASeek)
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_FALSE(movie.videoPlayer().isPlaying());
     EXPECT_EQ(movie.videoPlayer().frameOnScreen(), 40); // no seek
+    // The original drawn too, white at the top, where nothing was before.
+    ASSERT_EQ(redAtTopAndBottom(picture, true).first, 0);
+    ASSERT_TRUE(editor.commands().run(QStringLiteral("movie.styledOriginal")));
+    ASSERT_TRUE(WaitFor([&] { return redAtTopAndBottom(picture, true).first > 40; }));
+    EXPECT_EQ(redAtTopAndBottom(picture).first, 0);
     window.fileButtons().openSubtitles()->click(); // the WebVTT cue
     ASSERT_TRUE(WaitFor([&] {
         const auto [top, bottom] = redAtTopAndBottom(picture, true);

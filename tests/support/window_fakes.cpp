@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace tessel::test {
 namespace {
@@ -77,6 +79,33 @@ std::optional<QString> MissingWindowManager()
     }();
     if (!framed) return QStringLiteral("no window manager frames the windows on this X screen");
     return std::nullopt;
+}
+
+} // namespace tessel::test
+
+namespace tessel::test {
+
+QRect ManagerFrame(const QWidget& window)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window.windowHandle()) return window.frameGeometry();
+    xcb_connection_t* connection = x11->connection();
+    xcb_window_t frame = static_cast<xcb_window_t>(window.winId());
+    for (;;) { // up to the child of the root window
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, frame), nullptr);
+        if (!tree) return {};
+        const xcb_window_t parent = tree->parent, root = tree->root;
+        std::free(tree);
+        if (parent == root || parent == XCB_NONE) break;
+        frame = parent;
+    }
+    xcb_get_geometry_reply_t* geometry
+        = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, frame), nullptr);
+    if (!geometry) return {};
+    const int border = geometry->border_width;
+    const QRect outer(geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border);
+    std::free(geometry);
+    return outer;
 }
 
 } // namespace tessel::test

@@ -81,6 +81,11 @@ std::string MicroDvdLines(int first, int count); // "{n}{n+1}Line n" lines
 // or nothing when they are. Run such tests with tests/with-window-manager.
 std::optional<QString> MissingWindowManager();
 
+// The window's frame as the X server has it: the window manager's frame
+// window around it, where Qt's own report of the frame comes and goes. Qt's
+// report where there is no X screen.
+QRect ManagerFrame(const QWidget& window);
+
 } // namespace tessel::test
 
 // Skips the test without an X screen and a window manager; fails it instead
