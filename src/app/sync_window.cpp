@@ -3,7 +3,6 @@
 #include "app/error_report.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
-#include "app/placement.h"
 #include "app/sync_strip.h"
 #include "audio/film_speech.h"
 #include "audio/peak_cache.h"
@@ -25,7 +24,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -213,30 +211,10 @@ void SyncWindow::open(Source source)
         radio->setChecked(true);
     else
         sourceChanged();
-    if (!placed_) placeOnScreen();
     show();
     raise();
     activateWindow();
     if (source == Speech && !busy() && !services_.movie().file.isEmpty()) services_.errors.run([this] { find(); });
-}
-
-// A third down over the main window, then pulled onto its screen whole.
-void SyncWindow::placeOnScreen()
-{
-    placed_ = true;
-    PlaceThirdDownOver(*this, &services_.mainWindow);
-    const QScreen* screen = services_.mainWindow.screen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    QRect frame = frameGeometry();
-    if (frame.width() > area.width() || frame.height() > area.height())
-        resize(std::min(width(), area.width() - (frame.width() - width())),
-            std::min(height(), area.height() - (frame.height() - height())));
-    frame = frameGeometry();
-    QPoint at = frame.topLeft();
-    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - frame.width() + 1)));
-    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - frame.height() + 1)));
-    move(at);
 }
 
 void SyncWindow::sourceChanged()

@@ -121,7 +121,6 @@ private:
     void showProposal();
     void clearProposal();
     void setBusy(bool busy);
-    void placeOnScreen();
     void pointEdited(int row, int column);
     void removePoint();
     void clearPoints();
@@ -145,7 +144,6 @@ private:
     QTableWidget* segments_ = nullptr;
     QTableWidget* pointList_ = nullptr;
     SyncStrip* strip_ = nullptr;
-    bool placed_ = false;
     bool filling_ = false;
 
     // The work on its own thread; its messages come back queued and are

@@ -2,9 +2,12 @@
 
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/placement.h"
 #include "app/subtitle_grid.h"
+#include "app/window_places.h"
 #include "audio/peak_cache.h"
 #include "core/errors.h"
+#include "preview/window_frame.h"
 #include "tools/sync_points.h"
 
 #include <QStatusBar>
@@ -36,7 +39,15 @@ SyncWiring::~SyncWiring()
 
 SyncWindow& SyncWiring::window()
 {
-    if (!window_) window_ = new SyncWindow(services_, &services_.mainWindow);
+    if (!window_) {
+        window_ = new SyncWindow(services_, &services_.mainWindow);
+        // The first time a third down over the main window; then where the user left it.
+        KeepPlace(*window_, QStringLiteral("synchronise"), [this] {
+            const QWidget& main = services_.mainWindow;
+            const QSize outer = window_->size().grownBy(GuessedFrame(*window_, &main));
+            return QRect(ThirdDownOver(OuterGeometry(main), outer), outer);
+        });
+    }
     return *window_;
 }
 
@@ -72,11 +83,8 @@ void SyncWiring::registerCommands(CommandRegistry& commands)
     };
     add("sync.open", "Synchronise\u2026",
         "Fit the whole file to the movie's speech or to a reference file: offset, speed, cuts",
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y), KeyScope::Window, [this] {
-            window().open(services_.movie().file.isEmpty() && window().source() == SyncWindow::Speech
-                    ? SyncWindow::Reference
-                    : SyncWindow::Speech);
-        });
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y), KeyScope::Window,
+        [this] { window().open(services_.movie().file.isEmpty() ? SyncWindow::Reference : SyncWindow::Speech); });
     add(
         "sync.setPoint", "Set sync point", "The current row must start at the frame on screen (a sync point)",
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F8), KeyScope::Grid, [this] { setPoint(); },

@@ -3,21 +3,12 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/text_utils.h"
+#include "tools/sync_table.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace tessel {
-namespace {
-
-std::optional<int32_t> frameIn(const SubtitleTable& table, int column, int row)
-{
-    const std::string_view cell = table.cell(column, row);
-    if (cell.find_first_not_of(' ') == std::string_view::npos) return std::nullopt;
-    return TryStrToInt(cell);
-}
-
-} // namespace
 
 std::vector<SyncPoint> DecodeSyncPoints(std::string_view text)
 {
@@ -95,7 +86,7 @@ PointSyncPlan PlanPointSync(const SubtitleTable& table, const std::vector<SyncPo
     for (const SyncPoint& p : points) {
         if (p.row < 1 || p.row >= table.rowCount())
             throw Error("Sync point row " + std::to_string(p.row) + " is not a row of the subtitles.");
-        const std::optional<int32_t> from = frameIn(table, SubtitleTable::From, p.row);
+        const std::optional<int32_t> from = FrameCell(table, SubtitleTable::From, p.row);
         if (!from) throw Error("Row " + std::to_string(p.row) + " has a sync point but no start frame.");
         plan.points.push_back({ p.row, *from, p.frame, 0 });
     }
@@ -135,8 +126,8 @@ int ApplyPointSync(SubtitleTable& table, const PointSyncPlan& plan)
     int changed = 0;
     SubtitleTable::BulkChange bulk(table);
     for (int row = 1; row < table.rowCount(); ++row) {
-        const std::optional<int32_t> from = frameIn(table, SubtitleTable::From, row);
-        const std::optional<int32_t> to = frameIn(table, SubtitleTable::To, row);
+        const std::optional<int32_t> from = FrameCell(table, SubtitleTable::From, row);
+        const std::optional<int32_t> to = FrameCell(table, SubtitleTable::To, row);
         if (!from || !to) continue;
         const int newFrom = std::max(0, plan.map(*from));
         const int newTo = std::max(newFrom, plan.map(*to));

@@ -10,24 +10,24 @@
 namespace tessel {
 namespace {
 
-std::optional<int32_t> frameOf(const SubtitleTable& table, int column, int row)
+int64_t millisecondsOf(int64_t frame, double framerate) { return std::llround(double(frame) * 1000 / framerate); }
+
+} // namespace
+
+std::optional<int32_t> FrameCell(const SubtitleTable& table, int column, int row)
 {
     const std::string_view cell = table.cell(column, row);
     if (cell.find_first_not_of(' ') == std::string_view::npos) return std::nullopt;
     return TryStrToInt(cell);
 }
 
-int64_t millisecondsOf(int64_t frame, double framerate) { return std::llround(double(frame) * 1000 / framerate); }
-
-} // namespace
-
 TimedRows ReadTimedRows(const SubtitleTable& table, double framerate)
 {
     TimedRows timed;
     timed.framerate = framerate;
     for (int row = 1; row < table.rowCount(); ++row) {
-        const std::optional<int32_t> from = frameOf(table, SubtitleTable::From, row);
-        const std::optional<int32_t> to = frameOf(table, SubtitleTable::To, row);
+        const std::optional<int32_t> from = FrameCell(table, SubtitleTable::From, row);
+        const std::optional<int32_t> to = FrameCell(table, SubtitleTable::To, row);
         if (!from || !to || (*from == 0 && *to == 0)) continue;
         timed.rows.push_back(row);
         timed.intervals.push_back(
@@ -62,8 +62,8 @@ int ApplySync(SubtitleTable& table, const TimedRows& rows, const SyncResult& res
     SubtitleTable::BulkChange bulk(table);
     for (size_t i = 0; i < rows.rows.size(); ++i) {
         const int row = rows.rows[i];
-        const int32_t from = *frameOf(table, SubtitleTable::From, row);
-        const int32_t to = *frameOf(table, SubtitleTable::To, row);
+        const int32_t from = *FrameCell(table, SubtitleTable::From, row);
+        const int32_t to = *FrameCell(table, SubtitleTable::To, row);
         const int newFrom = MappedFrame(rows, result, i, from);
         const int newTo = std::max(newFrom, MappedFrame(rows, result, i, to));
         if (newFrom == from && newTo == to) continue;

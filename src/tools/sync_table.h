@@ -2,6 +2,7 @@
 #include "core/subtitle_table.h"
 #include "tools/sync.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct TimedRows {
 };
 
 TimedRows ReadTimedRows(const SubtitleTable& table, double framerate);
+// The whole number a frame cell holds; nothing for an empty cell or text.
+std::optional<int32_t> FrameCell(const SubtitleTable& table, int column, int row);
 // The same from a reference file's table; throws Error naming the file when
 // it has none.
 std::vector<SyncInterval> ReferenceIntervals(const SubtitleTable& table, double framerate, const std::string& name);
