@@ -39,6 +39,7 @@ class RecoveryWiring;
 class ShotWiring;
 class SubtitleFileDialogs;
 class StyledWiring;
+class SyncWiring;
 class TimingKeys;
 class TranslationWiring;
 class WaveformWiring;
@@ -91,6 +92,7 @@ public:
     // Nothing without the preview's movie window.
     StyledWiring* styled() { return styled_.get(); }
     OcrWiring& ocr() { return *ocr_; }
+    SyncWiring& sync() { return *sync_; }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -105,6 +107,7 @@ private:
     void connectDocument();
     void connectGuarded(QAbstractButton* button, std::function<void()> command);
     void offerDocument(const RecoveryDocument& document);
+    void wireSync(SubtitleFileDialogs& dialogs, FramerateSource& framerate, EncodingChooser* encoding);
 
     EditorOverrides overrides_;
     char decimalSeparator_;
@@ -143,6 +146,7 @@ private:
     std::unique_ptr<TranslationWiring> translation_;
     // Picture subtitles read by OCR, and their review.
     std::unique_ptr<OcrWiring> ocr_;
+    std::unique_ptr<SyncWiring> sync_;
 };
 
 } // namespace tessel::app

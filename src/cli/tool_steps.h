@@ -19,6 +19,8 @@ struct ToolRun {
     ShotChangeInput* shots = nullptr; // --shot-changes, for the reading check
 
     bool given(const char* option) const;
+    // Any of the options separated by "|".
+    bool givenAny(const char* options) const;
 };
 
 // One batch tool of the converter, declared once: its option, the values it
@@ -34,8 +36,9 @@ struct ToolDeclaration {
     const char* description; // the usage line's text
     // Throws UsageError for values the tool cannot take; nullptr: any value.
     void (*validate)(const ToolStep& step);
-    // Runs one step; nullptr for a modifier, which `modifies` names: it
-    // changes every step of that tool and does nothing on its own.
+    // Runs one step; nullptr for a modifier, which `modifies` names (several
+    // separated by "|"): it changes every step of that tool and does nothing
+    // on its own.
     void (*run)(const ToolStep& step, const ToolRun& run);
     const char* modifies;
 };

@@ -122,7 +122,7 @@ bool ShotCache::store(const PeakCacheKey& key, const ShotScores& scores) const
     out << quint64(scores.frames.size()) << checksum(data, dataSize);
     if (file.write(data, qint64(dataSize)) != qint64(dataSize) || out.status() != QDataStream::Ok || !file.commit())
         return false;
-    TrimCacheFolder(folder_, Suffix, limit_, target);
+    TrimCacheFolder(folder_, { Suffix }, limit_, target);
     return true;
 }
 
