@@ -179,7 +179,10 @@ bool PeakCache::storeSpeech(const PeakCacheKey& key, const SpeechTrack& speech) 
     return true;
 }
 
-void PeakCache::trim(const QString& keep) const { TrimCacheFolder(folder_, { PeaksSuffix, SpeechSuffix }, limit_, keep); }
+void PeakCache::trim(const QString& keep) const
+{
+    TrimCacheFolder(folder_, { PeaksSuffix, SpeechSuffix }, limit_, keep);
+}
 
 void TrimCacheFolder(const QString& folder, const QStringList& suffixes, qint64 limit, const QString& keep)
 {
