@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # subtitles read), so dpkg-shlibdeps cannot see them. OCR needs a language:
 # English comes with the package; tesseract-ocr-* add others.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libmpv2, libavformat59, libavcodec59, libswresample4, libavutil57, libtesseract5, tesseract-ocr-eng")
+  "libmpv2, libavformat59, libavcodec59, libswresample4, libswscale6, libavutil57, libfftw3-single3, libtesseract5, tesseract-ocr-eng")
 # libhunspell is linked, so dpkg-shlibdeps names it; the spell check also
 # wants at least one dictionary, which any hunspell-* package provides.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us | hunspell-dictionary")

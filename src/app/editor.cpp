@@ -13,15 +13,21 @@
 #include "app/named_files.h"
 #include "app/ocr_wiring.h"
 #include "app/playback_wiring.h"
+#include "app/reading_wiring.h"
 #include "app/recovery_wiring.h"
 #include "app/regional.h"
+#include "app/shot_wiring.h"
 #include "app/styled_wiring.h"
+#include "app/sync_wiring.h"
 #include "app/timing_keys_wiring.h"
 #include "app/tool_wiring.h"
 #include "app/track_dialog.h"
 #include "app/translation_wiring.h"
 #include "app/waveform_wiring.h"
+#include "core/numbers.h"
+#include "formats/registry.h"
 #include "preview/movie_window.h"
+#include "preview/waveform_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -52,6 +58,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     if (playback_) {
         timingKeys_ = std::make_unique<TimingKeys>(tools, *playback_);
         waveform_ = std::make_unique<WaveformWiring>(tools, *playback_, *timingKeys_);
+        shots_ = std::make_unique<ShotWiring>(tools, *timingKeys_, *waveform_);
     }
     SubtitleFileDialogs& dialogs = overrides_.fileDialogs ? *overrides_.fileDialogs : *platformFiles_;
     FramerateSource& framerate = overrides_.framerate ? *overrides_.framerate : *prompt_;
@@ -61,6 +68,7 @@ Editor::Editor(const EditorOverrides& overrides, const MovieWindowFactory& movie
     translation_ = std::make_unique<TranslationWiring>(TranslationServices { table_, history_, *main_, messages_,
         report_, dialogs, framerate, encoding, *commands_, decimalSeparator_, movie });
     if (styled_) styled_->follow(*translation_);
+    wireSync(dialogs, framerate, encoding);
     AcceptDroppedFiles(*this);
 }
 
@@ -99,6 +107,27 @@ void Editor::connectFileCommands()
     connectGuarded(buttons.saveSubtitles(), [this] { files_->saveSubtitles(); });
     connectGuarded(buttons.quit(), [this] { main_->close(); });
     main_->setCloseGuard([this] { return files_->mayDiscardChanges(DiscardOnQuitQuestion); });
+    connectDocument();
+}
+
+// The table's file, once it has one, is what the save dialog offers (with its
+// own type), what Ctrl+S saves to and where the Reading page's framerate starts.
+void Editor::connectDocument()
+{
+    files_->addDocumentCallback([this](const RecoveryDocument& document) {
+        const FormatInfo* format = FormatByCode(files_->documentFormat());
+        if (!document.fileName.empty() && !(format && format->picture)) // pictures are not written over
+            platformFiles_->offerSaveFile(QString::fromStdString(document.fileName), format ? format->saveType : 0);
+    });
+    FollowDocumentFramerate(main_->readingPage(), *files_);
+    Command save;
+    save.id = QStringLiteral("file.save");
+    save.name = QStringLiteral("Save");
+    save.description
+        = QStringLiteral("Save to the subtitles' own file in its format (asks for a file when there is none)");
+    save.key = QKeySequence(Qt::CTRL | Qt::Key_S);
+    save.run = [this] { files_->saveToDocument(); };
+    commands_->add(std::move(save));
 }
 
 void Editor::startRecovery(const std::string& folder)
@@ -122,6 +151,33 @@ void Editor::offerDocument(const RecoveryDocument& document)
     if (document.framerate > 0)
         prompt_->dropDown()->setEditText(
             QString::number(document.framerate, 'g', 15).replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_)));
+}
+
+// The movie and its sound come from the preview when there is one; the
+// frames are counted at the movie's rate, else at the rate the file was
+// opened with, else at the framerate prompt's.
+void Editor::wireSync(SubtitleFileDialogs& dialogs, FramerateSource& framerate, EncodingChooser* encoding)
+{
+    auto* movie = qobject_cast<TFormMovie*>(movie_.get());
+    const auto movieState = [this, movie]() -> MovieState {
+        if (!movie || !movie->videoPlayer().isOpen()) return {};
+        const VideoPlayer& player = movie->videoPlayer();
+        const int stream = waveform_ && waveform_->window().source().fileName() == player.fileName()
+            ? waveform_->window().source().stream()
+            : -1;
+        return { player.fileName(), stream, player.framesPerSecond() };
+    };
+    const auto framesPerSecond = [this, movieState] {
+        if (const MovieState state = movieState(); state.fps > 0) return state.fps;
+        if (files_->document().framerate > 0) return files_->document().framerate;
+        const std::optional<double> prompt
+            = TryStrToFloat(prompt_->dropDown()->currentText().toStdString(), decimalSeparator_);
+        return prompt && *prompt > 0 ? *prompt : 25.0;
+    };
+    const SyncServices services { table_, history_, *main_, messages_, report_, dialogs, framerate, encoding,
+        movieState, framesPerSecond, nullptr, waveform_ ? &waveform_->window().source() : nullptr };
+    sync_ = std::make_unique<SyncWiring>(services, *commands_,
+        [movie] { return movie && movie->videoPlayer().isOpen() ? movie->videoPlayer().frameOnScreen() : -1; });
 }
 
 void Editor::connectGuarded(QAbstractButton* button, std::function<void()> command)

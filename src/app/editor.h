@@ -36,8 +36,10 @@ class PlaybackWiring;
 class QtSubtitleFileDialogs;
 class RecoveryQuestions;
 class RecoveryWiring;
+class ShotWiring;
 class SubtitleFileDialogs;
 class StyledWiring;
+class SyncWiring;
 class TimingKeys;
 class TranslationWiring;
 class WaveformWiring;
@@ -84,11 +86,13 @@ public:
     PlaybackWiring* playback() { return playback_.get(); }
     TimingKeys* timingKeys() { return timingKeys_.get(); }
     WaveformWiring* waveform() { return waveform_.get(); }
+    ShotWiring* shots() { return shots_.get(); }
     CommandRegistry& commands() { return *commands_; }
     TranslationWiring& translation() { return *translation_; }
     // Nothing without the preview's movie window.
     StyledWiring* styled() { return styled_.get(); }
     OcrWiring& ocr() { return *ocr_; }
+    SyncWiring& sync() { return *sync_; }
     char decimalSeparator() const { return decimalSeparator_; }
 
     // Offers what editors that did not end cleanly left in `folder`, then
@@ -100,8 +104,10 @@ public:
 private:
     void createWindows(const MovieWindowFactory& movieWindow);
     void connectFileCommands();
+    void connectDocument();
     void connectGuarded(QAbstractButton* button, std::function<void()> command);
     void offerDocument(const RecoveryDocument& document);
+    void wireSync(SubtitleFileDialogs& dialogs, FramerateSource& framerate, EncodingChooser* encoding);
 
     EditorOverrides overrides_;
     char decimalSeparator_;
@@ -132,12 +138,15 @@ private:
     // Timing with sound and picture; they drive the playback above.
     std::unique_ptr<TimingKeys> timingKeys_;
     std::unique_ptr<WaveformWiring> waveform_;
+    // The film's shot changes over the waveform, for the keys and the Reading page.
+    std::unique_ptr<ShotWiring> shots_;
     // The player drawing the table on the picture; then the original of a
     // translation beside the rows and under the picture.
     std::unique_ptr<StyledWiring> styled_;
     std::unique_ptr<TranslationWiring> translation_;
     // Picture subtitles read by OCR, and their review.
     std::unique_ptr<OcrWiring> ocr_;
+    std::unique_ptr<SyncWiring> sync_;
 };
 
 } // namespace tessel::app

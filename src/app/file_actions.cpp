@@ -3,13 +3,14 @@
 #include "app/file_dialogs.h"
 #include "app/qt_messages.h"
 #include "app/subtitle_grid.h"
+#include "core/numbers.h"
 #include "formats/registry.h"
 
 namespace tessel::app {
 
 namespace {
 
-// Notes the framerate a reader asked for.
+// Notes the framerate a reader or writer asked for.
 class NotedFramerate : public FramerateSource {
 public:
     explicit NotedFramerate(FramerateSource& source)
@@ -26,6 +27,27 @@ private:
     FramerateSource& source_;
 };
 
+// Notes the framerate of the export settings a writer asked for.
+class NotedExportSettings : public ExportSettingsSource {
+public:
+    NotedExportSettings(ExportSettingsSource& source, char decimalSeparator)
+        : source_(source)
+        , decimalSeparator_(decimalSeparator)
+    {
+    }
+    SsaExportAnswer AskExportSettings() override
+    {
+        SsaExportAnswer answer = source_.AskExportSettings();
+        chosen = TryStrToFloat(answer.fpsText.toStdString(), decimalSeparator_).value_or(0);
+        return answer;
+    }
+    double chosen = 0;
+
+private:
+    ExportSettingsSource& source_;
+    char decimalSeparator_;
+};
+
 } // namespace
 
 FileActions::FileActions(SubtitleTable& table, EditHistory& history, SubtitleGrid& grid, FileServices services)
@@ -36,10 +58,12 @@ FileActions::FileActions(SubtitleTable& table, EditHistory& history, SubtitleGri
 {
 }
 
-void FileActions::setDocument(const RecoveryDocument& document)
+void FileActions::setDocument(const RecoveryDocument& document, std::optional<FormatCode> format)
 {
     document_ = document;
-    if (documentChanged_) documentChanged_(document_);
+    documentFormat_ = format ? *format : FormatOfDocument(table_, document.fileName);
+    for (const auto& changed : documentChanged_)
+        changed(document_);
 }
 
 bool FileActions::mayDiscardChanges(const QString& question)
@@ -97,7 +121,8 @@ void FileActions::load(const QString& fileName, bool append)
             }
             history_.markSaved();
             setDocument(
-                { result.documentName.empty() ? fileName.toStdString() : result.documentName, framerate.chosen });
+                { result.documentName.empty() ? fileName.toStdString() : result.documentName, framerate.chosen },
+                result.format);
         }
     }
     const FormatInfo* read = FormatByCode(result.format);
@@ -116,15 +141,34 @@ void FileActions::load(const QString& fileName, bool append)
 void FileActions::saveSubtitles()
 {
     const std::optional<SaveChoice> choice = services_.dialogs.chooseSaveFile();
-    if (!choice) return;
-    SaveServices save { services_.framerate, services_.exportSettings, services_.messages, services_.decimalSeparator };
-    if (!SaveSubtitles(table_, choice->fileName.toStdString(), choice->fileType, save)) return;
+    if (choice) saveAs(choice->fileName, choice->fileType);
+}
+
+void FileActions::saveToDocument()
+{
+    // Pictures read by OCR are no file to write the text back into.
+    const FormatInfo* format = FormatByCode(documentFormat_);
+    if (document_.fileName.empty() || !format || !format->write || format->picture) {
+        saveSubtitles();
+        return;
+    }
+    saveAs(QString::fromStdString(document_.fileName), format->saveType);
+}
+
+void FileActions::saveAs(const QString& fileName, int fileType)
+{
+    NotedFramerate framerate(services_.framerate);
+    NotedExportSettings exportSettings(services_.exportSettings, services_.decimalSeparator);
+    SaveServices save { framerate, exportSettings, services_.messages, services_.decimalSeparator };
+    if (!SaveSubtitles(table_, fileName.toStdString(), fileType, save)) return;
     history_.markSaved();
-    if (saved_) saved_(choice->fileType);
-    if (choice->fileName.toStdString() != document_.fileName)
-        setDocument({ choice->fileName.toStdString(), document_.framerate });
+    if (saved_) saved_(fileType);
+    const FormatInfo* format = FormatBySaveType(fileType);
+    const double written = framerate.chosen > 0 ? framerate.chosen : exportSettings.chosen;
+    const RecoveryDocument saved { fileName.toStdString(), written > 0 ? written : document_.framerate };
+    const FormatCode savedFormat = format ? format->code : FormatCode::Unknown;
+    if (saved != document_ || savedFormat != documentFormat_) setDocument(saved, savedFormat);
     if (!services_.status) return;
-    const FormatInfo* format = FormatBySaveType(choice->fileType);
     std::string note = format ? DescribeUnwritten(table_, *format) : std::string();
     for (const std::string& more : save.notes)
         note += (note.empty() ? "" : "; ") + more;

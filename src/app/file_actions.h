@@ -8,6 +8,8 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
+#include <vector>
 
 // Open, Append and Save as the main window's buttons run them, and the
 // question before unsaved edits would be thrown away. Open starts the history
@@ -37,6 +39,11 @@ public:
     void openSubtitles(); // ButtonOpenSubtitlesClick
     void appendSubtitles(); // ButtonAppendSubtitlesClick
     void saveSubtitles(); // ButtonSaveSubtitlesClick
+    // Ctrl+S: to the document's file in the format it was opened or last
+    // saved in, as Save writes it (the framerate or the export settings
+    // asked as usual); the save dialog when the table has no file yet, or
+    // only the pictures it was read from.
+    void saveToDocument();
     // Open and Append with the file already chosen (named on the command
     // line, dropped on the window): the rest as the buttons do it.
     void openFile(const QString& fileName);
@@ -48,12 +55,16 @@ public:
     bool mayDiscardChanges(const QString& question);
 
     // The file the table was last opened from or saved to, and the framerate
-    // it was opened with; told to the callback each time it changes.
+    // it was read or last written with; told to the callbacks each time it
+    // changes.
     const RecoveryDocument& document() const { return document_; }
-    void setDocument(const RecoveryDocument& document);
-    void setDocumentCallback(std::function<void(const RecoveryDocument&)> callback)
+    // The format of that file; Unknown when none is known.
+    FormatCode documentFormat() const { return documentFormat_; }
+    // Without a format, the format is told from the table and the file.
+    void setDocument(const RecoveryDocument& document, std::optional<FormatCode> format = std::nullopt);
+    void addDocumentCallback(std::function<void(const RecoveryDocument&)> callback)
     {
-        documentChanged_ = std::move(callback);
+        documentChanged_.push_back(std::move(callback));
     }
     // Picture subtitles are read by `reader`; `read` is told when a file's
     // pictures became rows, `saved` the file type of each save.
@@ -66,13 +77,15 @@ public:
 
 private:
     void load(const QString& fileName, bool append);
+    void saveAs(const QString& fileName, int fileType);
 
     SubtitleTable& table_;
     EditHistory& history_;
     SubtitleGrid& grid_;
     FileServices services_;
     RecoveryDocument document_;
-    std::function<void(const RecoveryDocument&)> documentChanged_;
+    FormatCode documentFormat_ = FormatCode::Unknown;
+    std::vector<std::function<void(const RecoveryDocument&)>> documentChanged_;
     PictureSubtitleReader* pictures_ = nullptr;
     std::function<void()> picturesRead_;
     std::function<void(int)> saved_;

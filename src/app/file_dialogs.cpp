@@ -116,6 +116,16 @@ std::optional<SaveChoice> QtSubtitleFileDialogs::chooseSaveFile()
 
 int QtSubtitleFileDialogs::saveFileType() const { return saveTypeOf(save_->selectedNameFilter()); }
 
+void QtSubtitleFileDialogs::offerSaveFile(const QString& fileName, int fileType)
+{
+    const QStringList filters = save_->nameFilters();
+    if (fileType >= 1 && fileType <= filters.size()) {
+        save_->selectNameFilter(filters[fileType - 1]);
+        saveTypeChanged(filters[fileType - 1]);
+    }
+    save_->selectFile(fileName);
+}
+
 void QtSubtitleFileDialogs::saveTypeChanged(const QString& filter)
 {
     save_->setDefaultSuffix(SaveTypeExtension(saveTypeOf(filter)));

@@ -40,6 +40,10 @@ public:
     QFileDialog& openDialog() { return *open_; }
     QFileDialog& saveDialog() { return *save_; }
     int saveFileType() const;
+    // Offers this name the next time, with its file type (1..) selected and
+    // the type's extension as the default; a type out of range leaves the
+    // selected one.
+    void offerSaveFile(const QString& fileName, int fileType);
     // SaveSubtitleDialogTypeChange: the default extension follows the type.
     void saveTypeChanged(const QString& filter);
 

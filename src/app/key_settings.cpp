@@ -100,6 +100,10 @@ QString ReservedKeyReason(const QKeySequence& key)
     case Qt::Key_Right:
     case Qt::Key_Up:
     case Qt::Key_Down:
+        // Alt with an arrow moves nothing in the grid or a cell editor, so it
+        // is free for going back and forth (the shot changes take it).
+        if (modifiers == Qt::AltModifier) break;
+        [[fallthrough]];
     case Qt::Key_Home:
     case Qt::Key_End:
     case Qt::Key_PageUp:

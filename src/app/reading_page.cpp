@@ -14,8 +14,11 @@
 namespace tessel::app {
 namespace {
 
-constexpr std::array<const char*, ReadingRuleCount> RuleBoxNames = { "ChkBoxReadingSpeed", "ChkBoxLineLength",
-    "ChkBoxLineCount", "ChkBoxMinDuration", "ChkBoxMaxDuration", "ChkBoxMinGap" };
+constexpr std::array<const char*, ReadingRuleCount> RuleBoxNames
+    = { "ChkBoxReadingSpeed", "ChkBoxLineLength", "ChkBoxLineCount", "ChkBoxMinDuration", "ChkBoxMaxDuration",
+          "ChkBoxMinGap", "ChkBoxShotChangeIn", "ChkBoxShotChangeOut" };
+constexpr int RuleColumns = 3;
+constexpr int RuleRows = (ReadingRuleCount + RuleColumns - 1) / RuleColumns;
 
 QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -23,6 +26,7 @@ QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 ReadingPage::ReadingPage(char decimalSeparator, QWidget* parent)
     : QWidget(parent)
+    , decimalSeparator_(decimalSeparator)
 {
     setObjectName(QStringLiteral("TabSheetReading"));
     QGroupBox* box = MakeGroupBox(this, "GroupBoxReadingCheck", QStringLiteral("Check reading speed and layout"));
@@ -35,8 +39,12 @@ ReadingPage::ReadingPage(char decimalSeparator, QWidget* parent)
     for (int i = 0; i < ReadingRuleCount; ++i) {
         const QString caption = fromUtf8(ReadingRuleCaption(static_cast<ReadingRule>(i)));
         rules_[static_cast<size_t>(i)] = MakeCheckBox(box, RuleBoxNames[static_cast<size_t>(i)], caption, true);
-        grid->addWidget(rules_[static_cast<size_t>(i)], 1 + i / 3, 1 + i % 3);
+        grid->addWidget(rules_[static_cast<size_t>(i)], 1 + i / RuleColumns, 1 + i % RuleColumns);
     }
+    const QString shots = QStringLiteral("Checked against the shot changes of the movie open, when the profile has "
+                                         "the rule");
+    rule(ReadingRule::ShotChangeIn)->setToolTip(shots);
+    rule(ReadingRule::ShotChangeOut)->setToolTip(shots);
     const QStringList presets = FrameratePresets(decimalSeparator);
     framerate_ = MakeEditableDropDown(box, "ReadingFPSDropDown", presets, presets.first());
     framerate_->setToolTip(QStringLiteral("The film's framerate: frames become seconds at this rate"));
@@ -44,10 +52,10 @@ ReadingPage::ReadingPage(char decimalSeparator, QWidget* parent)
     autoFix_->setToolTip(QStringLiteral("Apply every safe correction at once; ask only about the rest"));
     go_ = MakeButton(box, "ButtonReadingGo", QStringLiteral("Go!"));
     go_->setToolTip(QStringLiteral("Check every subtitle against the profile (one undo step)"));
-    grid->addWidget(MakeLabel(box, "LabelReadingFPS", QStringLiteral("FPS:")), 3, 0);
-    grid->addWidget(framerate_, 3, 1);
-    grid->addWidget(autoFix_, 3, 2);
-    grid->addWidget(go_, 3, 3);
+    grid->addWidget(MakeLabel(box, "LabelReadingFPS", QStringLiteral("FPS:")), 1 + RuleRows, 0);
+    grid->addWidget(framerate_, 1 + RuleRows, 1);
+    grid->addWidget(autoFix_, 1 + RuleRows, 2);
+    grid->addWidget(go_, 1 + RuleRows, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(3, 1);
@@ -72,6 +80,12 @@ void ReadingPage::setProfiles(std::vector<ReadingProfile> profiles)
     showProfileSummary();
 }
 
+void ReadingPage::setFramerate(double framerate)
+{
+    framerate_->setEditText(
+        QString::number(framerate, 'g', 15).replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_)));
+}
+
 const ReadingProfile* ReadingPage::currentProfile() const
 {
     const int index = profile_->currentIndex();
@@ -84,6 +98,11 @@ ReadingRules::RuleSet ReadingPage::rules() const
     for (size_t i = 0; i < set.size(); ++i)
         set[i] = rules_[i]->isChecked();
     return set;
+}
+
+std::optional<std::vector<int64_t>> ReadingPage::shotChanges(double framerate) const
+{
+    return shotChanges_ ? shotChanges_(framerate) : std::nullopt;
 }
 
 void ReadingPage::showEvent(QShowEvent* event)

@@ -4,6 +4,9 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -26,9 +29,17 @@ public:
     const ReadingProfile* currentProfile() const;
     ReadingRules::RuleSet rules() const;
 
+    // The film's cuts as frames at a framerate, for the shot-change rules;
+    // nothing while no film's are known.
+    using ShotChangeSource = std::function<std::optional<std::vector<int64_t>>(double framerate)>;
+    void setShotChangeSource(ShotChangeSource source) { shotChanges_ = std::move(source); }
+    std::optional<std::vector<int64_t>> shotChanges(double framerate) const;
+
     QComboBox* profile() const { return profile_; }
     QCheckBox* rule(ReadingRule rule) const { return rules_[static_cast<size_t>(rule)]; }
     QComboBox* framerate() const { return framerate_; }
+    // Shows this framerate in the "FPS:" box, with the regional separator.
+    void setFramerate(double framerate);
     QCheckBox* autoFix() const { return autoFix_; }
     QPushButton* go() const { return go_; }
 
@@ -42,12 +53,14 @@ protected:
 private:
     void showProfileSummary();
 
+    char decimalSeparator_;
     std::vector<ReadingProfile> profiles_;
     QComboBox* profile_ = nullptr;
     std::array<QCheckBox*, ReadingRuleCount> rules_ {};
     QComboBox* framerate_ = nullptr;
     QCheckBox* autoFix_ = nullptr;
     QPushButton* go_ = nullptr;
+    ShotChangeSource shotChanges_;
 };
 
 } // namespace tessel::app

@@ -1,5 +1,6 @@
 #include "app/reading_wiring.h"
 
+#include "app/file_actions.h"
 #include "app/main_window.h"
 #include "app/reading_page.h"
 #include "app/tool_wiring.h"
@@ -53,7 +54,8 @@ void checkReading(const ToolContext& context, ProfileState& state)
         context.messages.showError(InvalidFramerateMessage);
         return;
     }
-    const ReadingRules rules(*profile, *framerate, page.rules());
+    ReadingRules rules(*profile, *framerate, page.rules());
+    if (std::optional<std::vector<int64_t>> cuts = page.shotChanges(*framerate)) rules.setShotChanges(std::move(*cuts));
     NoVideo noVideo;
     const CheckServices services { context.checkDialog, context.video ? *context.video : noVideo, context.messages };
     EditHistory::Step step(context.history, "Check reading speed");
@@ -61,6 +63,13 @@ void checkReading(const ToolContext& context, ProfileState& state)
 }
 
 } // namespace
+
+void FollowDocumentFramerate(ReadingPage& page, FileActions& files)
+{
+    files.addDocumentCallback([&page](const RecoveryDocument& document) {
+        if (document.framerate > 0) page.setFramerate(document.framerate);
+    });
+}
 
 void WireReadingPage(const ToolContext& context)
 {

@@ -69,7 +69,7 @@ void RecoveryWiring::start(const std::string& folder)
             return;
         }
     }
-    services_.files.setDocumentCallback([this](const RecoveryDocument& d) { journal_.setDocument(d); });
+    services_.files.addDocumentCallback([this](const RecoveryDocument& d) { journal_.setDocument(d); });
     journal_.setDocument(services_.files.document());
     journal_.start(std::move(own));
 }

@@ -6,6 +6,7 @@
 #include "app/playback_wiring.h"
 #include "app/subtitle_grid.h"
 #include "core/edit_history.h"
+#include "core/numbers.h"
 #include "preview/movie_window.h"
 #include "preview/playback_controller.h"
 #include "tools/keyboard_timing.h"
@@ -62,6 +63,15 @@ const Binding Bindings[] = {
         "The current subtitle ends at the frame on screen and the next becomes current, starting 2 frames later if "
         "it has no start",
         Qt::Key_F10, [](TimingKeys& t) { t.setEndAndGoOn(); }, true },
+    { "timing.setStartUnsnapped", "Set start without snapping",
+        "The current subtitle starts at the frame on screen, whatever shot change is near",
+        Qt::CTRL | Qt::SHIFT | Qt::Key_F8, [](TimingKeys& t) { t.setStart(false); }, true },
+    { "timing.setEndUnsnapped", "Set end without snapping",
+        "The current subtitle ends at the frame on screen, whatever shot change is near",
+        Qt::CTRL | Qt::SHIFT | Qt::Key_F9, [](TimingKeys& t) { t.setEnd(false); }, true },
+    { "timing.setEndAndGoOnUnsnapped", "Set end and go on without snapping",
+        "As Set end and go on, whatever shot change is near", Qt::CTRL | Qt::SHIFT | Qt::Key_F10,
+        [](TimingKeys& t) { t.setEndAndGoOn(false); }, true },
 };
 
 } // namespace
@@ -161,22 +171,27 @@ void TimingKeys::refreshMovieText()
         static_cast<int>(std::lround(movie.currentPosition())), static_cast<int>(std::lround(movie.duration())));
 }
 
-void TimingKeys::setStart()
+int TimingKeys::snapped(int frame, bool snap) const
 {
-    change("Set start", [this](int row) { SetRowStart(context_.table, row, frameOnScreen()); });
+    return snap && snap_ ? static_cast<int>(snap_(frame, std::nullopt)) : frame;
 }
 
-void TimingKeys::setEnd()
+void TimingKeys::setStart(bool snap)
 {
-    change("Set end", [this](int row) { SetRowEnd(context_.table, row, frameOnScreen()); });
+    change("Set start", [this, snap](int row) { SetRowStart(context_.table, row, snapped(frameOnScreen(), snap)); });
+}
+
+void TimingKeys::setEnd(bool snap)
+{
+    change("Set end", [this, snap](int row) { SetRowEnd(context_.table, row, snapped(frameOnScreen(), snap)); });
 }
 
 // The next row becomes current without seeking: the movie plays on.
-void TimingKeys::setEndAndGoOn()
+void TimingKeys::setEndAndGoOn(bool snap)
 {
     const int frame = frameOnScreen();
-    change("Set end and go on", [this, frame](int row) {
-        const int next = SetEndAndGoOn(context_.table, row, frame);
+    change("Set end and go on", [this, frame, snap](int row) {
+        const int next = SetEndAndGoOn(context_.table, row, snapped(frame, snap));
         if (next == row) return;
         SubtitleGrid& grid = context_.mainWindow.grid();
         playback_.gridView().selectCellQuietly(grid.currentTableColumn(), next);
@@ -185,14 +200,29 @@ void TimingKeys::setEndAndGoOn()
     });
 }
 
+// A nudge that heads for a shot change nearby lands on it.
+void TimingKeys::snapNudged(int column, int row, std::optional<int32_t> before)
+{
+    const std::optional<int32_t> after = TryStrToInt(context_.table.cell(column, row));
+    if (!snap_ || !before || !after) return;
+    const int64_t frame = snap_(*after, *before);
+    if (frame != *after) context_.table.setCell(column, row, IntToStr(frame));
+}
+
 void TimingKeys::nudgeStart(int frames)
 {
-    change("Nudge start", [this, frames](int row) { NudgeStart(context_.table, row, frames); });
+    change("Nudge start", [this, frames](int row) {
+        const std::optional<int32_t> before = TryStrToInt(context_.table.cell(SubtitleTable::From, row));
+        if (NudgeStart(context_.table, row, frames)) snapNudged(SubtitleTable::From, row, before);
+    });
 }
 
 void TimingKeys::nudgeEnd(int frames)
 {
-    change("Nudge end", [this, frames](int row) { NudgeEnd(context_.table, row, frames); });
+    change("Nudge end", [this, frames](int row) {
+        const std::optional<int32_t> before = TryStrToInt(context_.table.cell(SubtitleTable::To, row));
+        if (NudgeEnd(context_.table, row, frames)) snapNudged(SubtitleTable::To, row, before);
+    });
 }
 
 void TimingKeys::step(int frames) { player().stepFrames(frames); }

@@ -3,7 +3,9 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -35,9 +37,15 @@ public:
     // buttons' tooltips show them: the keys in effect.
     QString keyList() const;
 
-    void setStart();
-    void setEnd();
-    void setEndAndGoOn();
+    // Where a start or an end set or nudged here goes instead: a shot change
+    // nearby (`from`: the cell's value before a nudge). None: where it is put.
+    using Snap = std::function<int64_t(int64_t frame, std::optional<int64_t> from)>;
+    void setSnap(Snap snap) { snap_ = std::move(snap); }
+
+    // `snap` false: the frame on screen whatever shot change is near.
+    void setStart(bool snap = true);
+    void setEnd(bool snap = true);
+    void setEndAndGoOn(bool snap = true);
     void nudgeStart(int frames);
     void nudgeEnd(int frames);
     void step(int frames);
@@ -59,9 +67,12 @@ private:
     // shows its effect under the picture at once.
     void change(const char* name, const std::function<void(int row)>& change);
     void refreshMovieText();
+    int snapped(int frame, bool snap) const;
+    void snapNudged(int column, int row, std::optional<int32_t> before);
 
     ToolContext context_;
     PlaybackWiring& playback_;
+    Snap snap_;
 };
 
 } // namespace tessel::app

@@ -9,7 +9,8 @@
 // screen), and again with F4 on the grid; it follows playback, the grid's
 // current row and every change of the table; its clicks seek the movie, its
 // dragged edges retime rows (each drag one undo step) and its double clicks
-// select rows in the grid.
+// select rows in the grid; Ctrl+Z and Ctrl+Y undo and redo there as on the
+// grid.
 namespace tessel {
 class PeakCache;
 class WaveformWindow;

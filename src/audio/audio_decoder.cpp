@@ -12,6 +12,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -20,6 +21,8 @@ namespace {
 
 // Damaged packets in a row that are skipped before the stream counts as broken.
 constexpr int SkippablePacketsInARow = 16;
+// The listener's resampler's filter length (libswresample's default: 32).
+constexpr int MonoFilterTaps = 8;
 // Sound may run on a little past where the header says it ends.
 constexpr int64_t PeaksPastTheEnd = 60 * PeaksPerSecond;
 
@@ -145,12 +148,13 @@ public:
     // No peak at or after `limit` is made; timestamps that lie that far off
     // are damage, and the samples counted so far place the sound instead.
     StreamDecoder(AVStream& stream, int64_t filmStart, const PeakBuilder::Output& output, int64_t limit,
-        const std::atomic<bool>& cancel)
+        const std::atomic<bool>& cancel, SoundListener* listener)
         : stream_(stream)
         , filmStart_(filmStart)
         , output_(output)
         , limit_(limit)
         , cancel_(cancel)
+        , listener_(listener)
     {
         const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
         if (!codec) throw Error(std::string("there is no decoder for ") + avcodec_get_name(stream.codecpar->codec_id));
@@ -167,6 +171,7 @@ public:
     {
         av_channel_layout_uninit(&inLayout_);
         av_channel_layout_uninit(&outLayout_);
+        av_channel_layout_uninit(&monoLayout_);
     }
     StreamDecoder(const StreamDecoder&) = delete;
     StreamDecoder& operator=(const StreamDecoder&) = delete;
@@ -187,6 +192,7 @@ public:
     {
         send(nullptr);
         if (builder_) builder_->finish();
+        if (listener_) listener_->finish();
     }
 
     int64_t decodedMilliseconds() const { return builder_ ? builder_->peaksOut() : 0; }
@@ -215,6 +221,39 @@ private:
         const int64_t position = positionOf(frame);
         builder_->add(position, buffer_.data(), size_t(converted));
         expected_ = position + converted;
+        if (listener_ && !monoFailed_ && position < builder_->limitSample()) hear(position, converted);
+    }
+
+    // The listener's mono copy, from the floats just made: one more
+    // resampler, no second decode.
+    void hear(int64_t position, int frames)
+    {
+        const int rate = listener_->sampleRate();
+        if (!mono_) {
+            SwrContext* mono = nullptr;
+            av_channel_layout_default(&monoLayout_, 1);
+            // A short filter: a voice detector needs no clean top octave,
+            // and the default one took a sixth of the decoding's time.
+            if (swr_alloc_set_opts2(
+                    &mono, &monoLayout_, AV_SAMPLE_FMT_FLT, rate, &outLayout_, AV_SAMPLE_FMT_FLT, rate_, 0, nullptr)
+                    < 0
+                || !mono || av_opt_set_int(mono, "filter_size", MonoFilterTaps, 0) < 0 || swr_init(mono) < 0) {
+                swr_free(&mono);
+                monoFailed_ = true; // the listener hears silence
+                return;
+            }
+            mono_.reset(mono);
+        }
+        // What the resampler still holds comes out first.
+        const int64_t held = swr_get_delay(mono_.get(), rate);
+        const int capacity = swr_get_out_samples(mono_.get(), frames);
+        if (capacity <= 0) return;
+        monoBuffer_.resize(size_t(capacity));
+        uint8_t* out = reinterpret_cast<uint8_t*>(monoBuffer_.data());
+        const uint8_t* in = reinterpret_cast<const uint8_t*>(buffer_.data());
+        const int converted = swr_convert(mono_.get(), &out, capacity, &in, frames);
+        if (converted > 0)
+            listener_->add(av_rescale(position, rate, rate_) - held, monoBuffer_.data(), size_t(converted));
     }
 
     // Film position of the frame's first sample. Timestamps that drift by
@@ -290,11 +329,17 @@ private:
     int64_t expected_ = 0;
     std::unique_ptr<PeakBuilder> builder_;
     std::vector<float> buffer_;
+    SoundListener* listener_;
+    ResamplerPtr mono_;
+    bool monoFailed_ = false;
+    AVChannelLayout monoLayout_ {};
+    std::vector<float> monoBuffer_;
 };
 
 } // namespace
 
-DecodeOutcome AudioDecoder::decode(int streamIndex, const PeakBuilder::Output& output, const std::atomic<bool>& cancel)
+DecodeOutcome AudioDecoder::decode(
+    int streamIndex, const PeakBuilder::Output& output, const std::atomic<bool>& cancel, SoundListener* listener)
 {
     DecodeOutcome outcome;
     AVFormatContext& format = *context_->format;
@@ -316,8 +361,8 @@ DecodeOutcome AudioDecoder::decode(int streamIndex, const PeakBuilder::Output& o
     try {
         const int64_t expected = expectedMilliseconds(streamIndex);
         const int64_t limit = expected > 0 ? std::min(expected + PeaksPastTheEnd, MostPeaks) : MostPeaks;
-        decoder
-            = std::make_unique<StreamDecoder>(*format.streams[streamIndex], context_->filmStart, output, limit, cancel);
+        decoder = std::make_unique<StreamDecoder>(
+            *format.streams[streamIndex], context_->filmStart, output, limit, cancel, listener);
     } catch (const Error& error) {
         return stopped(error.what(), 0);
     }

@@ -32,6 +32,18 @@ struct DecodeOutcome {
     std::string reason; // for Stopped
 };
 
+// Hears the sound as it is decoded, in the same pass as the peaks: mono, at
+// the rate it asks for, placed in the film as the peaks are.
+class SoundListener {
+public:
+    virtual ~SoundListener() = default;
+    virtual int sampleRate() const = 0;
+    // `first` is the film position of samples[0], counted at sampleRate();
+    // positions may repeat what came before or leave a gap.
+    virtual void add(int64_t first, const float* samples, size_t count) = 0;
+    virtual void finish() = 0;
+};
+
 class AudioDecoder {
 public:
     // Opens the movie and reads what streams it holds. Throws Error naming
@@ -47,8 +59,10 @@ public:
     int64_t expectedMilliseconds(int stream) const;
 
     // Decodes the stream from its start, handing over peaks in order from
-    // the film's first millisecond. Checks `cancel` between packets.
-    DecodeOutcome decode(int stream, const PeakBuilder::Output& output, const std::atomic<bool>& cancel);
+    // the film's first millisecond, and the samples to `listener` if any.
+    // Checks `cancel` between packets.
+    DecodeOutcome decode(int stream, const PeakBuilder::Output& output, const std::atomic<bool>& cancel,
+        SoundListener* listener = nullptr);
 
 private:
     int64_t claimedMilliseconds(int stream) const;

@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/macros.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -62,6 +63,10 @@ TESSEL_LOADED_FUNCTION(
 TESSEL_LOADED_FUNCTION(Util, nullptr, AVDictionaryEntry*, av_dict_get,
     (const AVDictionary* m, const char* key, const AVDictionaryEntry* prev, int flags), (m, key, prev, flags))
 TESSEL_LOADED_FUNCTION(Util, 0, int64_t, av_rescale, (int64_t a, int64_t b, int64_t c), (a, b, c))
+TESSEL_LOADED_FUNCTION(Util, Missing, int, av_opt_set_int, (void* obj, const char* name, int64_t val, int search_flags),
+    (obj, name, val, search_flags))
+TESSEL_LOADED_FUNCTION(Util, void(), void, av_channel_layout_default, (AVChannelLayout * ch_layout, int nb_channels),
+    (ch_layout, nb_channels))
 TESSEL_LOADED_FUNCTION(Util, 0, int64_t, av_rescale_q, (int64_t a, AVRational bq, AVRational cq), (a, bq, cq))
 
 int av_strerror(int errnum, char* errbuf, size_t errbuf_size)
@@ -86,5 +91,6 @@ TESSEL_LOADED_FUNCTION(Resample, void(), void, swr_free, (struct SwrContext * *s
 TESSEL_LOADED_FUNCTION(
     Resample, Missing, int, swr_get_out_samples, (struct SwrContext * s, int in_samples), (s, in_samples))
 TESSEL_LOADED_FUNCTION(Resample, Missing, int, swr_init, (struct SwrContext * s), (s))
+TESSEL_LOADED_FUNCTION(Resample, 0, int64_t, swr_get_delay, (struct SwrContext * s, int64_t base), (s, base))
 
 } // extern "C"

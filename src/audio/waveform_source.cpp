@@ -45,6 +45,7 @@ void WaveformSource::close()
     message_.clear();
     std::lock_guard<std::mutex> lock(mutex_);
     peaks_.clear();
+    speech_.reset();
 }
 
 void WaveformSource::open(const QString& fileName, int stream)
@@ -134,9 +135,11 @@ bool WaveformSource::loadCached(const Job& job, int stream)
     if (!key) return false;
     std::optional<PeakTrack> cached = cache_->load(*key);
     if (!cached) return false;
+    std::optional<SpeechTrack> speech = cache_->loadSpeech(*key);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         peaks_ = std::move(*cached);
+        if (speech) speech_ = std::make_shared<const SpeechTrack>(std::move(*speech));
     }
     done(job.generation, {}, true);
     return true;
@@ -169,9 +172,12 @@ void WaveformSource::decodeTrack(const Job& job, AudioDecoder& decoder, int stre
             first = false;
         }
     };
-    const DecodeOutcome outcome = decoder.decode(stream, output, cancel_);
+    // The voices are told in the same pass, for synchronising.
+    SpeechDetector detector;
+    const DecodeOutcome outcome = decoder.decode(stream, output, cancel_, &detector);
     publish(batch);
     if (outcome.kind == DecodeOutcome::Cancelled) return;
+    auto speech = std::make_shared<const SpeechTrack>(detector.takeTrack());
     QString message;
     if (outcome.kind == DecodeOutcome::Stopped) {
         message = QStringLiteral("The sound could be read up to %1 only: %2")
@@ -182,7 +188,14 @@ void WaveformSource::decodeTrack(const Job& job, AudioDecoder& decoder, int stre
     }
     // Complete peaks only: a file that could not be read to its end may read
     // better next time.
-    if (outcome.kind == DecodeOutcome::Complete && key) cache_->store(*key, peaks_); // only this thread writes them
+    if (outcome.kind == DecodeOutcome::Complete && key) {
+        cache_->store(*key, peaks_); // only this thread writes them
+        cache_->storeSpeech(*key, *speech);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        speech_ = std::move(speech);
+    }
     done(job.generation, message, false);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "audio/audio_decoder.h"
 #include "audio/peaks.h"
+#include "audio/speech.h"
 
 #include <QObject>
 #include <QString>
@@ -41,6 +42,15 @@ public:
     // What the window says instead of or under the waveform; empty: all well.
     QString message() const { return message_; }
 
+    // The film's speech decisions, made in the same decoding as the peaks or
+    // read from the cache beside them; nullptr until the work is done, and
+    // when the cache had the peaks only.
+    std::shared_ptr<const SpeechTrack> speech() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return speech_;
+    }
+
     // Calls f(const PeakTrack&) with the peaks there are so far.
     template <typename F> auto read(F&& f) const
     {
@@ -73,6 +83,7 @@ private:
     const PeakCache* cache_;
     mutable std::mutex mutex_;
     PeakTrack peaks_; // written by the worker under the lock
+    std::shared_ptr<const SpeechTrack> speech_; // the same
     std::thread worker_;
     std::atomic<bool> cancel_ { false };
 

@@ -3,6 +3,7 @@
 #include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/reading_steps.h"
+#include "cli/shot_steps.h"
 #include "cli/text_steps.h"
 #include "cli/tool_steps.h"
 #include "core/errors.h"
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <functional>
 #include <iomanip>
+#include <optional>
 
 namespace tessel::cli {
 namespace {
@@ -158,7 +160,7 @@ int write(const SubtitleTable& table, const Options& options, std::ostream& out,
 bool flows(const Options& options)
 {
     return !options.wholeTable && options.lint.empty() && options.spellCheck.empty() && options.format != "table"
-        && options.steps.empty();
+        && options.steps.empty() && options.shotChanges.empty();
 }
 
 struct NothingRead { };
@@ -297,17 +299,29 @@ int ConvertFile(const Options& options, std::ostream& out, std::ostream& err)
         if (loaded.format == FormatCode::Unknown) return 1;
         for (const std::string& note : loaded.notes)
             messages.showMessage(QStringLiteral("Warning"), QString::fromStdString(note), MessageIcon::Warning);
-        const double framerate = RunToolSteps(options.steps, table, messages, options.inFps);
+        std::optional<ShotChangeInput> shotChanges;
+        if (!options.shotChanges.empty()) {
+            shotChanges.emplace(options.shotChanges);
+            const bool used = !options.lint.empty()
+                || std::any_of(options.steps.begin(), options.steps.end(),
+                    [](const ToolStep& s) { return s.option == "--fix-reading"; });
+            if (!used)
+                messages.showMessage(QStringLiteral("Warning"),
+                    QStringLiteral("--shot-changes does nothing without --lint or --fix-reading"),
+                    MessageIcon::Warning);
+        }
+        ShotChangeInput* shots = shotChanges ? &*shotChanges : nullptr;
+        const double framerate = RunToolSteps(options.steps, table, messages, options.inFps, shots);
         if (!options.lint.empty() && !options.original.empty()) {
             SubtitleTable read;
             const LoadResult original = LoadSubtitles(read, options.original, false, fps, messages);
             if (original.format == FormatCode::Unknown) return 1;
-            const int reading = LintTable(table, options.lint, framerate, out);
+            const int reading = LintTable(table, options.lint, framerate, out, shots);
             const int translation = LintTranslation(table, options.lint,
                 MakeOriginal(read, options.original, FormatByCode(original.format)->id, options.inFps), out);
             return std::max(reading, translation);
         }
-        if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out);
+        if (!options.lint.empty()) return LintTable(table, options.lint, framerate, out, shots);
         if (!options.spellCheck.empty()) return SpellCheckTable(table, options.spellCheck, out);
         return write(table, options, out, messages);
     } catch (const std::exception& e) {
@@ -338,6 +352,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 0;
     }
     if (!options.listTracks.empty()) return listTracks(options.listTracks, out, err);
+    if (!options.listShotChanges.empty()) return ListShotChanges(options.listShotChanges, out, err);
     if (options.batch) return ConvertBatch(options, err);
     try {
         if (options.detect) return detect(options, out);

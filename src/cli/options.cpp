@@ -66,6 +66,7 @@ void chooseBatch(Options& options, std::vector<std::string>& positional, bool ba
     if (!options.lint.empty()) throw UsageError { "--lint takes one INPUT" };
     if (!options.spellCheck.empty()) throw UsageError { "--spell-check takes one INPUT" };
     if (!options.original.empty()) throw UsageError { "--original takes one INPUT" };
+    if (!options.shotChanges.empty()) throw UsageError { "--shot-changes takes one INPUT" };
     if (options.format.empty()) throw UsageError { "--to is required for several files" };
     options.inputs = std::move(positional);
 }
@@ -128,6 +129,10 @@ Options ParseOptions(const std::vector<std::string>& args)
             options.listFormats = true;
         else if (arg == "--list-tracks")
             options.listTracks = value();
+        else if (arg == "--shot-changes")
+            options.shotChanges = value();
+        else if (arg == "--list-shot-changes")
+            options.listShotChanges = value();
         else if (arg == "--track") {
             const std::string& number = value();
             const std::optional<int32_t> track = TryStrToInt(number);
@@ -193,6 +198,10 @@ Options ParseOptions(const std::vector<std::string>& args)
         if (!positional.empty()) throw UsageError { "--list-tracks takes one FILE, its value" };
         return options;
     }
+    if (!options.listShotChanges.empty()) {
+        if (!positional.empty()) throw UsageError { "--list-shot-changes takes one MOVIE, its value" };
+        return options;
+    }
     if (options.listProfiles || options.listFormats) {
         if (!positional.empty())
             throw UsageError { std::string(options.listProfiles ? "--list-profiles" : "--formats")
@@ -235,7 +244,8 @@ std::string UsageText()
 {
     return "Usage: tessel-convert [OPTIONS] INPUT [OUTPUT]\n"
            "       tessel-convert --to FORMAT [--output-dir DIR] [--overwrite] [-j N] [OPTIONS] INPUT...\n"
-           "       tessel-convert --formats | --list-profiles | --list-tracks FILM | --version | --help\n"
+           "       tessel-convert --formats | --list-profiles | --list-tracks FILM | --list-shot-changes MOVIE\n"
+           "                      | --version | --help\n"
            "  --fps RATE          framerate wherever the editor would ask for one (default 23.976)\n"
            "  --in-fps RATE       for reading only (default --fps)\n"
            "  --out-fps RATE      for writing only (default --fps)\n"
@@ -257,6 +267,9 @@ std::string UsageText()
           "  --ocr-language LANG read picture subtitles (.sup, .idx, a film's PGS or VobSub track) by OCR in\n"
           "                      Tesseract's language LANG (eng, fra, eng+fra...; default: the track's, or eng)\n"
           "  --picture-size WxH  the video Blu-ray subtitles (--to pgs) are drawn for (default 1920x1080)\n"
+          "  --shot-changes MOVIE|LIST  the film's cuts for --lint and --fix-reading: found in MOVIE's picture\n"
+          "                      (as the editor finds them, cached), or a list of frame numbers or times a line\n"
+          "  --list-shot-changes MOVIE  print the cuts of MOVIE, one frame number a line\n"
           "  --version           print the version\n"
         + ToolStepUsage() + "OUTPUT \"-\" or omitted: standard output (then --to is required).\n"
         + "Several files (more than two, or any of the three options below): each is converted on its own and\n"

@@ -31,6 +31,8 @@ struct Options {
     bool help = false;
     bool listFormats = false;
     std::string listTracks; // --list-tracks FILE
+    std::string shotChanges; // --shot-changes MOVIE|LIST: the cuts for --lint and --fix-reading
+    std::string listShotChanges; // --list-shot-changes MOVIE
     std::optional<int> track; // --track N: the film's subtitle track to read
     int pictureWidth = 1920, pictureHeight = 1080; // --picture-size: the video Blu-ray subtitles are drawn for
     std::string ocrLanguage; // --ocr-language LANG: picture subtitles read in it; "": the track's, or English

@@ -1,6 +1,7 @@
 #include "cli/reading_steps.h"
 
 #include "cli/options.h"
+#include "cli/shot_steps.h"
 #include "core/numbers.h"
 #include "tools/reading_check.h"
 
@@ -37,9 +38,11 @@ ReadingProfile ResolveProfile(const std::string& option, const std::string& name
     throw UsageError { message };
 }
 
-void FixReadingStep(const std::string& profile, SubtitleTable& table, double framerate, MessageSink& messages)
+void FixReadingStep(
+    const std::string& profile, SubtitleTable& table, double framerate, MessageSink& messages, ShotChangeInput* shots)
 {
-    const ReadingRules rules(ResolveProfile("--fix-reading", profile), framerate);
+    ReadingRules rules(ResolveProfile("--fix-reading", profile), framerate);
+    if (shots) rules.setShotChanges(shots->cutsAt(framerate));
     const ReadingFixReport report = FixReading(table, rules);
     if (report.left > 0)
         messages.showMessage(QStringLiteral("Warning"),
@@ -47,9 +50,11 @@ void FixReadingStep(const std::string& profile, SubtitleTable& table, double fra
             MessageIcon::Warning);
 }
 
-int LintTable(const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out)
+int LintTable(
+    const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out, ShotChangeInput* shots)
 {
-    const ReadingRules rules(ResolveProfile("--lint", profile), framerate);
+    ReadingRules rules(ResolveProfile("--lint", profile), framerate);
+    if (shots) rules.setShotChanges(shots->cutsAt(framerate));
     std::string text;
     bool found = false;
     LintReading(table, rules, [&](const ReadingFinding& f) {

@@ -12,6 +12,8 @@
 // framerate the frames are in at that point of the command line.
 namespace tessel::cli {
 
+class ShotChangeInput;
+
 // Exit status of a lint that found something.
 constexpr int LintFindingsStatus = 3;
 
@@ -20,12 +22,15 @@ constexpr int LintFindingsStatus = 3;
 ReadingProfile ResolveProfile(const std::string& option, const std::string& nameOrPath);
 
 // Applies every safe proposal; says on `messages` how many findings are left.
-void FixReadingStep(const std::string& profile, SubtitleTable& table, double framerate, MessageSink& messages);
+// `shots` (may be nullptr) gives the film's cuts to the shot-change rules.
+void FixReadingStep(const std::string& profile, SubtitleTable& table, double framerate, MessageSink& messages,
+    ShotChangeInput* shots = nullptr);
 
 // One line per finding: row, start frame ("-" when the cell is no number),
 // rule, measured value, limit, separated by TABs. Returns 0, or
 // LintFindingsStatus when there was a finding.
-int LintTable(const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out);
+int LintTable(const SubtitleTable& table, const std::string& profile, double framerate, std::ostream& out,
+    ShotChangeInput* shots = nullptr);
 
 // A translation against its original, paired by time (by row number when
 // both have as many rows): one line per row whose text has more than the

@@ -1,6 +1,7 @@
 #include "cli/tool_steps.h"
 
 #include "cli/reading_steps.h"
+#include "cli/sync_steps.h"
 #include "cli/text_steps.h"
 #include "core/numbers.h"
 #include "core/text_utils.h"
@@ -130,7 +131,7 @@ void validateReading(const ToolStep& step) { ResolveProfile(step.option, step.ar
 
 void runFixReading(const ToolStep& step, const ToolRun& run)
 {
-    FixReadingStep(step.args.at(0), run.table, run.framerate, run.messages);
+    FixReadingStep(step.args.at(0), run.table, run.framerate, run.messages, run.shots);
 }
 
 // Option, value, joined option and its value, usage text, check, action, and
@@ -180,6 +181,18 @@ const std::vector<ToolDeclaration> Tools = {
     { "--replace-regex", "PATTERN", "--with", "TEXT",
         "replace a regular expression (case-sensitive; \\n a line break, \\1 a group)", ValidateRegex, RunReplaceRegex,
         nullptr },
+    { "--sync-audio", "MOVIE", nullptr, nullptr,
+        "synchronise to MOVIE's speech: offset, speed ratio, splits at cuts; one summary line", nullptr, RunSyncAudio,
+        nullptr },
+    { "--sync-reference", "FILE", nullptr, nullptr, "synchronise to FILE, subtitles already timed to the film", nullptr,
+        RunSyncReference, nullptr },
+    { "--sync-no-splits", nullptr, nullptr, nullptr, "with --sync-audio or --sync-reference: one offset, no splits",
+        nullptr, nullptr, "--sync-audio|--sync-reference" },
+    { "--sync-force", nullptr, nullptr, nullptr, "with --sync-audio or --sync-reference: write even on a low score",
+        nullptr, nullptr, "--sync-audio|--sync-reference" },
+    { "--sync-point", "ROW=FRAME", nullptr, nullptr,
+        "point sync: row ROW (from 1) starts at FRAME; repeatable, straight lines between points", ValidateSyncPoint,
+        RunSyncPoints, nullptr },
 };
 
 // The option and its values, then the description from this column on.
@@ -201,6 +214,13 @@ bool ToolRun::given(const char* option) const
     return std::any_of(steps.begin(), steps.end(), [option](const ToolStep& s) { return s.option == option; });
 }
 
+bool ToolRun::givenAny(const char* options) const
+{
+    for (const std::string& option : SplitText(options, "|", false, -1))
+        if (given(option.c_str())) return true;
+    return false;
+}
+
 const ToolDeclaration* FindTool(const std::string& option)
 {
     for (const ToolDeclaration& tool : Tools)
@@ -215,12 +235,15 @@ const ToolDeclaration* FindToolJoinedBy(const std::string& option)
     return nullptr;
 }
 
-double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate)
+double RunToolSteps(const std::vector<ToolStep>& steps, SubtitleTable& table, MessageSink& messages, double framerate,
+    ShotChangeInput* shots)
 {
-    const ToolRun run { table, messages, steps, framerate };
+    const ToolRun run { table, messages, steps, framerate, shots };
     for (const ToolDeclaration& tool : Tools)
-        if (tool.modifies && run.given(tool.option) && !run.given(tool.modifies))
-            warn(messages, std::string(tool.option) + " does nothing without " + tool.modifies);
+        if (tool.modifies && run.given(tool.option) && !run.givenAny(tool.modifies))
+            warn(messages,
+                std::string(tool.option) + " does nothing without "
+                    + ReplaceAllText(tool.modifies, "|", " or ", false));
     for (const ToolStep& step : steps) {
         const ToolDeclaration* tool = FindTool(step.option);
         if (tool && tool->run) tool->run(step, run);

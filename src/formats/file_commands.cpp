@@ -403,6 +403,23 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     }
 }
 
+FormatCode FormatOfDocument(const SubtitleTable& table, const std::string& fileName)
+{
+    for (const FormatInfo& format : Formats())
+        if (IsKeptBy(table.documentData(), format.id)) return format.code;
+    if (fileName.empty()) return FormatCode::Unknown;
+    try {
+        const FormatCode onDisk = DetectFormat(fileName);
+        if (onDisk != FormatCode::Unknown) return onDisk;
+    } catch (const std::exception&) {
+        // Gone or unreadable: the name is all there is.
+    }
+    const size_t dot = fileName.find_last_of("./");
+    if (dot == std::string::npos || fileName[dot] != '.') return FormatCode::Unknown;
+    const FormatInfo* byName = FormatByExtension(std::string_view(fileName).substr(dot + 1));
+    return byName ? byName->code : FormatCode::Unknown;
+}
+
 Unwritten::Unwritten(const FormatInfo& format)
     : format_(format)
 {

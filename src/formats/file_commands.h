@@ -119,6 +119,12 @@ struct FormatInfo;
 void WriteSubtitles(const SubtitleTable& table, const FormatInfo& format, const WriteContext& context,
     const OutputEncoding& output, TextSink& out);
 
+// The format a document named `fileName` is in, where nothing recorded it
+// (a recovered table): the format that keeps the table's document data, or
+// that of the file as it is on disk, or the first with the name's extension;
+// Unknown when none tells.
+FormatCode FormatOfDocument(const SubtitleTable& table, const std::string& fileName);
+
 // One sentence on what writing the table in that format leaves out of what
 // another format kept ("styles and 12 comment lines were not written: subrip
 // has no place for them"), or nothing.

@@ -11,11 +11,13 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/macros.h>
 #include <libavutil/mem.h>
+#include <libswscale/swscale.h>
 }
 
 namespace {
 const char* const Codec = "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
 const char* const Util = "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR);
+const char* const Scale = "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR);
 const int Missing = AVERROR(ENOSYS);
 } // namespace
 
@@ -29,5 +31,14 @@ TESSEL_LOADED_FUNCTION(
     Util, void(), void, av_log_set_callback, (void (*callback)(void*, int, const char*, va_list)), (callback))
 TESSEL_LOADED_FUNCTION(Util, void(), void, av_log_default_callback,
     (void* avcl, int level, const char* fmt, va_list vl), (avcl, level, fmt, vl))
+TESSEL_LOADED_FUNCTION(Scale, nullptr, struct SwsContext*, sws_getCachedContext,
+    (struct SwsContext * context, int srcW, int srcH, enum AVPixelFormat srcFormat, int dstW, int dstH,
+        enum AVPixelFormat dstFormat, int flags, SwsFilter* srcFilter, SwsFilter* dstFilter, const double* param),
+    (context, srcW, srcH, srcFormat, dstW, dstH, dstFormat, flags, srcFilter, dstFilter, param))
+TESSEL_LOADED_FUNCTION(Scale, -1, int, sws_scale,
+    (struct SwsContext * c, const uint8_t* const srcSlice[], const int srcStride[], int srcSliceY, int srcSliceH,
+        uint8_t* const dst[], const int dstStride[]),
+    (c, srcSlice, srcStride, srcSliceY, srcSliceH, dst, dstStride))
+TESSEL_LOADED_FUNCTION(Scale, void(), void, sws_freeContext, (struct SwsContext * swsContext), (swsContext))
 
 } // extern "C"

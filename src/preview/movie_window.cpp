@@ -3,10 +3,12 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 #include "core/user_prompts.h"
+#include "preview/window_follow.h"
 #include "preview/window_frame.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -16,8 +18,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 namespace tessel {
@@ -52,21 +56,43 @@ TFormMovie::TFormMovie(QWidget* mainWindow)
     if (mainWindow) setFont(mainWindow->font()); // the face every window of the program uses
     buildPanel();
     buildZoomMenu();
+    // Where the main window really is, and how large both are with their
+    // frames, shows only once the window manager has placed and framed them;
+    // their outer sizes are fitted on the same news, so placing waits for that.
+    QPointer<TFormMovie> self(this);
+    const auto placeAgain = [self] {
+        QMetaObject::invokeMethod(
+            self, [self] { self->placeBesideMainWindow(); }, Qt::QueuedConnection);
+    };
+    WhenFramed(*this, "movie window placement", placeAgain);
+    if (mainWindow_) WhenFramed(*mainWindow_, "movie window placement", placeAgain);
     SetOuterSizes(*this, QSize(240, 220), QSize(150, 150));
     placeBesideMainWindow();
-    // Where the main window really is shows only once the window manager
-    // has placed (and framed) it.
-    QPointer<TFormMovie> self(this);
-    if (mainWindow_)
-        WhenFramed(*mainWindow_, "movie window placement", [self] {
-            if (self) self->placeBesideMainWindow();
-        });
+    // Every modal dialog of the program comes up above this always-on-top window.
+    qApp->installEventFilter(this);
 }
 
-// At the main window's left, 20 pixels below its top.
+// Beside the main window, inside the work area.
 void TFormMovie::placeBesideMainWindow()
 {
-    if (mainWindow_) MoveFrameTo(*this, OuterGeometry(*mainWindow_).topLeft() + QPoint(0, 20));
+    if (!mainWindow_) return;
+    const QScreen* screen = mainWindow_->screen();
+    if (!screen) return;
+    MoveFrameTo(
+        *this, BesideMainWindow(OuterGeometry(*mainWindow_), OuterGeometry(*this).size(), screen->availableGeometry()));
+}
+
+// In the stay-on-top layer too, and shown after this window: above it. Set
+// on the platform window, before it is mapped.
+bool TFormMovie::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        QWindow* window = widget->isWindow() && widget->isModal() ? widget->windowHandle() : nullptr;
+        if (window && !(window->flags() & Qt::WindowStaysOnTopHint))
+            window->setFlags(window->flags() | Qt::WindowStaysOnTopHint);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFormMovie::showEvent(QShowEvent* event)

@@ -19,11 +19,12 @@ class MessageSink;
 
 // The movie window: the picture, the time code and the current subtitle, an
 // always-on-top tool window beside the main window that cannot be closed.
-// It does not take ownership of, or a parent in, the main window.
+// It does not take ownership of, or a parent in, the main window. Every
+// modal dialog of the program comes up above it.
 class TFormMovie : public QWidget, public MovieTextView {
     Q_OBJECT
 public:
-    // Placed at the main window's left, 20 pixels below its top.
+    // Placed beside the main window (see BesideMainWindow).
     explicit TFormMovie(QWidget* mainWindow);
 
     // What an opened movie fills and enables in the main window, where
@@ -64,6 +65,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPanel();

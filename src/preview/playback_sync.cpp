@@ -32,9 +32,19 @@ PlaybackSync::PlaybackSync(
 void PlaybackSync::ProcessTimer(int position, int length)
 {
     movie_.setTimeCode(QString::number(position) + QLatin1Char('/') + QString::number(length));
-    if (table_.cell(SubtitleTable::From, 1).empty()) return; // no subtitles loaded
+    const bool moved = lastPosition_ != position;
+    lastPosition_ = position;
+    const bool stale = SubtitleText(table_, shownRow_) != shownText_;
+    if (table_.cell(SubtitleTable::From, 1).empty()) { // no subtitles loaded
+        if (stale) {
+            ShowSubtitleText(-1);
+            LastShownRow = -1;
+        }
+        return;
+    }
     const int row = FindSubtitleRow(position);
-    if (row != LastShownRow) {
+    const bool shownElse = shownRow_ != row || shownText_ != SubtitleText(table_, row);
+    if (row != LastShownRow || ((moved || stale) && shownElse)) {
         ShowSubtitleText(row);
         LastShownRow = row;
     }
@@ -46,7 +56,12 @@ void PlaybackSync::ProcessTimer(int position, int length)
 
 int PlaybackSync::FindSubtitleRow(int frame) { return finder_.FindSubtitleRow(table_, grid_.currentRow(), frame); }
 
-void PlaybackSync::ShowSubtitleText(int row) { movie_.setSubtitleText(SubtitleText(table_, row)); }
+void PlaybackSync::ShowSubtitleText(int row)
+{
+    shownRow_ = row;
+    shownText_ = SubtitleText(table_, row);
+    movie_.setSubtitleText(shownText_);
+}
 
 void PlaybackSync::ScrollToRow(int row)
 {

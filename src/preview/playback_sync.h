@@ -50,7 +50,11 @@ public:
     PlaybackSync(
         const SubtitleTable& table, SubtitleGridView& grid, MovieTextView& movie, const PlaybackSwitches& switches);
 
-    // On each timer event of the movie: position and length in frames.
+    // On each timer event of the movie: position and length in frames. The
+    // text under the picture is the row at the position, as the table holds
+    // it now: shown again when the position moved, and when the row shown
+    // changed under it (deleted, undone, another file opened). A row shown
+    // otherwise (selected, being edited) stays while the picture stays.
     void ProcessTimer(int position, int length);
     int FindSubtitleRow(int frame);
     void ShowSubtitleText(int row);
@@ -69,6 +73,9 @@ private:
     SubtitleRowFinder finder_;
     int LastShownRow = 0; // -1: none shown; 0: no timer event yet
     std::optional<int> heldFrame_;
+    std::optional<int> lastPosition_;
+    int shownRow_ = 0; // the row whose text is under the picture, and that text
+    QString shownText_;
 };
 
 } // namespace tessel

@@ -87,6 +87,7 @@ void VideoPlayer::resetMovie()
     loaded_ = false;
     durationSeconds_ = 0;
     framesPerSecond_ = 0;
+    phase_ = 0;
     width_ = height_ = 0;
     positionSeconds_ = 0;
     seekPending_ = seekInFlight_ = false;
@@ -131,10 +132,11 @@ void VideoPlayer::mpvPlaybackRestarted(long long entry)
         sendSeek(target);
         return;
     }
-    // Notifications queued before the seek carry the old position: ask once.
     seekInFlight_ = false;
     seekPending_ = false;
-    if (core_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
+    // Paused, the picture is the frame sought. Playing, notifications queued
+    // before the seek carry the old position: ask once.
+    if (core_ && !paused_) positionSeconds_ = core_->readDouble("time-pos").value_or(positionSeconds_);
 }
 
 // The first picture is there: what the movie is can be read now.
@@ -145,6 +147,11 @@ void VideoPlayer::readOpenedMovie()
     framesPerSecond_ = ExactFrameRate(core_->readDouble("container-fps").value_or(0));
     durationSeconds_ = std::max(core_->readDouble("duration").value_or(0), 0.0); // none: a length of zero
     positionSeconds_ = core_->readDouble("time-pos").value_or(0);
+    // The first picture is on screen: its time tells where every picture stands.
+    if (framesPerSecond_ > 0 && positionSeconds_ > 0) {
+        const double first = positionSeconds_ * framesPerSecond_;
+        phase_ = first - std::floor(first);
+    }
     if (const std::optional<QString> reason = unplayable()) {
         fail(*reason);
         return;
@@ -188,10 +195,12 @@ void VideoPlayer::pausedChanged(bool paused)
 }
 
 // Runs on mpv's events, outside any command of the user's: a refusal of the
-// stop at the range's end is told through controlFailed.
+// stop at the range's end is told through controlFailed. Only while playing:
+// paused, mpv's position strays from the picture (at the end it is the
+// sound's, and notifications from before a seek come late).
 void VideoPlayer::positionChanged(std::optional<double> seconds)
 {
-    if (!isOpen() || seekPending_ || !seconds) return;
+    if (!isOpen() || seekPending_ || paused_ || !seconds) return;
     positionSeconds_ = *seconds;
     if (!isPlaying()) return;
     try {
@@ -212,7 +221,8 @@ void VideoPlayer::stopAtRangeEnd()
 
 double VideoPlayer::duration() const { return fromSeconds(durationSeconds_); }
 
-double VideoPlayer::currentPosition() const { return fromSeconds(positionSeconds_); }
+// In frames, the frame on screen, so that the counter shows what F8 takes.
+double VideoPlayer::currentPosition() const { return mode_ == FrameMode ? frameOnScreen() : positionSeconds_; }
 
 void VideoPlayer::setCurrentPosition(double position)
 {
@@ -223,21 +233,27 @@ void VideoPlayer::setCurrentPosition(double position)
         seekSeconds(position);
 }
 
-int VideoPlayer::frameOnScreen() const
+// mpv's position runs past the last picture at the end.
+int VideoPlayer::frameOnScreen() const { return isOpen() ? std::clamp(frameAt(positionSeconds_), 0, lastFrame()) : 0; }
+
+int VideoPlayer::lastFrame() const { return std::max(frameCount() - 1, 0); }
+
+int VideoPlayer::frameCount() const { return isOpen() ? frameAt(durationSeconds_) : 0; }
+
+// Nearest, not the frame whose start the time passed: a picture starts a
+// fraction of a frame late (the phase), or a hair early where the container
+// rounded its time to the millisecond.
+int VideoPlayer::frameAt(double seconds) const
 {
-    return isOpen() ? static_cast<int>(std::lround(positionSeconds_ * framesPerSecond_)) : 0;
+    return static_cast<int>(std::lround(seconds * framesPerSecond_ - phase_));
 }
 
-int VideoPlayer::frameCount() const
-{
-    return isOpen() ? static_cast<int>(std::lround(durationSeconds_ * framesPerSecond_)) : 0;
-}
+double VideoPlayer::frameTime(double frame) const { return (frame + phase_) / framesPerSecond_; }
 
 void VideoPlayer::seekFrames(int frames)
 {
     if (!isOpen()) return;
-    const long target = std::clamp(long(frameOnScreen()) + frames, 0L, long(std::max(frameCount() - 1, 0)));
-    seekFrame(double(target));
+    seekFrame(double(long(frameOnScreen()) + frames));
 }
 
 void VideoPlayer::stepFrames(int frames)
@@ -252,16 +268,20 @@ std::optional<QImage> VideoPlayer::currentPicture() const
     return core_->screenshot();
 }
 
-// The frame that covers the time; a time computed from a frame number may
-// come out a hair short of that frame's start.
-void VideoPlayer::seekSeconds(double seconds) { seekFrame(std::floor(seconds * framesPerSecond_ + 1e-6)); }
+// The frame whose picture covers the time; a time computed from a frame
+// number may come out a hair short of that picture's.
+void VideoPlayer::seekSeconds(double seconds) { seekFrame(std::floor(seconds * framesPerSecond_ - phase_ + 1e-6)); }
 
-// An exact seek shows the first frame whose time is at or after its target
-// (mpv allows a few milliseconds' slack). Aiming a quarter of a frame early
-// lands on frame n even where the container rounded the frames' times, as
-// Matroska's milliseconds do at 24000/1001 fps; aiming at the middle of the
-// frame would show the next one.
-void VideoPlayer::seekFrame(double frame) { seekTo(frame / framesPerSecond_, (frame - 0.25) / framesPerSecond_); }
+// An exact seek shows the first picture whose time is at or after its target
+// (mpv allows a few milliseconds' slack). Aiming a quarter of a frame before
+// frame n's picture lands on it even where the container rounded the
+// pictures' times, as Matroska's milliseconds do at 24000/1001 fps, and
+// clear of the picture before it.
+void VideoPlayer::seekFrame(double frame)
+{
+    frame = std::clamp(frame, 0.0, double(lastFrame()));
+    seekTo(frameTime(frame), frameTime(frame - 0.25));
+}
 
 void VideoPlayer::seekTo(double seconds, double target)
 {
@@ -314,11 +334,16 @@ void VideoPlayer::run()
     paused_ = false;
 }
 
+// Playing, mpv's position runs a little ahead of or behind the picture; the
+// frame it had reached is sought, so that the picture, the counter and the
+// timing keys agree on it from here on.
 void VideoPlayer::pause()
 {
     if (!isOpen()) return;
+    const bool wasPlaying = !paused_;
     core_->setFlag("pause", true);
     paused_ = true;
+    if (wasPlaying && !seekPending_) seekFrame(frameAt(core_->readDouble("time-pos").value_or(positionSeconds_)));
 }
 
 void VideoPlayer::stop()
@@ -331,12 +356,12 @@ void VideoPlayer::stop()
 double VideoPlayer::toSeconds(double position) const
 {
     if (mode_ == TimeMode) return position;
-    return framesPerSecond_ > 0 ? position / framesPerSecond_ : 0;
+    return framesPerSecond_ > 0 ? frameTime(position) : 0;
 }
 
 double VideoPlayer::fromSeconds(double seconds) const
 {
-    return mode_ == TimeMode ? seconds : seconds * framesPerSecond_;
+    return mode_ == TimeMode ? seconds : seconds * framesPerSecond_ - phase_;
 }
 
 void VideoPlayer::mousePressEvent(QMouseEvent* event)

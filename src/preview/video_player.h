@@ -40,9 +40,14 @@ public:
     void setCurrentPosition(double position);
     // The frame the window shows (or will show once a seek asked for is
     // done), counted as the table counts frames: from the film's start at
-    // the movie's frame rate. 0 without a movie.
+    // the movie's frame rate, the n-th picture being frame n. 0 without a movie.
     int frameOnScreen() const;
     int frameCount() const; // from the length; the last frame is one less
+    // Where the pictures stand within their frames, as a fraction of a frame
+    // (0 to 1): a container may start the picture a little after the sound
+    // (Matroska by the sound's priming, 21 ms for AAC), and every picture is
+    // that much later than its frame's start. Frame positions count from it.
+    double picturePhase() const { return phase_; }
     // Moves the picture this many frames from the frame on screen, within the
     // movie; playing or not. stepFrames() pauses first.
     void seekFrames(int frames);
@@ -108,6 +113,10 @@ private:
     void sendSeek(double target);
     double toSeconds(double position) const;
     double fromSeconds(double seconds) const;
+    // The frame whose picture stands at (or nearest to) this time, and back.
+    int frameAt(double seconds) const;
+    int lastFrame() const;
+    double frameTime(double frame) const;
     std::optional<double> rangeEndSeconds() const;
     double rangeStartSeconds() const;
 
@@ -120,6 +129,7 @@ private:
     DisplayMode mode_ = TimeMode;
     double durationSeconds_ = 0;
     double framesPerSecond_ = 0;
+    double phase_ = 0; // picturePhase()
     int width_ = 0;
     int height_ = 0;
     double positionSeconds_ = 0;

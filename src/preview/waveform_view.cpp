@@ -3,11 +3,14 @@
 #include "audio/peaks.h"
 #include "audio/waveform_source.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -66,6 +69,7 @@ void WaveformView::setMovie(double framesPerSecond, int64_t lengthMs)
 void WaveformView::clearMovie()
 {
     drag_.reset();
+    cutDrag_.reset();
     setMovie(0, 0);
 }
 
@@ -107,6 +111,12 @@ void WaveformView::setCurrentRow(int row)
 }
 
 void WaveformView::contentChanged() { invalidate(); }
+
+void WaveformView::setCuts(std::vector<int64_t> cuts, int64_t snapReach)
+{
+    cuts_.set(std::move(cuts), snapReach);
+    invalidate();
+}
 
 void WaveformView::invalidate()
 {
@@ -220,6 +230,12 @@ void WaveformView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || fps_ <= 0) return;
     const double x = event->position().x();
+    if (event->position().y() < RulerHeight && cuts_.editable()) {
+        if (const std::optional<int64_t> cut = cuts_.at(*this, x, EdgeSlack)) {
+            cutDrag_ = std::make_pair(*cut, *cut);
+            return;
+        }
+    }
     drag_ = edgeAt(x);
     if (drag_) {
         ++drags_;
@@ -231,29 +247,61 @@ void WaveformView::mousePressEvent(QMouseEvent* event)
 void WaveformView::mouseMoveEvent(QMouseEvent* event)
 {
     const double x = event->position().x();
-    if (drag_) {
-        dragTo(x);
+    if (cutDrag_) {
+        cutDrag_->second = boundaryAt(x);
+        invalidate();
         return;
     }
-    setCursor(edgeAt(x) ? Qt::SizeHorCursor : Qt::ArrowCursor);
+    if (drag_) {
+        dragTo(x, !event->modifiers().testFlag(Qt::ShiftModifier));
+        return;
+    }
+    const bool onHandle = event->position().y() < RulerHeight && cuts_.editable() && cuts_.at(*this, x, EdgeSlack);
+    setCursor(onHandle || edgeAt(x) ? Qt::SizeHorCursor : Qt::ArrowCursor);
 }
 
-// Snapped to the nearest frame boundary; a region keeps at least one frame.
-void WaveformView::dragTo(double x)
+int WaveformView::boundaryAt(double x) const
+{
+    return static_cast<int>(std::lround(std::max(msAt(x), 0.0) * fps_ / 1000.0));
+}
+
+// Snapped to the nearest frame boundary, and to a shot change near it; a
+// region keeps at least one frame.
+void WaveformView::dragTo(double x, bool snap)
 {
     rows_.refresh(table_);
     const RowSpan* span = rows_.find(drag_->row);
     if (!span) return;
-    const int boundary = static_cast<int>(std::lround(std::max(msAt(x), 0.0) * fps_ / 1000.0));
-    const int64_t frame
-        = drag_->end ? std::max<int64_t>(boundary - 1, span->start) : std::clamp<int64_t>(boundary, 0, span->end);
+    const int boundary = boundaryAt(x);
+    int64_t frame = drag_->end ? boundary - 1 : boundary;
+    if (snap) frame = cuts_.snap(frame);
+    frame = drag_->end ? std::max<int64_t>(frame, span->start) : std::clamp<int64_t>(frame, 0, span->end);
     if (frame == (drag_->end ? span->end : span->start)) return;
     emit edgeDragged(drag_->row, drag_->end, static_cast<int>(frame), drags_);
 }
 
 void WaveformView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) drag_.reset();
+    if (event->button() != Qt::LeftButton) return;
+    drag_.reset();
+    if (const std::optional<std::pair<int64_t, int64_t>> moved = std::exchange(cutDrag_, std::nullopt)) {
+        invalidate();
+        if (moved->first != moved->second) emit cutMoved(int(moved->first), int(moved->second));
+    }
+}
+
+void WaveformView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (fps_ <= 0 || !cuts_.editable()) return;
+    const double x = event->pos().x();
+    const int frame = boundaryAt(x);
+    QMenu menu(this);
+    QAction* add = menu.addAction(QStringLiteral("Add a shot change at frame %1").arg(frame));
+    const std::optional<int64_t> near = cuts_.at(*this, x, EdgeSlack * 2);
+    QAction* remove = near ? menu.addAction(QStringLiteral("Remove the shot change at frame %1").arg(*near)) : nullptr;
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen && chosen == add) emit cutAdded(frame);
+    if (chosen && chosen == remove) emit cutRemoved(int(*near));
 }
 
 void WaveformView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -299,6 +347,7 @@ void WaveformView::renderLayer()
     drawRows(painter);
     drawPeaks(painter);
     drawRuler(painter);
+    cuts_.draw(painter, *this, cutDrag_);
 }
 
 void WaveformView::drawRows(QPainter& painter)

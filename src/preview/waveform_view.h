@@ -1,4 +1,5 @@
 #pragma once
+#include "preview/waveform_cuts.h"
 #include "preview/waveform_rows.h"
 
 #include <QElapsedTimer>
@@ -53,6 +54,11 @@ public:
     int frameAt(double x) const; // the frame shown at the time under x
     bool dragging() const { return drag_.has_value(); }
 
+    // The shot changes drawn over the sound, moved by their handles in the
+    // ruler, and snapped to by dragged edges (not while Shift is held).
+    WaveformCuts& cuts() { return cuts_; }
+    void setCuts(std::vector<int64_t> cuts, int64_t snapReach);
+
 signals:
     void seekRequested(int frame);
     // `frame` is the row's new start, or its new end (the last frame shown).
@@ -60,6 +66,11 @@ signals:
     void edgeDragged(int row, bool end, int frame, quint64 drag);
     void rowActivated(int row);
     void viewChanged();
+    // A cut's handle was dragged from one frame to another, or the pop-up
+    // menu asks for a cut to be added or removed.
+    void cutMoved(int from, int to);
+    void cutAdded(int frame);
+    void cutRemoved(int frame);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +80,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     struct Edge {
@@ -83,7 +95,8 @@ private:
     void followPlayback();
     std::optional<Edge> edgeAt(double x);
     int rowAt(double x);
-    void dragTo(double x);
+    void dragTo(double x, bool snap);
+    int boundaryAt(double x) const;
 
     void renderLayer();
     void drawRows(QPainter& painter);
@@ -108,6 +121,8 @@ private:
     bool layerValid_ = false;
     std::optional<Edge> drag_;
     quint64 drags_ = 0;
+    WaveformCuts cuts_;
+    std::optional<std::pair<int64_t, int64_t>> cutDrag_; // from, to
 };
 
 } // namespace tessel

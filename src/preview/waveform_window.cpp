@@ -77,6 +77,8 @@ void WaveformWindow::openMovie(const QString& fileName, double framesPerSecond, 
     syncScrollBar();
 }
 
+void WaveformWindow::addBar(QWidget* bar) { static_cast<QVBoxLayout*>(layout())->insertWidget(1, bar); }
+
 void WaveformWindow::closeMovie()
 {
     source_.close();

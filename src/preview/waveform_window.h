@@ -34,6 +34,8 @@ public:
 
     void openMovie(const QString& fileName, double framesPerSecond, int64_t lengthMs);
     void closeMovie();
+    // Another line of controls under the sound track's.
+    void addBar(QWidget* bar);
 
 private:
     void buildLayout();

@@ -8,6 +8,12 @@
 // without crossing its right/bottom edges.
 namespace tessel {
 
+// Where the movie window stands at start: beside the main window, top edges
+// level, to its right where the work area has room, else to its left, else
+// below it (left edges level); always inside the work area, over the main
+// window only where nothing else fits. Frames, outer sizes.
+QPoint BesideMainWindow(const QRect& mainFrame, const QSize& movieFrame, const QRect& workArea);
+
 class MovieWindowFollower {
 public:
     // Called after each move of the main window. Returns where the movie

@@ -11,19 +11,23 @@ namespace {
 
 constexpr const char* RememberedFrame = "tesselFrame";
 
-// The frame as Qt reports it now.
+// The frame as Qt reports it now. While the window manager is still making
+// it, Qt may report one that does not wrap the window: none yet.
 QMargins reportedFrame(const QWidget& window)
 {
     const QRect frame = window.frameGeometry();
     const QRect client = window.geometry();
-    return { client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+    const QMargins margins { client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
         frame.bottom() - client.bottom() };
+    if (margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0) return {};
+    return margins;
 }
 
 QString watchName(const char* purpose) { return QStringLiteral("waits for the frame: ") + QLatin1String(purpose); }
 
 // Waits for the window's frame on the window's own events: being framed moves
-// the client (or resizes it), so one of them comes with the frame.
+// the client (or resizes it), or at least shows it anew, so one of them comes
+// with the frame.
 class FramedWatch : public QObject {
 public:
     FramedWatch(QWidget& window, const char* purpose, std::function<void()> framed)
@@ -39,7 +43,8 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show) return false;
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show && type != QEvent::Paint)
+            return false;
         if (reportedFrame(window_).isNull()) return false;
         window_.removeEventFilter(this);
         // After the event: what runs may move or resize the window again.

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
+#include "tools/shot_timing.h"
 
 #include <QChar>
 #include <algorithm>
@@ -11,10 +12,11 @@
 namespace tessel {
 namespace {
 
-constexpr std::array<std::string_view, ReadingRuleCount> RuleIds
-    = { "reading-speed", "line-length", "line-count", "min-duration", "max-duration", "min-gap" };
-constexpr std::array<std::string_view, ReadingRuleCount> RuleCaptions = { "Reading speed", "Characters per line",
-    "Lines", "Minimum duration", "Maximum duration", "Gap between subtitles" };
+constexpr std::array<std::string_view, ReadingRuleCount> RuleIds = { "reading-speed", "line-length", "line-count",
+    "min-duration", "max-duration", "min-gap", "shot-change-in", "shot-change-out" };
+constexpr std::array<std::string_view, ReadingRuleCount> RuleCaptions
+    = { "Reading speed", "Characters per line", "Lines", "Minimum duration", "Maximum duration",
+          "Gap between subtitles", "Start at a shot change", "End at a shot change" };
 
 const QString DoneMessage = QStringLiteral("The reading speed and layout check is complete.");
 
@@ -22,9 +24,21 @@ const QString DoneMessage = QStringLiteral("The reading speed and layout check i
 // next subtitle comes first and the durations before the reading speed, so
 // that a later fix of the same row never undoes an earlier one: every later
 // end stays within the gap, and a shortened subtitle is not lengthened past
-// its maximum again.
-enum Check { GapCheck, MaxDurationCheck, MinDurationCheck, SpeedCheck, Line1Check, Line2Check, Line3Check, LinesCheck };
-constexpr int CheckCount = 8;
+// its maximum again. The shot changes come last of the timing: their fixes
+// are taken only where they break none of the rules before them.
+enum Check {
+    GapCheck,
+    MaxDurationCheck,
+    MinDurationCheck,
+    SpeedCheck,
+    InTimeCheck,
+    OutTimeCheck,
+    Line1Check,
+    Line2Check,
+    Line3Check,
+    LinesCheck
+};
+constexpr int CheckCount = 10;
 // How often one check of a row is looked at again after answers that changed
 // the table; a fix needs two looks at most.
 constexpr int MaxRounds = 16;
@@ -167,7 +181,14 @@ LineCount countLine(std::string_view line)
 
 void applyProposal(SubtitleTable& table, const ReadingFinding& finding)
 {
-    table.setCell(SubtitleTable::To, finding.row, IntToStr(*finding.proposedEnd));
+    if (finding.proposedStart) table.setCell(SubtitleTable::From, finding.row, IntToStr(*finding.proposedStart));
+    if (finding.proposedEnd) table.setCell(SubtitleTable::To, finding.row, IntToStr(*finding.proposedEnd));
+}
+
+std::string proposalText(const ReadingFinding& finding)
+{
+    if (finding.proposedStart) return IntToStr(*finding.proposedStart);
+    return finding.proposedEnd ? IntToStr(*finding.proposedEnd) : std::string();
 }
 
 } // namespace
@@ -185,7 +206,7 @@ int ReadingCharacters(std::string_view line, bool spacesAndPunctuation)
 // What the checks of one row read from the table.
 struct ReadingRules::Row {
     int row = 0;
-    std::optional<int32_t> start, end, nextStart;
+    std::optional<int32_t> start, end, nextStart, previousEnd;
     bool last = false;
     std::array<int, LinesPerRow> lineCharacters {};
     int lines = 0; // lines with something to see
@@ -202,6 +223,16 @@ ReadingRules::ReadingRules(const ReadingProfile& profile, double framerate, Rule
     if (profile_.maxDuration) maxDuration_ = profile_.maxDuration->atMostFrames(framerate);
     if (profile_.minGap) minGap_ = profile_.minGap->atLeastFrames(framerate);
     if (profile_.maxCharsPerSecond) speedLimitTenths_ = *profile_.maxCharsPerSecond * 10 + 1e-9;
+    if (profile_.shotChangeIn) shotIn_ = profile_.shotChangeIn->nearestFrames(framerate);
+    if (profile_.shotChangeOut) shotOut_ = profile_.shotChangeOut->nearestFrames(framerate);
+    if (profile_.shotChangeGap) shotGap_ = profile_.shotChangeGap->atLeastFrames(framerate);
+}
+
+void ReadingRules::setShotChanges(std::vector<int64_t> cuts)
+{
+    std::sort(cuts.begin(), cuts.end());
+    cuts_ = std::move(cuts);
+    hasCuts_ = true;
 }
 
 bool ReadingRules::checks(ReadingRule rule) const
@@ -220,6 +251,10 @@ bool ReadingRules::checks(ReadingRule rule) const
         return profile_.maxDuration.has_value();
     case ReadingRule::MinGap:
         return profile_.minGap.has_value();
+    case ReadingRule::ShotChangeIn:
+        return hasCuts_ && profile_.shotChangeIn.has_value();
+    case ReadingRule::ShotChangeOut:
+        return hasCuts_ && profile_.shotChangeOut.has_value();
     }
     return false;
 }
@@ -232,6 +267,7 @@ ReadingRules::Row ReadingRules::readRow(const SubtitleTable& table, int row) con
     r.end = TryStrToInt(table.cell(SubtitleTable::To, row));
     r.last = row + 1 >= table.rowCount();
     if (!r.last) r.nextStart = TryStrToInt(table.cell(SubtitleTable::From, row + 1));
+    if (row > 1) r.previousEnd = TryStrToInt(table.cell(SubtitleTable::To, row - 1));
     if (!checks(ReadingRule::ReadingSpeed) && !checks(ReadingRule::LineLength) && !checks(ReadingRule::LineCount))
         return r;
     for (int i = 0; i < LinesPerRow; ++i) {
@@ -322,6 +358,10 @@ std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check, bo
         if (propose) f.proposedEnd = laterEnd(r, *r.start + framesForSpeed(r.readingCharacters));
         return f;
     }
+    case InTimeCheck:
+        return inTime(r, propose);
+    case OutTimeCheck:
+        return outTime(r, propose);
     case LinesCheck:
         if (!checks(ReadingRule::LineCount) || r.lines <= *profile_.maxLines) return std::nullopt;
         f.rule = ReadingRule::LineCount;
@@ -340,6 +380,96 @@ std::optional<ReadingFinding> ReadingRules::evaluate(const Row& r, int check, bo
         return f;
     }
     }
+}
+
+bool ReadingRules::onCut(int64_t frame) const { return std::binary_search(cuts_.begin(), cuts_.end(), frame); }
+
+// Whether the row may start and end there: it still shows, overlaps neither
+// neighbour, and passes every rule before the shot changes that it passed
+// (one it failed it fails no worse).
+bool ReadingRules::keepsRules(const Row& r, int64_t start, int64_t end) const
+{
+    if (!r.start || !r.end || end <= start) return false;
+    if ((r.previousEnd && start < *r.previousEnd) || (r.nextStart && end > *r.nextStart)) return false;
+    // Within a limit, or no further from it than it was.
+    const auto kept = [](int64_t now, int64_t was, bool within, bool wasWithin, bool lowerIsWorse) {
+        return within || (!wasWithin && (lowerIsWorse ? now >= was : now <= was));
+    };
+    if (checks(ReadingRule::MinGap)) {
+        if (r.previousEnd) {
+            const int64_t now = start - *r.previousEnd, was = int64_t(*r.start) - *r.previousEnd;
+            if (!kept(now, was, now >= minGap_, was >= minGap_, true)) return false;
+        }
+        if (r.nextStart) {
+            const int64_t now = *r.nextStart - end, was = int64_t(*r.nextStart) - *r.end;
+            if (!kept(now, was, now >= minGap_, was >= minGap_, true)) return false;
+        }
+    }
+    const int64_t now = end - start, was = int64_t(*r.end) - *r.start;
+    if (checks(ReadingRule::MinDuration) && !kept(now, was, now >= minDuration_, was >= minDuration_, true))
+        return false;
+    if (checks(ReadingRule::MaxDuration) && !kept(now, was, now <= maxDuration_, was <= maxDuration_, false))
+        return false;
+    if (checks(ReadingRule::ReadingSpeed) && r.readingCharacters > 0) {
+        const auto within = [&](int64_t frames) {
+            return frames > 0 && shownTenths(r.readingCharacters, frames, framerate_) <= speedLimitTenths_;
+        };
+        if (!kept(now, was, within(now), within(was), true)) return false;
+    }
+    return true;
+}
+
+// An in-time near a cut, before or after it, belongs on it.
+std::optional<ReadingFinding> ReadingRules::inTime(const Row& r, bool propose) const
+{
+    if (!checks(ReadingRule::ShotChangeIn) || !r.start) return std::nullopt;
+    const int64_t start = *r.start;
+    const int64_t cut = NearestCut(cuts_, start);
+    if (cut < 0 || cut == start || std::llabs(cut - start) > shotIn_) return std::nullopt;
+    if (r.end && cut >= *r.end) return std::nullopt; // a cut after the subtitle is none of its business
+    ReadingFinding f;
+    f.row = r.row;
+    f.start = r.start;
+    f.rule = ReadingRule::ShotChangeIn;
+    f.column = SubtitleTable::From;
+    f.measured = start - cut;
+    f.limit = static_cast<double>(shotIn_);
+    f.cut = cut;
+    if (propose && r.end && keepsRules(r, cut, *r.end)) f.proposedStart = static_cast<int32_t>(cut);
+    return f;
+}
+
+// An out-time near a cut belongs on it or the gap before it: before the cut,
+// preferably at the gap; after it (the subtitle running into the next shot),
+// preferably on the cut.
+std::optional<ReadingFinding> ReadingRules::outTime(const Row& r, bool propose) const
+{
+    if (!checks(ReadingRule::ShotChangeOut) || !r.end) return std::nullopt;
+    const int64_t end = *r.end;
+    if (onCut(end) || onCut(end + shotGap_)) return std::nullopt;
+    const auto next = std::upper_bound(cuts_.begin(), cuts_.end(), end);
+    const int64_t ahead = next != cuts_.end() && *next - end <= shotOut_ ? *next : -1;
+    int64_t behind = next != cuts_.begin() ? *std::prev(next) : -1;
+    if (behind < 0 || end - behind > shotOut_ || !r.start || behind <= *r.start) behind = -1;
+    if (ahead < 0 && behind < 0) return std::nullopt;
+    const bool before = ahead >= 0 && (behind < 0 || ahead - end <= end - behind);
+    const int64_t cut = before ? ahead : behind;
+    ReadingFinding f;
+    f.row = r.row;
+    f.start = r.start;
+    f.rule = ReadingRule::ShotChangeOut;
+    f.measured = end - cut;
+    f.limit = static_cast<double>(shotOut_);
+    f.cut = cut;
+    if (!propose || !r.start) return f;
+    const std::array<int64_t, 2> targets
+        = before ? std::array<int64_t, 2> { cut - shotGap_, cut } : std::array<int64_t, 2> { cut, cut - shotGap_ };
+    for (int64_t target : targets)
+        if (keepsRules(r, *r.start, target)) {
+            f.proposedEnd = static_cast<int32_t>(target);
+            break;
+        }
+    return f;
 }
 
 bool ReadingRules::forEachFinding(
@@ -385,6 +515,15 @@ std::string ReadingRules::message(const ReadingFinding& f, char separator) const
     case ReadingRule::MinGap:
         return "Gap to the next subtitle " + frames(f.measured) + ", minimum " + frames(static_cast<int64_t>(f.limit))
             + ".";
+    case ReadingRule::ShotChangeIn:
+    case ReadingRule::ShotChangeOut: {
+        const bool in = f.rule == ReadingRule::ShotChangeIn;
+        return std::string(in ? "Starts " : "Ends ") + frames(std::llabs(f.measured))
+            + (f.measured < 0 ? " before" : " after") + " the shot change at frame " + IntToStr(f.cut) + "; within "
+            + frames(static_cast<int64_t>(f.limit))
+            + (in ? " of a shot change a subtitle starts on it."
+                  : " of a shot change a subtitle ends on it or " + frames(shotGap_) + " before it.");
+    }
     }
     return {};
 }
@@ -416,7 +555,7 @@ ReadingFixReport FixReading(SubtitleTable& table, const ReadingRules& rules)
     SubtitleTable::BulkChange bulk(table);
     for (int row = 1; row < table.rowCount(); ++row)
         rules.forEachFinding(table, row, [&](const ReadingFinding& f) {
-            if (f.proposedEnd) {
+            if (f.hasProposal()) {
                 applyProposal(table, f);
                 ++report.fixed;
             } else {
@@ -434,12 +573,12 @@ CheckOutcome CheckReading(
     int fixed = 0;
     for (int row = 1; row < table.rowCount(); ++row) {
         const bool goOn = rules.forEachFinding(table, row, [&](const ReadingFinding& f) {
-            if (autoFix && f.proposedEnd) {
+            if (autoFix && f.hasProposal()) {
                 applyProposal(table, f);
                 ++fixed;
                 return true;
             }
-            const std::string proposal = f.proposedEnd ? IntToStr(*f.proposedEnd) : std::string();
+            const std::string proposal = proposalText(f);
             return ShowCheckDialog(
                 table, services.dialog, f.row, f.column, rules.message(f, decimalSeparator), proposal);
         });

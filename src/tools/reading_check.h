@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The reading speed and layout check: each subtitle against a delivery
 // profile at the film's framerate, with a safe proposal where there is one.
@@ -17,11 +18,21 @@
 // end.
 namespace tessel {
 
-enum class ReadingRule { ReadingSpeed, LineLength, LineCount, MinDuration, MaxDuration, MinGap };
-constexpr int ReadingRuleCount = 6;
+enum class ReadingRule {
+    ReadingSpeed,
+    LineLength,
+    LineCount,
+    MinDuration,
+    MaxDuration,
+    MinGap,
+    ShotChangeIn,
+    ShotChangeOut
+};
+constexpr int ReadingRuleCount = 8;
 
 // "reading-speed", "line-length", "line-count", "min-duration",
-// "max-duration", "min-gap": the converter's names.
+// "max-duration", "min-gap", "shot-change-in", "shot-change-out": the
+// converter's names.
 std::string_view ReadingRuleId(ReadingRule rule);
 // "Reading speed", "Characters per line", ...: the window's captions.
 std::string_view ReadingRuleCaption(ReadingRule rule);
@@ -38,25 +49,32 @@ struct ReadingFinding {
     int column = SubtitleTable::To; // the cell the finding is about
     std::optional<int32_t> start; // the From cell, when it is a number
     // Characters, lines or frames; tenths of a character per second for
-    // reading speed, where `endless` marks text shown for no time at all.
+    // reading speed, where `endless` marks text shown for no time at all;
+    // for the shot-change rules the frames from the cut (below 0: before it).
     int64_t measured = 0;
     bool endless = false;
     double limit = 0; // characters/s, characters, lines or frames
+    int64_t cut = -1; // the shot change a shot-change finding is about
+    std::optional<int32_t> proposedStart; // the From cell of `row`
     std::optional<int32_t> proposedEnd; // the To cell of `row`
+    bool hasProposal() const { return proposedStart || proposedEnd; }
 };
 
 // A profile at a framerate, with the rules to check.
 class ReadingRules {
 public:
     using RuleSet = std::array<bool, ReadingRuleCount>;
-    static constexpr RuleSet AllRules = { true, true, true, true, true, true };
+    static constexpr RuleSet AllRules = { true, true, true, true, true, true, true, true };
 
     // Throws Error for a framerate that is not above 0.
     ReadingRules(const ReadingProfile& profile, double framerate, RuleSet rules = AllRules);
 
     const ReadingProfile& profile() const { return profile_; }
     double framerate() const { return framerate_; }
-    // Ticked and limited by the profile.
+    // The film's cuts, as frames at this framerate, for the shot-change
+    // rules; without them those are not checked.
+    void setShotChanges(std::vector<int64_t> cuts);
+    // Ticked and limited by the profile (the shot-change rules: and given cuts).
     bool checks(ReadingRule rule) const;
 
     // Every finding of `row` as the table stands, in the order a run meets
@@ -78,12 +96,19 @@ private:
     std::optional<ReadingFinding> evaluate(const Row& facts, int check, bool propose) const;
     std::optional<int32_t> laterEnd(const Row& facts, int64_t wanted) const;
     int64_t framesForSpeed(int characters) const;
+    std::optional<ReadingFinding> inTime(const Row& facts, bool propose) const;
+    std::optional<ReadingFinding> outTime(const Row& facts, bool propose) const;
+    bool keepsRules(const Row& facts, int64_t start, int64_t end) const;
+    bool onCut(int64_t frame) const;
 
     ReadingProfile profile_;
     double framerate_;
     RuleSet rules_;
     int64_t minDuration_ = 0, maxDuration_ = 0, minGap_ = 0; // frames
+    int64_t shotIn_ = 0, shotOut_ = 0, shotGap_ = 2; // frames
     double speedLimitTenths_ = 0; // with a hair of room for floating-point noise
+    std::vector<int64_t> cuts_;
+    bool hasCuts_ = false;
 };
 
 // Every finding in row order, the table unchanged, without proposals.

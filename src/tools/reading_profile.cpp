@@ -37,6 +37,10 @@ ReadingProfile netflix(const char* name, double charsPerSecond)
     p.minDuration = span(5.0 / 6.0, false, "5/6 s");
     p.maxDuration = span(7, false, "7 s");
     p.minGap = span(2, true, "2 frames");
+    // Half a second: 12 frames at 24 fps, 15 at 30, as the rules scale them.
+    p.shotChangeIn = span(0.5, false, "0.5 s");
+    p.shotChangeOut = span(0.5, false, "0.5 s");
+    p.shotChangeGap = span(2, true, "2 frames");
     p.origin = "built-in";
     return p;
 }
@@ -144,6 +148,12 @@ struct Parser {
             profile.minGap = time(line, key, value, false);
         } else if (key == "count-spaces-and-punctuation") {
             profile.countSpacesAndPunctuation = yesNo(line, key, value);
+        } else if (key == "shot-change-in") {
+            profile.shotChangeIn = time(line, key, value, false);
+        } else if (key == "shot-change-out") {
+            profile.shotChangeOut = time(line, key, value, false);
+        } else if (key == "shot-change-gap") {
+            profile.shotChangeGap = time(line, key, value, false);
         } else if (key == "max-translation-ratio") {
             profile.maxTranslationRatio = number(line, key, value, 0, 100);
             if (*profile.maxTranslationRatio <= 0) fail(line, key + ": " + value + " must be above 0");
@@ -202,6 +212,12 @@ int64_t TimeSpan::atLeastFrames(double framerate) const
 {
     if (inFrames) return static_cast<int64_t>(value);
     return static_cast<int64_t>(std::ceil(static_cast<long double>(value) * framerate - FrameTolerance));
+}
+
+int64_t TimeSpan::nearestFrames(double framerate) const
+{
+    if (inFrames) return static_cast<int64_t>(value);
+    return static_cast<int64_t>(std::ceil(static_cast<long double>(value) * framerate - 0.5L - FrameTolerance));
 }
 
 int64_t TimeSpan::atMostFrames(double framerate) const
@@ -299,6 +315,9 @@ std::string ProfileFileText(const ReadingProfile& p)
     if (p.minGap) appendLine(out, "min-gap", p.minGap->text);
     appendLine(out, "count-spaces-and-punctuation", p.countSpacesAndPunctuation ? "yes" : "no");
     if (p.maxTranslationRatio) appendLine(out, "max-translation-ratio", decimal(*p.maxTranslationRatio));
+    if (p.shotChangeIn) appendLine(out, "shot-change-in", p.shotChangeIn->text);
+    if (p.shotChangeOut) appendLine(out, "shot-change-out", p.shotChangeOut->text);
+    if (p.shotChangeGap) appendLine(out, "shot-change-gap", p.shotChangeGap->text);
     return out;
 }
 
@@ -313,6 +332,16 @@ std::string ProfileSummary(const ReadingProfile& p)
     if (p.minDuration) parts.push_back("at least " + p.minDuration->text);
     if (p.maxDuration) parts.push_back("at most " + p.maxDuration->text);
     if (p.minGap) parts.push_back("gap " + p.minGap->text);
+    const std::string gap = p.shotChangeGap ? p.shotChangeGap->text : std::string("2 frames");
+    if (p.shotChangeIn && p.shotChangeOut && p.shotChangeIn->text == p.shotChangeOut->text)
+        parts.push_back("starts and ends within " + p.shotChangeIn->text + " of a shot change go onto it (ends: or "
+            + gap + " before)");
+    else {
+        if (p.shotChangeIn) parts.push_back("starts within " + p.shotChangeIn->text + " of a shot change go onto it");
+        if (p.shotChangeOut)
+            parts.push_back(
+                "ends within " + p.shotChangeOut->text + " of a shot change go onto it or " + gap + " before");
+    }
     std::string out;
     for (const std::string& part : parts)
         out += (out.empty() ? "" : ", ") + part;

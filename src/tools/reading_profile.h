@@ -21,13 +21,21 @@
 //     min-gap = 2 frames
 //     count-spaces-and-punctuation = yes
 //     max-translation-ratio = 1.4
+//     shot-change-in = 0.5 s
+//     shot-change-out = 0.5 s
+//     shot-change-gap = 2 frames
 //
 // Numbers take "." as decimal separator; times are seconds ("1.5 s", "5/6 s")
 // or whole frames ("20 frames"). The name defaults to the file's name; a
 // limit left out is not checked; spaces and punctuation count towards reading
 // speed unless that key says "no". The translation ratio is how many times
 // its original's characters a translated subtitle may have (checked against
-// an original only; 1.5 when left out).
+// an original only; 1.5 when left out). The shot-change keys need the
+// film's cuts: an in-time within `shot-change-in` of a cut (before or after
+// it) belongs on it; an out-time within `shot-change-out` of a cut belongs on
+// it or `shot-change-gap` before it (2 frames when left out). Seconds there
+// become the nearest whole frames, halves down (0.5 s: 12 frames at 24 and 25
+// fps, 15 at 30).
 namespace tessel {
 
 // A length of time as the profile gives it: seconds or whole frames.
@@ -40,6 +48,8 @@ struct TimeSpan {
     // and the most that last at most the span.
     int64_t atLeastFrames(double framerate) const;
     int64_t atMostFrames(double framerate) const;
+    // The nearest whole frames, halves down.
+    int64_t nearestFrames(double framerate) const;
 };
 
 struct ReadingProfile {
@@ -50,6 +60,7 @@ struct ReadingProfile {
     std::optional<TimeSpan> minDuration, maxDuration, minGap;
     bool countSpacesAndPunctuation = true;
     std::optional<double> maxTranslationRatio;
+    std::optional<TimeSpan> shotChangeIn, shotChangeOut, shotChangeGap;
     std::string origin; // "built-in" or the file it came from
 };
 

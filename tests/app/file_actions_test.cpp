@@ -1,12 +1,17 @@
+#include "app/commands.h"
 #include "app/editor.h"
 #include "app/file_actions.h"
 #include "app/main_window.h"
+#include "app/reading_page.h"
 #include "app/subtitle_grid.h"
 #include "test_support.h"
 #include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QStatusBar>
+#include <QTest>
+#include <deque>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -200,4 +205,79 @@ TEST_F(FileActionsTest, AReadingErrorPartWayLeavesTheTableAsItWasBeforeOpen)
     EXPECT_EQ(Rows(table), (std::vector<tessel::test::Row> { { "25", "50", "One", "", "" } }));
     EXPECT_EQ(editor.mainWindow().statusBar()->currentMessage(),
         "Line 6 could not be read as a subtitle and was skipped; a save as WebVTT writes it back.");
+}
+
+// Ctrl+S writes the table's own file in the format it was opened in, through
+// the same save (the framerate asked again); with no file yet it asks where,
+// and from then on saves there in the type chosen.
+TEST_F(FileActionsTest, CtrlSSavesToTheDocumentInItsOwnFormat)
+{
+    editor.mainWindow().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor.mainWindow()));
+    const auto ctrlS = [&] { QTest::keyClick(&grid, Qt::Key_S, Qt::ControlModifier); };
+    ctrlS(); // nothing to save to yet: the dialog, cancelled
+    EXPECT_TRUE(messages.messages.empty());
+
+    const QString offset = file("offset.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n");
+    open(offset);
+    {
+        EditHistory::Step step(editor.history(), "Edit cell");
+        table.setCell(2, 1, "Uno");
+    }
+    ctrlS();
+    EXPECT_EQ(ReadFile(offset.toStdString()), "1\r\n00:00:01,000 --> 00:00:02,000\r\nUno\r\n\r\n");
+    EXPECT_EQ(framerate.timesAsked(), 2);
+    EXPECT_FALSE(editor.fileActions().isModified());
+
+    const QString script = file("a.ass",
+        "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, "
+        "MarginR, MarginV, Effect, Text\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,One\n");
+    open(script);
+    table.setCell(2, 1, "Uno");
+    ctrlS(); // kept whole: no export settings asked
+    EXPECT_EQ(ReadFile(script.toStdString()),
+        "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, "
+        "MarginR, MarginV, Effect, Text\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Uno\n");
+
+    Editor fresh { EditorOverrides { &messages, &questions, &files, &framerate, &exportSettings, '.' } };
+    const std::string chosen = dir.path("new.sub");
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(chosen), 1 });
+    fresh.table().setRow(1, "10", "20", "first", "", "");
+    ASSERT_TRUE(fresh.commands().run(QStringLiteral("file.save")));
+    EXPECT_EQ(ReadFile(chosen), "{10}{20}first\r\n");
+    fresh.table().setCell(2, 1, "again");
+    ASSERT_TRUE(fresh.commands().run(QStringLiteral("file.save"))); // no answer left: no dialog
+    EXPECT_EQ(ReadFile(chosen), "{10}{20}again\r\n");
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// The Reading page's framerate starts at the one the table was read or last
+// written with; a file read without one leaves it.
+TEST_F(FileActionsTest, TheReadingPageTakesTheFramerateOfTheLastReadOrWrite)
+{
+    struct Rates : FramerateSource {
+        std::deque<double> answers;
+        double ChooseFramerate(const QString&, const QString&) override
+        {
+            const double rate = answers.front();
+            answers.pop_front();
+            return rate;
+        }
+    } rates;
+    rates.answers = { 25, 29.97 };
+    FixedExportSettings settings { SsaExportAnswer { SsaExportSettings {}, QStringLiteral("24") } };
+    Editor other { EditorOverrides { &messages, &questions, &files, &rates, &settings, ',' } };
+    const QComboBox* shown = other.mainWindow().readingPage().framerate();
+    EXPECT_EQ(shown->currentText(), "23,976");
+    other.fileActions().openFile(file("offset.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n"));
+    EXPECT_EQ(shown->currentText(), "25");
+    other.fileActions().openFile(file("frames.sub", "{25}{50}One\r\n"));
+    EXPECT_EQ(shown->currentText(), "25");
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(dir.path("out.srt")), 2 });
+    other.fileActions().saveSubtitles();
+    EXPECT_EQ(shown->currentText(), "29,97");
+    files.saveAnswers.push_back(SaveChoice { QString::fromStdString(dir.path("out.ssa")), 8 });
+    other.fileActions().saveSubtitles();
+    EXPECT_EQ(shown->currentText(), "24");
+    EXPECT_TRUE(messages.messages.empty());
 }

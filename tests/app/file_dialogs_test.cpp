@@ -1,4 +1,5 @@
 #include "app/editor.h"
+#include "app/file_actions.h"
 #include "app/file_buttons.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
@@ -152,5 +153,40 @@ TEST(FileDialogs, SaveRefusesANameInAFolderThatDoesNotExist)
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(framerate.timesAsked(), 0);
     EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// An opened file is offered by the next save with its own type, whatever the
+// dialog was left at.
+TEST(FileDialogs, TheSaveDialogOffersTheOpenedFileWithItsOwnType)
+{
+    tessel::test::TempDir dir;
+    RecordingMessages messages;
+    FixedFramerate framerate(25);
+    EditorOverrides overrides { &messages };
+    overrides.framerate = &framerate;
+    Editor editor(overrides);
+    QtSubtitleFileDialogs& dialogs = editor.platformFileDialogs();
+    struct Case {
+        const char* name;
+        const char* content;
+        int type;
+        const char* extension;
+    };
+    for (const Case& c : {
+             Case { "a.ass",
+                 "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Layer, Start, End, Style, Text\n"
+                 "Dialogue: 0,0:00:01.00,0:00:02.00,Default,One\n",
+                 10, "ass" },
+             Case { "b.vtt", "WEBVTT\n\n00:01.000 --> 00:02.000\nOne\n", 11, "vtt" },
+             Case { "offset.srt", "1\n00:00:01,000 --> 00:00:02,000\nOne\n", 2, "srt" },
+             Case { "frames.txt", "{25}{50}One\n", 1, "sub" }, // MicroDVD, by its first line
+         }) {
+        tessel::test::WriteFile(dir.path(c.name), c.content);
+        editor.fileActions().openFile(QString::fromStdString(dir.path(c.name)));
+        EXPECT_EQ(dialogs.saveFileType(), c.type) << c.name;
+        EXPECT_EQ(dialogs.saveDialog().defaultSuffix(), c.extension) << c.name;
+        EXPECT_EQ(dialogs.saveDialog().selectedFiles().value(0).toStdString(), dir.path(c.name));
+    }
     EXPECT_TRUE(messages.messages.empty());
 }

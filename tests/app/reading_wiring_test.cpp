@@ -77,7 +77,8 @@ TEST_F(ReadingWiringTest, APageAfterCheckWithTheProfilesTheRulesAndTheFramerate)
     EXPECT_EQ(button->text(), "Reading");
     EXPECT_EQ(profileNames(), (QStringList { "Netflix English (adults)", "Netflix English (children)", "Relaxed" }));
     EXPECT_EQ(page.profile()->toolTip(),
-        "20 characters/s, 42 characters a line, 2 lines, at least 5/6 s, at most 7 s, gap 2 frames\nbuilt-in");
+        "20 characters/s, 42 characters a line, 2 lines, at least 5/6 s, at most 7 s, gap 2 frames, starts and ends "
+        "within 0.5 s of a shot change go onto it (ends: or 2 frames before)\nbuilt-in");
     for (int i = 0; i < ReadingRuleCount; ++i)
         EXPECT_TRUE(page.rule(static_cast<ReadingRule>(i))->isChecked());
     EXPECT_EQ(page.framerate()->currentText(), "23,976");

@@ -1,5 +1,6 @@
 #include "app/editor.h"
 #include "app/file_actions.h"
+#include "app/file_dialogs.h"
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/recovery_wiring.h"
@@ -8,12 +9,15 @@
 #include "window_fakes.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 using namespace tessel;
@@ -141,6 +145,48 @@ void EditCell(Editor& editor, const char* text)
 }
 
 } // namespace
+
+// The save dialog offers a recovered file with its own type: what the file
+// on disk is, or where it is gone what its name says. Enter then writes it
+// in that type.
+TEST_F(RecoveryWiringTest, TheSaveDialogOffersARecoveredFileWithItsOwnType)
+{
+    const std::string offset = dir.path("offset.srt");
+    tessel::test::WriteFile(offset, "1\r\n00:00:01,000 --> 00:00:02,000\r\nOld\r\n\r\n");
+    LeaveSlot(folder(), { offset, 25 }, 2, 3);
+    recovery.answers = { RecoveryAnswer::Recover };
+    FixedFramerate fps(25);
+    EditorOverrides o = overrides();
+    o.fileDialogs = nullptr; // the real dialogs
+    o.framerate = &fps;
+    Editor editor(o);
+    editor.startRecovery(folder());
+    QtSubtitleFileDialogs& dialogs = editor.platformFileDialogs();
+    EXPECT_EQ(dialogs.saveFileType(), 2);
+    EXPECT_EQ(dialogs.saveDialog().defaultSuffix(), "srt");
+    WhenModal(QStringLiteral("SaveSubtitleDialog"), [](QWidget* dialog) {
+        auto* replace = new QTimer(dialog); // "offset.srt already exists": yes
+        replace->setInterval(10);
+        QObject::connect(replace, &QTimer::timeout, [replace] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                replace->stop();
+                box->button(QMessageBox::Yes)->click();
+            }
+        });
+        replace->start();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    Child<QAbstractButton>(editor.mainWindow(), "ButtonSaveSubtitles")->click();
+    EXPECT_TRUE(tessel::test::ReadFile(offset).rfind("1\r\n00:", 0) == 0) << tessel::test::ReadFile(offset);
+    EXPECT_EQ(editor.fileActions().documentFormat(), FormatCode::SubRip);
+
+    // Gone from the disk: told by its name.
+    QFile::remove(QString::fromStdString(offset));
+    editor.fileActions().setDocument({ dir.path("gone.vtt"), 0 });
+    EXPECT_EQ(dialogs.saveFileType(), 11);
+    EXPECT_EQ(dialogs.saveDialog().selectedFiles().value(0).toStdString(), dir.path("gone.vtt"));
+    EXPECT_TRUE(messages.messages.empty());
+}
 
 // After an Open that fails part way the slot names the file the table came
 // from, with that table (the table itself: FileActionsTest).

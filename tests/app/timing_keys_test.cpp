@@ -1,3 +1,4 @@
+#include "app/commands.h"
 #include "app/editor.h"
 #include "app/file_buttons.h"
 #include "app/main_window.h"
@@ -21,6 +22,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <cmath>
+#include <tuple>
 
 using namespace tessel;
 using namespace tessel::app;
@@ -37,7 +39,14 @@ struct MovieDialog : OpenFileDialog {
     std::optional<QString> Execute(const QString&, const QStringList&) override { return answer; }
 };
 
-class TimingKeysTest : public ::testing::TestWithParam<const char*> {
+// A short lossless clip (in AVI), or a film (MJPEG with sound) in a container.
+struct Movie {
+    const char* rate;
+    const char* film = nullptr;
+};
+void PrintTo(const Movie& movie, std::ostream* out) { *out << movie.rate << " fps " << (movie.film ? movie.film : ""); }
+
+class TimingKeysTest : public ::testing::TestWithParam<Movie> {
 protected:
     void SetUp() override
     {
@@ -47,7 +56,12 @@ protected:
         grid.setFocus();
         Fill(editor.table(), { { "0", "0", "first" }, { "", "", "second" }, { "900", "950", "third" } });
         editor.history().clear(true);
-        dialog.answer = tessel::test::NumberedClip(QLatin1String(GetParam()), QStringLiteral("avi"));
+        // The bar-code films change every picture, which may be found as cuts
+        // the keys would snap to: these tests are about the frame itself.
+        ASSERT_TRUE(editor.commands().run(QStringLiteral("shots.snap")));
+        const Movie& movie = GetParam();
+        dialog.answer = movie.film ? NumberedFilm(QLatin1String(movie.rate), QLatin1String(movie.film))
+                                   : NumberedClip(QLatin1String(movie.rate), QStringLiteral("avi"));
         window.fileButtons().openMovie()->click();
         ASSERT_TRUE(WaitFor([&] { return player().isOpen(); }));
         QApplication::setActiveWindow(&window); // the Waveform window came up meanwhile
@@ -96,6 +110,8 @@ TEST_P(TimingKeysTest, TimingAFilmFromTheKeyboard)
     EXPECT_EQ(shown(), 2);
     key(Qt::Key_F8);
     EXPECT_EQ(cell(0, 1), "2");
+    player().setCurrentPosition(std::max(2, last - 100)); // a film's last seconds
+    shown();
     key(Qt::Key_F7, Qt::ControlModifier); // five seconds on: past the end, so the last frame
     EXPECT_EQ(shown(), last);
     key(Qt::Key_F7);
@@ -160,9 +176,50 @@ TEST_P(TimingKeysTest, KeysWaitForTheGridAndAMovie)
     EXPECT_EQ(grid.currentTableRow(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, TimingKeysTest, ::testing::Values("25", "24000/1001"),
-    [](const ::testing::TestParamInfo<const char*>& info) {
-        return std::string(info.param) == "25" ? "Fps25" : "Fps23976";
+// Stepped from 184 as a user would: F7 twice, F6 twice, a second back and on.
+TEST_P(TimingKeysTest, StepsShowExactlyTheFrameTheCounterShowsAndF8Takes)
+{
+    const int second = static_cast<int>(std::lround(player().framesPerSecond()));
+    const int from = std::min(184, player().frameCount() - second - 3);
+    const QString length = QStringLiteral("/%1").arg(player().frameCount());
+    const auto counter = [&](int frame) {
+        const QLabel& timeCode = qobject_cast<TFormMovie*>(editor.movieWindow())->timeCode();
+        return WaitFor([&] { return timeCode.text() == QString::number(frame) + length; }, 2000);
+    };
+    player().setCurrentPosition(from);
+    ASSERT_EQ(shown(), from);
+    int frame = from;
+    for (const auto& [pressed, modifiers, by] : { std::tuple { Qt::Key_F7, Qt::NoModifier, 1 }, { Qt::Key_F7, {}, 1 },
+             { Qt::Key_F6, {}, -1 }, { Qt::Key_F6, {}, -1 }, { Qt::Key_F6, Qt::ShiftModifier, -second },
+             { Qt::Key_F7, Qt::ShiftModifier, second }, { Qt::Key_F7, Qt::ShiftModifier, second } }) {
+        key(pressed, modifiers);
+        frame += by;
+        EXPECT_EQ(shown(), frame) << "after " << QKeySequence(pressed | modifiers).toString().toStdString();
+        EXPECT_TRUE(counter(frame)) << frame;
+    }
+    key(Qt::Key_F8);
+    EXPECT_EQ(cell(0, 1), std::to_string(frame));
+}
+
+// A row's start shows that frame, and F8 without moving leaves the row as it is.
+TEST_P(TimingKeysTest, F8AfterSelectingARowKeepsItsStart)
+{
+    const int start = std::min(399, player().frameCount() - 5);
+    Fill(editor.table(), { { "7", "20", "a" }, { std::to_string(start), std::to_string(start + 3), "b" } });
+    editor.history().clear(true);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.subtitleModel().index(1, 0)).center());
+    EXPECT_EQ(shown(), start);
+    key(Qt::Key_F8);
+    EXPECT_EQ(cell(0, 2), std::to_string(start));
+    EXPECT_EQ(editor.history().undoCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, TimingKeysTest,
+    ::testing::Values(Movie { "25" }, Movie { "24000/1001" }, Movie { "25", "mkv" }, Movie { "24000/1001", "mkv" },
+        Movie { "25", "mp4" }, Movie { "24000/1001", "avi" }),
+    [](const ::testing::TestParamInfo<Movie>& info) {
+        return std::string(std::string(info.param.rate) == "25" ? "Fps25" : "Fps23976")
+            + (info.param.film ? std::string("_film_") + info.param.film : std::string());
     });
 
 TEST(TimingKeyHints, PlaybackButtonsKeepTheirHintsAndListTheKeys)

@@ -125,8 +125,9 @@ TEST_F(WaveformWiringTest, OpensBelowTheMainWindowWithTheMoviesSound)
         EXPECT_TRUE(Sounding(shot.pixel(ms * 600 / 4000, middle - 10))) << ms;
     for (int ms : { 500, 980, 1560, 2000, 2360, 2960, 3500 })
         EXPECT_FALSE(Sounding(shot.pixel(ms * 600 / 4000, middle - 10))) << ms;
-    // The current row stands out from the others.
-    const int top = WaveformView::RulerHeight + 30;
+    // The current row stands out from the others, below the peaks (however
+    // much room the window's controls leave the view).
+    const int top = view().height() - 6;
     grid.selectCell(0, 2);
     const QImage current = view().grab().toImage();
     EXPECT_NE(current.pixel(at(66).x(), top), current.pixel(at(31).x(), top));
@@ -162,6 +163,24 @@ TEST_F(WaveformWiringTest, DraggingAnEdgeRetimesTheRowInOneUndoStep)
     editor.history().undo();
     EXPECT_EQ(cell(1, 1), "37");
     EXPECT_TRUE(WaitFor([&] { return memo().isEmpty(); })); // by the next timer event
+}
+
+TEST_F(WaveformWiringTest, CtrlZAndCtrlYUndoAndRedoInTheWindow)
+{
+    drag(at(38), at(50));
+    drag(at(60), at(52.2));
+    ASSERT_EQ(cell(1, 1) + " " + cell(0, 2), "49 52");
+    QApplication::setActiveWindow(&waveform());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&waveform()));
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 60");
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "37 60");
+    QTest::keyClick(&view(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 60");
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(cell(1, 1) + " " + cell(0, 2), "49 52");
+    EXPECT_EQ(grid.currentTableRow(), 2); // the row redone is current, as on the grid
 }
 
 TEST_F(WaveformWiringTest, TheWheelZoomsBetweenTheWholeFilmAndASecond)

@@ -4,14 +4,20 @@
 #include "app/check_dialog.h"
 #include "app/editor.h"
 #include "app/export_dialog.h"
+#include "app/file_dialogs.h"
 #include "app/framerate_prompt.h"
 #include "app/main_window.h"
 #include "app/placement.h"
 #include "app/playback_wiring.h"
+#include "app/recovery_wiring.h"
 #include "clips.h"
 #include "window_fakes.h"
 
+#include <QDialog>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -72,11 +78,23 @@ protected:
     RecordingMessages messages;
 };
 
+// On the screen the movie window was reported on.
+class MovieWindowOn1600x1000 : public UnderAWindowManager {
+protected:
+    void SetUp() override
+    {
+        UnderAWindowManager::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (QGuiApplication::primaryScreen()->geometry().size() != QSize(1600, 1000))
+            GTEST_SKIP() << "needs a 1600x1000 screen";
+    }
+};
+
 } // namespace
 
 // The window manager chooses where the main window goes; the movie window
-// comes to its left edge, 20 pixels below its top, and both have their sizes
-// with the frame.
+// comes beside it, to its right on this screen, tops level, and both have
+// their sizes with the frame.
 TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogether)
 {
     Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
@@ -86,7 +104,7 @@ TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogeth
     const auto together = [&] {
         return framed(window) && framed(movie) && window.frameGeometry().size() == QSize(600, 449)
             && movie.frameGeometry().size() == QSize(240, 220)
-            && movie.frameGeometry().topLeft() == window.frameGeometry().topLeft() + QPoint(0, 20);
+            && movie.frameGeometry().topLeft() == window.frameGeometry().topRight() + QPoint(1, 0);
     };
     ASSERT_TRUE(QTest::qWaitFor(together, Settling)) << "main " << ::testing::PrintToString(window.frameGeometry())
                                                      << ", movie " << ::testing::PrintToString(movie.frameGeometry());
@@ -102,6 +120,104 @@ TEST_F(UnderAWindowManager, MainAndMovieWindowsHaveTheirOuterSizesAndStandTogeth
     EXPECT_TRUE(QTest::qWaitFor([&] { return movie.frameGeometry().topLeft() == movieBefore + QPoint(30, 10); }))
         << ::testing::PrintToString(movie.frameGeometry());
     EXPECT_TRUE(messages.messages.empty());
+}
+
+// To the right where there is room; where the right has none the movie window
+// goes to the left, and where neither side has, below; never over the
+// controls, never off the work area.
+TEST_F(MovieWindowOn1600x1000, TheMovieWindowGoesLeftOrBelowWhereTheRightHasNoRoom)
+{
+    {
+        Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+        MainWindow& window = editor.mainWindow();
+        QWidget& movie = *editor.movieWindow();
+        window.move(200, 150);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return framed(window) && framed(movie)
+                    && movie.frameGeometry().topLeft() == window.frameGeometry().topRight() + QPoint(1, 0);
+            },
+            Settling))
+            << "right: main " << ::testing::PrintToString(window.frameGeometry()) << ", movie "
+            << ::testing::PrintToString(movie.frameGeometry());
+    }
+    for (const bool wide : { false, true }) {
+        Editor editor(EditorOverrides { &messages }, CreateMovieWindow);
+        MainWindow& window = editor.mainWindow();
+        QWidget& movie = *editor.movieWindow();
+        const QRect area = window.screen()->availableGeometry();
+        if (wide)
+            window.setGeometry(area.left() + 100, area.top() + 60, area.width() - 200, 449);
+        else
+            window.move(area.right() - 700, area.top() + 60);
+        window.show();
+        const auto placed = [&] {
+            const QRect main = window.frameGeometry(), beside = movie.frameGeometry();
+            const QPoint wanted = wide ? main.bottomLeft() + QPoint(0, 1) : main.topLeft() - QPoint(beside.width(), 0);
+            return framed(window) && framed(movie) && beside.topLeft() == wanted && beside.size() == QSize(240, 220);
+        };
+        EXPECT_TRUE(QTest::qWaitFor(placed, Settling))
+            << (wide ? "below" : "left") << ": main " << ::testing::PrintToString(window.frameGeometry()) << ", movie "
+            << ::testing::PrintToString(movie.frameGeometry()) << " client "
+            << ::testing::PrintToString(movie.geometry());
+        EXPECT_TRUE(area.contains(movie.frameGeometry())) << ::testing::PrintToString(movie.frameGeometry());
+        EXPECT_FALSE(movie.frameGeometry().intersects(window.frameGeometry()));
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+// Every modal dialog comes up above the always-on-top movie window, even where
+// the two overlap: what the screen shows in the dialog's middle is the dialog.
+TEST_F(MovieWindowOn1600x1000, ModalDialogsStandAboveTheMovieWindow)
+{
+    QtMessages boxes;
+    Editor editor(EditorOverrides { &boxes }, CreateMovieWindow);
+    MainWindow& window = editor.mainWindow();
+    QWidget& movie = *editor.movieWindow();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framed(window) && framed(movie); }, Settling));
+    struct Shown {
+        QString name;
+        bool above = false;
+    };
+    const auto checkAbove
+        = [&](const char* name, const std::function<void(QWidget*)>& close, const std::function<void()>& open) {
+              Shown shown;
+              WhenModal(QString(), [&](QWidget* dialog) {
+                  shown.name = dialog->objectName();
+                  static_cast<void>(QTest::qWaitFor([&] { return framed(*dialog); }, Settling));
+                  movie.move(dialog->geometry().center() - QPoint(movie.width() / 2, movie.height() / 2));
+                  // The movie window is black: the screen must show the dialog's own middle.
+                  const QRect middle(dialog->rect().center() - QPoint(10, 10), QSize(20, 20));
+                  shown.above = QTest::qWaitFor(
+                      [&] {
+                          const QPoint at = dialog->mapToGlobal(middle.topLeft());
+                          const QImage own = dialog->grab(middle).toImage().convertToFormat(QImage::Format_RGB32);
+                          const QImage screen = dialog->screen()
+                                                    ->grabWindow(0, at.x(), at.y(), middle.width(), middle.height())
+                                                    .toImage()
+                                                    .convertToFormat(QImage::Format_RGB32);
+                          return movie.frameGeometry().contains(dialog->mapToGlobal(dialog->rect().center()))
+                              && screen == own;
+                      },
+                      3000);
+                  close(dialog);
+              });
+              open();
+              EXPECT_TRUE(shown.above) << name << " (" << shown.name.toStdString() << ")";
+          };
+    const auto reject = [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); };
+    checkAbove(
+        "an error message", reject, [&] { editor.messages().showError(QStringLiteral("Unknow subtitles format.")); });
+    checkAbove("the save dialog", reject, [&] { editor.platformFileDialogs().chooseSaveFile(); });
+    checkAbove("the recovery question", reject, [&] {
+        QtRecoveryQuestions().askRecover(
+            RecoveryQuestion.arg(QStringLiteral("\"offset.srt\""), QStringLiteral("now")).arg(3));
+    });
+    checkAbove(
+        "the framerate prompt", [](QWidget* dialog) { Child<QPushButton>(*dialog, "Button1")->click(); },
+        [&] { editor.frameratePrompt().ChooseFramerate(FramerateCaption, FrameratePrompt); });
 }
 
 // The framerate prompt and the export settings stand in the middle of the

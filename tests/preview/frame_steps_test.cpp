@@ -13,15 +13,21 @@ struct Clip {
     const char* rate;
     const char* container;
     int frames;
+    bool film = false; // NumberedFilm: MJPEG with sound; otherwise NumberedClip
 };
-void PrintTo(const Clip& clip, std::ostream* out) { *out << clip.rate << " fps " << clip.container; }
+void PrintTo(const Clip& clip, std::ostream* out)
+{
+    *out << clip.rate << " fps " << clip.container << (clip.film ? " film" : "");
+}
 
 class FrameSteps : public ::testing::TestWithParam<Clip> {
 protected:
     void SetUp() override
     {
         REQUIRE_CLIPS();
-        const QString clip = test::NumberedClip(QLatin1String(GetParam().rate), QLatin1String(GetParam().container));
+        const Clip& kind = GetParam();
+        const QString clip = kind.film ? test::NumberedFilm(QLatin1String(kind.rate), QLatin1String(kind.container))
+                                       : test::NumberedClip(QLatin1String(kind.rate), QLatin1String(kind.container));
         ASSERT_FALSE(clip.isEmpty());
         QSignalSpy complete(&player, &VideoPlayer::openComplete);
         player.setDisplayMode(VideoPlayer::FrameMode);
@@ -88,9 +94,28 @@ TEST_P(FrameSteps, StepsAskedForQuicklyAddUp)
     EXPECT_EQ(shown(), Both(0));
 }
 
+// Wherever playing stops, the picture and the frame reported are one.
+TEST_P(FrameSteps, PausingHoldsTheFrameItReports)
+{
+    for (int wait : { 130, 170, 210 }) {
+        player.run();
+        QTest::qWait(wait);
+        player.pause();
+        const std::pair<int, int> stopped = shown();
+        EXPECT_EQ(stopped.first, stopped.second) << "after " << wait << " ms";
+        EXPECT_GT(stopped.first, 0);
+    }
+    player.setCurrentPosition(GetParam().frames - 8);
+    player.run(); // on to the end, where mpv's position runs past the last picture
+    EXPECT_TRUE(WaitFor([&] { return !player.isPlaying(); }));
+    EXPECT_EQ(shown(), Both(GetParam().frames - 1));
+}
+
 TEST_P(FrameSteps, SeekingToAnyFrameShowsThatFrame)
 {
-    for (int frame : { 0, 1, 2, 23, 24, 25, 47, 48, 49, 71, 72, GetParam().frames - 2, GetParam().frames - 1 }) {
+    const int last = GetParam().frames - 1;
+    for (int frame : { 0, 1, 2, 23, 24, 25, 47, 48, 49, 71, 72, 184, 399, last - 1, last }) {
+        if (frame > last) continue;
         player.setCurrentPosition(frame);
         EXPECT_EQ(shown(), Both(frame));
     }
@@ -98,7 +123,10 @@ TEST_P(FrameSteps, SeekingToAnyFrameShowsThatFrame)
 
 INSTANTIATE_TEST_SUITE_P(RatesAndContainers, FrameSteps,
     ::testing::Values(Clip { "25", "avi", 100 }, Clip { "24000/1001", "avi", 96 }, Clip { "25", "mkv", 100 },
-        Clip { "24000/1001", "mkv", 96 }),
+        Clip { "24000/1001", "mkv", 96 }, Clip { "25", "mkv", 500, true }, Clip { "24000/1001", "mkv", 480, true },
+        Clip { "25", "mp4", 500, true }, Clip { "24000/1001", "mp4", 480, true }, Clip { "25", "avi", 500, true },
+        Clip { "24000/1001", "avi", 480, true }),
     [](const ::testing::TestParamInfo<Clip>& info) {
-        return std::string(info.param.rate == std::string("25") ? "Fps25" : "Fps23976") + "_" + info.param.container;
+        return std::string(info.param.rate == std::string("25") ? "Fps25" : "Fps23976") + "_" + info.param.container
+            + (info.param.film ? "_film" : "");
     });

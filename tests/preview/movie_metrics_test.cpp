@@ -82,6 +82,30 @@ TEST(MovieMetrics, VideoOutputFollowsThePlatform)
         qputenv("TESSEL_MPV_VO", forced);
 }
 
+TEST(WindowFollow, TheMovieWindowStartsBesideTheMainWindowInsideTheWorkArea)
+{
+    const QRect work(0, 0, 1600, 1000);
+    const QSize movie(240, 220);
+    struct Case {
+        QRect main;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        { { 100, 50, 600, 449 }, { 700, 50 } }, // to the right, tops level
+        { { 1000, 50, 600, 449 }, { 760, 50 } }, // no room right: to the left
+        { { 1360, 50, 240, 449 }, { 1120, 50 } }, // a main window at the right edge
+        { { 1120, 50, 240, 449 }, { 1360, 50 } }, // just room on the right
+        { { 100, 900, 600, 400 }, { 700, 780 } }, // a main window past the bottom: up inside
+        { { 100, 50, 1400, 449 }, { 100, 499 } }, // no room either side: below
+        { { 100, 600, 1400, 400 }, { 100, 780 } }, // nor below: inside, over the main window
+        { { 0, 0, 1600, 1000 }, { 0, 780 } }, // a maximised main window
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BesideMainWindow(c.main, movie, work), c.expected) << ::testing::PrintToString(c.main);
+    // On a second screen whose work area starts below a panel.
+    EXPECT_EQ(BesideMainWindow({ 1700, 10, 600, 449 }, movie, { 1600, 30, 1024, 738 }), QPoint(2300, 30));
+}
+
 TEST(WindowFollow, MovieWindowMovesWithTheMainWindow)
 {
     const QRect work(0, 0, 1280, 800);

@@ -143,3 +143,37 @@ TEST_F(PlaybackSyncTest, ARowMadeCurrentByATimingKeyStaysWhileThePictureDoes)
     sync.ProcessTimer(150, 400);
     EXPECT_EQ(grid.current, 1);
 }
+
+// The picture paused in row 2: whatever changes the table under the text
+// shown, or moves the picture, the text becomes the row at the picture as
+// the table holds it now. A row shown by selecting or editing stays while
+// the picture stays.
+TEST_F(PlaybackSyncTest, TheTextFollowsTheTableAndThePicture)
+{
+    sync.ProcessTimer(210, 400);
+    ASSERT_EQ(movie.subtitle, "A & B\n\n");
+    table.deleteRow(2); // row 3 moves up into row 2, out of the picture's frames
+    sync.ProcessTimer(210, 400);
+    EXPECT_EQ(movie.subtitle, "");
+
+    Fill(table, { { "100", "150", "one" }, { "200", "250", "before" } });
+    sync.ProcessTimer(210, 400);
+    ASSERT_EQ(movie.subtitle, "before\n\n");
+    SubtitleTable opened; // another file of as many rows
+    Fill(opened, { { "100", "150", "uno" }, { "200", "250", "dos" } });
+    table.replaceWith(opened);
+    sync.ProcessTimer(210, 400);
+    EXPECT_EQ(movie.subtitle, "dos\n\n");
+
+    sync.ShowSubtitleText(1); // selected without seeking, or an undo in row 1 shown
+    sync.ProcessTimer(210, 400);
+    EXPECT_EQ(movie.subtitle, "uno\n\n");
+    table.setCell(SubtitleTable::Line1, 2, "dos!"); // undone or edited elsewhere
+    sync.ProcessTimer(211, 400); // a step inside row 2
+    EXPECT_EQ(movie.subtitle, "dos!\n\n");
+
+    table.setCell(SubtitleTable::From, 1, ""); // no subtitles left
+    table.setRowCount(2);
+    sync.ProcessTimer(211, 400);
+    EXPECT_EQ(movie.subtitle, "");
+}
