@@ -198,5 +198,44 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
     }
 }
 
+// The table a file gives read in windows of 700 bytes, cut anywhere between
+// its lines (or inside a line longer than a window), is the table of the
+// file read in one window: every format, the files that show late what they
+// are, and rows longer than a window.
+TEST_F(Flowing, ATableReadInWindowsIsTheTableOfOneWindow)
+{
+    std::vector<std::string> inputs;
+    const std::string subrip = dir.path("film.srt");
+    WriteFile(subrip, subripText(300, 5));
+    for (const FormatInfo& from : Formats()) {
+        if (!from.read || !from.write) continue;
+        inputs.push_back(dir.path(std::string("window-source.") + from.extension));
+        ASSERT_EQ(convert({ "--fps", "25", "--to", from.id, subrip }, inputs.back(), true).status, 0) << from.id;
+    }
+    // One line of 5,000 bytes, then three lines each longer than a window,
+    // with bytes that are not UTF-8 in the middle of the long one.
+    std::string longRows = subripText(40, 9);
+    longRows.insert(
+        longRows.find("\r\n\r\n11\r\n"), "\r\n" + std::string(5000, 'a') + " caf\xE9 " + std::string(900, 'b'));
+    longRows.insert(longRows.find("\r\n\r\n30\r\n"),
+        "\r\n" + std::string(800, 'x') + "\r\n" + std::string(1400, 'y') + "\r\n" + std::string(701, 'z'));
+    inputs.push_back(dir.path("long.srt"));
+    WriteFile(inputs.back(), longRows);
+    std::string lateCodePage = subripText(200, 13);
+    lateCodePage += "201\r\n01:00:00,000 --> 01:00:01,000\r\nd\xE9j\xE0 vu\r\n";
+    inputs.push_back(dir.path("late-codepage.srt"));
+    WriteFile(inputs.back(), lateCodePage);
+    for (const std::string& input : inputs) {
+        SetFileTextWindow(700);
+        const Result windows = convert({ "--fps", "25", "--to", "table", input }, "-", true);
+        SetFileTextWindow(0);
+        const Result one = convert({ "--fps", "25", "--to", "table", input }, "-", true);
+        EXPECT_EQ(windows.status, 0) << input << windows.err;
+        EXPECT_GT(windows.out.size(), 10000u) << input;
+        EXPECT_EQ(windows.out, one.out) << input;
+        EXPECT_EQ(windows.err, one.err) << input;
+    }
+}
+
 } // namespace
 } // namespace tessel::test
