@@ -1,5 +1,6 @@
 #include "audio/audio_decoder.h"
 
+#include "audio/libav_handles.h"
 #include "core/errors.h"
 
 #include <algorithm>
@@ -26,34 +27,17 @@ constexpr int MonoFilterTaps = 8;
 // Sound may run on a little past where the header says it ends.
 constexpr int64_t PeaksPastTheEnd = 60 * PeaksPerSecond;
 
-std::string errorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
+using libav::CodecPtr;
+using libav::FormatPtr;
+using libav::FramePtr;
+using libav::PacketPtr;
+const auto errorText = libav::ErrorText;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
 struct ResamplerCloser {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
-struct PacketCloser {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameCloser {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
 
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerCloser>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketCloser>;
-using FramePtr = std::unique_ptr<AVFrame, FrameCloser>;
 
 int interrupted(void* cancel) { return cancel && static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0; }
 

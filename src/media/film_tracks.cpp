@@ -1,5 +1,6 @@
 #include "media/film_tracks.h"
 
+#include "audio/libav_handles.h"
 #include "core/errors.h"
 #include "media/matroska.h"
 
@@ -20,12 +21,7 @@ extern "C" {
 namespace tessel {
 namespace {
 
-std::string errorText(int status)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(status, text, sizeof text);
-    return text;
-}
+const auto errorText = libav::ErrorText;
 
 struct CloseInput {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }

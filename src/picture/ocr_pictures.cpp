@@ -1,5 +1,6 @@
 #include "picture/ocr_pictures.h"
 
+#include "audio/libav_handles.h"
 #include "core/errors.h"
 #include "formats/vobsub.h"
 
@@ -44,10 +45,6 @@ void logCatcher(void* object, int level, const char* format, va_list arguments)
     }
     av_log_default_callback(object, level, format, arguments);
 }
-
-struct CodecCloser {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
 
 class Decoder {
 public:
@@ -97,7 +94,7 @@ public:
     }
 
 private:
-    std::unique_ptr<AVCodecContext, CodecCloser> context_;
+    libav::CodecPtr context_;
 };
 
 uint32_t alphaOf(uint32_t argb) { return argb >> 24; }

@@ -1,5 +1,6 @@
 #include "picture/shot_detector.h"
 
+#include "audio/libav_handles.h"
 #include "core/errors.h"
 #include "picture/shot_picture.h"
 
@@ -30,33 +31,16 @@ constexpr int FlashFrames = 3;
 constexpr int64_t MostFrames = int64_t(86400) * 120;
 constexpr int MostThreads = 16;
 
-std::string errorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
+using libav::CodecPtr;
+using libav::FormatPtr;
+using libav::FramePtr;
+using libav::PacketPtr;
+const auto errorText = libav::ErrorText;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketCloser {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameCloser {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
 struct ScalerCloser {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketCloser>;
-using FramePtr = std::unique_ptr<AVFrame, FrameCloser>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerCloser>;
 
 int interrupted(void* cancel) { return cancel && static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0; }
