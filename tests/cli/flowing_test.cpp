@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
@@ -143,6 +144,28 @@ TEST_F(Flowing, AnErrorLateInTheFileWritesNothing)
         // No half-written file is left beside it either.
         EXPECT_EQ(files(), before) << c.name;
         expectSame({ "--fps", "25", "--to", "webvtt", input }, dir, "vtt");
+    }
+}
+
+// A full device refuses the written blocks while later windows are still
+// read (and written on the second thread): the failure is said once, as the
+// whole table says it, and the conversion neither hangs nor crashes.
+TEST_F(Flowing, AFullDeviceMidwayFailsAsTheWholeTableFails)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+    const std::string input = dir.path("long.srt");
+    WriteFile(input, subripText(15000, 17));
+    // Not read back: the device gives zeros without end.
+    const auto err = [&](const char* target, bool whole) {
+        cli::Options options = cli::ParseOptions({ "--fps", "25", "--to", target, input, "/dev/full" });
+        options.wholeTable = whole;
+        std::ostringstream out, said;
+        EXPECT_EQ(cli::ConvertFile(options, out, said), 1) << target;
+        return said.str();
+    };
+    for (const char* target : { "subrip", "ssa" }) {
+        EXPECT_EQ(err(target, false), "Subtiles file can't be saved!\n") << target;
+        EXPECT_EQ(err(target, true), "Subtiles file can't be saved!\n") << target;
     }
 }
 
