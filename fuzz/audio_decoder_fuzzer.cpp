@@ -10,6 +10,19 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/mem.h>
+}
+
+// ffmpeg allocates whatever size a damaged header claims for a packet (up to
+// 2 GiB) and trims it afterwards: its memory, not ours. Capped, the
+// fuzzer's memory limit measures our code.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    av_max_alloc(size_t(64) << 20);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // ffmpeg opens files by name: the bytes as a file in memory.

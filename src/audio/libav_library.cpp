@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/macros.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -52,6 +53,7 @@ TESSEL_LOADED_FUNCTION(
     Codec, Missing, int, avcodec_send_packet, (AVCodecContext * avctx, const AVPacket* avpkt), (avctx, avpkt))
 
 TESSEL_LOADED_FUNCTION(Util, nullptr, AVFrame*, av_frame_alloc, (void), ())
+TESSEL_LOADED_FUNCTION(Util, void(), void, av_max_alloc, (size_t max), (max))
 TESSEL_LOADED_FUNCTION(Util, void(), void, av_frame_free, (AVFrame * *frame), (frame))
 TESSEL_LOADED_FUNCTION(Util, void(), void, av_frame_unref, (AVFrame * frame), (frame))
 TESSEL_LOADED_FUNCTION(

@@ -603,7 +603,10 @@ std::string two(int64_t v) { return FormatInt(v, 2); }
 // the whole second, chosen so that the time stands for the frame it came from.
 std::string clockWithFrames(int64_t frame, double rate, int base)
 {
-    int64_t second = static_cast<int64_t>(std::floor(static_cast<double>(frame) / rate));
+    // A damaged file's frame rate may make a time no clock holds: kept in range.
+    double whole = std::floor(static_cast<double>(frame) / rate);
+    if (!std::isfinite(whole)) whole = 0;
+    int64_t second = static_cast<int64_t>(std::clamp(whole, -9.0e15, 9.0e15));
     int64_t frames = std::llround(static_cast<double>(frame) - second * rate);
     if (frames >= base) {
         ++second;

@@ -83,10 +83,12 @@ public:
     int64_t bytesRead() const { return read_; }
     const std::string& name() const { return name_; }
 
-    // Up to `count` bytes at `at` (fewer at the end of the file).
+    // Up to `count` bytes at `at` (fewer at the end of the file, none outside
+    // it: a damaged cue may point anywhere).
     std::string read(int64_t at, int64_t count)
     {
-        count = std::max<int64_t>(std::min(count, size_ - at), 0);
+        if (at < 0 || at >= size_ || count <= 0) return {};
+        count = std::min(count, size_ - at);
         std::string bytes(static_cast<size_t>(count), '\0');
         int64_t done = 0;
         while (done < count) {
@@ -153,6 +155,14 @@ uint64_t unsignedValue(std::string_view data)
     for (unsigned char c : data.substr(0, 8))
         v = v << 8 | c;
     return v;
+}
+
+// A position in the file; -1 for one no file reaches, so that adding two
+// never overflows.
+int64_t positionValue(std::string_view data)
+{
+    const uint64_t v = unsignedValue(data);
+    return v < (uint64_t(1) << 62) ? static_cast<int64_t>(v) : -1;
 }
 
 // The children of an element whose data is all in `bytes`.
@@ -314,7 +324,7 @@ std::optional<MatroskaFile> ReadMatroskaHeader(const std::string& fileName, int6
             int64_t position = -1;
             children(seek, [&](uint32_t sid, std::string_view v) {
                 if (sid == SeekId) target = static_cast<uint32_t>(unsignedValue(v));
-                if (sid == SeekPosition) position = static_cast<int64_t>(unsignedValue(v));
+                if (sid == SeekPosition) position = positionValue(v);
             });
             if (target == Cues && out.cuesPosition < 0) out.cuesPosition = position;
             if (target == Tracks && tracksAt < 0) tracksAt = position;
@@ -374,9 +384,9 @@ std::optional<TrackPackets> ReadMatroskaTrack(
             bool relative = false;
             children(positions, [&](uint32_t kid, std::string_view v) {
                 if (kid == CueTrack) number = static_cast<int>(unsignedValue(v));
-                if (kid == CueClusterPosition) t.cluster = static_cast<int64_t>(unsignedValue(v));
+                if (kid == CueClusterPosition) t.cluster = positionValue(v);
                 if (kid == CueRelativePosition) {
-                    t.relative = static_cast<int64_t>(unsignedValue(v));
+                    t.relative = positionValue(v);
                     relative = true;
                 }
                 if (kid == CueDuration) t.duration = static_cast<int64_t>(unsignedValue(v));

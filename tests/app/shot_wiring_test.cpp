@@ -16,6 +16,7 @@
 #include "preview/waveform_window.h"
 #include "shot_films.h"
 #include "test_support.h"
+#include "window_fakes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,11 +36,6 @@ using tessel::test::Fill;
 using tessel::test::WaitFor;
 
 namespace {
-
-struct MovieDialog : OpenFileDialog {
-    QString answer;
-    std::optional<QString> Execute(const QString&, const QStringList&) override { return answer; }
-};
 
 // The editor with the film of known cuts (40, 90, 130, 180, 230 at 25 fps)
 // open, its whole length across 650 pixels: 2.5 pixels a frame. The cache,
@@ -109,7 +105,7 @@ protected:
     ShotFilm film = MakeShotFilm("25", "mp4");
     TempDir folders;
     RecordingMessages messages;
-    MovieDialog dialog;
+    ScriptedVideoDialog dialog;
     Editor editor { overrides(), CreateMovieWindow };
     MainWindow& window = editor.mainWindow();
 };
