@@ -16,6 +16,7 @@
 #include <iconv.h>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 namespace tessel {
 namespace {
@@ -157,8 +158,8 @@ public:
     {
         for (size_t i = 0; i < bytes.size();) {
             const size_t length = startsPair(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
-            if (std::optional<std::string> text = decoder_.convert(bytes.substr(i, length)); text && !text->empty()) {
-                out += *text;
+            if (const std::string& text = decoded(bytes.substr(i, length)); !text.empty()) {
+                out += text;
                 i += length;
                 continue;
             }
@@ -186,16 +187,39 @@ public:
                 out += static_cast<char>((character[1] & 0x03) << 6 | (character[2] & 0x3F));
                 continue;
             }
-            std::optional<std::string> bytes = encoder_.convert(character);
-            if (!bytes || bytes->empty())
+            const std::string& bytes = encoded(character);
+            if (bytes.empty())
                 throw UnencodableText("EBU STL, row " + std::to_string(row) + ": the character '"
                     + std::string(character) + "' has no code in character code table " + table_.code + " ("
                     + table_.name + ")");
-            out += *bytes;
+            out += bytes;
         }
     }
 
 private:
+    // iconv for each character took most of a file's time: each character is
+    // converted once. Empty: it has no code (or no character) here.
+    static uint64_t key(std::string_view character)
+    {
+        uint64_t k = character.size();
+        for (const char c : character)
+            k = k << 8 | static_cast<unsigned char>(c);
+        return k;
+    }
+    const std::string& decoded(std::string_view bytes)
+    {
+        const auto [at, added] = decoded_.try_emplace(key(bytes));
+        if (added) at->second = decoder_.convert(bytes).value_or("");
+        return at->second;
+    }
+    const std::string& encoded(std::string_view character)
+    {
+        const auto [at, added] = encoded_.try_emplace(key(character));
+        if (added) at->second = encoder_.convert(character).value_or("");
+        return at->second;
+    }
+
+    std::unordered_map<uint64_t, std::string> decoded_, encoded_;
     const CodeTable& table_;
     Converter decoder_, encoder_;
     bool latin_;
@@ -480,13 +504,14 @@ public:
     {
     }
 
-    void read(std::string_view bytes)
+    // The blocks as they come: a window of the file in memory, however long.
+    void read(LineReader& lines)
     {
-        if (bytes.size() < GsiSize)
+        gsi_.assign(lines.readBytes(GsiSize));
+        if (gsi_.size() < GsiSize)
             throw Error(stlError("GSI block",
-                "the file holds " + std::to_string(bytes.size())
+                "the file holds " + std::to_string(gsi_.size())
                     + " bytes, fewer than the 1024 of its General Subtitle Information block"));
-        gsi_ = bytes.substr(0, GsiSize);
         const std::optional<int> rate = timeCodeRate(gsi_);
         if (!rate)
             throw Error(stlError("GSI block",
@@ -499,12 +524,18 @@ public:
                     + "' is not one of 00 (Latin), 01 (Cyrillic), 02 (Arabic), 03 (Greek) and 04 (Hebrew)"));
         codes_.emplace(*table);
         rate_ = *rate;
-        const size_t blocks = (bytes.size() - GsiSize) / TtiSize;
+        size_t blocks = 0, rest = 0;
         try {
-            for (size_t i = 0; i < blocks; ++i)
-                take(i, bytes.substr(GsiSize + i * TtiSize, TtiSize));
+            while (!lines.atEnd()) {
+                const std::string_view block = lines.readBytes(TtiSize);
+                if (block.size() < TtiSize) {
+                    rest = block.size();
+                    break;
+                }
+                take(blocks++, block);
+            }
             finishSubtitle();
-            if (const size_t rest = (bytes.size() - GsiSize) % TtiSize)
+            if (rest)
                 throw Error(blockError(blocks, "the file ends " + std::to_string(rest) + " bytes into the block"));
             const std::optional<int> counted = digitsValue(field(gsi_, BlockCount));
             if (counted && static_cast<size_t>(*counted) != blocks)
@@ -583,7 +614,8 @@ private:
         AppendLineGroup(kept, beforeCount, before);
         StoreRow(table_, row_, IntToStr(timing_->toFrame(*in)), IntToStr(timing_->toFrame(*out)), lines[0], lines[1],
             lines[2], JoinKept(Tag, kept));
-        ++rows_;
+        // A writer of rows as they come takes the header with the first.
+        if (++rows_ == 1) keepDocument(false);
     }
 
     // "HHMMSSFF" as the four bytes a TTI block holds.
@@ -595,15 +627,18 @@ private:
         return bytes;
     }
 
-    void keepDocument()
+    // At the end, with the blocks after the last subtitle.
+    void keepDocument(bool end = true)
     {
         if (!open_ || rows_ == 0) return;
         const std::string gsi = ToHex(gsi_), rows = std::to_string(rows_), offset = std::to_string(offset_);
         std::vector<std::string> after;
-        for (const std::string& b : pending_)
-            before_.push_back(b);
-        for (const std::string& b : before_)
-            after.push_back(ToHex(b));
+        if (end) {
+            for (const std::string& b : pending_)
+                before_.push_back(b);
+            for (const std::string& b : before_)
+                after.push_back(ToHex(b));
+        }
         std::vector<std::string_view> lines = { gsi, rows, offset };
         for (const std::string& a : after)
             lines.emplace_back(a);
@@ -614,7 +649,7 @@ private:
     int row_;
     double framerate_;
     bool open_;
-    std::string_view gsi_;
+    std::string gsi_;
     std::optional<TextCodes> codes_;
     int rate_ = 25;
     int64_t offset_ = 0;
@@ -654,45 +689,71 @@ int rateFor(double framerate)
     return 25;
 }
 
+// The GSI block counts the TTI blocks in five digits.
+constexpr int64_t MaxBlocks = 99999;
+
+std::string tooManyBlocks(const std::string& need)
+{
+    return "EBU STL: a file holds at most " + std::to_string(MaxBlocks)
+        + " TTI blocks (its GSI block counts them in five digits); these subtitles need " + need
+        + ". Save them in several files.";
+}
+
 class Writer : public RowWriter {
 public:
-    Writer(const SubtitleTable& table, const WriteContext& context)
+    Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
         : table_(&table)
+        , streamed_(out.rewritable())
     {
         std::vector<std::string_view> doc;
         if (SplitKept(table.documentData(), Tag, doc)) {
             gsi_ = FromHex(KeptLine(doc, GsiLine)).value_or("");
-            keptRows_ = digitsValue(KeptLine(doc, RowsLine)).value_or(-1);
             offset_ = digitsValue(KeptLine(doc, OffsetLine)).value_or(0);
-            for (size_t i = AfterLines; i < doc.size(); ++i)
-                after_.push_back(FromHex(doc[i]).value_or(""));
         }
-        if (gsi_.size() != GsiSize || !timeCodeRate(gsi_) || !codeTableOf(field(gsi_, CodeTableField))) {
+        kept_ = gsi_.size() == GsiSize && timeCodeRate(gsi_) && codeTableOf(field(gsi_, CodeTableField));
+        if (!kept_) {
             gsi_ = defaultGsi(rateFor(context.framerate));
-            keptRows_ = -1;
             offset_ = 0;
-            after_.clear();
         }
         timing_.emplace(*timeCodeRate(gsi_), context.framerate, offset_);
         codes_.emplace(*codeTableOf(field(gsi_, CodeTableField)));
         teletext_ = isTeletext(gsi_);
+        // Where the output can go back, the header goes first and its counts
+        // are put right at the end; elsewhere every block waits for them.
+        if (streamed_) out.write(gsi_);
     }
 
-    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink&) override
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
     {
         table_ = &table;
         for (int r = firstRow; r <= lastRow; ++r)
             row(r);
+        if (streamed_) {
+            out.write(blocks_);
+            blocks_.clear();
+        }
     }
 
-    // The header counts what came after it: all is written at the end.
-    void finish(const SubtitleTable&, TextSink& out) override
+    // The header counts what came after it: written or put right at the end.
+    // What the document kept after its last subtitle is complete only now.
+    void finish(const SubtitleTable& table, TextSink& out) override
     {
-        for (const std::string& block : after_)
-            putRaw(block);
-        if (changed_ || rows_ != keptRows_) updateCounts();
-        out.write(gsi_);
+        int keptRows = -1;
+        std::vector<std::string_view> doc;
+        if (kept_ && SplitKept(table.documentData(), Tag, doc)) {
+            keptRows = digitsValue(KeptLine(doc, RowsLine)).value_or(-1);
+            for (size_t i = AfterLines; i < doc.size(); ++i)
+                putRaw(FromHex(doc[i]).value_or(""));
+        }
+        const std::string written = gsi_;
+        if (changed_ || rows_ != keptRows) updateCounts();
+        if (!streamed_) {
+            out.write(gsi_);
+            out.write(blocks_);
+            return;
+        }
         out.write(blocks_);
+        if (gsi_ != written) out.rewrite(0, gsi_);
     }
 
 private:
@@ -746,8 +807,9 @@ private:
                 changed_ = true;
             }
         }
+        if (++blockCount_ > MaxBlocks)
+            throw WriteRefused(tooManyBlocks("more (row " + std::to_string(rows_ + 1) + " is past the count)"));
         blocks_ += block;
-        ++blockCount_;
     }
 
     // Time codes from the cells, unless the ones read still stand for their frames.
@@ -826,10 +888,10 @@ private:
     }
 
     const SubtitleTable* table_;
+    bool streamed_;
+    bool kept_ = false; // the table's own header is written
     std::string gsi_;
-    int keptRows_ = -1;
     int64_t offset_ = 0;
-    std::vector<std::string> after_;
     std::optional<Timing> timing_;
     std::optional<TextCodes> codes_;
     bool teletext_ = true;
@@ -851,16 +913,19 @@ bool LooksLikeEbuStl(const DetectionInput& input)
 
 void ReadEbuStl(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
-    Reader(table, firstRow, framerate).read(lines.rest());
+    Reader(table, firstRow, framerate).read(lines);
 }
 
-std::unique_ptr<RowWriter> MakeEbuStlWriter(const SubtitleTable& table, const WriteContext& context, TextSink&)
+std::unique_ptr<RowWriter> MakeEbuStlWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
 {
-    return std::make_unique<Writer>(table, context);
+    return std::make_unique<Writer>(table, context, out);
 }
 
 void WriteEbuStl(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
+    // Each row takes a block at least: too many are refused before anything is written.
+    if (lastRow - firstRow + 1 > MaxBlocks)
+        throw WriteRefused(tooManyBlocks(std::to_string(lastRow - firstRow + 1) + " or more"));
     WriteAllRows(MakeEbuStlWriter, table, firstRow, lastRow, context, out);
 }
 

@@ -394,6 +394,9 @@ bool SaveSubtitlesTo(const SubtitleTable& table, const SaveTarget& target, int f
     } catch (const UnencodableText& e) {
         services.messages.showError(QString::fromStdString(e.what()));
         return false;
+    } catch (const WriteRefused& e) {
+        services.messages.showError(SaveFailedMessage + QStringLiteral("\n") + QString::fromStdString(e.what()));
+        return false;
     } catch (const std::exception& e) {
         // What stops a picture format (no font, no framerate) is named.
         services.messages.showError(format.picture

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/errors.h"
 #include "core/subtitle_table.h"
 #include "formats/ssa_settings.h"
 #include "formats/text_file.h"
@@ -27,6 +28,14 @@ using ReaderFn = void (*)(LineReader& lines, SubtitleTable& table, int firstRow,
 // Writes rows firstRow..lastRow; throws on any error (the save command reports it).
 using WriterFn
     = void (*)(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
+
+// Thrown by a writer for a table its format cannot hold (more subtitles than
+// the file's counts or time codes reach), before any file is replaced: the
+// save says why, as no other writer's error does.
+class WriteRefused : public Error {
+public:
+    using Error::Error;
+};
 
 // A writer that takes the rows as they come, a block at a time, for a file
 // written while it is read. What comes before the rows is written when it is

@@ -955,6 +955,15 @@ public:
         buffer_.append(text);
         if (buffer_.size() >= Capacity) flush();
     }
+    // A device cannot go back; the file being saved can.
+    bool rewritable() const override { return dynamic_cast<QSaveFile*>(file_.get()) != nullptr; }
+    void rewrite(size_t offset, std::string_view bytes) override
+    {
+        flush();
+        const qint64 end = file_->pos(), size = static_cast<qint64>(bytes.size());
+        if (!file_->seek(static_cast<qint64>(offset)) || file_->write(bytes.data(), size) != size || !file_->seek(end))
+            throw Error("Cannot write file. " + file_->errorString().toStdString());
+    }
     void commit()
     {
         flush();

@@ -280,6 +280,12 @@ public:
         write(text);
         write("\r\n");
     }
+    // Bytes already written replaced in place, from `offset` bytes after the
+    // first: a binary format's header that counts what follows it is filled
+    // in at the end instead of holding all that follows. Only where
+    // rewritable() says so.
+    virtual bool rewritable() const { return false; }
+    virtual void rewrite(size_t /*offset*/, std::string_view /*bytes*/) { }
 };
 
 // Runs `write` into the file; the file is replaced only once everything was
@@ -289,6 +295,8 @@ void WriteTextFile(const std::string& fileName, const std::function<void(TextSin
 class StringSink : public TextSink {
 public:
     void write(std::string_view text) override { text_.append(text); }
+    bool rewritable() const override { return true; }
+    void rewrite(size_t offset, std::string_view bytes) override { text_.replace(offset, bytes.size(), bytes); }
     const std::string& text() const { return text_; }
 
 private:
