@@ -228,6 +228,7 @@ LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, Framera
             if (input.text) reader->setByteOrderMark(input.text->byteOrderMark());
         }
         LineReader& lines = *reader;
+        lines.setKeepsFile(!flow || flow->keepsFileOf(format.id));
         try {
             format.read(lines, table, firstRow, *rate);
         } catch (...) {
@@ -597,6 +598,8 @@ void FlowingSave::windowRead(SubtitleTable& table)
         throw FlowStopped();
     }
 }
+
+bool FlowingSave::keepsFileOf(std::string_view formatId) const { return formatId == format_.id; }
 
 void FlowingSave::finish(SubtitleTable& table)
 {

@@ -74,6 +74,9 @@ class RowFlow {
 public:
     virtual ~RowFlow() = default;
     virtual void windowRead(SubtitleTable& table) = 0;
+    // Whether a file of the format `formatId` is read for a save in that
+    // format, which may write it again as it was (LineReader::keepsFile).
+    virtual bool keepsFileOf(std::string_view /*formatId*/) const { return true; }
 };
 
 // Read errors are not caught: they leave here with the rows read so far kept.
@@ -178,6 +181,7 @@ public:
     };
 
     void windowRead(SubtitleTable& table) override;
+    bool keepsFileOf(std::string_view formatId) const override;
     // After the reading: the last rows and the end of the file.
     void finish(SubtitleTable& table);
     // DescribeUnwritten of all the rows, once finished.

@@ -77,7 +77,7 @@ const std::vector<FormatInfo>& Formats()
             MakeEbuStlWriter },
         { FormatCode::SCC, "scc", "Scenarist Closed Captions", //
             14, "Scenarist Closed Captions", "*.scc", "scc", "Scenarist Closed Captions", "*.scc", //
-            LaterFormatsRank + 4, LooksLikeScc, true, true, false, ReadScc, WriteScc },
+            LaterFormatsRank + 4, LooksLikeScc, true, true, false, ReadScc, WriteScc, false, false, MakeSccWriter },
         // Pictures: read by OCR; written (Blu-ray only) with the export settings' font and colours.
         { FormatCode::Pgs, "pgs", "Blu-ray subtitles", //
             15, "Blu-ray subtitles (PGS)", "*.sup", "sup", "Blu-ray subtitles (PGS)", "*.sup", //

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -709,78 +711,124 @@ std::string wordText(uint16_t word)
     return { digits[a >> 4], digits[a & 0xF], digits[b >> 4], digits[b & 0xF] };
 }
 
-class Writer {
+// Whether a table kept from an SCC file is unedited: it is written as it was read.
+class KeptFile {
 public:
-    Writer(const SubtitleTable& table, const WriteContext& context, int firstRow, int lastRow)
-        : table_(table)
-        , context_(context)
-        , firstRow_(firstRow)
-        , lastRow_(lastRow)
+    explicit KeptFile(const SubtitleTable& table)
     {
         if (SplitKept(table.documentData(), Tag, doc_)) {
             drop_ = KeptLine(doc_, DropLine) == "1";
             keptRows_ = TryStrToInt(KeptLine(doc_, RowsLine)).value_or(-1);
         }
     }
+    bool drop() const { return drop_; }
 
-    void write(TextSink& out)
+    bool unedited(const SubtitleTable& table, int firstRow, int lastRow) const
     {
-        if (unedited()) {
-            for (size_t i = FileLines; i < doc_.size(); ++i)
-                out.line(doc_[i]);
-            return;
-        }
-        std::vector<Caption> captions;
-        for (int row = firstRow_; row <= lastRow_; ++row)
-            captions.push_back(caption(row));
-        schedule(captions);
-        out.line(Header);
-        int64_t previous = -2;
-        std::string line;
-        const auto put = [&] {
-            if (line.empty()) return;
-            out.line("");
-            out.line(line);
-        };
-        uint16_t previousWord = 0;
-        for (const auto& [frame, word] : sent_) {
-            // A caption shown or taken off starts a line of its own: readers
-            // that take a line's time for all of it (ffmpeg) then agree.
-            const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord;
-            if (frame != previous + 1 || starts) {
-                put();
-                line = SccTimeCode(frame, drop_) + "\t" + wordText(word);
-            } else {
-                line += " " + wordText(word);
-            }
-            previous = frame;
-            previousWord = word;
-        }
-        put();
-        out.line("");
-    }
-
-private:
-    bool unedited() const
-    {
-        if (keptRows_ != lastRow_ - firstRow_ + 1 || firstRow_ != 1) return false;
+        if (keptRows_ != lastRow - firstRow + 1 || firstRow != 1 || doc_.size() <= FileLines) return false;
         std::vector<std::string_view> kept;
-        for (int row = firstRow_; row <= lastRow_; ++row) {
-            if (!SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept)) return false;
-            const std::string print = CellsFingerprint({ table_.cell(SubtitleTable::From, row),
-                table_.cell(SubtitleTable::To, row), table_.cell(SubtitleTable::Line1, row),
-                table_.cell(SubtitleTable::Line2, row), table_.cell(SubtitleTable::Line3, row) });
+        for (int row = firstRow; row <= lastRow; ++row) {
+            if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) return false;
+            const std::string print = CellsFingerprint({ table.cell(SubtitleTable::From, row),
+                table.cell(SubtitleTable::To, row), table.cell(SubtitleTable::Line1, row),
+                table.cell(SubtitleTable::Line2, row), table.cell(SubtitleTable::Line3, row) });
             if (print != KeptLine(kept, PrintLine)) return false;
         }
         return true;
     }
+    void write(TextSink& out) const
+    {
+        for (size_t i = FileLines; i < doc_.size(); ++i)
+            out.line(doc_[i]);
+    }
 
-    Caption caption(int row)
+private:
+    std::vector<std::string_view> doc_;
+    bool drop_ = true;
+    int keptRows_ = -1;
+};
+
+// Time codes count to 99 hours: a later one is written with three digits,
+// which no reader (ours neither) takes.
+std::string refusedTime(const std::string& what, int64_t frame, bool drop)
+{
+    return "SCC: a time code counts at most 99:59:59;29; " + what + " at " + SccTimeCode(frame, drop)
+        + ". Save the later rows in a file of their own, their times made earlier.";
+}
+
+// Captions scheduled and written as the rows come. Each caption's times are
+// marked first (its end of caption, the erasures at its end), then its load
+// is placed in the free frames before it, caption by caption; a frame is
+// written once nothing can change it any more. Written whole (all rows given
+// before finish) this is the schedule of all the rows at once; given in
+// blocks, a caption is placed only once the marks of every caption it could
+// meet are known (the rows in order of their start; otherwise it throws and
+// the table is written whole).
+class Writer : public RowWriter {
+public:
+    Writer(const WriteContext& context, bool drop, bool whole, TextSink& out)
+        : framerate_(context.framerate)
+        , notes_(context.notes)
+        , drop_(drop)
+        , whole_(whole)
+    {
+        out.line(Header);
+    }
+
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            Caption c = caption(table, row);
+            if (!whole_) {
+                if (c.display < known_) throw Error("SCC: the rows are not in order of their start");
+                if (SccTimeCode(c.end, drop_).size() != 11)
+                    throw WriteRefused(refusedTime("row " + std::to_string(row) + " ends", c.end, drop_));
+            }
+            known_ = std::max(known_, c.display);
+            set(c.display, EndOfCaption); // marked at once: nothing before it is changed by it
+            captions_.push_back({ std::move(c), -1, row });
+        }
+        if (!whole_) advance(false, out);
+    }
+
+    void finish(const SubtitleTable&, TextSink& out) override
+    {
+        advance(true, out);
+        sendFrames(std::numeric_limits<int64_t>::max(), out);
+        putLine(out);
+        out.line("");
+        if (notes_) {
+            for (std::string& note : lineNotes_)
+                notes_->push_back(std::move(note));
+            for (std::string& note : lateNotes_)
+                notes_->push_back(std::move(note));
+        }
+    }
+
+private:
+    // Written whole, all the rows' notes come before the late ones, as they
+    // are told; as the rows come, they are kept in that order to the end.
+    void note(std::vector<std::string>& kept, std::string text)
+    {
+        if (!notes_) return;
+        if (whole_)
+            notes_->push_back(std::move(text));
+        else
+            kept.push_back(std::move(text));
+    }
+
+    struct Pending {
+        Caption caption;
+        int64_t erase;
+        int row;
+    };
+
+    Caption caption(const SubtitleTable& table, int row)
     {
         std::vector<std::vector<Piece>> lines;
-        std::string_view third = table_.cell(SubtitleTable::Line3, row);
+        std::string_view third = table.cell(SubtitleTable::Line3, row);
         std::vector<std::string_view> texts
-            = { table_.cell(SubtitleTable::Line1, row), table_.cell(SubtitleTable::Line2, row) };
+            = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
         for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
             texts.push_back(third.substr(0, at));
         texts.push_back(third);
@@ -789,23 +837,48 @@ private:
         const size_t before = lines.size();
         lines = wrapped(lines);
         if (lines.size() > static_cast<size_t>(MaxCaptionRows)) {
-            note("row " + std::to_string(row) + " needs " + std::to_string(lines.size())
-                + " rows of 32 characters; the rows past the fourth were left out");
+            note(lineNotes_,
+                "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines.size())
+                    + " rows of 32 characters; the rows past the fourth were left out");
             lines.resize(MaxCaptionRows);
         }
         std::vector<std::string_view> kept;
         std::vector<std::pair<int, int>> places;
-        if (lines.size() == before && SplitKept(table_.cell(SubtitleTable::Extra, row), Tag, kept))
+        if (lines.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept))
             places = keptPlaces(KeptLine(kept, PlacesLine));
         Caption c;
         c.load = loadWords(lines, places, row);
-        c.display = toSccFrame(FrameOfCell(table_.cell(SubtitleTable::From, row)), context_.framerate);
-        c.end
-            = std::max(toSccFrame(FrameOfCell(table_.cell(SubtitleTable::To, row)), context_.framerate), c.display + 1);
+        c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
+        c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
         return c;
     }
 
-    bool free(int64_t frame) const { return frame >= 0 && !sent_.count(frame); }
+    // The frames from base_ on, 0 where nothing is sent (no pair is 0).
+    uint16_t at(int64_t f) const
+    {
+        touch(f);
+        return f - base_ < static_cast<int64_t>(sent_.size()) ? sent_[static_cast<size_t>(f - base_)] : 0;
+    }
+    void set(int64_t f, uint16_t word)
+    {
+        touch(f);
+        const auto i = static_cast<size_t>(f - base_);
+        if (i >= sent_.size()) sent_.resize(i + 1, 0);
+        if (undo_) undo_->emplace_back(f, sent_[i]);
+        sent_[i] = word;
+    }
+    void erase(int64_t f)
+    {
+        if (at(f)) set(f, 0);
+    }
+    void touch(int64_t f) const
+    {
+        // Below base_ is written already: a caption that reaches there cannot be placed as a whole table would be.
+        if (f < base_) throw Error("SCC: a caption reaches frames already written");
+        reached_ = std::max(reached_, f);
+    }
+
+    bool free(int64_t frame) const { return frame >= 0 && !at(frame); }
 
     int64_t freeFrom(int64_t f) const
     {
@@ -867,65 +940,158 @@ private:
     // Each caption shows at its frame and goes at its end (or when the next
     // one replaces it); its load is sent in the free frames before, after the
     // caption before it was shown, never between a code and its repetition.
-    void schedule(std::vector<Caption>& captions)
+    // Every caption's end of caption is marked first, then the erasures at
+    // the ends (a second one after each where there is room), then each
+    // load in turn: `last` once no more rows come.
+    void advance(bool last, TextSink& out)
     {
-        std::vector<int64_t> erase(captions.size(), -1);
-        for (const Caption& c : captions)
-            sent_[c.display] = EndOfCaption;
-        for (size_t i = 0; i < captions.size(); ++i)
-            if ((i + 1 == captions.size() || captions[i + 1].display > captions[i].end) && free(captions[i].end)) {
-                erase[i] = captions[i].end;
-                sent_[erase[i]] = EraseDisplayed;
-            }
-        for (int64_t f : erase)
-            if (f >= 0 && free(f + 1)) sent_[f + 1] = EraseDisplayed;
-        int64_t earliest = 0;
-        for (size_t i = 0; i < captions.size(); ++i) {
-            Caption& c = captions[i];
-            const auto pieces = units(c.load);
-            int64_t display = c.display;
-            std::optional<std::vector<int64_t>> at = placeBefore(pieces, earliest, display);
-            if (!at) {
-                sent_.erase(c.display);
-                at = placeFrom(pieces, earliest);
-                display
-                    = pieces.empty() ? c.display : freeFrom(at->back() + static_cast<int64_t>(pieces.back().second));
-                display = std::max(display, c.display);
-                const int64_t late = display - c.display;
-                note("row " + std::to_string(static_cast<int>(i) + firstRow_) + " is shown " + std::to_string(late)
-                    + (late == 1 ? " frame" : " frames") + " late: its " + std::to_string(c.load.size() + 2)
-                    + " byte pairs do not fit before it");
-                sent_[display] = EndOfCaption;
-                if (erase[i] >= 0 && erase[i] <= display) {
-                    sent_.erase(erase[i]);
-                    sent_.erase(erase[i] + 1);
-                    erase[i] = freeFrom(display + 2);
-                    sent_[erase[i]] = EraseDisplayed;
-                }
-            }
-            for (size_t u = 0; u < pieces.size(); ++u)
-                for (size_t k = 0; k < pieces[u].second; ++k)
-                    sent_[(*at)[u] + static_cast<int64_t>(k)] = c.load[pieces[u].first + k];
-            earliest = display + 1;
-            if (free(display + 1)) {
-                sent_[display + 1] = EndOfCaption;
-                earliest = display + 2;
+        const int64_t unbounded = std::numeric_limits<int64_t>::max();
+        // Later rows mark frames from the last start known on.
+        const int64_t later = last ? unbounded : known_;
+        for (; marked_ < captions_.size(); ++marked_) {
+            Pending& p = captions_[marked_];
+            const bool next = marked_ + 1 < captions_.size();
+            if (!last && (!next || p.caption.end >= later)) break;
+            if ((!next || captions_[marked_ + 1].caption.display > p.caption.end) && free(p.caption.end)) {
+                p.erase = p.caption.end;
+                set(p.erase, EraseDisplayed);
             }
         }
+        const int64_t unmarked = std::min(later, markedFrom(marked_));
+        for (; seconded_ < marked_; ++seconded_) {
+            const int64_t f = captions_[seconded_].erase;
+            if (!last && f + 1 >= unmarked) break;
+            if (f >= 0 && free(f + 1)) set(f + 1, EraseDisplayed);
+        }
+        // What is not marked yet lies at or after this frame.
+        const int64_t bound = last ? unbounded : std::min(later, markedFrom(seconded_));
+        while (placed_ < seconded_) {
+            if (!last && captions_[placed_].caption.display >= bound - Margin) break;
+            std::vector<std::pair<int64_t, uint16_t>> undo;
+            undo_ = last ? nullptr : &undo;
+            reached_ = 0;
+            std::string lateNote;
+            const int64_t earliest = place(captions_[placed_], lateNote);
+            undo_ = nullptr;
+            if (reached_ >= bound) {
+                // It met frames still to be marked: it waits for more rows.
+                for (auto u = undo.rbegin(); u != undo.rend(); ++u)
+                    sent_[static_cast<size_t>(u->first - base_)] = u->second;
+                break;
+            }
+            if (!lateNote.empty()) note(lateNotes_, std::move(lateNote));
+            earliest_ = earliest;
+            ++placed_;
+        }
+        if (last) return;
+        // Frames before the next caption to place, and before every mark to come, are settled.
+        int64_t settled = std::min(earliest_, bound);
+        if (placed_ < captions_.size()) settled = std::min(settled, captions_[placed_].caption.display);
+        sendFrames(settled, out);
+        const size_t done = std::min(placed_, seconded_);
+        captions_.erase(captions_.begin(), captions_.begin() + static_cast<std::ptrdiff_t>(done));
+        marked_ -= done;
+        seconded_ -= done;
+        placed_ -= done;
     }
 
-    void note(const std::string& text)
+    // The least end among captions from `from` on: the marks still to be made there lie from it on.
+    int64_t markedFrom(size_t from) const
     {
-        if (context_.notes) context_.notes->push_back("SCC: " + text);
+        int64_t least = std::numeric_limits<int64_t>::max();
+        for (size_t i = from; i < captions_.size(); ++i)
+            least = std::min(least, captions_[i].caption.end);
+        return least;
     }
 
-    const SubtitleTable& table_;
-    const WriteContext& context_;
-    int firstRow_, lastRow_;
-    std::vector<std::string_view> doc_;
-    bool drop_ = true;
-    int keptRows_ = -1;
-    std::map<int64_t, uint16_t> sent_;
+    // Places the caption's load; returns where the next may start.
+    int64_t place(Pending& p, std::string& lateNote)
+    {
+        Caption& c = p.caption;
+        const auto pieces = units(c.load);
+        int64_t display = c.display;
+        std::optional<std::vector<int64_t>> at = placeBefore(pieces, earliest_, display);
+        if (!at) {
+            erase(c.display);
+            at = placeFrom(pieces, earliest_);
+            display = pieces.empty() ? c.display : freeFrom(at->back() + static_cast<int64_t>(pieces.back().second));
+            display = std::max(display, c.display);
+            const int64_t late = display - c.display;
+            lateNote = "SCC: row " + std::to_string(p.row) + " is shown " + std::to_string(late)
+                + (late == 1 ? " frame" : " frames") + " late: its " + std::to_string(c.load.size() + 2)
+                + " byte pairs do not fit before it";
+            set(display, EndOfCaption);
+            if (p.erase >= 0 && p.erase <= display) {
+                erase(p.erase);
+                erase(p.erase + 1);
+                p.erase = freeFrom(display + 2);
+                set(p.erase, EraseDisplayed);
+            }
+        }
+        for (size_t u = 0; u < pieces.size(); ++u)
+            for (size_t k = 0; k < pieces[u].second; ++k)
+                set((*at)[u] + static_cast<int64_t>(k), c.load[pieces[u].first + k]);
+        if (free(display + 1)) {
+            set(display + 1, EndOfCaption);
+            return display + 2;
+        }
+        return display + 1;
+    }
+
+    // The frames before `end`, a line from each frame that follows a gap.
+    void sendFrames(int64_t end, TextSink& out)
+    {
+        while (base_ < end && !sent_.empty()) {
+            const uint16_t word = sent_.front();
+            sent_.pop_front();
+            if (word) sendWord(base_, word, out);
+            ++base_;
+        }
+        if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
+    }
+    void sendWord(int64_t frame, uint16_t word, TextSink& out)
+    {
+        // A caption shown or taken off starts a line of its own: readers
+        // that take a line's time for all of it (ffmpeg) then agree.
+        const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
+        if (frame != previous_ + 1 || starts) {
+            putLine(out);
+            const std::string timeCode = SccTimeCode(frame, drop_);
+            if (timeCode.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
+            line_ = timeCode + "\t" + wordText(word);
+        } else {
+            line_ += " " + wordText(word);
+        }
+        previous_ = frame;
+        previousWord_ = word;
+    }
+    void putLine(TextSink& out)
+    {
+        if (line_.empty()) return;
+        out.line("");
+        out.line(line_);
+        line_.clear();
+    }
+
+    // How far before the marks still to come a caption is placed: one that
+    // runs into them (a load shown late) is placed again with more rows.
+    static constexpr int64_t Margin = 900;
+
+    double framerate_;
+    std::vector<std::string>* notes_;
+    bool drop_, whole_;
+    std::deque<Pending> captions_; // from the first not yet placed
+    size_t marked_ = 0, seconded_ = 0, placed_ = 0; // captions whose erasures, second erasures, load are placed
+    int64_t known_ = 0; // the latest start of the rows given
+    int64_t earliest_ = 0;
+    std::deque<uint16_t> sent_;
+    int64_t base_ = 0;
+    mutable int64_t reached_ = 0;
+    std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
+    std::vector<std::string> lineNotes_, lateNotes_;
+    int64_t previous_ = -2;
+    uint16_t previousWord_ = 0;
+    std::string line_;
 };
 
 } // namespace
@@ -963,14 +1129,16 @@ bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0
 
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
-    const bool open = firstRow == 1;
+    const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
     Decoder decoder(table, firstRow, framerate);
     std::vector<std::string> fileLines;
     bool drop = false;
     int lineNumber = 0;
     int64_t last = 0;
+    int rowsKept = 0;
     const auto keepDocument = [&] {
         if (!open || decoder.rows() == 0) return;
+        rowsKept = decoder.rows();
         std::vector<std::string_view> doc = { drop ? "1" : "0" };
         const std::string rows = std::to_string(decoder.rows());
         doc.push_back(rows);
@@ -982,7 +1150,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         while (!lines.atEnd()) {
             const std::string_view line = lines.readLine();
             ++lineNumber;
-            if (open) fileLines.emplace_back(line);
+            if (keepLines) fileLines.emplace_back(line);
             if (lineNumber == 1) {
                 if (line.substr(0, Header.size()) != Header)
                     throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
@@ -1007,6 +1175,8 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 if (!value)
                     throw Error(error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
                 decoder.pair(static_cast<uint8_t>(*value >> 8), static_cast<uint8_t>(*value & 0xFF), frame);
+                // A writer of rows as they come sees the file is SCC's from the first row on.
+                if (rowsKept == 0 && decoder.rows() > 0) keepDocument();
                 last = std::max(last, frame);
                 ++frame;
                 rest.remove_prefix(word.size());
@@ -1021,9 +1191,28 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     keepDocument();
 }
 
+std::unique_ptr<RowWriter> MakeSccWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
+{
+    // A table of an SCC file may be written as it was read: that is told from all of it.
+    if (IsKeptBy(table.documentData(), Tag)) return nullptr;
+    return std::make_unique<Writer>(context, true, false, out);
+}
+
 void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
-    Writer(table, context, firstRow, lastRow).write(out);
+    const KeptFile kept(table);
+    if (kept.unedited(table, firstRow, lastRow)) return kept.write(out);
+    // A row past the last time code is refused before anything is written.
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int64_t display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), context.framerate);
+        const int64_t end
+            = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), context.framerate), display + 1);
+        if (SccTimeCode(end, kept.drop()).size() != 11)
+            throw WriteRefused(refusedTime("row " + std::to_string(row) + " ends", end, kept.drop()));
+    }
+    Writer writer(context, kept.drop(), true, out);
+    writer.rows(table, firstRow, lastRow, out);
+    writer.finish(table, out);
 }
 
 } // namespace tessel

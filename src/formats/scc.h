@@ -15,6 +15,7 @@
 namespace tessel {
 
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate);
+std::unique_ptr<RowWriter> MakeSccWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out);
 void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 // The first line starts "Scenarist_SCC".
 bool LooksLikeScc(const DetectionInput& input);

@@ -154,6 +154,11 @@ public:
     void noteSkipped(int lineNumber) { skipped_.push_back(lineNumber); }
     const std::vector<int>& skipped() const { return skipped_; }
 
+    // Whether the reader keeps what a save in its own format needs to write
+    // the file again as it was: not when the rows go only to another format.
+    void setKeepsFile(bool keeps) { keepsFile_ = keeps; }
+    bool keepsFile() const { return keepsFile_; }
+
     void setByteOrderMark(bool mark) { byteOrderMark_ = mark; }
     bool byteOrderMark() const { return byteOrderMark_; }
     // Every line end read so far was a LF alone.
@@ -171,6 +176,7 @@ private:
     std::string scratch_;
     std::string whole_; // rest() of a feed
     bool carriageReturnEnds_ = false;
+    bool keepsFile_ = true;
     bool byteOrderMark_ = false;
     int64_t lineFeeds_ = 0, otherEnds_ = 0;
     std::vector<int> skipped_;

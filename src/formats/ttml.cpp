@@ -241,6 +241,7 @@ public:
 
     void read(LineReader& lines)
     {
+        if (!lines.keepsFile()) return readStreamed(lines);
         while (!lines.atEnd()) {
             if (!text_.empty()) text_ += '\n';
             text_ += lines.readLine();
@@ -254,6 +255,7 @@ public:
             while (!xml.atEnd()) {
                 const qint64 before = xml.characterOffset();
                 const QXmlStreamReader::TokenType token = xml.readNext();
+                if (skipped(token)) continue;
                 if (token == QXmlStreamReader::StartElement)
                     start(xml, before);
                 else if (token == QXmlStreamReader::EndElement)
@@ -272,6 +274,87 @@ public:
     }
 
 private:
+    // Read as the XML comes, for rows that go to another format's writer:
+    // neither the text nor where the paragraphs stand in it is kept, and a
+    // window of the file is in memory, however long.
+    void readStreamed(LineReader& lines)
+    {
+        keeping_ = false;
+        QXmlStreamReader xml;
+        // The text is UTF-8 already, whatever its declaration says.
+        xml.addData(QString());
+        std::string chunk;
+        bool started = false;
+        const auto feed = [&] {
+            chunk.clear();
+            while (chunk.size() < ChunkBytes && !lines.atEnd()) {
+                // As the whole text is joined: no line feed before the first line that is not empty.
+                if (started) chunk += '\n';
+                const std::string_view line = lines.readLine();
+                chunk += line;
+                started = started || !line.empty();
+            }
+            if (chunk.empty()) return false;
+            styledHead_ = styledHead_ || chunk.find("styling") != std::string::npos
+                || chunk.find("layout") != std::string::npos;
+            xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
+            return true;
+        };
+        feed();
+        int depth = 0;
+        try {
+            for (;;) {
+                const QXmlStreamReader::TokenType token = xml.readNext();
+                if (token == QXmlStreamReader::Invalid) {
+                    if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed()) continue;
+                    break;
+                }
+                if (token == QXmlStreamReader::EndDocument) break;
+                if (token == QXmlStreamReader::StartElement) ++depth;
+                if (token == QXmlStreamReader::EndElement && --depth == 0) {
+                    // What follows the root is read whole, as the whole text is: given in
+                    // pieces, the reader would end at the piece's end without looking at it.
+                    while (feed()) { }
+                }
+                if (skipped(token)) continue;
+                if (token == QXmlStreamReader::StartElement)
+                    start(xml, 0);
+                else if (token == QXmlStreamReader::EndElement)
+                    end(xml);
+                else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
+                    characters(xml.text().toString());
+            }
+            if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
+            if (!sawRoot_) throw Error("TTML: the file holds no tt element");
+            if (paragraphCount_ == 0) throw Error("TTML: the document holds no p element, so no subtitles");
+        } catch (...) {
+            keepHead();
+            throw;
+        }
+        keepHead();
+    }
+
+    // Of a document read as it came, only whether its head has styles or
+    // regions, which another format leaves out.
+    void keepHead()
+    {
+        if (!open_ || rows_ == 0) return;
+        const bool styled = styledHead_ || pPrefix_.find("styling") != std::string::npos
+            || stylingPrefix_.find("styling") != std::string::npos;
+        table_.setDocumentData(JoinKept(Tag, { styled ? "styling" : "" }));
+    }
+
+    // The tokens of an element skipped whole.
+    bool skipped(QXmlStreamReader::TokenType token)
+    {
+        if (skipping_ == 0) return false;
+        if (token == QXmlStreamReader::StartElement) ++skipping_;
+        if (token == QXmlStreamReader::EndElement) --skipping_;
+        return true;
+    }
+
+    static constexpr size_t ChunkBytes = size_t(1) << 18;
+
     struct Paragraph {
         size_t start = 0, tagEnd = 0, end = 0;
     };
@@ -368,7 +451,7 @@ private:
             return;
         }
         if (!isTtNamespace(xml.namespaceUri())) {
-            xml.skipCurrentElement();
+            skipping_ = 1;
             return;
         }
         if (name == u"head") {
@@ -385,7 +468,7 @@ private:
             return;
         }
         if (paragraph_ && (name == u"set" || name == u"metadata")) {
-            xml.skipCurrentElement();
+            skipping_ = 1;
             return;
         }
         if (paragraph_ && name == u"br") {
@@ -418,7 +501,7 @@ private:
                     error(xml, "the paragraph has no end: no end or dur of its own or of an element around it"));
             paragraph_ = true;
             runs_.clear();
-            current_ = startTag(byteAt(before));
+            if (keeping_) current_ = startTag(byteAt(before));
             parentBegin_ = base;
             beginText_ = plainAttribute(a, u"begin").toStdString();
             endKind_ = endTime ? "end" : dur ? "dur" : "";
@@ -437,11 +520,12 @@ private:
         if (nodes_.back().sequence) nodes_.back().cursor = node.end;
         if (paragraph_ && xml.name() == u"p" && isTtNamespace(xml.namespaceUri())) {
             paragraph_ = false;
-            current_.end = byteAt(xml.characterOffset());
+            if (keeping_) current_.end = byteAt(xml.characterOffset());
             const std::optional<int64_t> from = frameOf(node.begin, framerate_), to = frameOf(node.end, framerate_);
             if (!from || !to)
                 throw Error(error(xml, "the paragraph's times are beyond what a subtitle's frames can hold"));
-            paragraphs_.push_back(current_);
+            if (keeping_) paragraphs_.push_back(current_);
+            ++paragraphCount_;
             storeRow(*from, *to);
         }
     }
@@ -461,7 +545,7 @@ private:
         for (size_t i = 3; i < lines.size(); ++i)
             (lines[2] += "\\N") += lines[i];
         const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
-        const std::string index = std::to_string(paragraphs_.size() - 1);
+        const std::string index = std::to_string(paragraphCount_ - 1);
         const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
         const std::string parent = seconds17(parentBegin_);
         StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2],
@@ -509,6 +593,9 @@ private:
     std::vector<Run> runs_;
     Paragraph current_;
     std::vector<Paragraph> paragraphs_;
+    size_t paragraphCount_ = 0;
+    bool keeping_ = true, styledHead_ = false;
+    int skipping_ = 0; // the depth inside an element skipped
     double parentBegin_ = 0;
     std::string beginText_, endKind_, pPrefix_, stylingPrefix_, documentPrint_;
     int rows_ = 0;
