@@ -6,6 +6,7 @@
 #include "formats/registry.h"
 #include "test_support.h"
 
+#include <QFile>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -199,5 +200,70 @@ TEST(EbuStl, BadFilesAreRefusedWithTheRowsReadBeforeKept)
         const bool rowsBefore = bytes.size() > 1024 + 127 && message.find("table") == std::string::npos
             && message.find("disk") == std::string::npos;
         EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), rowsBefore ? "One" : "") << message;
+    }
+}
+
+namespace {
+
+// An output that cannot go back, as a pipe: every block waits for the header.
+class ForwardSink : public TextSink {
+public:
+    void write(std::string_view text) override { text_.append(text); }
+    std::string text_;
+};
+
+} // namespace
+
+TEST(EbuStl, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
+{
+    SubtitleTable table;
+    test::Fill(table, { { "25", "62", "One" }, { "100", "150", std::string(150, 'x') }, { "200", "250", "Three" } });
+    const std::string whole = write(table);
+    // Four TTI blocks: the second row's 150 characters take two of 112.
+    EXPECT_EQ(whole.size(), 1024u + 4 * 128);
+    EXPECT_EQ(whole.substr(238, 10), "0000400003");
+    for (const bool rewritable : { true, false }) {
+        StringSink string;
+        ForwardSink forward;
+        TextSink& out = rewritable ? static_cast<TextSink&>(string) : forward;
+        WriteContext context;
+        context.framerate = 25;
+        const std::unique_ptr<RowWriter> writer = MakeEbuStlWriter(table, context, out);
+        for (int row = 1; row < table.rowCount(); ++row)
+            writer->rows(table, row, row, out);
+        writer->finish(table, out);
+        EXPECT_EQ(rewritable ? string.text() : forward.text_, whole) << rewritable;
+    }
+}
+
+TEST(EbuStl, MoreBlocksThanTheHeaderCountsAreRefusedBeforeAnythingIsSaved)
+{
+    // The GSI block counts TTI blocks in five digits: 99,999 at most.
+    struct Case {
+        int rows;
+        // The text field's 112 bytes hold a teletext row's 6 framing codes and
+        // up to 106 characters; one more takes a second block.
+        size_t characters;
+        bool refused;
+    };
+    for (const Case& c : { Case { 99999, 10, false }, Case { 100000, 10, true }, Case { 50000, 106, false },
+             Case { 50000, 107, true } }) {
+        SubtitleTable table;
+        table.setRowCount(c.rows + 1);
+        const std::string text(c.characters, 'a');
+        for (int row = 1; row <= c.rows; ++row)
+            table.setRow(row, std::to_string(row * 100), std::to_string(row * 100 + 50), text, "", "");
+        const test::TempDir dir;
+        const std::string file = dir.path("out.stl");
+        FixedFramerate fps(25);
+        FixedExportSettings settings(SsaExportAnswer {});
+        test::RecordingMessages messages;
+        SaveServices services { fps, settings, messages };
+        EXPECT_EQ(SaveSubtitles(table, file, FormatByCode(FormatCode::EbuStl)->saveType, services), !c.refused);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(file)), !c.refused) << c.rows;
+        if (c.refused) {
+            ASSERT_EQ(messages.texts().size(), 1);
+            EXPECT_TRUE(messages.texts()[0].contains(QStringLiteral("at most 99999 TTI blocks"))) << c.rows;
+        }
     }
 }

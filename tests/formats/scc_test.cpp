@@ -257,3 +257,57 @@ TEST(Scc, BadFilesSayWhere)
         }
     }
 }
+
+TEST(Scc, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
+{
+    // Captions close together (loads shown late, erasures with no room) and far apart.
+    SubtitleTable table;
+    std::vector<Row> rows;
+    for (int i = 0; i < 60; ++i) {
+        const int from = i < 30 ? 10 + i * 25 : 2000 + i * 400;
+        rows.push_back({ std::to_string(from), std::to_string(from + (i % 3 ? 24 : 90)),
+            "Caption " + std::to_string(i) + " of a few words", i % 2 ? "<i>and a second line</i>" : "" });
+    }
+    test::Fill(table, rows);
+    std::vector<std::string> wholeNotes;
+    const std::string whole = write(table, 29.97, &wholeNotes);
+    ASSERT_FALSE(wholeNotes.empty());
+    for (const int block : { 1, 4, 25 }) {
+        StringSink out;
+        std::vector<std::string> notes;
+        WriteContext context;
+        context.framerate = 29.97;
+        context.notes = &notes;
+        const std::unique_ptr<RowWriter> writer = MakeSccWriter(table, context, out);
+        for (int first = 1; first < table.rowCount(); first += block)
+            writer->rows(table, first, std::min(first + block, table.rowCount()) - 1, out);
+        writer->finish(table, out);
+        EXPECT_EQ(out.text(), whole) << block;
+        EXPECT_EQ(notes, wholeNotes) << block;
+    }
+}
+
+TEST(Scc, ATimePast99HoursIsRefusedBeforeAnythingIsWritten)
+{
+    // At 29.97 frames a second (drop-frame labels), 99:59:59;29 is the last
+    // label: frame 10,789,199 (17,982 frames every ten minutes, 600 times).
+    struct Case {
+        int64_t endFrame;
+        bool refused;
+    };
+    for (const Case& c : { Case { 10789190, false }, Case { 10789300, true } }) {
+        SubtitleTable table;
+        test::Fill(table,
+            { { "10", "40", "First" }, { std::to_string(c.endFrame - 30), std::to_string(c.endFrame), "Last" } });
+        std::string out;
+        bool refused = false;
+        try {
+            out = write(table);
+        } catch (const WriteRefused& e) {
+            refused = true;
+            EXPECT_NE(std::string(e.what()).find("row 2 ends at 100:00:"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(refused, c.refused) << c.endFrame;
+        if (!refused) EXPECT_NE(out.find("99:59:59;"), std::string::npos);
+    }
+}

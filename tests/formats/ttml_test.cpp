@@ -212,3 +212,32 @@ TEST(Ttml, WhatFfmpegWritesIsRead)
         std::string::npos)
         << out;
 }
+
+TEST(Ttml, ReadAsItComesForAnotherFormatGivesTheSameRowsAndErrors)
+{
+    const std::string extra
+        = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n\n<tt xmlns=\"http://www.w3.org/ns/ttml\">"
+          "<body><div><p begin=\"1s\" end=\"2s\">caf\xC3\xA9 <![CDATA[<x>]]><metadata><p>no</p>"
+          "</metadata><other xmlns=\"urn:x\"><p begin=\"0s\" end=\"1s\">no</p></other></p></div>"
+          "</body></tt>\n<!-- after -->\n";
+    for (const std::string& text : { Delivery, extra, extra.substr(0, extra.size() - 30), extra + "<junk/>",
+             std::string("<tt xmlns=\"http://www.w3.org/ns/ttml\"><body/></tt>") }) {
+        SubtitleTable kept, streamed;
+        std::string keptError, streamedError;
+        try {
+            read(kept, text);
+        } catch (const Error& e) {
+            keptError = e.what();
+        }
+        try {
+            LineReader lines(text);
+            lines.setKeepsFile(false);
+            ReadTtml(lines, streamed, 1, 23.976);
+        } catch (const Error& e) {
+            streamedError = e.what();
+        }
+        EXPECT_EQ(test::Rows(streamed), test::Rows(kept)) << text;
+        EXPECT_EQ(streamedError, keptError) << text;
+        EXPECT_EQ(TtmlDataLeftOut(streamed, "subrip"), TtmlDataLeftOut(kept, "subrip")) << text;
+    }
+}
