@@ -128,7 +128,15 @@ struct Cell {
 
 struct Screen {
     std::array<std::array<Cell, Columns>, Rows> cells;
-    void clear() { *this = Screen(); }
+    // Cell by cell: a screen made anew for every erase took a quarter of the reading.
+    void clear()
+    {
+        for (auto& row : cells)
+            for (Cell& cell : row) {
+                cell.text.clear();
+                cell.style = Style();
+            }
+    }
     bool rowEmpty(int row) const
     {
         return std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.text.empty(); });
@@ -704,11 +712,12 @@ std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
     return places;
 }
 
-std::string wordText(uint16_t word)
+void appendWord(std::string& out, uint16_t word)
 {
     static const char digits[] = "0123456789abcdef";
     const uint8_t a = withParity(static_cast<uint8_t>(word >> 8)), b = withParity(static_cast<uint8_t>(word & 0x7F));
-    return { digits[a >> 4], digits[a & 0xF], digits[b >> 4], digits[b & 0xF] };
+    const char text[4] = { digits[a >> 4], digits[a & 0xF], digits[b >> 4], digits[b & 0xF] };
+    out.append(text, 4);
 }
 
 // Whether a table kept from an SCC file is unedited: it is written as it was read.
@@ -1058,10 +1067,11 @@ private:
             putLine(out);
             const std::string timeCode = SccTimeCode(frame, drop_);
             if (timeCode.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
-            line_ = timeCode + "\t" + wordText(word);
+            (line_ = timeCode) += '\t';
         } else {
-            line_ += " " + wordText(word);
+            line_ += ' ';
         }
+        appendWord(line_, word);
         previous_ = frame;
         previousWord_ = word;
     }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -107,8 +108,11 @@ bool digitsOnly(std::string_view s)
 
 double number(std::string_view s)
 {
+    // Many per paragraph: read in place, with the point XML has whatever the locale.
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
     double value = 0;
-    std::sscanf(std::string(s).c_str(), "%lf", &value);
+    std::from_chars(s.data(), s.data() + s.size(), value);
     return value;
 }
 
@@ -545,6 +549,12 @@ private:
         for (size_t i = 3; i < lines.size(); ++i)
             (lines[2] += "\\N") += lines[i];
         const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
+        // Only a save as TTML looks at what the row kept of its paragraph.
+        if (!keeping_) {
+            StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2]);
+            ++rows_;
+            return;
+        }
         const std::string index = std::to_string(paragraphCount_ - 1);
         const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
         const std::string parent = seconds17(parentBegin_);
