@@ -1050,12 +1050,11 @@ private:
     // The frames before `end`, a line from each frame that follows a gap.
     void sendFrames(int64_t end, TextSink& out)
     {
-        while (base_ < end && !sent_.empty()) {
-            const uint16_t word = sent_.front();
-            sent_.pop_front();
-            if (word) sendWord(base_, word, out);
-            ++base_;
-        }
+        size_t sent = 0;
+        for (; sent < sent_.size() && base_ + static_cast<int64_t>(sent) < end; ++sent)
+            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent], out);
+        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(sent));
+        base_ += static_cast<int64_t>(sent);
         if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
     }
     void sendWord(int64_t frame, uint16_t word, TextSink& out)
@@ -1094,7 +1093,7 @@ private:
     size_t marked_ = 0, seconded_ = 0, placed_ = 0; // captions whose erasures, second erasures, load are placed
     int64_t known_ = 0; // the latest start of the rows given
     int64_t earliest_ = 0;
-    std::deque<uint16_t> sent_;
+    std::vector<uint16_t> sent_;
     int64_t base_ = 0;
     mutable int64_t reached_ = 0;
     std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
