@@ -50,6 +50,8 @@ private:
     void rowsRemoving(int row, int count) override;
     void documentDataChanging(std::string_view) override { }
     void sideDataChanging(std::string_view key, std::string_view after) override;
+    bool followsReplacement() const override { return true; }
+    void tableReplaced() override { rowMoves_.clear(); }
 
     std::unique_ptr<PeakCache> cache_; // the waveform's folder: the speech lies beside the peaks
     SyncServices services_;

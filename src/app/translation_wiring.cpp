@@ -222,6 +222,14 @@ void TranslationWiring::rowsRemoving(int row, int count)
     refreshSoon();
 }
 
+void TranslationWiring::tableReplaced()
+{
+    // Every row is new: no move of the old ones is left to follow.
+    rowMoves_.clear();
+    pairingStale_ = true;
+    refreshSoon();
+}
+
 void TranslationWiring::sideDataChanging(std::string_view key, std::string_view)
 {
     if (key != OriginalSideKey && key != PairingSideKey) return;

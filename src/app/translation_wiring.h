@@ -76,6 +76,8 @@ private:
     void rowsRemoving(int row, int count) override;
     void documentDataChanging(std::string_view) override { }
     void sideDataChanging(std::string_view key, std::string_view after) override;
+    bool followsReplacement() const override { return true; }
+    void tableReplaced() override;
     // ExtraColumns: the original's text beside its rows.
     int count() const override;
     QVariant data(int column, int row, int role) const override;

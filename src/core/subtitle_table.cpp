@@ -520,7 +520,9 @@ void SubtitleTable::replaceWith(SubtitleTable& other)
     requireAllRows();
     other.requireAllRows();
     BulkChange bulk(*this);
-    if (!recorders_.empty()) {
+    const bool told = std::all_of(
+        recorders_.begin(), recorders_.end(), [](const TableRecorder* r) { return r->followsReplacement(); });
+    if (!told) {
         setRowCount(other.rowCount());
         for (int row = 1; row < other.rowCount(); ++row)
             setRow(row, other.cell(From, row), other.cell(To, row), other.cell(Line1, row), other.cell(Line2, row),
@@ -537,6 +539,8 @@ void SubtitleTable::replaceWith(SubtitleTable& other)
     std::swap(documentData_, other.documentData_);
     ++revision_;
     ++other.revision_;
+    for (TableRecorder* r : recorders_)
+        r->tableReplaced();
 }
 
 void SubtitleTable::setDocumentData(std::string_view data)

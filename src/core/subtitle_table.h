@@ -49,6 +49,10 @@ public:
     virtual void documentDataChanging(std::string_view after) = 0;
     // The side data `key` is about to become `after` (empty: none).
     virtual void sideDataChanging(std::string_view /*key*/, std::string_view /*after*/) { }
+    // A recorder that needs no cell told when the table takes another's rows
+    // whole (an opened file) says so, and is told once it happened instead.
+    virtual bool followsReplacement() const { return false; }
+    virtual void tableReplaced() { }
 };
 
 // The document: a header row (row 0) and at least one subtitle row, five text

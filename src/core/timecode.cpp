@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 namespace tessel {
 
@@ -56,14 +57,44 @@ TimeValues MilisecondToTimeValues(int32_t total)
     return t;
 }
 
+namespace {
+
+// A whole framerate small enough that milliseconds times it stay exact.
+bool wholeRate(double framerate) { return framerate >= 1 && framerate <= (1 << 20) && framerate == int(framerate); }
+
+} // namespace
+
 int64_t TimeToFrame(int32_t milliseconds, double framerate)
 {
+    if (wholeRate(framerate)) {
+        // In integers, as exact as the long double below: the product is exact
+        // there too, and a quotient off a half by a thousandth at least cannot
+        // round across it.
+        int64_t quotient = int64_t(milliseconds) * int64_t(framerate), rest = quotient % 1000;
+        quotient /= 1000;
+        if (rest < 0) {
+            rest += 1000;
+            --quotient;
+        }
+        if (rest > 500 || (rest == 500 && (quotient & 1))) ++quotient;
+        return quotient;
+    }
     long double v = static_cast<long double>(milliseconds) * static_cast<long double>(framerate);
     return RoundTiesEven(v / 1000.0L);
 }
 
 int32_t FrameToTime(int64_t frame, double framerate)
 {
+    // A rate that divides a second into whole milliseconds: a frame is a whole
+    // number of them, which the long double below comes within far less than a
+    // half of.
+    if (wholeRate(framerate) && 1000 % int(framerate) == 0 && frame > -(int64_t(1) << 40)
+        && frame < (int64_t(1) << 40)) {
+        const int64_t ms = frame * (1000 / int(framerate));
+        if (ms > std::numeric_limits<int32_t>::max() || ms < std::numeric_limits<int32_t>::min())
+            throw MathError("Invalid floating point operation");
+        return static_cast<int32_t>(ms);
+    }
     long double v = Divide(static_cast<long double>(frame), static_cast<long double>(framerate));
     return RoundTiesEvenToInt32(v * 1000.0L);
 }

@@ -132,13 +132,13 @@ EventFormat documentFormat(const std::vector<std::string_view>& lines)
     return format;
 }
 
-std::vector<std::string_view> splitFields(std::string_view fields)
+void splitFields(std::string_view fields, std::vector<std::string_view>& out)
 {
-    std::vector<std::string_view> out;
+    out.clear();
     for (;;) {
         const size_t comma = fields.find(',');
         out.push_back(fields.substr(0, comma));
-        if (comma == std::string_view::npos) return out;
+        if (comma == std::string_view::npos) return;
         fields.remove_prefix(comma + 1);
     }
 }
@@ -146,7 +146,8 @@ std::vector<std::string_view> splitFields(std::string_view fields)
 // The fields before the text of an event line's rest, `count` of them (with
 // the text's own place last, empty); an event that ends before them all gets
 // the missing ones empty. `short` tells so.
-std::vector<std::string_view> eventFields(std::string_view rest, size_t count, size_t& textAt, bool& isShort)
+void eventFields(
+    std::string_view rest, size_t count, std::vector<std::string_view>& fields, size_t& textAt, bool& isShort)
 {
     textAt = 0;
     isShort = false;
@@ -159,9 +160,8 @@ std::vector<std::string_view> eventFields(std::string_view rest, size_t count, s
         }
         textAt = comma + 1;
     }
-    std::vector<std::string_view> fields = splitFields(rest.substr(0, textAt));
+    splitFields(rest.substr(0, textAt), fields);
     fields.resize(count);
-    return fields;
 }
 
 // H:MM:SS.cc with blanks around it; the milliseconds, or -1 when it is not one.
@@ -212,19 +212,18 @@ void splitText(std::string_view text, std::string_view (&lines)[3], int& pieces)
     pieces = count > std::max(shown, 1) ? count : 0;
 }
 
-std::string joinText(const SubtitleTable& table, int row, int pieces)
+void joinText(const SubtitleTable& table, int row, int pieces, std::string& text)
 {
     const std::string_view cells[3] = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
         table.cell(SubtitleTable::Line3, row) };
     int count = pieces;
     for (int i = 0; i < 3; ++i)
         if (!cells[i].empty()) count = std::max(count, i + 1);
-    std::string text;
+    text.clear();
     for (int i = 0; i < count; ++i) {
         if (i) text += LineBreak;
         text += cells[i];
     }
-    return text;
 }
 
 // What a field holds in an event of our own, or one that had no such field.
@@ -329,7 +328,8 @@ private:
         const std::string_view rest = line.substr(kindEnd);
         size_t textAt = 0;
         bool isShort = false;
-        std::vector<std::string_view> fields = eventFields(rest, format_.count(), textAt, isShort);
+        std::vector<std::string_view>& fields = fields_;
+        eventFields(rest, format_.count(), fields, textAt, isShort);
         const int64_t start = timeOf(fields[format_.start]), end = timeOf(fields[format_.end]);
         if (start < 0 || end < 0) return false;
         const std::string from = IntToStr(TimeToFrame(static_cast<int32_t>(start), framerate_));
@@ -338,13 +338,15 @@ private:
         // The file's layout is settled by its first event.
         if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);
         // A short event keeps its fields as written: no comma is added to it.
-        const std::string remapped = map_ ? remapFields(fields, *map_, *target_) : std::string(rest.substr(0, textAt));
+        if (map_) remapped_ = remapFields(fields, *map_, *target_);
+        const std::string_view remapped = map_ ? std::string_view(remapped_) : rest.substr(0, textAt);
 
         std::string_view text[3];
         int pieces = 0;
         splitText(isShort ? std::string_view() : rest.substr(textAt), text, pieces);
         const std::string piecesText = pieces ? std::to_string(pieces) : std::string();
-        std::vector<std::string_view> kept = { line.substr(0, kindEnd), remapped, piecesText };
+        std::vector<std::string_view>& kept = kept_;
+        kept.assign({ line.substr(0, kindEnd), remapped, piecesText });
         const bool first = !sawEvent_;
         if (first) {
             sawEvent_ = true;
@@ -352,7 +354,8 @@ private:
             for (const std::string& l : between_)
                 kept.emplace_back(l);
         }
-        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
+        JoinKeptInto(extra_, Tag, kept);
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
         between_.clear();
         // What comes before the events is known now: a writer of rows as
         // they come starts with it.
@@ -385,6 +388,9 @@ private:
     bool inEvents_ = false, seenEvents_ = false, eventsOver_ = false, sawEvent_ = false;
     std::vector<std::string> before_; // the lines before the first event
     std::vector<std::string> between_; // since the last event
+    // Each event's pieces, reused from one to the next.
+    std::vector<std::string_view> fields_, kept_;
+    std::string remapped_, extra_;
 };
 
 std::string colour(int32_t bgr, int alpha)
@@ -455,7 +461,8 @@ public:
 private:
     void row(const SubtitleTable& table, int row, TextSink& out)
     {
-        std::vector<std::string_view> fields;
+        std::vector<std::string_view>& fields = fields_;
+        fields.clear();
         std::string_view kind = "Dialogue: ";
         int pieces = 0;
         size_t written = 0; // of a short event, the fields it had
@@ -463,7 +470,7 @@ private:
             for (size_t i = BeforeLines; i < kept_.size(); ++i)
                 out.line(kept_[i]);
             kind = KeptLine(kept_, KindLine);
-            fields = splitFields(KeptLine(kept_, FieldsLine));
+            splitFields(KeptLine(kept_, FieldsLine), fields);
             const std::string_view piecesText = KeptLine(kept_, PiecesLine);
             pieces = piecesText.empty() ? 0 : std::clamp(piecesText[0] - '0', 0, 3);
             // A layout that does not fit this document's: its fields are not used.
@@ -484,7 +491,8 @@ private:
         }
         const std::string start = time(table.cell(SubtitleTable::From, row), fields[format_.start]);
         const std::string end = time(table.cell(SubtitleTable::To, row), fields[format_.end]);
-        const std::string text = joinText(table, row, pieces);
+        std::string& text = text_;
+        joinText(table, row, pieces, text);
         // A short event with no text yet is written as short as it was read.
         const bool asShort = written && text.empty();
         const size_t count = asShort ? written : format_.count() - 1;
@@ -510,19 +518,36 @@ private:
     }
 
     double framerate_;
-    std::vector<std::string_view> kept_;
+    std::vector<std::string_view> kept_, fields_;
     EventFormat format_ = standardFormat();
     std::vector<std::string> defaults_; // the fields of a row with none of its own, made once
-    std::string line_;
+    std::string line_, text_;
 };
 
-bool isDefault(const std::string& name, std::string_view value)
+// What a field of an event holds when it says nothing a SubRip-like file loses.
+enum class FieldKind { Number, Style, Any, Other };
+
+FieldKind fieldKind(const std::string& name)
+{
+    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv") return FieldKind::Number;
+    if (name == "style") return FieldKind::Style;
+    if (name == "start" || name == "end" || name == "marked") return FieldKind::Any;
+    return FieldKind::Other;
+}
+
+bool isDefault(FieldKind kind, std::string_view value)
 {
     const std::string_view v = trimmed(value);
-    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv")
+    switch (kind) {
+    case FieldKind::Number:
         return v.find_first_not_of('0') == std::string_view::npos;
-    if (name == "style") return v == "Default" || v == "*Default";
-    if (name == "start" || name == "end" || name == "marked") return true;
+    case FieldKind::Style:
+        return v == "Default" || v == "*Default";
+    case FieldKind::Any:
+        return true;
+    case FieldKind::Other:
+        break;
+    }
     return v.empty();
 }
 
@@ -564,20 +589,29 @@ class LeftOut : public LeftOutCount {
 public:
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
-        std::vector<std::string_view> kept;
-        const EventFormat format = formatOf(table);
+        if (kinds_.empty()) {
+            // The layout is the document's, settled before its first row.
+            const EventFormat format = formatOf(table);
+            for (size_t i = 0; i + 1 < format.count(); ++i)
+                kinds_.push_back(fieldKind(format.names[i]));
+        }
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
-            if (extra.empty() || !SplitKept(extra, Tag, kept)) continue;
-            if (named(KeptLine(kept, KindLine), "Comment:")) {
+            if (extra.empty() || !SplitKept(extra, Tag, kept_)) continue;
+            if (named(KeptLine(kept_, KindLine), "Comment:")) {
                 ++comments_;
                 continue;
             }
-            const std::vector<std::string_view> fields = splitFields(KeptLine(kept, FieldsLine));
-            for (size_t i = 0; i + 1 < std::min(fields.size(), format.count()); ++i) {
-                if (isDefault(format.names[i], fields[i])) continue;
-                ++fieldRows_;
-                break;
+            std::string_view fields = KeptLine(kept_, FieldsLine);
+            for (const FieldKind kind : kinds_) {
+                // The piece after the last comma is the text's place.
+                const size_t comma = fields.find(',');
+                if (comma == std::string_view::npos) break;
+                if (!isDefault(kind, fields.substr(0, comma))) {
+                    ++fieldRows_;
+                    break;
+                }
+                fields.remove_prefix(comma + 1);
             }
         }
     }
@@ -612,6 +646,8 @@ private:
         return SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
     }
 
+    std::vector<FieldKind> kinds_;
+    std::vector<std::string_view> kept_;
     int comments_ = 0, fieldRows_ = 0;
 };
 

@@ -5,18 +5,24 @@
 
 namespace tessel {
 
-std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines)
+void JoinKeptInto(std::string& data, std::string_view tag, const std::vector<std::string_view>& lines)
 {
     size_t size = tag.size();
     for (std::string_view line : lines)
         size += line.size() + 1;
-    std::string data;
+    data.clear();
     data.reserve(size);
     data += tag;
     for (std::string_view line : lines) {
         data += '\n';
         data += line;
     }
+}
+
+std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines)
+{
+    std::string data;
+    JoinKeptInto(data, tag, lines);
     return data;
 }
 

@@ -12,6 +12,8 @@ namespace tessel {
 
 // The tag line, then each of `lines`.
 std::string JoinKept(std::string_view tag, const std::vector<std::string_view>& lines);
+// The same into `data`, whose room is used again.
+void JoinKeptInto(std::string& data, std::string_view tag, const std::vector<std::string_view>& lines);
 
 // How a file was written beyond its lines, kept with its document so that a
 // save in the same format writes it so again.

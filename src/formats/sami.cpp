@@ -57,13 +57,22 @@ bool containsSamiTag(std::string_view line)
 }
 
 // Tags are matched without regard to case, ASCII letters only.
-std::string lowerAscii(std::string_view text)
+void lowerAscii(std::string_view text, std::string& lower)
 {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
+    lower.resize(text.size());
+    char* out = lower.data();
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        out[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
+    }
 }
+
+// A piece in hand with its lower-case form: views into the line it came
+// from, valid until the next line is read.
+struct Piece {
+    std::string_view text, lower;
+    void clear() { text = lower = {}; }
+};
 
 // The file's lines, each cut before every "<sync" after its first character:
 // a line holding several subtitles is read as one piece per subtitle, and no
@@ -76,18 +85,18 @@ public:
     }
     bool atEnd() const { return !pending_ && lines_.atEnd(); }
 
-    // The next piece and its lower-case form.
-    void next(std::string& piece, std::string& lower)
+    void next(Piece& piece)
     {
         if (!pending_) {
-            line_ = lines_.readLine();
-            lower_ = lowerAscii(line_);
+            // Kept, since the reader's own line may move once it looks for the end.
+            line_.assign(lines_.readLine());
+            lowerAscii(line_, lower_);
             at_ = 0;
         }
         const size_t cut = lower_.find("<sync", at_ + 1);
         const size_t end = cut == std::string::npos ? line_.size() : cut;
-        piece.assign(line_, at_, end - at_);
-        lower.assign(lower_, at_, end - at_);
+        piece.text = std::string_view(line_).substr(at_, end - at_);
+        piece.lower = std::string_view(lower_).substr(at_, end - at_);
         pending_ = cut != std::string::npos;
         at_ = cut;
     }
@@ -99,21 +108,11 @@ private:
     bool pending_ = false;
 };
 
-// A piece in hand, kept with its lower-case form.
-struct Piece {
-    std::string text, lower;
-    void clear()
-    {
-        text.clear();
-        lower.clear();
-    }
-};
-
 bool findSync(SyncPieces& pieces, Piece& piece)
 {
-    while (piece.lower.find("<sync") == std::string::npos) {
+    while (piece.lower.find("<sync") == std::string_view::npos) {
         if (pieces.atEnd()) return false;
-        pieces.next(piece.text, piece.lower);
+        pieces.next(piece);
     }
     return true;
 }
@@ -125,7 +124,7 @@ int64_t syncFrame(const Piece& piece, double framerate)
     std::string_view scanned = piece.text;
     int position = 1;
     const size_t start = piece.lower.find("start=");
-    if (start != std::string::npos) {
+    if (start != std::string_view::npos) {
         position = static_cast<int>(start) + 1;
     } else {
         const size_t tag = piece.lower.find("<sync");
@@ -139,51 +138,53 @@ int64_t syncFrame(const Piece& piece, double framerate)
 bool findParagraph(SyncPieces& pieces, Piece& piece)
 {
     bool same = true;
-    while (!pieces.atEnd() && piece.lower.find("<p ") == std::string::npos) {
-        pieces.next(piece.text, piece.lower);
+    while (!pieces.atEnd() && piece.lower.find("<p ") == std::string_view::npos) {
+        pieces.next(piece);
         same = false;
     }
     return same;
 }
 
-std::string withoutNbsp(const Piece& piece)
+// The piece's text with every "&nbsp;" taken out, in `room` when there is one.
+std::string_view withoutNbsp(const Piece& piece, std::string& room)
 {
     static constexpr std::string_view Nbsp = "&nbsp;";
-    std::string text;
-    size_t from = 0, at;
-    while ((at = piece.lower.find(Nbsp, from)) != std::string::npos) {
-        text.append(piece.text, from, at - from);
+    size_t at = piece.lower.find(Nbsp);
+    if (at == std::string_view::npos) return piece.text;
+    room.clear();
+    size_t from = 0;
+    for (; at != std::string_view::npos; at = piece.lower.find(Nbsp, from)) {
+        room.append(piece.text, from, at - from);
         from = at + Nbsp.size();
     }
-    text.append(piece.text, from);
-    return text;
+    room.append(piece.text, from);
+    return room;
 }
 
 // Every tag separates text lines; empty pieces are skipped, a fourth is dropped.
-// A paragraph without ">" is scanned from its first character.
-TextLines paragraphLines(std::string_view line)
+// A paragraph without ">" is scanned from its first character; a ">" outside
+// a tag is left out of the text around it.
+void paragraphLines(std::string_view line, TextLines& texts)
 {
-    const size_t open = line.find('>');
-    TextLines texts;
+    for (std::string& t : texts)
+        t.clear();
     size_t count = 0;
-    std::string piece;
     bool collecting = true;
-    auto take = [&] {
-        if (!piece.empty() && count < texts.size()) texts[count++] = piece;
-        piece.clear();
-    };
-    for (char c : line.substr(open == std::string_view::npos ? 0 : open)) {
-        if (c == '<') {
+    const size_t open = line.find('>');
+    line.remove_prefix(open == std::string_view::npos ? 0 : open);
+    while (!line.empty()) {
+        const size_t mark = line.find_first_of("<>");
+        const std::string_view run = line.substr(0, mark);
+        if (collecting && count < texts.size()) texts[count] += run;
+        if (mark == std::string_view::npos) break;
+        if (line[mark] == '<') {
             collecting = false;
-            take();
-        } else if (c == '>') {
+            if (count < texts.size() && !texts[count].empty()) ++count;
+        } else {
             collecting = true;
-        } else if (collecting) {
-            piece += c;
         }
+        line.remove_prefix(mark + 1);
     }
-    take();
-    return texts;
 }
 
 // The previous row ends where a subtitle or a clearing paragraph begins.
@@ -234,25 +235,53 @@ void ReadSAMI(LineReader& lines, SubtitleTable& table, int firstRow, double fram
     SyncPieces pieces(lines);
     Piece piece;
     int row = firstRow;
-    bool stored = false;
+    std::string room;
+    TextLines texts;
+    // The last subtitle read, stored once its end is known (the next
+    // subtitle or the file's end), so that it is written into the table once.
+    struct Pending {
+        bool held = false;
+        std::string from, to;
+        TextLines texts;
+    } last;
+    const auto setEnd = [&](int64_t frame, bool onlyIfEmpty) {
+        if (!last.held)
+            setPreviousEnd(table, row - 1, frame, onlyIfEmpty);
+        else if (!onlyIfEmpty || last.to.empty())
+            last.to = IntToStr(frame);
+    };
+    const auto store = [&] {
+        if (!last.held) return;
+        StoreRow(table, row, last.from, last.to, last.texts[0], last.texts[1], last.texts[2]);
+        last.held = false;
+    };
     int64_t lastStart = 0;
-    while (!pieces.atEnd()) {
-        if (!findSync(pieces, piece)) break;
-        const int64_t frame = syncFrame(piece, framerate);
-        const bool sameLine = findParagraph(pieces, piece);
-        const TextLines texts = paragraphLines(withoutNbsp(piece));
-        // Move past a line holding both tags, or its sync would be found again.
-        if (sameLine) piece.clear();
-        if (texts[0].empty()) {
-            setPreviousEnd(table, row - 1, frame, false);
-            continue;
+    try {
+        while (!pieces.atEnd()) {
+            if (!findSync(pieces, piece)) break;
+            const int64_t frame = syncFrame(piece, framerate);
+            const bool sameLine = findParagraph(pieces, piece);
+            paragraphLines(withoutNbsp(piece, room), texts);
+            // Move past a line holding both tags, or its sync would be found again.
+            if (sameLine) piece.clear();
+            if (texts[0].empty()) {
+                setEnd(frame, false);
+                continue;
+            }
+            setEnd(CheckedAdd(frame, -1), true);
+            store();
+            last.held = true;
+            last.from = IntToStr(frame);
+            last.to.clear();
+            std::swap(last.texts, texts);
+            lastStart = frame;
         }
-        setPreviousEnd(table, row - 1, CheckedAdd(frame, -1), true);
-        StoreRow(table, row, IntToStr(frame), "", texts[0], texts[1], texts[2]);
-        stored = true;
-        lastStart = frame;
+        if (last.held) last.to = IntToStr(CheckedAdd(lastStart, FramesForSeconds(framerate, 4)));
+    } catch (...) {
+        store();
+        throw;
     }
-    if (stored) setPreviousEnd(table, row - 1, CheckedAdd(lastStart, FramesForSeconds(framerate, 4)), false);
+    store();
 }
 
 namespace {

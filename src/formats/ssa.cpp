@@ -36,17 +36,43 @@ const char* const EventsHeader[] = {
 constexpr size_t StartField = 1, EndField = 2, TextField = 9, FieldCount = 10;
 
 // The first nine commas separate fields; the text keeps its own commas. An
-// empty text after the ninth comma is still a field.
-void splitFields(std::string_view line, std::vector<std::string>& fields)
+// empty text after the ninth comma is still a field; other empty fields at
+// the end are none.
+void splitFields(std::string_view line, std::vector<std::string_view>& fields)
 {
-    SplitText(line, ",", fields, false, static_cast<int>(FieldCount));
-    if (fields.size() < FieldCount && std::count(line.begin(), line.end(), ',') >= 9) fields.resize(FieldCount);
+    fields.clear();
+    size_t comma;
+    while (fields.size() + 1 < FieldCount && (comma = line.find(',')) != std::string_view::npos) {
+        fields.push_back(line.substr(0, comma));
+        line.remove_prefix(comma + 1);
+    }
+    if (!line.empty() || fields.size() + 1 == FieldCount) fields.push_back(line);
 }
 
-const std::string& field(const std::vector<std::string>& fields, size_t index)
+std::string_view field(const std::vector<std::string_view>& fields, size_t index)
 {
     if (index >= fields.size()) throw Error("List index out of bounds (" + std::to_string(index) + ")");
     return fields[index];
+}
+
+// The text's lines at "\n" in either case: at most MaxStoredPieces, the
+// last holding the rest; an empty rest is no line.
+size_t splitLines(std::string_view text, std::string_view (&lines)[MaxStoredPieces])
+{
+    size_t count = 0;
+    for (size_t from = 0; count + 1 < MaxStoredPieces;) {
+        const size_t at = text.find('\\', from);
+        if (at == std::string_view::npos || at + 1 >= text.size()) break;
+        if (text[at + 1] != 'n' && text[at + 1] != 'N') {
+            from = at + 1;
+            continue;
+        }
+        lines[count++] = text.substr(0, at);
+        text.remove_prefix(at + 2);
+        from = 0;
+    }
+    if (!text.empty()) lines[count++] = text;
+    return count;
 }
 
 // H:MM:SS.cc, read as four digit runs; missing ones are 0.
@@ -60,20 +86,19 @@ std::string timeFrame(std::string_view time, double framerate)
 
 // The file has no form for a time before the film starts: such a time is
 // written as the start itself.
-std::string ssaTime(int32_t frame, double framerate)
+void appendSsaTime(std::string& out, int32_t frame, double framerate)
 {
-    return FormatClockTime(std::max(FrameToTime(frame, framerate), 0), Time);
+    AppendClockTime(out, std::max(FrameToTime(frame, framerate), 0), Time);
 }
 
-std::string dialogueText(const SubtitleTable& table, int row)
+void appendDialogueText(std::string& text, const SubtitleTable& table, int row)
 {
-    std::string text(table.cell(SubtitleTable::Line1, row));
+    text += table.cell(SubtitleTable::Line1, row);
     for (int column : { SubtitleTable::Line2, SubtitleTable::Line3 }) {
         if (table.cell(column, row).empty()) continue;
         text += "\\n";
         text += table.cell(column, row);
     }
-    return text;
 }
 
 } // namespace
@@ -87,7 +112,9 @@ bool LooksLikeSSA(const DetectionInput& input)
 void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     int row = firstRow;
-    std::vector<std::string> fields, texts;
+    std::vector<std::string_view> fields;
+    std::string plain;
+    std::string_view texts[MaxStoredPieces];
     while (!lines.atEnd()) {
         const std::string_view line = lines.readLine();
         if (line.find("Dialogue:") == std::string_view::npos) continue;
@@ -98,8 +125,15 @@ void ReadSSA(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         if (row < table.rowCount()) table.setCell(SubtitleTable::From, row, from);
         const std::string to = timeFrame(field(fields, EndField), framerate);
         if (row < table.rowCount()) table.setCell(SubtitleTable::To, row, to);
-        SplitText(RemoveBlocks(field(fields, TextField), "{\\", "}"), "\\n", texts, true, MaxStoredPieces);
-        StoreRow(table, row, from, to, PieceOrEmpty(texts, 0), PieceOrEmpty(texts, 1), PieceOrEmpty(texts, 2));
+        std::string_view text = field(fields, TextField);
+        if (text.find("{\\") != std::string_view::npos) {
+            plain = RemoveBlocks(text, "{\\", "}");
+            text = plain;
+        }
+        const size_t count = splitLines(text, texts);
+        for (size_t i = count; i < 3; ++i)
+            texts[i] = {};
+        StoreRow(table, row, from, to, texts[0], texts[1], texts[2]);
     }
 }
 
@@ -122,8 +156,13 @@ public:
         for (int row = firstRow; row <= lastRow; ++row) {
             const int32_t start = StrToInt(table.cell(SubtitleTable::From, row));
             const int32_t end = StrToInt(table.cell(SubtitleTable::To, row));
-            out.line("Dialogue: Marked=0," + ssaTime(start, framerate_) + "," + ssaTime(end, framerate_)
-                + ",*Default,NTP,0000,0000,0000,," + dialogueText(table, row));
+            line_.assign("Dialogue: Marked=0,");
+            appendSsaTime(line_, start, framerate_);
+            line_ += ',';
+            appendSsaTime(line_, end, framerate_);
+            line_ += ",*Default,NTP,0000,0000,0000,,";
+            appendDialogueText(line_, table, row);
+            out.line(line_);
         }
     }
 
@@ -131,6 +170,7 @@ public:
 
 private:
     double framerate_;
+    std::string line_;
 };
 
 } // namespace

@@ -910,18 +910,23 @@ std::string_view LineReader::readLine()
 std::string_view LineReader::readUpToCarriageReturn()
 {
     const std::string_view rest = text_.substr(position_);
-    const size_t end = rest.find_first_of("\r\n");
-    if (end == std::string_view::npos) {
-        position_ = text_.size();
-        return rest;
-    }
-    position_ += end + 1;
-    if (rest[end] == '\n') {
+    // Two scans with memchr are faster than one for either character.
+    const void* lf = std::memchr(rest.data(), '\n', rest.size());
+    const size_t lfAt = lf ? static_cast<size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
+    const void* cr = std::memchr(rest.data(), '\r', lfAt);
+    if (!cr) {
+        if (!lf) {
+            position_ = text_.size();
+            return rest;
+        }
+        position_ += lfAt + 1;
         ++lineFeeds_;
-    } else {
-        ++otherEnds_;
-        if (end + 1 < rest.size() && rest[end + 1] == '\n') ++position_;
+        return rest.substr(0, lfAt);
     }
+    const size_t end = static_cast<size_t>(static_cast<const char*>(cr) - rest.data());
+    position_ += end + 1;
+    ++otherEnds_;
+    if (end + 1 < rest.size() && rest[end + 1] == '\n') ++position_;
     return rest.substr(0, end);
 }
 

@@ -218,20 +218,29 @@ private:
         const std::string from = IntToStr(TimeToFrame(timing->from.milliseconds, framerate_));
         const std::string to = IntToStr(TimeToFrame(timing->to.milliseconds, framerate_));
         // The payload ends at a blank line, or where a line holding "-->" starts the next cue.
-        std::vector<std::string> text;
-        std::string line;
-        while (next(line)) {
+        // Its lines' rooms are used again from cue to cue.
+        std::vector<std::string>& text = text_;
+        size_t lines = 0;
+        while (true) {
+            if (lines == text.size()) text.emplace_back();
+            std::string& line = text[lines];
+            if (!next(line)) break;
             if (line.empty() || holdsArrow(line)) {
                 hold(line);
                 break;
             }
-            text.push_back(std::move(line));
+            ++lines;
         }
-        text.resize(std::max<size_t>(text.size(), 3));
-        const std::vector<std::string> more(text.begin() + 3, text.end());
-        std::vector<std::string_view> kept = { id, timing->start, timing->arrow, timing->end, timing->settings };
-        std::string count;
-        AppendLineGroup(kept, count, more);
+        for (size_t i = lines; i < std::max<size_t>(lines, 3); ++i) {
+            if (i == text.size()) text.emplace_back();
+            text[i].clear();
+        }
+        std::vector<std::string_view>& kept = kept_;
+        kept.assign({ id, timing->start, timing->arrow, timing->end, timing->settings });
+        std::string count = std::to_string(lines > 3 ? lines - 3 : 0);
+        kept.emplace_back(count);
+        for (size_t i = 3; i < lines; ++i)
+            kept.emplace_back(text[i]);
         const bool first = !sawCue_;
         if (first) {
             sawCue_ = true;
@@ -240,7 +249,8 @@ private:
             for (const std::string& l : between_)
                 kept.emplace_back(l);
         }
-        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, kept));
+        JoinKeptInto(extra_, Tag, kept);
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
         between_.clear();
         // What comes before the cues is known now: a writer of rows as they
         // come starts with it.
@@ -287,6 +297,9 @@ private:
     bool haveHeld_ = false;
     bool sawCue_ = false, hours_ = false;
     std::vector<std::string> before_, between_;
+    std::vector<std::string> text_; // a cue's payload lines
+    std::vector<std::string_view> kept_;
+    std::string extra_;
 };
 
 void appendTime(std::string& out, int32_t milliseconds, bool hours)

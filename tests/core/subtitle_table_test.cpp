@@ -98,3 +98,36 @@ TEST(SubtitleTable, CellWritesOfAnyLengthAndImagesStayExact)
             ASSERT_EQ(image->cell(c, row), imaged[row - 1][c]) << row << "," << c;
         }
 }
+
+// An opened file takes the table's place whole: a recorder that follows such a
+// replacement is told once, one that records cells is told every cell.
+TEST(SubtitleTable, AReplacementIsToldWholeOnlyToRecordersThatFollowIt)
+{
+    struct Counting : TableRecorder {
+        bool follows = false;
+        int cells = 0, replaced = 0;
+        void cellsChanging(int, unsigned, const std::string_view*) override { ++cells; }
+        void rowsInserted(int, int) override { }
+        void rowsRemoving(int, int) override { }
+        void documentDataChanging(std::string_view) override { }
+        bool followsReplacement() const override { return follows; }
+        void tableReplaced() override { ++replaced; }
+    };
+    for (const bool follows : { true, false }) {
+        SubtitleTable table, incoming;
+        incoming.setRowCount(4);
+        for (int row = 1; row < 4; ++row)
+            incoming.setRow(row, std::to_string(row * 10), std::to_string(row * 10 + 5), "text", "", "", "");
+        incoming.setDocumentData("kept");
+        Counting recorder;
+        recorder.follows = follows;
+        table.addRecorder(&recorder);
+        table.replaceWith(incoming);
+        EXPECT_EQ(table.rowCount(), 4);
+        EXPECT_EQ(table.cell(SubtitleTable::To, 3), "35");
+        EXPECT_EQ(table.documentData(), "kept");
+        EXPECT_EQ(recorder.replaced, follows ? 1 : 0);
+        EXPECT_EQ(recorder.cells, follows ? 0 : 3);
+        table.removeRecorder(&recorder);
+    }
+}

@@ -2,7 +2,9 @@
 #include "core/timecode.h"
 #include "test_support.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 using namespace tessel;
@@ -81,4 +83,27 @@ TEST(TimeCode, AviFileFramerateOfWhatIsNoFile)
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_FALSE(AviFileFramerate(pipe));
     EXPECT_FALSE(AviFileFramerate(folder.path("")));
+}
+
+// Whole framerates are worked in integers: every result, ties and negative
+// times included, must be the one the long double rounding gives.
+TEST(TimeCode, WholeFrameratesRoundAsLongDoublesDo)
+{
+    for (const double rate : { 1.0, 16.0, 24.0, 25.0, 30.0, 48.0, 50.0, 60.0, 1000.0 }) {
+        for (int32_t ms = -5000; ms <= 5000; ++ms) {
+            const long double v = static_cast<long double>(ms) * rate / 1000.0L;
+            ASSERT_EQ(TimeToFrame(ms, rate), static_cast<int64_t>(std::rintl(v))) << ms << " ms at " << rate;
+        }
+        for (const int32_t ms : { std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min() })
+            EXPECT_EQ(
+                TimeToFrame(ms, rate), static_cast<int64_t>(std::rintl(static_cast<long double>(ms) * rate / 1000.0L)));
+        for (int64_t frame = -3000; frame <= 3000; ++frame) {
+            const long double v = static_cast<long double>(frame) / rate * 1000.0L;
+            ASSERT_EQ(FrameToTime(frame, rate), static_cast<int32_t>(std::rintl(v))) << frame << " at " << rate;
+        }
+    }
+    // Past 32 bits of milliseconds, as before.
+    EXPECT_THROW(FrameToTime(int64_t(1) << 40, 25), MathError);
+    EXPECT_THROW(FrameToTime(int64_t(60000000), 25), MathError);
+    EXPECT_EQ(FrameToTime(int64_t(53687091), 25), 2147483640);
 }
