@@ -4,9 +4,12 @@
 #include "formats/scc.h"
 #include "formats/text_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
+#include <memory>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -32,6 +35,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         tessel::WriteScc(table, 1, table.rowCount() - 1, context, sink);
     } catch (const std::exception&) {
         // A character CEA-608 cannot show, a frame cell that is no number.
+    }
+    // Written a few rows at a time as a table of another format: the whole
+    // table's bytes, unless it gave up (rows out of order), when the whole
+    // table is written instead.
+    table.setDocumentData({});
+    try {
+        tessel::StringSink sink, reference;
+        tessel::WriteContext context;
+        context.framerate = framerate;
+        tessel::WriteScc(table, 1, table.rowCount() - 1, context, reference);
+        const std::unique_ptr<tessel::RowWriter> writer = tessel::MakeSccWriter(table, context, sink);
+        const int block = size > 2 ? data[2] % 5 + 1 : 1;
+        for (int first = 1; first < table.rowCount(); first += block)
+            writer->rows(table, first, std::min(first + block, table.rowCount()) - 1, sink);
+        writer->finish(table, sink);
+        if (sink.text() != reference.text()) std::abort();
+    } catch (const std::exception&) {
+        // As above, or rows whose order the blocks cannot keep.
     }
     return 0;
 }
