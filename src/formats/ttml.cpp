@@ -285,9 +285,8 @@ private:
     {
         keeping_ = false;
         QXmlStreamReader xml;
-        // The text is UTF-8 already, whatever its declaration says.
-        xml.addData(QString());
         std::string chunk;
+        bool fed = false;
         bool started = false;
         const auto feed = [&] {
             chunk.clear();
@@ -301,7 +300,15 @@ private:
             if (chunk.empty()) return false;
             styledHead_ = styledHead_ || chunk.find("styling") != std::string::npos
                 || chunk.find("layout") != std::string::npos;
-            xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
+            // The first piece as text, as the whole text is given: UTF-8
+            // whatever the declaration says, with the same byte-order marks
+            // skipped at its start. The others start with a line feed, where
+            // no mark is taken for one.
+            if (fed)
+                xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
+            else
+                xml.addData(QString::fromUtf8(chunk.data(), static_cast<qsizetype>(chunk.size())));
+            fed = true;
             return true;
         };
         feed();
