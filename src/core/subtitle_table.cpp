@@ -302,6 +302,36 @@ void SubtitleTable::dropRowsBefore(int row)
     ++revision_;
 }
 
+void SubtitleTable::shareRowsOf(const SubtitleTable& source, int first, int last)
+{
+    if (listener_ || !recorders_.empty()) throw std::logic_error("a table that is followed cannot share rows");
+    if (first < source.firstRow() || last >= source.rowCount() || last < first)
+        throw std::out_of_range("row index out of range");
+    const auto from = source.rows_.begin() + (first - source.firstRow());
+    rows_.assign(from, from + (last - first + 1));
+    blocks_.assign(source.blocks_.size(), Block());
+    liveBytes_ = 0;
+    for (const Slot& s : rows_) {
+        if (s.block == NoBlock) continue;
+        Block& block = blocks_[s.block];
+        if (!block.data) block.data = source.blocks_[s.block].data;
+        block.live += s.size();
+        liveBytes_ += s.size();
+    }
+    freeBlocks_.clear();
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        // Full as far as this table knows: it never writes into a shared block.
+        blocks_[i].used = blocks_[i].capacity = blocks_[i].live;
+        if (!blocks_[i].data) freeBlocks_.push_back(static_cast<uint32_t>(i));
+    }
+    usedBytes_ = liveBytes_;
+    currentBlock_ = NoBlock;
+    spare_ = Block();
+    gone_ = first - 1;
+    dropping_ = true;
+    ++revision_;
+}
+
 std::string_view SubtitleTable::otherCell(int column, int row) const
 {
     checkColumn(column);

@@ -94,6 +94,11 @@ public:
     // Only cells, the row count and the document data change in such a table.
     void dropRowsBefore(int row);
     int firstRow() const { return 1 + gone_; }
+    // Rows first..last of `source` become this table's only rows, at the same
+    // indexes, their text shared with it instead of copied, as an image
+    // shares it: for a block of rows handed to another thread to be read.
+    // The document data stays as it was.
+    void shareRowsOf(const SubtitleTable& source, int first, int last);
 
     std::string_view cell(int column, int row) const
     {

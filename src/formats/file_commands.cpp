@@ -646,12 +646,7 @@ void FlowingSave::hand(SubtitleTable& table, int firstRow, int lastRow, int kept
     if (!worker_ && !last && std::thread::hardware_concurrency() > 1) worker_ = std::make_unique<Worker>(*this);
     if (!worker_) return write(table, firstRow, lastRow, last);
     SubtitleTable& block = worker_->freeTable();
-    block.dropRowsBefore(firstRow);
-    block.setRowCount(keptRow + 1);
-    for (int row = firstRow; row <= keptRow; ++row)
-        block.setRow(row, table.cell(SubtitleTable::From, row), table.cell(SubtitleTable::To, row),
-            table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
-            table.cell(SubtitleTable::Line3, row), table.cell(SubtitleTable::Extra, row));
+    block.shareRowsOf(table, firstRow, keptRow);
     if (last) block.setDocumentData(table.documentData());
     worker_->send(block, firstRow, lastRow, last);
 }

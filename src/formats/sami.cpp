@@ -173,7 +173,10 @@ void paragraphLines(std::string_view line, TextLines& texts)
     const size_t open = line.find('>');
     line.remove_prefix(open == std::string_view::npos ? 0 : open);
     while (!line.empty()) {
-        const size_t mark = line.find_first_of("<>");
+        size_t mark = 0;
+        while (mark < line.size() && line[mark] != '<' && line[mark] != '>')
+            ++mark;
+        if (mark == line.size()) mark = std::string_view::npos;
         const std::string_view run = line.substr(0, mark);
         if (collecting && count < texts.size()) texts[count] += run;
         if (mark == std::string_view::npos) break;

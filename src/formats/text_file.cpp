@@ -210,10 +210,16 @@ bool IsValidUtf8(std::string_view s)
     const size_t n = s.size();
     size_t i = 0;
     while (i < n) {
-        // Fast path over ASCII, sixteen bytes at a time.
+        // Fast path over ASCII, sixteen bytes at a time, straight to the first byte beyond it.
 #ifdef __SSE2__
-        while (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0)
+        while (i + 16 <= n) {
+            const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+            if (high != 0) {
+                i += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+                break;
+            }
             i += 16;
+        }
 #else
         while (i + 8 <= n) {
             uint64_t chunk;

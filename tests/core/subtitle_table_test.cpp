@@ -131,3 +131,31 @@ TEST(SubtitleTable, AReplacementIsToldWholeOnlyToRecordersThatFollowIt)
         table.removeRecorder(&recorder);
     }
 }
+
+// A block of rows handed to the writing thread shares its text: whatever the
+// reading table does next (an edit in place, rows dropped and their memory
+// used again) must leave the block's cells as they were handed.
+TEST(SubtitleTable, SharedRowsKeepTheirTextWhileTheSourceGoesOn)
+{
+    SubtitleTable source, block;
+    source.setRowCount(5);
+    for (int row = 1; row < 5; ++row)
+        source.setRow(row, std::to_string(row), std::to_string(row + 1), "line " + std::to_string(row), "", "", "x");
+    block.shareRowsOf(source, 2, 4);
+    EXPECT_EQ(block.firstRow(), 2);
+    EXPECT_EQ(block.rowCount(), 5);
+    source.setCell(SubtitleTable::From, 4, "9"); // same length: in place unless shared
+    source.setCell(SubtitleTable::Line1, 3, "a longer line 3");
+    source.dropRowsBefore(4);
+    for (int row = 5; row < 2000; ++row) {
+        source.setRowCount(row + 1);
+        source.setRow(row, "1", "2", std::string(100, 'y'), "", "", "");
+        source.dropRowsBefore(row);
+    }
+    for (int row = 2; row <= 4; ++row) {
+        EXPECT_EQ(block.cell(SubtitleTable::From, row), std::to_string(row));
+        EXPECT_EQ(block.cell(SubtitleTable::Line1, row), "line " + std::to_string(row));
+        EXPECT_EQ(block.cell(SubtitleTable::Extra, row), "x");
+    }
+    EXPECT_THROW(block.shareRowsOf(source, 1, 2), std::out_of_range);
+}
