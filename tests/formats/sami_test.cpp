@@ -87,6 +87,8 @@ TEST(SAMI, ParagraphTextLines)
         { "<p class=encc><br>b", { "25", "125", "b", "", "" } },
         { "<p class=encc>&nbsp;a&nbsp;b", { "25", "125", "ab", "", "" } },
         { "  <p class=encc> spaced ", { "25", "125", " spaced ", "", "" } },
+        // A ">" outside a tag is no text; the text around it is one line.
+        { "<p class=encc>a > b<br>c", { "25", "125", "a  b", "c", "" } },
         // No ">": the scan starts at the first character.
         { "Hello <p x", { "25", "125", "Hello ", "", "" } },
         // Only the paragraph line itself is read.

@@ -54,6 +54,9 @@ TEST(SSA, ReadsTimesAndTextLines)
         { "one\\N", { "38", "75", "one", "", "" } },
         { "a\\N\\Nb", { "38", "75", "a", "", "b" } },
         { "1\\N2\\N3\\N4", { "38", "75", "1", "2", "3" } },
+        // A break is a backslash and n: the first backslash of two is text.
+        { "a\\\\nb", { "38", "75", "a\\", "b", "" } },
+        { "trailing\\", { "38", "75", "trailing\\", "", "" } },
         { "{\\b1}open {\\i1 block", { "38", "75", "open i1 block", "", "" } },
         // Nine commas and nothing after them: a row without text.
         { "", { "38", "75", "", "", "" } },
