@@ -259,13 +259,7 @@ public:
             while (!xml.atEnd()) {
                 const qint64 before = xml.characterOffset();
                 const QXmlStreamReader::TokenType token = xml.readNext();
-                if (skipped(token)) continue;
-                if (token == QXmlStreamReader::StartElement)
-                    start(xml, before);
-                else if (token == QXmlStreamReader::EndElement)
-                    end(xml);
-                else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
-                    characters(xml.text().toString());
+                take(xml, token, before);
             }
             if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
             if (!sawRoot_) throw Error("TTML: the file holds no tt element");
@@ -327,13 +321,7 @@ private:
                     // pieces, the reader would end at the piece's end without looking at it.
                     while (feed()) { }
                 }
-                if (skipped(token)) continue;
-                if (token == QXmlStreamReader::StartElement)
-                    start(xml, 0);
-                else if (token == QXmlStreamReader::EndElement)
-                    end(xml);
-                else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
-                    characters(xml.text().toString());
+                take(xml, token, 0);
             }
             if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
             if (!sawRoot_) throw Error("TTML: the file holds no tt element");
@@ -353,6 +341,18 @@ private:
         const bool styled = styledHead_ || pPrefix_.find("styling") != std::string::npos
             || stylingPrefix_.find("styling") != std::string::npos;
         table_.setDocumentData(JoinKept(Tag, { styled ? "styling" : "" }));
+    }
+
+    // One token, whole text or piece by piece alike; `before` is where it starts in the text.
+    void take(QXmlStreamReader& xml, QXmlStreamReader::TokenType token, qint64 before)
+    {
+        if (skipped(token)) return;
+        if (token == QXmlStreamReader::StartElement)
+            start(xml, before);
+        else if (token == QXmlStreamReader::EndElement)
+            end(xml);
+        else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
+            characters(xml.text().toString());
     }
 
     // The tokens of an element skipped whole.
