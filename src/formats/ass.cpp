@@ -149,24 +149,26 @@ void splitFields(std::string_view fields, std::vector<std::string_view>& out)
 void eventFields(
     std::string_view rest, size_t count, std::vector<std::string_view>& fields, size_t& textAt, bool& isShort)
 {
-    // One pass over the short fields: a search per comma costs more than the bytes.
-    fields.clear();
+    // One pass over the short fields: a search per comma costs more than the
+    // bytes. The vector keeps its size from event to event: no growing per field.
+    fields.resize(count);
     isShort = false;
-    size_t begin = 0, i = 0;
-    while (fields.size() + 1 < count) {
+    size_t begin = 0, i = 0, n = 0;
+    while (n + 1 < count) {
         while (i < rest.size() && rest[i] != ',')
             ++i;
         if (i == rest.size()) {
             isShort = true;
             break;
         }
-        fields.push_back(rest.substr(begin, i - begin));
+        fields[n++] = rest.substr(begin, i - begin);
         begin = ++i;
     }
     textAt = isShort ? rest.size() : begin;
     // What is left before the text: the text's own place, or a short event's last field.
-    fields.push_back(isShort ? rest.substr(begin) : std::string_view());
-    fields.resize(count);
+    fields[n++] = isShort ? rest.substr(begin) : std::string_view();
+    for (; n < count; ++n)
+        fields[n] = {};
 }
 
 // H:MM:SS.cc with blanks around it; the milliseconds, or -1 when it is not one.
@@ -349,17 +351,23 @@ private:
         std::string_view text[3];
         int pieces = 0;
         splitText(isShort ? std::string_view() : rest.substr(textAt), text, pieces);
-        const std::string piecesText = pieces ? std::to_string(pieces) : std::string();
-        std::vector<std::string_view>& kept = kept_;
-        kept.assign({ line.substr(0, kindEnd), remapped, piecesText });
+        // The hidden cell as JoinKept makes it, put together in place.
+        extra_.assign(Tag);
+        for (const std::string_view part : { line.substr(0, kindEnd), remapped }) {
+            extra_ += '\n';
+            extra_ += part;
+        }
+        extra_ += '\n';
+        if (pieces) AppendInt(extra_, pieces, 1);
         const bool first = !sawEvent_;
         if (first) {
             sawEvent_ = true;
         } else {
-            for (const std::string& l : between_)
-                kept.emplace_back(l);
+            for (const std::string& l : between_) {
+                extra_ += '\n';
+                extra_ += l;
+            }
         }
-        JoinKeptInto(extra_, Tag, kept);
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
         between_.clear();
         // What comes before the events is known now: a writer of rows as
@@ -394,7 +402,7 @@ private:
     std::vector<std::string> before_; // the lines before the first event
     std::vector<std::string> between_; // since the last event
     // Each event's pieces, reused from one to the next.
-    std::vector<std::string_view> fields_, kept_;
+    std::vector<std::string_view> fields_;
     std::string remapped_, extra_;
 };
 
@@ -602,21 +610,27 @@ public:
         }
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
-            if (extra.empty() || !SplitKept(extra, Tag, kept_)) continue;
-            if (named(KeptLine(kept_, KindLine), "Comment:")) {
+            if (extra.empty() || !IsKeptBy(extra, Tag)) continue;
+            // Only the first two lines after the tag's: not split whole for every row.
+            const size_t tagEnd = lineEnd(extra, 0);
+            const size_t kindEnd = tagEnd == std::string_view::npos ? tagEnd : lineEnd(extra, tagEnd + 1);
+            if (named(keptLineAfter(extra, tagEnd), "Comment:")) {
                 ++comments_;
                 continue;
             }
-            std::string_view fields = KeptLine(kept_, FieldsLine);
+            const std::string_view fields = keptLineAfter(extra, kindEnd);
+            const char *at = fields.data(), *end = at + fields.size();
             for (const FieldKind kind : kinds_) {
                 // The piece after the last comma is the text's place.
-                const size_t comma = fields.find(',');
-                if (comma == std::string_view::npos) break;
-                if (!isDefault(kind, fields.substr(0, comma))) {
+                const char* comma = at;
+                while (comma != end && *comma != ',')
+                    ++comma;
+                if (comma == end) break;
+                if (!isDefault(kind, std::string_view(at, static_cast<size_t>(comma - at)))) {
                     ++fieldRows_;
                     break;
                 }
-                fields.remove_prefix(comma + 1);
+                at = comma + 1;
             }
         }
     }
@@ -651,8 +665,23 @@ private:
         return SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
     }
 
+    // The line feed at or after `from`, or npos. These lines are short:
+    // a byte loop costs less than a call to memchr.
+    static size_t lineEnd(std::string_view data, size_t from)
+    {
+        for (size_t i = from; i < data.size(); ++i)
+            if (data[i] == '\n') return i;
+        return std::string_view::npos;
+    }
+    // The line after the line feed at `at` (npos: none, an empty line).
+    static std::string_view keptLineAfter(std::string_view data, size_t at)
+    {
+        if (at >= data.size()) return {};
+        const size_t end = lineEnd(data, at + 1);
+        return data.substr(at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1);
+    }
+
     std::vector<FieldKind> kinds_;
-    std::vector<std::string_view> kept_;
     int comments_ = 0, fieldRows_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QChar>
 #include <array>
+#include <cstring>
 
 namespace tessel {
 namespace {
@@ -56,22 +57,35 @@ bool containsSamiTag(std::string_view line)
     return false;
 }
 
-// Tags are matched without regard to case, ASCII letters only.
-void lowerAscii(std::string_view text, std::string& lower)
+// Where `tag` (lower-case) stands in `text` from `from` on, or npos: tags are
+// matched without regard to case, ASCII letters only. In place, since a copy
+// of every line in lower case cost more than the searches.
+size_t findTag(std::string_view text, std::string_view tag, size_t from = 0)
 {
-    lower.resize(text.size());
-    char* out = lower.data();
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        out[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
+    const auto same = [](char c, char t) { return c == t || (t >= 'a' && t <= 'z' && c == t - 32); };
+    const bool letter = tag[0] >= 'a' && tag[0] <= 'z';
+    for (size_t at = from; at + tag.size() <= text.size(); ++at) {
+        if (!letter) {
+            // "<" and "&" have no case: memchr finds them fastest.
+            const void* found = std::memchr(text.data() + at, tag[0], text.size() - tag.size() + 1 - at);
+            if (!found) break;
+            at = static_cast<size_t>(static_cast<const char*>(found) - text.data());
+        } else if (!same(text[at], tag[0])) {
+            continue;
+        }
+        size_t matched = 1;
+        while (matched < tag.size() && same(text[at + matched], tag[matched]))
+            ++matched;
+        if (matched == tag.size()) return at;
     }
+    return std::string_view::npos;
 }
 
-// A piece in hand with its lower-case form: views into the line it came
-// from, valid until the next line is read.
+// A piece in hand: a view into the line it came from. The line stays while
+// the next piece of the file is taken, so no piece is copied.
 struct Piece {
-    std::string_view text, lower;
-    void clear() { text = lower = {}; }
+    std::string_view text;
+    void clear() { text = {}; }
 };
 
 // The file's lines, each cut before every "<sync" after its first character:
@@ -88,29 +102,26 @@ public:
     void next(Piece& piece)
     {
         if (!pending_) {
-            // Kept, since the reader's own line may move once it looks for the end.
-            line_.assign(lines_.readLine());
-            lowerAscii(line_, lower_);
+            line_ = lines_.readLine();
             at_ = 0;
         }
-        const size_t cut = lower_.find("<sync", at_ + 1);
-        const size_t end = cut == std::string::npos ? line_.size() : cut;
-        piece.text = std::string_view(line_).substr(at_, end - at_);
-        piece.lower = std::string_view(lower_).substr(at_, end - at_);
-        pending_ = cut != std::string::npos;
+        const size_t cut = findTag(line_, "<sync", at_ + 1);
+        const size_t end = cut == std::string_view::npos ? line_.size() : cut;
+        piece.text = line_.substr(at_, end - at_);
+        pending_ = cut != std::string_view::npos;
         at_ = cut;
     }
 
 private:
     LineReader& lines_;
-    std::string line_, lower_;
+    std::string_view line_;
     size_t at_ = 0;
     bool pending_ = false;
 };
 
 bool findSync(SyncPieces& pieces, Piece& piece)
 {
-    while (piece.lower.find("<sync") == std::string_view::npos) {
+    while (findTag(piece.text, "<sync") == std::string_view::npos) {
         if (pieces.atEnd()) return false;
         pieces.next(piece);
     }
@@ -123,12 +134,12 @@ int64_t syncFrame(const Piece& piece, double framerate)
 {
     std::string_view scanned = piece.text;
     int position = 1;
-    const size_t start = piece.lower.find("start=");
+    const size_t start = findTag(piece.text, "start=");
     if (start != std::string_view::npos) {
         position = static_cast<int>(start) + 1;
     } else {
-        const size_t tag = piece.lower.find("<sync");
-        scanned = scanned.substr(tag, piece.lower.find('>', tag) - tag);
+        const size_t tag = findTag(piece.text, "<sync");
+        scanned = scanned.substr(tag, piece.text.find('>', tag) - tag);
     }
     const int32_t milliseconds = ReadNextNumber(scanned, position);
     return RoundTiesEven(static_cast<long double>(milliseconds) / 1000.0L * framerate);
@@ -138,7 +149,7 @@ int64_t syncFrame(const Piece& piece, double framerate)
 bool findParagraph(SyncPieces& pieces, Piece& piece)
 {
     bool same = true;
-    while (!pieces.atEnd() && piece.lower.find("<p ") == std::string_view::npos) {
+    while (!pieces.atEnd() && findTag(piece.text, "<p ") == std::string_view::npos) {
         pieces.next(piece);
         same = false;
     }
@@ -149,11 +160,11 @@ bool findParagraph(SyncPieces& pieces, Piece& piece)
 std::string_view withoutNbsp(const Piece& piece, std::string& room)
 {
     static constexpr std::string_view Nbsp = "&nbsp;";
-    size_t at = piece.lower.find(Nbsp);
+    size_t at = findTag(piece.text, Nbsp);
     if (at == std::string_view::npos) return piece.text;
     room.clear();
     size_t from = 0;
-    for (; at != std::string_view::npos; at = piece.lower.find(Nbsp, from)) {
+    for (; at != std::string_view::npos; at = findTag(piece.text, Nbsp, from)) {
         room.append(piece.text, from, at - from);
         from = at + Nbsp.size();
     }

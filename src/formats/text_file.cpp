@@ -11,12 +11,16 @@
 #include <QStringDecoder>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <uchardet.h>
+#include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -546,7 +550,70 @@ FileText::FileText(const std::string& fileName, size_t window)
     }
 }
 
-FileText::~FileText() { ::close(fd_); }
+// The reading of the next window, one at a time, on a thread kept from
+// window to window.
+class FileText::ReadAhead {
+public:
+    explicit ReadAhead(std::function<void()> job)
+        : job_(std::move(job))
+        , thread_([this] { run(); })
+    {
+    }
+    ~ReadAhead()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    void start()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            asked_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !asked_; });
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return asked_ || stopping_; });
+            // A job asked for is done even when stopping: it owns the buffer until then.
+            if (!asked_) return;
+            lock.unlock();
+            job_();
+            lock.lock();
+            asked_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::function<void()> job_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool asked_ = false, stopping_ = false;
+    std::thread thread_; // last: it runs once the rest is made
+};
+
+FileText::~FileText()
+{
+    // The thread reads from the file descriptor until it is stopped.
+    ahead_.reset();
+    ::close(fd_);
+}
 
 void FileText::fill(size_t bytes)
 {
@@ -778,10 +845,11 @@ std::string_view FileText::head()
 
 std::string_view FileText::next()
 {
+    bool fromAhead = false;
     if (!started_) {
         started_ = true;
         position_ = text_ ? start_ : 0;
-    } else {
+    } else if (!(fromAhead = takeReadAhead())) {
         // The piece given last stays as it is until the next one is asked
         // for (a reader may hold a line of it while it asks whether more
         // comes): the rest goes on in the other buffer.
@@ -799,6 +867,7 @@ std::string_view FileText::next()
     if (!text_) {
         const std::string_view bytes = held().substr(static_cast<size_t>(position_));
         position_ = size_;
+        readAheadFrom(size_);
         return bytes;
     }
     const bool atStart = !pieceGiven_;
@@ -808,11 +877,76 @@ std::string_view FileText::next()
                         .lineEndBefore(held(), position_, std::min(size_, position_ + static_cast<qsizetype>(window_)));
     if (cut < 0) cut = lastLineEnd(position_);
     const std::string_view piece = held().substr(static_cast<size_t>(position_), static_cast<size_t>(cut - position_));
+    // The read-ahead checked the same bytes when it cut where this piece ends.
+    const bool checked = fromAhead && position_ == 0 && aheadCut_ == cut;
     position_ = cut;
     pieceGiven_ = true;
     if (strays_) strays_->scan(piece);
-    if (unchecked_ && !IsValidUtf8(piece)) takeLateStrays();
+    if (unchecked_ && !(checked ? aheadValid_ : IsValidUtf8(piece))) takeLateStrays();
+    readAheadFrom(cut);
     return decoding_ ? decoded(piece, atStart) : piece;
+}
+
+// The bytes after `cut` go to the third buffer, where the thread reads the
+// next window after them. The piece just given and the one before stay.
+void FileText::readAheadFrom(qsizetype cut)
+{
+    if (eof_) return;
+    if (!ahead_) {
+        // With one core the thread would only take turns with the reader.
+        if (std::thread::hardware_concurrency() < 2) return;
+        ahead_ = std::make_unique<ReadAhead>([this] { readAhead(); });
+    }
+    const qsizetype rest = size_ - cut;
+    if (aheadBytes_.size() < rest + static_cast<qsizetype>(window_) + 1)
+        aheadBytes_.resize(rest + static_cast<qsizetype>(window_) + 1);
+    std::memcpy(aheadBytes_.data(), buffer_.constData() + cut, static_cast<size_t>(rest));
+    aheadSize_ = rest;
+    aheadEof_ = false;
+    aheadChecked_ = text_ && unchecked_ && !decoding_;
+    aheadCut_ = -1;
+    aheadValid_ = false;
+    aheadPending_ = true;
+    ahead_->start();
+}
+
+// On the read-ahead thread: what fill(window_) and next() would do with the
+// bytes, the UTF-8 check of the next piece included. Errors wait for next().
+void FileText::readAhead()
+{
+    try {
+        const auto wanted = static_cast<qsizetype>(window_);
+        while (!aheadEof_ && aheadSize_ < wanted) {
+            const qsizetype before = aheadSize_;
+            aheadEof_ = !readMore(fd_, aheadBytes_, aheadSize_, fileName_);
+            read_ += aheadSize_ - before;
+            if (read_ > MaxSubtitleFileBytes) throw fileError(fileName_, "Cannot open", TooLarge);
+        }
+        if (aheadChecked_) {
+            const std::string_view bytes(aheadBytes_.constData(), static_cast<size_t>(aheadSize_));
+            aheadCut_ = TextDecoding("", 1, false).lineEndBefore(bytes, 0, std::min(aheadSize_, wanted));
+            if (aheadCut_ >= 0) aheadValid_ = IsValidUtf8(bytes.substr(0, static_cast<size_t>(aheadCut_)));
+        }
+    } catch (...) {
+        aheadError_ = std::current_exception();
+    }
+}
+
+// The window the thread read becomes the one held; false when none was asked for.
+bool FileText::takeReadAhead()
+{
+    if (!aheadPending_) return false;
+    ahead_->wait();
+    aheadPending_ = false;
+    if (aheadError_) std::rethrow_exception(std::exchange(aheadError_, nullptr));
+    // Now: the new window, the piece given last, and the free buffer.
+    std::swap(buffer_, aheadBytes_);
+    std::swap(aheadBytes_, spare_);
+    size_ = aheadSize_;
+    position_ = 0;
+    eof_ = aheadEof_;
+    std::swap(piece_, otherPiece_);
+    return true;
 }
 
 // Bytes that are not UTF-8 after all: plain UTF-8 turns them into U+FFFD

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <algorithm>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -240,6 +241,9 @@ private:
     void readStraysIn(const StrayBytes& strays, const QByteArray& codePage);
     template <typename Take> void eachPiece(Take&& take) const;
     StrayBytes scanWhole() const;
+    void readAheadFrom(qsizetype cut);
+    void readAhead();
+    bool takeReadAhead();
     bool validWhole() const;
     QByteArray sample(qsizetype bytes) const;
     void takeLateStrays();
@@ -270,6 +274,15 @@ private:
     QByteArray codePage_, strayCodePage_;
     std::vector<int> strayLines_;
     int strayLineCount_ = 0;
+
+    // The next window read on a thread of its own while the reader parses
+    // this one, into a third buffer: the piece given before stays too.
+    class ReadAhead;
+    std::unique_ptr<ReadAhead> ahead_;
+    QByteArray aheadBytes_;
+    bool aheadPending_ = false, aheadEof_ = false, aheadChecked_ = false, aheadValid_ = false;
+    qsizetype aheadSize_ = 0, aheadCut_ = -1;
+    std::exception_ptr aheadError_;
 };
 
 // The window FileText reads with when not told; 0: WindowBytes. Tests make it

@@ -464,7 +464,7 @@ class LeftOut : public LeftOutCount {
 public:
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
-        std::vector<std::string_view> lines;
+        std::vector<std::string_view>& lines = lines_;
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
             if (extra.empty() || !SplitKept(extra, Tag, lines)) continue;
@@ -472,7 +472,7 @@ public:
             const std::string_view s = KeptLine(lines, SettingsLine);
             settings_ += skipBlanks(s, 0) < s.size();
             size_t index = MoreTextLines;
-            moreText_ += static_cast<int>(ReadLineGroup(lines, index).size());
+            moreText_ += static_cast<int>(SkipLineGroup(lines, index));
             blocks_.count(lines, index);
         }
     }
@@ -495,6 +495,7 @@ public:
 private:
     Blocks blocks_;
     int ids_ = 0, settings_ = 0, moreText_ = 0;
+    std::vector<std::string_view> lines_; // a row's, its room used again
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "formats/text_file.h"
+#include "test_support.h"
 
 #include <QStringEncoder>
 #include <gtest/gtest.h>
@@ -84,4 +85,47 @@ TEST(DecodedText, InvalidUtf8AfterAByteOrderMarkDecodesLikeTheWhole)
     const QByteArray bytes = "\xEF\xBB\xBF" + QByteArray::fromStdString(text);
     DecodedText decoded(bytes);
     EXPECT_TRUE(decoded.all() == QString::fromUtf8(bytes.mid(3)).toUtf8().toStdString());
+}
+
+// A file read a window at a time (the next window read on the side while
+// this one is parsed) gives the text the whole file decodes to, and each
+// piece stays as it was while the next is taken: a reader may still hold a
+// line of it. Marked UTF-8 with a stray byte late, plain UTF-8 (a line
+// longer than the window in it), UTF-16, a code page named.
+TEST(FileText, PiecesMakeTheWholeTextAndStayWhileTheNextIsTaken)
+{
+    const tessel::test::TempDir dir;
+    std::string late = lines(3000);
+    late.insert(late.size() - 500, "\xE9");
+    std::string longLine = lines(2000);
+    longLine.insert(longLine.find('\n', 30000) + 1, std::string(9000, 'x') + "\r\n");
+    struct Case {
+        const char* label;
+        QByteArray bytes;
+        QByteArray encoding;
+    };
+    const Case cases[] = {
+        { "marked UTF-8, a stray byte late", "\xEF\xBB\xBF" + QByteArray::fromStdString(late), "" },
+        { "UTF-8, a line of 9000 bytes", QByteArray::fromStdString(longLine), "" },
+        { "UTF-16LE", "\xFF\xFE" + encoded(lines(3000), "UTF-16LE"), "" },
+        { "Windows-1252", encoded(lines(3000), "windows-1252"), "windows-1252" },
+    };
+    for (const Case& c : cases) {
+        for (const size_t window : { size_t(700), size_t(4096) }) {
+            const std::string path = dir.path("pieces.txt");
+            tessel::test::WriteFile(path, c.bytes.toStdString());
+            DecodedText whole(c.bytes, path, c.encoding);
+            FileText file(path, window);
+            ASSERT_TRUE(file.readText(c.encoding, false)) << c.label;
+            std::string text, before;
+            std::string_view held;
+            for (std::string_view piece = file.next(); !piece.empty(); piece = file.next()) {
+                EXPECT_TRUE(held == before) << c.label << ", window " << window << ", at " << text.size();
+                text += piece;
+                before.assign(piece);
+                held = piece;
+            }
+            EXPECT_TRUE(text == whole.all()) << c.label << ", window " << window;
+        }
+    }
 }
