@@ -611,21 +611,25 @@ public:
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
             if (extra.empty() || !IsKeptBy(extra, Tag)) continue;
-            // Only the first two lines after the tag's: not split whole for every row.
-            const size_t tagEnd = lineEnd(extra, 0);
-            const size_t kindEnd = tagEnd == std::string_view::npos ? tagEnd : lineEnd(extra, tagEnd + 1);
-            if (named(keptLineAfter(extra, tagEnd), "Comment:")) {
+            // Only the first two lines after the tag's, each scanned once: not
+            // split whole for every row.
+            const size_t tagEnd
+                = extra.size() > Tag.size() && extra[Tag.size()] == '\n' ? Tag.size() : extra.find('\n');
+            if (tagEnd == std::string_view::npos) continue;
+            const std::string_view kindLine = extra.substr(tagEnd + 1);
+            if (named(kindLine, "Comment:")) {
                 ++comments_;
                 continue;
             }
-            const std::string_view fields = keptLineAfter(extra, kindEnd);
-            const char *at = fields.data(), *end = at + fields.size();
+            const size_t kindEnd = kindLine.find('\n');
+            if (kindEnd == std::string_view::npos) continue;
+            const char *at = kindLine.data() + kindEnd + 1, *end = extra.data() + extra.size();
             for (const FieldKind kind : kinds_) {
-                // The piece after the last comma is the text's place.
+                // The piece after the last comma is the text's place; the line ends at a line feed.
                 const char* comma = at;
-                while (comma != end && *comma != ',')
+                while (comma != end && *comma != ',' && *comma != '\n')
                     ++comma;
-                if (comma == end) break;
+                if (comma == end || *comma == '\n') break;
                 if (!isDefault(kind, std::string_view(at, static_cast<size_t>(comma - at)))) {
                     ++fieldRows_;
                     break;
@@ -663,22 +667,6 @@ private:
     {
         std::vector<std::string_view> doc;
         return SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
-    }
-
-    // The line feed at or after `from`, or npos. These lines are short:
-    // a byte loop costs less than a call to memchr.
-    static size_t lineEnd(std::string_view data, size_t from)
-    {
-        for (size_t i = from; i < data.size(); ++i)
-            if (data[i] == '\n') return i;
-        return std::string_view::npos;
-    }
-    // The line after the line feed at `at` (npos: none, an empty line).
-    static std::string_view keptLineAfter(std::string_view data, size_t at)
-    {
-        if (at >= data.size()) return {};
-        const size_t end = lineEnd(data, at + 1);
-        return data.substr(at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1);
     }
 
     std::vector<FieldKind> kinds_;

@@ -992,6 +992,7 @@ bool LineReader::refill()
     if (!feed_) return false;
     text_ = feed_->next();
     position_ = 0;
+    lineFeedKnown_ = false;
     return !text_.empty();
 }
 
@@ -1003,6 +1004,7 @@ std::string_view LineReader::rest()
         whole_.append(text_);
     text_ = whole_;
     position_ = 0;
+    lineFeedKnown_ = false;
     feed_ = nullptr;
     return text_;
 }
@@ -1051,8 +1053,13 @@ std::string_view LineReader::readUpToCarriageReturn()
 {
     const std::string_view rest = text_.substr(position_);
     // Two scans with memchr are faster than one for either character.
-    const void* lf = std::memchr(rest.data(), '\n', rest.size());
-    const size_t lfAt = lf ? static_cast<size_t>(static_cast<const char*>(lf) - rest.data()) : rest.size();
+    if (!lineFeedKnown_ || lineFeedAt_ < position_) {
+        const void* found = std::memchr(rest.data(), '\n', rest.size());
+        lineFeedAt_ = found ? static_cast<size_t>(static_cast<const char*>(found) - text_.data()) : text_.size();
+        lineFeedKnown_ = true;
+    }
+    const void* lf = lineFeedAt_ < text_.size() ? text_.data() + lineFeedAt_ : nullptr;
+    const size_t lfAt = lineFeedAt_ - position_;
     const void* cr = std::memchr(rest.data(), '\r', lfAt);
     if (!cr) {
         if (!lf) {

@@ -177,6 +177,10 @@ private:
     std::string scratch_;
     std::string whole_; // rest() of a feed
     bool carriageReturnEnds_ = false;
+    // Where the next line feed of text_ is (its size: none), once looked for:
+    // lines that end at CR alone are not each searched to the end for one.
+    size_t lineFeedAt_ = 0;
+    bool lineFeedKnown_ = false;
     bool keepsFile_ = true;
     bool byteOrderMark_ = false;
     int64_t lineFeeds_ = 0, otherEnds_ = 0;
