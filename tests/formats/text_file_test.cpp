@@ -129,3 +129,48 @@ TEST(FileText, PiecesMakeTheWholeTextAndStayWhileTheNextIsTaken)
         }
     }
 }
+
+namespace {
+
+// Pieces of a text as a file read a window at a time gives them.
+class PieceFeed : public TextFeed {
+public:
+    explicit PieceFeed(std::vector<std::string> pieces)
+        : pieces_(std::move(pieces))
+    {
+    }
+    std::string_view next() override { return at_ < pieces_.size() ? std::string_view(pieces_[at_++]) : ""; }
+
+private:
+    std::vector<std::string> pieces_;
+    size_t at_ = 0;
+};
+
+} // namespace
+
+// Where a format lets CR alone end a line: every kind of line end, a line
+// feed far after many CRs, and the same text in pieces that end after a
+// line feed.
+TEST(LineReader, CarriageReturnsAloneEndLinesAsLineFeedsDo)
+{
+    struct Case {
+        const char* label;
+        std::vector<std::string> pieces;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        { "every end", { "a\rb\nc\r\nd\r\re" }, { "a", "b", "c", "d", "", "e" } },
+        { "CR only, LF at the end", { "1\r2\r3\r4\r5\n" }, { "1", "2", "3", "4", "5" } },
+        { "in pieces", { "x\ry\n", "\r\nz\r\n", "w" }, { "x", "y", "", "z", "w" } },
+        { "CR LF across nothing", { "p\r\r\n\nq" }, { "p", "", "", "q" } },
+    };
+    for (const Case& c : cases) {
+        PieceFeed feed(c.pieces);
+        LineReader reader(feed);
+        reader.setCarriageReturnEnds(true);
+        std::vector<std::string> lines;
+        while (!reader.atEnd())
+            lines.emplace_back(reader.readLine());
+        EXPECT_EQ(lines, c.lines) << c.label;
+    }
+}
