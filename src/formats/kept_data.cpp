@@ -84,23 +84,17 @@ void AppendLineGroup(std::vector<std::string_view>& out, std::string& countText,
         out.push_back(line);
 }
 
-size_t SkipLineGroup(const std::vector<std::string_view>& lines, size_t& index)
+std::vector<std::string_view> ReadLineGroup(const std::vector<std::string_view>& lines, size_t& index)
 {
     const std::string_view countText = KeptLine(lines, index);
     size_t count = 0;
     std::from_chars(countText.data(), countText.data() + countText.size(), count);
     ++index;
     count = std::min(count, lines.size() - std::min(index, lines.size()));
+    std::vector<std::string_view> group(lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())),
+        lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size()) + count));
     index += count;
-    return count;
-}
-
-std::vector<std::string_view> ReadLineGroup(const std::vector<std::string_view>& lines, size_t& index)
-{
-    const size_t count = SkipLineGroup(lines, index);
-    const size_t first = std::min(index - count, lines.size());
-    return std::vector<std::string_view>(
-        lines.begin() + static_cast<std::ptrdiff_t>(first), lines.begin() + static_cast<std::ptrdiff_t>(first + count));
+    return group;
 }
 
 } // namespace tessel

@@ -36,8 +36,6 @@ bool IsKeptBy(std::string_view data, std::string_view tag);
 // a damaged count reads as the lines that are there.
 void AppendLineGroup(std::vector<std::string_view>& out, std::string& countText, const std::vector<std::string>& group);
 std::vector<std::string_view> ReadLineGroup(const std::vector<std::string_view>& lines, size_t& index);
-// How many lines such a group holds, moving `index` past it as ReadLineGroup does.
-size_t SkipLineGroup(const std::vector<std::string_view>& lines, size_t& index);
 
 // The line at `index`, or an empty one past the end.
 inline std::string_view KeptLine(const std::vector<std::string_view>& lines, size_t index)

@@ -8,6 +8,7 @@
 #include "formats/time_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <optional>
 
@@ -235,21 +236,27 @@ private:
             if (i == text.size()) text.emplace_back();
             text[i].clear();
         }
-        std::vector<std::string_view>& kept = kept_;
-        kept.assign({ id, timing->start, timing->arrow, timing->end, timing->settings });
-        std::string count = std::to_string(lines > 3 ? lines - 3 : 0);
-        kept.emplace_back(count);
+        // The hidden cell as JoinKept makes it, put together in place.
+        extra_.assign(Tag);
+        const auto keep = [&](std::string_view line) {
+            extra_ += '\n';
+            extra_ += line;
+        };
+        for (const std::string_view part :
+            { std::string_view(id), timing->start, timing->arrow, timing->end, timing->settings })
+            keep(part);
+        extra_ += '\n';
+        AppendInt(extra_, static_cast<int64_t>(lines > 3 ? lines - 3 : 0), 1);
         for (size_t i = 3; i < lines; ++i)
-            kept.emplace_back(text[i]);
+            keep(text[i]);
         const bool first = !sawCue_;
         if (first) {
             sawCue_ = true;
             hours_ = timing->from.hours;
         } else {
             for (const std::string& l : between_)
-                kept.emplace_back(l);
+                keep(l);
         }
-        JoinKeptInto(extra_, Tag, kept);
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
         between_.clear();
         // What comes before the cues is known now: a writer of rows as they
@@ -298,7 +305,6 @@ private:
     bool sawCue_ = false, hours_ = false;
     std::vector<std::string> before_, between_;
     std::vector<std::string> text_; // a cue's payload lines
-    std::vector<std::string_view> kept_;
     std::string extra_;
 };
 
@@ -426,16 +432,47 @@ struct Blocks {
     void count(const std::vector<std::string_view>& lines, size_t from)
     {
         bool blockStart = true;
-        for (size_t i = from; i < lines.size(); ++i) {
-            const std::string_view line = lines[i];
-            if (blockStart) {
-                notes += startsBlock(line, "NOTE");
-                styles = styles || startsBlock(line, "STYLE");
-                regions = regions || startsBlock(line, "REGION");
-            }
-            blockStart = line.empty();
-        }
+        for (size_t i = from; i < lines.size(); ++i)
+            take(lines[i], blockStart);
     }
+    void take(std::string_view line, bool& blockStart)
+    {
+        if (blockStart) {
+            notes += startsBlock(line, "NOTE");
+            styles = styles || startsBlock(line, "STYLE");
+            regions = regions || startsBlock(line, "REGION");
+        }
+        blockStart = line.empty();
+    }
+};
+
+// The lines of a hidden cell after its tag's, one at a time, as SplitKept
+// gives them: a row's cell is not split into a vector for one look.
+class KeptLines {
+public:
+    explicit KeptLines(std::string_view data)
+    {
+        const size_t tagEnd = data.find('\n');
+        done_ = tagEnd == std::string_view::npos;
+        if (!done_) rest_ = data.substr(tagEnd + 1);
+    }
+    bool done() const { return done_; }
+    // The next line; past the last, an empty one.
+    std::string_view next()
+    {
+        if (done_) return {};
+        const size_t end = rest_.find('\n');
+        const std::string_view line = rest_.substr(0, end);
+        if (end == std::string_view::npos)
+            done_ = true;
+        else
+            rest_.remove_prefix(end + 1);
+        return line;
+    }
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
 };
 
 std::string counted(int count, const char* one, const char* many)
@@ -464,16 +501,27 @@ class LeftOut : public LeftOutCount {
 public:
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
-        std::vector<std::string_view>& lines = lines_;
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
-            if (extra.empty() || !SplitKept(extra, Tag, lines)) continue;
-            ids_ += !KeptLine(lines, IdLine).empty();
-            const std::string_view s = KeptLine(lines, SettingsLine);
+            if (extra.empty() || !IsKeptBy(extra, Tag)) continue;
+            KeptLines lines(extra);
+            static_assert(IdLine == 0 && SettingsLine == 4 && MoreTextLines == 5);
+            ids_ += !lines.next().empty();
+            for (size_t i = IdLine + 1; i < SettingsLine; ++i)
+                lines.next();
+            const std::string_view s = lines.next();
             settings_ += skipBlanks(s, 0) < s.size();
-            size_t index = MoreTextLines;
-            moreText_ += static_cast<int>(SkipLineGroup(lines, index));
-            blocks_.count(lines, index);
+            // A count of lines, as many as there are at most (as ReadLineGroup reads it).
+            const std::string_view countText = lines.next();
+            size_t count = 0;
+            std::from_chars(countText.data(), countText.data() + countText.size(), count);
+            size_t skipped = 0;
+            for (; skipped < count && !lines.done(); ++skipped)
+                lines.next();
+            moreText_ += static_cast<int>(skipped);
+            bool blockStart = true;
+            while (!lines.done())
+                blocks_.take(lines.next(), blockStart);
         }
     }
 
@@ -495,7 +543,6 @@ public:
 private:
     Blocks blocks_;
     int ids_ = 0, settings_ = 0, moreText_ = 0;
-    std::vector<std::string_view> lines_; // a row's, its room used again
 };
 
 } // namespace
