@@ -99,13 +99,7 @@ int rowOfCode(uint8_t first, uint8_t second)
     return -1;
 }
 
-uint8_t withParity(uint8_t b)
-{
-    int bits = 0;
-    for (uint8_t v = b; v; v >>= 1)
-        bits += v & 1;
-    return bits % 2 ? b : static_cast<uint8_t>(b | 0x80);
-}
+uint8_t withParity(uint8_t b) { return __builtin_popcount(b) % 2 ? b : static_cast<uint8_t>(b | 0x80); }
 
 std::string error(int lineNumber, const std::string& what)
 {
@@ -540,8 +534,9 @@ private:
     std::optional<uint8_t> pending_;
 };
 
+// Views of the row's cells: a string for each character took much of a row's time.
 struct Piece {
-    std::string text; // one character, or empty for a change of style
+    std::string_view text; // one character, or empty for a change of style
     Style style;
 };
 
@@ -549,6 +544,7 @@ struct Piece {
 std::vector<Piece> styledCharacters(std::string_view line)
 {
     std::vector<Piece> out;
+    out.reserve(line.size());
     Style style;
     std::vector<int> colours;
     for (const MarkupPiece& piece : SplitMarkup(line)) {
@@ -557,7 +553,7 @@ std::vector<Piece> styledCharacters(std::string_view line)
             for (size_t i = 0; i < piece.text.size();) {
                 const unsigned char c = static_cast<unsigned char>(piece.text[i]);
                 const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-                out.push_back({ std::string(piece.text.substr(i, length)), style });
+                out.push_back({ piece.text.substr(i, length), style });
                 i += length;
             }
             break;
@@ -592,13 +588,14 @@ std::vector<Piece> styledCharacters(std::string_view line)
 // A line as the cells it takes: characters, and mid-row codes where the
 // style changes (each in the place of a space next to it where there is one).
 struct Token {
-    std::string text; // empty: a mid-row code for `style`
+    std::string_view text; // empty: a mid-row code for `style`
     Style style;
 };
 
 std::vector<Token> tokensOf(const std::vector<Piece>& line)
 {
     std::vector<Token> out;
+    out.reserve(line.size() * 2);
     Style style;
     for (const Piece& p : line) {
         if (!(p.style == style)) {
@@ -615,6 +612,28 @@ std::vector<Token> tokensOf(const std::vector<Piece>& line)
         out.push_back({ p.text, style });
     }
     return out;
+}
+
+// How many tokens tokensOf makes of the line.
+size_t tokenCount(const std::vector<Piece>& line)
+{
+    size_t count = 0;
+    Style style;
+    bool lastIsSpace = false;
+    for (const Piece& p : line) {
+        if (!(p.style == style)) {
+            style = p.style;
+            if (p.text == " ") {
+                ++count;
+                lastIsSpace = false;
+                continue;
+            }
+            if (!lastIsSpace) ++count;
+        }
+        ++count;
+        lastIsSpace = p.text == " ";
+    }
+    return count;
 }
 
 // How many of a line's first pieces fit a row: the cells tokensOf makes of
@@ -641,11 +660,13 @@ size_t piecesThatFit(const std::vector<Piece>& line)
 }
 
 // Lines longer than a row broken at their last space that fits.
-std::vector<std::vector<Piece>> wrapped(const std::vector<std::vector<Piece>>& lines)
+std::vector<std::vector<Piece>> wrapped(std::vector<std::vector<Piece>> lines)
 {
+    const auto tooLong = [](const std::vector<Piece>& line) { return tokenCount(line) > static_cast<size_t>(Columns); };
+    if (std::none_of(lines.begin(), lines.end(), tooLong)) return lines;
     std::vector<std::vector<Piece>> out;
-    for (std::vector<Piece> line : lines) {
-        while (tokensOf(line).size() > static_cast<size_t>(Columns)) {
+    for (std::vector<Piece>& line : lines) {
+        while (tooLong(line)) {
             const size_t fit = piecesThatFit(line);
             size_t cut = std::min(fit, line.size() - 1);
             while (cut > 0 && line[cut].text != " ")
@@ -757,6 +778,8 @@ private:
     int keptRows_ = -1;
 };
 
+void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame);
+
 // Time codes count to 99 hours: a later one is written with three digits,
 // which no reader (ours neither) takes.
 std::string refusedTime(const std::string& what, int64_t frame, bool drop)
@@ -804,7 +827,8 @@ public:
     {
         advance(true, out);
         sendFrames(std::numeric_limits<int64_t>::max(), out);
-        putLine(out);
+        putLine();
+        flush(out);
         out.line("");
         if (notes_) {
             for (std::string& note : lineNotes_)
@@ -844,7 +868,7 @@ private:
         for (std::string_view text : texts)
             if (!text.empty()) lines.push_back(styledCharacters(text));
         const size_t before = lines.size();
-        lines = wrapped(lines);
+        lines = wrapped(std::move(lines));
         if (lines.size() > static_cast<size_t>(MaxCaptionRows)) {
             note(lineNotes_,
                 "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines.size())
@@ -976,7 +1000,8 @@ private:
         const int64_t bound = last ? unbounded : std::min(later, markedFrom(seconded_));
         while (placed_ < seconded_) {
             if (!last && captions_[placed_].caption.display >= bound - Margin) break;
-            std::vector<std::pair<int64_t, uint16_t>> undo;
+            std::vector<std::pair<int64_t, uint16_t>>& undo = undoRoom_;
+            undo.clear();
             undo_ = last ? nullptr : &undo;
             reached_ = 0;
             std::string lateNote;
@@ -1050,23 +1075,26 @@ private:
     // The frames before `end`, a line from each frame that follows a gap.
     void sendFrames(int64_t end, TextSink& out)
     {
-        size_t sent = 0;
-        for (; sent < sent_.size() && base_ + static_cast<int64_t>(sent) < end; ++sent)
-            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent], out);
-        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(sent));
-        base_ += static_cast<int64_t>(sent);
+        const size_t count = end <= base_                       ? 0
+            : static_cast<uint64_t>(end - base_) < sent_.size() ? static_cast<size_t>(end - base_)
+                                                                : sent_.size();
+        for (size_t sent = 0; sent < count; ++sent)
+            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent]);
+        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(count));
+        base_ += static_cast<int64_t>(count);
         if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
+        flush(out);
     }
-    void sendWord(int64_t frame, uint16_t word, TextSink& out)
+    void sendWord(int64_t frame, uint16_t word)
     {
         // A caption shown or taken off starts a line of its own: readers
         // that take a line's time for all of it (ffmpeg) then agree.
         const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
         if (frame != previous_ + 1 || starts) {
-            putLine(out);
-            const std::string timeCode = SccTimeCode(frame, drop_);
-            if (timeCode.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
-            (line_ = timeCode) += '\t';
+            putLine();
+            AppendSccTimeCode(line_, frame, drop_);
+            if (line_.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
+            line_ += '\t';
         } else {
             line_ += ' ';
         }
@@ -1074,12 +1102,19 @@ private:
         previous_ = frame;
         previousWord_ = word;
     }
-    void putLine(TextSink& out)
+    // Lines wait in text_ and go out a block of frames at a time.
+    void putLine()
     {
         if (line_.empty()) return;
-        out.line("");
-        out.line(line_);
+        text_ += "\r\n";
+        text_ += line_;
+        text_ += "\r\n";
         line_.clear();
+    }
+    void flush(TextSink& out)
+    {
+        out.write(text_);
+        text_.clear();
     }
 
     // How far before the marks still to come a caption is placed: one that
@@ -1097,15 +1132,14 @@ private:
     int64_t base_ = 0;
     mutable int64_t reached_ = 0;
     std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
+    std::vector<std::pair<int64_t, uint16_t>> undoRoom_;
     std::vector<std::string> lineNotes_, lateNotes_;
     int64_t previous_ = -2;
     uint16_t previousWord_ = 0;
-    std::string line_;
+    std::string line_, text_;
 };
 
-} // namespace
-
-std::string SccTimeCode(int64_t frame, bool dropFrame)
+void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame)
 {
     frame = std::max<int64_t>(frame, 0);
     if (dropFrame) {
@@ -1113,8 +1147,30 @@ std::string SccTimeCode(int64_t frame, bool dropFrame)
         frame += 18 * tens + (rest < 2 ? 0 : 2 * ((rest - 2) / 1798));
     }
     const int64_t ff = frame % 30, seconds = frame / 30;
-    return FormatInt(seconds / 3600, 2) + ":" + FormatInt(seconds / 60 % 60, 2) + ":" + FormatInt(seconds % 60, 2)
-        + (dropFrame ? ";" : ":") + FormatInt(ff, 2);
+    const auto two = [&](int64_t v) {
+        if (v < 100) {
+            out += static_cast<char>('0' + v / 10);
+            out += static_cast<char>('0' + v % 10);
+        } else {
+            AppendInt(out, v, 2);
+        }
+    };
+    two(seconds / 3600);
+    out += ':';
+    two(seconds / 60 % 60);
+    out += ':';
+    two(seconds % 60);
+    out += dropFrame ? ';' : ':';
+    two(ff);
+}
+
+} // namespace
+
+std::string SccTimeCode(int64_t frame, bool dropFrame)
+{
+    std::string out;
+    AppendSccTimeCode(out, frame, dropFrame);
+    return out;
 }
 
 int64_t SccFrameOf(std::string_view t)

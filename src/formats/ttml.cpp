@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <optional>
@@ -618,76 +619,90 @@ private:
     int rows_ = 0;
 };
 
-std::string escaped(std::string_view text)
+// Runs with nothing to escape go in whole.
+void appendEscaped(std::string& out, std::string_view text)
 {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '&' && c != '<' && c != '>') continue;
+        out.append(text.data() + from, i - from);
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
+        from = i + 1;
     }
-    return out;
+    out.append(text.data() + from, text.size() - from);
 }
 
-// The row's lines (Line 3 holds more after "\N") as p content: spans for the markup.
-std::string content(const SubtitleTable& table, int row, const std::string& prefix, const std::string& styling)
-{
-    std::vector<std::string_view> lines
-        = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
-    std::string_view third = table.cell(SubtitleTable::Line3, row);
-    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-        lines.push_back(third.substr(0, at));
-    lines.push_back(third);
-    while (lines.size() > 1 && lines.back().empty())
-        lines.pop_back();
-    const std::string ns
-        = styling.empty() ? std::string(" xmlns:tts=\"") + StylingNamespace + "\" tts:" : " " + styling + ":";
-    std::vector<MarkupPiece::Kind> open;
-    std::string out;
-    const auto span = [&](MarkupPiece::Kind kind, std::string_view colour) {
-        const std::string attr = kind == MarkupPiece::ItalicOn ? "fontStyle=\"italic\""
-            : kind == MarkupPiece::BoldOn                      ? "fontWeight=\"bold\""
-            : kind == MarkupPiece::UnderlineOn                 ? "textDecoration=\"underline\""
-                                                               : "color=\"" + escaped(colour) + "\"";
-        out += "<" + prefix + "span" + ns + attr + ">";
-    };
-    std::vector<std::string> colours;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i) out += "<" + prefix + "br/>";
-        for (const MarkupPiece& piece : SplitMarkup(lines[i])) {
+// A row's lines (Line 3 holds more after "\N") as p content: spans for the
+// markup. Its rooms are used again row after row: a writer of 10^6 rows
+// spent most of its time making and dropping small strings and vectors.
+class ContentWriter {
+public:
+    void append(
+        std::string& out, const SubtitleTable& table, int row, std::string_view prefix, std::string_view styling)
+    {
+        lines_.clear();
+        lines_.push_back(table.cell(SubtitleTable::Line1, row));
+        lines_.push_back(table.cell(SubtitleTable::Line2, row));
+        std::string_view third = table.cell(SubtitleTable::Line3, row);
+        for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
+            lines_.push_back(third.substr(0, at));
+        lines_.push_back(third);
+        while (lines_.size() > 1 && lines_.back().empty())
+            lines_.pop_back();
+        open_.clear();
+        colours_.clear();
+        for (size_t i = 0; i < lines_.size(); ++i) {
+            if (i) {
+                out += '<';
+                out += prefix;
+                out += "br/>";
+            }
+            const std::string_view line = lines_[i];
+            // Without "<" or "{" a line is all text.
+            if (std::memchr(line.data(), '<', line.size()) == nullptr
+                && std::memchr(line.data(), '{', line.size()) == nullptr)
+                appendEscaped(out, line);
+            else
+                marked(out, line, prefix, styling);
+        }
+        for (size_t k = 0; k < open_.size(); ++k)
+            closeSpan(out, prefix);
+    }
+
+private:
+    void marked(std::string& out, std::string_view line, std::string_view prefix, std::string_view styling)
+    {
+        for (const MarkupPiece& piece : SplitMarkup(line)) {
             switch (piece.kind) {
             case MarkupPiece::Text:
-                out += escaped(piece.text);
+                appendEscaped(out, piece.text);
                 break;
             case MarkupPiece::ItalicOn:
             case MarkupPiece::BoldOn:
             case MarkupPiece::UnderlineOn:
             case MarkupPiece::ColourOn:
-                span(piece.kind, piece.text);
-                open.push_back(piece.kind);
-                if (piece.kind == MarkupPiece::ColourOn) colours.emplace_back(piece.text);
+                openSpan(out, piece.kind, piece.text, prefix, styling);
+                open_.push_back(piece.kind);
+                if (piece.kind == MarkupPiece::ColourOn) colours_.push_back(piece.text);
                 break;
             case MarkupPiece::ItalicOff:
             case MarkupPiece::BoldOff:
             case MarkupPiece::UnderlineOff:
             case MarkupPiece::ColourOff: {
                 const auto kind = static_cast<MarkupPiece::Kind>(piece.kind - 1);
-                const auto at = std::find(open.rbegin(), open.rend(), kind);
-                if (at == open.rend()) break;
+                const auto at = std::find(open_.rbegin(), open_.rend(), kind);
+                if (at == open_.rend()) break;
                 // Spans opened inside the one that ends close and open again after it.
-                std::vector<MarkupPiece::Kind> reopen(open.rbegin(), at);
-                for (size_t k = 0; k <= reopen.size(); ++k)
-                    out += "</" + prefix + "span>";
-                open.erase(std::next(at).base(), open.end());
-                if (kind == MarkupPiece::ColourOn && !colours.empty()) colours.pop_back();
-                for (auto k = reopen.rbegin(); k != reopen.rend(); ++k) {
-                    span(*k, *k == MarkupPiece::ColourOn && !colours.empty() ? colours.back() : std::string_view());
-                    open.push_back(*k);
+                reopen_.assign(open_.rbegin(), at);
+                for (size_t k = 0; k <= reopen_.size(); ++k)
+                    closeSpan(out, prefix);
+                open_.erase(std::next(at).base(), open_.end());
+                if (kind == MarkupPiece::ColourOn && !colours_.empty()) colours_.pop_back();
+                for (auto k = reopen_.rbegin(); k != reopen_.rend(); ++k) {
+                    openSpan(out, *k, *k == MarkupPiece::ColourOn && !colours_.empty() ? colours_.back() : "", prefix,
+                        styling);
+                    open_.push_back(*k);
                 }
                 break;
             }
@@ -696,33 +711,116 @@ std::string content(const SubtitleTable& table, int row, const std::string& pref
             }
         }
     }
-    for (size_t k = 0; k < open.size(); ++k)
-        out += "</" + prefix + "span>";
+
+    static void openSpan(std::string& out, MarkupPiece::Kind kind, std::string_view colour, std::string_view prefix,
+        std::string_view styling)
+    {
+        out += '<';
+        out += prefix;
+        out += "span";
+        if (styling.empty()) {
+            out += " xmlns:tts=\"";
+            out += StylingNamespace;
+            out += "\" tts:";
+        } else {
+            out += ' ';
+            out += styling;
+            out += ':';
+        }
+        if (kind == MarkupPiece::ItalicOn) {
+            out += "fontStyle=\"italic\"";
+        } else if (kind == MarkupPiece::BoldOn) {
+            out += "fontWeight=\"bold\"";
+        } else if (kind == MarkupPiece::UnderlineOn) {
+            out += "textDecoration=\"underline\"";
+        } else {
+            out += "color=\"";
+            appendEscaped(out, colour);
+            out += '"';
+        }
+        out += '>';
+    }
+    static void closeSpan(std::string& out, std::string_view prefix)
+    {
+        out += "</";
+        out += prefix;
+        out += "span>";
+    }
+
+    std::vector<std::string_view> lines_, colours_;
+    std::vector<MarkupPiece::Kind> open_, reopen_;
+};
+
+std::string content(const SubtitleTable& table, int row, const std::string& prefix, const std::string& styling)
+{
+    std::string out;
+    ContentWriter().append(out, table, row, prefix, styling);
     return out;
 }
 
-std::string two(int64_t v) { return FormatInt(v, 2); }
+void appendTwo(std::string& out, int64_t v)
+{
+    if (v >= 0 && v < 100) {
+        out += static_cast<char>('0' + v / 10);
+        out += static_cast<char>('0' + v % 10);
+    } else {
+        AppendInt(out, v, 2);
+    }
+}
 
 // Seconds as a clock time with frames at the rate in effect: the frames after
 // the whole second, chosen so that the time stands for the frame it came from.
+void appendClockWithFrames(std::string& out, int64_t frame, double rate, int base)
+{
+    int64_t second = 0, frames = 0;
+    if (rate == base && frame >= 0 && frame < (int64_t(1) << 40)) {
+        // A whole rate: the same second and frame in integers.
+        second = frame / base;
+        frames = frame % base;
+    } else {
+        // A damaged file's frame rate may make a time no clock holds: kept in range.
+        double whole = std::floor(static_cast<double>(frame) / rate);
+        if (!std::isfinite(whole)) whole = 0;
+        second = static_cast<int64_t>(std::clamp(whole, -9.0e15, 9.0e15));
+        frames = std::llround(static_cast<double>(frame) - second * rate);
+        if (frames >= base) {
+            ++second;
+            frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
+        }
+    }
+    appendTwo(out, second / 3600);
+    out += ':';
+    appendTwo(out, second / 60 % 60);
+    out += ':';
+    appendTwo(out, second % 60);
+    out += ':';
+    appendTwo(out, frames);
+}
+
 std::string clockWithFrames(int64_t frame, double rate, int base)
 {
-    // A damaged file's frame rate may make a time no clock holds: kept in range.
-    double whole = std::floor(static_cast<double>(frame) / rate);
-    if (!std::isfinite(whole)) whole = 0;
-    int64_t second = static_cast<int64_t>(std::clamp(whole, -9.0e15, 9.0e15));
-    int64_t frames = std::llround(static_cast<double>(frame) - second * rate);
-    if (frames >= base) {
-        ++second;
-        frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
-    }
-    return two(second / 3600) + ":" + two(second / 60 % 60) + ":" + two(second % 60) + ":" + two(frames);
+    std::string out;
+    appendClockWithFrames(out, frame, rate, base);
+    return out;
+}
+
+void appendClockWithFraction(std::string& out, double seconds)
+{
+    const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
+    appendTwo(out, ms / 3600000);
+    out += ':';
+    appendTwo(out, ms / 60000 % 60);
+    out += ':';
+    appendTwo(out, ms / 1000 % 60);
+    out += '.';
+    AppendInt(out, ms % 1000, 3);
 }
 
 std::string clockWithFraction(double seconds)
 {
-    const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
-    return two(ms / 3600000) + ":" + two(ms / 60000 % 60) + ":" + two(ms / 1000 % 60) + "." + FormatInt(ms % 1000, 3);
+    std::string out;
+    appendClockWithFraction(out, seconds);
+    return out;
 }
 
 std::string trimmedNumber(double v)
@@ -1004,6 +1102,9 @@ private:
     double framerate_;
     int base_ = 0;
     double rate_;
+    // Rows go out a piece at a time through these rooms.
+    std::string text_;
+    ContentWriter content_;
 };
 
 ImscWriter::ImscWriter(double framerate, TextSink& out)
@@ -1030,16 +1131,30 @@ ImscWriter::ImscWriter(double framerate, TextSink& out)
 
 void ImscWriter::rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
 {
+    const auto clock = [&](int64_t frame) {
+        if (base_)
+            appendClockWithFrames(text_, std::max<int64_t>(frame, 0), rate_, base_);
+        else
+            appendClockWithFraction(text_, secondsOf(frame, framerate_));
+    };
+    text_.clear();
     for (int row = firstRow; row <= lastRow; ++row) {
         const int64_t from = FrameOfCell(table.cell(SubtitleTable::From, row));
         const int64_t to = FrameOfCell(table.cell(SubtitleTable::To, row));
-        const auto clock = [&](int64_t frame) {
-            return base_ ? clockWithFrames(std::max<int64_t>(frame, 0), rate_, base_)
-                         : clockWithFraction(secondsOf(frame, framerate_));
-        };
-        out.line("      <p begin=\"" + clock(from) + "\" end=\"" + clock(std::max(to, from)) + "\">"
-            + content(table, row, "", "tts") + "</p>");
+        text_ += "      <p begin=\"";
+        clock(from);
+        text_ += "\" end=\"";
+        clock(std::max(to, from));
+        text_ += "\">";
+        content_.append(text_, table, row, "", "tts");
+        text_ += "</p>\r\n";
+        if (text_.size() >= (1 << 16)) {
+            out.write(text_);
+            text_.clear();
+        }
     }
+    out.write(text_);
+    text_.clear();
 }
 
 } // namespace
