@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <map>
@@ -547,15 +548,24 @@ std::vector<Piece> styledCharacters(std::string_view line)
     out.reserve(line.size());
     Style style;
     std::vector<int> colours;
+    const auto text = [&](std::string_view text) {
+        for (size_t i = 0; i < text.size();) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            out.push_back({ text.substr(i, length), style });
+            i += length;
+        }
+    };
+    // Without "<" or "{" a line is all text.
+    if (std::memchr(line.data(), '<', line.size()) == nullptr
+        && std::memchr(line.data(), '{', line.size()) == nullptr) {
+        text(line);
+        return out;
+    }
     for (const MarkupPiece& piece : SplitMarkup(line)) {
         switch (piece.kind) {
         case MarkupPiece::Text:
-            for (size_t i = 0; i < piece.text.size();) {
-                const unsigned char c = static_cast<unsigned char>(piece.text[i]);
-                const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-                out.push_back({ piece.text.substr(i, length), style });
-                i += length;
-            }
+            text(piece.text);
             break;
         case MarkupPiece::ItalicOn:
         case MarkupPiece::ItalicOff:
@@ -585,36 +595,8 @@ std::vector<Piece> styledCharacters(std::string_view line)
     return out;
 }
 
-// A line as the cells it takes: characters, and mid-row codes where the
-// style changes (each in the place of a space next to it where there is one).
-struct Token {
-    std::string_view text; // empty: a mid-row code for `style`
-    Style style;
-};
-
-std::vector<Token> tokensOf(const std::vector<Piece>& line)
-{
-    std::vector<Token> out;
-    out.reserve(line.size() * 2);
-    Style style;
-    for (const Piece& p : line) {
-        if (!(p.style == style)) {
-            style = p.style;
-            if (p.text == " ") {
-                out.push_back({ "", style });
-                continue;
-            }
-            if (!out.empty() && out.back().text == " ")
-                out.back() = { "", style };
-            else
-                out.push_back({ "", style });
-        }
-        out.push_back({ p.text, style });
-    }
-    return out;
-}
-
-// How many tokens tokensOf makes of the line.
+// A line takes a cell for each character, and a mid-row code where the
+// style changes (in the place of a space next to it where there is one).
 size_t tokenCount(const std::vector<Piece>& line)
 {
     size_t count = 0;
@@ -636,7 +618,7 @@ size_t tokenCount(const std::vector<Piece>& line)
     return count;
 }
 
-// How many of a line's first pieces fit a row: the cells tokensOf makes of
+// How many of a line's first pieces fit a row: the cells tokenCount counts of
 // them, a change of style taking one (a space's, when it follows or is one).
 size_t piecesThatFit(const std::vector<Piece>& line)
 {
@@ -686,20 +668,54 @@ uint16_t midRowCode(const Style& s)
     return static_cast<uint16_t>(0x1100 | (s.italic ? 0x2E : 0x20 + s.colour * 2) | (s.underline ? 1 : 0));
 }
 
+// The line's cells as tokenCount counts them, sent as they come: a space
+// waits until the next piece tells whether a mid-row code takes its cell.
+void sendCells(const std::vector<Piece>& line, PairWriter& out)
+{
+    Style style;
+    bool heldSpace = false;
+    const auto release = [&] {
+        if (heldSpace) out.text(" ");
+        heldSpace = false;
+    };
+    for (const Piece& p : line) {
+        if (!(p.style == style)) {
+            style = p.style;
+            if (p.text == " ") {
+                release();
+                out.control(midRowCode(style));
+                continue;
+            }
+            heldSpace = false;
+            out.control(midRowCode(style));
+        }
+        release();
+        if (p.text == " ")
+            heldSpace = true;
+        else
+            out.text(p.text);
+    }
+    release();
+}
+
 // ENM, RCL, then each line placed by its preamble code and tab offset.
 std::vector<uint16_t> loadWords(
     const std::vector<std::vector<Piece>>& lines, const std::vector<std::pair<int, int>>& places, int tableRow)
 {
     std::vector<uint16_t> words;
+    size_t characters = 0;
+    for (const std::vector<Piece>& l : lines)
+        characters += l.size();
+    words.reserve(8 + lines.size() * 4 + characters);
     addControl(words, EraseNonDisplayed);
     addControl(words, ResumeLoading);
     PairWriter out(words, tableRow);
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::vector<Token> line = tokensOf(lines[i]);
-        const int cells = static_cast<int>(line.size());
+        const std::vector<Piece>& line = lines[i];
+        const int cells = static_cast<int>(tokenCount(line));
         int row = Rows - static_cast<int>(lines.size()) + static_cast<int>(i) + 1;
         int column = std::max(0, (Columns - cells) / 2);
-        const bool styled = !line.empty() && line.front().text.empty();
+        const bool styled = !line.empty() && !(line.front().style == Style());
         if (places.size() == lines.size()) {
             row = std::clamp(places[i].first, 1, Rows);
             // The place read is where the text starts, after the code before it.
@@ -709,12 +725,7 @@ std::vector<uint16_t> loadWords(
         const auto [first, high] = RowCodes[row - 1];
         out.control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
         if (column % 4) out.control(static_cast<uint16_t>(0x1720 + column % 4));
-        for (const Token& token : line) {
-            if (token.text.empty())
-                out.control(midRowCode(token.style));
-            else
-                out.text(token.text);
-        }
+        sendCells(line, out);
         out.flush();
     }
     return words;
