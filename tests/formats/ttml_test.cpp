@@ -244,3 +244,36 @@ TEST(Ttml, ReadAsItComesForAnotherFormatGivesTheSameRowsAndErrors)
         EXPECT_EQ(TtmlDataLeftOut(streamed, "subrip"), TtmlDataLeftOut(kept, "subrip")) << text;
     }
 }
+
+// A table from another format: each row's paragraph as TTML writes it, by
+// hand: &, < and > as entities, a "<" that opens no tag and braces without
+// their close kept as text, a {code} left out, tags as spans of the styling
+// attributes, a span closed early reopened after, Line 3's "\N" a break; at
+// 25 fps the clock's frames, past 99 hours three digits; at 26 fps (no
+// frame rate of TTML's) milliseconds.
+TEST(Ttml, ParagraphsOfRowsWithAndWithoutMarkup)
+{
+    const std::string it = "<span tts:fontStyle=\"italic\">", bold = "<span tts:fontWeight=\"bold\">", end = "</span>";
+    for (const auto& [fps, row, paragraph] : {
+             std::tuple<double, Row, std::string> { 25.0, Row { "25", "50", "a & b > c" },
+                 "<p begin=\"00:00:01:00\" end=\"00:00:02:00\">a &amp; b &gt; c</p>" },
+             { 25.0, Row { "90001", "9000000", "x<y {open" },
+                 "<p begin=\"01:00:00:01\" end=\"100:00:00:00\">x&lt;y {open</p>" },
+             { 25.0, Row { "0", "1", "{\\an8}Top", "" }, "<p begin=\"00:00:00:00\" end=\"00:00:00:01\">Top</p>" },
+             { 25.0, Row { "0", "1", "<i>it</i> and <b>bold</b>" },
+                 "\">" + it + "it" + end + " and " + bold + "bold" + end + "</p>" },
+             { 25.0, Row { "0", "1", "<i>open <b>both</i> bold</b>" },
+                 "\">" + it + "open " + bold + "both" + end + end + bold + " bold" + end + "</p>" },
+             { 25.0, Row { "0", "1", "<font color=\"#ff0000\">red & <u>u</u></font>" },
+                 "\"><span tts:color=\"#ff0000\">red &amp; <span tts:textDecoration=\"underline\">u" + end + end
+                     + "</p>" },
+             { 25.0, Row { "0", "1", "<i>never closed", "two", "three\\Nfour" },
+                 "\">" + it + "never closed<br/>two<br/>three<br/>four" + end + "</p>" },
+             { 26.0, Row { "53", "78", "ms" }, "<p begin=\"00:00:02.038\" end=\"00:00:03.000\">ms</p>" },
+         }) {
+        SubtitleTable table;
+        test::Fill(table, { row });
+        const std::string out = write(table, fps);
+        EXPECT_NE(out.find(paragraph + "\r\n"), std::string::npos) << row[2] << "\n" << out;
+    }
+}
