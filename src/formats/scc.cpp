@@ -539,6 +539,7 @@ private:
 struct Piece {
     std::string_view text; // one character, or empty for a change of style
     Style style;
+    bool space() const { return text.size() == 1 && text[0] == ' '; }
 };
 
 // A line of markup as the characters it shows, each with its style.
@@ -605,7 +606,7 @@ size_t tokenCount(const std::vector<Piece>& line)
     for (const Piece& p : line) {
         if (!(p.style == style)) {
             style = p.style;
-            if (p.text == " ") {
+            if (p.space()) {
                 ++count;
                 lastIsSpace = false;
                 continue;
@@ -613,7 +614,7 @@ size_t tokenCount(const std::vector<Piece>& line)
             if (!lastIsSpace) ++count;
         }
         ++count;
-        lastIsSpace = p.text == " ";
+        lastIsSpace = p.space();
     }
     return count;
 }
@@ -626,7 +627,7 @@ size_t piecesThatFit(const std::vector<Piece>& line)
     Style style;
     bool lastIsSpace = false;
     for (const Piece& p : line) {
-        const bool space = p.text == " ";
+        const bool space = p.space();
         if (!(p.style == style)) {
             style = p.style;
             cells += space ? 1 : lastIsSpace ? 1 : 2;
@@ -651,10 +652,10 @@ std::vector<std::vector<Piece>> wrapped(std::vector<std::vector<Piece>> lines)
         while (tooLong(line)) {
             const size_t fit = piecesThatFit(line);
             size_t cut = std::min(fit, line.size() - 1);
-            while (cut > 0 && line[cut].text != " ")
+            while (cut > 0 && !line[cut].space())
                 --cut;
             if (cut == 0) cut = fit;
-            const bool space = cut < line.size() && line[cut].text == " ";
+            const bool space = cut < line.size() && line[cut].space();
             out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
             line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut + (space ? 1 : 0)));
         }
@@ -681,7 +682,7 @@ void sendCells(const std::vector<Piece>& line, PairWriter& out)
     for (const Piece& p : line) {
         if (!(p.style == style)) {
             style = p.style;
-            if (p.text == " ") {
+            if (p.space()) {
                 release();
                 out.control(midRowCode(style));
                 continue;
@@ -690,7 +691,7 @@ void sendCells(const std::vector<Piece>& line, PairWriter& out)
             out.control(midRowCode(style));
         }
         release();
-        if (p.text == " ")
+        if (p.space())
             heldSpace = true;
         else
             out.text(p.text);
