@@ -761,11 +761,34 @@ std::string content(const SubtitleTable& table, int row, const std::string& pref
 void appendTwo(std::string& out, int64_t v)
 {
     if (v >= 0 && v < 100) {
-        out += static_cast<char>('0' + v / 10);
-        out += static_cast<char>('0' + v % 10);
+        const char digits[2] = { static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10) };
+        out.append(digits, 2);
     } else {
         AppendInt(out, v, 2);
     }
+}
+
+// Four fields of two digits between separators, in one append when each fits.
+void appendClock(std::string& out, int64_t a, int64_t b, int64_t c, char separator, int64_t d, int lastDigits = 2)
+{
+    if (a >= 0 && a < 100 && b >= 0 && b < 100 && c >= 0 && c < 100 && d >= 0 && d < (lastDigits == 2 ? 100 : 1000)) {
+        char text[12] = { static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10), ':',
+            static_cast<char>('0' + b / 10), static_cast<char>('0' + b % 10), ':', static_cast<char>('0' + c / 10),
+            static_cast<char>('0' + c % 10), separator };
+        size_t size = 9;
+        if (lastDigits == 3) text[size++] = static_cast<char>('0' + d / 100);
+        text[size++] = static_cast<char>('0' + d / 10 % 10);
+        text[size++] = static_cast<char>('0' + d % 10);
+        out.append(text, size);
+        return;
+    }
+    appendTwo(out, a);
+    out += ':';
+    appendTwo(out, b);
+    out += ':';
+    appendTwo(out, c);
+    out += separator;
+    AppendInt(out, d, lastDigits);
 }
 
 // Seconds as a clock time with frames at the rate in effect: the frames after
@@ -788,13 +811,7 @@ void appendClockWithFrames(std::string& out, int64_t frame, double rate, int bas
             frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
         }
     }
-    appendTwo(out, second / 3600);
-    out += ':';
-    appendTwo(out, second / 60 % 60);
-    out += ':';
-    appendTwo(out, second % 60);
-    out += ':';
-    appendTwo(out, frames);
+    appendClock(out, second / 3600, second / 60 % 60, second % 60, ':', frames);
 }
 
 std::string clockWithFrames(int64_t frame, double rate, int base)
@@ -807,13 +824,7 @@ std::string clockWithFrames(int64_t frame, double rate, int base)
 void appendClockWithFraction(std::string& out, double seconds)
 {
     const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
-    appendTwo(out, ms / 3600000);
-    out += ':';
-    appendTwo(out, ms / 60000 % 60);
-    out += ':';
-    appendTwo(out, ms / 1000 % 60);
-    out += '.';
-    AppendInt(out, ms % 1000, 3);
+    appendClock(out, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, '.', ms % 1000, 3);
 }
 
 std::string clockWithFraction(double seconds)
