@@ -444,9 +444,7 @@ unsigned char teletextColour(std::string_view colour)
 // The line's codes after `out`: its framing around its text.
 void encodeLine(std::string& out, std::string_view line, const Framing& framing, TextCodes& codes, int row)
 {
-    // Without "<" or "{" a line is all text.
-    const bool plain = std::memchr(line.data(), '<', line.size()) == nullptr
-        && std::memchr(line.data(), '{', line.size()) == nullptr;
+    const bool plain = !MayHoldMarkup(line);
     std::vector<MarkupPiece> pieces;
     if (!plain) pieces = SplitMarkup(line);
     unsigned char first = White;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace tessel {
 namespace {
@@ -87,6 +88,13 @@ std::vector<MarkupPiece> SplitMarkup(std::string_view line)
     }
     flush(line.size());
     return pieces;
+}
+
+bool MayHoldMarkup(std::string_view line)
+{
+    return !line.empty()
+        && (std::memchr(line.data(), '<', line.size()) != nullptr
+            || std::memchr(line.data(), '{', line.size()) != nullptr);
 }
 
 std::optional<uint32_t> ColourRgb(std::string_view colour)

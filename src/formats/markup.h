@@ -32,6 +32,9 @@ struct MarkupPiece {
 
 // A text line in pieces. A "<" or "{" that opens no tag or block is text.
 std::vector<MarkupPiece> SplitMarkup(std::string_view line);
+// False when SplitMarkup would give the whole line as one text piece (it
+// has no "<" or "{"): writers then take it as it is, without the pieces.
+bool MayHoldMarkup(std::string_view line);
 
 // A colour as tags write it: "#rgb", "#rrggbb", "#rrggbbaa" or one of the
 // sixteen names of HTML 4; 0xRRGGBB, or nothing.

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <deque>
 #include <limits>
 #include <map>
@@ -557,9 +556,7 @@ std::vector<Piece> styledCharacters(std::string_view line)
             i += length;
         }
     };
-    // Without "<" or "{" a line is all text.
-    if (std::memchr(line.data(), '<', line.size()) == nullptr
-        && std::memchr(line.data(), '{', line.size()) == nullptr) {
+    if (!MayHoldMarkup(line)) {
         text(line);
         return out;
     }

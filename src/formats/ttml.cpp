@@ -13,7 +13,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <optional>
@@ -659,12 +658,10 @@ public:
                 out += "br/>";
             }
             const std::string_view line = lines_[i];
-            // Without "<" or "{" a line is all text.
-            if (std::memchr(line.data(), '<', line.size()) == nullptr
-                && std::memchr(line.data(), '{', line.size()) == nullptr)
-                appendEscaped(out, line);
-            else
+            if (MayHoldMarkup(line))
                 marked(out, line, prefix, styling);
+            else
+                appendEscaped(out, line);
         }
         for (size_t k = 0; k < open_.size(); ++k)
             closeSpan(out, prefix);
