@@ -499,16 +499,11 @@ void encodeLine(std::string& out, std::string_view line, const Framing& framing,
     out += framing.suffix;
 }
 
-// The row's text lines: Line 3 holds any further lines after "\N".
+// The row's text lines, none empty at the end.
 void rowLines(const SubtitleTable& table, int row, std::vector<std::string_view>& lines)
 {
-    lines.clear();
-    lines.push_back(table.cell(SubtitleTable::Line1, row));
-    lines.push_back(table.cell(SubtitleTable::Line2, row));
-    std::string_view third = table.cell(SubtitleTable::Line3, row);
-    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-        lines.push_back(third.substr(0, at));
-    lines.push_back(third);
+    TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+        table.cell(SubtitleTable::Line3, row), lines);
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
 }

@@ -97,6 +97,17 @@ bool MayHoldMarkup(std::string_view line)
             || std::memchr(line.data(), '{', line.size()) != nullptr);
 }
 
+void TextLines(
+    std::string_view line1, std::string_view line2, std::string_view line3, std::vector<std::string_view>& lines)
+{
+    lines.clear();
+    lines.push_back(line1);
+    lines.push_back(line2);
+    for (size_t at; (at = line3.find("\\N")) != std::string_view::npos; line3.remove_prefix(at + 2))
+        lines.push_back(line3.substr(0, at));
+    lines.push_back(line3);
+}
+
 std::optional<uint32_t> ColourRgb(std::string_view colour)
 {
     static const std::pair<const char*, uint32_t> names[] = { { "black", 0x000000 }, { "silver", 0xC0C0C0 },

@@ -868,13 +868,9 @@ private:
     Caption caption(const SubtitleTable& table, int row)
     {
         std::vector<std::vector<Piece>> lines;
-        std::string_view third = table.cell(SubtitleTable::Line3, row);
-        std::vector<std::string_view> texts
-            = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
-        for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-            texts.push_back(third.substr(0, at));
-        texts.push_back(third);
-        for (std::string_view text : texts)
+        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), texts_);
+        for (std::string_view text : texts_)
             if (!text.empty()) lines.push_back(styledCharacters(text));
         const size_t before = lines.size();
         lines = wrapped(std::move(lines));
@@ -1146,6 +1142,7 @@ private:
     int64_t previous_ = -2;
     uint16_t previousWord_ = 0;
     std::string line_, text_;
+    std::vector<std::string_view> texts_; // a row's text lines
 };
 
 void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame)

@@ -640,13 +640,8 @@ public:
     void append(
         std::string& out, const SubtitleTable& table, int row, std::string_view prefix, std::string_view styling)
     {
-        lines_.clear();
-        lines_.push_back(table.cell(SubtitleTable::Line1, row));
-        lines_.push_back(table.cell(SubtitleTable::Line2, row));
-        std::string_view third = table.cell(SubtitleTable::Line3, row);
-        for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-            lines_.push_back(third.substr(0, at));
-        lines_.push_back(third);
+        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), lines_);
         while (lines_.size() > 1 && lines_.back().empty())
             lines_.pop_back();
         open_.clear();
