@@ -836,7 +836,7 @@ public:
     {
         advance(true, out);
         sendFrames(std::numeric_limits<int64_t>::max(), out);
-        putLine();
+        putLine(out);
         flush(out);
         out.line("");
         if (notes_) {
@@ -1084,19 +1084,19 @@ private:
             : static_cast<uint64_t>(end - base_) < sent_.size() ? static_cast<size_t>(end - base_)
                                                                 : sent_.size();
         for (size_t sent = 0; sent < count; ++sent)
-            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent]);
+            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent], out);
         sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(count));
         base_ += static_cast<int64_t>(count);
         if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
         flush(out);
     }
-    void sendWord(int64_t frame, uint16_t word)
+    void sendWord(int64_t frame, uint16_t word, TextSink& out)
     {
         // A caption shown or taken off starts a line of its own: readers
         // that take a line's time for all of it (ffmpeg) then agree.
         const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
         if (frame != previous_ + 1 || starts) {
-            putLine();
+            putLine(out);
             AppendSccTimeCode(line_, frame, drop_);
             if (line_.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
             line_ += '\t';
@@ -1107,14 +1107,15 @@ private:
         previous_ = frame;
         previousWord_ = word;
     }
-    // Lines wait in text_ and go out a block of frames at a time.
-    void putLine()
+    // Lines wait in text_ and go out some at a time.
+    void putLine(TextSink& out)
     {
         if (line_.empty()) return;
         text_ += "\r\n";
         text_ += line_;
         text_ += "\r\n";
         line_.clear();
+        if (text_.size() >= (1 << 16)) flush(out);
     }
     void flush(TextSink& out)
     {
