@@ -106,6 +106,40 @@ StyleSet inlineStyle(const std::vector<XmlAttribute>& attributes)
     return s;
 }
 
+// What an element of the body says of its time and style, in one look at
+// its attributes: the first of each name, as a look by name finds it.
+struct Timed {
+    std::string_view begin, end, dur, timeContainer, style, space;
+    StyleSet inline_;
+
+    explicit Timed(const std::vector<XmlAttribute>& attributes)
+    {
+        bool styled = false;
+        const auto first = [](std::string_view& into, std::string_view value) {
+            if (!into.data()) into = value;
+        };
+        for (const XmlAttribute& a : attributes) {
+            if (a.uri.empty()) {
+                if (a.name == "begin")
+                    first(begin, a.value);
+                else if (a.name == "end")
+                    first(end, a.value);
+                else if (a.name == "dur")
+                    first(dur, a.value);
+                else if (a.name == "timeContainer")
+                    first(timeContainer, a.value);
+                else if (a.name == "style")
+                    first(style, a.value);
+            } else if (a.name == "space") {
+                if (a.uri == "http://www.w3.org/XML/1998/namespace") first(space, a.value);
+            } else {
+                styled = true;
+            }
+        }
+        if (styled) inline_ = inlineStyle(attributes);
+    }
+};
+
 bool digitsOnly(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -584,24 +618,25 @@ private:
             nodes_.push_back(nodes_.back());
             return;
         }
+        const Timed timed(a);
         Node& parent = nodes_.back();
         Node node;
         node.style = parent.style;
-        node.style.over(styleOf(plainAttribute(a, "style")));
-        node.style.over(inlineStyle(a));
+        node.style.over(styleOf(timed.style));
+        node.style.over(timed.inline_);
         // White is every player's own colour: the body's or a division's is no markup.
         if ((name == "body" || name == "div") && node.style.colour && ColourRgb(*node.style.colour) == 0xFFFFFFu)
             node.style.colour.reset();
-        const std::string_view space = attribute(a, Space::Xml, "space");
+        const std::string_view space = timed.space;
         node.preserve = space.empty() ? parent.preserve : space == "preserve";
         const double base = parent.sequence ? parent.cursor : parent.begin;
-        const std::optional<double> begin = time(plainAttribute(a, "begin"));
-        const std::optional<double> endTime = time(plainAttribute(a, "end"));
-        const std::optional<double> dur = time(plainAttribute(a, "dur"));
+        const std::optional<double> begin = time(timed.begin);
+        const std::optional<double> endTime = time(timed.end);
+        const std::optional<double> dur = time(timed.dur);
         node.begin = base + begin.value_or(0);
         node.end = endTime ? base + *endTime : dur ? node.begin + *dur : parent.end;
         node.end = std::min(node.end, parent.end);
-        node.sequence = plainAttribute(a, "timeContainer") == "seq";
+        node.sequence = timed.timeContainer == "seq";
         node.cursor = node.begin;
         if (name == "p" && !paragraph_) {
             if (!std::isfinite(node.end))
@@ -610,7 +645,7 @@ private:
             runs_.clear();
             if (keeping_) current_ = startTag(byteAt(before_));
             parentBegin_ = base;
-            beginText_ = plainAttribute(a, "begin");
+            beginText_ = timed.begin;
             endKind_ = endTime ? "end" : dur ? "dur" : "";
             if (pPrefix_.empty()) pPrefix_ = std::string(tag.prefix) + (tag.prefix.empty() ? "" : ":");
         }
@@ -620,7 +655,7 @@ private:
     void end(std::string_view name, std::string_view uri)
     {
         if (nodes_.size() <= 1) return;
-        const Node node = nodes_.back();
+        const Node node = std::move(nodes_.back());
         nodes_.pop_back();
         if (name == "head") inHead_ = false;
         if (nodes_.back().sequence) nodes_.back().cursor = node.end;

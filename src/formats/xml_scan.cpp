@@ -294,11 +294,11 @@ size_t XmlScanner::name(size_t at) const
     return e;
 }
 
-const std::string* XmlScanner::uriOf(std::string_view prefix) const
+size_t XmlScanner::bindingOf(std::string_view prefix) const
 {
     for (size_t i = bindingCount_; i-- > 0;)
-        if (bindings_[i].prefix == prefix) return &bindings_[i].uri;
-    return nullptr;
+        if (bindings_[i].prefix == prefix) return i;
+    return std::string::npos;
 }
 
 // Appends the text with its references resolved (and, of an attribute's
@@ -417,9 +417,8 @@ XmlScanner::Token XmlScanner::startElement()
     std::string_view prefix, local;
     split(qname, prefix, local);
     if (prefix == "xml" || prefix == "xmlns") throw XmlUnsure();
-    const std::string* uri = uriOf(prefix);
-    if (!uri && !prefix.empty()) throw XmlUnsure();
-    open.uri.assign(uri ? *uri : std::string());
+    open.binding = bindingOf(prefix);
+    if (open.binding == std::string::npos && !prefix.empty()) throw XmlUnsure();
     open.nameAt = prefix.empty() ? 0 : prefix.size() + 1;
 
     tag_.attributes.clear();
@@ -431,9 +430,9 @@ XmlScanner::Token XmlScanner::startElement()
         if (attributePrefix == "xml") {
             attributeUri = XmlNamespace;
         } else if (!attributePrefix.empty()) {
-            const std::string* bound = uriOf(attributePrefix);
-            if (!bound) throw XmlUnsure();
-            attributeUri = *bound;
+            const size_t bound = bindingOf(attributePrefix);
+            if (bound == std::string::npos) throw XmlUnsure();
+            attributeUri = bindings_[bound].uri;
         }
         tag_.attributes.push_back({ attributeUri, attributeName, a.value });
     }
@@ -450,7 +449,7 @@ XmlScanner::Token XmlScanner::startElement()
     tag_.qualifiedName = stored;
     tag_.prefix = stored.substr(0, prefix.size());
     tag_.name = stored.substr(open.nameAt);
-    tag_.uri = open.uri;
+    tag_.uri = uriOf(open);
     ++depth_;
     rootSeen_ = true;
     pendingEnd_ = selfClosing;
@@ -477,7 +476,7 @@ XmlScanner::Token XmlScanner::endElement(bool tag)
     }
     const Open& open = open_[--depth_];
     endName_ = std::string_view(open.qualifiedName).substr(open.nameAt);
-    endUri_ = open.uri;
+    endUri_ = uriOf(open);
     bindingCount_ = open.bindings;
     return EndElement;
 }

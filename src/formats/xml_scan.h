@@ -50,7 +50,8 @@ public:
 
 private:
     struct Open {
-        std::string qualifiedName, uri;
+        std::string qualifiedName;
+        size_t binding = std::string::npos; // of its namespace; none for no namespace
         size_t nameAt = 0; // where the local name starts
         size_t bindings = 0; // namespace bindings before this element's own
     };
@@ -69,7 +70,11 @@ private:
     bool declaration();
     bool comment();
     size_t decoded(std::string_view raw, bool attribute, std::string& into);
-    const std::string* uriOf(std::string_view prefix) const;
+    size_t bindingOf(std::string_view prefix) const;
+    std::string_view uriOf(const Open& open) const
+    {
+        return open.binding == std::string::npos ? std::string_view() : std::string_view(bindings_[open.binding].uri);
+    }
     size_t name(size_t at) const;
 
     std::string buf_;
