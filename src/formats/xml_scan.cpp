@@ -161,7 +161,8 @@ XmlScanner::Token XmlScanner::next()
             }
             if (references) {
                 decodedText_.clear();
-                text_ = std::string_view(decodedText_.data(), decoded(text, false, decodedText_));
+                const size_t length = decoded(text, false, decodedText_);
+                text_ = std::string_view(decodedText_.data(), length);
                 plain_ = false;
             } else {
                 text_ = text;
