@@ -367,9 +367,10 @@ public:
 private:
     // Read as the XML comes, for rows that go to another format's writer:
     // neither the text nor where the paragraphs stand in it is kept, and a
-    // window of the file is in memory, however long. A document beyond what
-    // the fast scanner reads, or one with an error (whose message names its
-    // line and column), is read whole after all.
+    // window of the file is in memory, however long. A document whose start is
+    // beyond what the fast scanner reads goes to Qt's parser; one that is so
+    // further on, or has an error (whose message names its line and column),
+    // is read whole after all.
     void readStreamed(LineReader& lines)
     {
         keeping_ = false;
@@ -410,10 +411,62 @@ private:
                     characters(xml.text(), xml.plainText());
             }
         } catch (const XmlUnsure&) {
-            throw ReadFileWhole();
+            if (xml.rooted()) throw ReadFileWhole();
+            try {
+                readByQt(lines, xml.takeText(), started);
+            } catch (const Error&) {
+                keepHead();
+                throw;
+            }
         }
         if (paragraphCount_ == 0) throw Error("TTML: the document holds no p element, so no subtitles");
         keepHead();
+    }
+
+    // A document whose start the scanner leaves to Qt's parser (a document
+    // type, another encoding named, marks before it): read by that parser as
+    // it comes, from `head`, the text so far.
+    void readByQt(LineReader& lines, const std::string& head, bool started)
+    {
+        QXmlStreamReader xml;
+        xml_ = &xml;
+        // The first piece as text, as the whole text is given: UTF-8 whatever
+        // the declaration says, with the same byte-order marks skipped at its
+        // start. The others start with a line feed, where no mark is taken for one.
+        xml.addData(QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size())));
+        std::string chunk;
+        const auto feed = [&] {
+            chunk.clear();
+            while (chunk.size() < ChunkBytes && !lines.atEnd()) {
+                if (started) chunk += '\n';
+                const std::string_view line = lines.readLine();
+                chunk += line;
+                started = started || !line.empty();
+            }
+            if (chunk.empty()) return false;
+            styledHead_ = styledHead_ || chunk.find("styling") != std::string::npos
+                || chunk.find("layout") != std::string::npos;
+            xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
+            return true;
+        };
+        int depth = 0;
+        for (;;) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token == QXmlStreamReader::Invalid) {
+                if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed()) continue;
+                break;
+            }
+            if (token == QXmlStreamReader::EndDocument) break;
+            if (token == QXmlStreamReader::StartElement) ++depth;
+            if (token == QXmlStreamReader::EndElement && --depth == 0) {
+                // What follows the root is read whole, as the whole text is: given in
+                // pieces, the reader would end at the piece's end without looking at it.
+                while (feed()) { }
+            }
+            take(xml, token, 0);
+        }
+        if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
+        if (!sawRoot_) throw Error("TTML: the file holds no tt element");
     }
 
     // Of a document read as it came, only whether its head has styles or

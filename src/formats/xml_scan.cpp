@@ -101,7 +101,8 @@ unsigned character(std::string_view ref)
 
 std::string& XmlScanner::room()
 {
-    if (at_ > 0) {
+    // Until the root starts, all of the text stays, for a full parser to read from the start.
+    if (at_ > 0 && rootSeen_) {
         buf_.erase(0, at_);
         at_ = 0;
     }

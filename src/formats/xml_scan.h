@@ -36,6 +36,9 @@ public:
     // After appending to room(): the piece is checked for characters XML refuses.
     void added(size_t from);
     void end() { ended_ = true; }
+    // Whether the root element has started; before, the text so far is all here.
+    bool rooted() const { return rootSeen_; }
+    std::string takeText() { return std::move(buf_); }
 
     // The next token; NeedMore when the text so far ends inside it.
     Token next();
