@@ -244,11 +244,21 @@ TEST(Ttml, ReadAsItComesForAnotherFormatGivesTheSameRowsOrIsReadWhole)
     // Byte-order marks the decoding left at the start: XML skips some of them.
     const std::string marks = "\xEF\xBB\xBF\xEF\xBB\xBF";
     const std::string p = "<p begin=\"1s\" end=\"2s\">";
+    // Past a piece of the file read at a time, with tokens across lines,
+    // so across pieces.
+    std::string many = tt;
+    for (int i = 0; i < 3000; ++i)
+        many += "\n<!-- a\ncomment --><p\nbegin=\n\"" + std::to_string(i) + "s\" end='" + std::to_string(i + 1)
+            + "s'\n>Tom &amp;\n Jerry &#x41;\n<span\n  tts:fontStyle=\"italic\" "
+              "xmlns:tts=\"http://www.w3.org/ns/ttml#styling\"\n"
+              ">caf\xC3\xA9 </span><br\n/>  x  </p\n>";
+    many += "</div></body></tt>\n";
     const std::pair<std::string, bool> cases[] = {
         { Delivery, true },
         { prefixed, true },
         { "\n\n" + tt + p + "a</p></div></body></tt>", true },
         { tt + "</div></body></tt>", true }, // no paragraph: the same error
+        { many, true },
         // Qt's parser reads these from the start as they come: another encoding
         // named, a document type, marks, a character XML refuses...
         { extra, true },
