@@ -290,7 +290,8 @@ size_t XmlScanner::name(size_t at) const
             if (colon != std::string::npos) throw XmlUnsure();
             colon = e;
         }
-    if (e < size && static_cast<unsigned char>(buf_[e]) >= 0x80) throw XmlUnsure();
+    if (e == size) return e; // it may go on in the next piece
+    if (static_cast<unsigned char>(buf_[e]) >= 0x80) throw XmlUnsure();
     if (colon != std::string::npos && (colon + 1 == e || !isNameStart(static_cast<unsigned char>(buf_[colon + 1]))))
         throw XmlUnsure();
     return e;
