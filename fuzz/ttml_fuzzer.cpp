@@ -25,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The reader's way of refusing bad input; the rows before stay.
         error = e.what();
     }
-    // Read as it comes for another format's writer: the same rows and error.
+    // Read as it comes for another format's writer: the same rows and error,
+    // unless the document is one to read whole after all.
     tessel::SubtitleTable streamed;
     std::string streamedError;
+    bool whole = false;
     try {
         tessel::DecodedText text(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
         tessel::LineReader lines(text.all());
@@ -35,11 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         tessel::ReadTtml(lines, streamed, 1, framerate);
     } catch (const std::exception& e) {
         streamedError = e.what();
+    } catch (const tessel::ReadFileWhole&) {
+        whole = true;
     }
-    if (streamedError != error || streamed.rowCount() != table.rowCount()) std::abort();
-    for (int row = 1; row < table.rowCount(); ++row)
-        for (int column = tessel::SubtitleTable::From; column <= tessel::SubtitleTable::Line3; ++column)
-            if (streamed.cell(column, row) != table.cell(column, row)) std::abort();
+    if (!whole) {
+        if (streamedError != error || streamed.rowCount() != table.rowCount()) std::abort();
+        for (int row = 1; row < table.rowCount(); ++row)
+            for (int column = tessel::SubtitleTable::From; column <= tessel::SubtitleTable::Line3; ++column)
+                if (streamed.cell(column, row) != table.cell(column, row)) std::abort();
+    }
     for (int row = 1; row < table.rowCount(); ++row) {
         if (edits & (1 << (row % 4))) table.setCell(tessel::SubtitleTable::Line1, row, "<i>x</i> & y");
         if (edits & (0x10 << (row % 4))) table.setCell(tessel::SubtitleTable::From, row, "12");

@@ -11,11 +11,11 @@
 #include <QDate>
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <iconv.h>
 #include <optional>
-#include <set>
 #include <unordered_map>
 
 namespace tessel {
@@ -177,8 +177,19 @@ public:
 
     void encode(std::string_view text, int row, std::string& out)
     {
+        if (!asciiKnown_) knowAscii();
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (c < 0x80 && ascii_[c] == c) {
+                // Most text is ASCII that the table keeps as it is: a run at a time.
+                size_t end = i + 1;
+                while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80
+                    && ascii_[static_cast<unsigned char>(text[end])] == static_cast<unsigned char>(text[end]))
+                    ++end;
+                out.append(text.data() + i, end - i);
+                i = end;
+                continue;
+            }
             const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
             const std::string_view character = text.substr(i, length);
             i += length;
@@ -219,7 +230,20 @@ private:
         return at->second;
     }
 
+    // Which ASCII characters the table writes as the same byte (-1: another code or none).
+    void knowAscii()
+    {
+        for (unsigned c = 0; c < 0x80; ++c) {
+            const char character = static_cast<char>(c);
+            const std::string& bytes = encoded(std::string_view(&character, 1));
+            ascii_[c] = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) == c ? static_cast<int>(c) : -1;
+        }
+        asciiKnown_ = true;
+    }
+
     std::unordered_map<uint64_t, std::string> decoded_, encoded_;
+    std::array<int, 0x80> ascii_ {};
+    bool asciiKnown_ = false;
     const CodeTable& table_;
     Converter decoder_, encoder_;
     bool latin_;
@@ -324,8 +348,6 @@ struct Framing {
     std::string prefix, suffix;
 };
 
-Framing teletextFraming() { return { "\x0D\x07\x0B\x0B", "\x0A\x0A" }; }
-
 // The text field's bytes (padding and all) as lines of the table's markup.
 struct DecodedText {
     std::vector<std::string> lines;
@@ -419,22 +441,32 @@ unsigned char teletextColour(std::string_view colour)
     return static_cast<unsigned char>((rgb >> 23 & 1) | (rgb >> 14 & 2) | (rgb >> 5 & 4));
 }
 
-std::string encodeLine(std::string_view line, Framing framing, TextCodes& codes, int row)
+// The line's codes after `out`: its framing around its text.
+void encodeLine(std::string& out, std::string_view line, const Framing& framing, TextCodes& codes, int row)
 {
-    std::vector<MarkupPiece> pieces = SplitMarkup(line);
+    const bool plain = !MayHoldMarkup(line);
+    std::vector<MarkupPiece> pieces;
+    if (!plain) pieces = SplitMarkup(line);
     unsigned char first = White;
     size_t from = 0;
     if (!pieces.empty() && pieces[0].kind == MarkupPiece::ColourOn) {
         first = teletextColour(pieces[0].text);
         from = 1;
     }
-    const auto colourAt = std::find_if(
-        framing.prefix.rbegin(), framing.prefix.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
-    if (colourAt != framing.prefix.rend())
-        *colourAt = static_cast<char>(first);
+    const size_t start = out.size();
+    out += framing.prefix;
+    size_t colourAt = out.size();
+    while (colourAt > start && static_cast<unsigned char>(out[colourAt - 1]) >= 8)
+        --colourAt;
+    if (colourAt > start)
+        out[colourAt - 1] = static_cast<char>(first);
     else if (first != White)
-        framing.prefix += static_cast<char>(first);
-    std::string out = framing.prefix;
+        out += static_cast<char>(first);
+    if (plain) {
+        codes.encode(line, row, out);
+        out += framing.suffix;
+        return;
+    }
     for (size_t i = from; i < pieces.size(); ++i) {
         const MarkupPiece& piece = pieces[i];
         switch (piece.kind) {
@@ -464,21 +496,16 @@ std::string encodeLine(std::string_view line, Framing framing, TextCodes& codes,
             break;
         }
     }
-    return out + framing.suffix;
+    out += framing.suffix;
 }
 
-// The row's text lines: Line 3 holds any further lines after "\N".
-std::vector<std::string_view> rowLines(const SubtitleTable& table, int row)
+// The row's text lines, none empty at the end.
+void rowLines(const SubtitleTable& table, int row, std::vector<std::string_view>& lines)
 {
-    std::vector<std::string_view> lines
-        = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
-    std::string_view third = table.cell(SubtitleTable::Line3, row);
-    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-        lines.push_back(third.substr(0, at));
-    lines.push_back(third);
+    TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+        table.cell(SubtitleTable::Line3, row), lines);
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
-    return lines;
 }
 
 std::string framingText(const Framing& f) { return ToHex(f.prefix) + ":" + ToHex(f.suffix); }
@@ -757,122 +784,131 @@ public:
     }
 
 private:
+    // The rows' own rooms are used again row after row: made anew, they took
+    // most of a row's time.
     void row(int row)
     {
-        std::vector<std::string_view> kept;
-        const bool isKept = SplitKept(table_->cell(SubtitleTable::Extra, row), Tag, kept);
-        std::vector<std::string> blocks;
-        std::vector<Framing> framings;
+        const bool isKept = SplitKept(table_->cell(SubtitleTable::Extra, row), Tag, keptLines_);
+        framings_.clear();
+        rowBlocks_.clear();
         int breaks = teletext_ ? 2 : 1;
         if (isKept) {
             size_t index = FramingLines;
-            for (std::string_view f : ReadLineGroup(kept, index))
-                framings.push_back(framingOf(f));
-            for (std::string_view b : ReadLineGroup(kept, index))
+            for (std::string_view f : ReadLineGroup(keptLines_, index))
+                framings_.push_back(framingOf(f));
+            for (std::string_view b : ReadLineGroup(keptLines_, index))
                 putRaw(FromHex(b).value_or(""));
-            const std::string all = FromHex(KeptLine(kept, BlocksLine)).value_or("");
-            for (size_t at = 0; at + TtiSize <= all.size(); at += TtiSize)
-                blocks.push_back(all.substr(at, TtiSize));
-            const int read = digitsValue(KeptLine(kept, BreaksLine)).value_or(0);
+            const std::string all = FromHex(KeptLine(keptLines_, BlocksLine)).value_or("");
+            rowBlocks_.assign(all, 0, all.size() / TtiSize * TtiSize);
+            const int read = digitsValue(KeptLine(keptLines_, BreaksLine)).value_or(0);
             if (read > 0) breaks = std::min(read, 8);
         }
-        const std::vector<std::string_view> lines = rowLines(*table_, row);
-        const std::string print = CellsFingerprint({ table_->cell(SubtitleTable::Line1, row),
-            table_->cell(SubtitleTable::Line2, row), table_->cell(SubtitleTable::Line3, row) });
-        if (blocks.empty() || print != KeptLine(kept, PrintLine)) {
-            blocks = makeBlocks(row, lines, framings, breaks, blocks.empty() ? std::string() : blocks.front());
+        rowLines(*table_, row, lines_);
+        if (rowBlocks_.empty()
+            || CellsFingerprint({ table_->cell(SubtitleTable::Line1, row), table_->cell(SubtitleTable::Line2, row),
+                   table_->cell(SubtitleTable::Line3, row) })
+                != KeptLine(keptLines_, PrintLine)) {
+            makeBlocks(row, breaks);
             changed_ = true;
         }
-        setTimes(blocks, row);
-        for (std::string& block : blocks)
-            putRaw(block);
+        setTimes(row);
+        for (size_t at = 0; at < rowBlocks_.size(); at += TtiSize)
+            putRaw(std::string_view(rowBlocks_).substr(at, TtiSize));
         ++rows_;
     }
 
     // A block as it is, but for a subtitle number that must go up.
-    void putRaw(std::string block)
+    void putRaw(std::string_view block)
     {
         if (block.size() != TtiSize) return;
         const unsigned char extension = static_cast<unsigned char>(block[3]);
+        bool renumbered = false;
         if (extension != UserData) {
             if (!continuing_) {
                 lastNumber_ = std::max(subtitleNumber(block), lastNumber_ + 1);
                 ++subtitles_;
-                groups_.insert(static_cast<unsigned char>(block[0]));
+                groups_.set(static_cast<unsigned char>(block[0]));
             }
             continuing_ = extension != LastBlock;
             if (subtitleNumber(block) != lastNumber_) {
-                block[1] = static_cast<char>(lastNumber_ & 0xFF);
-                block[2] = static_cast<char>(lastNumber_ >> 8 & 0xFF);
+                renumbered = true;
                 changed_ = true;
             }
         }
         if (++blockCount_ > MaxBlocks)
             throw WriteRefused(tooManyBlocks("more (row " + std::to_string(rows_ + 1) + " is past the count)"));
         blocks_ += block;
+        if (renumbered) {
+            const size_t at = blocks_.size() - TtiSize;
+            blocks_[at + 1] = static_cast<char>(lastNumber_ & 0xFF);
+            blocks_[at + 2] = static_cast<char>(lastNumber_ >> 8 & 0xFF);
+        }
     }
 
     // Time codes from the cells, unless the ones read still stand for their frames.
-    void setTimes(std::vector<std::string>& blocks, int row)
+    void setTimes(int row)
     {
         const int rate = timing_->rate();
         const auto timeCode = [&](int column, size_t at) {
             const int64_t frame = FrameOfCell(table_->cell(column, row));
-            const std::optional<int64_t> read = readTimeCode(std::string_view(blocks.front()).substr(at, 4), rate);
+            const std::optional<int64_t> read = readTimeCode(std::string_view(rowBlocks_).substr(at, 4), rate);
             return read && timing_->toFrame(*read) == frame ? *read : timing_->toTimeCode(frame);
         };
         const int64_t in = timeCode(SubtitleTable::From, 5), out = timeCode(SubtitleTable::To, 9);
         if (firstIn_ < 0) firstIn_ = in;
-        for (std::string& block : blocks) {
-            const std::string before = block.substr(5, 8);
-            putTimeCode(block, 5, in, rate);
-            putTimeCode(block, 9, out, rate);
-            changed_ = changed_ || before != block.substr(5, 8);
+        for (size_t at = 0; at < rowBlocks_.size(); at += TtiSize) {
+            char before[8];
+            std::memcpy(before, rowBlocks_.data() + at + 5, sizeof before);
+            putTimeCode(rowBlocks_, at + 5, in, rate);
+            putTimeCode(rowBlocks_, at + 9, out, rate);
+            changed_ = changed_ || std::memcmp(before, rowBlocks_.data() + at + 5, sizeof before) != 0;
         }
     }
 
-    std::vector<std::string> makeBlocks(int row, const std::vector<std::string_view>& lines,
-        std::vector<Framing> framings, int breaks, std::string base)
+    // The row's blocks made anew in rowBlocks_, on the first one read (if any).
+    void makeBlocks(int row, int breaks)
     {
-        const size_t keptLines = framings.size();
-        if (base.size() != TtiSize) {
-            base.assign(TtiSize, static_cast<char>(Padding));
-            base.replace(0, 16, std::string(16, '\0'));
+        const size_t keptLines = framings_.size();
+        std::array<char, TtiSize> base;
+        if (rowBlocks_.size() >= TtiSize) {
+            std::memcpy(base.data(), rowBlocks_.data(), TtiSize);
+        } else {
+            base.fill(static_cast<char>(Padding));
+            std::fill_n(base.begin(), 16, '\0');
             base[13] = 22;
             base[14] = 2; // centred
         }
-        if (framings.empty()) framings.push_back(teletext_ ? teletextFraming() : Framing {});
-        std::string text;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i) text.append(static_cast<size_t>(breaks), static_cast<char>(LineBreak));
-            text += encodeLine(lines[i], framings[std::min(i, framings.size() - 1)], *codes_, row);
+        const Framing& fallback = teletext_ ? teletextFraming_ : plainFraming_;
+        text_.clear();
+        for (size_t i = 0; i < lines_.size(); ++i) {
+            if (i) text_.append(static_cast<size_t>(breaks), static_cast<char>(LineBreak));
+            encodeLine(text_, lines_[i], keptLines ? framings_[std::min(i, keptLines - 1)] : fallback, *codes_, row);
         }
         // The last line stays on the row it was on.
-        if (keptLines && lines.size() && lines.size() != keptLines) {
+        if (keptLines && lines_.size() && lines_.size() != keptLines) {
             const int bottom = static_cast<unsigned char>(base[13]) + static_cast<int>(keptLines - 1) * breaks;
             base[13]
-                = static_cast<char>(std::max(bottom - static_cast<int>(lines.size() - 1) * breaks, teletext_ ? 1 : 0));
+                = static_cast<char>(std::max(bottom - static_cast<int>(lines_.size() - 1) * breaks, teletext_ ? 1 : 0));
         } else if (!keptLines) {
             base[13]
-                = static_cast<char>(std::max(22 - static_cast<int>(lines.size() ? lines.size() - 1 : 0) * breaks, 1));
+                = static_cast<char>(std::max(22 - static_cast<int>(lines_.size() ? lines_.size() - 1 : 0) * breaks, 1));
         }
-        std::vector<std::string> blocks;
-        size_t at = 0;
+        rowBlocks_.clear();
+        size_t at = 0, count = 0;
         do {
-            size_t size = std::min(TextSize, text.size() - at);
+            size_t size = std::min(TextSize, text_.size() - at);
             // A diacritical mark stays with its letter.
-            if (at + size < text.size() && size > 1
-                && codes_->startsPair(static_cast<unsigned char>(text[at + size - 1])))
+            if (at + size < text_.size() && size > 1
+                && codes_->startsPair(static_cast<unsigned char>(text_[at + size - 1])))
                 --size;
-            std::string block = base;
-            block.replace(TextOffset, TextSize, std::string(TextSize, static_cast<char>(Padding)));
-            block.replace(TextOffset, size, text.substr(at, size));
-            block[3] = static_cast<char>(blocks.size());
-            blocks.push_back(std::move(block));
+            const size_t block = rowBlocks_.size();
+            rowBlocks_.append(base.data(), TtiSize);
+            std::memset(&rowBlocks_[block + TextOffset], Padding, TextSize);
+            if (size) std::memcpy(&rowBlocks_[block + TextOffset], text_.data() + at, size);
+            rowBlocks_[block + 3] = static_cast<char>(count++);
             at += size;
-        } while (at < text.size());
-        blocks.back()[3] = static_cast<char>(LastBlock);
-        return blocks;
+        } while (at < text_.size());
+        rowBlocks_[rowBlocks_.size() - TtiSize + 3] = static_cast<char>(LastBlock);
     }
 
     void updateCounts()
@@ -883,7 +919,7 @@ private:
         };
         put(BlockCount, blockCount_);
         put(SubtitleCount, subtitles_);
-        put(GroupCount, std::max<int64_t>(static_cast<int64_t>(groups_.size()), 1));
+        put(GroupCount, std::max<int64_t>(static_cast<int64_t>(groups_.count()), 1));
         if (firstIn_ >= 0) gsi_.replace(FirstInCue.at, FirstInCue.size, timeCodeText(firstIn_, timing_->rate()));
     }
 
@@ -898,8 +934,12 @@ private:
     std::string blocks_;
     int64_t blockCount_ = 0, subtitles_ = 0, firstIn_ = -1;
     int lastNumber_ = -1, rows_ = 0;
-    std::set<unsigned char> groups_;
+    std::bitset<256> groups_;
     bool changed_ = false, continuing_ = false;
+    std::vector<std::string_view> keptLines_, lines_;
+    std::vector<Framing> framings_;
+    std::string rowBlocks_, text_; // the row's TTI blocks, its text field's bytes
+    const Framing teletextFraming_ { "\x0D\x07\x0B\x0B", "\x0A\x0A" }, plainFraming_;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace tessel {
 namespace {
@@ -87,6 +88,24 @@ std::vector<MarkupPiece> SplitMarkup(std::string_view line)
     }
     flush(line.size());
     return pieces;
+}
+
+bool MayHoldMarkup(std::string_view line)
+{
+    return !line.empty()
+        && (std::memchr(line.data(), '<', line.size()) != nullptr
+            || std::memchr(line.data(), '{', line.size()) != nullptr);
+}
+
+void TextLines(
+    std::string_view line1, std::string_view line2, std::string_view line3, std::vector<std::string_view>& lines)
+{
+    lines.clear();
+    lines.push_back(line1);
+    lines.push_back(line2);
+    for (size_t at; (at = line3.find("\\N")) != std::string_view::npos; line3.remove_prefix(at + 2))
+        lines.push_back(line3.substr(0, at));
+    lines.push_back(line3);
 }
 
 std::optional<uint32_t> ColourRgb(std::string_view colour)

@@ -32,6 +32,14 @@ struct MarkupPiece {
 
 // A text line in pieces. A "<" or "{" that opens no tag or block is text.
 std::vector<MarkupPiece> SplitMarkup(std::string_view line);
+// False when SplitMarkup would give the whole line as one text piece (it
+// has no "<" or "{"): writers then take it as it is, without the pieces.
+bool MayHoldMarkup(std::string_view line);
+
+// A row's text lines into `lines` (its room used again): Line 1, Line 2,
+// then Line 3 parted at each "\N", since it holds every line past the second.
+void TextLines(
+    std::string_view line1, std::string_view line2, std::string_view line3, std::vector<std::string_view>& lines);
 
 // A colour as tags write it: "#rgb", "#rrggbb", "#rrggbbaa" or one of the
 // sixteen names of HTML 4; 0xRRGGBB, or nothing.

@@ -99,13 +99,7 @@ int rowOfCode(uint8_t first, uint8_t second)
     return -1;
 }
 
-uint8_t withParity(uint8_t b)
-{
-    int bits = 0;
-    for (uint8_t v = b; v; v >>= 1)
-        bits += v & 1;
-    return bits % 2 ? b : static_cast<uint8_t>(b | 0x80);
-}
+uint8_t withParity(uint8_t b) { return __builtin_popcount(b) % 2 ? b : static_cast<uint8_t>(b | 0x80); }
 
 std::string error(int lineNumber, const std::string& what)
 {
@@ -540,26 +534,36 @@ private:
     std::optional<uint8_t> pending_;
 };
 
+// Views of the row's cells: a string for each character took much of a row's time.
 struct Piece {
-    std::string text; // one character, or empty for a change of style
+    std::string_view text; // one character, or empty for a change of style
     Style style;
+    bool space() const { return text.size() == 1 && text[0] == ' '; }
 };
 
 // A line of markup as the characters it shows, each with its style.
 std::vector<Piece> styledCharacters(std::string_view line)
 {
     std::vector<Piece> out;
+    out.reserve(line.size());
     Style style;
     std::vector<int> colours;
+    const auto text = [&](std::string_view text) {
+        for (size_t i = 0; i < text.size();) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            out.push_back({ text.substr(i, length), style });
+            i += length;
+        }
+    };
+    if (!MayHoldMarkup(line)) {
+        text(line);
+        return out;
+    }
     for (const MarkupPiece& piece : SplitMarkup(line)) {
         switch (piece.kind) {
         case MarkupPiece::Text:
-            for (size_t i = 0; i < piece.text.size();) {
-                const unsigned char c = static_cast<unsigned char>(piece.text[i]);
-                const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-                out.push_back({ std::string(piece.text.substr(i, length)), style });
-                i += length;
-            }
+            text(piece.text);
             break;
         case MarkupPiece::ItalicOn:
         case MarkupPiece::ItalicOff:
@@ -589,35 +593,30 @@ std::vector<Piece> styledCharacters(std::string_view line)
     return out;
 }
 
-// A line as the cells it takes: characters, and mid-row codes where the
-// style changes (each in the place of a space next to it where there is one).
-struct Token {
-    std::string text; // empty: a mid-row code for `style`
-    Style style;
-};
-
-std::vector<Token> tokensOf(const std::vector<Piece>& line)
+// A line takes a cell for each character, and a mid-row code where the
+// style changes (in the place of a space next to it where there is one).
+size_t tokenCount(const std::vector<Piece>& line)
 {
-    std::vector<Token> out;
+    size_t count = 0;
     Style style;
+    bool lastIsSpace = false;
     for (const Piece& p : line) {
         if (!(p.style == style)) {
             style = p.style;
-            if (p.text == " ") {
-                out.push_back({ "", style });
+            if (p.space()) {
+                ++count;
+                lastIsSpace = false;
                 continue;
             }
-            if (!out.empty() && out.back().text == " ")
-                out.back() = { "", style };
-            else
-                out.push_back({ "", style });
+            if (!lastIsSpace) ++count;
         }
-        out.push_back({ p.text, style });
+        ++count;
+        lastIsSpace = p.space();
     }
-    return out;
+    return count;
 }
 
-// How many of a line's first pieces fit a row: the cells tokensOf makes of
+// How many of a line's first pieces fit a row: the cells tokenCount counts of
 // them, a change of style taking one (a space's, when it follows or is one).
 size_t piecesThatFit(const std::vector<Piece>& line)
 {
@@ -625,7 +624,7 @@ size_t piecesThatFit(const std::vector<Piece>& line)
     Style style;
     bool lastIsSpace = false;
     for (const Piece& p : line) {
-        const bool space = p.text == " ";
+        const bool space = p.space();
         if (!(p.style == style)) {
             style = p.style;
             cells += space ? 1 : lastIsSpace ? 1 : 2;
@@ -641,17 +640,19 @@ size_t piecesThatFit(const std::vector<Piece>& line)
 }
 
 // Lines longer than a row broken at their last space that fits.
-std::vector<std::vector<Piece>> wrapped(const std::vector<std::vector<Piece>>& lines)
+std::vector<std::vector<Piece>> wrapped(std::vector<std::vector<Piece>> lines)
 {
+    const auto tooLong = [](const std::vector<Piece>& line) { return tokenCount(line) > static_cast<size_t>(Columns); };
+    if (std::none_of(lines.begin(), lines.end(), tooLong)) return lines;
     std::vector<std::vector<Piece>> out;
-    for (std::vector<Piece> line : lines) {
-        while (tokensOf(line).size() > static_cast<size_t>(Columns)) {
+    for (std::vector<Piece>& line : lines) {
+        while (tooLong(line)) {
             const size_t fit = piecesThatFit(line);
             size_t cut = std::min(fit, line.size() - 1);
-            while (cut > 0 && line[cut].text != " ")
+            while (cut > 0 && !line[cut].space())
                 --cut;
             if (cut == 0) cut = fit;
-            const bool space = cut < line.size() && line[cut].text == " ";
+            const bool space = cut < line.size() && line[cut].space();
             out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
             line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut + (space ? 1 : 0)));
         }
@@ -665,20 +666,54 @@ uint16_t midRowCode(const Style& s)
     return static_cast<uint16_t>(0x1100 | (s.italic ? 0x2E : 0x20 + s.colour * 2) | (s.underline ? 1 : 0));
 }
 
+// The line's cells as tokenCount counts them, sent as they come: a space
+// waits until the next piece tells whether a mid-row code takes its cell.
+void sendCells(const std::vector<Piece>& line, PairWriter& out)
+{
+    Style style;
+    bool heldSpace = false;
+    const auto release = [&] {
+        if (heldSpace) out.text(" ");
+        heldSpace = false;
+    };
+    for (const Piece& p : line) {
+        if (!(p.style == style)) {
+            style = p.style;
+            if (p.space()) {
+                release();
+                out.control(midRowCode(style));
+                continue;
+            }
+            heldSpace = false;
+            out.control(midRowCode(style));
+        }
+        release();
+        if (p.space())
+            heldSpace = true;
+        else
+            out.text(p.text);
+    }
+    release();
+}
+
 // ENM, RCL, then each line placed by its preamble code and tab offset.
 std::vector<uint16_t> loadWords(
     const std::vector<std::vector<Piece>>& lines, const std::vector<std::pair<int, int>>& places, int tableRow)
 {
     std::vector<uint16_t> words;
+    size_t characters = 0;
+    for (const std::vector<Piece>& l : lines)
+        characters += l.size();
+    words.reserve(8 + lines.size() * 4 + characters);
     addControl(words, EraseNonDisplayed);
     addControl(words, ResumeLoading);
     PairWriter out(words, tableRow);
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::vector<Token> line = tokensOf(lines[i]);
-        const int cells = static_cast<int>(line.size());
+        const std::vector<Piece>& line = lines[i];
+        const int cells = static_cast<int>(tokenCount(line));
         int row = Rows - static_cast<int>(lines.size()) + static_cast<int>(i) + 1;
         int column = std::max(0, (Columns - cells) / 2);
-        const bool styled = !line.empty() && line.front().text.empty();
+        const bool styled = !line.empty() && !(line.front().style == Style());
         if (places.size() == lines.size()) {
             row = std::clamp(places[i].first, 1, Rows);
             // The place read is where the text starts, after the code before it.
@@ -688,12 +723,7 @@ std::vector<uint16_t> loadWords(
         const auto [first, high] = RowCodes[row - 1];
         out.control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
         if (column % 4) out.control(static_cast<uint16_t>(0x1720 + column % 4));
-        for (const Token& token : line) {
-            if (token.text.empty())
-                out.control(midRowCode(token.style));
-            else
-                out.text(token.text);
-        }
+        sendCells(line, out);
         out.flush();
     }
     return words;
@@ -757,6 +787,8 @@ private:
     int keptRows_ = -1;
 };
 
+void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame);
+
 // Time codes count to 99 hours: a later one is written with three digits,
 // which no reader (ours neither) takes.
 std::string refusedTime(const std::string& what, int64_t frame, bool drop)
@@ -805,6 +837,7 @@ public:
         advance(true, out);
         sendFrames(std::numeric_limits<int64_t>::max(), out);
         putLine(out);
+        flush(out);
         out.line("");
         if (notes_) {
             for (std::string& note : lineNotes_)
@@ -835,16 +868,12 @@ private:
     Caption caption(const SubtitleTable& table, int row)
     {
         std::vector<std::vector<Piece>> lines;
-        std::string_view third = table.cell(SubtitleTable::Line3, row);
-        std::vector<std::string_view> texts
-            = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
-        for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-            texts.push_back(third.substr(0, at));
-        texts.push_back(third);
-        for (std::string_view text : texts)
+        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), texts_);
+        for (std::string_view text : texts_)
             if (!text.empty()) lines.push_back(styledCharacters(text));
         const size_t before = lines.size();
-        lines = wrapped(lines);
+        lines = wrapped(std::move(lines));
         if (lines.size() > static_cast<size_t>(MaxCaptionRows)) {
             note(lineNotes_,
                 "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines.size())
@@ -976,7 +1005,8 @@ private:
         const int64_t bound = last ? unbounded : std::min(later, markedFrom(seconded_));
         while (placed_ < seconded_) {
             if (!last && captions_[placed_].caption.display >= bound - Margin) break;
-            std::vector<std::pair<int64_t, uint16_t>> undo;
+            std::vector<std::pair<int64_t, uint16_t>>& undo = undoRoom_;
+            undo.clear();
             undo_ = last ? nullptr : &undo;
             reached_ = 0;
             std::string lateNote;
@@ -1050,12 +1080,15 @@ private:
     // The frames before `end`, a line from each frame that follows a gap.
     void sendFrames(int64_t end, TextSink& out)
     {
-        size_t sent = 0;
-        for (; sent < sent_.size() && base_ + static_cast<int64_t>(sent) < end; ++sent)
+        const size_t count = end <= base_                       ? 0
+            : static_cast<uint64_t>(end - base_) < sent_.size() ? static_cast<size_t>(end - base_)
+                                                                : sent_.size();
+        for (size_t sent = 0; sent < count; ++sent)
             if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent], out);
-        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(sent));
-        base_ += static_cast<int64_t>(sent);
+        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(count));
+        base_ += static_cast<int64_t>(count);
         if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
+        flush(out);
     }
     void sendWord(int64_t frame, uint16_t word, TextSink& out)
     {
@@ -1064,9 +1097,9 @@ private:
         const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
         if (frame != previous_ + 1 || starts) {
             putLine(out);
-            const std::string timeCode = SccTimeCode(frame, drop_);
-            if (timeCode.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
-            (line_ = timeCode) += '\t';
+            AppendSccTimeCode(line_, frame, drop_);
+            if (line_.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
+            line_ += '\t';
         } else {
             line_ += ' ';
         }
@@ -1074,12 +1107,20 @@ private:
         previous_ = frame;
         previousWord_ = word;
     }
+    // Lines wait in text_ and go out some at a time.
     void putLine(TextSink& out)
     {
         if (line_.empty()) return;
-        out.line("");
-        out.line(line_);
+        text_ += "\r\n";
+        text_ += line_;
+        text_ += "\r\n";
         line_.clear();
+        if (text_.size() >= (1 << 16)) flush(out);
+    }
+    void flush(TextSink& out)
+    {
+        out.write(text_);
+        text_.clear();
     }
 
     // How far before the marks still to come a caption is placed: one that
@@ -1097,15 +1138,15 @@ private:
     int64_t base_ = 0;
     mutable int64_t reached_ = 0;
     std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
+    std::vector<std::pair<int64_t, uint16_t>> undoRoom_;
     std::vector<std::string> lineNotes_, lateNotes_;
     int64_t previous_ = -2;
     uint16_t previousWord_ = 0;
-    std::string line_;
+    std::string line_, text_;
+    std::vector<std::string_view> texts_; // a row's text lines
 };
 
-} // namespace
-
-std::string SccTimeCode(int64_t frame, bool dropFrame)
+void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame)
 {
     frame = std::max<int64_t>(frame, 0);
     if (dropFrame) {
@@ -1113,8 +1154,30 @@ std::string SccTimeCode(int64_t frame, bool dropFrame)
         frame += 18 * tens + (rest < 2 ? 0 : 2 * ((rest - 2) / 1798));
     }
     const int64_t ff = frame % 30, seconds = frame / 30;
-    return FormatInt(seconds / 3600, 2) + ":" + FormatInt(seconds / 60 % 60, 2) + ":" + FormatInt(seconds % 60, 2)
-        + (dropFrame ? ";" : ":") + FormatInt(ff, 2);
+    const auto two = [&](int64_t v) {
+        if (v < 100) {
+            out += static_cast<char>('0' + v / 10);
+            out += static_cast<char>('0' + v % 10);
+        } else {
+            AppendInt(out, v, 2);
+        }
+    };
+    two(seconds / 3600);
+    out += ':';
+    two(seconds / 60 % 60);
+    out += ':';
+    two(seconds % 60);
+    out += dropFrame ? ';' : ':';
+    two(ff);
+}
+
+} // namespace
+
+std::string SccTimeCode(int64_t frame, bool dropFrame)
+{
+    std::string out;
+    AppendSccTimeCode(out, frame, dropFrame);
+    return out;
 }
 
 int64_t SccFrameOf(std::string_view t)

@@ -6,6 +6,7 @@
 #include "formats/kept_data.h"
 #include "formats/markup.h"
 #include "formats/time_format.h"
+#include "formats/xml_scan.h"
 
 #include <QString>
 #include <QXmlStreamReader>
@@ -13,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <map>
 #include <optional>
@@ -22,7 +24,6 @@ namespace {
 
 constexpr std::string_view Tag = "ttml";
 constexpr double Unbounded = std::numeric_limits<double>::infinity();
-const QString XmlNamespace = QStringLiteral("http://www.w3.org/XML/1998/namespace");
 const char* const StylingNamespace = "http://www.w3.org/ns/ttml#styling";
 
 // The hidden cell: the p element's index in the document, the fingerprint
@@ -41,33 +42,35 @@ std::string error(const QXmlStreamReader& xml, const std::string& what)
         + what;
 }
 
-bool isTtNamespace(QStringView uri)
+bool isTtNamespace(std::string_view uri)
 {
-    return uri.isEmpty() || uri.startsWith(u"http://www.w3.org/ns/ttml") || uri.contains(u"ttaf1");
+    constexpr std::string_view Ttml = "http://www.w3.org/ns/ttml";
+    return uri.empty() || uri.substr(0, Ttml.size()) == Ttml || uri.find("ttaf1") != std::string_view::npos;
 }
 
 enum class Space { Styling, Parameter, Xml };
 
 // An attribute by local name in a namespace of its kind (TTML's, or the older DFXP one).
-QString attribute(const QXmlStreamAttributes& attributes, Space space, QStringView name)
+std::string_view attribute(const std::vector<XmlAttribute>& attributes, Space space, std::string_view name)
 {
-    for (const QXmlStreamAttribute& a : attributes) {
-        if (a.name() != name) continue;
-        const QStringView uri = a.namespaceUri();
-        if (space == Space::Xml           ? uri == XmlNamespace
-                : space == Space::Styling ? uri.contains(u"#styl")
-                                          : uri.contains(u"#param"))
-            return a.value().toString();
+    for (const XmlAttribute& a : attributes) {
+        if (a.name != name) continue;
+        if (space == Space::Xml           ? a.uri == "http://www.w3.org/XML/1998/namespace"
+                : space == Space::Styling ? a.uri.find("#styl") != std::string_view::npos
+                                          : a.uri.find("#param") != std::string_view::npos)
+            return a.value;
     }
     return {};
 }
 
-QString plainAttribute(const QXmlStreamAttributes& attributes, QStringView name)
+std::string_view plainAttribute(const std::vector<XmlAttribute>& attributes, std::string_view name)
 {
-    for (const QXmlStreamAttribute& a : attributes)
-        if (a.name() == name && a.namespaceUri().isEmpty()) return a.value().toString();
+    for (const XmlAttribute& a : attributes)
+        if (a.name == name && a.uri.empty()) return a.value;
     return {};
 }
+
+QString qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 struct StyleSet {
     std::optional<bool> italic, bold, underline;
@@ -87,19 +90,55 @@ struct StyleSet {
     }
 };
 
-StyleSet inlineStyle(const QXmlStreamAttributes& attributes)
+StyleSet inlineStyle(const std::vector<XmlAttribute>& attributes)
 {
     StyleSet s;
-    const QString style = attribute(attributes, Space::Styling, u"fontStyle");
-    if (!style.isEmpty()) s.italic = style == u"italic" || style == u"oblique";
-    const QString weight = attribute(attributes, Space::Styling, u"fontWeight");
-    if (!weight.isEmpty()) s.bold = weight == u"bold";
-    const QString decoration = attribute(attributes, Space::Styling, u"textDecoration");
-    if (!decoration.isEmpty()) s.underline = decoration.contains(u"underline") && !decoration.contains(u"noUnderline");
-    const QString colour = attribute(attributes, Space::Styling, u"color");
-    if (!colour.isEmpty()) s.colour = colour.toStdString();
+    const std::string_view style = attribute(attributes, Space::Styling, "fontStyle");
+    if (!style.empty()) s.italic = style == "italic" || style == "oblique";
+    const std::string_view weight = attribute(attributes, Space::Styling, "fontWeight");
+    if (!weight.empty()) s.bold = weight == "bold";
+    const std::string_view decoration = attribute(attributes, Space::Styling, "textDecoration");
+    if (!decoration.empty())
+        s.underline = decoration.find("underline") != std::string_view::npos
+            && decoration.find("noUnderline") == std::string_view::npos;
+    const std::string_view colour = attribute(attributes, Space::Styling, "color");
+    if (!colour.empty()) s.colour = std::string(colour);
     return s;
 }
+
+// What an element of the body says of its time and style, in one look at
+// its attributes: the first of each name, as a look by name finds it.
+struct Timed {
+    std::string_view begin, end, dur, timeContainer, style, space;
+    StyleSet inline_;
+
+    explicit Timed(const std::vector<XmlAttribute>& attributes)
+    {
+        bool styled = false;
+        const auto first = [](std::string_view& into, std::string_view value) {
+            if (!into.data()) into = value;
+        };
+        for (const XmlAttribute& a : attributes) {
+            if (a.uri.empty()) {
+                if (a.name == "begin")
+                    first(begin, a.value);
+                else if (a.name == "end")
+                    first(end, a.value);
+                else if (a.name == "dur")
+                    first(dur, a.value);
+                else if (a.name == "timeContainer")
+                    first(timeContainer, a.value);
+                else if (a.name == "style")
+                    first(style, a.value);
+            } else if (a.name == "space") {
+                if (a.uri == "http://www.w3.org/XML/1998/namespace") first(space, a.value);
+            } else {
+                styled = true;
+            }
+        }
+        if (styled) inline_ = inlineStyle(attributes);
+    }
+};
 
 bool digitsOnly(std::string_view s)
 {
@@ -111,6 +150,13 @@ double number(std::string_view s)
     // Many per paragraph: read in place, with the point XML has whatever the locale.
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
+    // Whole numbers a double holds exactly, as from_chars reads them.
+    if (s.size() <= 15 && digitsOnly(s)) {
+        int64_t whole = 0;
+        for (const char c : s)
+            whole = whole * 10 + (c - '0');
+        return static_cast<double>(whole);
+    }
     double value = 0;
     std::from_chars(s.data(), s.data() + s.size(), value);
     return value;
@@ -129,22 +175,75 @@ struct Run {
     bool lineBreak = false;
 };
 
+bool allSpaces(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
 // Runs of text as the lines of a row, with tags where the style changes.
-std::vector<std::string> linesOf(const std::vector<Run>& runs)
-{
-    std::vector<std::string> lines(1);
-    std::vector<std::pair<std::string, StyleSet>> pieces; // of the current line
-    const auto finish = [&] {
-        // Leading and trailing spaces of a line are not shown.
-        while (!pieces.empty() && pieces.front().first.find_first_not_of(' ') == std::string::npos)
-            pieces.erase(pieces.begin());
-        while (!pieces.empty() && pieces.back().first.find_first_not_of(' ') == std::string::npos)
-            pieces.pop_back();
-        if (!pieces.empty()) {
-            pieces.front().first.erase(0, pieces.front().first.find_first_not_of(' '));
-            pieces.back().first.erase(pieces.back().first.find_last_not_of(' ') + 1);
+// Its rooms serve row after row: a paragraph costs no allocation.
+class RunLines {
+public:
+    void clear() { runCount_ = 0; }
+    Run& add(bool lineBreak)
+    {
+        if (runCount_ == runs_.size()) runs_.emplace_back();
+        Run& run = runs_[runCount_++];
+        run.lineBreak = lineBreak;
+        run.text.clear();
+        return run;
+    }
+
+    // The row's three lines: trailing empty lines dropped, a fourth and on
+    // after "\N" in the third.
+    void build()
+    {
+        lineCount_ = 0;
+        nextLine();
+        pieces_.clear();
+        for (size_t i = 0; i < runCount_; ++i) {
+            const Run& run = runs_[i];
+            if (run.lineBreak) {
+                finish();
+                nextLine();
+                continue;
+            }
+            // Spaces that run together across elements show as one.
+            std::string_view text = run.text;
+            if (!pieces_.empty() && !pieces_.back().first.empty() && pieces_.back().first.back() == ' ' && !text.empty()
+                && text.front() == ' ')
+                text.remove_prefix(1);
+            pieces_.emplace_back(text, &run.style);
         }
-        std::string& line = lines.back();
+        finish();
+        while (lineCount_ > 1 && lines_[lineCount_ - 1].empty())
+            --lineCount_;
+        while (lineCount_ < 3)
+            nextLine();
+        for (size_t i = 3; i < lineCount_; ++i)
+            (lines_[2] += "\\N") += lines_[i];
+    }
+    std::string_view line(size_t i) const { return lines_[i]; }
+
+private:
+    void nextLine()
+    {
+        if (lineCount_ == lines_.size()) lines_.emplace_back();
+        lines_[lineCount_++].clear();
+    }
+
+    void finish()
+    {
+        // Leading and trailing spaces of a line are not shown.
+        size_t first = 0, last = pieces_.size();
+        while (first < last && allSpaces(pieces_[first].first))
+            ++first;
+        while (last > first && allSpaces(pieces_[last - 1].first))
+            --last;
+        if (first < last) {
+            std::string_view& front = pieces_[first].first;
+            front.remove_prefix(front.find_first_not_of(' '));
+            std::string_view& back = pieces_[last - 1].first;
+            back.remove_suffix(back.size() - back.find_last_not_of(' ') - 1);
+        }
+        std::string& line = lines_[lineCount_ - 1];
         StyleSet current;
         const auto close = [&] {
             if (current.underline.value_or(false)) line += "</u>";
@@ -152,7 +251,8 @@ std::vector<std::string> linesOf(const std::vector<Run>& runs)
             if (current.italic.value_or(false)) line += "</i>";
             if (current.colour) line += "</font>";
         };
-        for (const auto& [text, style] : pieces) {
+        for (size_t i = first; i < last; ++i) {
+            const StyleSet& style = *pieces_[i].second;
             if (!(style == current)) {
                 close();
                 current = style;
@@ -161,40 +261,32 @@ std::vector<std::string> linesOf(const std::vector<Run>& runs)
                 if (current.bold.value_or(false)) line += "<b>";
                 if (current.underline.value_or(false)) line += "<u>";
             }
-            line += text;
+            line += pieces_[i].first;
         }
         close();
-        pieces.clear();
-    };
-    for (const Run& run : runs) {
-        if (run.lineBreak) {
-            finish();
-            lines.emplace_back();
-            continue;
-        }
-        // Spaces that run together across elements show as one.
-        std::string text = run.text;
-        if (!pieces.empty() && !pieces.back().first.empty() && pieces.back().first.back() == ' ' && !text.empty()
-            && text.front() == ' ')
-            text.erase(0, 1);
-        pieces.emplace_back(std::move(text), run.style);
+        pieces_.clear();
     }
-    finish();
-    return lines;
-}
 
-std::string collapsed(const QString& text)
+    std::vector<Run> runs_;
+    size_t runCount_ = 0;
+    std::vector<std::pair<std::string_view, const StyleSet*>> pieces_; // of the current line
+    std::vector<std::string> lines_;
+    size_t lineCount_ = 0;
+};
+
+// XML white space as one space.
+void collapse(std::string_view text, std::string& out)
 {
-    std::string out;
-    for (const char c : text.toStdString()) {
-        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
-        if (space) {
-            if (out.empty() || out.back() != ' ') out += ' ';
-        } else {
-            out += c;
-        }
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    for (size_t i = 0; i < text.size();) {
+        size_t j = i;
+        while (j < text.size() && !space(text[j]))
+            ++j;
+        out.append(text.data() + i, j - i);
+        if (j == text.size()) break;
+        if (out.empty() || out.back() != ' ') out += ' ';
+        i = j + 1;
     }
-    return out;
 }
 
 std::string seconds17(double v)
@@ -255,6 +347,7 @@ public:
         const QString q = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
         QXmlStreamReader xml(q);
         q_ = &q;
+        xml_ = &xml;
         try {
             while (!xml.atEnd()) {
                 const qint64 before = xml.characterOffset();
@@ -274,18 +367,77 @@ public:
 private:
     // Read as the XML comes, for rows that go to another format's writer:
     // neither the text nor where the paragraphs stand in it is kept, and a
-    // window of the file is in memory, however long.
+    // window of the file is in memory, however long. A document whose start is
+    // beyond what the fast scanner reads goes to Qt's parser; one that is so
+    // further on, or has an error (whose message names its line and column),
+    // is read whole after all.
     void readStreamed(LineReader& lines)
     {
         keeping_ = false;
-        QXmlStreamReader xml;
-        std::string chunk;
-        bool fed = false;
+        XmlScanner xml;
         bool started = false;
+        const auto feed = [&] {
+            std::string& room = xml.room();
+            const size_t from = room.size();
+            while (room.size() - from < ChunkBytes && !lines.atEnd()) {
+                // As the whole text is joined: no line feed before the first line that is not empty.
+                if (started) room += '\n';
+                const std::string_view line = lines.readLine();
+                room += line;
+                started = started || !line.empty();
+            }
+            if (room.size() == from) return false;
+            const std::string_view piece(room.data() + from, room.size() - from);
+            styledHead_ = styledHead_ || piece.find("styling") != std::string_view::npos
+                || piece.find("layout") != std::string_view::npos;
+            xml.added(from);
+            return true;
+        };
+        try {
+            for (;;) {
+                const XmlScanner::Token token = xml.next();
+                if (token == XmlScanner::NeedMore) {
+                    if (!feed()) xml.end();
+                    continue;
+                }
+                if (token == XmlScanner::EndDocument) break;
+                const bool opens = token == XmlScanner::StartElement, closes = token == XmlScanner::EndElement;
+                if (skipped(opens, closes)) continue;
+                if (opens)
+                    start(xml.startTag());
+                else if (closes)
+                    end(xml.endName(), xml.endUri());
+                else if (paragraph_)
+                    characters(xml.text(), xml.plainText());
+            }
+        } catch (const XmlUnsure&) {
+            if (xml.rooted()) throw ReadFileWhole();
+            try {
+                readByQt(lines, xml.takeText(), started);
+            } catch (const Error&) {
+                keepHead();
+                throw;
+            }
+        }
+        if (paragraphCount_ == 0) throw Error("TTML: the document holds no p element, so no subtitles");
+        keepHead();
+    }
+
+    // A document whose start the scanner leaves to Qt's parser (a document
+    // type, another encoding named, marks before it): read by that parser as
+    // it comes, from `head`, the text so far.
+    void readByQt(LineReader& lines, const std::string& head, bool started)
+    {
+        QXmlStreamReader xml;
+        xml_ = &xml;
+        // The first piece as text, as the whole text is given: UTF-8 whatever
+        // the declaration says, with the same byte-order marks skipped at its
+        // start. The others start with a line feed, where no mark is taken for one.
+        xml.addData(QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size())));
+        std::string chunk;
         const auto feed = [&] {
             chunk.clear();
             while (chunk.size() < ChunkBytes && !lines.atEnd()) {
-                // As the whole text is joined: no line feed before the first line that is not empty.
                 if (started) chunk += '\n';
                 const std::string_view line = lines.readLine();
                 chunk += line;
@@ -294,43 +446,27 @@ private:
             if (chunk.empty()) return false;
             styledHead_ = styledHead_ || chunk.find("styling") != std::string::npos
                 || chunk.find("layout") != std::string::npos;
-            // The first piece as text, as the whole text is given: UTF-8
-            // whatever the declaration says, with the same byte-order marks
-            // skipped at its start. The others start with a line feed, where
-            // no mark is taken for one.
-            if (fed)
-                xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
-            else
-                xml.addData(QString::fromUtf8(chunk.data(), static_cast<qsizetype>(chunk.size())));
-            fed = true;
+            xml.addData(QByteArray(chunk.data(), static_cast<qsizetype>(chunk.size())));
             return true;
         };
-        feed();
         int depth = 0;
-        try {
-            for (;;) {
-                const QXmlStreamReader::TokenType token = xml.readNext();
-                if (token == QXmlStreamReader::Invalid) {
-                    if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed()) continue;
-                    break;
-                }
-                if (token == QXmlStreamReader::EndDocument) break;
-                if (token == QXmlStreamReader::StartElement) ++depth;
-                if (token == QXmlStreamReader::EndElement && --depth == 0) {
-                    // What follows the root is read whole, as the whole text is: given in
-                    // pieces, the reader would end at the piece's end without looking at it.
-                    while (feed()) { }
-                }
-                take(xml, token, 0);
+        for (;;) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token == QXmlStreamReader::Invalid) {
+                if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed()) continue;
+                break;
             }
-            if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
-            if (!sawRoot_) throw Error("TTML: the file holds no tt element");
-            if (paragraphCount_ == 0) throw Error("TTML: the document holds no p element, so no subtitles");
-        } catch (...) {
-            keepHead();
-            throw;
+            if (token == QXmlStreamReader::EndDocument) break;
+            if (token == QXmlStreamReader::StartElement) ++depth;
+            if (token == QXmlStreamReader::EndElement && --depth == 0) {
+                // What follows the root is read whole, as the whole text is: given in
+                // pieces, the reader would end at the piece's end without looking at it.
+                while (feed()) { }
+            }
+            take(xml, token, 0);
         }
-        keepHead();
+        if (xml.hasError()) throw Error(error(xml, xml.errorString().toStdString()));
+        if (!sawRoot_) throw Error("TTML: the file holds no tt element");
     }
 
     // Of a document read as it came, only whether its head has styles or
@@ -343,25 +479,57 @@ private:
         table_.setDocumentData(JoinKept(Tag, { styled ? "styling" : "" }));
     }
 
-    // One token, whole text or piece by piece alike; `before` is where it starts in the text.
+    // One token of the whole text; `before` is where it starts in the text.
     void take(QXmlStreamReader& xml, QXmlStreamReader::TokenType token, qint64 before)
     {
-        if (skipped(token)) return;
-        if (token == QXmlStreamReader::StartElement)
-            start(xml, before);
-        else if (token == QXmlStreamReader::EndElement)
-            end(xml);
-        else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment())
-            characters(xml.text().toString());
+        const bool opens = token == QXmlStreamReader::StartElement, closes = token == QXmlStreamReader::EndElement;
+        if (skipped(opens, closes)) return;
+        if (opens) {
+            before_ = before;
+            start(startTag(xml));
+        } else if (closes) {
+            const std::string name = xml.name().toUtf8().toStdString();
+            end(name, xml.namespaceUri().toUtf8().toStdString());
+        } else if (token == QXmlStreamReader::Characters && paragraph_ && !xml.isComment()) {
+            characters(xml.text().toUtf8().toStdString());
+        }
+    }
+
+    // Qt's start tag as the fast scanner gives one.
+    const XmlStartTag& startTag(const QXmlStreamReader& xml)
+    {
+        held_.clear();
+        const auto hold
+            = [&](QStringView text) -> std::string_view { return held_.emplace_back(text.toUtf8().toStdString()); };
+        tag_.qualifiedName = hold(xml.qualifiedName());
+        tag_.prefix = hold(xml.prefix());
+        tag_.name = hold(xml.name());
+        tag_.uri = hold(xml.namespaceUri());
+        tag_.attributes.clear();
+        for (const QXmlStreamAttribute& a : xml.attributes())
+            tag_.attributes.push_back({ hold(a.namespaceUri()), hold(a.name()), hold(a.value()) });
+        tag_.declarations.clear();
+        if (!sawRoot_)
+            for (const QXmlStreamNamespaceDeclaration& d : xml.namespaceDeclarations())
+                tag_.declarations.emplace_back(hold(d.prefix()), hold(d.namespaceUri()));
+        return tag_;
     }
 
     // The tokens of an element skipped whole.
-    bool skipped(QXmlStreamReader::TokenType token)
+    bool skipped(bool opens, bool closes)
     {
         if (skipping_ == 0) return false;
-        if (token == QXmlStreamReader::StartElement) ++skipping_;
-        if (token == QXmlStreamReader::EndElement) --skipping_;
+        if (opens) ++skipping_;
+        if (closes) --skipping_;
         return true;
+    }
+
+    // An error at the parser's place in the whole text; read as it comes,
+    // the text is read whole to say it there.
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        if (xml_) throw Error(error(*xml_, what));
+        throw ReadFileWhole();
     }
 
     static constexpr size_t ChunkBytes = size_t(1) << 18;
@@ -407,32 +575,50 @@ private:
         return p;
     }
 
-    std::optional<double> time(const QXmlStreamReader& xml, const QString& text) const
+    std::optional<double> time(std::string_view text) const
     {
-        if (text.isEmpty()) return std::nullopt;
-        const std::optional<double> s = TtmlSeconds(text.trimmed().toStdString(), timing_);
-        if (!s) throw Error(error(xml, "'" + text.toStdString() + "' is not a time expression"));
+        if (text.empty()) return std::nullopt;
+        // Trimmed as Qt trims: ASCII white space here, any other through it.
+        std::string_view trimmed = text;
+        std::string wide;
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+            wide = qstring(text).trimmed().toStdString();
+            trimmed = wide;
+        } else {
+            const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+            while (!trimmed.empty() && space(trimmed.front()))
+                trimmed.remove_prefix(1);
+            while (!trimmed.empty() && space(trimmed.back()))
+                trimmed.remove_suffix(1);
+        }
+        const std::optional<double> s = TtmlSeconds(trimmed, timing_);
+        if (!s) fail("'" + std::string(text) + "' is not a time expression");
         return s;
     }
 
-    StyleSet styleOf(const QString& references, int depth = 0) const
+    StyleSet styleOf(std::string_view references, int depth = 0) const
     {
         StyleSet set;
         if (depth > 16) return set;
-        for (const QString& id : references.split(u' ', Qt::SkipEmptyParts))
+        while (!references.empty()) {
+            const size_t space = references.find(' ');
+            const std::string_view id = references.substr(0, space);
+            references.remove_prefix(space == std::string_view::npos ? references.size() : space + 1);
+            if (id.empty()) continue;
             if (const auto found = styles_.find(id); found != styles_.end()) {
                 set.over(styleOf(found->second.first, depth + 1));
                 set.over(found->second.second);
             }
+        }
         return set;
     }
 
-    void parameters(const QXmlStreamAttributes& a)
+    void parameters(const std::vector<XmlAttribute>& a)
     {
-        const QString rate = attribute(a, Space::Parameter, u"frameRate");
-        const QString multiplier = attribute(a, Space::Parameter, u"frameRateMultiplier");
-        const QString subFrames = attribute(a, Space::Parameter, u"subFrameRate");
-        const QString ticks = attribute(a, Space::Parameter, u"tickRate");
+        const QString rate = qstring(attribute(a, Space::Parameter, "frameRate"));
+        const QString multiplier = qstring(attribute(a, Space::Parameter, "frameRateMultiplier"));
+        const QString subFrames = qstring(attribute(a, Space::Parameter, "subFrameRate"));
+        const QString ticks = qstring(attribute(a, Space::Parameter, "tickRate"));
         double frameRate = rate.isEmpty() ? 30 : std::max(rate.toDouble(), 1.0);
         const QStringList ratio = multiplier.split(u' ', Qt::SkipEmptyParts);
         if (ratio.size() == 2 && ratio[0].toDouble() > 0 && ratio[1].toDouble() > 0)
@@ -445,116 +631,113 @@ private:
         frameRateGiven_ = !rate.isEmpty();
     }
 
-    void start(QXmlStreamReader& xml, qint64 before)
+    void start(const XmlStartTag& tag)
     {
-        const QStringView name = xml.name();
-        const QXmlStreamAttributes a = xml.attributes();
+        const std::string_view name = tag.name;
+        const std::vector<XmlAttribute>& a = tag.attributes;
         if (!sawRoot_) {
-            if (name != u"tt" || !isTtNamespace(xml.namespaceUri()))
-                throw Error(
-                    error(xml, "the document's root is " + xml.qualifiedName().toString().toStdString() + ", not tt"));
+            if (name != "tt" || !isTtNamespace(tag.uri))
+                fail("the document's root is " + std::string(tag.qualifiedName) + ", not tt");
             sawRoot_ = true;
             parameters(a);
-            for (const QXmlStreamNamespaceDeclaration& d : xml.namespaceDeclarations())
-                if (d.namespaceUri() == QLatin1String(StylingNamespace))
-                    stylingPrefix_ = d.prefix().toString().toStdString();
+            for (const auto& [prefix, uri] : tag.declarations)
+                if (uri == StylingNamespace) stylingPrefix_ = std::string(prefix);
             nodes_.push_back(Node());
             return;
         }
-        if (!isTtNamespace(xml.namespaceUri())) {
+        if (!isTtNamespace(tag.uri)) {
             skipping_ = 1;
             return;
         }
-        if (name == u"head") {
+        if (name == "head") {
             inHead_ = true;
             nodes_.push_back(nodes_.back());
             return;
         }
         if (inHead_) {
-            if (name == u"style") {
-                const QString id = attribute(a, Space::Xml, u"id");
-                if (!id.isEmpty()) styles_[id] = { plainAttribute(a, u"style"), inlineStyle(a) };
+            if (name == "style") {
+                const std::string_view id = attribute(a, Space::Xml, "id");
+                if (!id.empty()) styles_[std::string(id)] = { std::string(plainAttribute(a, "style")), inlineStyle(a) };
             }
             nodes_.push_back(nodes_.back());
             return;
         }
-        if (paragraph_ && (name == u"set" || name == u"metadata")) {
+        if (paragraph_ && (name == "set" || name == "metadata")) {
             skipping_ = 1;
             return;
         }
-        if (paragraph_ && name == u"br") {
-            runs_.push_back({ {}, {}, true });
+        if (paragraph_ && name == "br") {
+            runs_.add(true).style = {};
             nodes_.push_back(nodes_.back());
             return;
         }
+        const Timed timed(a);
         Node& parent = nodes_.back();
         Node node;
         node.style = parent.style;
-        node.style.over(styleOf(plainAttribute(a, u"style")));
-        node.style.over(inlineStyle(a));
+        node.style.over(styleOf(timed.style));
+        node.style.over(timed.inline_);
         // White is every player's own colour: the body's or a division's is no markup.
-        if ((name == u"body" || name == u"div") && node.style.colour && ColourRgb(*node.style.colour) == 0xFFFFFFu)
+        if ((name == "body" || name == "div") && node.style.colour && ColourRgb(*node.style.colour) == 0xFFFFFFu)
             node.style.colour.reset();
-        const QString space = attribute(a, Space::Xml, u"space");
-        node.preserve = space.isEmpty() ? parent.preserve : space == u"preserve";
+        const std::string_view space = timed.space;
+        node.preserve = space.empty() ? parent.preserve : space == "preserve";
         const double base = parent.sequence ? parent.cursor : parent.begin;
-        const std::optional<double> begin = time(xml, plainAttribute(a, u"begin"));
-        const std::optional<double> endTime = time(xml, plainAttribute(a, u"end"));
-        const std::optional<double> dur = time(xml, plainAttribute(a, u"dur"));
+        const std::optional<double> begin = time(timed.begin);
+        const std::optional<double> endTime = time(timed.end);
+        const std::optional<double> dur = time(timed.dur);
         node.begin = base + begin.value_or(0);
         node.end = endTime ? base + *endTime : dur ? node.begin + *dur : parent.end;
         node.end = std::min(node.end, parent.end);
-        node.sequence = plainAttribute(a, u"timeContainer") == u"seq";
+        node.sequence = timed.timeContainer == "seq";
         node.cursor = node.begin;
-        if (name == u"p" && !paragraph_) {
+        if (name == "p" && !paragraph_) {
             if (!std::isfinite(node.end))
-                throw Error(
-                    error(xml, "the paragraph has no end: no end or dur of its own or of an element around it"));
+                fail("the paragraph has no end: no end or dur of its own or of an element around it");
             paragraph_ = true;
             runs_.clear();
-            if (keeping_) current_ = startTag(byteAt(before));
+            if (keeping_) current_ = startTag(byteAt(before_));
             parentBegin_ = base;
-            beginText_ = plainAttribute(a, u"begin").toStdString();
+            beginText_ = timed.begin;
             endKind_ = endTime ? "end" : dur ? "dur" : "";
-            if (pPrefix_.empty())
-                pPrefix_ = xml.prefix().toString().toStdString() + (xml.prefix().isEmpty() ? "" : ":");
+            if (pPrefix_.empty()) pPrefix_ = std::string(tag.prefix) + (tag.prefix.empty() ? "" : ":");
         }
         nodes_.push_back(node);
     }
 
-    void end(const QXmlStreamReader& xml)
+    void end(std::string_view name, std::string_view uri)
     {
         if (nodes_.size() <= 1) return;
-        const Node node = nodes_.back();
+        const Node node = std::move(nodes_.back());
         nodes_.pop_back();
-        if (xml.name() == u"head") inHead_ = false;
+        if (name == "head") inHead_ = false;
         if (nodes_.back().sequence) nodes_.back().cursor = node.end;
-        if (paragraph_ && xml.name() == u"p" && isTtNamespace(xml.namespaceUri())) {
+        if (paragraph_ && name == "p" && isTtNamespace(uri)) {
             paragraph_ = false;
-            if (keeping_) current_.end = byteAt(xml.characterOffset());
+            if (keeping_) current_.end = byteAt(xml_->characterOffset());
             const std::optional<int64_t> from = frameOf(node.begin, framerate_), to = frameOf(node.end, framerate_);
-            if (!from || !to)
-                throw Error(error(xml, "the paragraph's times are beyond what a subtitle's frames can hold"));
+            if (!from || !to) fail("the paragraph's times are beyond what a subtitle's frames can hold");
             if (keeping_) paragraphs_.push_back(current_);
             ++paragraphCount_;
             storeRow(*from, *to);
         }
     }
 
-    void characters(const QString& text)
+    void characters(std::string_view text, bool plain = false)
     {
         const Node& node = nodes_.back();
-        runs_.push_back({ node.preserve ? text.toStdString() : collapsed(text), node.style, false });
+        Run& run = runs_.add(false);
+        run.style = node.style;
+        if (node.preserve || plain)
+            run.text.assign(text);
+        else
+            collapse(text, run.text);
     }
 
     void storeRow(int64_t fromFrame, int64_t toFrame)
     {
-        std::vector<std::string> lines = linesOf(runs_);
-        while (lines.size() > 1 && lines.back().empty())
-            lines.pop_back();
-        lines.resize(std::max<size_t>(lines.size(), 3));
-        for (size_t i = 3; i < lines.size(); ++i)
-            (lines[2] += "\\N") += lines[i];
+        runs_.build();
+        const std::string_view lines[3] = { runs_.line(0), runs_.line(1), runs_.line(2) };
         const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
         // Only a save as TTML looks at what the row kept of its paragraph.
         if (!keeping_) {
@@ -600,14 +783,18 @@ private:
     std::string text_;
     FileForm form_;
     const QString* q_ = nullptr;
+    const QXmlStreamReader* xml_ = nullptr;
+    qint64 before_ = 0;
+    XmlStartTag tag_;
+    std::deque<std::string> held_;
     qint64 mappedChars_ = 0;
     size_t mappedBytes_ = 0;
     TtmlTiming timing_;
     bool frameRateGiven_ = false;
     std::vector<Node> nodes_;
-    std::map<QString, std::pair<QString, StyleSet>> styles_;
+    std::map<std::string, std::pair<std::string, StyleSet>, std::less<>> styles_;
     bool sawRoot_ = false, inHead_ = false, paragraph_ = false;
-    std::vector<Run> runs_;
+    RunLines runs_;
     Paragraph current_;
     std::vector<Paragraph> paragraphs_;
     size_t paragraphCount_ = 0;
@@ -618,76 +805,83 @@ private:
     int rows_ = 0;
 };
 
-std::string escaped(std::string_view text)
+// Runs with nothing to escape go in whole.
+void appendEscaped(std::string& out, std::string_view text)
 {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '&' && c != '<' && c != '>') continue;
+        out.append(text.data() + from, i - from);
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
+        from = i + 1;
     }
-    return out;
+    out.append(text.data() + from, text.size() - from);
 }
 
-// The row's lines (Line 3 holds more after "\N") as p content: spans for the markup.
-std::string content(const SubtitleTable& table, int row, const std::string& prefix, const std::string& styling)
-{
-    std::vector<std::string_view> lines
-        = { table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row) };
-    std::string_view third = table.cell(SubtitleTable::Line3, row);
-    for (size_t at; (at = third.find("\\N")) != std::string_view::npos; third.remove_prefix(at + 2))
-        lines.push_back(third.substr(0, at));
-    lines.push_back(third);
-    while (lines.size() > 1 && lines.back().empty())
-        lines.pop_back();
-    const std::string ns
-        = styling.empty() ? std::string(" xmlns:tts=\"") + StylingNamespace + "\" tts:" : " " + styling + ":";
-    std::vector<MarkupPiece::Kind> open;
-    std::string out;
-    const auto span = [&](MarkupPiece::Kind kind, std::string_view colour) {
-        const std::string attr = kind == MarkupPiece::ItalicOn ? "fontStyle=\"italic\""
-            : kind == MarkupPiece::BoldOn                      ? "fontWeight=\"bold\""
-            : kind == MarkupPiece::UnderlineOn                 ? "textDecoration=\"underline\""
-                                                               : "color=\"" + escaped(colour) + "\"";
-        out += "<" + prefix + "span" + ns + attr + ">";
-    };
-    std::vector<std::string> colours;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i) out += "<" + prefix + "br/>";
-        for (const MarkupPiece& piece : SplitMarkup(lines[i])) {
+// A row's lines (Line 3 holds more after "\N") as p content: spans for the
+// markup. Its rooms are used again row after row: a writer of 10^6 rows
+// spent most of its time making and dropping small strings and vectors.
+class ContentWriter {
+public:
+    void append(
+        std::string& out, const SubtitleTable& table, int row, std::string_view prefix, std::string_view styling)
+    {
+        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), lines_);
+        while (lines_.size() > 1 && lines_.back().empty())
+            lines_.pop_back();
+        open_.clear();
+        colours_.clear();
+        for (size_t i = 0; i < lines_.size(); ++i) {
+            if (i) {
+                out += '<';
+                out += prefix;
+                out += "br/>";
+            }
+            const std::string_view line = lines_[i];
+            if (MayHoldMarkup(line))
+                marked(out, line, prefix, styling);
+            else
+                appendEscaped(out, line);
+        }
+        for (size_t k = 0; k < open_.size(); ++k)
+            closeSpan(out, prefix);
+    }
+
+private:
+    void marked(std::string& out, std::string_view line, std::string_view prefix, std::string_view styling)
+    {
+        for (const MarkupPiece& piece : SplitMarkup(line)) {
             switch (piece.kind) {
             case MarkupPiece::Text:
-                out += escaped(piece.text);
+                appendEscaped(out, piece.text);
                 break;
             case MarkupPiece::ItalicOn:
             case MarkupPiece::BoldOn:
             case MarkupPiece::UnderlineOn:
             case MarkupPiece::ColourOn:
-                span(piece.kind, piece.text);
-                open.push_back(piece.kind);
-                if (piece.kind == MarkupPiece::ColourOn) colours.emplace_back(piece.text);
+                openSpan(out, piece.kind, piece.text, prefix, styling);
+                open_.push_back(piece.kind);
+                if (piece.kind == MarkupPiece::ColourOn) colours_.push_back(piece.text);
                 break;
             case MarkupPiece::ItalicOff:
             case MarkupPiece::BoldOff:
             case MarkupPiece::UnderlineOff:
             case MarkupPiece::ColourOff: {
                 const auto kind = static_cast<MarkupPiece::Kind>(piece.kind - 1);
-                const auto at = std::find(open.rbegin(), open.rend(), kind);
-                if (at == open.rend()) break;
+                const auto at = std::find(open_.rbegin(), open_.rend(), kind);
+                if (at == open_.rend()) break;
                 // Spans opened inside the one that ends close and open again after it.
-                std::vector<MarkupPiece::Kind> reopen(open.rbegin(), at);
-                for (size_t k = 0; k <= reopen.size(); ++k)
-                    out += "</" + prefix + "span>";
-                open.erase(std::next(at).base(), open.end());
-                if (kind == MarkupPiece::ColourOn && !colours.empty()) colours.pop_back();
-                for (auto k = reopen.rbegin(); k != reopen.rend(); ++k) {
-                    span(*k, *k == MarkupPiece::ColourOn && !colours.empty() ? colours.back() : std::string_view());
-                    open.push_back(*k);
+                reopen_.assign(open_.rbegin(), at);
+                for (size_t k = 0; k <= reopen_.size(); ++k)
+                    closeSpan(out, prefix);
+                open_.erase(std::next(at).base(), open_.end());
+                if (kind == MarkupPiece::ColourOn && !colours_.empty()) colours_.pop_back();
+                for (auto k = reopen_.rbegin(); k != reopen_.rend(); ++k) {
+                    openSpan(out, *k, *k == MarkupPiece::ColourOn && !colours_.empty() ? colours_.back() : "", prefix,
+                        styling);
+                    open_.push_back(*k);
                 }
                 break;
             }
@@ -696,33 +890,127 @@ std::string content(const SubtitleTable& table, int row, const std::string& pref
             }
         }
     }
-    for (size_t k = 0; k < open.size(); ++k)
-        out += "</" + prefix + "span>";
+
+    static void openSpan(std::string& out, MarkupPiece::Kind kind, std::string_view colour, std::string_view prefix,
+        std::string_view styling)
+    {
+        out += '<';
+        out += prefix;
+        out += "span";
+        if (styling.empty()) {
+            out += " xmlns:tts=\"";
+            out += StylingNamespace;
+            out += "\" tts:";
+        } else {
+            out += ' ';
+            out += styling;
+            out += ':';
+        }
+        if (kind == MarkupPiece::ItalicOn) {
+            out += "fontStyle=\"italic\"";
+        } else if (kind == MarkupPiece::BoldOn) {
+            out += "fontWeight=\"bold\"";
+        } else if (kind == MarkupPiece::UnderlineOn) {
+            out += "textDecoration=\"underline\"";
+        } else {
+            out += "color=\"";
+            appendEscaped(out, colour);
+            out += '"';
+        }
+        out += '>';
+    }
+    static void closeSpan(std::string& out, std::string_view prefix)
+    {
+        out += "</";
+        out += prefix;
+        out += "span>";
+    }
+
+    std::vector<std::string_view> lines_, colours_;
+    std::vector<MarkupPiece::Kind> open_, reopen_;
+};
+
+std::string content(const SubtitleTable& table, int row, const std::string& prefix, const std::string& styling)
+{
+    std::string out;
+    ContentWriter().append(out, table, row, prefix, styling);
     return out;
 }
 
-std::string two(int64_t v) { return FormatInt(v, 2); }
+void appendTwo(std::string& out, int64_t v)
+{
+    if (v >= 0 && v < 100) {
+        const char digits[2] = { static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10) };
+        out.append(digits, 2);
+    } else {
+        AppendInt(out, v, 2);
+    }
+}
+
+// Four fields of two digits between separators, in one append when each fits.
+void appendClock(std::string& out, int64_t a, int64_t b, int64_t c, char separator, int64_t d, int lastDigits = 2)
+{
+    if (a >= 0 && a < 100 && b >= 0 && b < 100 && c >= 0 && c < 100 && d >= 0 && d < (lastDigits == 2 ? 100 : 1000)) {
+        char text[12] = { static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10), ':',
+            static_cast<char>('0' + b / 10), static_cast<char>('0' + b % 10), ':', static_cast<char>('0' + c / 10),
+            static_cast<char>('0' + c % 10), separator };
+        size_t size = 9;
+        if (lastDigits == 3) text[size++] = static_cast<char>('0' + d / 100);
+        text[size++] = static_cast<char>('0' + d / 10 % 10);
+        text[size++] = static_cast<char>('0' + d % 10);
+        out.append(text, size);
+        return;
+    }
+    appendTwo(out, a);
+    out += ':';
+    appendTwo(out, b);
+    out += ':';
+    appendTwo(out, c);
+    out += separator;
+    AppendInt(out, d, lastDigits);
+}
 
 // Seconds as a clock time with frames at the rate in effect: the frames after
 // the whole second, chosen so that the time stands for the frame it came from.
+void appendClockWithFrames(std::string& out, int64_t frame, double rate, int base)
+{
+    int64_t second = 0, frames = 0;
+    if (rate == base && frame >= 0 && frame < (int64_t(1) << 40)) {
+        // A whole rate: the same second and frame in integers.
+        second = frame / base;
+        frames = frame % base;
+    } else {
+        // A damaged file's frame rate may make a time no clock holds: kept in range.
+        double whole = std::floor(static_cast<double>(frame) / rate);
+        if (!std::isfinite(whole)) whole = 0;
+        second = static_cast<int64_t>(std::clamp(whole, -9.0e15, 9.0e15));
+        frames = std::llround(static_cast<double>(frame) - second * rate);
+        if (frames >= base) {
+            ++second;
+            frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
+        }
+    }
+    appendClock(out, second / 3600, second / 60 % 60, second % 60, ':', frames);
+}
+
 std::string clockWithFrames(int64_t frame, double rate, int base)
 {
-    // A damaged file's frame rate may make a time no clock holds: kept in range.
-    double whole = std::floor(static_cast<double>(frame) / rate);
-    if (!std::isfinite(whole)) whole = 0;
-    int64_t second = static_cast<int64_t>(std::clamp(whole, -9.0e15, 9.0e15));
-    int64_t frames = std::llround(static_cast<double>(frame) - second * rate);
-    if (frames >= base) {
-        ++second;
-        frames = std::max<int64_t>(std::llround(static_cast<double>(frame) - second * rate), 0);
-    }
-    return two(second / 3600) + ":" + two(second / 60 % 60) + ":" + two(second % 60) + ":" + two(frames);
+    std::string out;
+    appendClockWithFrames(out, frame, rate, base);
+    return out;
+}
+
+void appendClockWithFraction(std::string& out, double seconds)
+{
+    const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
+    appendClock(out, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, '.', ms % 1000, 3);
 }
 
 std::string clockWithFraction(double seconds)
 {
-    const int64_t ms = std::llround(std::max(seconds, 0.0) * 1000);
-    return two(ms / 3600000) + ":" + two(ms / 60000 % 60) + ":" + two(ms / 1000 % 60) + "." + FormatInt(ms % 1000, 3);
+    std::string out;
+    appendClockWithFraction(out, seconds);
+    return out;
 }
 
 std::string trimmedNumber(double v)
@@ -1004,6 +1292,9 @@ private:
     double framerate_;
     int base_ = 0;
     double rate_;
+    // Rows go out a piece at a time through these rooms.
+    std::string text_;
+    ContentWriter content_;
 };
 
 ImscWriter::ImscWriter(double framerate, TextSink& out)
@@ -1030,32 +1321,63 @@ ImscWriter::ImscWriter(double framerate, TextSink& out)
 
 void ImscWriter::rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
 {
+    const auto clock = [&](int64_t frame) {
+        if (base_)
+            appendClockWithFrames(text_, std::max<int64_t>(frame, 0), rate_, base_);
+        else
+            appendClockWithFraction(text_, secondsOf(frame, framerate_));
+    };
+    text_.clear();
     for (int row = firstRow; row <= lastRow; ++row) {
         const int64_t from = FrameOfCell(table.cell(SubtitleTable::From, row));
         const int64_t to = FrameOfCell(table.cell(SubtitleTable::To, row));
-        const auto clock = [&](int64_t frame) {
-            return base_ ? clockWithFrames(std::max<int64_t>(frame, 0), rate_, base_)
-                         : clockWithFraction(secondsOf(frame, framerate_));
-        };
-        out.line("      <p begin=\"" + clock(from) + "\" end=\"" + clock(std::max(to, from)) + "\">"
-            + content(table, row, "", "tts") + "</p>");
+        text_ += "      <p begin=\"";
+        clock(from);
+        text_ += "\" end=\"";
+        clock(std::max(to, from));
+        text_ += "\">";
+        content_.append(text_, table, row, "", "tts");
+        text_ += "</p>\r\n";
+        if (text_.size() >= (1 << 16)) {
+            out.write(text_);
+            text_.clear();
+        }
     }
+    out.write(text_);
+    text_.clear();
 }
 
 } // namespace
 
 std::optional<double> TtmlSeconds(std::string_view e, const TtmlTiming& timing)
 {
+    // The usual clock with frames, HH:MM:SS:FF, in whole numbers as below.
+    if (e.size() == 11 && e[2] == ':' && e[5] == ':' && e[8] == ':') {
+        int part[4];
+        bool digits = true;
+        for (int k = 0; k < 4; ++k) {
+            const unsigned high = static_cast<unsigned>(e[3 * k] - '0'),
+                           low = static_cast<unsigned>(e[3 * k + 1] - '0');
+            digits = digits && high < 10 && low < 10;
+            part[k] = static_cast<int>(high * 10 + low);
+        }
+        if (digits)
+            return static_cast<double>(part[0]) * 3600 + static_cast<double>(part[1]) * 60
+                + static_cast<double>(part[2]) + static_cast<double>(part[3]) / timing.frameRate;
+    }
     if (e.find(':') != std::string_view::npos) {
-        std::vector<std::string_view> parts;
-        for (size_t at; (at = e.find(':')) != std::string_view::npos; e.remove_prefix(at + 1))
-            parts.push_back(e.substr(0, at));
-        parts.push_back(e);
-        if (parts.size() < 3 || parts.size() > 4 || !digitsOnly(parts[0]) || parts[1].size() != 2
-            || !digitsOnly(parts[1]))
-            return std::nullopt;
+        std::string_view parts[4];
+        size_t count = 0, from = 0;
+        for (size_t i = 0; i < e.size(); ++i) {
+            if (e[i] != ':') continue;
+            if (count == 3) return std::nullopt;
+            parts[count++] = e.substr(from, i - from);
+            from = i + 1;
+        }
+        parts[count++] = e.substr(from);
+        if (count < 3 || !digitsOnly(parts[0]) || parts[1].size() != 2 || !digitsOnly(parts[1])) return std::nullopt;
         double seconds = number(parts[0]) * 3600 + number(parts[1]) * 60;
-        if (parts.size() == 3) {
+        if (count == 3) {
             if (!isNumber(parts[2]) || parts[2].substr(0, parts[2].find('.')).size() != 2) return std::nullopt;
             return seconds + number(parts[2]);
         }

@@ -267,3 +267,39 @@ TEST(EbuStl, MoreBlocksThanTheHeaderCountsAreRefusedBeforeAnythingIsSaved)
         }
     }
 }
+
+// A table from another format: each line's text field as EBU Tech 3264 codes
+// it by hand (teletext framing around each line, italics 80/81, a colour
+// code in the framing or before the text it colours, ISO 6937's acute 0xC2
+// before its letter, "<" that opens no tag and text in braces kept as text).
+TEST(EbuStl, TextFieldsOfLinesWithAndWithoutMarkup)
+{
+    const std::string text = "\x0D\x07\x0B\x0B", red = "\x0D\x01\x0B\x0B";
+    for (const auto& [line1, line2, field] : {
+             std::tuple { "Hello, world", "", text + "Hello, world" + End },
+             { "a<i>b</i> c", "",
+                 text
+                     + "a\x80"
+                       "b\x81 c"
+                     + End },
+             { "<font color=\"red\">Red</font> x", "", red + "Red\x07 x" + End },
+             { "x <font color=\"#00ffff\">cyan</font>", "",
+                 text
+                     + "x \x06"
+                       "cyan"
+                     + End },
+             { "Caf\xC3\xA9 1<2", "",
+                 text
+                     + "Caf\xC2"
+                       "e 1<2"
+                     + End },
+             { "{not a code", "Two", text + "{not a code" + End + Break + text + "Two" + End },
+         }) {
+        SubtitleTable table;
+        test::Fill(table, { { "25", "50", line1, line2 } });
+        const std::string out = write(table);
+        ASSERT_GE(out.size(), 1024u + 128u) << line1;
+        EXPECT_EQ(out.substr(1024 + 16, field.size()), field) << line1;
+        EXPECT_EQ(out.substr(1024 + 16 + field.size()), std::string(112 - field.size(), '\x8F')) << line1;
+    }
+}

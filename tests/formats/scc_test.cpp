@@ -311,3 +311,25 @@ TEST(Scc, ATimePast99HoursIsRefusedBeforeAnythingIsWritten)
         if (!refused) EXPECT_NE(out.find("99:59:59;"), std::string::npos);
     }
 }
+
+// Mid-row codes where the style changes, worked by hand from CEA-608: a
+// code takes the cell of a space before it (or is one where the space has
+// the new style); the row's cells, codes counted, centre it (column 14 at
+// row 15: preamble 9476 and tab offset 2, 97a2). 'a' 61 and 'b' 62 are odd;
+// a lone character is padded with 80; italics 91ae, white 9120.
+TEST(Scc, StyleChangesTakeTheCellsOfSpaces)
+{
+    for (const auto& [line, load] : {
+             std::pair { "a <i>b</i>", "9476 9476 97a2 97a2 6180 91ae 91ae 6280" },
+             { "a<i> b</i>", "9476 9476 97a2 97a2 6180 91ae 91ae 6280" },
+             { "a<i>b</i>", "9476 9476 97a2 97a2 6180 91ae 91ae 6280" },
+             { "a <i> b</i>", "9476 9476 97a2 97a2 6120 91ae 91ae 6280" },
+             { "<i>a</i> b", "9476 9476 97a2 97a2 91ae 91ae 6180 9120 9120 6280" },
+         }) {
+        SubtitleTable table;
+        test::Fill(table, { { "100", "200", line } });
+        const std::string out = write(table);
+        EXPECT_NE(out.find("94ae 94ae 9420 9420 " + std::string(load) + "\r\n"), std::string::npos) << line << "\n"
+                                                                                                    << out;
+    }
+}
