@@ -1,5 +1,7 @@
 #include "formats/xml_scan.h"
 
+#include "core/text_utils.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -51,25 +53,6 @@ bool clean(const char* text, size_t n)
     }
 #endif
     return !refused(p + i, n - i);
-}
-
-void appendUtf8(std::string& out, unsigned code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // A reference's character; tab and line feed the only controls taken.
@@ -314,7 +297,7 @@ size_t XmlScanner::decoded(std::string_view raw, bool attribute, std::string& in
         if (c == '&') {
             const size_t semi = raw.find(';', i + 1);
             if (semi == std::string_view::npos || semi - i > 12) throw XmlUnsure();
-            appendUtf8(into, character(raw.substr(i + 1, semi - i - 1)));
+            AppendUtf8(into, character(raw.substr(i + 1, semi - i - 1)));
             i = semi;
         } else {
             into += attribute && (c == '\t' || c == '\n') ? ' ' : c;
