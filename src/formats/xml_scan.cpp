@@ -318,7 +318,7 @@ XmlScanner::Token XmlScanner::startElement()
     if (e == at_ + 1) throw XmlUnsure();
     const std::string_view qname(buf_.data() + at_ + 1, e - at_ - 1);
     raw_.clear();
-    bool selfClosing = false;
+    bool selfClosing = false, declares = false;
     for (;;) {
         const size_t before = e;
         while (e < size && isSpace(buf_[e]))
@@ -360,6 +360,9 @@ XmlScanner::Token XmlScanner::startElement()
         if (close == size) return incomplete();
         raw_.push_back({ attributeName, std::string_view(buf_.data() + e + 1, close - e - 1) });
         raw_.back().plain = plain;
+        raw_.back().declaration
+            = attributeName.substr(0, 5) == "xmlns" && (attributeName.size() == 5 || attributeName[5] == ':');
+        declares = declares || raw_.back().declaration;
         e = close + 1;
     }
 
@@ -379,10 +382,10 @@ XmlScanner::Token XmlScanner::startElement()
     open.bindings = bindingCount_;
     tag_.declarations.clear();
     for (const RawAttribute& a : raw_) {
-        if (a.qualifiedName.substr(0, 5) != "xmlns") continue;
+        if (!declares) break;
+        if (!a.declaration) continue;
         std::string_view prefix;
         if (a.qualifiedName.size() > 5) {
-            if (a.qualifiedName[5] != ':') continue;
             prefix = a.qualifiedName.substr(6);
             if (prefix == "xml" || prefix == "xmlns") throw XmlUnsure();
         }
@@ -409,7 +412,7 @@ XmlScanner::Token XmlScanner::startElement()
 
     tag_.attributes.clear();
     for (const RawAttribute& a : raw_) {
-        if (a.qualifiedName == "xmlns" || a.qualifiedName.substr(0, 6) == "xmlns:") continue;
+        if (a.declaration) continue;
         std::string_view attributePrefix, attributeName;
         split(a.qualifiedName, attributePrefix, attributeName);
         std::string_view attributeUri;
