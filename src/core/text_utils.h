@@ -7,6 +7,9 @@
 // positions are 1-based byte positions, 0 meaning "not found".
 namespace tessel {
 
+// A code point's UTF-8 bytes.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 std::string TrimLeftBlanks(std::string_view text);
 std::string TrimRightBlanks(std::string_view text);
 std::string TrimBlanks(std::string_view text);

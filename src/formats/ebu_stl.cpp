@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/numbers.h"
+#include "core/text_utils.h"
 #include "core/timecode.h"
 #include "formats/encoding.h"
 #include "formats/kept_data.h"
@@ -122,20 +123,6 @@ private:
     iconv_t handle_;
 };
 
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // A byte of the file that no character of the table stands for is shown as a
 // private-use character of its own, U+E000 + the byte, and written back as it was.
 constexpr char32_t RawBase = 0xE000;
@@ -170,7 +157,7 @@ public:
             else if (latin_ && c == 0xA6)
                 out += '#';
             else
-                appendUtf8(out, RawBase + c);
+                AppendUtf8(out, RawBase + c);
             ++i;
         }
     }

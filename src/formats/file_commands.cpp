@@ -229,6 +229,7 @@ LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, Framera
         }
         LineReader& lines = *reader;
         lines.setKeepsFile(!flow || flow->keepsFileOf(format.id));
+        lines.setFlowing(flow != nullptr);
         try {
             format.read(lines, table, firstRow, *rate);
         } catch (...) {

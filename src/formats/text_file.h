@@ -159,6 +159,9 @@ public:
     // the file again as it was: not when the rows go only to another format.
     void setKeepsFile(bool keeps) { keepsFile_ = keeps; }
     bool keepsFile() const { return keepsFile_; }
+    // Whether the rows go to a writer as they are read (the converter's flow).
+    void setFlowing(bool flowing) { flowing_ = flowing; }
+    bool flowing() const { return flowing_; }
 
     void setByteOrderMark(bool mark) { byteOrderMark_ = mark; }
     bool byteOrderMark() const { return byteOrderMark_; }
@@ -182,6 +185,7 @@ private:
     size_t lineFeedAt_ = 0;
     bool lineFeedKnown_ = false;
     bool keepsFile_ = true;
+    bool flowing_ = false;
     bool byteOrderMark_ = false;
     int64_t lineFeeds_ = 0, otherEnds_ = 0;
     std::vector<int> skipped_;

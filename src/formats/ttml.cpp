@@ -23,6 +23,10 @@ namespace tessel {
 namespace {
 
 constexpr std::string_view Tag = "ttml";
+// The first line of the document data of rows read as they came for a save
+// as TTML with no tool run: each row's hidden cell holds the text read since
+// the row before, the document data the text after the last.
+constexpr std::string_view PassagesLine = "passages";
 constexpr double Unbounded = std::numeric_limits<double>::infinity();
 const char* const StylingNamespace = "http://www.w3.org/ns/ttml#styling";
 
@@ -289,6 +293,14 @@ void collapse(std::string_view text, std::string& out)
     }
 }
 
+// The lines of a text of LF ends, as many as its LFs and one.
+void AppendLines(std::vector<std::string_view>& lines, std::string_view text)
+{
+    for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1))
+        lines.push_back(text.substr(0, end));
+    lines.push_back(text);
+}
+
 std::string seconds17(double v)
 {
     char text[40];
@@ -337,7 +349,10 @@ public:
 
     void read(LineReader& lines)
     {
-        if (!lines.keepsFile()) return readStreamed(lines);
+        lines_ = &lines;
+        // Flowing to a save as TTML with no tool run: the text goes with the rows, to be written again as it was.
+        passages_ = lines.keepsFile() && lines.flowing() && open_;
+        if (!lines.keepsFile() || passages_) return readStreamed(lines);
         while (!lines.atEnd()) {
             if (!text_.empty()) text_ += '\n';
             text_ += lines.readLine();
@@ -388,6 +403,7 @@ private:
             }
             if (room.size() == from) return false;
             const std::string_view piece(room.data() + from, room.size() - from);
+            if (passages_) passage_ += piece;
             styledHead_ = styledHead_ || piece.find("styling") != std::string_view::npos
                 || piece.find("layout") != std::string_view::npos;
             xml.added(from);
@@ -411,7 +427,7 @@ private:
                     characters(xml.text(), xml.plainText());
             }
         } catch (const XmlUnsure&) {
-            if (xml.rooted()) throw ReadFileWhole();
+            if (xml.rooted() || passages_) throw ReadFileWhole();
             try {
                 readByQt(lines, xml.takeText(), started);
             } catch (const Error&) {
@@ -474,6 +490,11 @@ private:
     void keepHead()
     {
         if (!open_ || rows_ == 0) return;
+        if (passages_) {
+            // The text after the last paragraph's, and the line ends of all of it.
+            table_.setDocumentData(JoinKept(Tag, { PassagesLine, passage_ }, form()));
+            return;
+        }
         const bool styled = styledHead_ || pPrefix_.find("styling") != std::string::npos
             || stylingPrefix_.find("styling") != std::string::npos;
         table_.setDocumentData(JoinKept(Tag, { styled ? "styling" : "" }));
@@ -739,6 +760,14 @@ private:
         runs_.build();
         const std::string_view lines[3] = { runs_.line(0), runs_.line(1), runs_.line(2) };
         const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
+        if (passages_) {
+            // The first row tells the writer the rows' text goes with them, and the file's form so far.
+            if (rows_ == 0) table_.setDocumentData(JoinKept(Tag, { PassagesLine }, form()));
+            StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2], JoinKept(Tag, { passage_ }));
+            passage_.clear();
+            ++rows_;
+            return;
+        }
         // Only a save as TTML looks at what the row kept of its paragraph.
         if (!keeping_) {
             StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2]);
@@ -767,12 +796,8 @@ private:
         doc.push_back(timing);
         doc.push_back(pPrefix_);
         doc.push_back(stylingPrefix_);
-        LineReader lines(text_);
-        std::vector<std::string> textLines;
-        while (!lines.atEnd())
-            textLines.emplace_back(lines.readLine());
-        for (const std::string& l : textLines)
-            doc.emplace_back(l);
+        // Every line, a last empty one too: the writer joins them into this text again.
+        AppendLines(doc, text_);
         table_.setDocumentData(JoinKept(Tag, doc, form_));
     }
 
@@ -784,6 +809,10 @@ private:
     FileForm form_;
     const QString* q_ = nullptr;
     const QXmlStreamReader* xml_ = nullptr;
+    LineReader* lines_ = nullptr;
+    bool passages_ = false;
+    std::string passage_; // the text read since the last row stored
+    FileForm form() const { return { lines_->byteOrderMark(), lines_->lineFeedsOnly() }; }
     qint64 before_ = 0;
     XmlStartTag tag_;
     std::deque<std::string> held_;
@@ -1202,9 +1231,10 @@ public:
         }
         skipTo(paragraphs_.size());
         result.append(text_, cur, std::string::npos);
-        LineReader lines(result);
-        while (!lines.atEnd())
-            out.line(lines.readLine());
+        std::vector<std::string_view> lines;
+        AppendLines(lines, result);
+        for (const std::string_view line : lines)
+            out.line(line);
     }
 
 private:
@@ -1274,6 +1304,43 @@ private:
     bool valid_ = true;
     std::vector<std::string_view> anchorKept_;
     size_t anchorStart_ = 0;
+};
+
+// The text of rows read as they came, written again as it was: what the
+// document writer writes of paragraphs no one edited.
+class PassageWriter : public RowWriter {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const std::string_view kept = table.cell(SubtitleTable::Extra, row);
+            if (IsKeptBy(kept, Tag) && kept.size() > Tag.size()) put(kept.substr(Tag.size() + 1), out);
+        }
+    }
+    void finish(const SubtitleTable& table, TextSink& out) override
+    {
+        const std::string_view data = table.documentData();
+        const size_t tail = data.find('\n', data.find('\n') + 1);
+        if (tail != std::string_view::npos) put(data.substr(tail + 1), out);
+        out.line(partial_);
+    }
+
+private:
+    void put(std::string_view text, TextSink& out)
+    {
+        for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+            if (partial_.empty()) {
+                out.line(text.substr(0, end));
+            } else {
+                partial_.append(text, 0, end);
+                out.line(partial_);
+                partial_.clear();
+            }
+        }
+        partial_.append(text);
+    }
+
+    std::string partial_; // a line the next row's text goes on with
 };
 
 // A document of the IMSC 1.1 Text profile: one style, one region, clock
@@ -1462,13 +1529,21 @@ void ReadTtml(LineReader& lines, SubtitleTable& table, int firstRow, double fram
 std::unique_ptr<RowWriter> MakeTtmlWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
 {
     std::vector<std::string_view> doc;
-    if (SplitKept(table.documentData(), Tag, doc)) return nullptr;
+    if (SplitKept(table.documentData(), Tag, doc)) {
+        if (!doc.empty() && doc[0] == PassagesLine) return std::make_unique<PassageWriter>();
+        return nullptr;
+    }
     return std::make_unique<ImscWriter>(context.framerate, out);
 }
 
 void WriteTtml(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
     std::vector<std::string_view> doc;
+    if (SplitKept(table.documentData(), Tag, doc) && !doc.empty() && doc[0] == PassagesLine) {
+        PassageWriter writer;
+        writer.rows(table, firstRow, lastRow, out);
+        return writer.finish(table, out);
+    }
     if (SplitKept(table.documentData(), Tag, doc)) {
         DocumentWriter writer(table, doc, context);
         if (writer.valid()) return writer.write(firstRow, lastRow, out);

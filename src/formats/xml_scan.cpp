@@ -1,5 +1,7 @@
 #include "formats/xml_scan.h"
 
+#include "core/text_utils.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -51,25 +53,6 @@ bool clean(const char* text, size_t n)
     }
 #endif
     return !refused(p + i, n - i);
-}
-
-void appendUtf8(std::string& out, unsigned code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // A reference's character; tab and line feed the only controls taken.
@@ -314,7 +297,7 @@ size_t XmlScanner::decoded(std::string_view raw, bool attribute, std::string& in
         if (c == '&') {
             const size_t semi = raw.find(';', i + 1);
             if (semi == std::string_view::npos || semi - i > 12) throw XmlUnsure();
-            appendUtf8(into, character(raw.substr(i + 1, semi - i - 1)));
+            AppendUtf8(into, character(raw.substr(i + 1, semi - i - 1)));
             i = semi;
         } else {
             into += attribute && (c == '\t' || c == '\n') ? ' ' : c;
@@ -335,7 +318,7 @@ XmlScanner::Token XmlScanner::startElement()
     if (e == at_ + 1) throw XmlUnsure();
     const std::string_view qname(buf_.data() + at_ + 1, e - at_ - 1);
     raw_.clear();
-    bool selfClosing = false;
+    bool selfClosing = false, declares = false;
     for (;;) {
         const size_t before = e;
         while (e < size && isSpace(buf_[e]))
@@ -377,6 +360,9 @@ XmlScanner::Token XmlScanner::startElement()
         if (close == size) return incomplete();
         raw_.push_back({ attributeName, std::string_view(buf_.data() + e + 1, close - e - 1) });
         raw_.back().plain = plain;
+        raw_.back().declaration
+            = attributeName.substr(0, 5) == "xmlns" && (attributeName.size() == 5 || attributeName[5] == ':');
+        declares = declares || raw_.back().declaration;
         e = close + 1;
     }
 
@@ -396,10 +382,10 @@ XmlScanner::Token XmlScanner::startElement()
     open.bindings = bindingCount_;
     tag_.declarations.clear();
     for (const RawAttribute& a : raw_) {
-        if (a.qualifiedName.substr(0, 5) != "xmlns") continue;
+        if (!declares) break;
+        if (!a.declaration) continue;
         std::string_view prefix;
         if (a.qualifiedName.size() > 5) {
-            if (a.qualifiedName[5] != ':') continue;
             prefix = a.qualifiedName.substr(6);
             if (prefix == "xml" || prefix == "xmlns") throw XmlUnsure();
         }
@@ -426,7 +412,7 @@ XmlScanner::Token XmlScanner::startElement()
 
     tag_.attributes.clear();
     for (const RawAttribute& a : raw_) {
-        if (a.qualifiedName == "xmlns" || a.qualifiedName.substr(0, 6) == "xmlns:") continue;
+        if (a.declaration) continue;
         std::string_view attributePrefix, attributeName;
         split(a.qualifiedName, attributePrefix, attributeName);
         std::string_view attributeUri;

@@ -65,6 +65,7 @@ private:
         std::string_view qualifiedName, value;
         size_t decodedAt = std::string::npos, decodedSize = 0;
         bool plain = true; // no reference, tab or line feed
+        bool declaration = false; // of a namespace
     };
 
     size_t markupAt(bool& special) const;

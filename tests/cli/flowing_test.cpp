@@ -117,6 +117,41 @@ TEST_F(Flowing, EveryPairOfFormatsGivesWhatTheWholeTableGives)
     }
 }
 
+// A TTML document saved as TTML again flows with its text: every byte of
+// it as the whole table writes it, whatever its line ends, marks, blank
+// lines and markup around the paragraphs, and an error still writes nothing.
+TEST_F(Flowing, TtmlSavedAsTtmlAgainIsTheDocumentTheWholeTableWrites)
+{
+    std::string body;
+    for (int i = 0; i < 300; ++i)
+        body += "    <p begin=\"" + std::to_string(i) + "s\" end=\"" + std::to_string(i) + ".5s\">line "
+            + std::to_string(i) + (i % 7 ? "" : "<br/>and <span tts:fontStyle=\"italic\">more</span>") + "</p><!-- "
+            + std::to_string(i) + " -->\n";
+    const std::string document
+        = "\n\n<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tt xmlns=\"http://www.w3.org/ns/ttml\" "
+          "xmlns:tts=\"http://www.w3.org/ns/ttml#styling\">\n  <head><styling><style "
+          "xml:id=\"s\"/></styling></head>\n  <body><div>\n"
+        + body + "  </div></body>\n</tt>\n<!-- end -->\n\n";
+    const auto crlf = [](std::string text) {
+        std::string out;
+        for (const char c : text)
+            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        return out;
+    };
+    const std::string cases[] = {
+        document, crlf(document), "\xEF\xBB\xBF" + crlf(document),
+        crlf(document.substr(0, document.size() / 2)) + document.substr(document.size() / 2), // line ends mixed
+        "<!DOCTYPE tt>" + document.substr(2), // read whole
+        document.substr(0, document.size() - 40), // an error at the end
+    };
+    for (const std::string& text : cases) {
+        const std::string source = dir.path("source.ttml");
+        WriteFile(source, text);
+        expectSame({ "--fps", "25", "--to", "ttml", source }, dir, "ttml");
+        expectSame({ "--fps", "25", "--out-fps", "30", "--line-ends", "lf", "--to", "ttml", source }, dir, "ttml");
+    }
+}
+
 // Rows that cannot be read far into the file: nothing is written, not even
 // over an earlier file, and the message is the one the whole table gives.
 TEST_F(Flowing, AnErrorLateInTheFileWritesNothing)
