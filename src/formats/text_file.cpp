@@ -1135,6 +1135,20 @@ private:
         if (file_->write(buffer_.data(), size) != size)
             throw Error("Cannot write file. " + file_->errorString().toStdString());
         buffer_.clear();
+        startWriteback(size);
+    }
+    // The commit waits until the whole file is on the disk: the disk starts
+    // on each block as it is written instead, while the rest is converted.
+    void startWriteback(qint64 size)
+    {
+#ifdef SYNC_FILE_RANGE_WRITE
+        if (!rewritable()) return;
+        const int fd = file_->handle();
+        const qint64 end = file_->pos();
+        if (fd >= 0 && end >= size) ::sync_file_range(fd, end - size, size, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)size;
+#endif
     }
     std::unique_ptr<QFileDevice> file_;
     std::string buffer_;
