@@ -143,7 +143,17 @@ public:
 
     void decode(std::string_view bytes, std::string& out)
     {
+        if (!asciiKnown_) knowAscii();
         for (size_t i = 0; i < bytes.size();) {
+            if (sameAscii_[static_cast<unsigned char>(bytes[i])]) {
+                // Most text is ASCII read as it is: a run at a time, not a character.
+                size_t end = i + 1;
+                while (end < bytes.size() && sameAscii_[static_cast<unsigned char>(bytes[end])])
+                    ++end;
+                out.append(bytes.data() + i, end - i);
+                i = end;
+                continue;
+            }
             const size_t length = startsPair(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
             if (const std::string& text = decoded(bytes.substr(i, length)); !text.empty()) {
                 out += text;
@@ -224,12 +234,16 @@ private:
             const char character = static_cast<char>(c);
             const std::string& bytes = encoded(std::string_view(&character, 1));
             ascii_[c] = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) == c ? static_cast<int>(c) : -1;
+            const std::string& text = decoded(std::string_view(&character, 1));
+            sameAscii_[c] = !startsPair(static_cast<unsigned char>(c)) && text.size() == 1
+                && static_cast<unsigned char>(text[0]) == c;
         }
         asciiKnown_ = true;
     }
 
     std::unordered_map<uint64_t, std::string> decoded_, encoded_;
     std::array<int, 0x80> ascii_ {};
+    std::array<bool, 0x100> sameAscii_ {}; // the bytes read as the same ASCII character
     bool asciiKnown_ = false;
     const CodeTable& table_;
     Converter decoder_, encoder_;

@@ -151,11 +151,11 @@ std::string CellsFingerprint(const std::vector<std::string_view>& cells)
 std::string ToHex(std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
+    std::string hex(bytes.size() * 2, '\0');
+    char* out = hex.data();
     for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 0xF];
+        *out++ = digits[c >> 4];
+        *out++ = digits[c & 0xF];
     }
     return hex;
 }
