@@ -122,20 +122,39 @@ struct Cell {
 
 struct Screen {
     std::array<std::array<Cell, Columns>, Rows> cells;
-    // Cell by cell: a screen made anew for every erase took a quarter of the reading.
+    uint32_t used = 0; // the rows that may hold something: the others are not looked at
+    void mark(int row) { used |= 1u << row; }
+    bool mayHold(int row) const { return used >> row & 1; }
+    // Cell by cell, and only the rows used: a screen made anew for every erase took a quarter of the reading.
     void clear()
     {
-        for (auto& row : cells)
-            for (Cell& cell : row) {
-                cell.text.clear();
-                cell.style = Style();
-            }
+        for (int row = 0; row < Rows; ++row)
+            if (mayHold(row))
+                for (Cell& cell : cells[row]) {
+                    cell.text.clear();
+                    cell.style = Style();
+                }
+        used = 0;
     }
     bool rowEmpty(int row) const
     {
-        return std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.text.empty(); });
+        return !mayHold(row)
+            || std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.text.empty(); });
     }
 };
+
+// A cell with nothing, or a space (a mid-row code shows as one).
+bool blankCell(const Cell& c) { return c.text.empty() || (c.text.size() == 1 && c.text[0] == ' '); }
+
+// Whether shownLines would give any line, without making them.
+bool showsAnything(const Screen& screen)
+{
+    for (int row = 0; row < Rows; ++row)
+        if (screen.mayHold(row))
+            for (const Cell& cell : screen.cells[row])
+                if (!blankCell(cell)) return true;
+    return false;
+}
 
 struct ShownLine {
     int row = 0, column = 0;
@@ -147,9 +166,10 @@ std::vector<ShownLine> shownLines(const Screen& screen)
 {
     std::vector<ShownLine> lines;
     for (int row = 0; row < Rows; ++row) {
+        if (!screen.mayHold(row)) continue;
         const auto& cells = screen.cells[row];
         int first = 0, last = Columns - 1;
-        const auto blank = [](const Cell& c) { return c.text.empty() || c.text == " "; };
+        const auto blank = blankCell;
         while (first < Columns && blank(cells[first]))
             ++first;
         while (last >= first && blank(cells[last]))
@@ -247,7 +267,7 @@ public:
     }
 
 private:
-    Screen& target() { return mode_ == Mode::PopOn ? hidden_ : shown_; }
+    Screen& target() { return mode_ == Mode::PopOn ? hidden() : shown(); }
 
     void control(uint8_t a, uint8_t b)
     {
@@ -284,14 +304,17 @@ private:
     {
         const int row = rowOfCode(a, b);
         if (row < 0) return;
-        if (mode_ == Mode::RollUp && row != row_base_ && !shown_.rowEmpty(row_base_)) {
+        if (mode_ == Mode::RollUp && row != row_base_ && !shown().rowEmpty(row_base_)) {
             // Roll-up rows move with their base row.
             Screen moved;
             for (int i = 0; i < rollRows_; ++i) {
                 const int from = row_base_ - i, to = row - i;
-                if (from >= 0 && to >= 0) moved.cells[to] = shown_.cells[from];
+                if (from >= 0 && to >= 0) {
+                    moved.cells[to] = shown().cells[from];
+                    moved.mark(to);
+                }
             }
-            shown_ = moved;
+            shown() = moved;
         }
         row_base_ = row;
         const int code = b & 0x1F;
@@ -333,30 +356,33 @@ private:
             shownChanged();
             break;
         case EraseDisplayed:
-            change([&] { shown_.clear(); });
+            change([&] { shown().clear(); });
             break;
         case EraseNonDisplayed:
-            hidden_.clear();
+            hidden().clear();
             break;
         case EndOfCaption:
-            change([&] { std::swap(shown_, hidden_); });
+            change([&] { shownAt_ ^= 1; }); // the screens trade places, not their cells
             mode_ = Mode::PopOn;
             break;
         case CarriageReturn:
             if (mode_ != Mode::RollUp) break;
             change([&] {
                 for (int i = rollRows_ - 1; i > 0; --i)
-                    if (row_base_ - i >= 0) shown_.cells[row_base_ - i] = shown_.cells[row_base_ - i + 1];
-                if (row_base_ - rollRows_ + 1 > 0) shown_.cells[row_base_ - rollRows_] = {};
-                shown_.cells[row_base_] = {};
+                    if (row_base_ - i >= 0) {
+                        shown().cells[row_base_ - i] = shown().cells[row_base_ - i + 1];
+                        shown().mark(row_base_ - i);
+                    }
+                if (row_base_ - rollRows_ + 1 > 0) shown().cells[row_base_ - rollRows_] = {};
+                shown().cells[row_base_] = {};
             });
             column_ = 0;
             break;
         default:
             if (code >= RollUp2 && code <= RollUp4) {
                 if (mode_ != Mode::RollUp) {
-                    change([&] { shown_.clear(); });
-                    hidden_.clear();
+                    change([&] { shown().clear(); });
+                    hidden().clear();
                 }
                 mode_ = Mode::RollUp;
                 textMode_ = false;
@@ -376,6 +402,7 @@ private:
     {
         if (textMode_) return;
         target().cells[row_base_][column_] = { text, style_ };
+        target().mark(row_base_);
         column_ = std::min(column_ + 1, Columns - 1);
         shownChanged();
     }
@@ -384,7 +411,7 @@ private:
     void shownChanged()
     {
         if (mode_ == Mode::PopOn) return;
-        if (!open_ && !shownLines(shown_).empty()) {
+        if (!open_ && showsAnything(shown())) {
             open_ = true;
             start_ = frame_;
         }
@@ -395,13 +422,13 @@ private:
     {
         if (open_) storeRow(frame_);
         apply();
-        open_ = !shownLines(shown_).empty();
+        open_ = showsAnything(shown());
         start_ = frame_;
     }
 
     void storeRow(int64_t end)
     {
-        const std::vector<ShownLine> lines = shownLines(shown_);
+        const std::vector<ShownLine> lines = shownLines(shown());
         open_ = false;
         if (lines.empty() || end <= start_) return;
         std::string text[3], places;
@@ -425,7 +452,10 @@ private:
     SubtitleTable& table_;
     int row_;
     double framerate_;
-    Screen shown_, hidden_;
+    Screen screens_[2];
+    int shownAt_ = 0;
+    Screen& shown() { return screens_[shownAt_]; }
+    Screen& hidden() { return screens_[shownAt_ ^ 1]; }
     Mode mode_ = Mode::PopOn;
     bool textMode_ = false, channelOne_ = true, open_ = false;
     int row_base_ = Rows - 1, column_ = 0, rollRows_ = 2;
