@@ -643,6 +643,8 @@ void FlowingSave::begin(const SubtitleTable& table)
 
 void FlowingSave::hand(SubtitleTable& table, int firstRow, int lastRow, int keptRow, bool last)
 {
+    // Counted here, on the reading thread: the writing one is the slower of the two.
+    unwritten_.rows(table, firstRow, lastRow);
     // A file of many windows is written on a second core while it is read.
     if (!worker_ && !last && std::thread::hardware_concurrency() > 1) worker_ = std::make_unique<Worker>(*this);
     if (!worker_) return write(table, firstRow, lastRow, last);
@@ -654,7 +656,6 @@ void FlowingSave::hand(SubtitleTable& table, int firstRow, int lastRow, int kept
 
 void FlowingSave::write(SubtitleTable& table, int firstRow, int lastRow, bool last)
 {
-    unwritten_.rows(table, firstRow, lastRow);
     if (filtering_) {
         for (int row = firstRow; row <= lastRow; ++row) {
             if (IsAssComment(table.cell(SubtitleTable::Extra, row))) continue;
