@@ -303,3 +303,30 @@ TEST(EbuStl, TextFieldsOfLinesWithAndWithoutMarkup)
         EXPECT_EQ(out.substr(1024 + 16 + field.size()), std::string(112 - field.size(), '\x8F')) << line1;
     }
 }
+
+// Plain ASCII runs and the characters around them, as each code table of the
+// standard gives them: the Latin table's A/4 is the dollar and its accents
+// come before their letter.
+TEST(EbuStl, TextOfEachCodeTableAroundItsAsciiRuns)
+{
+    const struct {
+        const char* table;
+        std::string bytes, text;
+    } cases[] = {
+        { "00",
+            "Caf\xC2"
+            "e: 10\xA4, #1",
+            "Café: 10$, #1" },
+        { "00",
+            "\xC8u and \xCB"
+            "c",
+            "ü and ç" },
+        { "01", "Ok \xB7\xD4\xE0\xD0\xD2\xE1\xE2 ok", "Ok Здравст ok" },
+        { "03", "abc \xC1\xC2\xC3 xyz", "abc ΑΒΓ xyz" },
+    };
+    for (const auto& c : cases) {
+        SubtitleTable table;
+        read(table, gsi(1, c.table) + tti(0, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, c.bytes));
+        EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), c.text) << c.table << " " << c.bytes;
+    }
+}

@@ -98,6 +98,17 @@ TEST(Scc, CaptionsBecomeRowsFromTheFrameTheyShow)
     EXPECT_EQ(test::Rows(table), CaptionRows);
 }
 
+// A preamble code to another row takes the roll-up rows with it (row 15 to
+// 12: "13d0"); what they show stays shown until the erase.
+TEST(Scc, RollUpRowsMovedToAnotherRowStayShown)
+{
+    SubtitleTable table;
+    read(table,
+        "Scenarist_SCC V1.0\n\n00:00:01;00\t9425 9425 9470 9470 c1c2\n\n00:00:02;00\t13d0 13d0\n\n"
+        "00:00:03;00\t942c 942c\n");
+    EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "34", "90", "AB", "", "" } }));
+}
+
 TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
 {
     SubtitleTable table;
