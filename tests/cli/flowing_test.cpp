@@ -231,6 +231,11 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
     for (int i = 0; i < 3000; ++i)
         ass += std::string(i % 97 == 5 ? "Comment" : "Dialogue") + ": 0,0:00:0" + std::to_string(i % 10)
             + ".00,0:00:09.00,Default,,0,0,0,,line " + std::to_string(i) + "\n";
+    // Fields in an order of its own: what SubRip cannot hold is counted by the script's names.
+    std::string ownOrder = "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Start, End, Style, Effect, Text\n";
+    for (int i = 0; i < 3000; ++i)
+        ownOrder
+            += "Dialogue: 0:00:0" + std::to_string(i % 10) + ".00,0:00:09.00,Default,,line " + std::to_string(i) + "\n";
     std::string lateEnds = ass;
     lateEnds.insert(lateEnds.size() - 200, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,crlf\r\n");
     const struct {
@@ -244,6 +249,7 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
         { "utf16.srt", utf16, { "webvtt" } },
         { "comments.ass", ass, { "subrip", "webvtt", "ass", "ssa" } },
         { "ends.ass", lateEnds, { "ass", "subrip" } },
+        { "order.ass", ownOrder, { "subrip" } },
     };
     for (const auto& c : cases) {
         const std::string input = dir.path(c.name);
