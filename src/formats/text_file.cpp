@@ -622,14 +622,20 @@ void FileText::fill(size_t bytes)
         std::memmove(buffer_.data(), buffer_.constData() + position_, static_cast<size_t>(size_));
         position_ = 0;
     }
-    const auto wanted = static_cast<qsizetype>(bytes);
-    while (!eof_ && size_ < wanted) {
-        const qsizetype before = size_;
-        eof_ = !readMore(fd_, buffer_, size_, fileName_);
-        read_ += size_ - before;
+    if (!eof_) eof_ = readUpTo(buffer_, size_, static_cast<qsizetype>(bytes));
+}
+
+bool FileText::readUpTo(QByteArray& bytes, qsizetype& size, qsizetype wanted)
+{
+    while (size < wanted) {
+        const qsizetype before = size;
+        const bool more = readMore(fd_, bytes, size, fileName_);
+        read_ += size - before;
         // A file that grows while it is read is bounded all the same.
         if (read_ > MaxSubtitleFileBytes) throw fileError(fileName_, "Cannot open", TooLarge);
+        if (!more) return true;
     }
+    return false;
 }
 
 std::string_view FileText::start()
@@ -916,12 +922,7 @@ void FileText::readAhead()
 {
     try {
         const auto wanted = static_cast<qsizetype>(window_);
-        while (!aheadEof_ && aheadSize_ < wanted) {
-            const qsizetype before = aheadSize_;
-            aheadEof_ = !readMore(fd_, aheadBytes_, aheadSize_, fileName_);
-            read_ += aheadSize_ - before;
-            if (read_ > MaxSubtitleFileBytes) throw fileError(fileName_, "Cannot open", TooLarge);
-        }
+        if (!aheadEof_) aheadEof_ = readUpTo(aheadBytes_, aheadSize_, wanted);
         if (aheadChecked_) {
             const std::string_view bytes(aheadBytes_.constData(), static_cast<size_t>(aheadSize_));
             aheadCut_ = TextDecoding("", 1, false).lineEndBefore(bytes, 0, std::min(aheadSize_, wanted));

@@ -243,6 +243,8 @@ public:
 private:
     // Reads until `bytes` unread bytes are held, or to the end.
     void fill(size_t bytes);
+    // Reads into `bytes` until `size` is `wanted` or more; true at the file's end.
+    bool readUpTo(QByteArray& bytes, qsizetype& size, qsizetype wanted);
     std::string_view held() const { return std::string_view(buffer_.constData(), static_cast<size_t>(size_)); }
     qsizetype lastLineEnd(qsizetype from);
     std::string_view decoded(std::string_view piece, bool atStart);
