@@ -169,10 +169,9 @@ std::vector<ShownLine> shownLines(const Screen& screen)
         if (!screen.mayHold(row)) continue;
         const auto& cells = screen.cells[row];
         int first = 0, last = Columns - 1;
-        const auto blank = blankCell;
-        while (first < Columns && blank(cells[first]))
+        while (first < Columns && blankCell(cells[first]))
             ++first;
-        while (last >= first && blank(cells[last]))
+        while (last >= first && blankCell(cells[last]))
             --last;
         if (first > last) continue;
         ShownLine line { row + 1, first, {} };
@@ -186,7 +185,7 @@ std::vector<ShownLine> shownLines(const Screen& screen)
         std::string spaces;
         for (int col = first; col <= last; ++col) {
             const Cell& cell = cells[col];
-            if (blank(cell)) {
+            if (blankCell(cell)) {
                 spaces += ' ';
                 continue;
             }
