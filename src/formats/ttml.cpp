@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <map>
@@ -46,10 +47,17 @@ std::string error(const QXmlStreamReader& xml, const std::string& what)
         + what;
 }
 
+// Names compared many times a paragraph, in line.
+bool same(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), b.size()) == 0;
+}
+
 bool isTtNamespace(std::string_view uri)
 {
     constexpr std::string_view Ttml = "http://www.w3.org/ns/ttml";
-    return uri.empty() || uri.substr(0, Ttml.size()) == Ttml || uri.find("ttaf1") != std::string_view::npos;
+    return uri.empty() || (uri.size() >= Ttml.size() && same(uri.substr(0, Ttml.size()), Ttml))
+        || uri.find("ttaf1") != std::string_view::npos;
 }
 
 enum class Space { Styling, Parameter, Xml };
@@ -89,8 +97,10 @@ struct StyleSet {
     }
     bool operator==(const StyleSet& o) const
     {
+        const std::string_view c = colour ? std::string_view(*colour) : std::string_view(),
+                               oc = o.colour ? std::string_view(*o.colour) : std::string_view();
         return italic.value_or(false) == o.italic.value_or(false) && bold.value_or(false) == o.bold.value_or(false)
-            && underline.value_or(false) == o.underline.value_or(false) && colour.value_or("") == o.colour.value_or("");
+            && underline.value_or(false) == o.underline.value_or(false) && c == oc;
     }
 };
 
@@ -124,17 +134,17 @@ struct Timed {
         };
         for (const XmlAttribute& a : attributes) {
             if (a.uri.empty()) {
-                if (a.name == "begin")
+                if (same(a.name, "begin"))
                     first(begin, a.value);
-                else if (a.name == "end")
+                else if (same(a.name, "end"))
                     first(end, a.value);
-                else if (a.name == "dur")
+                else if (same(a.name, "dur"))
                     first(dur, a.value);
-                else if (a.name == "timeContainer")
+                else if (same(a.name, "timeContainer"))
                     first(timeContainer, a.value);
-                else if (a.name == "style")
+                else if (same(a.name, "style"))
                     first(style, a.value);
-            } else if (a.name == "space") {
+            } else if (same(a.name, "space")) {
                 if (a.uri == "http://www.w3.org/XML/1998/namespace") first(space, a.value);
             } else {
                 styled = true;
@@ -328,10 +338,10 @@ double exactRate(double framerate, int* base = nullptr, bool* dropped = nullptr)
 }
 
 // Halves to even, as the other formats' times become frames; nothing for a
-// time past what a frame cell holds.
-std::optional<int64_t> frameOf(double seconds, double framerate)
+// time past what a frame cell holds. `rate` as exactRate gives it.
+std::optional<int64_t> frameAtRate(double seconds, double rate)
 {
-    const double frame = std::nearbyint(seconds * exactRate(framerate));
+    const double frame = std::nearbyint(seconds * rate);
     if (!(std::fabs(frame) <= std::numeric_limits<int32_t>::max())) return std::nullopt;
     return static_cast<int64_t>(frame);
 }
@@ -342,7 +352,7 @@ public:
     Reader(SubtitleTable& table, int firstRow, double framerate)
         : table_(table)
         , row_(firstRow)
-        , framerate_(framerate)
+        , rate_(exactRate(framerate))
         , open_(firstRow == 1)
     {
     }
@@ -602,7 +612,11 @@ private:
         // Trimmed as Qt trims: ASCII white space here, any other through it.
         std::string_view trimmed = text;
         std::string wide;
-        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        const auto bare = [](char c) { return static_cast<unsigned char>(c) - 0x21u < 0x5Fu; };
+        if (bare(text.front()) && bare(text.back())) {
+            // Nothing to trim: what Qt trims starts and ends with other bytes.
+        } else if (std::any_of(
+                       text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
             wide = qstring(text).trimmed().toStdString();
             trimmed = wide;
         } else {
@@ -670,24 +684,24 @@ private:
             skipping_ = 1;
             return;
         }
-        if (name == "head") {
+        if (same(name, "head")) {
             inHead_ = true;
             nodes_.push_back(nodes_.back());
             return;
         }
         if (inHead_) {
-            if (name == "style") {
+            if (same(name, "style")) {
                 const std::string_view id = attribute(a, Space::Xml, "id");
                 if (!id.empty()) styles_[std::string(id)] = { std::string(plainAttribute(a, "style")), inlineStyle(a) };
             }
             nodes_.push_back(nodes_.back());
             return;
         }
-        if (paragraph_ && (name == "set" || name == "metadata")) {
+        if (paragraph_ && (same(name, "set") || same(name, "metadata"))) {
             skipping_ = 1;
             return;
         }
-        if (paragraph_ && name == "br") {
+        if (paragraph_ && same(name, "br")) {
             runs_.add(true).style = {};
             nodes_.push_back(nodes_.back());
             return;
@@ -696,10 +710,11 @@ private:
         Node& parent = nodes_.back();
         Node node;
         node.style = parent.style;
-        node.style.over(styleOf(timed.style));
+        if (!timed.style.empty()) node.style.over(styleOf(timed.style));
         node.style.over(timed.inline_);
         // White is every player's own colour: the body's or a division's is no markup.
-        if ((name == "body" || name == "div") && node.style.colour && ColourRgb(*node.style.colour) == 0xFFFFFFu)
+        if ((same(name, "body") || same(name, "div")) && node.style.colour
+            && ColourRgb(*node.style.colour) == 0xFFFFFFu)
             node.style.colour.reset();
         const std::string_view space = timed.space;
         node.preserve = space.empty() ? parent.preserve : space == "preserve";
@@ -712,18 +727,20 @@ private:
         node.end = std::min(node.end, parent.end);
         node.sequence = timed.timeContainer == "seq";
         node.cursor = node.begin;
-        if (name == "p" && !paragraph_) {
+        if (same(name, "p") && !paragraph_) {
             if (!std::isfinite(node.end))
                 fail("the paragraph has no end: no end or dur of its own or of an element around it");
             paragraph_ = true;
             runs_.clear();
             if (keeping_) current_ = startTag(byteAt(before_));
             parentBegin_ = base;
-            beginText_ = timed.begin;
-            endKind_ = endTime ? "end" : dur ? "dur" : "";
-            if (pPrefix_.empty()) pPrefix_ = std::string(tag.prefix) + (tag.prefix.empty() ? "" : ":");
+            if (keeping_) {
+                beginText_ = timed.begin;
+                endKind_ = endTime ? "end" : dur ? "dur" : "";
+            }
+            if (pPrefix_.empty() && !tag.prefix.empty()) pPrefix_ = std::string(tag.prefix) + ":";
         }
-        nodes_.push_back(node);
+        nodes_.push_back(std::move(node));
     }
 
     void end(std::string_view name, std::string_view uri)
@@ -731,12 +748,12 @@ private:
         if (nodes_.size() <= 1) return;
         const Node node = std::move(nodes_.back());
         nodes_.pop_back();
-        if (name == "head") inHead_ = false;
+        if (same(name, "head")) inHead_ = false;
         if (nodes_.back().sequence) nodes_.back().cursor = node.end;
-        if (paragraph_ && name == "p" && isTtNamespace(uri)) {
+        if (paragraph_ && same(name, "p") && isTtNamespace(uri)) {
             paragraph_ = false;
             if (keeping_) current_.end = byteAt(xml_->characterOffset());
-            const std::optional<int64_t> from = frameOf(node.begin, framerate_), to = frameOf(node.end, framerate_);
+            const std::optional<int64_t> from = frameAtRate(node.begin, rate_), to = frameAtRate(node.end, rate_);
             if (!from || !to) fail("the paragraph's times are beyond what a subtitle's frames can hold");
             if (keeping_) paragraphs_.push_back(current_);
             ++paragraphCount_;
@@ -759,7 +776,9 @@ private:
     {
         runs_.build();
         const std::string_view lines[3] = { runs_.line(0), runs_.line(1), runs_.line(2) };
-        const std::string from = IntToStr(fromFrame), to = IntToStr(toFrame);
+        char fromDigits[24], toDigits[24];
+        const std::string_view from(fromDigits, static_cast<size_t>(PutInt(fromDigits, fromFrame, 1) - fromDigits)),
+            to(toDigits, static_cast<size_t>(PutInt(toDigits, toFrame, 1) - toDigits));
         if (passages_) {
             // The first row tells the writer the rows' text goes with them, and the file's form so far.
             if (rows_ == 0) table_.setDocumentData(JoinKept(Tag, { PassagesLine }, form()));
@@ -803,7 +822,7 @@ private:
 
     SubtitleTable& table_;
     int row_;
-    double framerate_;
+    double rate_; // exact
     bool open_;
     std::string text_;
     FileForm form_;

@@ -19,10 +19,19 @@ constexpr size_t MaxToken = size_t(4) << 20;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool isNameStart(unsigned char c) { return static_cast<unsigned>((c | 0x20) - 'a') < 26u || c == '_'; }
-bool isNameChar(unsigned char c)
-{
-    return isNameStart(c) || static_cast<unsigned>(c - '0') < 10u || c == '-' || c == '.' || c == ':';
-}
+
+// Names are most of what is read between the texts: a look-up a character.
+struct NameChars {
+    bool is[256] = {};
+    constexpr NameChars()
+    {
+        for (unsigned c = 0; c < 256; ++c)
+            is[c] = static_cast<unsigned>((c | 0x20) - 'a') < 26u || c == '_' || c - '0' < 10u || c == '-' || c == '.'
+                || c == ':';
+    }
+};
+constexpr NameChars NameChar;
+bool isNameChar(unsigned char c) { return NameChar.is[c]; }
 
 // Control characters but tab and line feed (a carriage return never reaches
 // here but from a damaged file), and U+FFFE and U+FFFF.
@@ -306,6 +315,38 @@ size_t XmlScanner::decoded(std::string_view raw, bool attribute, std::string& in
     return into.size() - before;
 }
 
+// Where the value from `at` ends at `quote`, and whether it is plain (no
+// reference, tab or line feed); false when the text so far ends first.
+bool XmlScanner::valueEnd(char quote, size_t& at, bool& plain) const
+{
+    const char* p = buf_.data();
+    const size_t size = buf_.size();
+#ifdef __SSE2__
+    // Values are mostly short: one look at sixteen bytes finds the quote.
+    const __m128i q = _mm_set1_epi8(quote), lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n');
+    for (; at + 16 <= size; at += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const unsigned quotes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, q)));
+        const unsigned before = quotes ? (1u << __builtin_ctz(quotes)) - 1 : 0xFFFFu;
+        if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, lt))) & before) throw XmlUnsure();
+        const __m128i odd
+            = _mm_or_si128(_mm_cmpeq_epi8(x, amp), _mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf)));
+        if (static_cast<unsigned>(_mm_movemask_epi8(odd)) & before) plain = false;
+        if (quotes) {
+            at += static_cast<size_t>(__builtin_ctz(quotes));
+            return true;
+        }
+    }
+#endif
+    for (; at < size && p[at] != quote; ++at) {
+        const char v = p[at];
+        if (v == '<') throw XmlUnsure();
+        if (v == '&' || v == '\t' || v == '\n') plain = false;
+    }
+    return at < size;
+}
+
 XmlScanner::Token XmlScanner::startElement()
 {
     const size_t size = buf_.size();
@@ -352,12 +393,7 @@ XmlScanner::Token XmlScanner::startElement()
         if (quote != '"' && quote != '\'') throw XmlUnsure();
         size_t close = e + 1;
         bool plain = true;
-        for (; close < size && buf_[close] != quote; ++close) {
-            const char v = buf_[close];
-            if (v == '<') throw XmlUnsure();
-            if (v == '&' || v == '\t' || v == '\n') plain = false;
-        }
-        if (close == size) return incomplete();
+        if (!valueEnd(quote, close, plain)) return incomplete();
         raw_.push_back({ attributeName, std::string_view(buf_.data() + e + 1, close - e - 1) });
         raw_.back().plain = plain;
         raw_.back().declaration
@@ -378,7 +414,8 @@ XmlScanner::Token XmlScanner::startElement()
             a.value = std::string_view(decodedValues_).substr(a.decodedAt, a.decodedSize);
     if (depth_ == open_.size()) open_.emplace_back();
     Open& open = open_[depth_];
-    open.qualifiedName.assign(qname);
+    // Elements at one depth mostly share a name: nothing to copy then.
+    if (open.qualifiedName != qname) open.qualifiedName.assign(qname);
     open.bindings = bindingCount_;
     tag_.declarations.clear();
     for (const RawAttribute& a : raw_) {

@@ -70,6 +70,7 @@ private:
 
     size_t markupAt(bool& special) const;
     Token startElement();
+    bool valueEnd(char quote, size_t& at, bool& plain) const;
     Token endElement(bool tag);
     bool declaration();
     bool comment();
