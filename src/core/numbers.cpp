@@ -202,12 +202,16 @@ constexpr char DigitPairs[] = "0001020304050607080910111213141516171819202122232
                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                               "8081828384858687888990919293949596979899";
 
+// From the bit length, without a loop: every number a writer puts comes here.
 int digitCount(uint64_t v)
 {
-    int count = 1;
-    for (uint64_t power = 10; count < 20 && v >= power; power *= 10)
-        ++count;
-    return count;
+    static constexpr uint64_t Powers[20] = { 1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+        100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull, 1000000000000000000ull,
+        10000000000000000000ull };
+    v |= 1;
+    const int log = (64 - __builtin_clzll(v)) * 1233 >> 12; // about log10, at most one too many
+    return log - (v < Powers[log]) + 1;
 }
 
 // Two digits a division, from the end.

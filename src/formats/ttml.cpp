@@ -609,14 +609,20 @@ private:
     std::optional<double> time(std::string_view text) const
     {
         if (text.empty()) return std::nullopt;
-        // Trimmed as Qt trims: ASCII white space here, any other through it.
+        // Trimmed as Qt trims: what it trims starts and ends with bytes other than these.
+        const auto bare = [](char c) { return static_cast<unsigned char>(c) - 0x21u < 0x5Fu; };
+        if (!bare(text.front()) || !bare(text.back())) return trimmedTime(text);
+        const std::optional<double> s = TtmlSeconds(text, timing_);
+        if (!s) fail("'" + std::string(text) + "' is not a time expression");
+        return s;
+    }
+
+    std::optional<double> trimmedTime(std::string_view text) const
+    {
+        // ASCII white space here, any other through Qt.
         std::string_view trimmed = text;
         std::string wide;
-        const auto bare = [](char c) { return static_cast<unsigned char>(c) - 0x21u < 0x5Fu; };
-        if (bare(text.front()) && bare(text.back())) {
-            // Nothing to trim: what Qt trims starts and ends with other bytes.
-        } else if (std::any_of(
-                       text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
             wide = qstring(text).trimmed().toStdString();
             trimmed = wide;
         } else {
