@@ -71,6 +71,26 @@ struct Timestamp {
 Timestamp timestampAt(std::string_view s, size_t i)
 {
     Timestamp t;
+    // The usual hh:mm:ss.ttt, two a cue, read at once.
+    if (s.size() - i >= 12 && s[i + 2] == ':' && s[i + 5] == ':' && (s[i + 8] == '.' || s[i + 8] == ',')
+        && (s.size() - i == 12 || !isDigit(s[i + 12]))) {
+        int d[9];
+        bool digits = true;
+        for (int k = 0, at = 0; k < 12; ++k) {
+            if (k == 2 || k == 5 || k == 8) continue;
+            d[at] = s[i + static_cast<size_t>(k)] - '0';
+            digits = digits && static_cast<unsigned>(d[at]) < 10u;
+            ++at;
+        }
+        const int minutes = d[2] * 10 + d[3], seconds = d[4] * 10 + d[5];
+        if (digits && minutes < 60 && seconds < 60) {
+            t.hours = true;
+            t.milliseconds
+                = (d[0] * 10 + d[1]) * 3600000 + minutes * 60000 + seconds * 1000 + d[6] * 100 + d[7] * 10 + d[8];
+            t.end = i + 12;
+            return t;
+        }
+    }
     size_t end = digitsFrom(s, i);
     if (end == i || end - i > 9) return {};
     int64_t fields[3] = { 0, number(s.substr(i, end - i)), 0 };
@@ -216,8 +236,12 @@ private:
     {
         const std::optional<Timing> timing = parseTiming(timingLine);
         if (!timing) return skip(id, timingLine);
-        const std::string from = IntToStr(TimeToFrame(timing->from.milliseconds, framerate_));
-        const std::string to = IntToStr(TimeToFrame(timing->to.milliseconds, framerate_));
+        char fromDigits[24], toDigits[24];
+        const std::string_view from(fromDigits,
+            static_cast<size_t>(
+                PutInt(fromDigits, TimeToFrame(timing->from.milliseconds, framerate_), 1) - fromDigits));
+        const std::string_view to(toDigits,
+            static_cast<size_t>(PutInt(toDigits, TimeToFrame(timing->to.milliseconds, framerate_), 1) - toDigits));
         // The payload ends at a blank line, or where a line holding "-->" starts the next cue.
         // Its lines' rooms are used again from cue to cue.
         std::vector<std::string>& text = text_;
@@ -236,6 +260,17 @@ private:
             if (i == text.size()) text.emplace_back();
             text[i].clear();
         }
+        const bool first = !sawCue_;
+        // Rows going to another format need the hidden cell only for what it
+        // tells that format leaves out: a cue with none of that (blank lines
+        // before it tell nothing) needs none.
+        if (!lines_.keepsFile() && !first && id.empty() && lines <= 3
+            && skipBlanks(timing->settings, 0) >= timing->settings.size()
+            && std::all_of(between_.begin(), between_.end(), [](const std::string& l) { return l.empty(); })) {
+            StoreRow(table_, row_, from, to, text[0], text[1], text[2]);
+            between_.clear();
+            return;
+        }
         // The hidden cell as JoinKept makes it, put together in place.
         extra_.assign(Tag);
         const auto keep = [&](std::string_view line) {
@@ -249,7 +284,6 @@ private:
         AppendInt(extra_, static_cast<int64_t>(lines > 3 ? lines - 3 : 0), 1);
         for (size_t i = 3; i < lines; ++i)
             keep(text[i]);
-        const bool first = !sawCue_;
         if (first) {
             sawCue_ = true;
             hours_ = timing->from.hours;

@@ -236,6 +236,12 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
     for (int i = 0; i < 3000; ++i)
         ownOrder
             += "Dialogue: 0:00:0" + std::to_string(i % 10) + ".00,0:00:09.00,Default,,line " + std::to_string(i) + "\n";
+    // Cues with and without what another format leaves out: identifiers, settings, a fourth line, notes.
+    std::string vtt = "WEBVTT\n\n";
+    for (int i = 0; i < 3000; ++i)
+        vtt += (i % 7 == 3 ? "id" + std::to_string(i) + "\n" : std::string()) + "00:00:0" + std::to_string(i % 10)
+            + ".000 --> 00:00:09.000" + (i % 11 == 4 ? " align:start" : "") + "\nline " + std::to_string(i)
+            + (i % 13 == 6 ? "\ntwo\nthree\nfour" : "") + "\n\n" + (i % 500 == 9 ? "NOTE a note\n\n" : "");
     std::string lateEnds = ass;
     lateEnds.insert(lateEnds.size() - 200, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,crlf\r\n");
     const struct {
@@ -250,6 +256,7 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
         { "comments.ass", ass, { "subrip", "webvtt", "ass", "ssa" } },
         { "ends.ass", lateEnds, { "ass", "subrip" } },
         { "order.ass", ownOrder, { "subrip" } },
+        { "kept.vtt", vtt, { "subrip", "webvtt" } },
     };
     for (const auto& c : cases) {
         const std::string input = dir.path(c.name);
