@@ -268,6 +268,60 @@ std::string remapFields(const std::vector<std::string_view>& fields, const std::
     return out;
 }
 
+// What a field of an event holds when it says nothing a SubRip-like file loses.
+enum class FieldKind { Number, Style, Any, Other };
+
+FieldKind fieldKind(const std::string& name)
+{
+    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv") return FieldKind::Number;
+    if (name == "style") return FieldKind::Style;
+    if (name == "start" || name == "end" || name == "marked") return FieldKind::Any;
+    return FieldKind::Other;
+}
+
+bool isDefault(FieldKind kind, std::string_view value)
+{
+    const std::string_view v = trimmed(value);
+    switch (kind) {
+    case FieldKind::Number:
+        return v.find_first_not_of('0') == std::string_view::npos;
+    case FieldKind::Style:
+        return v == "Default" || v == "*Default";
+    case FieldKind::Any:
+        return true;
+    case FieldKind::Other:
+        break;
+    }
+    return v.empty();
+}
+
+// Whether the fields before an event's text (as its hidden cell holds them)
+// say something another format loses, by the kinds of the document's fields.
+bool saysMore(const std::vector<FieldKind>& kinds, std::string_view fields)
+{
+    const char *at = fields.data(), *end = fields.data() + fields.size();
+    for (const FieldKind kind : kinds) {
+        // The piece after the last comma is the text's place; the line ends at a line feed.
+        const char* comma = at;
+        while (comma != end && *comma != ',' && *comma != '\n')
+            ++comma;
+        if (comma == end || *comma == '\n') return false;
+        if (!isDefault(kind, std::string_view(at, static_cast<size_t>(comma - at)))) return true;
+        at = comma + 1;
+    }
+    return false;
+}
+
+std::vector<FieldKind> kindsOf(const SubtitleTable& table)
+{
+    std::vector<std::string_view> doc;
+    const EventFormat format = SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
+    std::vector<FieldKind> kinds;
+    for (size_t i = 0; i + 1 < format.count(); ++i)
+        kinds.push_back(fieldKind(format.names[i]));
+    return kinds;
+}
+
 class Reader {
 public:
     Reader(SubtitleTable& table, int firstRow, double framerate)
@@ -339,8 +393,12 @@ private:
         eventFields(rest, format_.count(), fields, textAt, isShort);
         const int64_t start = timeOf(fields[format_.start]), end = timeOf(fields[format_.end]);
         if (start < 0 || end < 0) return false;
-        const std::string from = IntToStr(TimeToFrame(static_cast<int32_t>(start), framerate_));
-        const std::string to = IntToStr(TimeToFrame(static_cast<int32_t>(end), framerate_));
+        char fromDigits[24], toDigits[24];
+        const std::string_view from(fromDigits,
+            static_cast<size_t>(
+                PutInt(fromDigits, TimeToFrame(static_cast<int32_t>(start), framerate_), 1) - fromDigits));
+        const std::string_view to(toDigits,
+            static_cast<size_t>(PutInt(toDigits, TimeToFrame(static_cast<int32_t>(end), framerate_), 1) - toDigits));
         if (!open_ && !target_) target_ = standardFormat();
         // The file's layout is settled by its first event.
         if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);
@@ -351,6 +409,19 @@ private:
         std::string_view text[3];
         int pieces = 0;
         splitText(isShort ? std::string_view() : rest.substr(textAt), text, pieces);
+        const bool first = !sawEvent_;
+        // Rows going to another format need the hidden cell only for what it
+        // tells that format leaves out: a dialogue line with fields that say
+        // nothing more needs none.
+        if (!lines_->keepsFile() && !first && !map_ && !named(line, "Comment:")) {
+            if (!kindsKnown_) kinds_ = kindsOf(table_);
+            kindsKnown_ = true;
+            if (!saysMore(kinds_, remapped)) {
+                StoreRow(table_, row_, from, to, text[0], text[1], text[2]);
+                between_.clear();
+                return true;
+            }
+        }
         // The hidden cell as JoinKept makes it, put together in place.
         extra_.assign(Tag);
         for (const std::string_view part : { line.substr(0, kindEnd), remapped }) {
@@ -359,7 +430,6 @@ private:
         }
         extra_ += '\n';
         if (pieces) AppendInt(extra_, pieces, 1);
-        const bool first = !sawEvent_;
         if (first) {
             sawEvent_ = true;
         } else {
@@ -399,6 +469,8 @@ private:
     EventFormat format_ = standardFormat();
     int lineNumber_ = 0;
     bool inEvents_ = false, seenEvents_ = false, eventsOver_ = false, sawEvent_ = false;
+    std::vector<FieldKind> kinds_; // of the document's fields, once known
+    bool kindsKnown_ = false;
     std::vector<std::string> before_; // the lines before the first event
     std::vector<std::string> between_; // since the last event
     // Each event's pieces, reused from one to the next.
@@ -537,33 +609,6 @@ private:
     std::string line_, text_;
 };
 
-// What a field of an event holds when it says nothing a SubRip-like file loses.
-enum class FieldKind { Number, Style, Any, Other };
-
-FieldKind fieldKind(const std::string& name)
-{
-    if (name == "layer" || name == "marginl" || name == "marginr" || name == "marginv") return FieldKind::Number;
-    if (name == "style") return FieldKind::Style;
-    if (name == "start" || name == "end" || name == "marked") return FieldKind::Any;
-    return FieldKind::Other;
-}
-
-bool isDefault(FieldKind kind, std::string_view value)
-{
-    const std::string_view v = trimmed(value);
-    switch (kind) {
-    case FieldKind::Number:
-        return v.find_first_not_of('0') == std::string_view::npos;
-    case FieldKind::Style:
-        return v == "Default" || v == "*Default";
-    case FieldKind::Any:
-        return true;
-    case FieldKind::Other:
-        break;
-    }
-    return v.empty();
-}
-
 } // namespace
 
 bool HasAssContent(std::string_view head)
@@ -602,12 +647,8 @@ class LeftOut : public LeftOutCount {
 public:
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
-        if (kinds_.empty()) {
-            // The layout is the document's, settled before its first row.
-            const EventFormat format = formatOf(table);
-            for (size_t i = 0; i + 1 < format.count(); ++i)
-                kinds_.push_back(fieldKind(format.names[i]));
-        }
+        // The layout is the document's, settled before its first row.
+        if (kinds_.empty()) kinds_ = kindsOf(table);
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
             if (extra.empty() || !IsKeptBy(extra, Tag)) continue;
@@ -623,19 +664,7 @@ public:
             }
             const size_t kindEnd = kindLine.find('\n');
             if (kindEnd == std::string_view::npos) continue;
-            const char *at = kindLine.data() + kindEnd + 1, *end = extra.data() + extra.size();
-            for (const FieldKind kind : kinds_) {
-                // The piece after the last comma is the text's place; the line ends at a line feed.
-                const char* comma = at;
-                while (comma != end && *comma != ',' && *comma != '\n')
-                    ++comma;
-                if (comma == end || *comma == '\n') break;
-                if (!isDefault(kind, std::string_view(at, static_cast<size_t>(comma - at)))) {
-                    ++fieldRows_;
-                    break;
-                }
-                at = comma + 1;
-            }
+            fieldRows_ += saysMore(kinds_, kindLine.substr(kindEnd + 1));
         }
     }
 
@@ -663,12 +692,6 @@ public:
     }
 
 private:
-    static EventFormat formatOf(const SubtitleTable& table)
-    {
-        std::vector<std::string_view> doc;
-        return SplitKept(table.documentData(), Tag, doc) ? documentFormat(doc) : standardFormat();
-    }
-
     std::vector<FieldKind> kinds_;
     int comments_ = 0, fieldRows_ = 0;
 };

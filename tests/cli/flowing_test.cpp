@@ -229,8 +229,9 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
                       "Style: Default,Arial\n\n[Events]\n"
                       "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
     for (int i = 0; i < 3000; ++i)
-        ass += std::string(i % 97 == 5 ? "Comment" : "Dialogue") + ": 0,0:00:0" + std::to_string(i % 10)
-            + ".00,0:00:09.00,Default,,0,0,0,,line " + std::to_string(i) + "\n";
+        ass += std::string(i % 97 == 5 ? "Comment" : "Dialogue") + ": " + (i % 31 == 2 ? "1" : "0") + ",0:00:0"
+            + std::to_string(i % 10) + ".00,0:00:09.00," + (i % 23 == 4 ? "Sign" : "Default") + ",,0,0,0,,line "
+            + std::to_string(i) + "\n";
     // Fields in an order of its own: what SubRip cannot hold is counted by the script's names.
     std::string ownOrder = "[Script Info]\nScriptType: v4.00+\n\n[Events]\nFormat: Start, End, Style, Effect, Text\n";
     for (int i = 0; i < 3000; ++i)
