@@ -409,8 +409,14 @@ void SubtitleTable::setRow(int row, std::string_view from, std::string_view to, 
     Slot& s = slot(row);
     const std::array<std::string_view, CellCount> cells = { from, to, line1, line2, line3, extra };
     unsigned mask = 0;
-    for (int c = 0; c < CellCount; ++c)
-        if (slotCell(s, c) != cells[static_cast<size_t>(c)]) mask |= 1u << c;
+    // A row just added, as every reader stores them, has no text to compare.
+    if (s.size() == 0) {
+        for (int c = 0; c < CellCount; ++c)
+            if (!cells[static_cast<size_t>(c)].empty()) mask |= 1u << c;
+    } else {
+        for (int c = 0; c < CellCount; ++c)
+            if (slotCell(s, c) != cells[static_cast<size_t>(c)]) mask |= 1u << c;
+    }
     if (mask == 0) return;
     for (TableRecorder* r : recorders_)
         r->cellsChanging(row, mask, cells.data());

@@ -95,6 +95,10 @@ struct StyleSet {
         if (other.underline) underline = other.underline;
         if (other.colour) colour = other.colour;
     }
+    bool plain() const
+    {
+        return !italic.value_or(false) && !bold.value_or(false) && !underline.value_or(false) && !colour;
+    }
     bool operator==(const StyleSet& o) const
     {
         const std::string_view c = colour ? std::string_view(*colour) : std::string_view(),
@@ -211,6 +215,16 @@ public:
     {
         lineCount_ = 0;
         nextLine();
+        // Most paragraphs are one run of text with no style: their one line as it is, its ends' spaces not shown.
+        if (runCount_ == 1 && !runs_[0].lineBreak && runs_[0].style.plain()) {
+            std::string_view text = runs_[0].text;
+            const size_t first = text.find_first_not_of(' ');
+            if (first != std::string_view::npos)
+                lines_[0].assign(text.substr(first, text.find_last_not_of(' ') + 1 - first));
+            nextLine();
+            nextLine();
+            return;
+        }
         pieces_.clear();
         for (size_t i = 0; i < runCount_; ++i) {
             const Run& run = runs_[i];
