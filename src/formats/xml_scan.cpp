@@ -189,6 +189,8 @@ size_t XmlScanner::markupAt(bool& special) const
     const char* p = buf_.data();
     const size_t size = buf_.size();
     size_t i = at_;
+    // Half the tokens are tags right after another piece of markup.
+    if (i < size && p[i] == '<') return i;
 #ifdef __SSE2__
     const __m128i lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&'), gt = _mm_set1_epi8('>');
     const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), space = _mm_set1_epi8(' ');
@@ -268,7 +270,7 @@ bool XmlScanner::comment()
 
 // Where a name starting at `at` ends: at `at` for none; its ASCII letters,
 // digits and marks, with one colon inside.
-size_t XmlScanner::name(size_t at) const
+size_t XmlScanner::name(size_t at, size_t* colonAt) const
 {
     const size_t size = buf_.size();
     if (at == size) return at;
@@ -286,6 +288,7 @@ size_t XmlScanner::name(size_t at) const
     if (static_cast<unsigned char>(buf_[e]) >= 0x80) throw XmlUnsure();
     if (colon != std::string::npos && (colon + 1 == e || !isNameStart(static_cast<unsigned char>(buf_[colon + 1]))))
         throw XmlUnsure();
+    if (colonAt) *colonAt = colon == std::string::npos ? colon : colon - at;
     return e;
 }
 
@@ -354,7 +357,8 @@ XmlScanner::Token XmlScanner::startElement()
         if (ended_ || size - at_ > MaxToken) throw XmlUnsure();
         return NeedMore;
     };
-    size_t e = name(at_ + 1);
+    size_t qnameColon = std::string::npos;
+    size_t e = name(at_ + 1, &qnameColon);
     if (e == size) return incomplete();
     if (e == at_ + 1) throw XmlUnsure();
     const std::string_view qname(buf_.data() + at_ + 1, e - at_ - 1);
@@ -377,7 +381,8 @@ XmlScanner::Token XmlScanner::startElement()
             break;
         }
         if (e == before) throw XmlUnsure();
-        const size_t nameEnd = name(e);
+        size_t colon = std::string::npos;
+        const size_t nameEnd = name(e, &colon);
         if (nameEnd == size) return incomplete();
         if (nameEnd == e) throw XmlUnsure();
         const std::string_view attributeName(buf_.data() + e, nameEnd - e);
@@ -396,8 +401,9 @@ XmlScanner::Token XmlScanner::startElement()
         if (!valueEnd(quote, close, plain)) return incomplete();
         raw_.push_back({ attributeName, std::string_view(buf_.data() + e + 1, close - e - 1) });
         raw_.back().plain = plain;
-        raw_.back().declaration
-            = attributeName.substr(0, 5) == "xmlns" && (attributeName.size() == 5 || attributeName[5] == ':');
+        raw_.back().colon = colon;
+        raw_.back().declaration = attributeName.size() >= 5 && std::memcmp(attributeName.data(), "xmlns", 5) == 0
+            && (attributeName.size() == 5 || attributeName[5] == ':');
         declares = declares || raw_.back().declaration;
         e = close + 1;
     }
@@ -435,13 +441,13 @@ XmlScanner::Token XmlScanner::startElement()
     for (size_t i = open.bindings; i < bindingCount_; ++i)
         tag_.declarations.emplace_back(bindings_[i].prefix, bindings_[i].uri);
 
-    const auto split = [](std::string_view q, std::string_view& prefix, std::string_view& local) {
-        const size_t colon = q.find(':');
+    // The colon as the name's scan found it.
+    const auto split = [](std::string_view q, size_t colon, std::string_view& prefix, std::string_view& local) {
         prefix = colon == std::string_view::npos ? std::string_view() : q.substr(0, colon);
         local = colon == std::string_view::npos ? q : q.substr(colon + 1);
     };
     std::string_view prefix, local;
-    split(qname, prefix, local);
+    split(qname, qnameColon, prefix, local);
     if (prefix == "xml" || prefix == "xmlns") throw XmlUnsure();
     open.binding = bindingOf(prefix);
     if (open.binding == std::string::npos && !prefix.empty()) throw XmlUnsure();
@@ -451,7 +457,7 @@ XmlScanner::Token XmlScanner::startElement()
     for (const RawAttribute& a : raw_) {
         if (a.declaration) continue;
         std::string_view attributePrefix, attributeName;
-        split(a.qualifiedName, attributePrefix, attributeName);
+        split(a.qualifiedName, a.colon, attributePrefix, attributeName);
         std::string_view attributeUri;
         if (attributePrefix == "xml") {
             attributeUri = XmlNamespace;

@@ -64,6 +64,7 @@ private:
     struct RawAttribute {
         std::string_view qualifiedName, value;
         size_t decodedAt = std::string::npos, decodedSize = 0;
+        size_t colon = std::string::npos; // in the name
         bool plain = true; // no reference, tab or line feed
         bool declaration = false; // of a namespace
     };
@@ -80,7 +81,8 @@ private:
     {
         return open.binding == std::string::npos ? std::string_view() : std::string_view(bindings_[open.binding].uri);
     }
-    size_t name(size_t at) const;
+    // `colonAt`: where its colon is from `at`, if any.
+    size_t name(size_t at, size_t* colonAt = nullptr) const;
 
     std::string buf_;
     size_t at_ = 0;
