@@ -92,6 +92,10 @@ TEST(XmlScanner, ReadsWhatItTakesAsQtsParserDoes)
         { "<a x=\"1\" x=\"2\"/>", false },
         { "<a xmlns:p=\"u\" xmlns:q=\"u\" p:x=\"1\" q:x=\"2\"/>", false },
         { "<a x=\"<\"/>", false },
+        // Values longer than a look at sixteen bytes, what marks them anywhere in them.
+        { "<a b=\"a value longer than sixteen &amp; more\tand\nmore\" c='a \"quoted\" value longer than sixteen'/>",
+            true },
+        { "<a b=\"sixteen bytes and more, then <\"/>", false },
         { "<a>]]></a>", false },
         { "<a>--<!-- a--b --></a>", false },
         { "<a/><b/>", false },
