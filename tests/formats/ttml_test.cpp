@@ -343,3 +343,23 @@ TEST(Ttml, ParagraphsOfRowsWithAndWithoutMarkup)
         EXPECT_NE(out.find(paragraph + "\r\n"), std::string::npos) << row[2] << "\n" << out;
     }
 }
+
+// White space as XML collapses it (or keeps it, asked to), the spaces at a
+// line's ends not shown, whether the paragraph is one run of text or more.
+TEST(Ttml, SpacesOfAParagraphsText)
+{
+    const std::string head = "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:tts=\"http://www.w3.org/ns/ttml#styling\">"
+                             "<body><div><p begin=\"1s\" end=\"2s\"";
+    for (const auto& [paragraph, line] : std::vector<std::pair<std::string, std::string>> {
+             { ">  a \n b  ", "a b" },
+             { " xml:space=\"preserve\">  a  b  ", "a  b" },
+             { ">   ", "" },
+             { "><span tts:fontStyle=\"italic\"> it </span>", "<i>it</i>" },
+             { "> a <span tts:fontStyle=\"italic\">it</span> ", "a <i>it</i>" },
+         }) {
+        SubtitleTable table;
+        read(table, head + paragraph + "</p></div></body></tt>");
+        ASSERT_EQ(table.rowCount(), 2) << paragraph;
+        EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), line) << paragraph;
+    }
+}
