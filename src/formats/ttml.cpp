@@ -216,11 +216,12 @@ public:
         lineCount_ = 0;
         nextLine();
         // Most paragraphs are one run of text with no style: their one line as it is, its ends' spaces not shown.
-        if (runCount_ == 1 && !runs_[0].lineBreak && runs_[0].style.plain()) {
-            std::string_view text = runs_[0].text;
+        plainLine_ = runCount_ == 1 && !runs_[0].lineBreak && runs_[0].style.plain();
+        if (plainLine_) {
+            const std::string_view text = runs_[0].text;
             const size_t first = text.find_first_not_of(' ');
-            if (first != std::string_view::npos)
-                lines_[0].assign(text.substr(first, text.find_last_not_of(' ') + 1 - first));
+            firstLine_ = first == std::string_view::npos ? std::string_view()
+                                                         : text.substr(first, text.find_last_not_of(' ') + 1 - first);
             nextLine();
             nextLine();
             return;
@@ -248,7 +249,7 @@ public:
         for (size_t i = 3; i < lineCount_; ++i)
             (lines_[2] += "\\N") += lines_[i];
     }
-    std::string_view line(size_t i) const { return lines_[i]; }
+    std::string_view line(size_t i) const { return i == 0 && plainLine_ ? firstLine_ : lines_[i]; }
 
 private:
     void nextLine()
@@ -300,6 +301,8 @@ private:
     std::vector<std::pair<std::string_view, const StyleSet*>> pieces_; // of the current line
     std::vector<std::string> lines_;
     size_t lineCount_ = 0;
+    bool plainLine_ = false; // the first line is then firstLine_, in the run's text
+    std::string_view firstLine_;
 };
 
 // XML white space as one space.
