@@ -294,9 +294,19 @@ size_t XmlScanner::name(size_t at, size_t* colonAt) const
 
 size_t XmlScanner::bindingOf(std::string_view prefix) const
 {
+    // Most names have no prefix: the default namespace, looked up once for the bindings as they stand.
+    if (prefix.empty() && unprefixedKnown_) return unprefixed_;
+    size_t found = std::string::npos;
     for (size_t i = bindingCount_; i-- > 0;)
-        if (bindings_[i].prefix == prefix) return i;
-    return std::string::npos;
+        if (bindings_[i].prefix == prefix) {
+            found = i;
+            break;
+        }
+    if (prefix.empty()) {
+        unprefixed_ = found;
+        unprefixedKnown_ = true;
+    }
+    return found;
 }
 
 // Appends the text with its references resolved (and, of an attribute's
@@ -437,6 +447,7 @@ XmlScanner::Token XmlScanner::startElement()
         bindings_[bindingCount_].prefix.assign(prefix);
         bindings_[bindingCount_].uri.assign(a.value);
         ++bindingCount_;
+        unprefixedKnown_ = false;
     }
     for (size_t i = open.bindings; i < bindingCount_; ++i)
         tag_.declarations.emplace_back(bindings_[i].prefix, bindings_[i].uri);
@@ -509,6 +520,7 @@ XmlScanner::Token XmlScanner::endElement(bool tag)
     const Open& open = open_[--depth_];
     endName_ = std::string_view(open.qualifiedName).substr(open.nameAt);
     endUri_ = uriOf(open);
+    if (bindingCount_ != open.bindings) unprefixedKnown_ = false;
     bindingCount_ = open.bindings;
     return EndElement;
 }

@@ -91,6 +91,8 @@ private:
     size_t depth_ = 0;
     std::vector<Binding> bindings_;
     size_t bindingCount_ = 0;
+    mutable size_t unprefixed_ = std::string::npos; // the binding of names without a prefix, when known
+    mutable bool unprefixedKnown_ = false;
     std::vector<RawAttribute> raw_;
     std::string decodedValues_, decodedText_;
     XmlStartTag tag_;
