@@ -436,6 +436,12 @@ Unwritten::~Unwritten() = default;
 
 void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
 {
+    // Each count looks only at the rows' hidden cells: rows with none, as most
+    // formats read them, need one look instead of one for each count.
+    bool hidden = false;
+    for (int row = firstRow; row <= lastRow && !hidden; ++row)
+        hidden = !table.cell(SubtitleTable::Extra, row).empty();
+    if (!hidden) return;
     for (const std::unique_ptr<LeftOutCount>& count : counts_)
         if (count) count->rows(table, firstRow, lastRow);
 }

@@ -71,6 +71,7 @@ inline void WriteAllRows(
 class LeftOutCount {
 public:
     virtual ~LeftOutCount() = default;
+    // From the rows' hidden cells only: blocks of rows with none are not given.
     virtual void rows(const SubtitleTable& table, int firstRow, int lastRow) = 0;
     virtual std::vector<std::string> items(const SubtitleTable& table) const = 0;
 };
