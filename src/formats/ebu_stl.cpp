@@ -350,21 +350,24 @@ struct Framing {
 };
 
 // The text field's bytes (padding and all) as lines of the table's markup.
+// Its rooms are used again text after text: the first `count` lines are this one's.
 struct DecodedText {
     std::vector<std::string> lines;
     std::vector<Framing> framings;
+    size_t count = 0;
     int breaks = 0; // 0: one line, so none seen
 };
 
-std::string decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing)
+void decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing, std::string& out)
 {
     size_t begin = 0, end = bytes.size();
     while (begin < end && isFraming(static_cast<unsigned char>(bytes[begin])))
         ++begin;
     while (end > begin && isFraming(static_cast<unsigned char>(bytes[end - 1])))
         --end;
-    framing = { std::string(bytes.substr(0, begin)), std::string(bytes.substr(end)) };
-    std::string out;
+    framing.prefix.assign(bytes.substr(0, begin));
+    framing.suffix.assign(bytes.substr(end));
+    out.clear();
     bool coloured = false;
     const auto colour = [&](unsigned char code) {
         if (coloured) out += "</font>";
@@ -394,15 +397,16 @@ std::string decodeLine(std::string_view bytes, TextCodes& codes, Framing& framin
             out += "{" + blockName(c) + "}";
     }
     if (coloured) out += "</font>";
-    return out;
 }
 
-DecodedText decodeText(std::string_view field, TextCodes& codes)
+// `pieces`: a room for the lines' bytes.
+void decodeText(std::string_view field, TextCodes& codes, DecodedText& text, std::vector<std::string_view>& pieces)
 {
     const size_t padding = field.find(static_cast<char>(Padding));
     field = field.substr(0, padding);
-    DecodedText text;
-    std::vector<std::string_view> pieces;
+    text.count = 0;
+    text.breaks = 0;
+    pieces.clear();
     size_t start = 0;
     bool breaksSeen = false;
     for (size_t i = 0; i <= field.size();) {
@@ -424,16 +428,18 @@ DecodedText decodeText(std::string_view field, TextCodes& codes)
         if (run == field.size()) break;
         start = i = run;
     }
-    while (!pieces.empty() && pieces.front().empty())
-        pieces.erase(pieces.begin());
-    while (!pieces.empty() && pieces.back().empty())
-        pieces.pop_back();
-    for (std::string_view piece : pieces) {
-        Framing framing;
-        text.lines.push_back(decodeLine(piece, codes, framing));
-        text.framings.push_back(std::move(framing));
+    size_t first = 0, last = pieces.size();
+    while (first < last && pieces[first].empty())
+        ++first;
+    while (last > first && pieces[last - 1].empty())
+        --last;
+    for (size_t i = first; i < last; ++i, ++text.count) {
+        if (text.count == text.lines.size()) {
+            text.lines.emplace_back();
+            text.framings.emplace_back();
+        }
+        decodeLine(pieces[i], codes, text.framings[text.count], text.lines[text.count]);
     }
-    return text;
 }
 
 unsigned char teletextColour(std::string_view colour)
@@ -509,7 +515,6 @@ void rowLines(const SubtitleTable& table, int row, std::vector<std::string_view>
         lines.pop_back();
 }
 
-std::string framingText(const Framing& f) { return ToHex(f.prefix) + ":" + ToHex(f.suffix); }
 Framing framingOf(std::string_view text)
 {
     const size_t colon = text.find(':');
@@ -581,30 +586,32 @@ private:
     void take(size_t index, std::string_view block)
     {
         const unsigned char extension = static_cast<unsigned char>(block[3]);
-        if (!pending_.empty() && subtitleNumber(pending_.front()) != subtitleNumber(block)) finishSubtitle();
+        if (!pending_.empty() && subtitleNumber(pending_) != subtitleNumber(block)) finishSubtitle();
         if (extension == UserData) {
             finishSubtitle();
-            before_.emplace_back(block);
+            before_ += block;
             return;
         }
         if (pending_.empty()) pendingIndex_ = index;
-        pending_.emplace_back(block);
+        pending_ += block;
         if (extension == LastBlock) finishSubtitle();
     }
 
+    // The hidden cell is put together in its room, and the blocks kept back
+    // to back: a string and a hex text of each block, made anew, took most
+    // of a subtitle's time.
     void finishSubtitle()
     {
         if (pending_.empty()) return;
-        std::vector<std::string> blocks;
-        blocks.swap(pending_);
-        if (blocks.front()[15] == 1) { // a comment: kept, not shown
-            for (std::string& b : blocks)
-                before_.push_back(std::move(b));
+        blocks_.swap(pending_);
+        pending_.clear();
+        if (blocks_[15] == 1) { // a comment: kept, not shown
+            before_ += blocks_;
             return;
         }
-        const std::string& first = blocks.front();
-        const std::optional<int64_t> in = readTimeCode(std::string_view(first).substr(5, 4), rate_);
-        const std::optional<int64_t> out = readTimeCode(std::string_view(first).substr(9, 4), rate_);
+        const std::string_view blocks = blocks_;
+        const std::optional<int64_t> in = readTimeCode(blocks.substr(5, 4), rate_);
+        const std::optional<int64_t> out = readTimeCode(blocks.substr(9, 4), rate_);
         if (!in || !out)
             throw Error(blockError(
                 pendingIndex_, "its time codes are not time codes at " + std::to_string(rate_) + " frames a second"));
@@ -614,34 +621,47 @@ private:
             offset_ = start && *start <= *in ? *start : 0;
             timing_.emplace(rate_, framerate_, offset_);
         }
-        std::string textField;
-        for (const std::string& b : blocks) {
-            const std::string_view part = std::string_view(b).substr(TextOffset);
-            textField += part.substr(0, part.find(static_cast<char>(Padding)));
+        textField_.clear();
+        for (size_t at = 0; at < blocks.size(); at += TtiSize) {
+            const std::string_view part = blocks.substr(at + TextOffset, TextSize);
+            textField_ += part.substr(0, part.find(static_cast<char>(Padding)));
         }
-        DecodedText text = decodeText(textField, *codes_);
-        std::vector<std::string> lines = text.lines;
-        lines.resize(std::max<size_t>(lines.size(), 3));
-        for (size_t i = 3; i < lines.size(); ++i)
-            (lines[2] += "\\N") += lines[i];
-        lines.resize(3);
-        std::string all;
-        for (const std::string& b : blocks)
-            all += b;
-        const std::string print = CellsFingerprint({ lines[0], lines[1], lines[2] });
-        const std::string blocksHex = ToHex(all), breaks = std::to_string(text.breaks);
-        std::vector<std::string> framings, before;
-        for (const Framing& f : text.framings)
-            framings.push_back(framingText(f));
-        for (const std::string& b : before_)
-            before.push_back(ToHex(b));
+        decodeText(textField_, *codes_, text_, pieces_);
+        const size_t count = text_.count;
+        const std::string_view line1 = count > 0 ? text_.lines[0] : std::string_view(),
+                               line2 = count > 1 ? text_.lines[1] : std::string_view();
+        std::string_view line3 = count > 2 ? text_.lines[2] : std::string_view();
+        if (count > 3) {
+            line3_.assign(line3);
+            for (size_t i = 3; i < count; ++i)
+                (line3_ += "\\N") += text_.lines[i];
+            line3 = line3_;
+        }
+        cells_.assign({ line1, line2, line3 });
+        kept_.assign(Tag);
+        kept_ += '\n';
+        kept_ += CellsFingerprint(cells_);
+        kept_ += '\n';
+        AppendHex(kept_, blocks);
+        kept_ += '\n';
+        kept_ += std::to_string(text_.breaks);
+        kept_ += '\n';
+        kept_ += std::to_string(count);
+        for (size_t i = 0; i < count; ++i) {
+            kept_ += '\n';
+            AppendHex(kept_, text_.framings[i].prefix);
+            kept_ += ':';
+            AppendHex(kept_, text_.framings[i].suffix);
+        }
+        kept_ += '\n';
+        kept_ += std::to_string(before_.size() / TtiSize);
+        for (size_t at = 0; at < before_.size(); at += TtiSize) {
+            kept_ += '\n';
+            AppendHex(kept_, std::string_view(before_).substr(at, TtiSize));
+        }
         before_.clear();
-        std::vector<std::string_view> kept = { print, blocksHex, breaks };
-        std::string framingCount, beforeCount;
-        AppendLineGroup(kept, framingCount, framings);
-        AppendLineGroup(kept, beforeCount, before);
-        StoreRow(table_, row_, IntToStr(timing_->toFrame(*in)), IntToStr(timing_->toFrame(*out)), lines[0], lines[1],
-            lines[2], JoinKept(Tag, kept));
+        StoreRow(table_, row_, IntToStr(timing_->toFrame(*in)), IntToStr(timing_->toFrame(*out)), line1, line2, line3,
+            kept_);
         // A writer of rows as they come takes the header with the first.
         if (++rows_ == 1) keepDocument(false);
     }
@@ -662,10 +682,9 @@ private:
         const std::string gsi = ToHex(gsi_), rows = std::to_string(rows_), offset = std::to_string(offset_);
         std::vector<std::string> after;
         if (end) {
-            for (const std::string& b : pending_)
-                before_.push_back(b);
-            for (const std::string& b : before_)
-                after.push_back(ToHex(b));
+            before_ += pending_;
+            for (size_t at = 0; at < before_.size(); at += TtiSize)
+                after.push_back(ToHex(std::string_view(before_).substr(at, TtiSize)));
         }
         std::vector<std::string_view> lines = { gsi, rows, offset };
         for (const std::string& a : after)
@@ -682,9 +701,13 @@ private:
     int rate_ = 25;
     int64_t offset_ = 0;
     std::optional<Timing> timing_;
-    std::vector<std::string> pending_, before_;
+    std::string pending_, blocks_, before_; // TTI blocks back to back
     size_t pendingIndex_ = 0;
     int rows_ = 0;
+    // Rooms used again subtitle after subtitle.
+    std::string textField_, line3_, kept_;
+    DecodedText text_;
+    std::vector<std::string_view> pieces_, cells_;
 };
 
 std::string defaultGsi(int rate)

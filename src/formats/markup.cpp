@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tessel {
 namespace {
@@ -150,14 +153,37 @@ std::string CellsFingerprint(const std::vector<std::string_view>& cells)
 
 std::string ToHex(std::string_view bytes)
 {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex(bytes.size() * 2, '\0');
-    char* out = hex.data();
-    for (unsigned char c : bytes) {
-        *out++ = digits[c >> 4];
-        *out++ = digits[c & 0xF];
-    }
+    std::string hex;
+    AppendHex(hex, bytes);
     return hex;
+}
+
+void AppendHex(std::string& out, std::string_view bytes)
+{
+    const size_t at = out.size();
+    out.resize(at + bytes.size() * 2);
+    char* to = out.data() + at;
+    size_t i = 0;
+#ifdef __SSE2__
+    // EBU STL keeps every block it reads as hex: sixteen bytes at a time.
+    const __m128i mask = _mm_set1_epi8(0x0F), nine = _mm_set1_epi8(9), zero = _mm_set1_epi8('0'),
+                  letters = _mm_set1_epi8('a' - '0' - 10);
+    const auto hexDigits = [&](__m128i nibbles) {
+        return _mm_add_epi8(_mm_add_epi8(nibbles, zero), _mm_and_si128(_mm_cmpgt_epi8(nibbles, nine), letters));
+    };
+    for (; i + 16 <= bytes.size(); i += 16, to += 32) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 4), mask), low = _mm_and_si128(v, mask);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), hexDigits(_mm_unpacklo_epi8(high, low)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), hexDigits(_mm_unpackhi_epi8(high, low)));
+    }
+#endif
+    static const char digits[] = "0123456789abcdef";
+    for (; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        *to++ = digits[c >> 4];
+        *to++ = digits[c & 0xF];
+    }
 }
 
 std::optional<std::string> FromHex(std::string_view hex)

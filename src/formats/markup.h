@@ -54,6 +54,8 @@ std::string CellsFingerprint(const std::vector<std::string_view>& cells);
 
 // Bytes as lowercase hex and back (nothing for text that is not hex).
 std::string ToHex(std::string_view bytes);
+// The same after `out`.
+void AppendHex(std::string& out, std::string_view bytes);
 std::optional<std::string> FromHex(std::string_view hex);
 
 } // namespace tessel

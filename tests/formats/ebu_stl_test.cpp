@@ -3,11 +3,13 @@
 #include "formats/ebu_stl.h"
 #include "formats/encoding.h"
 #include "formats/file_commands.h"
+#include "formats/markup.h"
 #include "formats/registry.h"
 #include "test_support.h"
 
 #include <QFile>
 #include <array>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -328,5 +330,58 @@ TEST(EbuStl, TextOfEachCodeTableAroundItsAsciiRuns)
         SubtitleTable table;
         read(table, gsi(1, c.table) + tti(0, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, c.bytes));
         EXPECT_EQ(table.cell(SubtitleTable::Line1, 1), c.text) << c.table << " " << c.bytes;
+    }
+}
+
+// What a row keeps in its hidden cell: the fingerprint of its lines, its
+// blocks, the breaks between lines, each line's framing and the blocks before
+// it (the comment); past three lines (and the empty ones a longer run of
+// breaks leaves), Line 3 holds the rest.
+TEST(EbuStl, EachRowKeepsItsBlocksFramingsAndTheBlocksBeforeIt)
+{
+    const std::string blocks = film().substr(1024);
+    const std::string lines = tti(5, { 10, 0, 15, 0 }, { 10, 0, 16, 0 },
+        "a\x8A"
+        "b\x8A\x8A\x8A"
+        "c\x8A\x0D"
+        "d");
+    SubtitleTable table;
+    read(table, gsi(6) + blocks + lines);
+    const std::string longText = std::string(100, 'A') + std::string(20, 'B');
+    const struct {
+        int row;
+        std::string line3, kept;
+    } cases[] = {
+        { 3, "",
+            "ebu-stl\n" + CellsFingerprint({ longText, "", "" }) + "\n" + ToHex(blocks.substr(3 * 128, 256))
+                + "\n0\n1\n0d070b0b:0a0a\n1\n" + ToHex(blocks.substr(2 * 128, 128)) },
+        { 4, "\\N\\Nc\\Nd",
+            "ebu-stl\n" + CellsFingerprint({ "a", "b", "\\N\\Nc\\Nd" }) + "\n" + ToHex(lines)
+                + "\n1\n6\n:\n:\n:\n:\n:\n0d:\n0" },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(table.cell(SubtitleTable::Line3, c.row), c.line3) << c.row;
+        EXPECT_EQ(table.cell(SubtitleTable::Extra, c.row), c.kept) << c.row;
+    }
+}
+
+// Hex sixteen bytes at a time and the rest one by one: every byte value, at
+// lengths around a multiple of sixteen, and after text already there.
+TEST(EbuStl, BlocksKeptAsLowercaseHex)
+{
+    std::string bytes;
+    for (int c = 0; c < 256; ++c)
+        bytes += static_cast<char>(255 - c);
+    for (const size_t size : { 0, 1, 15, 16, 17, 31, 33, 128, 256 }) {
+        std::string expected = "x";
+        for (size_t i = 0; i < size; ++i) {
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(bytes[i]));
+            expected += pair;
+        }
+        std::string hex = "x";
+        AppendHex(hex, bytes.substr(0, size));
+        EXPECT_EQ(hex, expected) << size;
+        EXPECT_EQ(FromHex(hex.substr(1)), bytes.substr(0, size)) << size;
     }
 }
