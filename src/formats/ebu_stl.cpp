@@ -141,6 +141,13 @@ public:
     // Latin's diacritical marks come before their letter, as one character.
     bool startsPair(unsigned char c) const { return latin_ && c >= 0xC1 && c <= 0xCF; }
 
+    // The printable bytes read as the same ASCII character, each alone.
+    const std::array<bool, 0x100>& sameAscii()
+    {
+        if (!asciiKnown_) knowAscii();
+        return sameAscii_;
+    }
+
     void decode(std::string_view bytes, std::string& out)
     {
         if (!asciiKnown_) knowAscii();
@@ -235,15 +242,15 @@ private:
             const std::string& bytes = encoded(std::string_view(&character, 1));
             ascii_[c] = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) == c ? static_cast<int>(c) : -1;
             const std::string& text = decoded(std::string_view(&character, 1));
-            sameAscii_[c] = !startsPair(static_cast<unsigned char>(c)) && text.size() == 1
-                && static_cast<unsigned char>(text[0]) == c;
+            sameAscii_[c] = isPrintable(static_cast<unsigned char>(c)) && !startsPair(static_cast<unsigned char>(c))
+                && text.size() == 1 && static_cast<unsigned char>(text[0]) == c;
         }
         asciiKnown_ = true;
     }
 
     std::unordered_map<uint64_t, std::string> decoded_, encoded_;
     std::array<int, 0x80> ascii_ {};
-    std::array<bool, 0x100> sameAscii_ {}; // the bytes read as the same ASCII character
+    std::array<bool, 0x100> sameAscii_ {}; // the printable bytes read as the same ASCII character
     bool asciiKnown_ = false;
     const CodeTable& table_;
     Converter decoder_, encoder_;
@@ -378,8 +385,18 @@ void decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing, std:
     const auto initial = std::find_if(
         framing.prefix.rbegin(), framing.prefix.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
     if (initial != framing.prefix.rend()) colour(static_cast<unsigned char>(*initial));
+    const std::array<bool, 0x100>& sameAscii = codes.sameAscii();
     for (size_t i = begin; i < end;) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (sameAscii[c]) {
+            // Most of a line: taken as it is, without a look at what the run is first.
+            size_t run = i + 1;
+            while (run < end && sameAscii[static_cast<unsigned char>(bytes[run])])
+                ++run;
+            out.append(bytes.data() + i, run - i);
+            i = run;
+            continue;
+        }
         if (isPrintable(c)) {
             size_t run = i;
             while (run < end && isPrintable(static_cast<unsigned char>(bytes[run])))
@@ -410,10 +427,7 @@ void decodeText(std::string_view field, TextCodes& codes, DecodedText& text, std
     size_t start = 0;
     bool breaksSeen = false;
     for (size_t i = 0; i <= field.size();) {
-        if (i < field.size() && static_cast<unsigned char>(field[i]) != LineBreak) {
-            ++i;
-            continue;
-        }
+        i = std::min(field.find(static_cast<char>(LineBreak), i), field.size());
         pieces.push_back(field.substr(start, i - start));
         size_t run = i;
         while (run < field.size() && static_cast<unsigned char>(field[run]) == LineBreak)

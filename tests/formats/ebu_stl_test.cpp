@@ -325,6 +325,13 @@ TEST(EbuStl, TextOfEachCodeTableAroundItsAsciiRuns)
             "ü and ç" },
         { "01", "Ok \xB7\xD4\xE0\xD0\xD2\xE1\xE2 ok", "Ok Здравст ok" },
         { "03", "abc \xC1\xC2\xC3 xyz", "abc ΑΒΓ xyz" },
+        // Codes between ASCII runs are no text, even where the table reads them as the same byte.
+        { "00",
+            "ab\x10"
+            "cd\x1F\x7F"
+            "e",
+            "ab{mosaic black}cd{release mosaic}\x7F"
+            "e" },
     };
     for (const auto& c : cases) {
         SubtitleTable table;
