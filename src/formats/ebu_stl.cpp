@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iconv.h>
@@ -356,25 +357,25 @@ struct Framing {
     std::string prefix, suffix;
 };
 
-// The text field's bytes (padding and all) as lines of the table's markup.
-// Its rooms are used again text after text: the first `count` lines are this one's.
+// The text field's bytes (padding and all) as the table's three text cells,
+// the third holding every line past the second, "\N" between them. Its rooms
+// are used again text after text.
 struct DecodedText {
-    std::vector<std::string> lines;
-    std::vector<Framing> framings;
-    size_t count = 0;
+    std::string cells[3];
+    std::vector<std::pair<std::string_view, std::string_view>> framings; // in the field read
     int breaks = 0; // 0: one line, so none seen
 };
 
-void decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing, std::string& out)
+// The line after `out`; its framing, the codes before and after its text.
+void decodeLine(
+    std::string_view bytes, TextCodes& codes, std::pair<std::string_view, std::string_view>& framing, std::string& out)
 {
     size_t begin = 0, end = bytes.size();
     while (begin < end && isFraming(static_cast<unsigned char>(bytes[begin])))
         ++begin;
     while (end > begin && isFraming(static_cast<unsigned char>(bytes[end - 1])))
         --end;
-    framing.prefix.assign(bytes.substr(0, begin));
-    framing.suffix.assign(bytes.substr(end));
-    out.clear();
+    framing = { bytes.substr(0, begin), bytes.substr(end) };
     bool coloured = false;
     const auto colour = [&](unsigned char code) {
         if (coloured) out += "</font>";
@@ -383,8 +384,8 @@ void decodeLine(std::string_view bytes, TextCodes& codes, Framing& framing, std:
     };
     // The colour the line starts in, when it is not the usual white.
     const auto initial = std::find_if(
-        framing.prefix.rbegin(), framing.prefix.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
-    if (initial != framing.prefix.rend()) colour(static_cast<unsigned char>(*initial));
+        framing.first.rbegin(), framing.first.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
+    if (initial != framing.first.rend()) colour(static_cast<unsigned char>(*initial));
     const std::array<bool, 0x100>& sameAscii = codes.sameAscii();
     for (size_t i = begin; i < end;) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
@@ -421,7 +422,9 @@ void decodeText(std::string_view field, TextCodes& codes, DecodedText& text, std
 {
     const size_t padding = field.find(static_cast<char>(Padding));
     field = field.substr(0, padding);
-    text.count = 0;
+    for (std::string& cell : text.cells)
+        cell.clear();
+    text.framings.clear();
     text.breaks = 0;
     pieces.clear();
     size_t start = 0;
@@ -447,12 +450,11 @@ void decodeText(std::string_view field, TextCodes& codes, DecodedText& text, std
         ++first;
     while (last > first && pieces[last - 1].empty())
         --last;
-    for (size_t i = first; i < last; ++i, ++text.count) {
-        if (text.count == text.lines.size()) {
-            text.lines.emplace_back();
-            text.framings.emplace_back();
-        }
-        decodeLine(pieces[i], codes, text.framings[text.count], text.lines[text.count]);
+    for (size_t i = first; i < last; ++i) {
+        const size_t line = i - first;
+        std::string& cell = text.cells[std::min<size_t>(line, 2)];
+        if (line > 2) cell += "\\N";
+        decodeLine(pieces[i], codes, text.framings.emplace_back(), cell);
     }
 }
 
@@ -635,49 +637,71 @@ private:
             offset_ = start && *start <= *in ? *start : 0;
             timing_.emplace(rate_, framerate_, offset_);
         }
-        textField_.clear();
-        for (size_t at = 0; at < blocks.size(); at += TtiSize) {
-            const std::string_view part = blocks.substr(at + TextOffset, TextSize);
-            textField_ += part.substr(0, part.find(static_cast<char>(Padding)));
+        std::string_view field = blocks.substr(TextOffset);
+        if (blocks.size() > TtiSize) {
+            textField_.clear();
+            for (size_t at = 0; at < blocks.size(); at += TtiSize) {
+                const std::string_view part = blocks.substr(at + TextOffset, TextSize);
+                textField_ += part.substr(0, part.find(static_cast<char>(Padding)));
+            }
+            field = textField_;
         }
-        decodeText(textField_, *codes_, text_, pieces_);
-        const size_t count = text_.count;
-        const std::string_view line1 = count > 0 ? text_.lines[0] : std::string_view(),
-                               line2 = count > 1 ? text_.lines[1] : std::string_view();
-        std::string_view line3 = count > 2 ? text_.lines[2] : std::string_view();
-        if (count > 3) {
-            line3_.assign(line3);
-            for (size_t i = 3; i < count; ++i)
-                (line3_ += "\\N") += text_.lines[i];
-            line3 = line3_;
-        }
+        decodeText(field, *codes_, text_, pieces_);
+        const std::string& line1 = text_.cells[0];
+        const std::string& line2 = text_.cells[1];
+        const std::string& line3 = text_.cells[2];
         cells_.assign({ line1, line2, line3 });
-        kept_.assign(Tag);
-        kept_ += '\n';
-        kept_ += CellsFingerprint(cells_);
-        kept_ += '\n';
-        AppendHex(kept_, blocks);
-        kept_ += '\n';
-        kept_ += std::to_string(text_.breaks);
-        kept_ += '\n';
-        kept_ += std::to_string(count);
-        for (size_t i = 0; i < count; ++i) {
-            kept_ += '\n';
-            AppendHex(kept_, text_.framings[i].prefix);
-            kept_ += ':';
-            AppendHex(kept_, text_.framings[i].suffix);
-        }
-        kept_ += '\n';
-        kept_ += std::to_string(before_.size() / TtiSize);
-        for (size_t at = 0; at < before_.size(); at += TtiSize) {
-            kept_ += '\n';
-            AppendHex(kept_, std::string_view(before_).substr(at, TtiSize));
-        }
+        keepRow(blocks);
         before_.clear();
         StoreRow(table_, row_, IntToStr(timing_->toFrame(*in)), IntToStr(timing_->toFrame(*out)), line1, line2, line3,
             kept_);
         // A writer of rows as they come takes the header with the first.
         if (++rows_ == 1) keepDocument(false);
+    }
+
+    // The hidden cell of the subtitle decoded in text_, written into its room at once.
+    void keepRow(std::string_view blocks)
+    {
+        char counts[3][24];
+        const auto count = [&](int i, size_t value) {
+            return std::string_view(
+                counts[i], static_cast<size_t>(std::to_chars(counts[i], counts[i] + 24, value).ptr - counts[i]));
+        };
+        const std::string print = CellsFingerprint(cells_);
+        const size_t beforeBlocks = before_.size() / TtiSize;
+        const std::string_view breaks = count(0, static_cast<size_t>(text_.breaks)),
+                               lines = count(1, text_.framings.size()), before = count(2, beforeBlocks);
+        size_t size = Tag.size() + print.size() + blocks.size() * 2 + breaks.size() + lines.size() + before.size() + 5
+            + beforeBlocks * (TtiSize * 2 + 1);
+        for (const auto& [prefix, suffix] : text_.framings)
+            size += (prefix.size() + suffix.size()) * 2 + 2;
+        kept_.resize(size);
+        char* to = kept_.data();
+        const auto put = [&](std::string_view text) {
+            std::memcpy(to, text.data(), text.size());
+            to += text.size();
+        };
+        put(Tag);
+        *to++ = '\n';
+        put(print);
+        *to++ = '\n';
+        to = PutHex(to, blocks);
+        *to++ = '\n';
+        put(breaks);
+        *to++ = '\n';
+        put(lines);
+        for (const auto& [prefix, suffix] : text_.framings) {
+            *to++ = '\n';
+            to = PutHex(to, prefix);
+            *to++ = ':';
+            to = PutHex(to, suffix);
+        }
+        *to++ = '\n';
+        put(before);
+        for (size_t at = 0; at < before_.size(); at += TtiSize) {
+            *to++ = '\n';
+            to = PutHex(to, std::string_view(before_).substr(at, TtiSize));
+        }
     }
 
     // "HHMMSSFF" as the four bytes a TTI block holds.
@@ -719,7 +743,7 @@ private:
     size_t pendingIndex_ = 0;
     int rows_ = 0;
     // Rooms used again subtitle after subtitle.
-    std::string textField_, line3_, kept_;
+    std::string textField_, kept_;
     DecodedText text_;
     std::vector<std::string_view> pieces_, cells_;
 };
@@ -1009,27 +1033,71 @@ void WriteEbuStl(const SubtitleTable& table, int firstRow, int lastRow, const Wr
 
 namespace {
 
+bool isCommentBlock(std::string_view hex)
+{
+    if (hex.size() != TtiSize * 2) return false;
+    const std::string block = FromHex(hex).value_or("");
+    return block.size() == TtiSize && block[15] == 1 && static_cast<unsigned char>(block[3]) == LastBlock;
+}
+
 int commentBlocks(const std::vector<std::string_view>& blocks)
 {
-    int comments = 0;
-    for (std::string_view hex : blocks) {
-        const std::string block = FromHex(hex).value_or("");
-        if (block.size() == TtiSize && block[15] == 1 && static_cast<unsigned char>(block[3]) == LastBlock) ++comments;
-    }
-    return comments;
+    return static_cast<int>(std::count_if(blocks.begin(), blocks.end(), isCommentBlock));
 }
+
+// A hidden cell's lines one after another as SplitKept and ReadLineGroup
+// give them, with no list of them all: what a save leaves out is asked of
+// every row.
+class KeptCursor {
+public:
+    // False for data that EBU STL did not keep.
+    bool start(std::string_view data)
+    {
+        if (!IsKeptBy(data, Tag)) return false;
+        const size_t end = data.find('\n');
+        more_ = end != std::string_view::npos;
+        rest_ = more_ ? data.substr(end + 1) : std::string_view();
+        return true;
+    }
+    bool atEnd() const { return !more_; }
+    // The next line; an empty one past the end.
+    std::string_view line()
+    {
+        if (!more_) return {};
+        const size_t end = rest_.find('\n');
+        const std::string_view line = rest_.substr(0, end);
+        more_ = end != std::string_view::npos;
+        if (more_) rest_.remove_prefix(end + 1);
+        return line;
+    }
+    // The count a group of lines starts with (its lines follow, as many as are left).
+    size_t groupCount()
+    {
+        const std::string_view text = line();
+        size_t count = 0;
+        std::from_chars(text.data(), text.data() + text.size(), count);
+        return count;
+    }
+
+private:
+    std::string_view rest_;
+    bool more_ = false;
+};
 
 class LeftOut : public LeftOutCount {
 public:
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
-        std::vector<std::string_view> kept;
+        KeptCursor kept;
         for (int row = firstRow; row <= lastRow; ++row) {
             const std::string_view extra = table.cell(SubtitleTable::Extra, row);
-            if (extra.empty() || !SplitKept(extra, Tag, kept)) continue;
-            size_t index = FramingLines;
-            ReadLineGroup(kept, index);
-            comments_ += commentBlocks(ReadLineGroup(kept, index));
+            if (extra.empty() || !kept.start(extra)) continue;
+            for (size_t line = 0; line < FramingLines; ++line)
+                kept.line();
+            for (size_t framings = kept.groupCount(); framings && !kept.atEnd(); --framings)
+                kept.line();
+            for (size_t before = kept.groupCount(); before && !kept.atEnd(); --before)
+                comments_ += isCommentBlock(kept.line()) ? 1 : 0;
         }
     }
 

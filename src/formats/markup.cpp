@@ -162,7 +162,11 @@ void AppendHex(std::string& out, std::string_view bytes)
 {
     const size_t at = out.size();
     out.resize(at + bytes.size() * 2);
-    char* to = out.data() + at;
+    PutHex(out.data() + at, bytes);
+}
+
+char* PutHex(char* to, std::string_view bytes)
+{
     size_t i = 0;
 #ifdef __SSE2__
     // EBU STL keeps every block it reads as hex: sixteen bytes at a time.
@@ -184,6 +188,7 @@ void AppendHex(std::string& out, std::string_view bytes)
         *to++ = digits[c >> 4];
         *to++ = digits[c & 0xF];
     }
+    return to;
 }
 
 std::optional<std::string> FromHex(std::string_view hex)

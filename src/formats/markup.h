@@ -54,8 +54,9 @@ std::string CellsFingerprint(const std::vector<std::string_view>& cells);
 
 // Bytes as lowercase hex and back (nothing for text that is not hex).
 std::string ToHex(std::string_view bytes);
-// The same after `out`.
+// The same after `out`, or at `to` (room for twice the bytes), returning the end.
 void AppendHex(std::string& out, std::string_view bytes);
+char* PutHex(char* to, std::string_view bytes);
 std::optional<std::string> FromHex(std::string_view hex);
 
 } // namespace tessel

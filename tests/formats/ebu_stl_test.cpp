@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -390,5 +391,39 @@ TEST(EbuStl, BlocksKeptAsLowercaseHex)
         AppendHex(hex, bytes.substr(0, size));
         EXPECT_EQ(hex, expected) << size;
         EXPECT_EQ(FromHex(hex.substr(1)), bytes.substr(0, size)) << size;
+    }
+}
+
+// The comments a save in another format leaves out, counted from each row's
+// hidden cell as it stands, damaged or not: the framing and before groups
+// read by their counts, no further than the lines there are.
+TEST(EbuStl, CommentsLeftOutCountedFromHiddenCellsDamagedOrNot)
+{
+    const std::string comment = ToHex(tti(3, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "note", 0xFF, 22, 1));
+    const std::string open = ToHex(tti(3, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "note", 0, 22, 1));
+    std::string upper = comment;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string head = "ebu-stl\n0123456789abcdef\n00\n1\n";
+    const struct {
+        std::string extra;
+        int comments;
+    } cases[] = {
+        { head + "1\n:\n2\n" + comment + "\n" + comment, 2 },
+        { head + "0\n1\n" + upper, 1 },
+        { head + "2x\n:\n:\n1\n" + comment, 1 },
+        { head + "9\n:\n1\n" + comment, 0 },
+        { head + "1\n:\n5\n" + comment + "\n" + open + "\n" + comment.substr(2), 1 },
+        { head + "1\n:\n-1\n" + comment, 0 },
+        { "ebu-stl", 0 },
+        { "ebu-stl\tx\n0\n0\n0\n0\n1\n" + comment, 1 },
+        { "ass\n0\n0\n0\n0\n1\n" + comment, 0 },
+    };
+    for (const auto& c : cases) {
+        SubtitleTable table;
+        table.setRowCount(2);
+        table.setRow(1, "0", "1", "x", "", "", c.extra);
+        const std::vector<std::string> left = EbuStlDataLeftOut(table, "subrip");
+        EXPECT_EQ(left.empty() ? 0 : std::stoi(left[0]), c.comments) << c.extra.substr(0, 40);
     }
 }
