@@ -790,6 +790,45 @@ std::string tooManyBlocks(const std::string& need)
         + ". Save them in several files.";
 }
 
+// A hidden cell's lines one after another as SplitKept and ReadLineGroup
+// give them, with no list of them all: what a save leaves out is asked of
+// every row.
+class KeptCursor {
+public:
+    // False for data that EBU STL did not keep.
+    bool start(std::string_view data)
+    {
+        if (!IsKeptBy(data, Tag)) return false;
+        const size_t end = data.find('\n');
+        more_ = end != std::string_view::npos;
+        rest_ = more_ ? data.substr(end + 1) : std::string_view();
+        return true;
+    }
+    bool atEnd() const { return !more_; }
+    // The next line; an empty one past the end.
+    std::string_view line()
+    {
+        if (!more_) return {};
+        const size_t end = rest_.find('\n');
+        const std::string_view line = rest_.substr(0, end);
+        more_ = end != std::string_view::npos;
+        if (more_) rest_.remove_prefix(end + 1);
+        return line;
+    }
+    // The count a group of lines starts with (its lines follow, as many as are left).
+    size_t groupCount()
+    {
+        const std::string_view text = line();
+        size_t count = 0;
+        std::from_chars(text.data(), text.data() + text.size(), count);
+        return count;
+    }
+
+private:
+    std::string_view rest_;
+    bool more_ = false;
+};
+
 class Writer : public RowWriter {
 public:
     Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
@@ -852,26 +891,29 @@ private:
     // most of a row's time.
     void row(int row)
     {
-        const bool isKept = SplitKept(table_->cell(SubtitleTable::Extra, row), Tag, keptLines_);
         framings_.clear();
         rowBlocks_.clear();
         int breaks = teletext_ ? 2 : 1;
-        if (isKept) {
-            size_t index = FramingLines;
-            for (std::string_view f : ReadLineGroup(keptLines_, index))
-                framings_.push_back(framingOf(f));
-            for (std::string_view b : ReadLineGroup(keptLines_, index))
-                putRaw(FromHex(b).value_or(""));
-            const std::string all = FromHex(KeptLine(keptLines_, BlocksLine)).value_or("");
-            rowBlocks_.assign(all, 0, all.size() / TtiSize * TtiSize);
-            const int read = digitsValue(KeptLine(keptLines_, BreaksLine)).value_or(0);
+        std::string_view print;
+        if (keptCell_.start(table_->cell(SubtitleTable::Extra, row))) {
+            // The lines in the order RowLine gives them.
+            print = keptCell_.line();
+            const std::string_view blocks = keptCell_.line(), breaksRead = keptCell_.line();
+            for (size_t framings = keptCell_.groupCount(); framings && !keptCell_.atEnd(); --framings)
+                framings_.push_back(framingOf(keptCell_.line()));
+            for (size_t before = keptCell_.groupCount(); before && !keptCell_.atEnd(); --before)
+                putRaw(FromHex(keptCell_.line()).value_or(""));
+            if (AppendFromHex(rowBlocks_, blocks)) rowBlocks_.resize(rowBlocks_.size() / TtiSize * TtiSize);
+            const int read = digitsValue(breaksRead).value_or(0);
             if (read > 0) breaks = std::min(read, 8);
         }
         rowLines(*table_, row, lines_);
-        if (rowBlocks_.empty()
-            || CellsFingerprint({ table_->cell(SubtitleTable::Line1, row), table_->cell(SubtitleTable::Line2, row),
-                   table_->cell(SubtitleTable::Line3, row) })
-                != KeptLine(keptLines_, PrintLine)) {
+        const auto edited = [&] {
+            cells_.assign({ table_->cell(SubtitleTable::Line1, row), table_->cell(SubtitleTable::Line2, row),
+                table_->cell(SubtitleTable::Line3, row) });
+            return CellsFingerprint(cells_) != print;
+        };
+        if (rowBlocks_.empty() || edited()) {
             makeBlocks(row, breaks);
             changed_ = true;
         }
@@ -1000,7 +1042,8 @@ private:
     int lastNumber_ = -1, rows_ = 0;
     std::bitset<256> groups_;
     bool changed_ = false, continuing_ = false;
-    std::vector<std::string_view> keptLines_, lines_;
+    KeptCursor keptCell_;
+    std::vector<std::string_view> lines_, cells_;
     std::vector<Framing> framings_;
     std::string rowBlocks_, text_; // the row's TTI blocks, its text field's bytes
     const Framing teletextFraming_ { "\x0D\x07\x0B\x0B", "\x0A\x0A" }, plainFraming_;
@@ -1046,45 +1089,6 @@ int commentBlocks(const std::vector<std::string_view>& blocks)
 {
     return static_cast<int>(std::count_if(blocks.begin(), blocks.end(), isCommentBlock));
 }
-
-// A hidden cell's lines one after another as SplitKept and ReadLineGroup
-// give them, with no list of them all: what a save leaves out is asked of
-// every row.
-class KeptCursor {
-public:
-    // False for data that EBU STL did not keep.
-    bool start(std::string_view data)
-    {
-        if (!IsKeptBy(data, Tag)) return false;
-        const size_t end = data.find('\n');
-        more_ = end != std::string_view::npos;
-        rest_ = more_ ? data.substr(end + 1) : std::string_view();
-        return true;
-    }
-    bool atEnd() const { return !more_; }
-    // The next line; an empty one past the end.
-    std::string_view line()
-    {
-        if (!more_) return {};
-        const size_t end = rest_.find('\n');
-        const std::string_view line = rest_.substr(0, end);
-        more_ = end != std::string_view::npos;
-        if (more_) rest_.remove_prefix(end + 1);
-        return line;
-    }
-    // The count a group of lines starts with (its lines follow, as many as are left).
-    size_t groupCount()
-    {
-        const std::string_view text = line();
-        size_t count = 0;
-        std::from_chars(text.data(), text.data() + text.size(), count);
-        return count;
-    }
-
-private:
-    std::string_view rest_;
-    bool more_ = false;
-};
 
 class LeftOut : public LeftOutCount {
 public:

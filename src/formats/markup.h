@@ -57,6 +57,8 @@ std::string ToHex(std::string_view bytes);
 // The same after `out`, or at `to` (room for twice the bytes), returning the end.
 void AppendHex(std::string& out, std::string_view bytes);
 char* PutHex(char* to, std::string_view bytes);
+// The bytes of `hex` after `out`; false, and `out` as it was, for text that is not hex.
+bool AppendFromHex(std::string& out, std::string_view hex);
 std::optional<std::string> FromHex(std::string_view hex);
 
 } // namespace tessel

@@ -427,3 +427,67 @@ TEST(EbuStl, CommentsLeftOutCountedFromHiddenCellsDamagedOrNot)
         EXPECT_EQ(left.empty() ? 0 : std::stoi(left[0]), c.comments) << c.extra.substr(0, 40);
     }
 }
+
+// A hidden cell damaged by hand is read as far as it goes: each one is
+// written as the same cell put right, its text edited or not.
+TEST(EbuStl, DamagedHiddenCellsAreWrittenAsTheCellPutRight)
+{
+    SubtitleTable table;
+    read(table, film());
+    const std::string kept(table.cell(SubtitleTable::Extra, 1));
+    const size_t blocksAt = kept.find('\n', 8) + 1, blocksEnd = kept.find('\n', blocksAt);
+    const std::string head = kept.substr(0, blocksAt), block = kept.substr(blocksAt, blocksEnd - blocksAt),
+                      rest = kept.substr(blocksEnd, kept.rfind('\n') - blocksEnd);
+    ASSERT_EQ(kept.substr(kept.rfind('\n')), "\n0");
+    std::string upper = block;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string comment = ToHex(film().substr(1024 + 2 * 128, 128));
+    const std::pair<std::string, std::string> cases[] = {
+        { head + upper + rest + "\n0", kept },
+        { head + block + block.substr(0, 128) + rest + "\n0", kept },
+        { head + block + rest + "\n5\n" + comment, head + block + rest + "\n1\n" + comment },
+        { head + block + rest + "\n1x\n" + comment + "\n" + comment, head + block + rest + "\n1\n" + comment },
+        { head + block.substr(0, 100) + "g" + block.substr(101) + rest + "\n0", head + rest + "\n0" },
+        { head + block + "\n2\n9\n0d070b0b:0a0a", head + block + "\n2\n1\n0d070b0b:0a0a\n0" },
+    };
+    for (const auto& [damaged, right] : cases) {
+        for (const bool edited : { false, true }) {
+            SubtitleTable a, b;
+            read(a, film());
+            read(b, film());
+            a.setCell(SubtitleTable::Extra, 1, damaged);
+            b.setCell(SubtitleTable::Extra, 1, right);
+            if (edited) {
+                a.setCell(SubtitleTable::Line2, 1, "<i>Edited</i>");
+                b.setCell(SubtitleTable::Line2, 1, "<i>Edited</i>");
+            }
+            EXPECT_EQ(write(a), write(b)) << damaged << edited;
+        }
+    }
+}
+
+// Hex read back sixteen digits at a time and the rest two by two: anything
+// but a digit or a letter a-f in either case, anywhere, and an odd count,
+// are not hex, and leave what was there.
+TEST(EbuStl, KeptHexReadBackOrRefused)
+{
+    std::string bytes;
+    for (int c = 0; c < 40; ++c)
+        bytes += static_cast<char>(c * 37 + 11);
+    const std::string hex = ToHex(bytes);
+    std::string upper = hex;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(FromHex(upper), bytes);
+    EXPECT_EQ(FromHex(hex.substr(0, 33)), std::nullopt);
+    for (const char bad : { '/', ':', '@', 'G', '`', 'g', ' ', '\x10', '\x80', '\xC1' }) {
+        for (const size_t at : { 0, 15, 16, 31, 64, 79 }) {
+            std::string text = hex;
+            text[at] = bad;
+            std::string out = "kept";
+            EXPECT_FALSE(AppendFromHex(out, text)) << static_cast<int>(bad) << " at " << at;
+            EXPECT_EQ(out, "kept");
+        }
+    }
+}
