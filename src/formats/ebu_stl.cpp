@@ -19,6 +19,9 @@
 #include <iconv.h>
 #include <optional>
 #include <unordered_map>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tessel {
 namespace {
@@ -142,22 +145,19 @@ public:
     // Latin's diacritical marks come before their letter, as one character.
     bool startsPair(unsigned char c) const { return latin_ && c >= 0xC1 && c <= 0xCF; }
 
-    // The printable bytes read as the same ASCII character, each alone.
-    const std::array<bool, 0x100>& sameAscii()
+    // Where the run of printable bytes read as the same ASCII character, each
+    // alone, that starts at `at` ends (`end` at most).
+    size_t sameAsciiEnd(std::string_view bytes, size_t at, size_t end)
     {
         if (!asciiKnown_) knowAscii();
-        return sameAscii_;
+        return runEnd(bytes, at, end, sameAscii_, printableRead_);
     }
 
     void decode(std::string_view bytes, std::string& out)
     {
-        if (!asciiKnown_) knowAscii();
         for (size_t i = 0; i < bytes.size();) {
-            if (sameAscii_[static_cast<unsigned char>(bytes[i])]) {
+            if (const size_t end = sameAsciiEnd(bytes, i, bytes.size()); end > i) {
                 // Most text is ASCII read as it is: a run at a time, not a character.
-                size_t end = i + 1;
-                while (end < bytes.size() && sameAscii_[static_cast<unsigned char>(bytes[end])])
-                    ++end;
                 out.append(bytes.data() + i, end - i);
                 i = end;
                 continue;
@@ -185,12 +185,8 @@ public:
         if (!asciiKnown_) knowAscii();
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c < 0x80 && ascii_[c] == c) {
+            if (const size_t end = runEnd(text, i, text.size(), sameWritten_, printableWritten_); end > i) {
                 // Most text is ASCII that the table keeps as it is: a run at a time.
-                size_t end = i + 1;
-                while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80
-                    && ascii_[static_cast<unsigned char>(text[end])] == static_cast<unsigned char>(text[end]))
-                    ++end;
                 out.append(text.data() + i, end - i);
                 i = end;
                 continue;
@@ -238,20 +234,51 @@ private:
     // Which ASCII characters the table writes as the same byte (-1: another code or none).
     void knowAscii()
     {
+        printableRead_ = printableWritten_ = true;
         for (unsigned c = 0; c < 0x80; ++c) {
             const char character = static_cast<char>(c);
             const std::string& bytes = encoded(std::string_view(&character, 1));
-            ascii_[c] = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) == c ? static_cast<int>(c) : -1;
+            sameWritten_[c] = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) == c;
             const std::string& text = decoded(std::string_view(&character, 1));
             sameAscii_[c] = isPrintable(static_cast<unsigned char>(c)) && !startsPair(static_cast<unsigned char>(c))
                 && text.size() == 1 && static_cast<unsigned char>(text[0]) == c;
+            if (c >= 0x20 && c < 0x7F) {
+                printableRead_ = printableRead_ && sameAscii_[c];
+                printableWritten_ = printableWritten_ && sameWritten_[c];
+            }
         }
         asciiKnown_ = true;
     }
 
+    // The end of the run from `at` of the bytes `same` holds: sixteen at a
+    // time while they are printable ASCII, when `printable` says it holds them all.
+    static size_t runEnd(
+        std::string_view text, size_t at, size_t end, const std::array<bool, 0x100>& same, bool printable)
+    {
+#ifdef __SSE2__
+        if (printable)
+            while (at + 16 <= end) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+                // 0x20..0x7E: above 0x1F as signed bytes, but 0x7F.
+                const int inside = _mm_movemask_epi8(
+                    _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)), _mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F))));
+                if (inside != 0xFFFF) {
+                    at += static_cast<size_t>(__builtin_ctz(~static_cast<unsigned>(inside)));
+                    break;
+                }
+                at += 16;
+            }
+#endif
+        while (at < end && same[static_cast<unsigned char>(text[at])])
+            ++at;
+        return at;
+    }
+
     std::unordered_map<uint64_t, std::string> decoded_, encoded_;
-    std::array<int, 0x80> ascii_ {};
-    std::array<bool, 0x100> sameAscii_ {}; // the printable bytes read as the same ASCII character
+    // The bytes read as the same printable ASCII character, the ASCII the
+    // table writes as the same byte, and whether each holds 0x20..0x7E.
+    std::array<bool, 0x100> sameAscii_ {}, sameWritten_ {};
+    bool printableRead_ = false, printableWritten_ = false;
     bool asciiKnown_ = false;
     const CodeTable& table_;
     Converter decoder_, encoder_;
@@ -386,14 +413,10 @@ void decodeLine(
     const auto initial = std::find_if(
         framing.first.rbegin(), framing.first.rend(), [](char c) { return static_cast<unsigned char>(c) < 8; });
     if (initial != framing.first.rend()) colour(static_cast<unsigned char>(*initial));
-    const std::array<bool, 0x100>& sameAscii = codes.sameAscii();
     for (size_t i = begin; i < end;) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (sameAscii[c]) {
+        if (const size_t run = codes.sameAsciiEnd(bytes, i, end); run > i) {
             // Most of a line: taken as it is, without a look at what the run is first.
-            size_t run = i + 1;
-            while (run < end && sameAscii[static_cast<unsigned char>(bytes[run])])
-                ++run;
             out.append(bytes.data() + i, run - i);
             i = run;
             continue;

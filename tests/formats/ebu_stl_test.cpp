@@ -278,6 +278,9 @@ TEST(EbuStl, MoreBlocksThanTheHeaderCountsAreRefusedBeforeAnythingIsSaved)
 TEST(EbuStl, TextFieldsOfLinesWithAndWithoutMarkup)
 {
     const std::string text = "\x0D\x07\x0B\x0B", red = "\x0D\x01\x0B\x0B";
+    // Runs longer than sixteen bytes, ended by an accent and DEL.
+    const std::string longRuns
+        = std::string(20, 'x') + "\xC3\xA9" + std::string(16, 'y') + "\x7F" + std::string(17, 'z');
     for (const auto& [line1, line2, field] : {
              std::tuple { "Hello, world", "", text + "Hello, world" + End },
              { "a<i>b</i> c", "",
@@ -297,6 +300,9 @@ TEST(EbuStl, TextFieldsOfLinesWithAndWithoutMarkup)
                        "e 1<2"
                      + End },
              { "{not a code", "Two", text + "{not a code" + End + Break + text + "Two" + End },
+             { longRuns.c_str(), "",
+                 text + std::string(20, 'x') + "\xC2" + "e" + std::string(16, 'y') + "\x7F" + std::string(17, 'z')
+                     + End },
          }) {
         SubtitleTable table;
         test::Fill(table, { { "25", "50", line1, line2 } });
@@ -333,6 +339,10 @@ TEST(EbuStl, TextOfEachCodeTableAroundItsAsciiRuns)
             "e",
             "ab{mosaic black}cd{release mosaic}\x7F"
             "e" },
+        // Runs longer than sixteen bytes, ended by an accent, DEL and a code.
+        { "00",
+            std::string(17, 'a') + "\xC2" + "e" + std::string(15, 'b') + "\x7F" + std::string(16, 'c') + "\x10" + "d",
+            std::string(17, 'a') + "é" + std::string(15, 'b') + "\x7F" + std::string(16, 'c') + "{mosaic black}d" },
     };
     for (const auto& c : cases) {
         SubtitleTable table;
