@@ -554,11 +554,14 @@ void rowLines(const SubtitleTable& table, int row, std::vector<std::string_view>
         lines.pop_back();
 }
 
-Framing framingOf(std::string_view text)
+// "prefix:suffix" in hex; what is not hex, nothing.
+void readFraming(std::string_view text, Framing& framing)
 {
     const size_t colon = text.find(':');
-    return { FromHex(text.substr(0, colon)).value_or(""),
-        colon == std::string_view::npos ? "" : FromHex(text.substr(colon + 1)).value_or("") };
+    framing.prefix.clear();
+    framing.suffix.clear();
+    AppendFromHex(framing.prefix, text.substr(0, colon));
+    if (colon != std::string_view::npos) AppendFromHex(framing.suffix, text.substr(colon + 1));
 }
 
 int subtitleNumber(std::string_view block)
@@ -923,7 +926,7 @@ private:
             print = keptCell_.line();
             const std::string_view blocks = keptCell_.line(), breaksRead = keptCell_.line();
             for (size_t framings = keptCell_.groupCount(); framings && !keptCell_.atEnd(); --framings)
-                framings_.push_back(framingOf(keptCell_.line()));
+                readFraming(keptCell_.line(), framings_.emplace_back());
             for (size_t before = keptCell_.groupCount(); before && !keptCell_.atEnd(); --before)
                 putRaw(FromHex(keptCell_.line()).value_or(""));
             if (AppendFromHex(rowBlocks_, blocks)) rowBlocks_.resize(rowBlocks_.size() / TtiSize * TtiSize);

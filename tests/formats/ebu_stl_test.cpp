@@ -460,6 +460,7 @@ TEST(EbuStl, DamagedHiddenCellsAreWrittenAsTheCellPutRight)
         { head + block + rest + "\n1x\n" + comment + "\n" + comment, head + block + rest + "\n1\n" + comment },
         { head + block.substr(0, 100) + "g" + block.substr(101) + rest + "\n0", head + rest + "\n0" },
         { head + block + "\n2\n9\n0d070b0b:0a0a", head + block + "\n2\n1\n0d070b0b:0a0a\n0" },
+        { head + block + "\n2\n2\nzz:0a0a\n0d070b0b\n0", head + block + "\n2\n2\n:0a0a\n0d070b0b:\n0" },
     };
     for (const auto& [damaged, right] : cases) {
         for (const bool edited : { false, true }) {
