@@ -231,7 +231,7 @@ private:
         return at->second;
     }
 
-    // Which ASCII characters the table writes as the same byte (-1: another code or none).
+    // Which ASCII characters the table reads and writes as the same byte.
     void knowAscii()
     {
         printableRead_ = printableWritten_ = true;
@@ -687,7 +687,8 @@ private:
         if (++rows_ == 1) keepDocument(false);
     }
 
-    // The hidden cell of the subtitle decoded in text_, written into its room at once.
+    // The hidden cell of the subtitle decoded in text_, as JoinKept would join its
+    // lines, written into its room at once.
     void keepRow(std::string_view blocks)
     {
         char counts[3][24];

@@ -54,11 +54,11 @@ std::string CellsFingerprint(const std::vector<std::string_view>& cells);
 
 // Bytes as lowercase hex and back (nothing for text that is not hex).
 std::string ToHex(std::string_view bytes);
-// The same after `out`, or at `to` (room for twice the bytes), returning the end.
+std::optional<std::string> FromHex(std::string_view hex);
+// Bytes as hex after `out`, or at `to` (room for twice their count), returning the end.
 void AppendHex(std::string& out, std::string_view bytes);
 char* PutHex(char* to, std::string_view bytes);
 // The bytes of `hex` after `out`; false, and `out` as it was, for text that is not hex.
 bool AppendFromHex(std::string& out, std::string_view hex);
-std::optional<std::string> FromHex(std::string_view hex);
 
 } // namespace tessel
