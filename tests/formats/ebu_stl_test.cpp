@@ -10,7 +10,6 @@
 #include <QFile>
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -55,6 +54,13 @@ std::string tti(int number, std::array<int, 4> in, std::array<int, 4> out, std::
 }
 
 const std::string Framing = "\x0D\x07\x0B\x0B", End = "\x0A\x0A", Break = "\x8A\x8A";
+
+std::string upperCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
 
 // Two-line teletext subtitles with italics and ISO 6937 accents (a mark
 // before its letter), a yellow line with a colour change, a comment, and a
@@ -383,27 +389,6 @@ TEST(EbuStl, EachRowKeepsItsBlocksFramingsAndTheBlocksBeforeIt)
     }
 }
 
-// Hex sixteen bytes at a time and the rest one by one: every byte value, at
-// lengths around a multiple of sixteen, and after text already there.
-TEST(EbuStl, BlocksKeptAsLowercaseHex)
-{
-    std::string bytes;
-    for (int c = 0; c < 256; ++c)
-        bytes += static_cast<char>(255 - c);
-    for (const size_t size : { 0, 1, 15, 16, 17, 31, 33, 128, 256 }) {
-        std::string expected = "x";
-        for (size_t i = 0; i < size; ++i) {
-            char pair[3];
-            std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(bytes[i]));
-            expected += pair;
-        }
-        std::string hex = "x";
-        AppendHex(hex, bytes.substr(0, size));
-        EXPECT_EQ(hex, expected) << size;
-        EXPECT_EQ(FromHex(hex.substr(1)), bytes.substr(0, size)) << size;
-    }
-}
-
 // The comments a save in another format leaves out, counted from each row's
 // hidden cell as it stands, damaged or not: the framing and before groups
 // read by their counts, no further than the lines there are.
@@ -411,23 +396,17 @@ TEST(EbuStl, CommentsLeftOutCountedFromHiddenCellsDamagedOrNot)
 {
     const std::string comment = ToHex(tti(3, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "note", 0xFF, 22, 1));
     const std::string open = ToHex(tti(3, { 0, 0, 1, 0 }, { 0, 0, 2, 0 }, "note", 0, 22, 1));
-    std::string upper = comment;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const std::string head = "ebu-stl\n0123456789abcdef\n00\n1\n";
     const struct {
         std::string extra;
         int comments;
     } cases[] = {
         { head + "1\n:\n2\n" + comment + "\n" + comment, 2 },
-        { head + "0\n1\n" + upper, 1 },
+        { head + "0\n1\n" + upperCase(comment), 1 },
         { head + "2x\n:\n:\n1\n" + comment, 1 },
         { head + "9\n:\n1\n" + comment, 0 },
         { head + "1\n:\n5\n" + comment + "\n" + open + "\n" + comment.substr(2), 1 },
-        { head + "1\n:\n-1\n" + comment, 0 },
-        { "ebu-stl", 0 },
         { "ebu-stl\tx\n0\n0\n0\n0\n1\n" + comment, 1 },
-        { "ass\n0\n0\n0\n0\n1\n" + comment, 0 },
     };
     for (const auto& c : cases) {
         SubtitleTable table;
@@ -449,15 +428,10 @@ TEST(EbuStl, DamagedHiddenCellsAreWrittenAsTheCellPutRight)
     const std::string head = kept.substr(0, blocksAt), block = kept.substr(blocksAt, blocksEnd - blocksAt),
                       rest = kept.substr(blocksEnd, kept.rfind('\n') - blocksEnd);
     ASSERT_EQ(kept.substr(kept.rfind('\n')), "\n0");
-    std::string upper = block;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const std::string comment = ToHex(film().substr(1024 + 2 * 128, 128));
     const std::pair<std::string, std::string> cases[] = {
-        { head + upper + rest + "\n0", kept },
         { head + block + block.substr(0, 128) + rest + "\n0", kept },
         { head + block + rest + "\n5\n" + comment, head + block + rest + "\n1\n" + comment },
-        { head + block + rest + "\n1x\n" + comment + "\n" + comment, head + block + rest + "\n1\n" + comment },
         { head + block.substr(0, 100) + "g" + block.substr(101) + rest + "\n0", head + rest + "\n0" },
         { head + block + "\n2\n9\n0d070b0b:0a0a", head + block + "\n2\n1\n0d070b0b:0a0a\n0" },
         { head + block + "\n2\n2\nzz:0a0a\n0d070b0b\n0", head + block + "\n2\n2\n:0a0a\n0d070b0b:\n0" },
@@ -478,27 +452,29 @@ TEST(EbuStl, DamagedHiddenCellsAreWrittenAsTheCellPutRight)
     }
 }
 
-// Hex read back sixteen digits at a time and the rest two by two: anything
-// but a digit or a letter a-f in either case, anywhere, and an odd count,
-// are not hex, and leave what was there.
-TEST(EbuStl, KeptHexReadBackOrRefused)
+// Hex sixteen bytes at a time and the rest one by one, both ways: every byte
+// value at lengths around sixteen, read back in either case; anything but a
+// hex digit, anywhere, or an odd count is refused and leaves what was there.
+TEST(EbuStl, KeptHexBothWays)
 {
     std::string bytes;
-    for (int c = 0; c < 40; ++c)
-        bytes += static_cast<char>(c * 37 + 11);
-    const std::string hex = ToHex(bytes);
-    std::string upper = hex;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(FromHex(upper), bytes);
+    for (int c = 0; c < 256; ++c)
+        bytes += static_cast<char>(255 - c);
+    for (const size_t size : { 0, 1, 15, 16, 17, 33, 256 }) {
+        std::string expected = "x", hex = "x";
+        for (size_t i = 0; i < size; ++i)
+            expected += { "0123456789abcdef"[(255 - i) >> 4], "0123456789abcdef"[(255 - i) & 0xF] };
+        AppendHex(hex, bytes.substr(0, size));
+        EXPECT_EQ(hex, expected) << size;
+        EXPECT_EQ(FromHex(upperCase(hex.substr(1))), bytes.substr(0, size)) << size;
+    }
+    const std::string hex = ToHex(bytes.substr(0, 40));
     EXPECT_EQ(FromHex(hex.substr(0, 33)), std::nullopt);
-    for (const char bad : { '/', ':', '@', 'G', '`', 'g', ' ', '\x10', '\x80', '\xC1' }) {
-        for (const size_t at : { 0, 15, 16, 31, 64, 79 }) {
-            std::string text = hex;
+    for (const char bad : { '/', ':', '@', 'G', '`', 'g', '\x10', '\x80', '\xC1' })
+        for (const size_t at : { 0, 15, 16, 79 }) {
+            std::string text = hex, out = "kept";
             text[at] = bad;
-            std::string out = "kept";
             EXPECT_FALSE(AppendFromHex(out, text)) << static_cast<int>(bad) << " at " << at;
             EXPECT_EQ(out, "kept");
         }
-    }
 }
