@@ -23,6 +23,8 @@ constexpr std::string_view Tag = "scc";
 constexpr std::string_view Header = "Scenarist_SCC V1.0";
 constexpr double Rate = 30000.0 / 1001;
 constexpr int Rows = 15, Columns = 32, MaxCaptionRows = 4;
+// Room for the longest time code: hours of up to 20 digits.
+constexpr size_t TimeCodeRoom = 32;
 
 // The hidden cell: the row's fingerprint as read (times and text), then
 // "row column" of each of its lines on the screen, 1-based rows.
@@ -524,20 +526,76 @@ public:
 private:
     void character(std::string_view ch)
     {
-        if (ch.size() == 1 && ch[0] >= 0x20 && ch[0] < 0x7F && !basicCharacter(static_cast<unsigned char>(ch[0])))
-            return plain(static_cast<uint8_t>(ch[0]));
-        for (uint8_t b = 0x20; b < 0x80; ++b)
-            if (const char* s = basicCharacter(b); s && ch == s) return plain(b);
-        for (int i = 0; i < 16; ++i)
-            if (ch == Special[i] && i != 9) return control(static_cast<uint16_t>(0x1130 + i));
-        for (int set = 0; set < 2; ++set)
-            for (int i = 0; i < 32; ++i)
-                if (ch == Extended[set][i]) {
-                    plain(standIn(Extended[set][i]));
-                    return control(static_cast<uint16_t>((0x12 + set) << 8 | (0x20 + i)));
+        const CharCode code = codeOf(ch);
+        switch (code.kind) {
+        case CharCode::Plain:
+            return plain(code.plain);
+        case CharCode::Special:
+            return control(code.control);
+        case CharCode::Extended:
+            plain(code.plain);
+            return control(code.control);
+        default:
+            throw UnencodableText("SCC, row " + std::to_string(row_) + ": the character '" + std::string(ch)
+                + "' has no code in CEA-608 captions");
+        }
+    }
+
+    // What a character is sent as: looking through every table for each character took a third of a row's time.
+    struct CharCode {
+        enum Kind : uint8_t { None, Plain, Special, Extended } kind = None;
+        uint8_t plain = 0; // the character, or the stand-in before an extended one
+        uint16_t control = 0;
+    };
+    static uint64_t keyOf(std::string_view ch)
+    {
+        uint64_t key = ch.size();
+        for (char c : ch)
+            key = key << 8 | static_cast<unsigned char>(c);
+        return key;
+    }
+    static CharCode codeOf(std::string_view ch)
+    {
+        // The first of the tables that has it gives its code, as when they were looked through in turn.
+        struct Codes {
+            std::array<CharCode, 0x80> ascii;
+            std::vector<std::pair<uint64_t, CharCode>> others; // by key
+            void add(std::string_view ch, CharCode code)
+            {
+                if (ch.size() == 1) {
+                    CharCode& c = ascii[static_cast<unsigned char>(ch[0])];
+                    if (c.kind == CharCode::None) c = code;
+                    return;
                 }
-        throw UnencodableText("SCC, row " + std::to_string(row_) + ": the character '" + std::string(ch)
-            + "' has no code in CEA-608 captions");
+                const uint64_t key = keyOf(ch);
+                for (const auto& other : others)
+                    if (other.first == key) return;
+                others.emplace_back(key, code);
+            }
+            Codes()
+            {
+                for (uint8_t b = 0x20; b < 0x7F; ++b)
+                    if (!basicCharacter(b))
+                        add(std::string_view(reinterpret_cast<const char*>(&b), 1), { CharCode::Plain, b, 0 });
+                for (uint8_t b = 0x20; b < 0x80; ++b)
+                    if (const char* s = basicCharacter(b)) add(s, { CharCode::Plain, b, 0 });
+                for (int i = 0; i < 16; ++i)
+                    if (i != 9) add(Special[i], { CharCode::Special, 0, static_cast<uint16_t>(0x1130 + i) });
+                for (int set = 0; set < 2; ++set)
+                    for (int i = 0; i < 32; ++i)
+                        add(Extended[set][i],
+                            { CharCode::Extended, standIn(Extended[set][i]),
+                                static_cast<uint16_t>((0x12 + set) << 8 | (0x20 + i)) });
+                std::sort(others.begin(), others.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+            }
+        };
+        static const Codes codes;
+        if (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x80)
+            return codes.ascii[static_cast<unsigned char>(ch[0])];
+        const uint64_t key = keyOf(ch);
+        const auto found = std::lower_bound(codes.others.begin(), codes.others.end(), key,
+            [](const std::pair<uint64_t, CharCode>& a, uint64_t k) { return a.first < k; });
+        return found != codes.others.end() && found->first == key ? found->second : CharCode();
     }
     static uint8_t standIn(std::string_view ch)
     {
@@ -771,12 +829,15 @@ std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
     return places;
 }
 
-void appendWord(std::string& out, uint16_t word)
+char* putWord(char* out, uint16_t word)
 {
     static const char digits[] = "0123456789abcdef";
     const uint8_t a = withParity(static_cast<uint8_t>(word >> 8)), b = withParity(static_cast<uint8_t>(word & 0x7F));
-    const char text[4] = { digits[a >> 4], digits[a & 0xF], digits[b >> 4], digits[b & 0xF] };
-    out.append(text, 4);
+    out[0] = digits[a >> 4];
+    out[1] = digits[a & 0xF];
+    out[2] = digits[b >> 4];
+    out[3] = digits[b & 0xF];
+    return out + 4;
 }
 
 // Whether a table kept from an SCC file is unedited: it is written as it was read.
@@ -816,7 +877,14 @@ private:
     int keptRows_ = -1;
 };
 
-void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame);
+char* PutSccTimeCode(char* out, int64_t frame, bool dropFrame);
+
+// Whether the frame's time code has two digits of hours.
+bool fitsTimeCode(int64_t frame, bool drop)
+{
+    char text[TimeCodeRoom];
+    return PutSccTimeCode(text, frame, drop) - text == 11;
+}
 
 // Time codes count to 99 hours: a later one is written with three digits,
 // which no reader (ours neither) takes.
@@ -851,7 +919,7 @@ public:
             Caption c = caption(table, row);
             if (!whole_) {
                 if (c.display < known_) throw Error("SCC: the rows are not in order of their start");
-                if (SccTimeCode(c.end, drop_).size() != 11)
+                if (!fitsTimeCode(c.end, drop_))
                     throw WriteRefused(refusedTime("row " + std::to_string(row) + " ends", c.end, drop_));
             }
             known_ = std::max(known_, c.display);
@@ -1124,34 +1192,53 @@ private:
         // A caption shown or taken off starts a line of its own: readers
         // that take a line's time for all of it (ffmpeg) then agree.
         const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
+        char* at;
         if (frame != previous_ + 1 || starts) {
             putLine(out);
-            AppendSccTimeCode(line_, frame, drop_);
-            if (line_.size() != 11) throw WriteRefused(refusedTime("the captions go on", frame, drop_));
-            line_ += '\t';
+            at = room(2 + TimeCodeRoom + 6);
+            *at++ = '\r';
+            *at++ = '\n';
+            char* const code = at;
+            at = PutSccTimeCode(at, frame, drop_);
+            lineOpen_ = true;
+            if (at - code != 11) {
+                used_ = static_cast<size_t>(at - text_.data());
+                throw WriteRefused(refusedTime("the captions go on", frame, drop_));
+            }
+            *at++ = '\t';
         } else {
-            line_ += ' ';
+            at = room(5);
+            *at++ = ' ';
         }
-        appendWord(line_, word);
+        used_ = static_cast<size_t>(putWord(at, word) - text_.data());
         previous_ = frame;
         previousWord_ = word;
     }
-    // Lines wait in text_ and go out some at a time.
+    // Room for `count` more characters after those used.
+    char* room(size_t count)
+    {
+        if (used_ + count > text_.size()) text_.resize(std::max(text_.size() * 2, used_ + count));
+        return text_.data() + used_;
+    }
+    // The text waits in text_, the line being written last, and goes out some lines at a time.
     void putLine(TextSink& out)
     {
-        if (line_.empty()) return;
-        text_ += "\r\n";
-        text_ += line_;
-        text_ += "\r\n";
-        line_.clear();
-        if (text_.size() >= (1 << 16)) flush(out);
+        if (!lineOpen_) return;
+        char* at = room(2);
+        *at++ = '\r';
+        *at++ = '\n';
+        used_ += 2;
+        done_ = used_;
+        lineOpen_ = false;
+        if (done_ >= (1 << 16)) flush(out);
     }
     void flush(TextSink& out)
     {
-        out.write(text_);
-        text_.clear();
+        out.write(std::string_view(text_.data(), done_));
+        std::copy(text_.data() + done_, text_.data() + used_, text_.data());
+        used_ -= done_;
+        done_ = 0;
     }
-
     // How far before the marks still to come a caption is placed: one that
     // runs into them (a load shown late) is placed again with more rows.
     static constexpr int64_t Margin = 900;
@@ -1171,11 +1258,14 @@ private:
     std::vector<std::string> lineNotes_, lateNotes_;
     int64_t previous_ = -2;
     uint16_t previousWord_ = 0;
-    std::string line_, text_;
+    std::string text_; // its first used_ characters, done_ of them whole lines
+    size_t used_ = 0, done_ = 0;
+    bool lineOpen_ = false;
     std::vector<std::string_view> texts_; // a row's text lines
 };
 
-void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame)
+// Writes the time code at `out` and returns its end.
+char* PutSccTimeCode(char* out, int64_t frame, bool dropFrame)
 {
     frame = std::max<int64_t>(frame, 0);
     if (dropFrame) {
@@ -1183,30 +1273,27 @@ void AppendSccTimeCode(std::string& out, int64_t frame, bool dropFrame)
         frame += 18 * tens + (rest < 2 ? 0 : 2 * ((rest - 2) / 1798));
     }
     const int64_t ff = frame % 30, seconds = frame / 30;
-    const auto two = [&](int64_t v) {
-        if (v < 100) {
-            out += static_cast<char>('0' + v / 10);
-            out += static_cast<char>('0' + v % 10);
-        } else {
-            AppendInt(out, v, 2);
-        }
+    const auto two = [](char* at, int64_t v) {
+        at[0] = static_cast<char>('0' + v / 10);
+        at[1] = static_cast<char>('0' + v % 10);
+        return at + 2;
     };
-    two(seconds / 3600);
-    out += ':';
-    two(seconds / 60 % 60);
-    out += ':';
-    two(seconds % 60);
-    out += dropFrame ? ';' : ':';
-    two(ff);
+    const int64_t hours = seconds / 3600;
+    out = hours < 100 ? two(out, hours) : PutInt(out, hours, 2);
+    *out++ = ':';
+    out = two(out, seconds / 60 % 60);
+    *out++ = ':';
+    out = two(out, seconds % 60);
+    *out++ = dropFrame ? ';' : ':';
+    return two(out, ff);
 }
 
 } // namespace
 
 std::string SccTimeCode(int64_t frame, bool dropFrame)
 {
-    std::string out;
-    AppendSccTimeCode(out, frame, dropFrame);
-    return out;
+    char text[TimeCodeRoom];
+    return std::string(text, PutSccTimeCode(text, frame, dropFrame));
 }
 
 int64_t SccFrameOf(std::string_view t)
@@ -1308,7 +1395,7 @@ void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const Write
         const int64_t display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), context.framerate);
         const int64_t end
             = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), context.framerate), display + 1);
-        if (SccTimeCode(end, kept.drop()).size() != 11)
+        if (!fitsTimeCode(end, kept.drop()))
             throw WriteRefused(refusedTime("row " + std::to_string(row) + " ends", end, kept.drop()));
     }
     Writer writer(context, kept.drop(), true, out);
