@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <map>
@@ -628,11 +629,21 @@ struct Piece {
     bool space() const { return text.size() == 1 && text[0] == ' '; }
 };
 
-// A line of markup as the characters it shows, each with its style.
-std::vector<Piece> styledCharacters(std::string_view line)
+// A stretch of a row's pieces.
+struct Pieces {
+    const Piece* first = nullptr;
+    const Piece* last = nullptr;
+    const Piece* begin() const { return first; }
+    const Piece* end() const { return last; }
+    size_t size() const { return static_cast<size_t>(last - first); }
+    bool empty() const { return first == last; }
+    const Piece& operator[](size_t i) const { return first[i]; }
+    const Piece& front() const { return *first; }
+};
+
+// A line of markup as the characters it shows, each with its style, added to `out`.
+void styledCharacters(std::string_view line, std::vector<Piece>& out)
 {
-    std::vector<Piece> out;
-    out.reserve(line.size());
     Style style;
     std::vector<int> colours;
     const auto text = [&](std::string_view text) {
@@ -643,10 +654,7 @@ std::vector<Piece> styledCharacters(std::string_view line)
             i += length;
         }
     };
-    if (!MayHoldMarkup(line)) {
-        text(line);
-        return out;
-    }
+    if (!MayHoldMarkup(line)) return text(line);
     for (const MarkupPiece& piece : SplitMarkup(line)) {
         switch (piece.kind) {
         case MarkupPiece::Text:
@@ -677,12 +685,11 @@ std::vector<Piece> styledCharacters(std::string_view line)
             break;
         }
     }
-    return out;
 }
 
 // A line takes a cell for each character, and a mid-row code where the
 // style changes (in the place of a space next to it where there is one).
-size_t tokenCount(const std::vector<Piece>& line)
+size_t tokenCount(Pieces line)
 {
     size_t count = 0;
     Style style;
@@ -705,7 +712,7 @@ size_t tokenCount(const std::vector<Piece>& line)
 
 // How many of a line's first pieces fit a row: the cells tokenCount counts of
 // them, a change of style taking one (a space's, when it follows or is one).
-size_t piecesThatFit(const std::vector<Piece>& line)
+size_t piecesThatFit(Pieces line)
 {
     size_t cells = 0, fit = 0;
     Style style;
@@ -726,26 +733,34 @@ size_t piecesThatFit(const std::vector<Piece>& line)
     return std::max<size_t>(fit, 1);
 }
 
-// Lines longer than a row broken at their last space that fits.
-std::vector<std::vector<Piece>> wrapped(std::vector<std::vector<Piece>> lines)
+// A line as a stretch of the row's pieces (from first, before last), and
+// the cells it takes.
+struct LineSpan {
+    size_t first, last, cells;
+};
+
+// Lines longer than a row broken at their last space that fits: the
+// stretches are cut, the pieces stay where they are.
+void wrap(const std::vector<Piece>& pieces, std::vector<LineSpan>& lines, std::vector<LineSpan>& out)
 {
-    const auto tooLong = [](const std::vector<Piece>& line) { return tokenCount(line) > static_cast<size_t>(Columns); };
-    if (std::none_of(lines.begin(), lines.end(), tooLong)) return lines;
-    std::vector<std::vector<Piece>> out;
-    for (std::vector<Piece>& line : lines) {
-        while (tooLong(line)) {
-            const size_t fit = piecesThatFit(line);
-            size_t cut = std::min(fit, line.size() - 1);
-            while (cut > 0 && !line[cut].space())
+    const auto of = [&](size_t first, size_t last) { return Pieces { pieces.data() + first, pieces.data() + last }; };
+    out.clear();
+    for (LineSpan line : lines) {
+        while (line.cells > static_cast<size_t>(Columns)) {
+            const Pieces text = of(line.first, line.last);
+            const size_t fit = piecesThatFit(text);
+            size_t cut = std::min(fit, text.size() - 1);
+            while (cut > 0 && !text[cut].space())
                 --cut;
             if (cut == 0) cut = fit;
-            const bool space = cut < line.size() && line[cut].space();
-            out.emplace_back(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut));
-            line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(cut + (space ? 1 : 0)));
+            const bool space = cut < text.size() && text[cut].space();
+            out.push_back({ line.first, line.first + cut, tokenCount(of(line.first, line.first + cut)) });
+            line.first += cut + (space ? 1 : 0);
+            line.cells = tokenCount(of(line.first, line.last));
         }
-        out.push_back(std::move(line));
+        out.push_back(line);
     }
-    return out;
+    lines.swap(out);
 }
 
 uint16_t midRowCode(const Style& s)
@@ -755,7 +770,7 @@ uint16_t midRowCode(const Style& s)
 
 // The line's cells as tokenCount counts them, sent as they come: a space
 // waits until the next piece tells whether a mid-row code takes its cell.
-void sendCells(const std::vector<Piece>& line, PairWriter& out)
+void sendCells(Pieces line, PairWriter& out)
 {
     Style style;
     bool heldSpace = false;
@@ -783,21 +798,17 @@ void sendCells(const std::vector<Piece>& line, PairWriter& out)
     release();
 }
 
-// ENM, RCL, then each line placed by its preamble code and tab offset.
-std::vector<uint16_t> loadWords(
-    const std::vector<std::vector<Piece>>& lines, const std::vector<std::pair<int, int>>& places, int tableRow)
+// ENM, RCL, then each line placed by its preamble code and tab offset, into `words`.
+void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& lines,
+    const std::vector<std::pair<int, int>>& places, int tableRow, std::vector<uint16_t>& words)
 {
-    std::vector<uint16_t> words;
-    size_t characters = 0;
-    for (const std::vector<Piece>& l : lines)
-        characters += l.size();
-    words.reserve(8 + lines.size() * 4 + characters);
+    words.clear();
     addControl(words, EraseNonDisplayed);
     addControl(words, ResumeLoading);
     PairWriter out(words, tableRow);
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::vector<Piece>& line = lines[i];
-        const int cells = static_cast<int>(tokenCount(line));
+        const Pieces line { pieces.data() + lines[i].first, pieces.data() + lines[i].last };
+        const int cells = static_cast<int>(lines[i].cells);
         int row = Rows - static_cast<int>(lines.size()) + static_cast<int>(i) + 1;
         int column = std::max(0, (Columns - cells) / 2);
         const bool styled = !line.empty() && !(line.front().style == Style());
@@ -813,7 +824,6 @@ std::vector<uint16_t> loadWords(
         sendCells(line, out);
         out.flush();
     }
-    return words;
 }
 
 std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
@@ -831,12 +841,18 @@ std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
 
 char* putWord(char* out, uint16_t word)
 {
-    static const char digits[] = "0123456789abcdef";
-    const uint8_t a = withParity(static_cast<uint8_t>(word >> 8)), b = withParity(static_cast<uint8_t>(word & 0x7F));
-    out[0] = digits[a >> 4];
-    out[1] = digits[a & 0xF];
-    out[2] = digits[b >> 4];
-    out[3] = digits[b & 0xF];
+    // Each byte's two digits with its parity bit, from a table: bit counts and digits a byte at a time cost more.
+    static const auto hex = [] {
+        static const char digits[] = "0123456789abcdef";
+        std::array<std::array<char, 2>, 256> table {};
+        for (int c = 0; c < 256; ++c) {
+            const uint8_t b = withParity(static_cast<uint8_t>(c));
+            table[static_cast<size_t>(c)] = { digits[b >> 4], digits[b & 0xF] };
+        }
+        return table;
+    }();
+    std::memcpy(out, hex[word >> 8].data(), 2);
+    std::memcpy(out + 2, hex[word & 0x7F].data(), 2);
     return out + 4;
 }
 
@@ -962,27 +978,40 @@ private:
         int row;
     };
 
+    // The row's pieces, lines and load are made in buffers kept from row to row: their allocations took a
+    // quarter of a row's time.
     Caption caption(const SubtitleTable& table, int row)
     {
-        std::vector<std::vector<Piece>> lines;
         TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
             table.cell(SubtitleTable::Line3, row), texts_);
+        pieces_.clear();
+        lines_.clear();
         for (std::string_view text : texts_)
-            if (!text.empty()) lines.push_back(styledCharacters(text));
-        const size_t before = lines.size();
-        lines = wrapped(std::move(lines));
-        if (lines.size() > static_cast<size_t>(MaxCaptionRows)) {
+            if (!text.empty()) {
+                const size_t first = pieces_.size();
+                styledCharacters(text, pieces_);
+                lines_.push_back({ first, pieces_.size(), 0 });
+            }
+        for (LineSpan& line : lines_)
+            line.cells = tokenCount({ pieces_.data() + line.first, pieces_.data() + line.last });
+        const size_t before = lines_.size();
+        if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
+            wrap(pieces_, lines_, wrapped_);
+        if (lines_.size() > static_cast<size_t>(MaxCaptionRows)) {
             note(lineNotes_,
-                "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines.size())
+                "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines_.size())
                     + " rows of 32 characters; the rows past the fourth were left out");
-            lines.resize(MaxCaptionRows);
+            lines_.resize(MaxCaptionRows);
         }
-        std::vector<std::string_view> kept;
-        std::vector<std::pair<int, int>> places;
-        if (lines.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept))
-            places = keptPlaces(KeptLine(kept, PlacesLine));
+        places_.clear();
+        if (lines_.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
+            places_ = keptPlaces(KeptLine(kept_, PlacesLine));
         Caption c;
-        c.load = loadWords(lines, places, row);
+        if (!spareLoads_.empty()) {
+            c.load = std::move(spareLoads_.back());
+            spareLoads_.pop_back();
+        }
+        loadWords(pieces_, lines_, places_, row, c.load);
         c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
         c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
         return c;
@@ -998,7 +1027,9 @@ private:
     {
         touch(f);
         const auto i = static_cast<size_t>(f - base_);
-        if (i >= sent_.size()) sent_.resize(i + 1, 0);
+        // Grown some frames ahead: a frame at a time took as long as the frames' bytes. Frames past the last
+        // set are sent as nothing either way.
+        if (i >= sent_.size()) sent_.resize(std::max(i + 1, sent_.size() + 4096), 0);
         if (undo_) undo_->emplace_back(f, sent_[i]);
         sent_[i] = word;
     }
@@ -1024,15 +1055,14 @@ private:
 
     // A caption's load in pieces that must not be parted: a control code
     // and its repetition, or one pair of characters.
-    static std::vector<std::pair<size_t, size_t>> units(const std::vector<uint16_t>& load)
+    static void units(const std::vector<uint16_t>& load, std::vector<std::pair<size_t, size_t>>& out)
     {
-        std::vector<std::pair<size_t, size_t>> out;
+        out.clear();
         for (size_t i = 0; i < load.size();) {
             const bool doubled = i + 1 < load.size() && load[i] == load[i + 1] && (load[i] >> 8) >= 0x10;
             out.emplace_back(i, doubled ? 2 : 1);
             i += doubled ? 2 : 1;
         }
-        return out;
     }
     bool freeRun(int64_t at, size_t count) const
     {
@@ -1042,26 +1072,27 @@ private:
     }
 
     // Where each unit goes, the last just before `display`, none before
-    // `earliest`; nothing when they do not fit.
-    std::optional<std::vector<int64_t>> placeBefore(
-        const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, int64_t display) const
+    // `earliest`, into `at`; false when they do not fit.
+    bool placeBefore(const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, int64_t display,
+        std::vector<int64_t>& at) const
     {
-        std::vector<int64_t> at(pieces.size());
+        at.resize(pieces.size());
         int64_t cursor = display;
         for (size_t u = pieces.size(); u-- > 0;) {
             const auto length = static_cast<int64_t>(pieces[u].second);
             int64_t p = cursor - length;
             while (p >= earliest && !freeRun(p, pieces[u].second))
                 --p;
-            if (p < earliest) return std::nullopt;
+            if (p < earliest) return false;
             at[u] = p;
             cursor = p;
         }
-        return at;
+        return true;
     }
-    std::vector<int64_t> placeFrom(const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest) const
+    void placeFrom(
+        const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, std::vector<int64_t>& at) const
     {
-        std::vector<int64_t> at;
+        at.clear();
         int64_t cursor = earliest;
         for (const auto& piece : pieces) {
             while (!freeRun(cursor, piece.second))
@@ -1069,7 +1100,6 @@ private:
             at.push_back(cursor);
             cursor += static_cast<int64_t>(piece.second);
         }
-        return at;
     }
 
     // Each caption shows at its frame and goes at its end (or when the next
@@ -1125,6 +1155,8 @@ private:
         if (placed_ < captions_.size()) settled = std::min(settled, captions_[placed_].caption.display);
         sendFrames(settled, out);
         const size_t done = std::min(placed_, seconded_);
+        for (size_t i = 0; i < done; ++i)
+            spareLoads_.push_back(std::move(captions_[i].caption.load));
         captions_.erase(captions_.begin(), captions_.begin() + static_cast<std::ptrdiff_t>(done));
         marked_ -= done;
         seconded_ -= done;
@@ -1144,13 +1176,14 @@ private:
     int64_t place(Pending& p, std::string& lateNote)
     {
         Caption& c = p.caption;
-        const auto pieces = units(c.load);
+        std::vector<std::pair<size_t, size_t>>& pieces = units_;
+        std::vector<int64_t>& at = at_;
+        units(c.load, pieces);
         int64_t display = c.display;
-        std::optional<std::vector<int64_t>> at = placeBefore(pieces, earliest_, display);
-        if (!at) {
+        if (!placeBefore(pieces, earliest_, display, at)) {
             erase(c.display);
-            at = placeFrom(pieces, earliest_);
-            display = pieces.empty() ? c.display : freeFrom(at->back() + static_cast<int64_t>(pieces.back().second));
+            placeFrom(pieces, earliest_, at);
+            display = pieces.empty() ? c.display : freeFrom(at.back() + static_cast<int64_t>(pieces.back().second));
             display = std::max(display, c.display);
             const int64_t late = display - c.display;
             lateNote = "SCC: row " + std::to_string(p.row) + " is shown " + std::to_string(late)
@@ -1166,7 +1199,7 @@ private:
         }
         for (size_t u = 0; u < pieces.size(); ++u)
             for (size_t k = 0; k < pieces[u].second; ++k)
-                set((*at)[u] + static_cast<int64_t>(k), c.load[pieces[u].first + k]);
+                set(at[u] + static_cast<int64_t>(k), c.load[pieces[u].first + k]);
         if (free(display + 1)) {
             set(display + 1, EndOfCaption);
             return display + 2;
@@ -1255,6 +1288,8 @@ private:
     mutable int64_t reached_ = 0;
     std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
     std::vector<std::pair<int64_t, uint16_t>> undoRoom_;
+    std::vector<std::pair<size_t, size_t>> units_; // of the caption placed, and where they go
+    std::vector<int64_t> at_;
     std::vector<std::string> lineNotes_, lateNotes_;
     int64_t previous_ = -2;
     uint16_t previousWord_ = 0;
@@ -1262,6 +1297,11 @@ private:
     size_t used_ = 0, done_ = 0;
     bool lineOpen_ = false;
     std::vector<std::string_view> texts_; // a row's text lines
+    std::vector<Piece> pieces_;
+    std::vector<LineSpan> lines_, wrapped_;
+    std::vector<std::string_view> kept_;
+    std::vector<std::pair<int, int>> places_;
+    std::vector<std::vector<uint16_t>> spareLoads_; // of the captions written
 };
 
 // Writes the time code at `out` and returns its end.
