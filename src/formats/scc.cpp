@@ -102,7 +102,18 @@ int rowOfCode(uint8_t first, uint8_t second)
     return -1;
 }
 
-uint8_t withParity(uint8_t b) { return __builtin_popcount(b) % 2 ? b : static_cast<uint8_t>(b | 0x80); }
+// Each byte with its top bit set where that makes its count of bits odd.
+constexpr std::array<uint8_t, 256> Parity = [] {
+    std::array<uint8_t, 256> table {};
+    for (int b = 0; b < 256; ++b) {
+        int bits = 0;
+        for (int v = b; v; v >>= 1)
+            bits += v & 1;
+        table[static_cast<size_t>(b)] = static_cast<uint8_t>(bits % 2 ? b : b | 0x80);
+    }
+    return table;
+}();
+uint8_t withParity(uint8_t b) { return Parity[b]; }
 
 std::string error(int lineNumber, const std::string& what)
 {
@@ -118,9 +129,12 @@ struct Style {
     }
 };
 
+// A character is at most three bytes of UTF-8: a string in each cell took much of the reading.
 struct Cell {
-    std::string text; // empty: nothing there
+    char bytes[3] = {};
+    uint8_t size = 0; // 0: nothing there
     Style style;
+    std::string_view text() const { return { bytes, size }; }
 };
 
 struct Screen {
@@ -132,22 +146,18 @@ struct Screen {
     void clear()
     {
         for (int row = 0; row < Rows; ++row)
-            if (mayHold(row))
-                for (Cell& cell : cells[row]) {
-                    cell.text.clear();
-                    cell.style = Style();
-                }
+            if (mayHold(row)) cells[row].fill(Cell());
         used = 0;
     }
     bool rowEmpty(int row) const
     {
         return !mayHold(row)
-            || std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.text.empty(); });
+            || std::all_of(cells[row].begin(), cells[row].end(), [](const Cell& c) { return c.size == 0; });
     }
 };
 
 // A cell with nothing, or a space (a mid-row code shows as one).
-bool blankCell(const Cell& c) { return c.text.empty() || (c.text.size() == 1 && c.text[0] == ' '); }
+bool blankCell(const Cell& c) { return c.size == 0 || (c.size == 1 && c.bytes[0] == ' '); }
 
 // Whether shownLines would give any line, without making them.
 bool showsAnything(const Screen& screen)
@@ -164,10 +174,11 @@ struct ShownLine {
     std::string text;
 };
 
-// The rows of a screen that show something, top to bottom, as markup.
-std::vector<ShownLine> shownLines(const Screen& screen)
+// The rows of a screen that show something, top to bottom, as markup, into
+// the first `count` of `lines` (their room used again).
+void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& count)
 {
-    std::vector<ShownLine> lines;
+    count = 0;
     for (int row = 0; row < Rows; ++row) {
         if (!screen.mayHold(row)) continue;
         const auto& cells = screen.cells[row];
@@ -177,38 +188,47 @@ std::vector<ShownLine> shownLines(const Screen& screen)
         while (last >= first && blankCell(cells[last]))
             --last;
         if (first > last) continue;
-        ShownLine line { row + 1, first, {} };
+        if (count == lines.size()) lines.emplace_back();
+        ShownLine& line = lines[count++];
+        line.row = row + 1;
+        line.column = first;
+        line.text.clear();
         Style style;
+        // The characters since the last change of style go in at once.
+        char run[Columns * sizeof(Cell::bytes)];
+        size_t length = 0;
         const auto close = [&] {
+            line.text.append(run, length);
+            length = 0;
             if (style.underline) line.text += "</u>";
             if (style.italic) line.text += "</i>";
             if (style.colour) line.text += "</font>";
         };
         // Spaces (a mid-row code shows as one) go outside the tags around them.
-        std::string spaces;
+        size_t spaces = 0;
         for (int col = first; col <= last; ++col) {
             const Cell& cell = cells[col];
             if (blankCell(cell)) {
-                spaces += ' ';
+                ++spaces;
                 continue;
             }
             if (!(cell.style == style)) {
                 close();
-                line.text += spaces;
+                line.text.append(spaces, ' ');
                 style = cell.style;
                 if (style.colour) line.text += FontTag(ColourNames[style.colour]);
                 if (style.italic) line.text += "<i>";
                 if (style.underline) line.text += "<u>";
             } else {
-                line.text += spaces;
+                std::memset(run + length, ' ', spaces);
+                length += spaces;
             }
-            spaces.clear();
-            line.text += cell.text;
+            spaces = 0;
+            std::memcpy(run + length, cell.bytes, cell.size);
+            length += cell.size;
         }
         close();
-        lines.push_back(std::move(line));
     }
-    return lines;
 }
 
 int64_t toFrames(int64_t sccFrame, double framerate)
@@ -283,7 +303,7 @@ private:
             return;
         }
         if (channelFree == 0x11 && b >= 0x20 && b <= 0x2F) { // a mid-row code: a space, then the new style
-            put(" ");
+            put(std::string_view(" "));
             style_.underline = b & 1;
             if (b >= 0x2E) {
                 style_.italic = true;
@@ -397,13 +417,17 @@ private:
     void character(uint8_t c)
     {
         if (const char* special = basicCharacter(c)) return put(special);
-        put(std::string(1, static_cast<char>(c)));
+        const char plain = static_cast<char>(c);
+        put(std::string_view(&plain, 1));
     }
 
-    void put(const std::string& text)
+    void put(std::string_view text)
     {
         if (textMode_) return;
-        target().cells[row_base_][column_] = { text, style_ };
+        Cell& cell = target().cells[row_base_][column_];
+        std::memcpy(cell.bytes, text.data(), text.size());
+        cell.size = static_cast<uint8_t>(text.size());
+        cell.style = style_;
         target().mark(row_base_);
         column_ = std::min(column_ + 1, Columns - 1);
         shownChanged();
@@ -430,19 +454,33 @@ private:
 
     void storeRow(int64_t end)
     {
-        const std::vector<ShownLine> lines = shownLines(shown());
+        // Made in the room of the rows before: their allocations took a third of the reading.
+        size_t count = 0;
+        shownLines(shown(), lines_, count);
         open_ = false;
-        if (lines.empty() || end <= start_) return;
-        std::string text[3], places;
-        for (size_t i = 0; i < lines.size(); ++i) {
+        if (count == 0 || end <= start_) return;
+        std::string(&text)[3] = text_;
+        for (std::string& cell : text)
+            cell.clear();
+        char places[Rows * 8]; // "15 31," a line
+        char* at = places;
+        for (size_t i = 0; i < count; ++i) {
             std::string& cell = text[std::min<size_t>(i, 2)];
             if (i > 2) cell += "\\N";
-            cell += lines[i].text;
-            places += (i ? "," : "") + std::to_string(lines[i].row) + " " + std::to_string(lines[i].column);
+            cell += lines_[i].text;
+            if (i) *at++ = ',';
+            at = PutInt(at, lines_[i].row, 1);
+            *at++ = ' ';
+            at = PutInt(at, lines_[i].column, 1);
         }
-        const std::string from = IntToStr(toFrames(start_, framerate_)), to = IntToStr(toFrames(end, framerate_));
-        const std::string print = CellsFingerprint({ from, to, text[0], text[1], text[2] });
-        StoreRow(table_, row_, from, to, text[0], text[1], text[2], JoinKept(Tag, { print, places }));
+        char fromText[24], toText[24];
+        const std::string_view from(fromText, PutInt(fromText, toFrames(start_, framerate_), 1) - fromText),
+            to(toText, PutInt(toText, toFrames(end, framerate_), 1) - toText);
+        cells_.assign({ from, to, text[0], text[1], text[2] });
+        const std::string print = CellsFingerprint(cells_);
+        kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
+        JoinKeptInto(extra_, Tag, kept_);
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
         ++rows_;
     }
 
@@ -465,17 +503,26 @@ private:
     uint16_t lastControl_ = 0;
     int64_t frame_ = 0, start_ = 0;
     int rows_ = 0;
+    std::vector<ShownLine> lines_;
+    std::string text_[3], extra_;
+    std::vector<std::string_view> cells_, kept_;
 };
 
 std::optional<int> hexWord(std::string_view word)
 {
+    static constexpr std::array<int8_t, 256> digit = [] {
+        std::array<int8_t, 256> table {};
+        for (int c = 0; c < 256; ++c)
+            table[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9' ? c - '0'
+                    : c >= 'a' && c <= 'f'                                           ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F'                                           ? c - 'A' + 10
+                                                                                     : -1);
+        return table;
+    }();
     if (word.size() != 4) return std::nullopt;
     int value = 0;
     for (char c : word) {
-        const int d = c >= '0' && c <= '9' ? c - '0'
-            : c >= 'a' && c <= 'f'         ? c - 'a' + 10
-            : c >= 'A' && c <= 'F'         ? c - 'A' + 10
-                                           : -1;
+        const int d = digit[static_cast<unsigned char>(c)];
         if (d < 0) return std::nullopt;
         value = value << 4 | d;
     }
@@ -1359,7 +1406,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
 {
     const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
     Decoder decoder(table, firstRow, framerate);
-    std::vector<std::string> fileLines;
+    std::string fileLines; // each line after an LF, as they are kept: a string a line cost more
     bool drop = false;
     int lineNumber = 0;
     int64_t last = 0;
@@ -1367,18 +1414,19 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     const auto keepDocument = [&] {
         if (!open || decoder.rows() == 0) return;
         rowsKept = decoder.rows();
-        std::vector<std::string_view> doc = { drop ? "1" : "0" };
         const std::string rows = std::to_string(decoder.rows());
-        doc.push_back(rows);
-        for (const std::string& l : fileLines)
-            doc.emplace_back(l);
-        table.setDocumentData(JoinKept(Tag, doc, { lines.byteOrderMark(), lines.lineFeedsOnly() }));
+        std::string doc = JoinKept(Tag, { drop ? "1" : "0", rows }, { lines.byteOrderMark(), lines.lineFeedsOnly() });
+        doc += fileLines;
+        table.setDocumentData(doc);
     };
     try {
         while (!lines.atEnd()) {
             const std::string_view line = lines.readLine();
             ++lineNumber;
-            if (keepLines) fileLines.emplace_back(line);
+            if (keepLines) {
+                fileLines += '\n';
+                fileLines += line;
+            }
             if (lineNumber == 1) {
                 if (line.substr(0, Header.size()) != Header)
                     throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
@@ -1392,13 +1440,18 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 throw Error(
                     error(lineNumber, "'" + std::string(timeCode) + "' is not a time code hh:mm:ss:ff or hh:mm:ss;ff"));
             drop = drop || timeCode[8] != ':';
-            std::string_view rest = line.substr(begin + 11);
+            const std::string_view rest = line.substr(begin + 11);
             int64_t frame = start;
-            while (true) {
-                const size_t at = rest.find_first_not_of(" \t");
-                if (at == std::string_view::npos) break;
-                rest.remove_prefix(at);
-                const std::string_view word = rest.substr(0, rest.find_first_of(" \t"));
+            // Blanks looked for by hand: find_first_of and find_first_not_of took a third of the reading.
+            const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+            for (size_t at = 0;;) {
+                while (at < rest.size() && blank(rest[at]))
+                    ++at;
+                if (at == rest.size()) break;
+                size_t end = at + 1;
+                while (end < rest.size() && !blank(rest[end]))
+                    ++end;
+                const std::string_view word = rest.substr(at, end - at);
                 const std::optional<int> value = hexWord(word);
                 if (!value)
                     throw Error(error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
@@ -1407,7 +1460,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 if (rowsKept == 0 && decoder.rows() > 0) keepDocument();
                 last = std::max(last, frame);
                 ++frame;
-                rest.remove_prefix(word.size());
+                at = end;
             }
         }
         if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
