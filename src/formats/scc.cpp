@@ -195,7 +195,7 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
         line.text.clear();
         Style style;
         // The characters since the last change of style go in at once.
-        char run[Columns * sizeof(Cell::bytes)];
+        char run[(Columns + 1) * sizeof(Cell::bytes)];
         size_t length = 0;
         const auto close = [&] {
             line.text.append(run, length);
@@ -220,11 +220,12 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
                 if (style.italic) line.text += "<i>";
                 if (style.underline) line.text += "<u>";
             } else {
-                std::memset(run + length, ' ', spaces);
-                length += spaces;
+                for (; spaces; --spaces)
+                    run[length++] = ' ';
             }
             spaces = 0;
-            std::memcpy(run + length, cell.bytes, cell.size);
+            // All three bytes, so that the copy is of a fixed size; only the character's count.
+            std::memcpy(run + length, cell.bytes, sizeof cell.bytes);
             length += cell.size;
         }
         close();
@@ -508,21 +509,30 @@ private:
     std::vector<std::string_view> cells_, kept_;
 };
 
+constexpr std::array<int8_t, 256> HexDigit = [] {
+    std::array<int8_t, 256> table {};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9' ? c - '0'
+                : c >= 'a' && c <= 'f'                                           ? c - 'a' + 10
+                : c >= 'A' && c <= 'F'                                           ? c - 'A' + 10
+                                                                                 : -1);
+    return table;
+}();
+
+// Four hex digits at `text`, or -1.
+int hexAt(const char* text)
+{
+    const auto d = [&](int i) { return HexDigit[static_cast<unsigned char>(text[i])]; };
+    const int a = d(0), b = d(1), c = d(2), e = d(3);
+    return (a | b | c | e) < 0 ? -1 : a << 12 | b << 8 | c << 4 | e;
+}
+
 std::optional<int> hexWord(std::string_view word)
 {
-    static constexpr std::array<int8_t, 256> digit = [] {
-        std::array<int8_t, 256> table {};
-        for (int c = 0; c < 256; ++c)
-            table[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9' ? c - '0'
-                    : c >= 'a' && c <= 'f'                                           ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F'                                           ? c - 'A' + 10
-                                                                                     : -1);
-        return table;
-    }();
     if (word.size() != 4) return std::nullopt;
     int value = 0;
     for (char c : word) {
-        const int d = digit[static_cast<unsigned char>(c)];
+        const int d = HexDigit[static_cast<unsigned char>(c)];
         if (d < 0) return std::nullopt;
         value = value << 4 | d;
     }
@@ -1448,14 +1458,21 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 while (at < rest.size() && blank(rest[at]))
                     ++at;
                 if (at == rest.size()) break;
-                size_t end = at + 1;
-                while (end < rest.size() && !blank(rest[end]))
-                    ++end;
-                const std::string_view word = rest.substr(at, end - at);
-                const std::optional<int> value = hexWord(word);
-                if (!value)
-                    throw Error(error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
-                decoder.pair(static_cast<uint8_t>(*value >> 8), static_cast<uint8_t>(*value & 0xFF), frame);
+                // Nearly every word is four hex digits and a blank or the line's end.
+                size_t end = at + 4;
+                int value = end <= rest.size() && (end == rest.size() || blank(rest[end])) ? hexAt(&rest[at]) : -1;
+                if (value < 0) {
+                    end = at + 1;
+                    while (end < rest.size() && !blank(rest[end]))
+                        ++end;
+                    const std::string_view word = rest.substr(at, end - at);
+                    const std::optional<int> read = hexWord(word);
+                    if (!read)
+                        throw Error(
+                            error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
+                    value = *read;
+                }
+                decoder.pair(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF), frame);
                 // A writer of rows as they come sees the file is SCC's from the first row on.
                 if (rowsKept == 0 && decoder.rows() > 0) keepDocument();
                 last = std::max(last, frame);
