@@ -1254,9 +1254,20 @@ private:
                 set(p.erase, EraseDisplayed);
             }
         }
-        for (size_t u = 0; u < pieces.size(); ++u)
-            for (size_t k = 0; k < pieces[u].second; ++k)
-                set(at[u] + static_cast<int64_t>(k), c.load[pieces[u].first + k]);
+        if (!pieces.empty()) {
+            // The frames were all looked at (touched) and found free: they are filled as they are, the room
+            // made once.
+            const auto top = static_cast<size_t>(at.back() + static_cast<int64_t>(pieces.back().second) - base_);
+            if (top > sent_.size()) sent_.resize(std::max(top, sent_.size() + 4096), 0);
+            if (undo_) undo_->reserve(undo_->size() + c.load.size());
+            for (size_t u = 0; u < pieces.size(); ++u)
+                for (size_t k = 0; k < pieces[u].second; ++k) {
+                    const int64_t f = at[u] + static_cast<int64_t>(k);
+                    uint16_t& word = sent_[static_cast<size_t>(f - base_)];
+                    if (undo_) undo_->emplace_back(f, word);
+                    word = c.load[pieces[u].first + k];
+                }
+        }
         if (free(display + 1)) {
             set(display + 1, EndOfCaption);
             return display + 2;
