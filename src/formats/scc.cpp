@@ -120,14 +120,20 @@ std::string error(int lineNumber, const std::string& what)
     return "SCC, line " + std::to_string(lineNumber) + ": " + what;
 }
 
+// Four bytes compared as one: a style is compared for every character written.
 struct Style {
-    int colour = 0; // ColourNames
+    uint8_t colour = 0; // ColourNames
     bool italic = false, underline = false;
+    uint8_t unused = 0;
     bool operator==(const Style& o) const
     {
-        return colour == o.colour && italic == o.italic && underline == o.underline;
+        uint32_t a, b;
+        std::memcpy(&a, this, sizeof a);
+        std::memcpy(&b, &o, sizeof b);
+        return a == b;
     }
 };
+static_assert(sizeof(Style) == 4);
 
 // A character is at most three bytes of UTF-8: a string in each cell took much of the reading.
 struct Cell {
