@@ -689,7 +689,8 @@ private:
 struct Piece {
     std::string_view text; // one character, or empty for a change of style
     Style style;
-    bool space() const { return text.size() == 1 && text[0] == ' '; }
+    bool isSpace = false; // told once: asked of every piece again and again
+    bool space() const { return isSpace; }
 };
 
 // A stretch of a row's pieces.
@@ -713,7 +714,7 @@ void styledCharacters(std::string_view line, std::vector<Piece>& out)
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
             const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-            out.push_back({ text.substr(i, length), style });
+            out.push_back({ text.substr(i, length), style, length == 1 && c == ' ' });
             i += length;
         }
     };
