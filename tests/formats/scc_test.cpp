@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "core/markup.h"
+#include "formats/encoding.h"
 #include "formats/ffmpeg_peer.h"
 #include "formats/scc.h"
 #include "test_support.h"
@@ -342,5 +343,62 @@ TEST(Scc, StyleChangesTakeTheCellsOfSpaces)
         const std::string out = write(table);
         EXPECT_NE(out.find("94ae 94ae 9420 9420 " + std::string(load) + "\r\n"), std::string::npos) << line << "\n"
                                                                                                     << out;
+    }
+}
+
+// Each character with a code, between two letters, comes back as it was
+// written: plain, special and extended ones (these after their stand-in),
+// three bytes of UTF-8 at most.
+TEST(Scc, EveryCharacterWithACodeComesBackAsItWasWritten)
+{
+    const std::string characters[] = { "á", "é", "í", "ó", "ú", "ç", "÷", "Ñ", "ñ", "█", "®", "°", "½", "¿", "™", "¢",
+        "£", "♪", "à", "è", "â", "ê", "î", "ô", "û", "Á", "É", "Ó", "Ú", "Ü", "ü", "‘", "¡", "*", "’", "—", "©", "℠",
+        "•", "“", "”", "À", "Â", "Ç", "È", "Ê", "Ë", "ë", "Î", "Ï", "ï", "Ô", "Ù", "ù", "Û", "«", "»", "Ã", "ã", "Í",
+        "Ì", "ì", "Ò", "ò", "Õ", "õ", "{", "}", "\\", "^", "_", "|", "~", "Ä", "ä", "Ö", "ö", "ß", "¥", "¤", "¦", "Å",
+        "å", "Ø", "ø", "┌", "┐", "└", "┘" };
+    SubtitleTable table;
+    std::vector<Row> rows;
+    for (size_t i = 0; i < std::size(characters); ++i)
+        rows.push_back({ std::to_string(100 + i * 100), std::to_string(150 + i * 100), "a" + characters[i] + "z" });
+    test::Fill(table, rows);
+    SubtitleTable back;
+    read(back, write(table));
+    ASSERT_EQ(back.rowCount(), table.rowCount());
+    for (int row = 1; row < table.rowCount(); ++row)
+        EXPECT_EQ(back.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line1, row));
+}
+
+TEST(Scc, ACharacterWithoutACodeIsRefusedByItsRow)
+{
+    for (const auto& [text, character] : { std::pair<std::string, std::string> { "price: 5 €", "€" },
+             { "cut short \xC3", "\xC3" }, { "tab\there", "\t" } }) {
+        SubtitleTable table;
+        test::Fill(table, { { "100", "200", "fine" }, { "300", "400", text } });
+        try {
+            write(table);
+            ADD_FAILURE() << text;
+        } catch (const UnencodableText& e) {
+            EXPECT_EQ(e.what(), "SCC, row 2: the character '" + character + "' has no code in CEA-608 captions");
+        }
+    }
+}
+
+// Byte pairs in either case, between tabs and spaces; a word that only
+// starts with four hex digits, or has fewer, is no pair.
+TEST(Scc, BytePairsAreReadBetweenAnyBlanks)
+{
+    SubtitleTable table;
+    read(table,
+        "Scenarist_SCC V1.0\r\n\r\n  00:00:01:00 \t 9420\t\t9420  94D0 94d0 C1C2 c1c2   942F 942f \t\r\n\r\n"
+        "00:00:03:00\t942c 942c\r\n");
+    EXPECT_EQ(test::Rows(table), (std::vector<Row> { { "36", "90", "ABAB", "", "" } }));
+    for (const auto& [line, word] : { std::pair<std::string, std::string> { "9420 94200 9420", "94200" },
+             { "9420 942", "942" }, { "9420\t942f9", "942f9" }, { "9420 94g0", "94g0" } }) {
+        try {
+            read(table, "Scenarist_SCC V1.0\n\n00:00:01:00\t" + line + "\n");
+            ADD_FAILURE() << line;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), "SCC, line 3: '" + word + "' is not a byte pair of four hex digits");
+        }
     }
 }
