@@ -587,7 +587,7 @@ public:
         pending_.reset();
     }
 
-private:
+    // One character of UTF-8 (a piece's).
     void character(std::string_view ch)
     {
         const CharCode code = codeOf(ch);
@@ -605,6 +605,7 @@ private:
         }
     }
 
+private:
     // What a character is sent as: looking through every table for each character took a third of a row's time.
     struct CharCode {
         enum Kind : uint8_t { None, Plain, Special, Extended } kind = None;
@@ -687,7 +688,7 @@ private:
 
 // Views of the row's cells: a string for each character took much of a row's time.
 struct Piece {
-    std::string_view text; // one character, or empty for a change of style
+    std::string_view text; // one character
     Style style;
     bool isSpace = false; // told once: asked of every piece again and again
     bool space() const { return isSpace; }
@@ -857,7 +858,7 @@ void sendCells(Pieces line, PairWriter& out)
         if (p.space())
             heldSpace = true;
         else
-            out.text(p.text);
+            out.character(p.text);
     }
     release();
 }
