@@ -54,33 +54,22 @@ const char* const ColourNames[7] = { "white", "green", "blue", "cyan", "red", "y
 
 // The basic characters that differ from ASCII, the special characters
 // (0x11 0x30-0x3F) and the extended ones (0x12 and 0x13, 0x20-0x3F).
-const char* basicCharacter(unsigned char c)
-{
-    switch (c) {
-    case 0x2A:
-        return "á";
-    case 0x5C:
-        return "é";
-    case 0x5E:
-        return "í";
-    case 0x5F:
-        return "ó";
-    case 0x60:
-        return "ú";
-    case 0x7B:
-        return "ç";
-    case 0x7C:
-        return "÷";
-    case 0x7D:
-        return "Ñ";
-    case 0x7E:
-        return "ñ";
-    case 0x7F:
-        return "█";
-    default:
-        return nullptr;
-    }
-}
+constexpr std::array<const char*, 0x80> BasicCharacters = [] {
+    std::array<const char*, 0x80> table {};
+    table[0x2A] = "á";
+    table[0x5C] = "é";
+    table[0x5E] = "í";
+    table[0x5F] = "ó";
+    table[0x60] = "ú";
+    table[0x7B] = "ç";
+    table[0x7C] = "÷";
+    table[0x7D] = "Ñ";
+    table[0x7E] = "ñ";
+    table[0x7F] = "█";
+    return table;
+}();
+// From a table: looked up for every character read.
+const char* basicCharacter(unsigned char c) { return c < 0x80 ? BasicCharacters[c] : nullptr; }
 const char* const Special[16] = { "®", "°", "½", "¿", "™", "¢", "£", "♪", "à", " ", "è", "â", "ê", "î", "ô", "û" };
 const char* const Extended[2][32] = {
     { "Á", "É", "Ó", "Ú", "Ü", "ü", "‘", "¡", "*", "’", "—", "©", "℠", "•", "“", "”", //
