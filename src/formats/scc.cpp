@@ -579,6 +579,15 @@ public:
     // One character of UTF-8 (a piece's).
     void character(std::string_view ch)
     {
+        // Most are ASCII sent as themselves: told from a table made before anything runs.
+        static constexpr std::array<bool, 0x80> same = [] {
+            std::array<bool, 0x80> table {};
+            for (int b = 0x20; b < 0x7F; ++b)
+                table[static_cast<size_t>(b)] = !BasicCharacters[static_cast<size_t>(b)];
+            return table;
+        }();
+        if (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x80 && same[static_cast<unsigned char>(ch[0])])
+            return plain(static_cast<uint8_t>(ch[0]));
         const CharCode code = codeOf(ch);
         switch (code.kind) {
         case CharCode::Plain:
