@@ -129,7 +129,6 @@ struct Cell {
     char bytes[3] = {};
     uint8_t size = 0; // 0: nothing there
     Style style;
-    std::string_view text() const { return { bytes, size }; }
 };
 
 struct Screen {
@@ -299,7 +298,7 @@ private:
             return;
         }
         if (channelFree == 0x11 && b >= 0x20 && b <= 0x2F) { // a mid-row code: a space, then the new style
-            put(std::string_view(" "));
+            put(" ");
             style_.underline = b & 1;
             if (b >= 0x2E) {
                 style_.italic = true;
