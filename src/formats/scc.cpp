@@ -24,8 +24,8 @@ constexpr std::string_view Tag = "scc";
 constexpr std::string_view Header = "Scenarist_SCC V1.0";
 constexpr double Rate = 30000.0 / 1001;
 constexpr int Rows = 15, Columns = 32, MaxCaptionRows = 4;
-// Room for the longest time code: hours of up to 20 digits.
-constexpr size_t TimeCodeRoom = 32;
+// Room for any time code: PutInt asks room for 48 characters for the hours.
+constexpr size_t TimeCodeRoom = 64;
 
 // The hidden cell: the row's fingerprint as read (times and text), then
 // "row column" of each of its lines on the screen, 1-based rows.
@@ -1345,6 +1345,7 @@ private:
         used_ -= done_;
         done_ = 0;
     }
+
     // How far before the marks still to come a caption is placed: one that
     // runs into them (a load shown late) is placed again with more rows.
     static constexpr int64_t Margin = 900;
