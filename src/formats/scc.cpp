@@ -1090,8 +1090,8 @@ private:
         touch(f);
         const auto i = static_cast<size_t>(f - base_);
         // Grown some frames ahead: a frame at a time took as long as the frames' bytes. Frames past the last
-        // set are sent as nothing either way.
-        if (i >= sent_.size()) sent_.resize(std::max(i + 1, sent_.size() + 4096), 0);
+        // set are sent as nothing either way. Zeros by default, not as a value: those are cleared at once.
+        if (i >= sent_.size()) sent_.resize(std::max(i + 1, sent_.size() + 4096));
         if (undo_) undo_->emplace_back(f, sent_[i]);
         sent_[i] = word;
     }
@@ -1263,7 +1263,7 @@ private:
             // The frames were all looked at (touched) and found free: they are filled as they are, the room
             // made once.
             const auto top = static_cast<size_t>(at.back() + static_cast<int64_t>(pieces.back().second) - base_);
-            if (top > sent_.size()) sent_.resize(std::max(top, sent_.size() + 4096), 0);
+            if (top > sent_.size()) sent_.resize(std::max(top, sent_.size() + 4096));
             if (undo_) undo_->reserve(undo_->size() + c.load.size());
             for (size_t u = 0; u < pieces.size(); ++u)
                 for (size_t k = 0; k < pieces[u].second; ++k) {
