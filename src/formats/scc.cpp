@@ -1202,9 +1202,17 @@ private:
             const int64_t earliest = place(captions_[placed_], lateNote);
             undo_ = nullptr;
             if (reached_ >= bound) {
-                // It met frames still to be marked: it waits for more rows.
-                for (auto u = undo.rbegin(); u != undo.rend(); ++u)
-                    sent_[static_cast<size_t>(u->first - base_)] = u->second;
+                // It met frames still to be marked: it waits for more rows. Undone in the order it was done,
+                // backwards; its load's frames were free before.
+                const auto restore
+                    = [&](size_t i) { sent_[static_cast<size_t>(undo[i].first - base_)] = undo[i].second; };
+                for (size_t i = undo.size(); i-- > filledAt_;)
+                    restore(i);
+                for (size_t u = 0; u < units_.size(); ++u)
+                    for (size_t k = 0; k < units_[u].second; ++k)
+                        sent_[static_cast<size_t>(at_[u] + static_cast<int64_t>(k) - base_)] = 0;
+                for (size_t i = filledAt_; i-- > 0;)
+                    restore(i);
                 break;
             }
             if (!lateNote.empty()) note(lateNotes_, std::move(lateNote));
@@ -1259,19 +1267,15 @@ private:
                 set(p.erase, EraseDisplayed);
             }
         }
+        if (undo_) filledAt_ = undo_->size();
         if (!pieces.empty()) {
             // The frames were all looked at (touched) and found free: they are filled as they are, the room
-            // made once.
+            // made once, and cleared again (not each undone) if the caption has to wait.
             const auto top = static_cast<size_t>(at.back() + static_cast<int64_t>(pieces.back().second) - base_);
             if (top > sent_.size()) sent_.resize(std::max(top, sent_.size() + 4096));
-            if (undo_) undo_->reserve(undo_->size() + c.load.size());
             for (size_t u = 0; u < pieces.size(); ++u)
-                for (size_t k = 0; k < pieces[u].second; ++k) {
-                    const int64_t f = at[u] + static_cast<int64_t>(k);
-                    uint16_t& word = sent_[static_cast<size_t>(f - base_)];
-                    if (undo_) undo_->emplace_back(f, word);
-                    word = c.load[pieces[u].first + k];
-                }
+                for (size_t k = 0; k < pieces[u].second; ++k)
+                    sent_[static_cast<size_t>(at[u] + static_cast<int64_t>(k) - base_)] = c.load[pieces[u].first + k];
         }
         if (free(display + 1)) {
             set(display + 1, EndOfCaption);
@@ -1362,6 +1366,7 @@ private:
     mutable int64_t reached_ = 0;
     std::vector<std::pair<int64_t, uint16_t>>* undo_ = nullptr;
     std::vector<std::pair<int64_t, uint16_t>> undoRoom_;
+    size_t filledAt_ = 0; // how many were to undo when the load was put in
     std::vector<std::pair<size_t, size_t>> units_; // of the caption placed, and where they go
     std::vector<int64_t> at_;
     std::vector<std::string> lineNotes_, lateNotes_;

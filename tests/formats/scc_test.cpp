@@ -402,3 +402,29 @@ TEST(Scc, BytePairsAreReadBetweenAnyBlanks)
         }
     }
 }
+
+// Captions piled up at nearly one time are shown minutes late: placed as
+// the rows come, a load runs into frames still to be marked and is taken
+// back, to be placed again with more rows.
+TEST(Scc, PiledUpCaptionsWrittenInBlocksGiveTheBytesOfTheWholeTable)
+{
+    SubtitleTable table;
+    std::vector<Row> rows;
+    for (int i = 0; i < 120; ++i) {
+        const int from = i < 100 ? 100 + i : 2000 + (i - 100) * 300;
+        rows.push_back({ std::to_string(from), std::to_string(from + 40), "Caption " + std::to_string(i) + " piled up",
+            "<i>with a second line</i>" });
+    }
+    test::Fill(table, rows);
+    const std::string whole = write(table);
+    for (const int block : { 1, 3, 50 }) {
+        StringSink out;
+        WriteContext context;
+        context.framerate = 29.97;
+        const std::unique_ptr<RowWriter> writer = MakeSccWriter(table, context, out);
+        for (int first = 1; first < table.rowCount(); first += block)
+            writer->rows(table, first, std::min(first + block, table.rowCount()) - 1, out);
+        writer->finish(table, out);
+        EXPECT_EQ(out.text(), whole) << block;
+    }
+}
