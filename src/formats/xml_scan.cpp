@@ -124,7 +124,7 @@ XmlScanner::Token XmlScanner::next()
             continue;
         }
         const char* start = buf_.data() + at_;
-        bool special = false;
+        unsigned special = 0;
         const size_t end = markupAt(special);
         const bool lt = end != size;
         if (end != at_) {
@@ -141,8 +141,8 @@ XmlScanner::Token XmlScanner::next()
             if (!lt) throw XmlUnsure();
             // References, "]]>", and white space other than single spaces.
             bool references = false;
-            plain_ = true;
-            for (size_t i = 0; special && i < text.size(); ++i) {
+            plain_ = (special & Spaced) == 0;
+            for (size_t i = 0; (special & Marked) && i < text.size(); ++i) {
                 const char t = text[i];
                 if (t == '&') {
                     references = true;
@@ -181,10 +181,11 @@ XmlScanner::Token XmlScanner::next()
     }
 }
 
-// Where the next markup starts (the buffer's end for none); `special` when
-// the text before holds a character that needs a closer look: a reference,
-// a '>', a tab, a line feed, or two spaces together.
-size_t XmlScanner::markupAt(bool& special) const
+// Where the next markup starts (the buffer's end for none); in `special`,
+// whether the text before holds a character that needs a closer look: a
+// reference or a '>' (Marked), a tab, a line feed, or two spaces together
+// (Spaced).
+size_t XmlScanner::markupAt(unsigned& special) const
 {
     const char* p = buf_.data();
     const size_t size = buf_.size();
@@ -198,22 +199,21 @@ size_t XmlScanner::markupAt(bool& special) const
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
         const unsigned markup = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, lt)));
-        const __m128i odd = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, amp), _mm_cmpeq_epi8(x, gt)),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf)),
-                _mm_and_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(y, space))));
-        const unsigned closer = static_cast<unsigned>(_mm_movemask_epi8(odd));
-        if (markup) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctz(markup));
-            special = special || (closer & ((1u << k) - 1)) != 0;
-            return i + k;
-        }
-        special = special || closer != 0;
+        const unsigned marked
+            = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, amp), _mm_cmpeq_epi8(x, gt))));
+        const unsigned spaced = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf)),
+                _mm_and_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(y, space)))));
+        const unsigned before = markup ? (1u << __builtin_ctz(markup)) - 1 : 0xFFFFu;
+        if (marked & before) special |= Marked;
+        if (spaced & before) special |= Spaced;
+        if (markup) return i + static_cast<size_t>(__builtin_ctz(markup));
     }
 #endif
     for (; i < size && p[i] != '<'; ++i) {
         const char c = p[i];
-        if (c == '&' || c == '>' || c == '\t' || c == '\n' || (c == ' ' && i + 1 < size && p[i + 1] == ' '))
-            special = true;
+        if (c == '&' || c == '>') special |= Marked;
+        if (c == '\t' || c == '\n' || (c == ' ' && i + 1 < size && p[i + 1] == ' ')) special |= Spaced;
     }
     return i;
 }

@@ -69,7 +69,8 @@ private:
         bool declaration = false; // of a namespace
     };
 
-    size_t markupAt(bool& special) const;
+    enum Special : unsigned { Marked = 1, Spaced = 2 };
+    size_t markupAt(unsigned& special) const;
     Token startElement();
     bool valueEnd(char quote, size_t& at, bool& plain) const;
     Token endElement(bool tag);
