@@ -519,7 +519,7 @@ private:
         if (!open_ || rows_ == 0) return;
         if (passages_) {
             // The text after the last paragraph's, and the line ends of all of it.
-            table_.setDocumentData(JoinKept(Tag, { PassagesLine, passage_ }, form()));
+            table_.setDocumentData(JoinKept(Tag, { PassagesLine, passage() }, form()));
             return;
         }
         const bool styled = styledHead_ || pPrefix_.find("styling") != std::string::npos
@@ -805,8 +805,9 @@ private:
         if (passages_) {
             // The first row tells the writer the rows' text goes with them, and the file's form so far.
             if (rows_ == 0) table_.setDocumentData(JoinKept(Tag, { PassagesLine }, form()));
-            StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2], JoinKept(Tag, { passage_ }));
-            passage_.clear();
+            // The hidden cell as JoinKept makes it: the passage held after its tag's line.
+            StoreRow(table_, row_, from, to, lines[0], lines[1], lines[2], passage_);
+            passage_.resize(Tag.size() + 1);
             ++rows_;
             return;
         }
@@ -853,7 +854,9 @@ private:
     const QXmlStreamReader* xml_ = nullptr;
     LineReader* lines_ = nullptr;
     bool passages_ = false;
-    std::string passage_; // the text read since the last row stored
+    // The text read since the last row stored, after the tag's line.
+    std::string passage_ = std::string(Tag) + '\n';
+    std::string_view passage() const { return std::string_view(passage_).substr(Tag.size() + 1); }
     FileForm form() const { return { lines_->byteOrderMark(), lines_->lineFeedsOnly() }; }
     qint64 before_ = 0;
     XmlStartTag tag_;
