@@ -34,6 +34,20 @@ std::string FormatInt(int64_t value, int minDigits);
 void AppendInt(std::string& out, int64_t value, int minDigits);
 // Writes the digits at `out` (room for 48 characters) and returns the end.
 char* PutInt(char* out, int64_t value, int minDigits);
+// A number's digits in room of their own: a frame cell a reader stores,
+// made for every row, with no string made for it.
+class IntText {
+public:
+    explicit IntText(int64_t value)
+        : size_(static_cast<size_t>(PutInt(digits_, value, 1) - digits_))
+    {
+    }
+    std::string_view view() const { return { digits_, size_ }; }
+
+private:
+    char digits_[48];
+    size_t size_;
+};
 // Exactly `digits` digits of a value below 10^digits, zero-padded.
 inline char* PutFixedDigits(char* out, uint32_t value, int digits)
 {

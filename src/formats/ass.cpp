@@ -393,12 +393,9 @@ private:
         eventFields(rest, format_.count(), fields, textAt, isShort);
         const int64_t start = timeOf(fields[format_.start]), end = timeOf(fields[format_.end]);
         if (start < 0 || end < 0) return false;
-        char fromDigits[24], toDigits[24];
-        const std::string_view from(fromDigits,
-            static_cast<size_t>(
-                PutInt(fromDigits, TimeToFrame(static_cast<int32_t>(start), framerate_), 1) - fromDigits));
-        const std::string_view to(toDigits,
-            static_cast<size_t>(PutInt(toDigits, TimeToFrame(static_cast<int32_t>(end), framerate_), 1) - toDigits));
+        const IntText fromText(TimeToFrame(static_cast<int32_t>(start), framerate_)),
+            toText(TimeToFrame(static_cast<int32_t>(end), framerate_));
+        const std::string_view from = fromText.view(), to = toText.view();
         if (!open_ && !target_) target_ = standardFormat();
         // The file's layout is settled by its first event.
         if (target_ && !sawEvent_ && !(*target_ == format_)) map_ = fieldMap(format_, *target_);

@@ -679,10 +679,8 @@ private:
         cells_.assign({ line1, line2, line3 });
         keepRow(blocks);
         before_.clear();
-        char from[48], to[48];
-        const std::string_view fromText(from, static_cast<size_t>(PutInt(from, timing_->toFrame(*in), 1) - from)),
-            toText(to, static_cast<size_t>(PutInt(to, timing_->toFrame(*out), 1) - to));
-        StoreRow(table_, row_, fromText, toText, line1, line2, line3, kept_);
+        const IntText from(timing_->toFrame(*in)), to(timing_->toFrame(*out));
+        StoreRow(table_, row_, from.view(), to.view(), line1, line2, line3, kept_);
         // A writer of rows as they come takes the header with the first.
         if (++rows_ == 1) keepDocument(false);
     }

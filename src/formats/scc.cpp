@@ -468,9 +468,8 @@ private:
             *at++ = ' ';
             at = PutInt(at, lines_[i].column, 1);
         }
-        char fromText[24], toText[24];
-        const std::string_view from(fromText, PutInt(fromText, toFrames(start_, framerate_), 1) - fromText),
-            to(toText, PutInt(toText, toFrames(end, framerate_), 1) - toText);
+        const IntText fromText(toFrames(start_, framerate_)), toText(toFrames(end, framerate_));
+        const std::string_view from = fromText.view(), to = toText.view();
         cells_.assign({ from, to, text[0], text[1], text[2] });
         const std::string print = CellsFingerprint(cells_);
         kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });

@@ -799,9 +799,8 @@ private:
     {
         runs_.build();
         const std::string_view lines[3] = { runs_.line(0), runs_.line(1), runs_.line(2) };
-        char fromDigits[24], toDigits[24];
-        const std::string_view from(fromDigits, static_cast<size_t>(PutInt(fromDigits, fromFrame, 1) - fromDigits)),
-            to(toDigits, static_cast<size_t>(PutInt(toDigits, toFrame, 1) - toDigits));
+        const IntText fromText(fromFrame), toText(toFrame);
+        const std::string_view from = fromText.view(), to = toText.view();
         if (passages_) {
             // The first row tells the writer the rows' text goes with them, and the file's form so far.
             if (rows_ == 0) table_.setDocumentData(JoinKept(Tag, { PassagesLine }, form()));

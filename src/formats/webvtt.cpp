@@ -236,12 +236,9 @@ private:
     {
         const std::optional<Timing> timing = parseTiming(timingLine);
         if (!timing) return skip(id, timingLine);
-        char fromDigits[24], toDigits[24];
-        const std::string_view from(fromDigits,
-            static_cast<size_t>(
-                PutInt(fromDigits, TimeToFrame(timing->from.milliseconds, framerate_), 1) - fromDigits));
-        const std::string_view to(toDigits,
-            static_cast<size_t>(PutInt(toDigits, TimeToFrame(timing->to.milliseconds, framerate_), 1) - toDigits));
+        const IntText fromText(TimeToFrame(timing->from.milliseconds, framerate_)),
+            toText(TimeToFrame(timing->to.milliseconds, framerate_));
+        const std::string_view from = fromText.view(), to = toText.view();
         // The payload ends at a blank line, or where a line holding "-->" starts the next cue.
         // Its lines' rooms are used again from cue to cue.
         std::vector<std::string>& text = text_;
