@@ -70,8 +70,8 @@ constexpr std::array<const char*, 0x80> BasicCharacters = [] {
 }();
 // From a table: looked up for every character read.
 const char* basicCharacter(unsigned char c) { return c < 0x80 ? BasicCharacters[c] : nullptr; }
-const char* const Special[16] = { "®", "°", "½", "¿", "™", "¢", "£", "♪", "à", " ", "è", "â", "ê", "î", "ô", "û" };
-const char* const Extended[2][32] = {
+constexpr const char* Special[16] = { "®", "°", "½", "¿", "™", "¢", "£", "♪", "à", " ", "è", "â", "ê", "î", "ô", "û" };
+constexpr const char* Extended[2][32] = {
     { "Á", "É", "Ó", "Ú", "Ü", "ü", "‘", "¡", "*", "’", "—", "©", "℠", "•", "“", "”", //
         "À", "Â", "Ç", "È", "Ê", "Ë", "ë", "Î", "Ï", "ï", "Ô", "Ù", "ù", "Û", "«", "»" },
     { "Ã", "ã", "Í", "Ì", "ì", "Ò", "ò", "Õ", "õ", "{", "}", "\\", "^", "_", "|", "~", //
@@ -130,6 +130,22 @@ struct Cell {
     uint8_t size = 0; // 0: nothing there
     Style style;
 };
+
+// A cell holds a character's UTF-8 bytes as they are: every character the
+// tables give fits.
+constexpr bool fitsCells()
+{
+    const auto fits = [](const char* c) { return !c || std::char_traits<char>::length(c) <= sizeof(Cell::bytes); };
+    for (const char* c : BasicCharacters)
+        if (!fits(c)) return false;
+    for (const char* c : Special)
+        if (!fits(c)) return false;
+    for (const auto& table : Extended)
+        for (const char* c : table)
+            if (!fits(c)) return false;
+    return true;
+}
+static_assert(fitsCells());
 
 struct Screen {
     std::array<std::array<Cell, Columns>, Rows> cells;
