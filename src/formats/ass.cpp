@@ -642,6 +642,7 @@ namespace {
 
 class LeftOut : public LeftOutCount {
 public:
+    std::string_view tag() const override { return Tag; }
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
         // The layout is the document's, settled before its first row.

@@ -1117,6 +1117,7 @@ int commentBlocks(const std::vector<std::string_view>& blocks)
 
 class LeftOut : public LeftOutCount {
 public:
+    std::string_view tag() const override { return Tag; }
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
         KeptCursor kept;

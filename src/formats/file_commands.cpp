@@ -430,20 +430,31 @@ Unwritten::Unwritten(const FormatInfo& format)
 {
     for (auto* count : { AssLeftOut, WebVttLeftOut, EbuStlLeftOut, TtmlLeftOut })
         counts_.push_back(count(format.id));
+    wanted_.assign(counts_.size(), false);
 }
 
 Unwritten::~Unwritten() = default;
 
 void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
 {
-    // Each count looks only at the rows' hidden cells: rows with none, as most
-    // formats read them, need one look instead of one for each count.
-    bool hidden = false;
-    for (int row = firstRow; row <= lastRow && !hidden; ++row)
-        hidden = !table.cell(SubtitleTable::Extra, row).empty();
-    if (!hidden) return;
-    for (const std::unique_ptr<LeftOutCount>& count : counts_)
-        if (count) count->rows(table, firstRow, lastRow);
+    // Each count looks only at its own format's hidden cells: one look at
+    // the block finds the counts it concerns (rows as most formats read them
+    // have none), and the rows of one file share the tag found last.
+    std::string_view last;
+    bool any = false;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const std::string_view extra = table.cell(SubtitleTable::Extra, row);
+        if (extra.empty() || (!last.empty() && IsKeptBy(extra, last))) continue;
+        last = extra.substr(0, std::min(extra.find('\n'), extra.find('\t')));
+        for (size_t i = 0; i < counts_.size(); ++i)
+            if (counts_[i] && !wanted_[i] && IsKeptBy(extra, counts_[i]->tag())) wanted_[i] = any = true;
+    }
+    if (!any) return;
+    for (size_t i = 0; i < counts_.size(); ++i)
+        if (wanted_[i]) {
+            counts_[i]->rows(table, firstRow, lastRow);
+            wanted_[i] = false;
+        }
 }
 
 std::string Unwritten::describe(const SubtitleTable& table) const

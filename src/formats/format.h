@@ -71,6 +71,8 @@ inline void WriteAllRows(
 class LeftOutCount {
 public:
     virtual ~LeftOutCount() = default;
+    // The tag of the hidden cells it counts.
+    virtual std::string_view tag() const = 0;
     // From the rows' hidden cells only: blocks of rows with none are not given.
     virtual void rows(const SubtitleTable& table, int firstRow, int lastRow) = 0;
     virtual std::vector<std::string> items(const SubtitleTable& table) const = 0;

@@ -1538,6 +1538,7 @@ namespace {
 // Only the document's head holds what other formats leave out.
 class LeftOut : public LeftOutCount {
 public:
+    std::string_view tag() const override { return Tag; }
     void rows(const SubtitleTable&, int, int) override { }
     std::vector<std::string> items(const SubtitleTable& table) const override
     {

@@ -530,6 +530,7 @@ namespace {
 
 class LeftOut : public LeftOutCount {
 public:
+    std::string_view tag() const override { return Tag; }
     void rows(const SubtitleTable& table, int firstRow, int lastRow) override
     {
         for (int row = firstRow; row <= lastRow; ++row) {
