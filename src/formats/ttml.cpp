@@ -438,6 +438,13 @@ private:
         };
         try {
             for (;;) {
+                // Most paragraphs hold only text and line breaks: read in one look.
+                if (!paragraph_ && skipping_ == 0 && !inHead_ && sawRoot_ && xml.plainElement("p", "br", plain_)
+                    && isTtNamespace(plain_.tag.uri)) {
+                    xml.take(plain_);
+                    plainParagraph();
+                    continue;
+                }
                 const XmlScanner::Token token = xml.next();
                 if (token == XmlScanner::NeedMore) {
                     if (!feed()) xml.end();
@@ -464,6 +471,21 @@ private:
         }
         if (paragraphCount_ == 0) throw Error("TTML: the document holds no p element, so no subtitles");
         keepHead();
+    }
+
+    // The tokens of plain_ as the scanner would give them one by one.
+    void plainParagraph()
+    {
+        start(plain_.tag);
+        for (const XmlPlainElement::Text& t : plain_.texts) {
+            if (!t.text.empty() && paragraph_) characters(t.text, t.plain);
+            if (!t.breakAfter) continue;
+            lineBreak_.qualifiedName = lineBreak_.name = "br";
+            lineBreak_.uri = plain_.tag.uri;
+            start(lineBreak_);
+            end("br", plain_.tag.uri);
+        }
+        end("p", plain_.tag.uri);
     }
 
     // A document whose start the scanner leaves to Qt's parser (a document
@@ -859,6 +881,8 @@ private:
     FileForm form() const { return { lines_->byteOrderMark(), lines_->lineFeedsOnly() }; }
     qint64 before_ = 0;
     XmlStartTag tag_;
+    XmlPlainElement plain_;
+    XmlStartTag lineBreak_;
     std::deque<std::string> held_;
     qint64 mappedChars_ = 0;
     size_t mappedBytes_ = 0;

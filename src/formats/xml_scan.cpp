@@ -181,15 +181,15 @@ XmlScanner::Token XmlScanner::next()
     }
 }
 
-// Where the next markup starts (the buffer's end for none); in `special`,
+// Where the next markup from `at` starts (the buffer's end for none); in `special`,
 // whether the text before holds a character that needs a closer look: a
 // reference or a '>' (Marked), a tab, a line feed, or two spaces together
 // (Spaced).
-size_t XmlScanner::markupAt(unsigned& special) const
+size_t XmlScanner::markupFrom(size_t at, unsigned& special) const
 {
     const char* p = buf_.data();
     const size_t size = buf_.size();
-    size_t i = at_;
+    size_t i = at;
     // Half the tokens are tags right after another piece of markup.
     if (i < size && p[i] == '<') return i;
 #ifdef __SSE2__
@@ -523,6 +523,71 @@ XmlScanner::Token XmlScanner::endElement(bool tag)
     if (bindingCount_ != open.bindings) unprefixedKnown_ = false;
     bindingCount_ = open.bindings;
     return EndElement;
+}
+
+bool XmlScanner::plainElement(std::string_view elementName, std::string_view lineBreak, XmlPlainElement& out) const
+{
+    const char* p = buf_.data();
+    const size_t size = buf_.size();
+    const size_t n = elementName.size();
+    size_t i = at_;
+    if (pendingEnd_ || !begun_ || depth_ == 0 || i + n + 1 >= size || p[i] != '<'
+        || std::memcmp(p + i + 1, elementName.data(), n) != 0)
+        return false;
+    i += n + 1;
+    out.tag.attributes.clear();
+    out.texts.clear();
+    // The start tag: anything but single spaces, unprefixed names and plain values is read the long way.
+    for (;;) {
+        if (p[i] == '>') break;
+        if (p[i] != ' ') return false;
+        while (i < size && p[i] == ' ')
+            ++i;
+        if (i == size) return false;
+        if (p[i] == '>') break;
+        const size_t nameAt = i;
+        if (!isNameStart(static_cast<unsigned char>(p[i]))) return false;
+        while (++i < size && isNameChar(static_cast<unsigned char>(p[i])) && p[i] != ':') { }
+        if (i + 1 >= size || p[i] != '=' || (p[i + 1] != '"' && p[i + 1] != '\'')) return false;
+        const std::string_view attributeName(p + nameAt, i - nameAt);
+        if (attributeName.size() >= 5 && p[nameAt] == 'x' && std::memcmp(p + nameAt, "xmlns", 5) == 0) return false;
+        const size_t valueAt = i + 2;
+        bool plain = true;
+        // A '<' in the value is refused here as the long way refuses it.
+        i = valueAt;
+        if (!valueEnd(p[valueAt - 1], i, plain) || !plain) return false;
+        const std::string_view value(p + valueAt, i - valueAt);
+        for (const XmlAttribute& a : out.tag.attributes)
+            if (a.name.size() == attributeName.size() && a.name == attributeName) return false;
+        out.tag.attributes.push_back({ {}, attributeName, value });
+        if (++i == size) return false;
+    }
+    ++i;
+    const size_t b = lineBreak.size();
+    for (;;) {
+        unsigned special = 0;
+        const size_t lt = markupFrom(i, special);
+        if (lt == size || (special & Marked)) return false;
+        out.texts.push_back({ std::string_view(p + i, lt - i), (special & Spaced) == 0, false });
+        if (lt + b + 3 <= size && p[lt + 1 + b] == '/' && p[lt + 2 + b] == '>'
+            && std::memcmp(p + lt + 1, lineBreak.data(), b) == 0) {
+            out.texts.back().breakAfter = true;
+            i = lt + b + 3;
+            continue;
+        }
+        if (lt + n + 3 <= size && p[lt + 1] == '/' && p[lt + 2 + n] == '>'
+            && std::memcmp(p + lt + 2, elementName.data(), n) == 0) {
+            out.end = lt + n + 3;
+            break;
+        }
+        return false;
+    }
+    const size_t binding = bindingOf({});
+    out.tag.uri = binding == std::string::npos ? std::string_view() : std::string_view(bindings_[binding].uri);
+    out.tag.qualifiedName = out.tag.name = elementName;
+    out.tag.prefix = {};
+    out.tag.declarations.clear();
+    return true;
 }
 
 } // namespace tessel

@@ -26,6 +26,20 @@ struct XmlStartTag {
     std::vector<std::pair<std::string_view, std::string_view>> declarations; // prefix, namespace
 };
 
+// An element whose only markup inside is line breaks, as most paragraphs
+// of a subtitle document are: its start tag, and the texts between the
+// breaks (a break after each but the last).
+struct XmlPlainElement {
+    XmlStartTag tag;
+    struct Text {
+        std::string_view text;
+        bool plain = true; // as XmlScanner::plainText
+        bool breakAfter = false;
+    };
+    std::vector<Text> texts;
+    size_t end = 0;
+};
+
 class XmlScanner {
 public:
     enum Token { NeedMore, StartElement, EndElement, Characters, EndDocument };
@@ -51,6 +65,14 @@ public:
     // Whether the text has no white space but single spaces.
     bool plainText() const { return plain_; }
 
+    // Whether what comes next is, whole in the text so far, the element
+    // <name ...>text<lineBreak/>text</name>: both names unprefixed, its
+    // attributes unprefixed with plain values, one space before each, and
+    // its texts without references or '>'. It gives the tokens next() would
+    // give, in one look instead of one for each; nothing is taken until take().
+    bool plainElement(std::string_view name, std::string_view lineBreak, XmlPlainElement& out) const;
+    void take(const XmlPlainElement& element) { at_ = element.end; }
+
 private:
     struct Open {
         std::string qualifiedName;
@@ -70,7 +92,8 @@ private:
     };
 
     enum Special : unsigned { Marked = 1, Spaced = 2 };
-    size_t markupAt(unsigned& special) const;
+    size_t markupAt(unsigned& special) const { return markupFrom(at_, special); }
+    size_t markupFrom(size_t at, unsigned& special) const;
     Token startElement();
     bool valueEnd(char quote, size_t& at, bool& plain) const;
     Token endElement(bool tag);

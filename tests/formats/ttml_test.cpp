@@ -256,8 +256,25 @@ TEST(Ttml, ReadAsItComesForAnotherFormatGivesTheSameRowsOrIsReadWhole)
               "xmlns:tts=\"http://www.w3.org/ns/ttml#styling\"\n"
               ">caf\xC3\xA9 </span><br\n/>  x  </p\n>";
     many += "</div></body></tt>\n";
+    // Paragraphs of text and breaks only, read in one look, also where a piece ends inside one.
+    std::string plain = tt;
+    for (int i = 0; i < 8000; ++i)
+        plain += "\n  <p begin=\"" + std::to_string(i) + "s\" end='" + std::to_string(i + 1) + "s'>Tom  Jerry<br/>"
+            + std::string(i % 7, 'x') + "</p>";
+    plain += "</div></body></tt>\n";
+    const std::string q = "<p begin=\"1s\" end=\"2s\"";
     const std::pair<std::string, bool> cases[] = {
         { Delivery, true },
+        { plain, true },
+        { tt + q + "></p>" + q + ">a<br/></p>" + q + ">a<br/>b<br/>c<br/>d</p>" + q + ">a<br />b</p>"
+                + "<p  begin='1s'   end=\"2s\">x\ty</p>" + q + ">a > b</p>" + q + ">a &lt; b</p>" + q
+                + " xml:space=\"preserve\">  a  </p>" + q + ">a</p >" + "<p begin=\"1s\t\" end=\"2s\">a</p>"
+                + "<p begin=\"1s\" end=\"2s\"/>" + "<p begin=\"1s\" end=\"2s\">a<span>b</span></p>"
+                + "</div><div xml:space=\"preserve\">" + q + ">  a  b </p></div></body></tt>",
+            true },
+        { "<tt:tt xmlns:tt=\"http://www.w3.org/ns/ttml\"><tt:body><tt:div>" + q + ">a</p></tt:div></tt:body></tt:tt>",
+            true },
+        { tt + q + " xmlns=\"urn:x\">a</p>" + q + ">b</p></div></body></tt>", true },
         { prefixed, true },
         { "\n\n" + tt + p + "a</p></div></body></tt>", true },
         { tt + "</div></body></tt>", true }, // no paragraph: the same error
