@@ -582,6 +582,7 @@ public:
     // The blocks as they come: a window of the file in memory, however long.
     void read(LineReader& lines)
     {
+        keepsFile_ = lines.keepsFile();
         gsi_.assign(lines.readBytes(GsiSize));
         if (gsi_.size() < GsiSize)
             throw Error(stlError("GSI block",
@@ -676,11 +677,15 @@ private:
         const std::string& line1 = text_.cells[0];
         const std::string& line2 = text_.cells[1];
         const std::string& line3 = text_.cells[2];
-        cells_.assign({ line1, line2, line3 });
-        keepRow(blocks);
+        // Going to another format, a row keeps its blocks only to count the comments before it.
+        const bool keep = keepsFile_ || !before_.empty();
+        if (keep) {
+            cells_.assign({ line1, line2, line3 });
+            keepRow(blocks);
+        }
         before_.clear();
         const IntText from(timing_->toFrame(*in)), to(timing_->toFrame(*out));
-        StoreRow(table_, row_, from.view(), to.view(), line1, line2, line3, kept_);
+        StoreRow(table_, row_, from.view(), to.view(), line1, line2, line3, keep ? std::string_view(kept_) : "");
         // A writer of rows as they come takes the header with the first.
         if (++rows_ == 1) keepDocument(false);
     }
@@ -761,6 +766,7 @@ private:
     int row_;
     double framerate_;
     bool open_;
+    bool keepsFile_ = true;
     std::string gsi_;
     std::optional<TextCodes> codes_;
     int rate_ = 25;

@@ -223,6 +223,27 @@ public:
 
 } // namespace
 
+// Read for a save in another format, a row keeps its blocks only when
+// comments came before it, which the message counts; nothing else changes.
+TEST(EbuStl, ReadForAnotherFormatKeepsOnlyTheCommentsItsMessageCounts)
+{
+    const std::string withLast
+        = gsi(6) + film().substr(1024) + tti(5, { 10, 0, 15, 0 }, { 10, 0, 16, 0 }, "last note", 0xFF, 22, 1);
+    for (const std::string& bytes : { film(), withLast }) {
+        SubtitleTable kept, flowing;
+        read(kept, bytes);
+        LineReader lines(bytes);
+        lines.setKeepsFile(false);
+        ReadEbuStl(lines, flowing, 1, 25);
+        EXPECT_EQ(test::Rows(flowing), test::Rows(kept));
+        EXPECT_TRUE(flowing.cell(SubtitleTable::Extra, 1).empty());
+        const FormatInfo& subrip = *FormatById("subrip");
+        EXPECT_EQ(DescribeUnwritten(flowing, subrip), DescribeUnwritten(kept, subrip));
+        EXPECT_NE(
+            DescribeUnwritten(flowing, subrip).find(bytes == withLast ? "2 comment" : "1 comment"), std::string::npos);
+    }
+}
+
 TEST(EbuStl, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
 {
     SubtitleTable table;
