@@ -418,6 +418,28 @@ TEST(Ass, EventsWhoseTimesCannotBeReadAreKeptAndNamed)
     EXPECT_EQ(write(table), crlf(text));
 }
 
+// Times of one and two hour digits, minutes past 59, blanks and fewer
+// digits: the frames at 25 fps, worked out by hand, and the times written
+// back as they were read.
+TEST(Ass, EventTimesOfEveryLayoutGiveTheirFrames)
+{
+    const std::string head = "[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+                             "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    const std::pair<std::string, std::string> cases[] = {
+        { "0:00:09.80", "245" }, { "1:02:03.04", "93076" }, { "12:00:00.40", "1080010" }, { "0:75:09.80", "112745" },
+        { " 0:00:01.60 ", "40" }, { "00:00:02.00", "50" }, { "0:0:02.00", "50" },
+        { "0:00:02.4", "51" }, // four hundredths, as the second field of 0:00:02.04 is read
+    };
+    for (const auto& [time, frame] : cases) {
+        const std::string text = head + "Dialogue: 0," + time + ",9:00:00.00,Default,,0,0,0,,a\n";
+        SubtitleTable table;
+        read(table, text);
+        ASSERT_EQ(table.rowCount(), 2) << time;
+        EXPECT_EQ(table.cell(SubtitleTable::From, 1), frame) << time;
+        EXPECT_EQ(write(table), crlf(text)) << time;
+    }
+}
+
 // An event with fewer fields than its Format line: the missing ones are empty.
 TEST(Ass, AShortEventIsReadWithTheMissingFieldsEmpty)
 {
