@@ -64,6 +64,21 @@ size_t findTag(std::string_view text, std::string_view tag, size_t from = 0)
 {
     const auto same = [](char c, char t) { return c == t || (t >= 'a' && t <= 'z' && c == t - 32); };
     const bool letter = tag[0] >= 'a' && tag[0] <= 'z';
+    const char last = tag.back();
+    if (letter && !(last >= 'a' && last <= 'z') && tag.size() > 1) {
+        // "start=": its '=' has no case, and each one found is the end of the next candidate.
+        const size_t n = tag.size() - 1;
+        for (size_t at = from + n; at < text.size(); ++at) {
+            const void* found = std::memchr(text.data() + at, last, text.size() - at);
+            if (!found) break;
+            at = static_cast<size_t>(static_cast<const char*>(found) - text.data());
+            size_t matched = 0;
+            while (matched < n && same(text[at - n + matched], tag[matched]))
+                ++matched;
+            if (matched == n) return at - n;
+        }
+        return std::string_view::npos;
+    }
     for (size_t at = from; at + tag.size() <= text.size(); ++at) {
         if (!letter) {
             // "<" and "&" have no case: memchr finds them fastest.
@@ -121,7 +136,8 @@ private:
 
 bool findSync(SyncPieces& pieces, Piece& piece)
 {
-    while (findTag(piece.text, "<sync") == std::string_view::npos) {
+    // A piece holds a sync tag only at its start: SyncPieces cuts before every other.
+    while (findTag(piece.text.substr(0, 5), "<sync") == std::string_view::npos) {
         if (pieces.atEnd()) return false;
         pieces.next(piece);
     }

@@ -135,6 +135,9 @@ TEST(SAMI, SyncTimes)
         { "<sync>Chapter 5", "0" },
         { "<sync start=20>", "0" }, // 0.5 frame rounds to even
         { "<sync start=60>", "2" },
+        { "<sync id=7 START=1000>", "25" }, // "start=" after another '='
+        { "<sync a= reStart=2000>", "50" },
+        { "=<sync start=3000>", "75" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(read(std::string(c.sync) + "\n<p class=encc>x\n", 25).at(0).at(0), c.from) << c.sync;
