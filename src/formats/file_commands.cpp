@@ -445,7 +445,9 @@ void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
     for (int row = firstRow; row <= lastRow; ++row) {
         const std::string_view extra = table.cell(SubtitleTable::Extra, row);
         if (extra.empty() || (!last.empty() && IsKeptBy(extra, last))) continue;
-        last = extra.substr(0, std::min(extra.find('\n'), extra.find('\t')));
+        // Tags are a few letters: a passage of a whole document after one is not searched.
+        const std::string_view head = extra.substr(0, 32);
+        last = head.substr(0, std::min(head.find('\n'), head.find('\t')));
         for (size_t i = 0; i < counts_.size(); ++i)
             if (counts_[i] && !wanted_[i] && IsKeptBy(extra, counts_[i]->tag())) wanted_[i] = any = true;
     }
