@@ -259,10 +259,12 @@ int64_t toSccFrame(int64_t frame, double framerate)
 // into rows.
 class Decoder {
 public:
-    Decoder(SubtitleTable& table, int firstRow, double framerate)
+    // `keep`: rows keep what a save as SCC needs to write them again as they were.
+    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep)
         : table_(table)
         , row_(firstRow)
         , framerate_(framerate)
+        , keep_(keep)
     {
     }
 
@@ -486,11 +488,13 @@ private:
         }
         const IntText fromText(toFrames(start_, framerate_)), toText(toFrames(end, framerate_));
         const std::string_view from = fromText.view(), to = toText.view();
-        cells_.assign({ from, to, text[0], text[1], text[2] });
-        const std::string print = CellsFingerprint(cells_);
-        kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
-        JoinKeptInto(extra_, Tag, kept_);
-        StoreRow(table_, row_, from, to, text[0], text[1], text[2], extra_);
+        if (keep_) {
+            cells_.assign({ from, to, text[0], text[1], text[2] });
+            const std::string print = CellsFingerprint(cells_);
+            kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
+            JoinKeptInto(extra_, Tag, kept_);
+        }
+        StoreRow(table_, row_, from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "");
         ++rows_;
     }
 
@@ -502,6 +506,7 @@ private:
     SubtitleTable& table_;
     int row_;
     double framerate_;
+    bool keep_;
     Screen screens_[2];
     int shownAt_ = 0;
     Screen& shown() { return screens_[shownAt_]; }
@@ -1452,7 +1457,7 @@ bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
-    Decoder decoder(table, firstRow, framerate);
+    Decoder decoder(table, firstRow, framerate, lines.keepsFile());
     std::string fileLines; // each line after an LF, as they are kept: a string a line cost more
     bool drop = false;
     int lineNumber = 0;

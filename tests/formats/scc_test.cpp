@@ -97,6 +97,14 @@ TEST(Scc, CaptionsBecomeRowsFromTheFrameTheyShow)
     SubtitleTable table;
     read(table, Captions);
     EXPECT_EQ(test::Rows(table), CaptionRows);
+    // Read for another format: the same rows, without what only a save as SCC needs.
+    SubtitleTable other;
+    LineReader lines(Captions);
+    lines.setKeepsFile(false);
+    ReadScc(lines, other, 1, 29.97);
+    EXPECT_EQ(test::Rows(other), CaptionRows);
+    for (int row = 1; row < other.rowCount(); ++row)
+        EXPECT_TRUE(other.cell(SubtitleTable::Extra, row).empty()) << row;
 }
 
 // A preamble code to another row takes the roll-up rows with it (row 15 to
