@@ -430,7 +430,6 @@ Unwritten::Unwritten(const FormatInfo& format)
 {
     for (auto* count : { AssLeftOut, WebVttLeftOut, EbuStlLeftOut, TtmlLeftOut })
         counts_.push_back(count(format.id));
-    wanted_.assign(counts_.size(), false);
 }
 
 Unwritten::~Unwritten() = default;
@@ -441,6 +440,7 @@ void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
     // the block finds the counts it concerns (rows as most formats read them
     // have none), and the rows of one file share the tag found last.
     std::string_view last;
+    std::vector<bool> wanted(counts_.size());
     bool any = false;
     for (int row = firstRow; row <= lastRow; ++row) {
         const std::string_view extra = table.cell(SubtitleTable::Extra, row);
@@ -449,14 +449,11 @@ void Unwritten::rows(const SubtitleTable& table, int firstRow, int lastRow)
         const std::string_view head = extra.substr(0, 32);
         last = head.substr(0, std::min(head.find('\n'), head.find('\t')));
         for (size_t i = 0; i < counts_.size(); ++i)
-            if (counts_[i] && !wanted_[i] && IsKeptBy(extra, counts_[i]->tag())) wanted_[i] = any = true;
+            if (counts_[i] && !wanted[i] && IsKeptBy(extra, counts_[i]->tag())) wanted[i] = any = true;
     }
     if (!any) return;
     for (size_t i = 0; i < counts_.size(); ++i)
-        if (wanted_[i]) {
-            counts_[i]->rows(table, firstRow, lastRow);
-            wanted_[i] = false;
-        }
+        if (wanted[i]) counts_[i]->rows(table, firstRow, lastRow);
 }
 
 std::string Unwritten::describe(const SubtitleTable& table) const

@@ -145,7 +145,6 @@ public:
 private:
     const FormatInfo& format_;
     std::vector<std::unique_ptr<LeftOutCount>> counts_;
-    std::vector<bool> wanted_; // of counts_, for the block in hand
 };
 
 // Thrown when a save made while its file is read cannot go on that way (an

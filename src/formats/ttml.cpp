@@ -480,7 +480,6 @@ private:
         for (const XmlPlainElement::Text& t : plain_.texts) {
             if (!t.text.empty() && paragraph_) characters(t.text, t.plain);
             if (!t.breakAfter) continue;
-            lineBreak_.qualifiedName = lineBreak_.name = "br";
             lineBreak_.uri = plain_.tag.uri;
             start(lineBreak_);
             end("br", plain_.tag.uri);
@@ -882,7 +881,7 @@ private:
     qint64 before_ = 0;
     XmlStartTag tag_;
     XmlPlainElement plain_;
-    XmlStartTag lineBreak_;
+    XmlStartTag lineBreak_ { "br", {}, "br", {}, {}, {} };
     std::deque<std::string> held_;
     qint64 mappedChars_ = 0;
     size_t mappedBytes_ = 0;
