@@ -33,7 +33,10 @@ constexpr unsigned char LineBreak = 0x8A, Padding = 0x8F, LastBlock = 0xFF, User
 // The hidden cell: the fingerprint of the text lines as read, the
 // subtitle's blocks as read (hex), how many line breaks stand between two
 // lines, each line's framing (the control codes before and after its text),
-// and the comment and user data blocks that stood before it.
+// and the comment and user data blocks that stood before it. A row that
+// goes to the writer as read has no fingerprint, and its blocks follow the
+// lines as they are, their size in their line ("*384"): hex is only for
+// what may be stored.
 enum RowLine : size_t { PrintLine, BlocksLine, BreaksLine, FramingLines };
 // The document data: the GSI block (hex), how many rows were read, the
 // frames taken off every time code (the start of the programme), then the
@@ -583,6 +586,7 @@ public:
     void read(LineReader& lines)
     {
         keepsFile_ = lines.keepsFile();
+        asRead_ = lines.rowsAsRead();
         gsi_.assign(lines.readBytes(GsiSize));
         if (gsi_.size() < GsiSize)
             throw Error(stlError("GSI block",
@@ -694,19 +698,24 @@ private:
     // lines, written into its room at once.
     void keepRow(std::string_view blocks)
     {
-        char counts[3][24];
+        char counts[4][24];
         const auto count = [&](int i, size_t value) {
             return std::string_view(
                 counts[i], static_cast<size_t>(std::to_chars(counts[i], counts[i] + 24, value).ptr - counts[i]));
         };
-        const std::string print = CellsFingerprint(cells_);
+        // No writer asks whether a row that reaches it as read was edited.
+        const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
         const size_t beforeBlocks = before_.size() / TtiSize;
         const std::string_view breaks = count(0, static_cast<size_t>(text_.breaks)),
-                               lines = count(1, text_.framings.size()), before = count(2, beforeBlocks);
-        size_t size = Tag.size() + print.size() + blocks.size() * 2 + breaks.size() + lines.size() + before.size() + 5
+                               lines = count(1, asRead_ ? 0 : text_.framings.size()), before = count(3, beforeBlocks);
+        const std::string_view rawSize = count(2, blocks.size());
+        const size_t blocksSize = asRead_ ? rawSize.size() + 2 + blocks.size() : blocks.size() * 2;
+        size_t size = Tag.size() + print.size() + blocksSize + breaks.size() + lines.size() + before.size() + 5
             + beforeBlocks * (TtiSize * 2 + 1);
-        for (const auto& [prefix, suffix] : text_.framings)
-            size += (prefix.size() + suffix.size()) * 2 + 2;
+        // Framings serve only to make a row's blocks anew, which one as read never needs.
+        if (!asRead_)
+            for (const auto& [prefix, suffix] : text_.framings)
+                size += (prefix.size() + suffix.size()) * 2 + 2;
         kept_.resize(size);
         char* to = kept_.data();
         const auto put = [&](std::string_view text) {
@@ -717,12 +726,18 @@ private:
         *to++ = '\n';
         put(print);
         *to++ = '\n';
-        to = PutHex(to, blocks);
+        if (asRead_) {
+            *to++ = '*';
+            put(rawSize);
+        } else {
+            to = PutHex(to, blocks);
+        }
         *to++ = '\n';
         put(breaks);
         *to++ = '\n';
         put(lines);
         for (const auto& [prefix, suffix] : text_.framings) {
+            if (asRead_) break;
             *to++ = '\n';
             to = PutHex(to, prefix);
             *to++ = ':';
@@ -733,6 +748,10 @@ private:
         for (size_t at = 0; at < before_.size(); at += TtiSize) {
             *to++ = '\n';
             to = PutHex(to, std::string_view(before_).substr(at, TtiSize));
+        }
+        if (asRead_) {
+            *to++ = '\n';
+            put(blocks);
         }
     }
 
@@ -766,7 +785,7 @@ private:
     int row_;
     double framerate_;
     bool open_;
-    bool keepsFile_ = true;
+    bool keepsFile_ = true, asRead_ = false;
     std::string gsi_;
     std::optional<TextCodes> codes_;
     int rate_ = 25;
@@ -865,6 +884,7 @@ public:
     Writer(const SubtitleTable& table, const WriteContext& context, TextSink& out)
         : table_(&table)
         , streamed_(out.rewritable())
+        , asRead_(context.rowsAsRead)
     {
         std::vector<std::string_view> doc;
         if (SplitKept(table.documentData(), Tag, doc)) {
@@ -926,15 +946,29 @@ private:
         rowBlocks_.clear();
         int breaks = teletext_ ? 2 : 1;
         std::string_view print;
-        if (keptCell_.start(table_->cell(SubtitleTable::Extra, row))) {
+        bool unedited = false;
+        const std::string_view extra = table_->cell(SubtitleTable::Extra, row);
+        if (keptCell_.start(extra)) {
             // The lines in the order RowLine gives them.
             print = keptCell_.line();
             const std::string_view blocks = keptCell_.line(), breaksRead = keptCell_.line();
+            framingTexts_.clear();
             for (size_t framings = keptCell_.groupCount(); framings && !keptCell_.atEnd(); --framings)
-                readFraming(keptCell_.line(), framings_.emplace_back());
+                framingTexts_.push_back(keptCell_.line());
             for (size_t before = keptCell_.groupCount(); before && !keptCell_.atEnd(); --before)
                 putRaw(FromHex(keptCell_.line()).value_or(""));
-            if (AppendFromHex(rowBlocks_, blocks)) rowBlocks_.resize(rowBlocks_.size() / TtiSize * TtiSize);
+            size_t rawSize = 0;
+            if (asRead_ && print.empty() && blocks.substr(0, 1) == "*"
+                && std::from_chars(blocks.data() + 1, blocks.data() + blocks.size(), rawSize).ec == std::errc()
+                && rawSize <= extra.size())
+                rowBlocks_.assign(extra.substr(extra.size() - rawSize, rawSize / TtiSize * TtiSize));
+            else if (AppendFromHex(rowBlocks_, blocks))
+                rowBlocks_.resize(rowBlocks_.size() / TtiSize * TtiSize);
+            // A row as read keeps its blocks: the framings only make new ones.
+            unedited = asRead_ && print.empty() && !rowBlocks_.empty();
+            if (!unedited)
+                for (std::string_view framing : framingTexts_)
+                    readFraming(framing, framings_.emplace_back());
             const int read = digitsValue(breaksRead).value_or(0);
             if (read > 0) breaks = std::min(read, 8);
         }
@@ -944,7 +978,7 @@ private:
                 table_->cell(SubtitleTable::Line3, row) });
             return CellsFingerprint(cells_) != print;
         };
-        if (rowBlocks_.empty() || edited()) {
+        if (rowBlocks_.empty() || (!unedited && edited())) {
             makeBlocks(row, breaks);
             changed_ = true;
         }
@@ -1061,7 +1095,8 @@ private:
     }
 
     const SubtitleTable* table_;
-    bool streamed_;
+    bool streamed_, asRead_;
+    std::vector<std::string_view> framingTexts_;
     bool kept_ = false; // the table's own header is written
     std::string gsi_;
     int64_t offset_ = 0;

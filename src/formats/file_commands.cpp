@@ -230,6 +230,7 @@ LoadResult readInto(SubtitleTable& table, ReadInput& input, bool append, Framera
         LineReader& lines = *reader;
         lines.setKeepsFile(!flow || flow->keepsFileOf(format.id));
         lines.setFlowing(flow != nullptr);
+        lines.setRowsAsRead(flow && flow->rowsAsReadOf(format.id));
         try {
             format.read(lines, table, firstRow, *rate);
         } catch (...) {
@@ -618,6 +619,8 @@ void FlowingSave::windowRead(SubtitleTable& table)
 
 bool FlowingSave::keepsFileOf(std::string_view formatId) const { return formatId == format_.id; }
 
+bool FlowingSave::rowsAsReadOf(std::string_view formatId) const { return formatId == format_.id && !settled_; }
+
 void FlowingSave::finish(SubtitleTable& table)
 {
     try {
@@ -627,7 +630,10 @@ void FlowingSave::finish(SubtitleTable& table)
         if (!begun_ || whole_) {
             // Nothing written yet: the whole table is here, and is saved as SaveSubtitles saves it.
             description_ = DescribeUnwritten(table, format_);
-            if (!begun_) context_ = askedContext(table, format_, services_);
+            if (!begun_) {
+                context_ = askedContext(table, format_, services_);
+                context_.rowsAsRead = !settled_;
+            }
             WriteSubtitles(table, format_, context_, services_.output, *out_);
             return;
         }
@@ -642,6 +648,7 @@ void FlowingSave::begin(const SubtitleTable& table)
 {
     begun_ = true;
     context_ = askedContext(table, format_, services_);
+    context_.rowsAsRead = !settled_;
     // Comment lines of a script go only into a script: the others are
     // written from a copy without them, its rows numbered anew.
     filtering_ = std::string_view(format_.id) != "ass" && IsKeptBy(table.documentData(), "ass");

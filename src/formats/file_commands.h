@@ -77,6 +77,9 @@ public:
     // Whether a file of the format `formatId` is read for a save in that
     // format, which may write it again as it was (LineReader::keepsFile).
     virtual bool keepsFileOf(std::string_view /*formatId*/) const { return true; }
+    // Whether the rows of such a file reach that format's writer unchanged
+    // (LineReader::rowsAsRead).
+    virtual bool rowsAsReadOf(std::string_view /*formatId*/) const { return false; }
 };
 
 // Read errors are not caught: they leave here with the rows read so far kept.
@@ -182,6 +185,7 @@ public:
 
     void windowRead(SubtitleTable& table) override;
     bool keepsFileOf(std::string_view formatId) const override;
+    bool rowsAsReadOf(std::string_view formatId) const override;
     // After the reading: the last rows and the end of the file.
     void finish(SubtitleTable& table);
     // DescribeUnwritten of all the rows, once finished.

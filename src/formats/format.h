@@ -20,6 +20,10 @@ struct WriteContext {
     // Where a writer says what it wrote otherwise than the table asks (a
     // caption shown late for want of time to send it); none: not told.
     std::vector<std::string>* notes = nullptr;
+    // The rows come straight from a reader of this format, no tool between
+    // (LineReader::rowsAsRead): a row whose hidden cell says nothing of its
+    // text as read was not edited.
+    bool rowsAsRead = false;
 };
 
 // Stores subtitles from firstRow on, one row each, as the table's fill rule

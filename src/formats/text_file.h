@@ -159,6 +159,11 @@ public:
     // the file again as it was: not when the rows go only to another format.
     void setKeepsFile(bool keeps) { keepsFile_ = keeps; }
     bool keepsFile() const { return keepsFile_; }
+    // Whether the rows reach a writer of the same format unchanged, no tool
+    // between: a reader may then leave out what tells an edited row from the
+    // one read (WriteContext::rowsAsRead).
+    void setRowsAsRead(bool asRead) { rowsAsRead_ = asRead; }
+    bool rowsAsRead() const { return rowsAsRead_; }
     // Whether the rows go to a writer as they are read (the converter's flow).
     void setFlowing(bool flowing) { flowing_ = flowing; }
     bool flowing() const { return flowing_; }
@@ -185,6 +190,7 @@ private:
     size_t lineFeedAt_ = 0;
     bool lineFeedKnown_ = false;
     bool keepsFile_ = true;
+    bool rowsAsRead_ = false;
     bool flowing_ = false;
     bool byteOrderMark_ = false;
     int64_t lineFeeds_ = 0, otherEnds_ = 0;

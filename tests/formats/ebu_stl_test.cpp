@@ -244,6 +244,34 @@ TEST(EbuStl, ReadForAnotherFormatKeepsOnlyTheCommentsItsMessageCounts)
     }
 }
 
+// Rows that go straight to an EBU STL writer carry their blocks as they are,
+// without fingerprint or framings: the same rows, and the file back, in
+// blocks of any size.
+TEST(EbuStl, RowsGoingToTheirWriterAsReadGiveTheFileBack)
+{
+    const std::string withLast
+        = gsi(6) + film().substr(1024) + tti(5, { 10, 0, 15, 0 }, { 10, 0, 16, 0 }, "last note", 0xFF, 22, 1);
+    for (const std::string& bytes : { film(), withLast }) {
+        SubtitleTable kept, asRead;
+        read(kept, bytes);
+        LineReader lines(bytes);
+        lines.setRowsAsRead(true);
+        ReadEbuStl(lines, asRead, 1, 25);
+        EXPECT_EQ(test::Rows(asRead), test::Rows(kept));
+        for (const int block : { 1, 2 }) {
+            StringSink out;
+            WriteContext context;
+            context.framerate = 25;
+            context.rowsAsRead = true;
+            const std::unique_ptr<RowWriter> writer = MakeEbuStlWriter(asRead, context, out);
+            for (int row = 1; row < asRead.rowCount(); row += block)
+                writer->rows(asRead, row, std::min(row + block - 1, asRead.rowCount() - 1), out);
+            writer->finish(asRead, out);
+            EXPECT_EQ(out.text(), bytes) << block;
+        }
+    }
+}
+
 TEST(EbuStl, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
 {
     SubtitleTable table;
