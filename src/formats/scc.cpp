@@ -259,12 +259,14 @@ int64_t toSccFrame(int64_t frame, double framerate)
 // into rows.
 class Decoder {
 public:
-    // `keep`: rows keep what a save as SCC needs to write them again as they were.
-    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep)
+    // `keep`: rows keep what a save as SCC needs to write them again as they
+    // were; `asRead`: but no fingerprint, as they reach it unchanged.
+    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep, bool asRead)
         : table_(table)
         , row_(firstRow)
         , framerate_(framerate)
         , keep_(keep)
+        , asRead_(asRead)
     {
     }
 
@@ -490,7 +492,7 @@ private:
         const std::string_view from = fromText.view(), to = toText.view();
         if (keep_) {
             cells_.assign({ from, to, text[0], text[1], text[2] });
-            const std::string print = CellsFingerprint(cells_);
+            const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
             kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
             JoinKeptInto(extra_, Tag, kept_);
         }
@@ -506,7 +508,7 @@ private:
     SubtitleTable& table_;
     int row_;
     double framerate_;
-    bool keep_;
+    bool keep_, asRead_;
     Screen screens_[2];
     int shownAt_ = 0;
     Screen& shown() { return screens_[shownAt_]; }
@@ -950,12 +952,14 @@ public:
     }
     bool drop() const { return drop_; }
 
-    bool unedited(const SubtitleTable& table, int firstRow, int lastRow) const
+    // Rows as read (WriteContext::rowsAsRead) carry no fingerprint.
+    bool unedited(const SubtitleTable& table, int firstRow, int lastRow, bool asRead) const
     {
         if (keptRows_ != lastRow - firstRow + 1 || firstRow != 1 || doc_.size() <= FileLines) return false;
         std::vector<std::string_view> kept;
         for (int row = firstRow; row <= lastRow; ++row) {
             if (!SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept)) return false;
+            if (asRead && KeptLine(kept, PrintLine).empty()) continue;
             const std::string print = CellsFingerprint({ table.cell(SubtitleTable::From, row),
                 table.cell(SubtitleTable::To, row), table.cell(SubtitleTable::Line1, row),
                 table.cell(SubtitleTable::Line2, row), table.cell(SubtitleTable::Line3, row) });
@@ -1457,7 +1461,7 @@ bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
-    Decoder decoder(table, firstRow, framerate, lines.keepsFile());
+    Decoder decoder(table, firstRow, framerate, lines.keepsFile(), lines.rowsAsRead());
     std::string fileLines; // each line after an LF, as they are kept: a string a line cost more
     bool drop = false;
     int lineNumber = 0;
@@ -1541,7 +1545,7 @@ std::unique_ptr<RowWriter> MakeSccWriter(const SubtitleTable& table, const Write
 void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
     const KeptFile kept(table);
-    if (kept.unedited(table, firstRow, lastRow)) return kept.write(out);
+    if (kept.unedited(table, firstRow, lastRow, context.rowsAsRead)) return kept.write(out);
     // A row past the last time code is refused before anything is written.
     for (int row = firstRow; row <= lastRow; ++row) {
         const int64_t display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), context.framerate);

@@ -123,6 +123,18 @@ TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
     SubtitleTable table;
     read(table, Captions);
     EXPECT_EQ(write(table), crlf(Captions));
+    // Rows that go straight to the writer carry no fingerprint: told so, it writes the file as it was.
+    SubtitleTable asRead;
+    LineReader lines(Captions);
+    lines.setRowsAsRead(true);
+    ReadScc(lines, asRead, 1, 29.97);
+    EXPECT_EQ(test::Rows(asRead), CaptionRows);
+    StringSink sink;
+    WriteContext context;
+    context.framerate = 29.97;
+    context.rowsAsRead = true;
+    WriteScc(asRead, 1, asRead.rowCount() - 1, context, sink);
+    EXPECT_EQ(sink.text(), crlf(Captions));
 }
 
 // Edited, the whole file is made anew as pop-on captions; each row keeps the
