@@ -16,6 +16,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <type_traits>
 
 namespace tessel {
 namespace {
@@ -130,6 +131,7 @@ struct Cell {
     uint8_t size = 0; // 0: nothing there
     Style style;
 };
+static_assert(std::is_trivially_copyable_v<Cell>);
 
 // A cell holds a character's UTF-8 bytes as they are: every character the
 // tables give fits.
@@ -155,8 +157,9 @@ struct Screen {
     // Cell by cell, and only the rows used: a screen made anew for every erase took a quarter of the reading.
     void clear()
     {
+        // An empty cell is all zero bytes: a row at once.
         for (int row = 0; row < Rows; ++row)
-            if (mayHold(row)) cells[row].fill(Cell());
+            if (mayHold(row)) std::memset(static_cast<void*>(cells[row].data()), 0, sizeof cells[row]);
         used = 0;
     }
     bool rowEmpty(int row) const
@@ -439,11 +442,12 @@ private:
     void put(std::string_view text)
     {
         if (textMode_) return;
-        Cell& cell = target().cells[row_base_][column_];
+        Screen& screen = target();
+        Cell& cell = screen.cells[row_base_][column_];
         std::memcpy(cell.bytes, text.data(), text.size());
         cell.size = static_cast<uint8_t>(text.size());
         cell.style = style_;
-        target().mark(row_base_);
+        screen.mark(row_base_);
         column_ = std::min(column_ + 1, Columns - 1);
         shownChanged();
     }
@@ -483,6 +487,8 @@ private:
             std::string& cell = text[std::min<size_t>(i, 2)];
             if (i > 2) cell += "\\N";
             cell += lines_[i].text;
+            // The places go only into the hidden cell.
+            if (!keep_) continue;
             if (i) *at++ = ',';
             at = PutInt(at, lines_[i].row, 1);
             *at++ = ' ';
@@ -1523,7 +1529,8 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 if (rowsKept == 0 && decoder.rows() > 0) keepDocument();
                 last = std::max(last, frame);
                 ++frame;
-                at = end;
+                // A blank after the word was seen already.
+                at = end < rest.size() ? end + 1 : end;
             }
         }
         if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
