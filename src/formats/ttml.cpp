@@ -708,6 +708,14 @@ private:
             : !rate.isEmpty()               ? frameRate * timing_.subFrameRate
                                             : 1;
         frameRateGiven_ = !rate.isEmpty();
+        // Rates no film has would only turn times into nonsense (or overflow them).
+        const auto within = [](double v, double most) { return std::isfinite(v) && v <= most; };
+        if (!within(timing_.frameRate, 1000) || !within(timing_.subFrameRate, 1000))
+            fail("the frame rate (ttp:frameRate " + rate.toStdString() + ", ttp:frameRateMultiplier "
+                + multiplier.toStdString() + ", ttp:subFrameRate " + subFrames.toStdString()
+                + ") is not one of 1 to 1000 frames a second");
+        if (!within(timing_.tickRate, 1e12))
+            fail("the tick rate (ttp:tickRate " + ticks.toStdString() + ") is not one of 1 to 10^12 ticks a second");
     }
 
     void start(const XmlStartTag& tag)
@@ -1239,7 +1247,11 @@ public:
         }
         double fr = 30, sf = 1, tr = 1;
         std::sscanf(std::string(KeptLine(doc, index)).c_str(), "%lf %lf %lf", &fr, &sf, &tr);
-        timing_ = { fr, sf, tr };
+        // Damaged kept data gets the rates the reader allows, not an overflow.
+        const auto bounded = [](double v, double most, double otherwise) {
+            return std::isfinite(v) ? std::clamp(v, 1.0, most) : otherwise;
+        };
+        timing_ = { bounded(fr, 1000, 30), bounded(sf, 1000, 1), bounded(tr, 1e12, 1) };
         prefix_ = KeptLine(doc, index + 1);
         styling_ = KeptLine(doc, index + 2);
         for (size_t i = index + 3; i < doc.size(); ++i) {

@@ -133,6 +133,16 @@ TEST(Ttml, EditsChangeOnlyTheirParagraphs)
     SubtitleTable back;
     read(back, out);
     EXPECT_EQ(test::Rows(back), test::Rows(table));
+    // Kept rates damaged past any film's (a recovered table) still give times, not an overflow.
+    std::string damaged(table.documentData());
+    const size_t rates = damaged.find("\n23.976");
+    ASSERT_NE(rates, std::string::npos) << damaged;
+    damaged.replace(rates + 1, damaged.find(' ', rates) - rates - 1, "1e80");
+    table.setDocumentData(damaged);
+    table.setCell(SubtitleTable::From, 1, "30");
+    const std::string again = lf(write(table));
+    EXPECT_EQ(wellFormedness(again), "");
+    EXPECT_NE(again.find("<p xml:id=\"c1\" begin=\"00:00:01:"), std::string::npos) << again;
 }
 
 // From another format: IMSC 1.1 Text, clock times with frames at the rate
@@ -175,6 +185,15 @@ TEST(Ttml, XmlErrorsNameTheLineAndColumn)
         // 2^31 frames at 23.976 fps are some 24,900 hours.
         { "<tt xmlns=\"http://www.w3.org/ns/ttml\"><body>\n <p begin=\"1s\" end=\"30000h\">a</p></body></tt>",
             "TTML, line 2, column 33: the paragraph's times are beyond what a subtitle's frames can hold" },
+        // Rates no film has: their times would overflow when the document is written again.
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:ttp=\"http://www.w3.org/ns/ttml#parameter\"\n"
+          "ttp:frameRate=\"24\" ttp:frameRateMultiplier=\"1e80 1001\"><body><p begin=\"00:00:01:00\" "
+          "end=\"2s\">a</p></body></tt>",
+            "TTML, line 2, column 55: the frame rate (ttp:frameRate 24, ttp:frameRateMultiplier 1e80 1001, "
+            "ttp:subFrameRate ) is not one of 1 to 1000 frames a second" },
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:ttp=\"http://www.w3.org/ns/ttml#parameter\" "
+          "ttp:tickRate=\"inf\"><body><p begin=\"1t\" end=\"2s\">a</p></body></tt>",
+            "TTML, line 1, column 105: the tick rate (ttp:tickRate inf) is not one of 1 to 10^12 ticks a second" },
     };
     for (const auto& [text, message] : cases) {
         SubtitleTable table;
