@@ -96,7 +96,9 @@ std::optional<int64_t> endTag(const AVStream& stream)
     int hours = 0, minutes = 0;
     double seconds = 0;
     if (!entry || std::sscanf(entry->value, "%d:%d:%lf", &hours, &minutes, &seconds) != 3) return std::nullopt;
-    return (int64_t(hours) * 3600 + minutes * 60) * 1000 + int64_t(seconds * 1000);
+    // A damaged tag ("inf" seconds, a count of minutes past any int) is no length.
+    if (hours < 0 || minutes < 0 || minutes > 1000000 || !(seconds >= 0 && seconds < 1e9)) return std::nullopt;
+    return (int64_t(hours) * 3600 + int64_t(minutes) * 60) * 1000 + int64_t(seconds * 1000);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "audio/waveform_source.h"
 #include "sound_clips.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -83,4 +84,27 @@ TEST(WaveformSource, DamagedTimestampsMakeNoEndlessSilence)
     EXPECT_TRUE(source.message().isEmpty()) << source.message().toStdString();
     EXPECT_NEAR(double(source.decodedMilliseconds()), 3000, 100);
     EXPECT_EQ(source.expectedMilliseconds(), 0); // no film is that long
+}
+
+// A Matroska length tag whose seconds overflow ("0.5e2000000", infinite):
+// no length from it, rather than a negative one.
+TEST(WaveformSource, ALengthTagPastAnyNumberIsNoLength)
+{
+    REQUIRE_FFMPEG();
+    const QString film = test::MakeMovie(
+        QStringLiteral("tagged.mka"), { "-f", "lavfi", "-i", "sine=f=440:r=8000:d=3", "-c:a", "flac" });
+    QFile file(film);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype tag = bytes.indexOf("00:00:03.000000000");
+    ASSERT_GE(tag, 0);
+    bytes.replace(tag, 18, "00:00:00.5e2000000");
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    WaveformSource source(nullptr);
+    source.open(film);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !source.busy(); }));
+    EXPECT_GE(source.expectedMilliseconds(), 0);
+    EXPECT_NEAR(double(source.decodedMilliseconds()), 3000, 100);
 }
