@@ -64,7 +64,7 @@ std::string zlib(const std::string& text)
     return out;
 }
 
-// Matroska as its specification lays it out: a SeekHead naming the Cues,
+// Matroska as its format documents lay it out: a SeekHead naming the Cues,
 // two tracks, one cluster of two BlockGroups, Cues with relative positions.
 std::string compressedFilm()
 {
