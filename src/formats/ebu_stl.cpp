@@ -703,19 +703,20 @@ private:
             return std::string_view(
                 counts[i], static_cast<size_t>(std::to_chars(counts[i], counts[i] + 24, value).ptr - counts[i]));
         };
-        // No writer asks whether a row that reaches it as read was edited.
+        // No writer asks whether a row that reaches it as read was edited, and
+        // framings serve only to make an edited row's blocks anew.
+        static const decltype(text_.framings) none;
+        const auto& framings = asRead_ ? none : text_.framings;
         const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
         const size_t beforeBlocks = before_.size() / TtiSize;
-        const std::string_view breaks = count(0, static_cast<size_t>(text_.breaks)),
-                               lines = count(1, asRead_ ? 0 : text_.framings.size()), before = count(3, beforeBlocks);
+        const std::string_view breaks = count(0, static_cast<size_t>(text_.breaks)), lines = count(1, framings.size()),
+                               before = count(3, beforeBlocks);
         const std::string_view rawSize = count(2, blocks.size());
         const size_t blocksSize = asRead_ ? rawSize.size() + 2 + blocks.size() : blocks.size() * 2;
         size_t size = Tag.size() + print.size() + blocksSize + breaks.size() + lines.size() + before.size() + 5
             + beforeBlocks * (TtiSize * 2 + 1);
-        // Framings serve only to make a row's blocks anew, which one as read never needs.
-        if (!asRead_)
-            for (const auto& [prefix, suffix] : text_.framings)
-                size += (prefix.size() + suffix.size()) * 2 + 2;
+        for (const auto& [prefix, suffix] : framings)
+            size += (prefix.size() + suffix.size()) * 2 + 2;
         kept_.resize(size);
         char* to = kept_.data();
         const auto put = [&](std::string_view text) {
@@ -736,8 +737,7 @@ private:
         put(breaks);
         *to++ = '\n';
         put(lines);
-        for (const auto& [prefix, suffix] : text_.framings) {
-            if (asRead_) break;
+        for (const auto& [prefix, suffix] : framings) {
             *to++ = '\n';
             to = PutHex(to, prefix);
             *to++ = ':';

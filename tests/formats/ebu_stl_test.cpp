@@ -223,41 +223,30 @@ public:
 
 } // namespace
 
-// Read for a save in another format, a row keeps its blocks only when
-// comments came before it, which the message counts; nothing else changes.
-TEST(EbuStl, ReadForAnotherFormatKeepsOnlyTheCommentsItsMessageCounts)
+// Read for the converter's flow, the rows are those of the whole reading.
+// For another format a row keeps its blocks only when comments came before
+// it, which the message counts. Going straight to an EBU STL writer, rows
+// carry their blocks as they are, without fingerprint or framings, and give
+// the file back in blocks of any size.
+TEST(EbuStl, ReadForTheFlowGivesTheRowsOfTheWholeReading)
 {
     const std::string withLast
         = gsi(6) + film().substr(1024) + tti(5, { 10, 0, 15, 0 }, { 10, 0, 16, 0 }, "last note", 0xFF, 22, 1);
+    const FormatInfo& subrip = *FormatById("subrip");
     for (const std::string& bytes : { film(), withLast }) {
-        SubtitleTable kept, flowing;
+        SubtitleTable kept, other, asRead;
         read(kept, bytes);
-        LineReader lines(bytes);
-        lines.setKeepsFile(false);
-        ReadEbuStl(lines, flowing, 1, 25);
-        EXPECT_EQ(test::Rows(flowing), test::Rows(kept));
-        EXPECT_TRUE(flowing.cell(SubtitleTable::Extra, 1).empty());
-        const FormatInfo& subrip = *FormatById("subrip");
-        EXPECT_EQ(DescribeUnwritten(flowing, subrip), DescribeUnwritten(kept, subrip));
-        EXPECT_NE(
-            DescribeUnwritten(flowing, subrip).find(bytes == withLast ? "2 comment" : "1 comment"), std::string::npos);
-    }
-}
-
-// Rows that go straight to an EBU STL writer carry their blocks as they are,
-// without fingerprint or framings: the same rows, and the file back, in
-// blocks of any size.
-TEST(EbuStl, RowsGoingToTheirWriterAsReadGiveTheFileBack)
-{
-    const std::string withLast
-        = gsi(6) + film().substr(1024) + tti(5, { 10, 0, 15, 0 }, { 10, 0, 16, 0 }, "last note", 0xFF, 22, 1);
-    for (const std::string& bytes : { film(), withLast }) {
-        SubtitleTable kept, asRead;
-        read(kept, bytes);
-        LineReader lines(bytes);
-        lines.setRowsAsRead(true);
-        ReadEbuStl(lines, asRead, 1, 25);
+        LineReader forOther(bytes), forItself(bytes);
+        forOther.setKeepsFile(false);
+        forItself.setRowsAsRead(true);
+        ReadEbuStl(forOther, other, 1, 25);
+        ReadEbuStl(forItself, asRead, 1, 25);
+        EXPECT_EQ(test::Rows(other), test::Rows(kept));
         EXPECT_EQ(test::Rows(asRead), test::Rows(kept));
+        EXPECT_TRUE(other.cell(SubtitleTable::Extra, 1).empty());
+        EXPECT_EQ(DescribeUnwritten(other, subrip), DescribeUnwritten(kept, subrip));
+        EXPECT_NE(
+            DescribeUnwritten(other, subrip).find(bytes == withLast ? "2 comment" : "1 comment"), std::string::npos);
         for (const int block : { 1, 2 }) {
             StringSink out;
             WriteContext context;
