@@ -1,6 +1,5 @@
 #include "formats/text_file.h"
 
-#include "core/big_memory.h"
 #include "core/errors.h"
 #include "formats/encoding.h"
 #include "formats/text_decoding.h"
@@ -515,7 +514,6 @@ QByteArray ReadFileBytes(const std::string& fileName)
     struct stat info { };
     const FileDescriptor file(openSubtitleFile(fileName, info));
     QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
-    AdviseLargePages(bytes.data(), static_cast<size_t>(bytes.size()));
     qsizetype size = 0;
     while (readMore(file.fd(), bytes, size, fileName)) { }
     bytes.resize(size);
