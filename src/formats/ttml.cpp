@@ -204,6 +204,8 @@ struct Run {
 
 bool allSpaces(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
+void collapse(std::string_view text, std::string& out);
+
 // Runs of text as the lines of a row, with tags where the style changes.
 // Its rooms serve row after row: a paragraph costs no allocation.
 class RunLines {
@@ -222,6 +224,7 @@ public:
     // after "\N" in the third.
     void build()
     {
+        viewed_ = false;
         lineCount_ = 0;
         nextLine();
         // Most paragraphs are one run of text with no style: their one line as it is, its ends' spaces not shown.
@@ -258,7 +261,45 @@ public:
         for (size_t i = 3; i < lineCount_; ++i)
             (lines_[2] += "\\N") += lines_[i];
     }
-    std::string_view line(size_t i) const { return i == 0 && plainLine_ ? firstLine_ : lines_[i]; }
+    // The lines of a paragraph of texts with no markup, a line break after
+    // each but the last, whose style comes to none: as build() makes them of
+    // their runs, in views of the texts where no white space is collapsed.
+    void buildPlain(const std::vector<XmlPlainElement::Text>& texts)
+    {
+        views_.clear();
+        size_t collapsed = 0;
+        // Views into these strings are taken as they are filled: they must not move.
+        if (lines_.size() < texts.size() + 1) lines_.resize(texts.size() + 1);
+        for (const XmlPlainElement::Text& t : texts) {
+            std::string_view text = t.text;
+            if (!t.plain) {
+                std::string& room = lines_[collapsed++];
+                room.clear();
+                collapse(text, room);
+                text = room;
+            }
+            const size_t first = text.find_first_not_of(' ');
+            views_.push_back(first == std::string_view::npos
+                    ? std::string_view()
+                    : text.substr(first, text.find_last_not_of(' ') + 1 - first));
+        }
+        while (views_.size() > 1 && views_.back().empty())
+            views_.pop_back();
+        views_.resize(std::max<size_t>(views_.size(), 3));
+        if (views_.size() > 3) {
+            std::string& third = lines_[collapsed];
+            third.assign(views_[2]);
+            for (size_t i = 3; i < views_.size(); ++i)
+                (third += "\\N") += views_[i];
+            views_[2] = third;
+        }
+        viewed_ = true;
+    }
+    std::string_view line(size_t i) const
+    {
+        if (viewed_) return views_[i];
+        return i == 0 && plainLine_ ? firstLine_ : lines_[i];
+    }
 
 private:
     void nextLine()
@@ -312,6 +353,8 @@ private:
     size_t lineCount_ = 0;
     bool plainLine_ = false; // the first line is then firstLine_, in the run's text
     std::string_view firstLine_;
+    bool viewed_ = false; // the lines are then views_
+    std::vector<std::string_view> views_;
 };
 
 // XML white space as one space.
@@ -482,9 +525,11 @@ private:
         keepHead();
     }
 
-    // The tokens of plain_ as the scanner would give them one by one.
+    // The tokens of plain_ as the scanner would give them one by one; when
+    // they come to text with no style, the row straight from them.
     void plainParagraph()
     {
+        if (!keeping_ && !paragraph_ && plainRow()) return;
         start(plain_.tag);
         for (const XmlPlainElement::Text& t : plain_.texts) {
             if (!t.text.empty() && paragraph_) characters(t.text, t.plain);
@@ -822,6 +867,33 @@ private:
         }
     }
 
+    // What start() and end() do for a paragraph whose parent and own style
+    // are none and whose spaces are not kept (a plain element has no
+    // prefixed attribute, so no inline style and no xml:space).
+    bool plainRow()
+    {
+        Node& parent = nodes_.back();
+        if (parent.preserve || !parent.style.plain()) return false;
+        const Timed timed(plain_.tag.attributes);
+        if (!timed.style.empty() && !styleOf(timed.style).plain()) return false;
+        const double base = parent.sequence ? parent.cursor : parent.begin;
+        const std::optional<double> begin = time(timed.begin);
+        const std::optional<double> endTime = time(timed.end);
+        const std::optional<double> dur = time(timed.dur);
+        const double nodeBegin = base + begin.value_or(0);
+        const double nodeEnd = std::min(endTime ? base + *endTime : dur ? nodeBegin + *dur : parent.end, parent.end);
+        if (!std::isfinite(nodeEnd))
+            fail("the paragraph has no end: no end or dur of its own or of an element around it");
+        parentBegin_ = base;
+        if (parent.sequence) parent.cursor = nodeEnd;
+        const std::optional<int64_t> from = frameAtRate(nodeBegin, rate_), to = frameAtRate(nodeEnd, rate_);
+        if (!from || !to) fail("the paragraph's times are beyond what a subtitle's frames can hold");
+        ++paragraphCount_;
+        runs_.buildPlain(plain_.texts);
+        storeLines(*from, *to);
+        return true;
+    }
+
     void characters(std::string_view text, bool plain = false)
     {
         const Node& node = nodes_.back();
@@ -836,6 +908,11 @@ private:
     void storeRow(int64_t fromFrame, int64_t toFrame)
     {
         runs_.build();
+        storeLines(fromFrame, toFrame);
+    }
+
+    void storeLines(int64_t fromFrame, int64_t toFrame)
+    {
         const std::string_view lines[3] = { runs_.line(0), runs_.line(1), runs_.line(2) };
         const IntText fromText(fromFrame), toText(toFrame);
         const std::string_view from = fromText.view(), to = toText.view();

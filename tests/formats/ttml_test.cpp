@@ -297,6 +297,17 @@ TEST(Ttml, ReadAsItComesForAnotherFormatGivesTheSameRowsOrIsReadWhole)
         { prefixed, true },
         { "\n\n" + tt + p + "a</p></div></body></tt>", true },
         { tt + "</div></body></tt>", true }, // no paragraph: the same error
+        // Plain paragraphs whose style comes to none are made rows straight from their texts.
+        { "<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:tts=\"http://www.w3.org/ns/ttml#styling\"><head><styling>"
+          "<style xml:id=\"al\" tts:textAlign=\"left\"/><style xml:id=\"ch\" style=\"al\"/><style xml:id=\"it\" "
+          "tts:fontStyle=\"italic\"/><style xml:id=\"w\" tts:color=\"white\"/></styling></head><body begin=\"5s\">"
+          "<div timeContainer=\"seq\"><p dur=\"1s\">a<br/><br/>b<br/>\tc\n<br/>d<br/><br/></p><p begin=\"1s\" "
+          "dur=\"2s\" style=\"ch\">  e  </p><p end=\"9s\" style=\"it\">f</p><p dur=\"1s\" style=\"w\">g</p><p "
+          "dur=\"1s\" style=\"nope\" timeContainer=\"seq\">h<br/> </p><p dur=\"1s\">k</p></div><div style=\"it\" "
+          "begin=\"20s\" end=\"30s\"><p>i</p></div><div xml:space=\"preserve\"><p begin=\"40s\" end=\"41s\">  j  "
+          "<br/> </p></div></body></tt>",
+            true },
+        { tt + "<p begin=\"1s\">no end</p></div></body></tt>", false },
         { many, true },
         // Qt's parser reads these from the start as they come: another encoding
         // named, a document type, marks, a character XML refuses...
