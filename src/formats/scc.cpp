@@ -30,7 +30,10 @@ constexpr size_t TimeCodeRoom = 64;
 
 // The hidden cell: the row's fingerprint as read (times and text), then
 // "row column" of each of its lines on the screen, 1-based rows.
-enum RowLine : size_t { PrintLine, PlacesLine };
+enum RowLine : size_t { PrintLine, PlacesLine, RowFileLines };
+// In the rows line of a file read for a save as SCC while it is read: each
+// row carries the file's lines read up to it, and the file keeps the rest.
+constexpr std::string_view LinesWithRows = "*";
 // The document data: "1" for drop-frame time codes, how many rows were read,
 // then the file's lines as they were.
 enum DocumentLine : size_t { DropLine, RowsLine, FileLines };
@@ -263,13 +266,15 @@ int64_t toSccFrame(int64_t frame, double framerate)
 class Decoder {
 public:
     // `keep`: rows keep what a save as SCC needs to write them again as they
-    // were; `asRead`: but no fingerprint, as they reach it unchanged.
-    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep, bool asRead)
+    // were; `asRead`: but no fingerprint, as they reach it unchanged, and the
+    // file's lines read so far (`fileLines`, each after an LF) with them.
+    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep, bool asRead, std::string& fileLines)
         : table_(table)
         , row_(firstRow)
         , framerate_(framerate)
         , keep_(keep)
         , asRead_(asRead)
+        , fileLines_(fileLines)
     {
     }
 
@@ -501,6 +506,10 @@ private:
             const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
             kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
             JoinKeptInto(extra_, Tag, kept_);
+            if (asRead_) {
+                extra_ += fileLines_;
+                fileLines_.clear();
+            }
         }
         StoreRow(table_, row_, from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "");
         ++rows_;
@@ -515,6 +524,7 @@ private:
     int row_;
     double framerate_;
     bool keep_, asRead_;
+    std::string& fileLines_;
     Screen screens_[2];
     int shownAt_ = 0;
     Screen& shown() { return screens_[shownAt_]; }
@@ -953,14 +963,18 @@ public:
     {
         if (SplitKept(table.documentData(), Tag, doc_)) {
             drop_ = KeptLine(doc_, DropLine) == "1";
+            linesWithRows_ = KeptLine(doc_, RowsLine) == LinesWithRows;
             keptRows_ = TryStrToInt(KeptLine(doc_, RowsLine)).value_or(-1);
         }
     }
     bool drop() const { return drop_; }
+    bool linesWithRows() const { return linesWithRows_; }
 
     // Rows as read (WriteContext::rowsAsRead) carry no fingerprint.
     bool unedited(const SubtitleTable& table, int firstRow, int lastRow, bool asRead) const
     {
+        // Rows that carry the file's lines are all of the file's, as read.
+        if (linesWithRows_) return asRead && firstRow == 1 && lastRow == table.rowCount() - 1;
         if (keptRows_ != lastRow - firstRow + 1 || firstRow != 1 || doc_.size() <= FileLines) return false;
         std::vector<std::string_view> kept;
         for (int row = firstRow; row <= lastRow; ++row) {
@@ -973,7 +987,23 @@ public:
         }
         return true;
     }
-    void write(TextSink& out) const
+    void write(const SubtitleTable& table, TextSink& out) const
+    {
+        if (linesWithRows_) writeRows(table, 1, table.rowCount() - 1, out);
+        writeRest(out);
+    }
+    // The file's lines the rows carry.
+    static void writeRows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
+    {
+        std::vector<std::string_view> kept;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept);
+            for (size_t i = RowFileLines; i < kept.size(); ++i)
+                out.line(kept[i]);
+        }
+    }
+    // Those the file kept: all, or those after the last row's.
+    void writeRest(TextSink& out) const
     {
         for (size_t i = FileLines; i < doc_.size(); ++i)
             out.line(doc_[i]);
@@ -981,6 +1011,7 @@ public:
 
 private:
     std::vector<std::string_view> doc_;
+    bool linesWithRows_ = false;
     bool drop_ = true;
     int keptRows_ = -1;
 };
@@ -1467,8 +1498,10 @@ bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
-    Decoder decoder(table, firstRow, framerate, lines.keepsFile(), lines.rowsAsRead());
+    // Rows going to a save as SCC as they are read take the lines with them: the file is not held whole.
+    const bool asRead = keepLines && lines.rowsAsRead();
     std::string fileLines; // each line after an LF, as they are kept: a string a line cost more
+    Decoder decoder(table, firstRow, framerate, lines.keepsFile(), asRead, fileLines);
     bool drop = false;
     int lineNumber = 0;
     int64_t last = 0;
@@ -1476,7 +1509,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     const auto keepDocument = [&] {
         if (!open || decoder.rows() == 0) return;
         rowsKept = decoder.rows();
-        const std::string rows = std::to_string(decoder.rows());
+        const std::string rows = asRead ? std::string(LinesWithRows) : std::to_string(decoder.rows());
         std::string doc = JoinKept(Tag, { drop ? "1" : "0", rows }, { lines.byteOrderMark(), lines.lineFeedsOnly() });
         doc += fileLines;
         table.setDocumentData(doc);
@@ -1542,17 +1575,30 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     keepDocument();
 }
 
+// The lines of an SCC file as they come with its rows, read for this save.
+class LinesWriter : public RowWriter {
+public:
+    void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
+    {
+        KeptFile::writeRows(table, firstRow, lastRow, out);
+    }
+    void finish(const SubtitleTable& table, TextSink& out) override { KeptFile(table).writeRest(out); }
+};
+
 std::unique_ptr<RowWriter> MakeSccWriter(const SubtitleTable& table, const WriteContext& context, TextSink& out)
 {
-    // A table of an SCC file may be written as it was read: that is told from all of it.
-    if (IsKeptBy(table.documentData(), Tag)) return nullptr;
+    if (IsKeptBy(table.documentData(), Tag)) {
+        if (context.rowsAsRead && KeptFile(table).linesWithRows()) return std::make_unique<LinesWriter>();
+        // Otherwise a table of an SCC file may be written as it was read: that is told from all of it.
+        return nullptr;
+    }
     return std::make_unique<Writer>(context, true, false, out);
 }
 
 void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out)
 {
     const KeptFile kept(table);
-    if (kept.unedited(table, firstRow, lastRow, context.rowsAsRead)) return kept.write(out);
+    if (kept.unedited(table, firstRow, lastRow, context.rowsAsRead)) return kept.write(table, out);
     // A row past the last time code is refused before anything is written.
     for (int row = firstRow; row <= lastRow; ++row) {
         const int64_t display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), context.framerate);

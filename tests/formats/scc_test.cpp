@@ -123,18 +123,32 @@ TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
     SubtitleTable table;
     read(table, Captions);
     EXPECT_EQ(write(table), crlf(Captions));
-    // Rows that go straight to the writer carry no fingerprint: told so, it writes the file as it was.
-    SubtitleTable asRead;
-    LineReader lines(Captions);
-    lines.setRowsAsRead(true);
-    ReadScc(lines, asRead, 1, 29.97);
-    EXPECT_EQ(test::Rows(asRead), CaptionRows);
-    StringSink sink;
-    WriteContext context;
-    context.framerate = 29.97;
-    context.rowsAsRead = true;
-    WriteScc(asRead, 1, asRead.rowCount() - 1, context, sink);
-    EXPECT_EQ(sink.text(), crlf(Captions));
+    // Rows that go straight to the writer carry no fingerprint but the file's
+    // lines read up to them: told so, it writes the file as it was, whole or
+    // in blocks of any size, lines after the last caption too.
+    const std::string after = Captions + "\n00:02:00;00\t8080 8080\n\n";
+    for (const std::string& file : { Captions, after }) {
+        SubtitleTable asRead;
+        LineReader lines(file);
+        lines.setRowsAsRead(true);
+        ReadScc(lines, asRead, 1, 29.97);
+        EXPECT_EQ(test::Rows(asRead), CaptionRows);
+        WriteContext context;
+        context.framerate = 29.97;
+        context.rowsAsRead = true;
+        StringSink whole;
+        WriteScc(asRead, 1, asRead.rowCount() - 1, context, whole);
+        EXPECT_EQ(whole.text(), crlf(file));
+        for (const int block : { 1, 2 }) {
+            StringSink out;
+            const std::unique_ptr<RowWriter> writer = MakeSccWriter(asRead, context, out);
+            ASSERT_TRUE(writer);
+            for (int row = 1; row < asRead.rowCount(); row += block)
+                writer->rows(asRead, row, std::min(row + block - 1, asRead.rowCount() - 1), out);
+            writer->finish(asRead, out);
+            EXPECT_EQ(out.text(), crlf(file)) << block;
+        }
+    }
 }
 
 // Edited, the whole file is made anew as pop-on captions; each row keeps the
