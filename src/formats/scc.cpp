@@ -608,23 +608,40 @@ public:
     }
     void flush()
     {
-        if (!pending_) return;
-        words_.push_back(static_cast<uint16_t>(*pending_ << 8));
-        pending_.reset();
+        if (pending_ < 0) return;
+        words_.push_back(static_cast<uint16_t>(pending_ << 8));
+        pending_ = -1;
     }
 
     // One character of UTF-8 (a piece's).
     void character(std::string_view ch)
     {
-        // Most are ASCII sent as themselves: told from a table made before anything runs.
-        static constexpr std::array<bool, 0x80> same = [] {
-            std::array<bool, 0x80> table {};
-            for (int b = 0x20; b < 0x7F; ++b)
-                table[static_cast<size_t>(b)] = !BasicCharacters[static_cast<size_t>(b)];
-            return table;
-        }();
-        if (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x80 && same[static_cast<unsigned char>(ch[0])])
+        if (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x80 && Same[static_cast<unsigned char>(ch[0])])
             return plain(static_cast<uint8_t>(ch[0]));
+        other(ch);
+    }
+    template <typename Range> void characters(const Range& pieces)
+    {
+        for (const auto& p : pieces) {
+            const auto c = static_cast<unsigned char>(p.text[0]);
+            if (p.text.size() == 1 && c < 0x80 && Same[c])
+                plain(c);
+            else
+                other(p.text);
+        }
+    }
+
+private:
+    // Most are ASCII sent as themselves: told from a table made before anything runs.
+    static constexpr std::array<bool, 0x80> Same = [] {
+        std::array<bool, 0x80> table {};
+        for (int b = 0x20; b < 0x7F; ++b)
+            table[static_cast<size_t>(b)] = !BasicCharacters[static_cast<size_t>(b)];
+        return table;
+    }();
+
+    void other(std::string_view ch)
+    {
         const CharCode code = codeOf(ch);
         switch (code.kind) {
         case CharCode::Plain:
@@ -640,7 +657,6 @@ public:
         }
     }
 
-private:
     // What a character is sent as: looking through every table for each character took a third of a row's time.
     struct CharCode {
         enum Kind : uint8_t { None, Plain, Special, Extended } kind = None;
@@ -708,17 +724,17 @@ private:
     }
     void plain(uint8_t c)
     {
-        if (!pending_) {
+        if (pending_ < 0) {
             pending_ = c;
             return;
         }
-        words_.push_back(static_cast<uint16_t>(*pending_ << 8 | c));
-        pending_.reset();
+        words_.push_back(static_cast<uint16_t>(pending_ << 8 | c));
+        pending_ = -1;
     }
 
     std::vector<uint16_t>& words_;
     int row_;
-    std::optional<uint8_t> pending_;
+    int pending_ = -1; // a character waiting for the second of its pair
 };
 
 // Views of the row's cells: a string for each character took much of a row's time.
@@ -741,12 +757,14 @@ struct Pieces {
     const Piece& front() const { return *first; }
 };
 
-// A line of markup as the characters it shows, each with its style, added to `out`.
-void styledCharacters(std::string_view line, std::vector<Piece>& out)
+// A line of markup as the characters it shows, each with its style, added
+// to `out`; false when it holds no markup, so that every style is the first.
+bool styledCharacters(std::string_view line, std::vector<Piece>& out)
 {
     Style style;
     std::vector<int> colours;
     const auto text = [&](std::string_view text) {
+        out.reserve(out.size() + text.size());
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
             const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
@@ -754,7 +772,10 @@ void styledCharacters(std::string_view line, std::vector<Piece>& out)
             i += length;
         }
     };
-    if (!MayHoldMarkup(line)) return text(line);
+    if (!MayHoldMarkup(line)) {
+        text(line);
+        return false;
+    }
     for (const MarkupPiece& piece : SplitMarkup(line)) {
         switch (piece.kind) {
         case MarkupPiece::Text:
@@ -785,6 +806,7 @@ void styledCharacters(std::string_view line, std::vector<Piece>& out)
             break;
         }
     }
+    return true;
 }
 
 // A line takes a cell for each character, and a mid-row code where the
@@ -872,6 +894,9 @@ uint16_t midRowCode(const Style& s)
 // waits until the next piece tells whether a mid-row code takes its cell.
 void sendCells(Pieces line, PairWriter& out)
 {
+    // With no change of style no space waits: the pieces go as they are.
+    if (std::all_of(line.begin(), line.end(), [](const Piece& p) { return p.style == Style(); }))
+        return out.characters(line);
     Style style;
     bool heldSpace = false;
     const auto release = [&] {
@@ -939,20 +964,21 @@ std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
     return places;
 }
 
-char* putWord(char* out, uint16_t word)
+// Each byte's two digits with its parity bit, from a table: bit counts and digits a byte at a time cost more.
+constexpr std::array<std::array<char, 2>, 256> HexWithParity = [] {
+    constexpr char digits[] = "0123456789abcdef";
+    std::array<std::array<char, 2>, 256> table {};
+    for (size_t c = 0; c < 256; ++c) {
+        const uint8_t b = Parity[c];
+        table[c] = { digits[b >> 4], digits[b & 0xF] };
+    }
+    return table;
+}();
+
+inline char* putWord(char* out, uint16_t word)
 {
-    // Each byte's two digits with its parity bit, from a table: bit counts and digits a byte at a time cost more.
-    static const auto hex = [] {
-        static const char digits[] = "0123456789abcdef";
-        std::array<std::array<char, 2>, 256> table {};
-        for (int c = 0; c < 256; ++c) {
-            const uint8_t b = withParity(static_cast<uint8_t>(c));
-            table[static_cast<size_t>(c)] = { digits[b >> 4], digits[b & 0xF] };
-        }
-        return table;
-    }();
-    std::memcpy(out, hex[word >> 8].data(), 2);
-    std::memcpy(out + 2, hex[word & 0x7F].data(), 2);
+    std::memcpy(out, HexWithParity[word >> 8].data(), 2);
+    std::memcpy(out + 2, HexWithParity[word & 0x7F].data(), 2);
     return out + 4;
 }
 
@@ -1109,14 +1135,17 @@ private:
             table.cell(SubtitleTable::Line3, row), texts_);
         pieces_.clear();
         lines_.clear();
+        bool styled = false;
         for (std::string_view text : texts_)
             if (!text.empty()) {
                 const size_t first = pieces_.size();
-                styledCharacters(text, pieces_);
+                styled = styledCharacters(text, pieces_) || styled;
                 lines_.push_back({ first, pieces_.size(), 0 });
             }
+        // Without markup every character takes a cell and no style changes.
         for (LineSpan& line : lines_)
-            line.cells = tokenCount({ pieces_.data() + line.first, pieces_.data() + line.last });
+            line.cells = styled ? tokenCount({ pieces_.data() + line.first, pieces_.data() + line.last })
+                                : line.last - line.first;
         const size_t before = lines_.size();
         if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
             wrap(pieces_, lines_, wrapped_);
@@ -1351,20 +1380,42 @@ private:
         const size_t count = end <= base_                       ? 0
             : static_cast<uint64_t>(end - base_) < sent_.size() ? static_cast<size_t>(end - base_)
                                                                 : sent_.size();
-        for (size_t sent = 0; sent < count; ++sent)
-            if (sent_[sent]) sendWord(base_ + static_cast<int64_t>(sent), sent_[sent], out);
+        const uint16_t* frames = sent_.data();
+        for (size_t sent = 0; sent < count;) {
+            // Most frames send nothing: looked at four at a time.
+            uint64_t four = 0;
+            while (sent + 4 <= count && (std::memcpy(&four, frames + sent, sizeof four), four == 0))
+                sent += 4;
+            while (sent < count && !frames[sent])
+                ++sent;
+            if (sent == count) break;
+            sendWord(base_ + static_cast<int64_t>(sent), frames[sent], out);
+            // The words that go on in its line.
+            uint16_t previous = frames[sent++];
+            for (; sent < count && frames[sent] && !startsLine(frames[sent], previous); ++sent) {
+                char* at = room(5);
+                *at++ = ' ';
+                used_ = static_cast<size_t>(putWord(at, frames[sent]) - text_.data());
+                previous = frames[sent];
+            }
+            previous_ = base_ + static_cast<int64_t>(sent) - 1;
+            previousWord_ = previous;
+        }
         sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(count));
         base_ += static_cast<int64_t>(count);
         if (sent_.empty() && end != std::numeric_limits<int64_t>::max()) base_ = std::max(base_, end);
         flush(out);
     }
+    // A caption shown or taken off starts a line of its own: readers that
+    // take a line's time for all of it (ffmpeg) then agree.
+    static bool startsLine(uint16_t word, uint16_t previous)
+    {
+        return (word == EndOfCaption || word == EraseDisplayed) && word != previous;
+    }
     void sendWord(int64_t frame, uint16_t word, TextSink& out)
     {
-        // A caption shown or taken off starts a line of its own: readers
-        // that take a line's time for all of it (ffmpeg) then agree.
-        const bool starts = (word == EndOfCaption || word == EraseDisplayed) && word != previousWord_;
         char* at;
-        if (frame != previous_ + 1 || starts) {
+        if (frame != previous_ + 1 || startsLine(word, previousWord_)) {
             putLine(out);
             at = room(2 + TimeCodeRoom + 6);
             *at++ = '\r';
