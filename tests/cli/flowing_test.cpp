@@ -245,11 +245,25 @@ TEST_F(Flowing, FilesThatShowLateWhatTheyAreGiveWhatTheWholeTableGives)
             + (i % 13 == 6 ? "\ntwo\nthree\nfour" : "") + "\n\n" + (i % 500 == 9 ? "NOTE a note\n\n" : "");
     std::string lateEnds = ass;
     lateEnds.insert(lateEnds.size() - 200, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,crlf\r\n");
+    // Closed captions saved as such carry their lines with the rows: line
+    // ends that change on the way, and lines after the last caption.
+    WriteFile(dir.path("plain.srt"), plain);
+    ASSERT_EQ(convert({ "--fps", "25", "--to", "scc", dir.path("plain.srt") }, dir.path("plain.scc"), true).status, 0);
+    const std::string scc = ReadFile(dir.path("plain.scc"));
+    std::string lfScc = scc;
+    lfScc.erase(std::remove(lfScc.begin(), lfScc.end(), '\r'), lfScc.end());
+    const size_t half = scc.find("\r\n\r\n", scc.size() / 2) + 4;
+    std::string mixedScc = scc.substr(half);
+    mixedScc.erase(std::remove(mixedScc.begin(), mixedScc.end(), '\r'), mixedScc.end());
+    mixedScc.insert(0, scc.substr(0, half));
     const struct {
         const char* name;
         std::string bytes;
         std::vector<const char*> targets;
     } cases[] = {
+        { "lf.scc", lfScc, { "scc", "subrip" } },
+        { "mixed.scc", mixedScc, { "scc" } },
+        { "tail.scc", scc + "99:00:00:00\t8080 8080\r\n\r\n", { "scc" } },
         { "strays.srt", strays, { "subrip", "microdvd" } },
         { "codepage.srt", codePage, { "subrip", "sami" } },
         { "bom.srt", bom, { "subrip" } },
