@@ -1,8 +1,5 @@
 #include "core/big_memory.h"
 
-#include <cstdint>
-#include <cstdlib>
-
 #ifdef __linux__
 #include <sys/mman.h>
 #endif

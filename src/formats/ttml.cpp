@@ -824,25 +824,20 @@ private:
             node.style.colour.reset();
         const std::string_view space = timed.space;
         node.preserve = space.empty() ? parent.preserve : space == "preserve";
-        const double base = parent.sequence ? parent.cursor : parent.begin;
-        const std::optional<double> begin = time(timed.begin);
-        const std::optional<double> endTime = time(timed.end);
-        const std::optional<double> dur = time(timed.dur);
-        node.begin = base + begin.value_or(0);
-        node.end = endTime ? base + *endTime : dur ? node.begin + *dur : parent.end;
-        node.end = std::min(node.end, parent.end);
+        const Times times = timesOf(parent, timed);
+        node.begin = times.begin;
+        node.end = times.end;
         node.sequence = timed.timeContainer == "seq";
         node.cursor = node.begin;
         if (same(name, "p") && !paragraph_) {
-            if (!std::isfinite(node.end))
-                fail("the paragraph has no end: no end or dur of its own or of an element around it");
+            requireEnd(node.end);
             paragraph_ = true;
             runs_.clear();
             if (keeping_) current_ = startTag(byteAt(before_));
-            parentBegin_ = base;
+            parentBegin_ = times.base;
             if (keeping_) {
                 beginText_ = timed.begin;
-                endKind_ = endTime ? "end" : dur ? "dur" : "";
+                endKind_ = times.endGiven ? "end" : times.durGiven ? "dur" : "";
             }
             if (pPrefix_.empty() && !tag.prefix.empty()) pPrefix_ = std::string(tag.prefix) + ":";
         }
@@ -859,11 +854,10 @@ private:
         if (paragraph_ && same(name, "p") && isTtNamespace(uri)) {
             paragraph_ = false;
             if (keeping_) current_.end = byteAt(xml_->characterOffset());
-            const std::optional<int64_t> from = frameAtRate(node.begin, rate_), to = frameAtRate(node.end, rate_);
-            if (!from || !to) fail("the paragraph's times are beyond what a subtitle's frames can hold");
+            const auto [from, to] = paragraphFrames(node.begin, node.end);
             if (keeping_) paragraphs_.push_back(current_);
             ++paragraphCount_;
-            storeRow(*from, *to);
+            storeRow(from, to);
         }
     }
 
@@ -876,22 +870,41 @@ private:
         if (parent.preserve || !parent.style.plain()) return false;
         const Timed timed(plain_.tag.attributes);
         if (!timed.style.empty() && !styleOf(timed.style).plain()) return false;
+        const Times times = timesOf(parent, timed);
+        requireEnd(times.end);
+        parentBegin_ = times.base;
+        if (parent.sequence) parent.cursor = times.end;
+        const auto [from, to] = paragraphFrames(times.begin, times.end);
+        ++paragraphCount_;
+        runs_.buildPlain(plain_.texts);
+        storeLines(from, to);
+        return true;
+    }
+
+    // An element's times, from its parent's and its own attributes.
+    struct Times {
+        double base, begin, end;
+        bool endGiven, durGiven;
+    };
+    Times timesOf(const Node& parent, const Timed& timed) const
+    {
         const double base = parent.sequence ? parent.cursor : parent.begin;
         const std::optional<double> begin = time(timed.begin);
         const std::optional<double> endTime = time(timed.end);
         const std::optional<double> dur = time(timed.dur);
-        const double nodeBegin = base + begin.value_or(0);
-        const double nodeEnd = std::min(endTime ? base + *endTime : dur ? nodeBegin + *dur : parent.end, parent.end);
-        if (!std::isfinite(nodeEnd))
-            fail("the paragraph has no end: no end or dur of its own or of an element around it");
-        parentBegin_ = base;
-        if (parent.sequence) parent.cursor = nodeEnd;
-        const std::optional<int64_t> from = frameAtRate(nodeBegin, rate_), to = frameAtRate(nodeEnd, rate_);
+        const double from = base + begin.value_or(0);
+        const double to = endTime ? base + *endTime : dur ? from + *dur : parent.end;
+        return { base, from, std::min(to, parent.end), endTime.has_value(), dur.has_value() };
+    }
+    void requireEnd(double end) const
+    {
+        if (!std::isfinite(end)) fail("the paragraph has no end: no end or dur of its own or of an element around it");
+    }
+    std::pair<int64_t, int64_t> paragraphFrames(double begin, double end) const
+    {
+        const std::optional<int64_t> from = frameAtRate(begin, rate_), to = frameAtRate(end, rate_);
         if (!from || !to) fail("the paragraph's times are beyond what a subtitle's frames can hold");
-        ++paragraphCount_;
-        runs_.buildPlain(plain_.texts);
-        storeLines(*from, *to);
-        return true;
+        return { *from, *to };
     }
 
     void characters(std::string_view text, bool plain = false)
