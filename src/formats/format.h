@@ -52,6 +52,10 @@ public:
     // rows: a row whose writing depends on the next looks at it, and the last
     // call is the one where `last` is the table's last row.
     virtual void rows(const SubtitleTable& table, int first, int last, TextSink& out) = 0;
+    // Each block before rows() gets it, on the thread that reads while
+    // rows() may write the blocks before on another: what a row needs of no
+    // other row can be made here. The rows may not be given this way.
+    virtual void prepare(const SubtitleTable&, int /*first*/, int /*last*/) { }
     // After the last row, with the document data complete.
     virtual void finish(const SubtitleTable& table, TextSink& out) = 0;
 };

@@ -15,6 +15,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 
@@ -577,18 +578,14 @@ struct Caption {
     int64_t display = 0, end = 0;
 };
 
-void addControl(std::vector<uint16_t>& words, uint16_t code)
-{
-    words.push_back(code);
-    words.push_back(code);
-}
-
 // CEA-608 characters for UTF-8 text: the basic ones two to a pair, the others
 // in pairs of their own, each extended one after a plain stand-in.
 class PairWriter {
 public:
-    PairWriter(std::vector<uint16_t>& words, int row)
-        : words_(words)
+    // `words`: room for all the pairs (a character takes at most four, a
+    // mid-row code three and the space it stands for one).
+    PairWriter(uint16_t* words, int row)
+        : at_(words)
         , row_(row)
     {
     }
@@ -604,12 +601,14 @@ public:
     void control(uint16_t code)
     {
         flush();
-        addControl(words_, code);
+        *at_++ = code;
+        *at_++ = code;
     }
+    uint16_t* end() const { return at_; }
     void flush()
     {
         if (pending_ < 0) return;
-        words_.push_back(static_cast<uint16_t>(pending_ << 8));
+        *at_++ = static_cast<uint16_t>(pending_ << 8);
         pending_ = -1;
     }
 
@@ -728,11 +727,11 @@ private:
             pending_ = c;
             return;
         }
-        words_.push_back(static_cast<uint16_t>(pending_ << 8 | c));
+        *at_++ = static_cast<uint16_t>(pending_ << 8 | c);
         pending_ = -1;
     }
 
-    std::vector<uint16_t>& words_;
+    uint16_t* at_;
     int row_;
     int pending_ = -1; // a character waiting for the second of its pair
 };
@@ -925,12 +924,18 @@ void sendCells(Pieces line, PairWriter& out)
 
 // ENM, RCL, then each line placed by its preamble code and tab offset, into `words`.
 void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& lines,
-    const std::vector<std::pair<int, int>>& places, int tableRow, std::vector<uint16_t>& words)
+    const std::vector<std::pair<int, int>>& places, int tableRow, std::vector<uint16_t>& room,
+    std::vector<uint16_t>& words)
 {
-    words.clear();
-    addControl(words, EraseNonDisplayed);
-    addControl(words, ResumeLoading);
-    PairWriter out(words, tableRow);
+    size_t most = 8 * lines.size();
+    for (const LineSpan& line : lines)
+        most += 8 * (line.last - line.first);
+    // Written in place in `room` (a push of each pair took a tenth of a row's time), then copied: loads made
+    // with the room of the most they might take held many times their size.
+    if (room.size() < most + 4) room.resize(most + 4);
+    room[0] = room[1] = EraseNonDisplayed;
+    room[2] = room[3] = ResumeLoading;
+    PairWriter out(room.data() + 4, tableRow);
     for (size_t i = 0; i < lines.size(); ++i) {
         const Pieces line { pieces.data() + lines[i].first, pieces.data() + lines[i].last };
         const int cells = static_cast<int>(lines[i].cells);
@@ -949,6 +954,7 @@ void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& li
         sendCells(line, out);
         out.flush();
     }
+    words.assign(room.data(), out.end());
 }
 
 std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
@@ -1059,6 +1065,72 @@ std::string refusedTime(const std::string& what, int64_t frame, bool drop)
         + ". Save the later rows in a file of their own, their times made earlier.";
 }
 
+// A row's caption, made from its cells alone: on the reading thread while
+// the rows before are written, or by the writer itself. Its pieces, lines
+// and load are made in buffers kept from row to row: their allocations took
+// a quarter of a row's time.
+class CaptionMaker {
+public:
+    explicit CaptionMaker(double framerate)
+        : framerate_(framerate)
+    {
+    }
+
+    // `lineNote` tells of lines left out, or stays empty.
+    Caption make(const SubtitleTable& table, int row, std::string& lineNote)
+    {
+        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
+            table.cell(SubtitleTable::Line3, row), texts_);
+        pieces_.clear();
+        lines_.clear();
+        bool styled = false;
+        for (std::string_view text : texts_)
+            if (!text.empty()) {
+                const size_t first = pieces_.size();
+                styled = styledCharacters(text, pieces_) || styled;
+                lines_.push_back({ first, pieces_.size(), 0 });
+            }
+        // Without markup every character takes a cell and no style changes.
+        for (LineSpan& line : lines_)
+            line.cells = styled ? tokenCount({ pieces_.data() + line.first, pieces_.data() + line.last })
+                                : line.last - line.first;
+        const size_t before = lines_.size();
+        if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
+            wrap(pieces_, lines_, wrapped_);
+        lineNote.clear();
+        if (lines_.size() > static_cast<size_t>(MaxCaptionRows)) {
+            lineNote = "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines_.size())
+                + " rows of 32 characters; the rows past the fourth were left out";
+            lines_.resize(MaxCaptionRows);
+        }
+        places_.clear();
+        if (lines_.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
+            places_ = keptPlaces(KeptLine(kept_, PlacesLine));
+        Caption c;
+        if (!spareLoads_.empty()) {
+            c.load = std::move(spareLoads_.back());
+            spareLoads_.pop_back();
+        }
+        loadWords(pieces_, lines_, places_, row, room_, c.load);
+        c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
+        c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
+        return c;
+    }
+
+    // The load of a caption written, its room used again.
+    void recycle(std::vector<uint16_t>&& load) { spareLoads_.push_back(std::move(load)); }
+
+private:
+    double framerate_;
+    std::vector<std::string_view> texts_; // a row's text lines
+    std::vector<Piece> pieces_;
+    std::vector<LineSpan> lines_, wrapped_;
+    std::vector<std::string_view> kept_;
+    std::vector<std::pair<int, int>> places_;
+    std::vector<uint16_t> room_;
+    std::vector<std::vector<uint16_t>> spareLoads_;
+};
+
 // Captions scheduled and written as the rows come. Each caption's times are
 // marked first (its end of caption, the erasures at its end), then its load
 // is placed in the free frames before it, caption by caption; a frame is
@@ -1074,14 +1146,52 @@ public:
         , notes_(context.notes)
         , drop_(drop)
         , whole_(whole)
+        , maker_(context.framerate)
+        , aheadMaker_(context.framerate)
     {
         out.line(Header);
     }
 
+    // The captions are made here, on the reading thread, while the rows before are written.
+    void prepare(const SubtitleTable& table, int firstRow, int lastRow) override
+    {
+        {
+            const std::lock_guard<std::mutex> lock(aheadMutex_);
+            for (std::vector<uint16_t>& load : written_)
+                aheadMaker_.recycle(std::move(load));
+            written_.clear();
+        }
+        block_.resize(static_cast<size_t>(lastRow - firstRow + 1));
+        for (int row = firstRow; row <= lastRow; ++row) {
+            Prepared& p = block_[static_cast<size_t>(row - firstRow)];
+            p.row = row;
+            p.caption = aheadMaker_.make(table, row, p.lineNote);
+        }
+        const std::lock_guard<std::mutex> lock(aheadMutex_);
+        ahead_ = true;
+        std::move(block_.begin(), block_.end(), std::back_inserter(prepared_));
+    }
+
     void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
     {
+        {
+            const std::lock_guard<std::mutex> lock(aheadMutex_);
+            ready_.erase(ready_.begin(), ready_.begin() + static_cast<std::ptrdiff_t>(readyAt_));
+            readyAt_ = 0;
+            std::move(prepared_.begin(), prepared_.end(), std::back_inserter(ready_));
+            prepared_.clear();
+        }
+        std::string lineNote;
         for (int row = firstRow; row <= lastRow; ++row) {
-            Caption c = caption(table, row);
+            Caption c;
+            if (readyAt_ < ready_.size() && ready_[readyAt_].row == row) {
+                c = std::move(ready_[readyAt_].caption);
+                lineNote = std::move(ready_[readyAt_].lineNote);
+                ++readyAt_;
+            } else {
+                c = maker_.make(table, row, lineNote);
+            }
+            if (!lineNote.empty()) note(lineNotes_, std::move(lineNote));
             if (!whole_) {
                 if (c.display < known_) throw Error("SCC: the rows are not in order of their start");
                 if (!fitsTimeCode(c.end, drop_))
@@ -1126,48 +1236,11 @@ private:
         int64_t erase;
         int row;
     };
-
-    // The row's pieces, lines and load are made in buffers kept from row to row: their allocations took a
-    // quarter of a row's time.
-    Caption caption(const SubtitleTable& table, int row)
-    {
-        TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
-            table.cell(SubtitleTable::Line3, row), texts_);
-        pieces_.clear();
-        lines_.clear();
-        bool styled = false;
-        for (std::string_view text : texts_)
-            if (!text.empty()) {
-                const size_t first = pieces_.size();
-                styled = styledCharacters(text, pieces_) || styled;
-                lines_.push_back({ first, pieces_.size(), 0 });
-            }
-        // Without markup every character takes a cell and no style changes.
-        for (LineSpan& line : lines_)
-            line.cells = styled ? tokenCount({ pieces_.data() + line.first, pieces_.data() + line.last })
-                                : line.last - line.first;
-        const size_t before = lines_.size();
-        if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
-            wrap(pieces_, lines_, wrapped_);
-        if (lines_.size() > static_cast<size_t>(MaxCaptionRows)) {
-            note(lineNotes_,
-                "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines_.size())
-                    + " rows of 32 characters; the rows past the fourth were left out");
-            lines_.resize(MaxCaptionRows);
-        }
-        places_.clear();
-        if (lines_.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
-            places_ = keptPlaces(KeptLine(kept_, PlacesLine));
-        Caption c;
-        if (!spareLoads_.empty()) {
-            c.load = std::move(spareLoads_.back());
-            spareLoads_.pop_back();
-        }
-        loadWords(pieces_, lines_, places_, row, c.load);
-        c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
-        c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
-        return c;
-    }
+    struct Prepared {
+        int row;
+        Caption caption;
+        std::string lineNote;
+    };
 
     // The frames from base_ on, 0 where nothing is sent (no pair is 0).
     uint16_t at(int64_t f) const
@@ -1315,8 +1388,15 @@ private:
         if (placed_ < captions_.size()) settled = std::min(settled, captions_[placed_].caption.display);
         sendFrames(settled, out);
         const size_t done = std::min(placed_, seconded_);
-        for (size_t i = 0; i < done; ++i)
-            spareLoads_.push_back(std::move(captions_[i].caption.load));
+        {
+            const std::lock_guard<std::mutex> lock(aheadMutex_);
+            for (size_t i = 0; i < done; ++i) {
+                if (ahead_)
+                    written_.push_back(std::move(captions_[i].caption.load));
+                else
+                    maker_.recycle(std::move(captions_[i].caption.load));
+            }
+        }
         captions_.erase(captions_.begin(), captions_.begin() + static_cast<std::ptrdiff_t>(done));
         marked_ -= done;
         seconded_ -= done;
@@ -1487,12 +1567,15 @@ private:
     std::string text_; // its first used_ characters, done_ of them whole lines
     size_t used_ = 0, done_ = 0;
     bool lineOpen_ = false;
-    std::vector<std::string_view> texts_; // a row's text lines
-    std::vector<Piece> pieces_;
-    std::vector<LineSpan> lines_, wrapped_;
-    std::vector<std::string_view> kept_;
-    std::vector<std::pair<int, int>> places_;
-    std::vector<std::vector<uint16_t>> spareLoads_; // of the captions written
+    CaptionMaker maker_;
+    // Captions made on the reading thread, and the loads written to be used there again.
+    CaptionMaker aheadMaker_;
+    std::mutex aheadMutex_;
+    std::vector<Prepared> block_, prepared_; // the block being made; those made, not yet taken
+    std::vector<std::vector<uint16_t>> written_;
+    std::vector<Prepared> ready_; // taken from prepared_, on the writing thread, from readyAt_ on
+    size_t readyAt_ = 0;
+    bool ahead_ = false;
 };
 
 // Writes the time code at `out` and returns its end.
