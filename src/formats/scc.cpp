@@ -11,12 +11,18 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <cstddef>
 #include <cstring>
 #include <deque>
+#include <exception>
+#include <initializer_list>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <type_traits>
 
 namespace tessel {
@@ -108,6 +114,17 @@ constexpr std::array<uint8_t, 256> Parity = [] {
     return table;
 }();
 uint8_t withParity(uint8_t b) { return Parity[b]; }
+
+// Bytes as sent (parity and all) that show as the ASCII character they are.
+constexpr std::array<bool, 256> PlainByte = [] {
+    std::array<bool, 256> table {};
+    for (int b = 0; b < 256; ++b) {
+        const int c = b & 0x7F;
+        table[static_cast<size_t>(b)]
+            = Parity[static_cast<size_t>(c)] == b && c >= 0x20 && !BasicCharacters[static_cast<size_t>(c)];
+    }
+    return table;
+}();
 
 std::string error(int lineNumber, const std::string& what)
 {
@@ -210,10 +227,26 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
         line.row = row + 1;
         line.column = first;
         line.text.clear();
-        Style style;
         // The characters since the last change of style go in at once.
         char run[(Columns + 1) * sizeof(Cell::bytes)];
+        // Most lines are plain characters of a byte and blanks: copied as they are, a cell looked at once.
         size_t length = 0;
+        for (int col = first; col <= last; ++col) {
+            const Cell& cell = cells[col];
+            if (cell.size == 1 && cell.style == Style()) {
+                run[length++] = cell.bytes[0];
+            } else if (blankCell(cell)) {
+                run[length++] = ' ';
+            } else {
+                length = 0;
+                break;
+            }
+        }
+        if (length) {
+            line.text.assign(run, length);
+            continue;
+        }
+        Style style;
         const auto close = [&] {
             line.text.append(run, length);
             length = 0;
@@ -262,6 +295,35 @@ int64_t toSccFrame(int64_t frame, double framerate)
     return std::max<int64_t>(std::llround(static_cast<long double>(FrameToTime(frame, framerate)) * 30 / 1001), 0);
 }
 
+// Rows made where the pairs are decoded, to be stored in the table where
+// the file is read: their cells one after another.
+class RowBatch {
+public:
+    void add(std::initializer_list<std::string_view> cells)
+    {
+        for (std::string_view cell : cells) {
+            text_ += cell;
+            ends_.push_back(text_.size());
+        }
+    }
+    size_t rows() const { return ends_.size() / Cells; }
+    std::string_view cell(size_t row, size_t i) const
+    {
+        const size_t at = row * Cells + i, begin = at ? ends_[at - 1] : 0;
+        return std::string_view(text_).substr(begin, ends_[at] - begin);
+    }
+    void clear()
+    {
+        text_.clear();
+        ends_.clear();
+    }
+
+private:
+    static constexpr size_t Cells = 6; // from, to, three lines, the hidden cell
+    std::string text_;
+    std::vector<size_t> ends_;
+};
+
 // A CEA-608 decoder for caption channel 1 that turns what the screen shows
 // into rows.
 class Decoder {
@@ -269,21 +331,39 @@ public:
     // `keep`: rows keep what a save as SCC needs to write them again as they
     // were; `asRead`: but no fingerprint, as they reach it unchanged, and the
     // file's lines read so far (`fileLines`, each after an LF) with them.
-    Decoder(SubtitleTable& table, int firstRow, double framerate, bool keep, bool asRead, std::string& fileLines)
-        : table_(table)
-        , row_(firstRow)
-        , framerate_(framerate)
+    Decoder(double framerate, bool keep, bool asRead, std::string& fileLines)
+        : framerate_(framerate)
         , keep_(keep)
         , asRead_(asRead)
         , fileLines_(fileLines)
     {
     }
+    // Where the rows go from now on.
+    void rowsInto(RowBatch& out) { out_ = &out; }
 
     // A byte whose parity is wrong was damaged on the way: as ffmpeg does, a
     // character is dropped and a control code with one is ignored.
     void pair(uint8_t a, uint8_t b, int64_t frame)
     {
         frame_ = frame;
+        // Most pairs are two plain characters (or one and a padding null) for caption one: written at once.
+        if (PlainByte[a] && (PlainByte[b] || b == 0x80) && channelOne_ && !textMode_) {
+            lastControl_ = 0;
+            Screen& screen = target();
+            auto& row = screen.cells[static_cast<size_t>(row_base_)];
+            const auto put = [&](uint8_t c) {
+                Cell& cell = row[static_cast<size_t>(column_)];
+                cell.bytes[0] = static_cast<char>(c);
+                cell.size = 1;
+                cell.style = style_;
+                column_ = std::min(column_ + 1, Columns - 1);
+            };
+            put(a & 0x7F);
+            if (b != 0x80) put(b & 0x7F);
+            screen.mark(row_base_);
+            shownChanged();
+            return;
+        }
         const bool goodA = withParity(a & 0x7F) == a, goodB = withParity(b & 0x7F) == b;
         a &= 0x7F;
         b &= 0x7F;
@@ -512,17 +592,11 @@ private:
                 fileLines_.clear();
             }
         }
-        StoreRow(table_, row_, from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "");
-        ++rows_;
+        out_->add({ from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "" });
     }
 
-public:
-    int rows() const { return rows_; }
-
-private:
     enum class Mode { PopOn, RollUp, PaintOn };
-    SubtitleTable& table_;
-    int row_;
+    RowBatch* out_ = nullptr;
     double framerate_;
     bool keep_, asRead_;
     std::string& fileLines_;
@@ -536,7 +610,6 @@ private:
     Style style_;
     uint16_t lastControl_ = 0;
     int64_t frame_ = 0, start_ = 0;
-    int rows_ = 0;
     std::vector<ShownLine> lines_;
     std::string text_[3], extra_;
     std::vector<std::string_view> cells_, kept_;
@@ -1302,11 +1375,26 @@ private:
         std::vector<int64_t>& at) const
     {
         at.resize(pieces.size());
+        // What free() and touch() do for each frame looked at, for a run of them at once: frame by frame
+        // they took a third of the writing. The frames lie from `earliest` on, never below 0.
+        const int64_t held = static_cast<int64_t>(sent_.size());
+        const auto freeFrom = [&](int64_t p, int64_t length) {
+            if (p < base_) touch(p);
+            for (int64_t k = 0; k < length; ++k) {
+                const int64_t i = p - base_ + k;
+                if (i < held && sent_[static_cast<size_t>(i)]) {
+                    reached_ = std::max(reached_, p + k);
+                    return false;
+                }
+            }
+            reached_ = std::max(reached_, p + length - 1);
+            return true;
+        };
         int64_t cursor = display;
         for (size_t u = pieces.size(); u-- > 0;) {
             const auto length = static_cast<int64_t>(pieces[u].second);
             int64_t p = cursor - length;
-            while (p >= earliest && !freeRun(p, pieces[u].second))
+            while (p >= earliest && !freeFrom(p, length))
                 --p;
             if (p < earliest) return false;
             at[u] = p;
@@ -1629,33 +1717,218 @@ int64_t SccFrameOf(std::string_view t)
 
 bool LooksLikeScc(const DetectionInput& input) { return input.firstLine.substr(0, 13) == "Scenarist_SCC"; }
 
+namespace {
+
+size_t decodingBatch = 0;
+
+// Some lines of an SCC file as read: each line's first frame, its byte pairs
+// and (when the lines are kept) its text after an LF.
+struct PairBatch {
+    struct Line {
+        int64_t frame;
+        size_t wordsEnd, textEnd;
+    };
+    std::vector<Line> lines;
+    std::vector<uint16_t> words;
+    std::string text;
+    bool full() const
+    {
+        return decodingBatch ? lines.size() >= decodingBatch : words.size() >= (1 << 15) || lines.size() >= (1 << 12);
+    }
+    void clear()
+    {
+        lines.clear();
+        words.clear();
+        text.clear();
+    }
+};
+
+// The pairs decoded into rows, and the file's lines kept, batch by batch.
+class DecodingStage {
+public:
+    DecodingStage(double framerate, bool keep, bool asRead)
+        : decoder_(framerate, keep, asRead, fileLines_)
+    {
+    }
+    void decode(const PairBatch& in, RowBatch& out)
+    {
+        decoder_.rowsInto(out);
+        size_t word = 0, text = 0;
+        for (const PairBatch::Line& line : in.lines) {
+            if (line.textEnd > text) fileLines_.append(in.text, text, line.textEnd - text);
+            text = line.textEnd;
+            if (word == line.wordsEnd) continue;
+            // The last frame of a line with pairs.
+            last_ = std::max(last_, line.frame + static_cast<int64_t>(line.wordsEnd - word) - 1);
+            for (int64_t frame = line.frame; word < line.wordsEnd; ++word, ++frame) {
+                const uint16_t value = in.words[word];
+                decoder_.pair(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF), frame);
+            }
+        }
+    }
+    void finish(RowBatch& out)
+    {
+        decoder_.rowsInto(out);
+        decoder_.finish(last_);
+    }
+    std::string& fileLines() { return fileLines_; }
+
+private:
+    std::string fileLines_; // each line after an LF, as they are kept: a string a line cost more
+    Decoder decoder_;
+    int64_t last_ = 0;
+};
+
+// Decodes the batches given, in turn, on a thread of its own while the next are read.
+class DecodingThread {
+public:
+    explicit DecodingThread(DecodingStage& stage)
+        : stage_(stage)
+        , thread_([this] { run(); })
+    {
+    }
+    ~DecodingThread()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    void give(const PairBatch& in, RowBatch& out)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            jobs_.push_back({ &in, &out });
+        }
+        changed_.notify_all();
+    }
+    // How many of the batches given are decoded; waits for `least` of them. What failed there throws here.
+    size_t done(size_t least = 0)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return done_ >= least || error_; });
+        if (error_) std::rethrow_exception(error_);
+        return done_;
+    }
+
+private:
+    struct Job {
+        const PairBatch* in;
+        RowBatch* out;
+    };
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !jobs_.empty() || stopping_; });
+            if (stopping_) return;
+            const Job job = jobs_.front();
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                stage_.decode(*job.in, *job.out);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            jobs_.pop_front();
+            if (error) {
+                error_ = error;
+                jobs_.clear();
+            } else {
+                ++done_;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    DecodingStage& stage_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    size_t done_ = 0;
+    std::exception_ptr error_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+void SetSccDecodingBatch(size_t lines) { decodingBatch = lines; }
+
 void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double framerate)
 {
     const bool open = firstRow == 1, keepLines = open && lines.keepsFile();
     // Rows going to a save as SCC as they are read take the lines with them: the file is not held whole.
     const bool asRead = keepLines && lines.rowsAsRead();
-    std::string fileLines; // each line after an LF, as they are kept: a string a line cost more
-    Decoder decoder(table, firstRow, framerate, lines.keepsFile(), asRead, fileLines);
+    DecodingStage stage(framerate, lines.keepsFile(), asRead);
+    // The pairs of a large file are decoded on a second core while the next lines are read: the table is
+    // filled here, where the windows of the file are handed on.
+    // A ring of batches: some decoded there while the next is filled here, so that neither side waits for
+    // the other's slower moments.
+    constexpr size_t Ring = 8;
+    PairBatch batches[Ring];
+    RowBatch made[Ring];
+    std::unique_ptr<DecodingThread> thread; // gone before the batches it may be given
+    const bool twoCores = std::thread::hardware_concurrency() > 1;
+    size_t given = 0, stored = 0; // batches given to the thread, and those of them whose rows are stored
+    int row = firstRow;
     bool drop = false;
     int lineNumber = 0;
-    int64_t last = 0;
     int rowsKept = 0;
-    const auto keepDocument = [&] {
-        if (!open || decoder.rows() == 0) return;
-        rowsKept = decoder.rows();
-        const std::string rows = asRead ? std::string(LinesWithRows) : std::to_string(decoder.rows());
-        std::string doc = JoinKept(Tag, { drop ? "1" : "0", rows }, { lines.byteOrderMark(), lines.lineFeedsOnly() });
-        doc += fileLines;
+    const auto keepDocument = [&](bool withLines) {
+        const int rows = row - firstRow;
+        if (!open || rows == 0) return;
+        rowsKept = rows;
+        const std::string count = asRead ? std::string(LinesWithRows) : std::to_string(rows);
+        std::string doc = JoinKept(Tag, { drop ? "1" : "0", count }, { lines.byteOrderMark(), lines.lineFeedsOnly() });
+        if (withLines) doc += stage.fileLines();
         table.setDocumentData(doc);
+    };
+    const auto store = [&](RowBatch& rows) {
+        for (size_t i = 0; i < rows.rows(); ++i)
+            StoreRow(table, row, rows.cell(i, 0), rows.cell(i, 1), rows.cell(i, 2), rows.cell(i, 3), rows.cell(i, 4),
+                rows.cell(i, 5));
+        rows.clear();
+        // A writer of rows as they come sees the file is SCC's from the first row on.
+        if (rowsKept == 0) keepDocument(false);
+    };
+    // The rows of the batches decoded, up to the first `least` given.
+    const auto storeDone = [&](size_t least) {
+        const size_t done = thread ? thread->done(least) : 0;
+        for (; stored < done; ++stored) {
+            store(made[stored % Ring]);
+            batches[stored % Ring].clear();
+        }
+    };
+    // The batch being filled is decoded: there, or here once all before it are.
+    const auto hand = [&](bool last) {
+        if (last || !twoCores) {
+            storeDone(given);
+            PairBatch& batch = batches[given % Ring];
+            stage.decode(batch, made[given % Ring]);
+            batch.clear();
+            store(made[given % Ring]);
+            return;
+        }
+        if (!thread) thread = std::make_unique<DecodingThread>(stage);
+        thread->give(batches[given % Ring], made[given % Ring]);
+        ++given;
+        // The next batch to fill is free once the one given Ring batches ago is stored.
+        storeDone(given + 1 > Ring ? given + 1 - Ring : 0);
     };
     try {
         while (!lines.atEnd()) {
             const std::string_view line = lines.readLine();
             ++lineNumber;
+            PairBatch& batch = batches[given % Ring];
             if (keepLines) {
-                fileLines += '\n';
-                fileLines += line;
+                batch.text += '\n';
+                batch.text += line;
             }
+            batch.lines.push_back({ 0, batch.words.size(), batch.text.size() });
             if (lineNumber == 1) {
                 if (line.substr(0, Header.size()) != Header)
                     throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
@@ -1669,8 +1942,8 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 throw Error(
                     error(lineNumber, "'" + std::string(timeCode) + "' is not a time code hh:mm:ss:ff or hh:mm:ss;ff"));
             drop = drop || timeCode[8] != ':';
+            batch.lines.back().frame = start;
             const std::string_view rest = line.substr(begin + 11);
-            int64_t frame = start;
             // Blanks looked for by hand: find_first_of and find_first_not_of took a third of the reading.
             const auto blank = [](char c) { return c == ' ' || c == '\t'; };
             for (size_t at = 0;;) {
@@ -1691,22 +1964,27 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                             error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
                     value = *read;
                 }
-                decoder.pair(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF), frame);
-                // A writer of rows as they come sees the file is SCC's from the first row on.
-                if (rowsKept == 0 && decoder.rows() > 0) keepDocument();
-                last = std::max(last, frame);
-                ++frame;
+                batch.words.push_back(static_cast<uint16_t>(value));
+                ++batch.lines.back().wordsEnd;
                 // A blank after the word was seen already.
                 at = end < rest.size() ? end + 1 : end;
             }
+            if (batch.full()) hand(false);
         }
         if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
-        decoder.finish(last);
+        hand(true);
+        stage.finish(made[0]);
+        store(made[0]);
     } catch (...) {
-        keepDocument();
+        // The pairs read before the error are decoded as they would have been one by one.
+        try {
+            hand(true);
+        } catch (...) {
+        }
+        keepDocument(true);
         throw;
     }
-    keepDocument();
+    keepDocument(true);
 }
 
 // The lines of an SCC file as they come with its rows, read for this save.

@@ -19,6 +19,9 @@ std::unique_ptr<RowWriter> MakeSccWriter(const SubtitleTable& table, const Write
 void WriteScc(const SubtitleTable& table, int firstRow, int lastRow, const WriteContext& context, TextSink& out);
 // The first line starts "Scenarist_SCC".
 bool LooksLikeScc(const DetectionInput& input);
+// Tests: the lines of a file decoded at a time (0: as many as suit a large file), on a second core from the
+// second batch on.
+void SetSccDecodingBatch(size_t lines);
 
 // SCC time codes at 29.97 frames a second and the frames they stand for;
 // drop-frame ones ("00:01:00;02") skip two labels a minute but every tenth.

@@ -314,23 +314,73 @@ TEST(Scc, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
         rows.push_back({ std::to_string(from), std::to_string(from + (i % 3 ? 24 : 90)),
             "Caption " + std::to_string(i) + " of a few words", i % 2 ? "<i>and a second line</i>" : "" });
     }
+    // One that needs more than four rows of the screen.
+    rows[40][2] = std::string(100, 'a') + " " + std::string(30, 'b') + " " + std::string(30, 'c');
     test::Fill(table, rows);
     std::vector<std::string> wholeNotes;
     const std::string whole = write(table, 29.97, &wholeNotes);
     ASSERT_FALSE(wholeNotes.empty());
-    for (const int block : { 1, 4, 25 }) {
-        StringSink out;
-        std::vector<std::string> notes;
-        WriteContext context;
-        context.framerate = 29.97;
-        context.notes = &notes;
-        const std::unique_ptr<RowWriter> writer = MakeSccWriter(table, context, out);
-        for (int first = 1; first < table.rowCount(); first += block)
-            writer->rows(table, first, std::min(first + block, table.rowCount()) - 1, out);
-        writer->finish(table, out);
-        EXPECT_EQ(out.text(), whole) << block;
-        EXPECT_EQ(notes, wholeNotes) << block;
-    }
+    // Also with each block's captions made ahead, as a reading thread makes them while the block before is
+    // written.
+    for (const bool ahead : { false, true })
+        for (const int block : { 1, 4, 25 }) {
+            StringSink out;
+            std::vector<std::string> notes;
+            WriteContext context;
+            context.framerate = 29.97;
+            context.notes = &notes;
+            const std::unique_ptr<RowWriter> writer = MakeSccWriter(table, context, out);
+            const auto last = [&](int first) { return std::min(first + block, table.rowCount()) - 1; };
+            if (ahead) writer->prepare(table, 1, last(1));
+            for (int first = 1; first < table.rowCount(); first += block) {
+                if (ahead && first + block < table.rowCount())
+                    writer->prepare(table, first + block, last(first + block));
+                writer->rows(table, first, last(first), out);
+            }
+            writer->finish(table, out);
+            EXPECT_EQ(out.text(), whole) << block << ahead;
+            EXPECT_EQ(notes, wholeNotes) << block << ahead;
+        }
+}
+
+// Decoded a line or three at a time on a second thread while the next lines
+// are read, a file gives the rows, hidden cells and document it gives read
+// at once: for another format, for a save as SCC as the rows come, and up to
+// an error late in the file.
+TEST(Scc, DecodedOnASecondThreadGivesWhatOneReadGives)
+{
+    SubtitleTable later;
+    std::vector<Row> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.push_back({ std::to_string(3000 + i * 50), std::to_string(3000 + i * 50 + (i % 4 ? 40 : 90)),
+            "Line " + std::to_string(i), i % 3 ? "" : "<i>and more</i>" });
+    test::Fill(later, rows);
+    const std::string written = write(later);
+    const std::string file = Captions + written.substr(written.find('\n') + 1);
+    const auto readIn = [](size_t batch, const std::string& text, bool asRead) {
+        SetSccDecodingBatch(batch);
+        SubtitleTable table;
+        LineReader lines(text);
+        lines.setRowsAsRead(asRead);
+        std::string seen;
+        try {
+            ReadScc(lines, table, 1, 25);
+        } catch (const Error& e) {
+            seen = e.what();
+        }
+        SetSccDecodingBatch(0);
+        for (int row = 1; row < table.rowCount(); ++row)
+            for (int column = SubtitleTable::From; column <= SubtitleTable::Extra; ++column)
+                seen += "|" + std::string(table.cell(column, row));
+        return seen + "|" + table.documentData();
+    };
+    for (const std::string& text : { file, file + "01:00:00;00\t9420 94zz\n" })
+        for (const bool asRead : { false, true }) {
+            const std::string once = readIn(0, text, asRead);
+            ASSERT_GT(once.size(), 1000u);
+            for (const size_t batch : { 1, 3 })
+                EXPECT_EQ(readIn(batch, text, asRead), once) << batch << asRead;
+        }
 }
 
 TEST(Scc, ATimePast99HoursIsRefusedBeforeAnythingIsWritten)
