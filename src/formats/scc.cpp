@@ -299,14 +299,18 @@ int64_t toSccFrame(int64_t frame, double framerate)
 // the file is read: their cells one after another.
 class RowBatch {
 public:
-    void add(std::initializer_list<std::string_view> cells)
+    static constexpr size_t AfterLines = std::numeric_limits<size_t>::max();
+    // `line`: the batch's line whose pairs made it.
+    void add(std::initializer_list<std::string_view> cells, size_t line)
     {
         for (std::string_view cell : cells) {
             text_ += cell;
             ends_.push_back(text_.size());
         }
+        lines_.push_back(line);
     }
-    size_t rows() const { return ends_.size() / Cells; }
+    size_t rows() const { return lines_.size(); }
+    size_t line(size_t row) const { return lines_[row]; }
     std::string_view cell(size_t row, size_t i) const
     {
         const size_t at = row * Cells + i, begin = at ? ends_[at - 1] : 0;
@@ -316,12 +320,13 @@ public:
     {
         text_.clear();
         ends_.clear();
+        lines_.clear();
     }
 
 private:
     static constexpr size_t Cells = 6; // from, to, three lines, the hidden cell
     std::string text_;
-    std::vector<size_t> ends_;
+    std::vector<size_t> ends_, lines_;
 };
 
 // A CEA-608 decoder for caption channel 1 that turns what the screen shows
@@ -329,17 +334,17 @@ private:
 class Decoder {
 public:
     // `keep`: rows keep what a save as SCC needs to write them again as they
-    // were; `asRead`: but no fingerprint, as they reach it unchanged, and the
-    // file's lines read so far (`fileLines`, each after an LF) with them.
-    Decoder(double framerate, bool keep, bool asRead, std::string& fileLines)
+    // were; `asRead`: but no fingerprint, as they reach it unchanged (the
+    // file's lines read up to them are added where they are stored).
+    Decoder(double framerate, bool keep, bool asRead)
         : framerate_(framerate)
         , keep_(keep)
         , asRead_(asRead)
-        , fileLines_(fileLines)
     {
     }
-    // Where the rows go from now on.
+    // Where the rows go from now on, and the line of the batch whose pairs are decoded.
     void rowsInto(RowBatch& out) { out_ = &out; }
+    void atLine(size_t line) { line_ = line; }
 
     // A byte whose parity is wrong was damaged on the way: as ffmpeg does, a
     // character is dropped and a control code with one is ignored.
@@ -587,19 +592,15 @@ private:
             const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
             kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
             JoinKeptInto(extra_, Tag, kept_);
-            if (asRead_) {
-                extra_ += fileLines_;
-                fileLines_.clear();
-            }
         }
-        out_->add({ from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "" });
+        out_->add({ from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "" }, line_);
     }
 
     enum class Mode { PopOn, RollUp, PaintOn };
     RowBatch* out_ = nullptr;
     double framerate_;
     bool keep_, asRead_;
-    std::string& fileLines_;
+    size_t line_ = 0;
     Screen screens_[2];
     int shownAt_ = 0;
     Screen& shown() { return screens_[shownAt_]; }
@@ -703,7 +704,6 @@ public:
         }
     }
 
-private:
     // Most are ASCII sent as themselves: told from a table made before anything runs.
     static constexpr std::array<bool, 0x80> Same = [] {
         std::array<bool, 0x80> table {};
@@ -712,6 +712,7 @@ private:
         return table;
     }();
 
+private:
     void other(std::string_view ch)
     {
         const CharCode code = codeOf(ch);
@@ -1030,6 +1031,54 @@ void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& li
     words.assign(room.data(), out.end());
 }
 
+// The load of lines of plain ASCII with no markup that each fit a row, at
+// most four, as most are: what loadWords sends for them, straight from the
+// text. False for any other lines.
+bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std::pair<int, int>>& places,
+    std::vector<uint16_t>& room, std::vector<uint16_t>& words)
+{
+    size_t count = 0, bytes = 0;
+    for (std::string_view text : texts) {
+        if (text.empty()) continue;
+        if (++count > static_cast<size_t>(MaxCaptionRows) || text.size() > static_cast<size_t>(Columns)) return false;
+        for (char ch : text) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c >= 0x80 || !PairWriter::Same[c] || c == '<') return false;
+        }
+        bytes += text.size();
+    }
+    if (room.size() < bytes + 8 * count + 4) room.resize(bytes + 8 * count + 4);
+    uint16_t* at = room.data();
+    const auto control = [&](uint16_t code) {
+        *at++ = code;
+        *at++ = code;
+    };
+    control(EraseNonDisplayed);
+    control(ResumeLoading);
+    size_t i = 0;
+    for (std::string_view text : texts) {
+        if (text.empty()) continue;
+        const int cells = static_cast<int>(text.size());
+        int row = Rows - static_cast<int>(count) + static_cast<int>(i) + 1;
+        int column = std::max(0, (Columns - cells) / 2);
+        if (places.size() == count) {
+            row = std::clamp(places[i].first, 1, Rows);
+            column = std::clamp(places[i].second, 0, std::max(0, Columns - cells));
+        }
+        ++i;
+        const auto [first, high] = RowCodes[static_cast<size_t>(row - 1)];
+        control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
+        if (column % 4) control(static_cast<uint16_t>(0x1720 + column % 4));
+        size_t k = 0;
+        for (; k + 1 < text.size(); k += 2)
+            *at++ = static_cast<uint16_t>(
+                static_cast<unsigned char>(text[k]) << 8 | static_cast<unsigned char>(text[k + 1]));
+        if (k < text.size()) *at++ = static_cast<uint16_t>(static_cast<unsigned char>(text[k]) << 8);
+    }
+    words.assign(room.data(), at);
+    return true;
+}
+
 std::vector<std::pair<int, int>> keptPlaces(std::string_view text)
 {
     std::vector<std::pair<int, int>> places;
@@ -1123,11 +1172,24 @@ private:
 
 char* PutSccTimeCode(char* out, int64_t frame, bool dropFrame);
 
-// Whether the frame's time code has two digits of hours.
+// Whether the frame's time code has two digits of hours: below the first frame
+// that has three, found once (the labels grow with the frames).
 bool fitsTimeCode(int64_t frame, bool drop)
 {
-    char text[TimeCodeRoom];
-    return PutSccTimeCode(text, frame, drop) - text == 11;
+    static const auto firstPast = [](bool drop) {
+        int64_t low = 0, high = int64_t(1) << 40;
+        while (low < high) {
+            const int64_t middle = low + (high - low) / 2;
+            char text[TimeCodeRoom];
+            if (PutSccTimeCode(text, middle, drop) - text == 11)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    };
+    static const int64_t past[2] = { firstPast(false), firstPast(true) };
+    return frame < past[drop ? 1 : 0];
 }
 
 // Time codes count to 99 hours: a later one is written with three digits,
@@ -1154,6 +1216,18 @@ public:
     {
         TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
             table.cell(SubtitleTable::Line3, row), texts_);
+        Caption c;
+        if (!spareLoads_.empty()) {
+            c.load = std::move(spareLoads_.back());
+            spareLoads_.pop_back();
+        }
+        c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
+        c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
+        lineNote.clear();
+        places_.clear();
+        if (SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
+            places_ = keptPlaces(KeptLine(kept_, PlacesLine));
+        if (plainLoad(texts_, places_, room_, c.load)) return c;
         pieces_.clear();
         lines_.clear();
         bool styled = false;
@@ -1170,23 +1244,14 @@ public:
         const size_t before = lines_.size();
         if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
             wrap(pieces_, lines_, wrapped_);
-        lineNote.clear();
         if (lines_.size() > static_cast<size_t>(MaxCaptionRows)) {
             lineNote = "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines_.size())
                 + " rows of 32 characters; the rows past the fourth were left out";
             lines_.resize(MaxCaptionRows);
         }
-        places_.clear();
-        if (lines_.size() == before && SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
-            places_ = keptPlaces(KeptLine(kept_, PlacesLine));
-        Caption c;
-        if (!spareLoads_.empty()) {
-            c.load = std::move(spareLoads_.back());
-            spareLoads_.pop_back();
-        }
+        // The places read are of the lines as they were.
+        if (lines_.size() != before) places_.clear();
         loadWords(pieces_, lines_, places_, row, room_, c.load);
-        c.display = toSccFrame(FrameOfCell(table.cell(SubtitleTable::From, row)), framerate_);
-        c.end = std::max(toSccFrame(FrameOfCell(table.cell(SubtitleTable::To, row)), framerate_), c.display + 1);
         return c;
     }
 
@@ -1357,7 +1422,8 @@ private:
     {
         out.clear();
         for (size_t i = 0; i < load.size();) {
-            const bool doubled = i + 1 < load.size() && load[i] == load[i + 1] && (load[i] >> 8) >= 0x10;
+            // Every pair of a load is a code (0x10 and up) or characters (0x20 and up) in its first byte.
+            const bool doubled = i + 1 < load.size() && load[i] == load[i + 1];
             out.emplace_back(i, doubled ? 2 : 1);
             i += doubled ? 2 : 1;
         }
@@ -1370,11 +1436,16 @@ private:
     }
 
     // Where each unit goes, the last just before `display`, none before
-    // `earliest`, into `at`; false when they do not fit.
-    bool placeBefore(const std::vector<std::pair<size_t, size_t>>& pieces, int64_t earliest, int64_t display,
-        std::vector<int64_t>& at) const
+    // `earliest`, into `at`, its words put there; false when they do not fit
+    // (and nothing is put).
+    bool placeBefore(const std::vector<std::pair<size_t, size_t>>& pieces, const std::vector<uint16_t>& load,
+        int64_t earliest, int64_t display, std::vector<int64_t>& at)
     {
         at.resize(pieces.size());
+        if (pieces.empty()) return true;
+        // Room up to `display`, made once. Frames past the last set are sent as nothing either way.
+        if (display - base_ > static_cast<int64_t>(sent_.size()))
+            sent_.resize(std::max(static_cast<size_t>(display - base_), sent_.size() + 4096));
         // What free() and touch() do for each frame looked at, for a run of them at once: frame by frame
         // they took a third of the writing. The frames lie from `earliest` on, never below 0.
         const int64_t held = static_cast<int64_t>(sent_.size());
@@ -1396,8 +1467,16 @@ private:
             int64_t p = cursor - length;
             while (p >= earliest && !freeFrom(p, length))
                 --p;
-            if (p < earliest) return false;
+            if (p < earliest) {
+                // The frames filled were free.
+                for (size_t v = u + 1; v < pieces.size(); ++v)
+                    for (size_t k = 0; k < pieces[v].second; ++k)
+                        sent_[static_cast<size_t>(at[v] - base_) + k] = 0;
+                return false;
+            }
             at[u] = p;
+            for (size_t k = 0; k < pieces[u].second; ++k)
+                sent_[static_cast<size_t>(p - base_) + k] = load[pieces[u].first + k];
             cursor = p;
         }
         return true;
@@ -1508,7 +1587,8 @@ private:
         std::vector<int64_t>& at = at_;
         units(c.load, pieces);
         int64_t display = c.display;
-        if (!placeBefore(pieces, earliest_, display, at)) {
+        const bool before = placeBefore(pieces, c.load, earliest_, display, at);
+        if (!before) {
             erase(c.display);
             placeFrom(pieces, earliest_, at);
             display = pieces.empty() ? c.display : freeFrom(at.back() + static_cast<int64_t>(pieces.back().second));
@@ -1526,7 +1606,7 @@ private:
             }
         }
         if (undo_) filledAt_ = undo_->size();
-        if (!pieces.empty()) {
+        if (!before && !pieces.empty()) {
             // The frames were all looked at (touched) and found free: they are filled as they are, the room
             // made once, and cleared again (not each undone) if the caption has to wait.
             const auto top = static_cast<size_t>(at.back() + static_cast<int64_t>(pieces.back().second) - base_);
@@ -1558,14 +1638,17 @@ private:
                 ++sent;
             if (sent == count) break;
             sendWord(base_ + static_cast<int64_t>(sent), frames[sent], out);
-            // The words that go on in its line.
+            // The words that go on in its line: found first, then written with room made once.
             uint16_t previous = frames[sent++];
-            for (; sent < count && frames[sent] && !startsLine(frames[sent], previous); ++sent) {
-                char* at = room(5);
+            size_t end = sent;
+            for (; end < count && frames[end] && !startsLine(frames[end], previous); ++end)
+                previous = frames[end];
+            char* at = room(5 * (end - sent));
+            for (; sent < end; ++sent) {
                 *at++ = ' ';
-                used_ = static_cast<size_t>(putWord(at, frames[sent]) - text_.data());
-                previous = frames[sent];
+                at = putWord(at, frames[sent]);
             }
+            used_ = static_cast<size_t>(at - text_.data());
             previous_ = base_ + static_cast<int64_t>(sent) - 1;
             previousWord_ = previous;
         }
@@ -1675,9 +1758,14 @@ char* PutSccTimeCode(char* out, int64_t frame, bool dropFrame)
         frame += 18 * tens + (rest < 2 ? 0 : 2 * ((rest - 2) / 1798));
     }
     const int64_t ff = frame % 30, seconds = frame / 30;
+    static constexpr std::array<std::array<char, 2>, 100> Digits = [] {
+        std::array<std::array<char, 2>, 100> table {};
+        for (size_t v = 0; v < 100; ++v)
+            table[v] = { static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10) };
+        return table;
+    }();
     const auto two = [](char* at, int64_t v) {
-        at[0] = static_cast<char>('0' + v / 10);
-        at[1] = static_cast<char>('0' + v % 10);
+        std::memcpy(at, Digits[static_cast<size_t>(v)].data(), 2);
         return at + 2;
     };
     const int64_t hours = seconds / 3600;
@@ -1743,21 +1831,21 @@ struct PairBatch {
     }
 };
 
-// The pairs decoded into rows, and the file's lines kept, batch by batch.
+// The pairs decoded into rows, batch by batch.
 class DecodingStage {
 public:
     DecodingStage(double framerate, bool keep, bool asRead)
-        : decoder_(framerate, keep, asRead, fileLines_)
+        : decoder_(framerate, keep, asRead)
     {
     }
     void decode(const PairBatch& in, RowBatch& out)
     {
         decoder_.rowsInto(out);
-        size_t word = 0, text = 0;
-        for (const PairBatch::Line& line : in.lines) {
-            if (line.textEnd > text) fileLines_.append(in.text, text, line.textEnd - text);
-            text = line.textEnd;
+        size_t word = 0;
+        for (size_t i = 0; i < in.lines.size(); ++i) {
+            const PairBatch::Line& line = in.lines[i];
             if (word == line.wordsEnd) continue;
+            decoder_.atLine(i);
             // The last frame of a line with pairs.
             last_ = std::max(last_, line.frame + static_cast<int64_t>(line.wordsEnd - word) - 1);
             for (int64_t frame = line.frame; word < line.wordsEnd; ++word, ++frame) {
@@ -1766,15 +1854,15 @@ public:
             }
         }
     }
+    // A row still shown: after every line.
     void finish(RowBatch& out)
     {
         decoder_.rowsInto(out);
+        decoder_.atLine(RowBatch::AfterLines);
         decoder_.finish(last_);
     }
-    std::string& fileLines() { return fileLines_; }
 
 private:
-    std::string fileLines_; // each line after an LF, as they are kept: a string a line cost more
     Decoder decoder_;
     int64_t last_ = 0;
 };
@@ -1878,19 +1966,35 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     bool drop = false;
     int lineNumber = 0;
     int rowsKept = 0;
+    std::string fileLines, joined; // the lines read after the last row stored, each after an LF
     const auto keepDocument = [&](bool withLines) {
         const int rows = row - firstRow;
         if (!open || rows == 0) return;
         rowsKept = rows;
         const std::string count = asRead ? std::string(LinesWithRows) : std::to_string(rows);
         std::string doc = JoinKept(Tag, { drop ? "1" : "0", count }, { lines.byteOrderMark(), lines.lineFeedsOnly() });
-        if (withLines) doc += stage.fileLines();
+        if (withLines) doc += fileLines;
         table.setDocumentData(doc);
     };
-    const auto store = [&](RowBatch& rows) {
-        for (size_t i = 0; i < rows.rows(); ++i)
-            StoreRow(table, row, rows.cell(i, 0), rows.cell(i, 1), rows.cell(i, 2), rows.cell(i, 3), rows.cell(i, 4),
-                rows.cell(i, 5));
+    // The rows made of a batch's pairs; rows as read take the file's lines up to the line they were made at.
+    const auto store = [&](RowBatch& rows, const PairBatch& batch) {
+        size_t taken = 0;
+        for (size_t i = 0; i < rows.rows(); ++i) {
+            std::string_view extra = rows.cell(i, 5);
+            if (asRead) {
+                const size_t line = rows.line(i);
+                const size_t end = line < batch.lines.size() ? batch.lines[line].textEnd : batch.text.size();
+                joined.assign(extra);
+                joined += fileLines;
+                joined.append(batch.text, taken, end - taken);
+                fileLines.clear();
+                taken = end;
+                extra = joined;
+            }
+            StoreRow(
+                table, row, rows.cell(i, 0), rows.cell(i, 1), rows.cell(i, 2), rows.cell(i, 3), rows.cell(i, 4), extra);
+        }
+        if (keepLines) fileLines.append(batch.text, taken);
         rows.clear();
         // A writer of rows as they come sees the file is SCC's from the first row on.
         if (rowsKept == 0) keepDocument(false);
@@ -1899,7 +2003,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     const auto storeDone = [&](size_t least) {
         const size_t done = thread ? thread->done(least) : 0;
         for (; stored < done; ++stored) {
-            store(made[stored % Ring]);
+            store(made[stored % Ring], batches[stored % Ring]);
             batches[stored % Ring].clear();
         }
     };
@@ -1909,8 +2013,8 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
             storeDone(given);
             PairBatch& batch = batches[given % Ring];
             stage.decode(batch, made[given % Ring]);
+            store(made[given % Ring], batch);
             batch.clear();
-            store(made[given % Ring]);
             return;
         }
         if (!thread) thread = std::make_unique<DecodingThread>(stage);
@@ -1974,7 +2078,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
         if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
         hand(true);
         stage.finish(made[0]);
-        store(made[0]);
+        store(made[0], PairBatch());
     } catch (...) {
         // The pairs read before the error are decoded as they would have been one by one.
         try {
