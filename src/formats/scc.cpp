@@ -97,9 +97,18 @@ constexpr std::pair<uint8_t, bool> RowCodes[Rows] = { { 0x11, false }, { 0x11, t
 
 int rowOfCode(uint8_t first, uint8_t second)
 {
-    for (int row = 0; row < Rows; ++row)
-        if (RowCodes[row].first == first && RowCodes[row].second == ((second & 0x20) != 0)) return row;
-    return -1;
+    // The row of each first byte 0x10-0x17 and 0x20 bit, -1 for none.
+    static constexpr std::array<int8_t, 16> Row = [] {
+        std::array<int8_t, 16> table {};
+        for (int8_t& row : table)
+            row = -1;
+        for (int row = Rows - 1; row >= 0; --row)
+            table[static_cast<size_t>((RowCodes[row].first - 0x10) * 2 + (RowCodes[row].second ? 1 : 0))]
+                = static_cast<int8_t>(row);
+        return table;
+    }();
+    if (first < 0x10 || first > 0x17) return -1;
+    return Row[static_cast<size_t>((first - 0x10) * 2 + ((second & 0x20) ? 1 : 0))];
 }
 
 // Each byte with its top bit set where that makes its count of bits odd.
@@ -285,14 +294,17 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
 int64_t toFrames(int64_t sccFrame, double framerate)
 {
     if (std::fabs(framerate - Rate) < 0.01) return sccFrame;
-    const long double ms = std::llround(static_cast<long double>(sccFrame) * 1001 / 30);
-    return TimeToFrame(static_cast<int32_t>(std::min<long double>(ms, INT32_MAX)), framerate);
+    // Its milliseconds rounded as llround rounds them, in whole numbers (a half is exact either way).
+    const int64_t ms
+        = sccFrame >= 0 ? (sccFrame * 2002 + 30) / 60 : std::llround(static_cast<long double>(sccFrame) * 1001 / 30);
+    return TimeToFrame(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX)), framerate);
 }
 
 int64_t toSccFrame(int64_t frame, double framerate)
 {
     if (std::fabs(framerate - Rate) < 0.01) return std::max<int64_t>(frame, 0);
-    return std::max<int64_t>(std::llround(static_cast<long double>(FrameToTime(frame, framerate)) * 30 / 1001), 0);
+    // Rounded as llround would: 30 ms / 1001 is never a half, and below 0 it becomes 0.
+    return std::max<int64_t>((int64_t(FrameToTime(frame, framerate)) * 60 + 1001) / 2002, 0);
 }
 
 // Rows made where the pairs are decoded, to be stored in the table where
@@ -2048,6 +2060,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
             drop = drop || timeCode[8] != ':';
             batch.lines.back().frame = start;
             const std::string_view rest = line.substr(begin + 11);
+            std::vector<uint16_t>& words = batch.words;
             // Blanks looked for by hand: find_first_of and find_first_not_of took a third of the reading.
             const auto blank = [](char c) { return c == ' ' || c == '\t'; };
             for (size_t at = 0;;) {
@@ -2063,16 +2076,18 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                         ++end;
                     const std::string_view word = rest.substr(at, end - at);
                     const std::optional<int> read = hexWord(word);
-                    if (!read)
+                    if (!read) {
+                        batch.lines.back().wordsEnd = words.size();
                         throw Error(
                             error(lineNumber, "'" + std::string(word) + "' is not a byte pair of four hex digits"));
+                    }
                     value = *read;
                 }
-                batch.words.push_back(static_cast<uint16_t>(value));
-                ++batch.lines.back().wordsEnd;
+                words.push_back(static_cast<uint16_t>(value));
                 // A blank after the word was seen already.
                 at = end < rest.size() ? end + 1 : end;
             }
+            batch.lines.back().wordsEnd = words.size();
             if (batch.full()) hand(false);
         }
         if (lineNumber == 0) throw Error(error(1, "an SCC file starts with the line " + std::string(Header)));
