@@ -212,16 +212,13 @@ bool showsAnything(const Screen& screen)
     return false;
 }
 
-struct ShownLine {
-    int row = 0, column = 0;
-    std::string text;
-};
-
-// The rows of a screen that show something, top to bottom, as markup, into
-// the first `count` of `lines` (their room used again).
-void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& count)
+// The rows of a screen that show something, top to bottom, as markup,
+// appended to `out` as three cells: the first line, the second, the others
+// joined by "\N" (`ends`: where each cell ends). Each line's row (from 1)
+// and first column go into `places`. Returns the count of lines.
+size_t shownLines(const Screen& screen, std::string& out, size_t (&ends)[3], std::pair<int, int>* places)
 {
-    count = 0;
+    size_t count = 0;
     for (int row = 0; row < Rows; ++row) {
         if (!screen.mayHold(row)) continue;
         const auto& cells = screen.cells[row];
@@ -231,11 +228,11 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
         while (last >= first && blankCell(cells[last]))
             --last;
         if (first > last) continue;
-        if (count == lines.size()) lines.emplace_back();
-        ShownLine& line = lines[count++];
-        line.row = row + 1;
-        line.column = first;
-        line.text.clear();
+        if (count > 2)
+            out += "\\N";
+        else if (count > 0)
+            ends[count - 1] = out.size();
+        places[count++] = { row + 1, first };
         // The characters since the last change of style go in at once.
         char run[(Columns + 1) * sizeof(Cell::bytes)];
         // Most lines are plain characters of a byte and blanks: copied as they are, a cell looked at once.
@@ -252,16 +249,16 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
             }
         }
         if (length) {
-            line.text.assign(run, length);
+            out.append(run, length);
             continue;
         }
         Style style;
         const auto close = [&] {
-            line.text.append(run, length);
+            out.append(run, length);
             length = 0;
-            if (style.underline) line.text += "</u>";
-            if (style.italic) line.text += "</i>";
-            if (style.colour) line.text += "</font>";
+            if (style.underline) out += "</u>";
+            if (style.italic) out += "</i>";
+            if (style.colour) out += "</font>";
         };
         // Spaces (a mid-row code shows as one) go outside the tags around them.
         size_t spaces = 0;
@@ -273,11 +270,11 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
             }
             if (!(cell.style == style)) {
                 close();
-                line.text.append(spaces, ' ');
+                out.append(spaces, ' ');
                 style = cell.style;
-                if (style.colour) line.text += FontTag(ColourNames[style.colour]);
-                if (style.italic) line.text += "<i>";
-                if (style.underline) line.text += "<u>";
+                if (style.colour) out += FontTag(ColourNames[style.colour]);
+                if (style.italic) out += "<i>";
+                if (style.underline) out += "<u>";
             } else {
                 for (; spaces; --spaces)
                     run[length++] = ' ';
@@ -289,6 +286,10 @@ void shownLines(const Screen& screen, std::vector<ShownLine>& lines, size_t& cou
         }
         close();
     }
+    // The cells after the last line's end with it.
+    for (size_t i = std::min<size_t>(count, 3) - (count ? 1 : 0); i < 3; ++i)
+        ends[i] = out.size();
+    return count;
 }
 
 int64_t toFrames(int64_t sccFrame, double framerate)
@@ -308,22 +309,20 @@ int64_t toSccFrame(int64_t frame, double framerate)
 }
 
 // Rows made where the pairs are decoded, to be stored in the table where
-// the file is read: their cells one after another.
+// the file is read: their cells one after another, each row's text lines
+// first, then its times and hidden cell.
 class RowBatch {
 public:
+    enum Cell { Line1, Line2, Line3, From, To, Extra, Cells };
     static constexpr size_t AfterLines = std::numeric_limits<size_t>::max();
+    // The cells of the row being made are appended here, each ended in turn.
+    std::string& text() { return text_; }
+    void endCell(size_t end) { ends_.push_back(end); }
     // `line`: the batch's line whose pairs made it.
-    void add(std::initializer_list<std::string_view> cells, size_t line)
-    {
-        for (std::string_view cell : cells) {
-            text_ += cell;
-            ends_.push_back(text_.size());
-        }
-        lines_.push_back(line);
-    }
+    void endRow(size_t line) { lines_.push_back(line); }
     size_t rows() const { return lines_.size(); }
     size_t line(size_t row) const { return lines_[row]; }
-    std::string_view cell(size_t row, size_t i) const
+    std::string_view cell(size_t row, Cell i) const
     {
         const size_t at = row * Cells + i, begin = at ? ends_[at - 1] : 0;
         return std::string_view(text_).substr(begin, ends_[at] - begin);
@@ -336,7 +335,6 @@ public:
     }
 
 private:
-    static constexpr size_t Cells = 6; // from, to, three lines, the hidden cell
     std::string text_;
     std::vector<size_t> ends_, lines_;
 };
@@ -401,6 +399,43 @@ public:
         if (!channelOne_ || textMode_) return;
         if (goodA && a >= 0x20) character(a);
         if (goodB && b >= 0x20) character(b);
+    }
+
+    // The pairs of a line from `frame` on. Runs of plain characters loaded for
+    // a pop-on caption, most of a file, are put in their cells in a loop of
+    // their own.
+    void pairs(const uint16_t* words, size_t count, int64_t frame)
+    {
+        for (size_t i = 0; i < count;) {
+            if (mode_ == Mode::PopOn && channelOne_ && !textMode_) {
+                auto& row = hidden().cells[static_cast<size_t>(row_base_)];
+                const size_t first = i;
+                int column = column_;
+                const auto put = [&](uint8_t c) {
+                    Cell& cell = row[static_cast<size_t>(column)];
+                    cell.bytes[0] = static_cast<char>(c);
+                    cell.size = 1;
+                    cell.style = style_;
+                    column = std::min(column + 1, Columns - 1);
+                };
+                for (; i < count; ++i) {
+                    const auto a = static_cast<uint8_t>(words[i] >> 8), b = static_cast<uint8_t>(words[i] & 0xFF);
+                    if (!PlainByte[a] || !(PlainByte[b] || b == 0x80)) break;
+                    put(a & 0x7F);
+                    if (b != 0x80) put(b & 0x7F);
+                }
+                if (i > first) {
+                    column_ = column;
+                    hidden().mark(row_base_);
+                    lastControl_ = 0;
+                    frame_ = frame + static_cast<int64_t>(i) - 1;
+                }
+                if (i == count) break;
+            }
+            pair(static_cast<uint8_t>(words[i] >> 8), static_cast<uint8_t>(words[i] & 0xFF),
+                frame + static_cast<int64_t>(i));
+            ++i;
+        }
     }
 
     void finish(int64_t lastFrame)
@@ -576,36 +611,49 @@ private:
 
     void storeRow(int64_t end)
     {
-        // Made in the room of the rows before: their allocations took a third of the reading.
-        size_t count = 0;
-        shownLines(shown(), lines_, count);
+        // Made in the batch's text, where the lines of the screen go at once.
+        std::string& out = out_->text();
+        const size_t start = out.size();
+        size_t ends[3];
+        std::pair<int, int> places[Rows];
+        const size_t count = shownLines(shown(), out, ends, places);
         open_ = false;
-        if (count == 0 || end <= start_) return;
-        std::string(&text)[3] = text_;
-        for (std::string& cell : text)
-            cell.clear();
-        char places[Rows * 8]; // "15 31," a line
-        char* at = places;
-        for (size_t i = 0; i < count; ++i) {
-            std::string& cell = text[std::min<size_t>(i, 2)];
-            if (i > 2) cell += "\\N";
-            cell += lines_[i].text;
-            // The places go only into the hidden cell.
-            if (!keep_) continue;
-            if (i) *at++ = ',';
-            at = PutInt(at, lines_[i].row, 1);
-            *at++ = ' ';
-            at = PutInt(at, lines_[i].column, 1);
+        if (count == 0 || end <= start_) {
+            out.resize(start);
+            return;
         }
+        for (size_t e : ends)
+            out_->endCell(e);
         const IntText fromText(toFrames(start_, framerate_)), toText(toFrames(end, framerate_));
-        const std::string_view from = fromText.view(), to = toText.view();
+        out += fromText.view();
+        out_->endCell(out.size());
+        out += toText.view();
+        out_->endCell(out.size());
         if (keep_) {
-            cells_.assign({ from, to, text[0], text[1], text[2] });
-            const std::string print = asRead_ ? std::string() : CellsFingerprint(cells_);
-            kept_.assign({ print, std::string_view(places, static_cast<size_t>(at - places)) });
+            // The places go only into the hidden cell.
+            char placesText[Rows * 8]; // "15 31," a line
+            char* at = placesText;
+            for (size_t i = 0; i < count; ++i) {
+                if (i) *at++ = ',';
+                at = PutInt(at, places[i].first, 1);
+                *at++ = ' ';
+                at = PutInt(at, places[i].second, 1);
+            }
+            std::string print;
+            if (!asRead_) {
+                const std::string_view text(out);
+                const auto cell = [&](size_t from, size_t to) { return text.substr(from, to - from); };
+                const size_t fromEnd = ends[2] + fromText.view().size();
+                cells_.assign({ cell(ends[2], fromEnd), cell(fromEnd, out.size()), cell(start, ends[0]),
+                    cell(ends[0], ends[1]), cell(ends[1], ends[2]) });
+                print = CellsFingerprint(cells_);
+            }
+            kept_.assign({ print, std::string_view(placesText, static_cast<size_t>(at - placesText)) });
             JoinKeptInto(extra_, Tag, kept_);
+            out += extra_;
         }
-        out_->add({ from, to, text[0], text[1], text[2], keep_ ? std::string_view(extra_) : "" }, line_);
+        out_->endCell(out.size());
+        out_->endRow(line_);
     }
 
     enum class Mode { PopOn, RollUp, PaintOn };
@@ -623,8 +671,7 @@ private:
     Style style_;
     uint16_t lastControl_ = 0;
     int64_t frame_ = 0, start_ = 0;
-    std::vector<ShownLine> lines_;
-    std::string text_[3], extra_;
+    std::string extra_;
     std::vector<std::string_view> cells_, kept_;
 };
 
@@ -1860,10 +1907,8 @@ public:
             decoder_.atLine(i);
             // The last frame of a line with pairs.
             last_ = std::max(last_, line.frame + static_cast<int64_t>(line.wordsEnd - word) - 1);
-            for (int64_t frame = line.frame; word < line.wordsEnd; ++word, ++frame) {
-                const uint16_t value = in.words[word];
-                decoder_.pair(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF), frame);
-            }
+            decoder_.pairs(in.words.data() + word, line.wordsEnd - word, line.frame);
+            word = line.wordsEnd;
         }
     }
     // A row still shown: after every line.
@@ -1992,7 +2037,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     const auto store = [&](RowBatch& rows, const PairBatch& batch) {
         size_t taken = 0;
         for (size_t i = 0; i < rows.rows(); ++i) {
-            std::string_view extra = rows.cell(i, 5);
+            std::string_view extra = rows.cell(i, RowBatch::Extra);
             if (asRead) {
                 const size_t line = rows.line(i);
                 const size_t end = line < batch.lines.size() ? batch.lines[line].textEnd : batch.text.size();
@@ -2003,8 +2048,8 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
                 taken = end;
                 extra = joined;
             }
-            StoreRow(
-                table, row, rows.cell(i, 0), rows.cell(i, 1), rows.cell(i, 2), rows.cell(i, 3), rows.cell(i, 4), extra);
+            StoreRow(table, row, rows.cell(i, RowBatch::From), rows.cell(i, RowBatch::To),
+                rows.cell(i, RowBatch::Line1), rows.cell(i, RowBatch::Line2), rows.cell(i, RowBatch::Line3), extra);
         }
         if (keepLines) fileLines.append(batch.text, taken);
         rows.clear();

@@ -354,6 +354,8 @@ TEST(Scc, DecodedOnASecondThreadGivesWhatOneReadGives)
     for (int i = 0; i < 40; ++i)
         rows.push_back({ std::to_string(3000 + i * 50), std::to_string(3000 + i * 50 + (i % 4 ? 40 : 90)),
             "Line " + std::to_string(i), i % 3 ? "" : "<i>and more</i>" });
+    // Four rows of the screen: the last two share the third line.
+    rows[5] = { "3250", "3290", "A", "B", "C\\ND" };
     test::Fill(later, rows);
     const std::string written = write(later);
     const std::string file = Captions + written.substr(written.find('\n') + 1);
@@ -378,6 +380,7 @@ TEST(Scc, DecodedOnASecondThreadGivesWhatOneReadGives)
         for (const bool asRead : { false, true }) {
             const std::string once = readIn(0, text, asRead);
             ASSERT_GT(once.size(), 1000u);
+            EXPECT_NE(once.find("|A|B|C\\ND|"), std::string::npos);
             for (const size_t batch : { 1, 3 })
                 EXPECT_EQ(readIn(batch, text, asRead), once) << batch << asRead;
         }
