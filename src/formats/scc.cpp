@@ -1090,23 +1090,32 @@ void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& li
     words.assign(room.data(), out.end());
 }
 
-// The load of lines of plain ASCII with no markup that each fit a row, at
-// most four, as most are: what loadWords sends for them, straight from the
-// text. False for any other lines.
-bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std::pair<int, int>>& places,
+// The load of lines with no markup that each fit a row, at most four, as
+// most are: what loadWords sends for them, straight from the text (the
+// characters of a line of plain ASCII two to a pair as they are). False for
+// any other lines.
+bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std::pair<int, int>>& places, int tableRow,
     std::vector<uint16_t>& room, std::vector<uint16_t>& words)
 {
+    // A line's characters as styledCharacters counts them: each a cell.
+    const auto characters = [](std::string_view text) {
+        size_t count = 0;
+        for (size_t i = 0; i < text.size(); ++count) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        }
+        return count;
+    };
     size_t count = 0, bytes = 0;
     for (std::string_view text : texts) {
         if (text.empty()) continue;
-        if (++count > static_cast<size_t>(MaxCaptionRows) || text.size() > static_cast<size_t>(Columns)) return false;
-        for (char ch : text) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (c >= 0x80 || !PairWriter::Same[c] || c == '<') return false;
-        }
+        if (++count > static_cast<size_t>(MaxCaptionRows) || MayHoldMarkup(text)
+            || characters(text) > static_cast<size_t>(Columns))
+            return false;
         bytes += text.size();
     }
-    if (room.size() < bytes + 8 * count + 4) room.resize(bytes + 8 * count + 4);
+    // A character takes at most four pairs (a code and a stand-in waiting before it).
+    if (room.size() < 4 * bytes + 8 * count + 4) room.resize(4 * bytes + 8 * count + 4);
     uint16_t* at = room.data();
     const auto control = [&](uint16_t code) {
         *at++ = code;
@@ -1117,7 +1126,11 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
     size_t i = 0;
     for (std::string_view text : texts) {
         if (text.empty()) continue;
-        const int cells = static_cast<int>(text.size());
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c < 0x80 && PairWriter::Same[c];
+        });
+        const int cells = static_cast<int>(ascii ? text.size() : characters(text));
         int row = Rows - static_cast<int>(count) + static_cast<int>(i) + 1;
         int column = std::max(0, (Columns - cells) / 2);
         if (places.size() == count) {
@@ -1128,6 +1141,13 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
         const auto [first, high] = RowCodes[static_cast<size_t>(row - 1)];
         control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
         if (column % 4) control(static_cast<uint16_t>(0x1720 + column % 4));
+        if (!ascii) {
+            PairWriter out(at, tableRow);
+            out.text(text);
+            out.flush();
+            at = out.end();
+            continue;
+        }
         size_t k = 0;
         for (; k + 1 < text.size(); k += 2)
             *at++ = static_cast<uint16_t>(
@@ -1286,7 +1306,7 @@ public:
         places_.clear();
         if (SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
             places_ = keptPlaces(KeptLine(kept_, PlacesLine));
-        if (plainLoad(texts_, places_, room_, c.load)) return c;
+        if (plainLoad(texts_, places_, row, room_, c.load)) return c;
         pieces_.clear();
         lines_.clear();
         bool styled = false;
@@ -1520,8 +1540,28 @@ private:
             reached_ = std::max(reached_, p + length - 1);
             return true;
         };
+        // The frames free just below `display` (looked at down to the first one that is not, or as many as
+        // the load takes): the last units go there one after another, as they would unit by unit.
         int64_t cursor = display;
-        for (size_t u = pieces.size(); u-- > 0;) {
+        size_t u = pieces.size();
+        {
+            const int64_t lowest = std::max(std::max(earliest, base_), display - static_cast<int64_t>(load.size()));
+            int64_t f = display - 1;
+            while (f >= lowest && (f - base_ >= held || !sent_[static_cast<size_t>(f - base_)]))
+                --f;
+            if (f < display - 1) reached_ = std::max(reached_, display - 1);
+            if (f >= lowest) reached_ = std::max(reached_, f);
+            for (; u > 0 && cursor - static_cast<int64_t>(pieces[u - 1].second) > f; --u) {
+                cursor -= static_cast<int64_t>(pieces[u - 1].second);
+                at[u - 1] = cursor;
+            }
+            if (u < pieces.size()) {
+                const size_t first = pieces[u].first;
+                std::copy(
+                    load.begin() + static_cast<std::ptrdiff_t>(first), load.end(), sent_.begin() + (cursor - base_));
+            }
+        }
+        while (u-- > 0) {
             const auto length = static_cast<int64_t>(pieces[u].second);
             int64_t p = cursor - length;
             while (p >= earliest && !freeFrom(p, length))
