@@ -1090,10 +1090,10 @@ void loadWords(const std::vector<Piece>& pieces, const std::vector<LineSpan>& li
     words.assign(room.data(), out.end());
 }
 
-// The load of lines with no markup that each fit a row, at most four, as
-// most are: what loadWords sends for them, straight from the text (the
-// characters of a line of plain ASCII two to a pair as they are). False for
-// any other lines.
+// The load of lines with no markup, at most four rows of the screen, as most
+// are: what loadWords sends for them, straight from the text (the characters
+// of plain ASCII two to a pair as they are, a line of it longer than a row
+// broken as wrap breaks it). False for any other lines.
 bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std::pair<int, int>>& places, int tableRow,
     std::vector<uint16_t>& room, std::vector<uint16_t>& words)
 {
@@ -1106,14 +1106,46 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
         }
         return count;
     };
-    size_t count = 0, bytes = 0;
+    struct Row {
+        std::string_view text;
+        bool ascii;
+        size_t cells;
+    };
+    std::array<Row, MaxCaptionRows> rows;
+    size_t count = 0, lines = 0, bytes = 0;
+    const auto add = [&](std::string_view text, bool ascii, size_t cells) {
+        if (count == rows.size()) return false;
+        rows[count++] = { text, ascii, cells };
+        return true;
+    };
     for (std::string_view text : texts) {
         if (text.empty()) continue;
-        if (++count > static_cast<size_t>(MaxCaptionRows) || MayHoldMarkup(text)
-            || characters(text) > static_cast<size_t>(Columns))
-            return false;
+        ++lines;
+        if (MayHoldMarkup(text)) return false;
         bytes += text.size();
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c < 0x80 && PairWriter::Same[c];
+        });
+        if (!ascii) {
+            const size_t cells = characters(text);
+            if (cells > static_cast<size_t>(Columns) || !add(text, false, cells)) return false;
+            continue;
+        }
+        // At the last space that leaves a row's characters before it, or after a row's characters.
+        constexpr size_t Fit = Columns;
+        while (text.size() > Fit) {
+            size_t cut = Fit;
+            while (cut > 0 && text[cut] != ' ')
+                --cut;
+            if (cut == 0) cut = Fit;
+            if (!add(text.substr(0, cut), true, cut)) return false;
+            text.remove_prefix(cut + (text[cut] == ' ' ? 1 : 0));
+        }
+        if (!add(text, true, text.size())) return false;
     }
+    // The places read are of the lines as they were.
+    const bool placed = count == lines && places.size() == count;
     // A character takes at most four pairs (a code and a stand-in waiting before it).
     if (room.size() < 4 * bytes + 8 * count + 4) room.resize(4 * bytes + 8 * count + 4);
     uint16_t* at = room.data();
@@ -1123,25 +1155,19 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
     };
     control(EraseNonDisplayed);
     control(ResumeLoading);
-    size_t i = 0;
-    for (std::string_view text : texts) {
-        if (text.empty()) continue;
-        const bool ascii = std::all_of(text.begin(), text.end(), [](char ch) {
-            const auto c = static_cast<unsigned char>(ch);
-            return c < 0x80 && PairWriter::Same[c];
-        });
-        const int cells = static_cast<int>(ascii ? text.size() : characters(text));
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view text = rows[i].text;
+        const int cells = static_cast<int>(rows[i].cells);
         int row = Rows - static_cast<int>(count) + static_cast<int>(i) + 1;
         int column = std::max(0, (Columns - cells) / 2);
-        if (places.size() == count) {
+        if (placed) {
             row = std::clamp(places[i].first, 1, Rows);
             column = std::clamp(places[i].second, 0, std::max(0, Columns - cells));
         }
-        ++i;
         const auto [first, high] = RowCodes[static_cast<size_t>(row - 1)];
         control(static_cast<uint16_t>(first << 8 | 0x40 | (high ? 0x20 : 0) | (0x10 + column / 4 * 2)));
         if (column % 4) control(static_cast<uint16_t>(0x1720 + column % 4));
-        if (!ascii) {
+        if (!rows[i].ascii) {
             PairWriter out(at, tableRow);
             out.text(text);
             out.flush();
@@ -1737,17 +1763,21 @@ private:
                 ++sent;
             if (sent == count) break;
             sendWord(base_ + static_cast<int64_t>(sent), frames[sent], out);
-            // The words that go on in its line: found first, then written with room made once.
+            // The words that go on in its line, with room made for some hundred at a time.
             uint16_t previous = frames[sent++];
-            size_t end = sent;
-            for (; end < count && frames[end] && !startsLine(frames[end], previous); ++end)
-                previous = frames[end];
-            char* at = room(5 * (end - sent));
-            for (; sent < end; ++sent) {
-                *at++ = ' ';
-                at = putWord(at, frames[sent]);
+            for (;;) {
+                const size_t stop = sent + std::min<size_t>(count - sent, 256);
+                char* at = room(5 * (stop - sent));
+                for (; sent < stop; ++sent) {
+                    const uint16_t word = frames[sent];
+                    if (!word || startsLine(word, previous)) break;
+                    *at++ = ' ';
+                    at = putWord(at, word);
+                    previous = word;
+                }
+                used_ = static_cast<size_t>(at - text_.data());
+                if (sent < stop || sent == count) break;
             }
-            used_ = static_cast<size_t>(at - text_.data());
             previous_ = base_ + static_cast<int64_t>(sent) - 1;
             previousWord_ = previous;
         }
