@@ -183,13 +183,15 @@ struct Screen {
     std::array<std::array<Cell, Columns>, Rows> cells;
     uint32_t used = 0; // the rows that may hold something: the others are not looked at
     void mark(int row) { used |= 1u << row; }
+    // The lowest row whose bit is set in `rows` (not 0).
+    static size_t firstOf(uint32_t rows) { return static_cast<size_t>(__builtin_ctz(rows)); }
     bool mayHold(int row) const { return used >> row & 1; }
     // Cell by cell, and only the rows used: a screen made anew for every erase took a quarter of the reading.
     void clear()
     {
         // An empty cell is all zero bytes: a row at once.
-        for (int row = 0; row < Rows; ++row)
-            if (mayHold(row)) std::memset(static_cast<void*>(cells[row].data()), 0, sizeof cells[row]);
+        for (uint32_t rows = used; rows; rows &= rows - 1)
+            std::memset(static_cast<void*>(cells[firstOf(rows)].data()), 0, sizeof cells[0]);
         used = 0;
     }
     bool rowEmpty(int row) const
@@ -205,10 +207,9 @@ bool blankCell(const Cell& c) { return c.size == 0 || (c.size == 1 && c.bytes[0]
 // Whether shownLines would give any line, without making them.
 bool showsAnything(const Screen& screen)
 {
-    for (int row = 0; row < Rows; ++row)
-        if (screen.mayHold(row))
-            for (const Cell& cell : screen.cells[row])
-                if (!blankCell(cell)) return true;
+    for (uint32_t rows = screen.used; rows; rows &= rows - 1)
+        for (const Cell& cell : screen.cells[Screen::firstOf(rows)])
+            if (!blankCell(cell)) return true;
     return false;
 }
 
@@ -219,9 +220,10 @@ bool showsAnything(const Screen& screen)
 size_t shownLines(const Screen& screen, std::string& out, size_t (&ends)[3], std::pair<int, int>* places)
 {
     size_t count = 0;
-    for (int row = 0; row < Rows; ++row) {
-        if (!screen.mayHold(row)) continue;
-        const auto& cells = screen.cells[row];
+    // The rows used, top to bottom.
+    for (uint32_t rows = screen.used; rows; rows &= rows - 1) {
+        const int row = static_cast<int>(Screen::firstOf(rows));
+        const auto& cells = screen.cells[static_cast<size_t>(row)];
         int first = 0, last = Columns - 1;
         while (first < Columns && blankCell(cells[first]))
             ++first;
