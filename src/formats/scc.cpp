@@ -1256,12 +1256,42 @@ public:
     // The file's lines the rows carry.
     static void writeRows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out)
     {
-        std::vector<std::string_view> kept;
+        // Gathered with their line ends and written some at a time: two writes a line took a tenth of the
+        // saving.
+        std::string text;
         for (int row = firstRow; row <= lastRow; ++row) {
-            SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept);
-            for (size_t i = RowFileLines; i < kept.size(); ++i)
-                out.line(kept[i]);
+            const std::string_view extra = table.cell(SubtitleTable::Extra, row);
+            if (!IsKeptBy(extra, Tag)) continue;
+            // The file's lines follow the tag's line and the row's own.
+            size_t at = 0;
+            for (size_t line = 0; line <= RowFileLines && at != std::string_view::npos; ++line) {
+                at = extra.find('\n', at);
+                if (at != std::string_view::npos) ++at;
+            }
+            if (at == std::string_view::npos) continue;
+            // Each LF becomes CR LF, and the last line gets one: at most one more byte a byte, and two.
+            const size_t used = text.size();
+            text.resize(used + 2 * (extra.size() - at) + 2);
+            char* to = text.data() + used;
+            const char* from = extra.data() + at;
+            const char* const end = extra.data() + extra.size();
+            for (;;) {
+                const auto* lf = static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(end - from)));
+                const char* const lineEnd = lf ? lf : end;
+                std::memcpy(to, from, static_cast<size_t>(lineEnd - from));
+                to += lineEnd - from;
+                *to++ = '\r';
+                *to++ = '\n';
+                if (!lf) break;
+                from = lf + 1;
+            }
+            text.resize(static_cast<size_t>(to - text.data()));
+            if (text.size() >= (1 << 16)) {
+                out.write(text);
+                text.clear();
+            }
         }
+        if (!text.empty()) out.write(text);
     }
     // Those the file kept: all, or those after the last row's.
     void writeRest(TextSink& out) const
