@@ -668,8 +668,14 @@ void FlowingSave::hand(SubtitleTable& table, int firstRow, int lastRow, int kept
 {
     // Counted here, on the reading thread: the writing one is the slower of the two.
     unwritten_.rows(table, firstRow, lastRow);
-    // A copy without comments is numbered on the writing thread.
-    if (!filtering_) writer_->prepare(table, firstRow, lastRow);
+    if (!filtering_) {
+        writer_->prepare(table, firstRow, lastRow);
+    } else {
+        // As the copy without comments written on the other thread numbers them.
+        writer_->prepare(table, firstRow, lastRow, { preparedRows_ + 1, IsAssComment });
+        for (int row = firstRow; row <= lastRow; ++row)
+            if (!IsAssComment(table.cell(SubtitleTable::Extra, row))) ++preparedRows_;
+    }
     // A file of many windows is written on a second core while it is read.
     if (!worker_ && !last && std::thread::hardware_concurrency() > 1) worker_ = std::make_unique<Worker>(*this);
     if (!worker_) return write(table, firstRow, lastRow, last);

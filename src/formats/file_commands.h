@@ -215,6 +215,7 @@ private:
     bool filtering_ = false;
     SubtitleTable shown_; // the rows but comments, when they are left out
     int shownRows_ = 0, shownNext_ = 1;
+    int preparedRows_ = 0; // the rows of the copy without comments whose writing was prepared
     int next_ = 1; // the next row to write
     int settle_ = 1; // the next row the batch tools run on
     std::unique_ptr<Worker> worker_;

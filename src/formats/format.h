@@ -45,6 +45,13 @@ public:
 // written while it is read. What comes before the rows is written when it is
 // made, from the document data the table holds then (a reader keeps what
 // comes before its first row once it stored that row).
+// Which of a block's rows a RowWriter's rows() is given, and as which: those
+// of a copy without some (a script's comments), numbered from `numbered` on.
+struct PreparedRows {
+    int numbered = 0; // 0: the rows as they are
+    bool (*skipped)(std::string_view extra) = nullptr;
+};
+
 class RowWriter {
 public:
     virtual ~RowWriter() = default;
@@ -55,7 +62,7 @@ public:
     // Each block before rows() gets it, on the thread that reads while
     // rows() may write the blocks before on another: what a row needs of no
     // other row can be made here. The rows may not be given this way.
-    virtual void prepare(const SubtitleTable&, int /*first*/, int /*last*/) { }
+    virtual void prepare(const SubtitleTable&, int /*first*/, int /*last*/, PreparedRows /*as*/ = {}) { }
     // After the last row, with the document data complete.
     virtual void finish(const SubtitleTable& table, TextSink& out) = 0;
 };

@@ -1348,8 +1348,8 @@ public:
     {
     }
 
-    // `lineNote` tells of lines left out, or stays empty.
-    Caption make(const SubtitleTable& table, int row, std::string& lineNote)
+    // `lineNote` tells of lines left out, or stays empty; messages name the row `asRow`.
+    Caption make(const SubtitleTable& table, int row, int asRow, std::string& lineNote)
     {
         TextLines(table.cell(SubtitleTable::Line1, row), table.cell(SubtitleTable::Line2, row),
             table.cell(SubtitleTable::Line3, row), texts_);
@@ -1364,7 +1364,7 @@ public:
         places_.clear();
         if (SplitKept(table.cell(SubtitleTable::Extra, row), Tag, kept_))
             places_ = keptPlaces(KeptLine(kept_, PlacesLine));
-        if (plainLoad(texts_, places_, row, room_, c.load)) return c;
+        if (plainLoad(texts_, places_, asRow, room_, c.load)) return c;
         pieces_.clear();
         lines_.clear();
         bool styled = false;
@@ -1382,13 +1382,13 @@ public:
         if (std::any_of(lines_.begin(), lines_.end(), [](const LineSpan& l) { return l.cells > size_t(Columns); }))
             wrap(pieces_, lines_, wrapped_);
         if (lines_.size() > static_cast<size_t>(MaxCaptionRows)) {
-            lineNote = "SCC: row " + std::to_string(row) + " needs " + std::to_string(lines_.size())
+            lineNote = "SCC: row " + std::to_string(asRow) + " needs " + std::to_string(lines_.size())
                 + " rows of 32 characters; the rows past the fourth were left out";
             lines_.resize(MaxCaptionRows);
         }
         // The places read are of the lines as they were.
         if (lines_.size() != before) places_.clear();
-        loadWords(pieces_, lines_, places_, row, room_, c.load);
+        loadWords(pieces_, lines_, places_, asRow, room_, c.load);
         return c;
     }
 
@@ -1428,7 +1428,7 @@ public:
     }
 
     // The captions are made here, on the reading thread, while the rows before are written.
-    void prepare(const SubtitleTable& table, int firstRow, int lastRow) override
+    void prepare(const SubtitleTable& table, int firstRow, int lastRow, PreparedRows as) override
     {
         {
             const std::lock_guard<std::mutex> lock(aheadMutex_);
@@ -1437,11 +1437,14 @@ public:
             written_.clear();
         }
         block_.resize(static_cast<size_t>(lastRow - firstRow + 1));
-        for (int row = firstRow; row <= lastRow; ++row) {
-            Prepared& p = block_[static_cast<size_t>(row - firstRow)];
-            p.row = row;
-            p.caption = aheadMaker_.make(table, row, p.lineNote);
+        size_t made = 0;
+        for (int row = firstRow, asRow = as.numbered ? as.numbered : firstRow; row <= lastRow; ++row) {
+            if (as.skipped && as.skipped(table.cell(SubtitleTable::Extra, row))) continue;
+            Prepared& p = block_[made++];
+            p.row = asRow;
+            p.caption = aheadMaker_.make(table, row, asRow++, p.lineNote);
         }
+        block_.resize(made);
         const std::lock_guard<std::mutex> lock(aheadMutex_);
         ahead_ = true;
         std::move(block_.begin(), block_.end(), std::back_inserter(prepared_));
@@ -1464,7 +1467,7 @@ public:
                 lineNote = std::move(ready_[readyAt_].lineNote);
                 ++readyAt_;
             } else {
-                c = maker_.make(table, row, lineNote);
+                c = maker_.make(table, row, row, lineNote);
             }
             if (!lineNote.empty()) note(lineNotes_, std::move(lineNote));
             if (!whole_) {

@@ -182,6 +182,29 @@ TEST_F(Flowing, AnErrorLateInTheFileWritesNothing)
     }
 }
 
+// A script's comments are left out of closed captions: the captions made
+// ahead of the writing, on the reading thread, are numbered as the copy
+// without them is (a row too long for the screen is told by that number).
+TEST_F(Flowing, AScriptWithCommentsGivesTheCaptionsOfTheWholeTable)
+{
+    std::string script = "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname\n"
+                         "Style: Default,Arial\n\n[Events]\n"
+                         "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    for (int i = 0; i < 300; ++i) {
+        const auto clock = [](int cs) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%d:%02d:%02d.%02d", cs / 360000, cs / 6000 % 60, cs / 100 % 60, cs % 100);
+            return std::string(text);
+        };
+        const std::string times = clock(100 + i * 300) + "," + clock(100 + i * 300 + 250);
+        if (i % 3 == 0) script += "Comment: 0," + times + ",Default,,0,0,0,,a note " + std::to_string(i) + "\n";
+        const std::string text = i % 7 == 0 ? std::string(150, 'w') : "line " + std::to_string(i);
+        script += "Dialogue: 0," + times + ",Default,,0,0,0,," + text + "\n";
+    }
+    WriteFile(dir.path("notes.ass"), script);
+    expectSame({ "--fps", "25", "--to", "scc", dir.path("notes.ass") }, dir, "scc");
+}
+
 // A full device refuses the written blocks while later windows are still
 // read (and written on the second thread): the failure is said once, as the
 // whole table says it, and the conversion neither hangs nor crashes.
