@@ -358,6 +358,16 @@ public:
     void rowsInto(RowBatch& out) { out_ = &out; }
     void atLine(size_t line) { line_ = line; }
 
+    // A plain character at `column` of a row in the style of now, the column moved on (to the last at most).
+    void putPlain(std::array<Cell, Columns>& row, int& column, uint8_t c) const
+    {
+        Cell& cell = row[static_cast<size_t>(column)];
+        cell.bytes[0] = static_cast<char>(c);
+        cell.size = 1;
+        cell.style = style_;
+        column = std::min(column + 1, Columns - 1);
+    }
+
     // A byte whose parity is wrong was damaged on the way: as ffmpeg does, a
     // character is dropped and a control code with one is ignored.
     void pair(uint8_t a, uint8_t b, int64_t frame)
@@ -368,15 +378,8 @@ public:
             lastControl_ = 0;
             Screen& screen = target();
             auto& row = screen.cells[static_cast<size_t>(row_base_)];
-            const auto put = [&](uint8_t c) {
-                Cell& cell = row[static_cast<size_t>(column_)];
-                cell.bytes[0] = static_cast<char>(c);
-                cell.size = 1;
-                cell.style = style_;
-                column_ = std::min(column_ + 1, Columns - 1);
-            };
-            put(a & 0x7F);
-            if (b != 0x80) put(b & 0x7F);
+            putPlain(row, column_, a & 0x7F);
+            if (b != 0x80) putPlain(row, column_, b & 0x7F);
             screen.mark(row_base_);
             shownChanged();
             return;
@@ -413,18 +416,11 @@ public:
                 auto& row = hidden().cells[static_cast<size_t>(row_base_)];
                 const size_t first = i;
                 int column = column_;
-                const auto put = [&](uint8_t c) {
-                    Cell& cell = row[static_cast<size_t>(column)];
-                    cell.bytes[0] = static_cast<char>(c);
-                    cell.size = 1;
-                    cell.style = style_;
-                    column = std::min(column + 1, Columns - 1);
-                };
                 for (; i < count; ++i) {
                     const auto a = static_cast<uint8_t>(words[i] >> 8), b = static_cast<uint8_t>(words[i] & 0xFF);
                     if (!PlainByte[a] || !(PlainByte[b] || b == 0x80)) break;
-                    put(a & 0x7F);
-                    if (b != 0x80) put(b & 0x7F);
+                    putPlain(row, column, a & 0x7F);
+                    if (b != 0x80) putPlain(row, column, b & 0x7F);
                 }
                 if (i > first) {
                     column_ = column;
