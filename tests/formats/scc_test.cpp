@@ -153,6 +153,39 @@ TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
 
 // Edited, the whole file is made anew as pop-on captions; each row keeps the
 // place on the screen its lines had, and its markup.
+// Lines longer than a row are broken at the last space that leaves at most
+// 32 characters before it, or after 32 characters where there is none, as
+// ffmpeg reads them back: plain ASCII and accented letters alike.
+TEST(Scc, FfmpegReadsLongLinesBrokenAtTheirLastSpaceThatFits)
+{
+    if (!test::FfmpegAvailable()) GTEST_SKIP() << "no ffmpeg";
+    const std::pair<std::string, std::string> cases[] = {
+        { "A line of plain words that is longer than one row of the screen",
+            "A line of plain words that is\nlonger than one row of the\nscreen" },
+        { std::string(40, 'x'), std::string(32, 'x') + "\n" + std::string(8, 'x') },
+        { "Thirty-two characters exactly!!!", "Thirty-two characters exactly!!!" },
+        { "Thirty-two characters and then a space", "Thirty-two characters and then a\nspace" },
+        { "Está aquí, señor, el café de José y María", "Está aquí, señor, el café de\nJosé y María" },
+        { "Café olé, señor", "Café olé, señor" },
+    };
+    SubtitleTable table;
+    std::vector<Row> rows;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        rows.push_back({ std::to_string(100 + i * 150), std::to_string(200 + i * 150), cases[i].first });
+    test::Fill(table, rows);
+    test::TempDir dir;
+    test::WriteFile(dir.path("long.scc"), write(table));
+    const auto cues = test::FfmpegReadCues(dir.path("long.scc"));
+    ASSERT_TRUE(cues.has_value());
+    ASSERT_EQ(cues->size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string text = (*cues)[i].text;
+        for (size_t at; (at = text.find("\\h")) != std::string::npos;)
+            text.erase(at, 2);
+        EXPECT_NE(text.find(cases[i].second), std::string::npos) << text;
+    }
+}
+
 TEST(Scc, WrittenAgainWithTheEditsKeepsPlacesAndStyles)
 {
     SubtitleTable table;
