@@ -41,10 +41,6 @@ public:
     using Error::Error;
 };
 
-// A writer that takes the rows as they come, a block at a time, for a file
-// written while it is read. What comes before the rows is written when it is
-// made, from the document data the table holds then (a reader keeps what
-// comes before its first row once it stored that row).
 // Which of a block's rows a RowWriter's rows() is given, and as which: those
 // of a copy without some (a script's comments), numbered from `numbered` on.
 struct PreparedRows {
@@ -52,6 +48,10 @@ struct PreparedRows {
     bool (*skipped)(std::string_view extra) = nullptr;
 };
 
+// A writer that takes the rows as they come, a block at a time, for a file
+// written while it is read. What comes before the rows is written when it is
+// made, from the document data the table holds then (a reader keeps what
+// comes before its first row once it stored that row).
 class RowWriter {
 public:
     virtual ~RowWriter() = default;

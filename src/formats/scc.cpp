@@ -709,6 +709,10 @@ struct Caption {
     int64_t display = 0, end = 0;
 };
 
+// The bytes of the UTF-8 character its lead byte starts, as the rows are
+// cut into characters everywhere here (a stray byte counted as a lead).
+size_t utf8Length(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
+
 // CEA-608 characters for UTF-8 text: the basic ones two to a pair, the others
 // in pairs of their own, each extended one after a plain stand-in.
 class PairWriter {
@@ -724,7 +728,7 @@ public:
     {
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            const size_t length = utf8Length(c);
             character(text.substr(i, length));
             i += length;
         }
@@ -897,7 +901,7 @@ bool styledCharacters(std::string_view line, std::vector<Piece>& out)
         out.reserve(out.size() + text.size());
         for (size_t i = 0; i < text.size();) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            const size_t length = utf8Length(c);
             out.push_back({ text.substr(i, length), style, length == 1 && c == ' ' });
             i += length;
         }
@@ -1100,7 +1104,7 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
         size_t count = 0;
         for (size_t i = 0; i < text.size(); ++count) {
             const auto c = static_cast<unsigned char>(text[i]);
-            i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            i += utf8Length(c);
         }
         return count;
     };
@@ -1585,7 +1589,7 @@ private:
         // What free() and touch() do for each frame looked at, for a run of them at once: frame by frame
         // they took a third of the writing. The frames lie from `earliest` on, never below 0.
         const int64_t held = static_cast<int64_t>(sent_.size());
-        const auto freeFrom = [&](int64_t p, int64_t length) {
+        const auto runFree = [&](int64_t p, int64_t length) {
             if (p < base_) touch(p);
             for (int64_t k = 0; k < length; ++k) {
                 const int64_t i = p - base_ + k;
@@ -1621,7 +1625,7 @@ private:
         while (u-- > 0) {
             const auto length = static_cast<int64_t>(pieces[u].second);
             int64_t p = cursor - length;
-            while (p >= earliest && !freeFrom(p, length))
+            while (p >= earliest && !runFree(p, length))
                 --p;
             if (p < earliest) {
                 // The frames filled were free.
