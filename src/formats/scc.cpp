@@ -691,6 +691,21 @@ int hexAt(const char* text)
     return (a | b | c | e) < 0 ? -1 : a << 12 | b << 8 | c << 4 | e;
 }
 
+// Two hex digits as they lie in memory (the first the low byte) to their value, -1 for any other two bytes:
+// a word is read in two looks instead of four.
+const int16_t* hexPairs()
+{
+    static const std::vector<int16_t> table = [] {
+        std::vector<int16_t> pairs(1 << 16);
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            const int high = HexDigit[i & 0xFF], low = HexDigit[i >> 8];
+            pairs[i] = static_cast<int16_t>((high | low) < 0 ? -1 : high << 4 | low);
+        }
+        return pairs;
+    }();
+    return table.data();
+}
+
 std::optional<int> hexWord(std::string_view word)
 {
     if (word.size() != 4) return std::nullopt;
@@ -1130,8 +1145,25 @@ bool plainLoad(const std::vector<std::string_view>& texts, const std::vector<std
             return c < 0x80 && PairWriter::Same[c];
         });
         if (!ascii) {
-            const size_t cells = characters(text);
-            if (cells > static_cast<size_t>(Columns) || !add(text, false, cells)) return false;
+            size_t cells = characters(text);
+            // Broken as the ASCII lines below, counted in characters: where each of a row's first starts.
+            while (cells > static_cast<size_t>(Columns)) {
+                std::array<size_t, Columns + 2> starts;
+                for (size_t k = 0, i = 0; k < starts.size(); ++k) {
+                    starts[k] = i;
+                    if (i < text.size()) i += utf8Length(static_cast<unsigned char>(text[i]));
+                }
+                const auto spaceAt = [&](size_t k) { return text[starts[k]] == ' '; };
+                size_t cut = Columns;
+                while (cut > 0 && !spaceAt(cut))
+                    --cut;
+                if (cut == 0) cut = Columns;
+                if (!add(text.substr(0, starts[cut]), false, cut)) return false;
+                const size_t skip = cut + (spaceAt(cut) ? 1 : 0);
+                text.remove_prefix(starts[skip]);
+                cells -= skip;
+            }
+            if (!add(text, false, cells)) return false;
             continue;
         }
         // At the last space that leaves a row's characters before it, or after a row's characters.
@@ -1560,13 +1592,18 @@ private:
     // and its repetition, or one pair of characters.
     static void units(const std::vector<uint16_t>& load, std::vector<std::pair<size_t, size_t>>& out)
     {
-        out.clear();
-        for (size_t i = 0; i < load.size();) {
-            // Every pair of a load is a code (0x10 and up) or characters (0x20 and up) in its first byte.
-            const bool doubled = i + 1 < load.size() && load[i] == load[i + 1];
-            out.emplace_back(i, doubled ? 2 : 1);
-            i += doubled ? 2 : 1;
+        // Written in place: as many units as words at most.
+        out.resize(load.size());
+        auto* unit = out.data();
+        const uint16_t* const words = load.data();
+        size_t i = 0;
+        for (; i + 1 < load.size(); ++unit) {
+            const size_t length = words[i] == words[i + 1] ? 2 : 1;
+            *unit = { i, length };
+            i += length;
         }
+        if (i < load.size()) *unit++ = { i, 1 };
+        out.resize(static_cast<size_t>(unit - out.data()));
     }
     bool freeRun(int64_t at, size_t count) const
     {
@@ -1586,21 +1623,7 @@ private:
         // Room up to `display`, made once. Frames past the last set are sent as nothing either way.
         if (display - base_ > static_cast<int64_t>(sent_.size()))
             sent_.resize(std::max(static_cast<size_t>(display - base_), sent_.size() + 4096));
-        // What free() and touch() do for each frame looked at, for a run of them at once: frame by frame
-        // they took a third of the writing. The frames lie from `earliest` on, never below 0.
         const int64_t held = static_cast<int64_t>(sent_.size());
-        const auto runFree = [&](int64_t p, int64_t length) {
-            if (p < base_) touch(p);
-            for (int64_t k = 0; k < length; ++k) {
-                const int64_t i = p - base_ + k;
-                if (i < held && sent_[static_cast<size_t>(i)]) {
-                    reached_ = std::max(reached_, p + k);
-                    return false;
-                }
-            }
-            reached_ = std::max(reached_, p + length - 1);
-            return true;
-        };
         // The frames free just below `display` (looked at down to the first one that is not, or as many as
         // the load takes): the last units go there one after another, as they would unit by unit.
         int64_t cursor = display;
@@ -1622,11 +1645,17 @@ private:
                     load.begin() + static_cast<std::ptrdiff_t>(first), load.end(), sent_.begin() + (cursor - base_));
             }
         }
+        // Every frame looked at from here on lies below `display`: in the room made, and not above reached_
+        // (what touch() would mark). A unit is one word or two.
+        uint16_t* const frames = sent_.data();
         while (u-- > 0) {
             const auto length = static_cast<int64_t>(pieces[u].second);
             int64_t p = cursor - length;
-            while (p >= earliest && !runFree(p, length))
-                --p;
+            for (; p >= earliest; --p) {
+                if (p < base_) touch(p);
+                const uint16_t* run = frames + (p - base_);
+                if (!run[0] && (length == 1 || !run[1])) break;
+            }
             if (p < earliest) {
                 // The frames filled were free.
                 for (size_t v = u + 1; v < pieces.size(); ++v)
@@ -1635,8 +1664,7 @@ private:
                 return false;
             }
             at[u] = p;
-            for (size_t k = 0; k < pieces[u].second; ++k)
-                sent_[static_cast<size_t>(p - base_) + k] = load[pieces[u].first + k];
+            std::memcpy(frames + (p - base_), load.data() + pieces[u].first, static_cast<size_t>(length) * 2);
             cursor = p;
         }
         return true;
@@ -1825,7 +1853,10 @@ private:
     // take a line's time for all of it (ffmpeg) then agree.
     static bool startsLine(uint16_t word, uint16_t previous)
     {
-        return (word == EndOfCaption || word == EraseDisplayed) && word != previous;
+        // Both codes share their first byte: most words are told apart by it alone.
+        static_assert((EndOfCaption >> 8) == (EraseDisplayed >> 8));
+        return (word >> 8) == (EndOfCaption >> 8) && (word == EndOfCaption || word == EraseDisplayed)
+            && word != previous;
     }
     void sendWord(int64_t frame, uint16_t word, TextSink& out)
     {
@@ -2114,6 +2145,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
     // Rows going to a save as SCC as they are read take the lines with them: the file is not held whole.
     const bool asRead = keepLines && lines.rowsAsRead();
     DecodingStage stage(framerate, lines.keepsFile(), asRead);
+    const int16_t* const pairs = hexPairs();
     // The pairs of a large file are decoded on a second core while the next lines are read: the table is
     // filled here, where the windows of the file are handed on.
     // A ring of batches: some decoded there while the next is filled here, so that neither side waits for
@@ -2213,7 +2245,28 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
             std::vector<uint16_t>& words = batch.words;
             // Blanks looked for by hand: find_first_of and find_first_not_of took a third of the reading.
             const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-            for (size_t at = 0;;) {
+            // Nearly every line is words of four hex digits, each after one blank: read in a loop of their own
+            // into room made for as many as the line can hold, until something else comes.
+            size_t at = 0;
+            {
+                size_t count = words.size();
+                words.resize(count + rest.size() / 5);
+                uint16_t* const out = words.data();
+                const char* p = rest.data();
+                const char* const stop = p + rest.size();
+                while (stop - p >= 5 && blank(*p) && (stop - p == 5 || blank(p[5]))) {
+                    uint16_t first, second;
+                    std::memcpy(&first, p + 1, 2);
+                    std::memcpy(&second, p + 3, 2);
+                    const int high = pairs[first], low = pairs[second];
+                    if ((high | low) < 0) break;
+                    out[count++] = static_cast<uint16_t>(high << 8 | low);
+                    p += 5;
+                }
+                words.resize(count);
+                at = static_cast<size_t>(p - rest.data());
+            }
+            for (;;) {
                 while (at < rest.size() && blank(rest[at]))
                     ++at;
                 if (at == rest.size()) break;
