@@ -162,6 +162,9 @@ struct Cell {
     Style style;
 };
 static_assert(std::is_trivially_copyable_v<Cell>);
+// Cells are put and looked at as eight bytes at once, the character's first.
+static_assert(sizeof(Cell) == 8 && offsetof(Cell, size) == 3 && offsetof(Cell, style) == 4);
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
 
 // A cell holds a character's UTF-8 bytes as they are: every character the
 // tables give fits.
@@ -241,7 +244,10 @@ size_t shownLines(const Screen& screen, std::string& out, size_t (&ends)[3], std
         size_t length = 0;
         for (int col = first; col <= last; ++col) {
             const Cell& cell = cells[col];
-            if (cell.size == 1 && cell.style == Style()) {
+            // Size 1 and the plain style, looked at as one: the bytes after the character's.
+            uint64_t bits;
+            std::memcpy(&bits, &cell, sizeof bits);
+            if (bits >> 24 == 1) {
                 run[length++] = cell.bytes[0];
             } else if (blankCell(cell)) {
                 run[length++] = ' ';
@@ -361,10 +367,19 @@ public:
     // A plain character at `column` of a row in the style of now, the column moved on (to the last at most).
     void putPlain(std::array<Cell, Columns>& row, int& column, uint8_t c) const
     {
-        Cell& cell = row[static_cast<size_t>(column)];
-        cell.bytes[0] = static_cast<char>(c);
-        cell.size = 1;
-        cell.style = style_;
+        putPlain(row, column, c, plainCell());
+    }
+    // The cell of a plain character in the style of now, less the character: a cell is put in one store.
+    uint64_t plainCell() const
+    {
+        uint32_t style;
+        std::memcpy(&style, &style_, sizeof style);
+        return uint64_t { 1 } << 24 | uint64_t { style } << 32;
+    }
+    static void putPlain(std::array<Cell, Columns>& row, int& column, uint8_t c, uint64_t cell)
+    {
+        cell |= c;
+        std::memcpy(static_cast<void*>(&row[static_cast<size_t>(column)]), &cell, sizeof cell);
         column = std::min(column + 1, Columns - 1);
     }
 
@@ -416,11 +431,12 @@ public:
                 auto& row = hidden().cells[static_cast<size_t>(row_base_)];
                 const size_t first = i;
                 int column = column_;
+                const uint64_t cell = plainCell();
                 for (; i < count; ++i) {
                     const auto a = static_cast<uint8_t>(words[i] >> 8), b = static_cast<uint8_t>(words[i] & 0xFF);
                     if (!PlainByte[a] || !(PlainByte[b] || b == 0x80)) break;
-                    putPlain(row, column, a & 0x7F);
-                    if (b != 0x80) putPlain(row, column, b & 0x7F);
+                    putPlain(row, column, a & 0x7F, cell);
+                    if (b != 0x80) putPlain(row, column, b & 0x7F, cell);
                 }
                 if (i > first) {
                     column_ = column;
