@@ -158,6 +158,12 @@ TEST(Scc, OpenedAndSavedUneditedGivesTheSameFile)
 // ffmpeg reads them back: plain ASCII and accented letters alike.
 TEST(Scc, FfmpegReadsLongLinesBrokenAtTheirLastSpaceThatFits)
 {
+    const auto repeated = [](std::string_view text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i)
+            out += text;
+        return out;
+    };
     if (!test::FfmpegAvailable()) GTEST_SKIP() << "no ffmpeg";
     const std::pair<std::string, std::string> cases[] = {
         { "A line of plain words that is longer than one row of the screen",
@@ -167,6 +173,8 @@ TEST(Scc, FfmpegReadsLongLinesBrokenAtTheirLastSpaceThatFits)
         { "Thirty-two characters and then a space", "Thirty-two characters and then a\nspace" },
         { "Está aquí, señor, el café de José y María", "Está aquí, señor, el café de\nJosé y María" },
         { "Café olé, señor", "Café olé, señor" },
+        { repeated("é", 40), repeated("é", 32) + "\n" + repeated("é", 8) },
+        { repeated("é", 32) + " y más", repeated("é", 32) + "\ny más" },
     };
     SubtitleTable table;
     std::vector<Row> rows;
