@@ -399,18 +399,19 @@ public:
             shownChanged();
             return;
         }
+        // Control codes come twice, so that a lost one is not missed: the second does nothing. Kept as sent,
+        // parity and all (a code with a wrong one is never kept), it is told before anything else.
+        const auto sent = static_cast<uint16_t>(a << 8 | b);
+        if (sent == lastControl_) {
+            lastControl_ = 0;
+            return;
+        }
         const bool goodA = withParity(a & 0x7F) == a, goodB = withParity(b & 0x7F) == b;
         a &= 0x7F;
         b &= 0x7F;
         if (a >= 0x10 && a <= 0x1F) {
             if (!goodA || !goodB) return;
-            const uint16_t code = static_cast<uint16_t>(a << 8 | b);
-            // Control codes come twice, so that a lost one is not missed: the second does nothing.
-            if (code == lastControl_) {
-                lastControl_ = 0;
-                return;
-            }
-            lastControl_ = code;
+            lastControl_ = sent;
             channelOne_ = a < 0x18;
             if (channelOne_) control(a, b);
             return;
@@ -683,7 +684,7 @@ private:
     bool textMode_ = false, channelOne_ = true, open_ = false;
     int row_base_ = Rows - 1, column_ = 0, rollRows_ = 2;
     Style style_;
-    uint16_t lastControl_ = 0;
+    uint16_t lastControl_ = 0; // the last control code taken, as sent; 0 once anything else came
     int64_t frame_ = 0, start_ = 0;
     std::string extra_;
     std::vector<std::string_view> cells_, kept_;
