@@ -2027,13 +2027,25 @@ size_t decodingBatch = 0;
 
 // Some lines of an SCC file as read: each line's first frame, its byte pairs
 // and (when the lines are kept) its text after an LF.
+// Room that resize leaves as it is (not zeroed): a line's words are written into it at once.
+template <typename T> struct UnsetRoom : std::allocator<T> {
+    template <typename U> struct rebind {
+        using other = UnsetRoom<U>;
+    };
+    template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <typename U, typename... Args> void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
 struct PairBatch {
     struct Line {
         int64_t frame;
         size_t wordsEnd, textEnd;
     };
     std::vector<Line> lines;
-    std::vector<uint16_t> words;
+    std::vector<uint16_t, UnsetRoom<uint16_t>> words;
     std::string text;
     bool full() const
     {
@@ -2263,7 +2275,7 @@ void ReadScc(LineReader& lines, SubtitleTable& table, int firstRow, double frame
             drop = drop || timeCode[8] != ':';
             batch.lines.back().frame = start;
             const std::string_view rest = line.substr(begin + 11);
-            std::vector<uint16_t>& words = batch.words;
+            auto& words = batch.words;
             // Blanks looked for by hand: find_first_of and find_first_not_of took a third of the reading.
             const auto blank = [](char c) { return c == ' ' || c == '\t'; };
             // Nearly every line is words of four hex digits, each after one blank: read in a loop of their own
