@@ -2005,12 +2005,21 @@ std::string SccTimeCode(int64_t frame, bool dropFrame)
 int64_t SccFrameOf(std::string_view t)
 {
     if (t.size() != 11 || t[2] != ':' || t[5] != ':') return -1;
+    // Two digits at a look, as the byte pairs' hex digits are read.
+    static const std::vector<int8_t> twoDigits = [] {
+        std::vector<int8_t> values(1 << 16, -1);
+        for (int tens = 0; tens < 10; ++tens)
+            for (int ones = 0; ones < 10; ++ones)
+                values[static_cast<size_t>(('0' + tens) | ('0' + ones) << 8)] = static_cast<int8_t>(tens * 10 + ones);
+        return values;
+    }();
     int64_t fields[4];
     for (int i = 0; i < 4; ++i) {
-        const char a = t[static_cast<size_t>(i * 3)], b = t[static_cast<size_t>(i * 3 + 1)];
-        if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
-        fields[i] = (a - '0') * 10 + (b - '0');
+        uint16_t two;
+        std::memcpy(&two, t.data() + i * 3, sizeof two);
+        fields[i] = twoDigits[two];
     }
+    if ((fields[0] | fields[1] | fields[2] | fields[3]) < 0) return -1;
     if (fields[1] > 59 || fields[2] > 59 || fields[3] > 29) return -1;
     const bool drop = t[8] == ';' || t[8] == '.' || t[8] == ',';
     if (!drop && t[8] != ':') return -1;
