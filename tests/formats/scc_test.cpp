@@ -88,8 +88,9 @@ TEST(Scc, TimeCodesAndTheirFrames)
         EXPECT_EQ(SccTimeCode(frame, drop), label);
         EXPECT_EQ(SccFrameOf(label), frame) << label;
     }
-    EXPECT_EQ(SccFrameOf("00:00:60:00"), -1);
-    EXPECT_EQ(SccFrameOf("0:00:01:00"), -1);
+    for (const char* wrong : { "00:00:60:00", "0:00:01:00", "00:0a:01:00", "00:00:01:3 ", "/0:00:01:00", "00:00:01:30",
+             "00:00:01|00", "99:59:5:;29" })
+        EXPECT_EQ(SccFrameOf(wrong), -1) << wrong;
 }
 
 TEST(Scc, CaptionsBecomeRowsFromTheFrameTheyShow)
