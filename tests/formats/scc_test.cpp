@@ -108,6 +108,28 @@ TEST(Scc, CaptionsBecomeRowsFromTheFrameTheyShow)
         EXPECT_TRUE(other.cell(SubtitleTable::Extra, row).empty()) << row;
 }
 
+// A control code sent twice in a row counts once; a copy with a wrong parity
+// bit ("142f") is dropped and does not count, and anything between two
+// copies (padding "8080") makes the second count again. "Hello" is loaded
+// at frames 30-36; the end of caption's pairs start at 37, the erase at 90.
+TEST(Scc, AControlCodeCountsOnceWhenItsCopyFollowsIt)
+{
+    const std::pair<const char*, std::vector<Row>> cases[] = {
+        { "942f 942f", { { "37", "90", "Hello", "", "" } } },
+        { "142f 942f", { { "38", "90", "Hello", "", "" } } },
+        { "942f 142f 942f", { { "37", "90", "Hello", "", "" } } },
+        { "942f 942f 942f", { { "37", "39", "Hello", "", "" } } },
+        { "942f 8080 942f", { { "37", "39", "Hello", "", "" } } },
+    };
+    for (const auto& [ends, rows] : cases) {
+        SubtitleTable table;
+        read(table,
+            std::string("Scenarist_SCC V1.0\n\n00:00:01:00\t9420 9420 9470 9470 c8e5 ecec ef80 ") + ends
+                + "\n\n00:00:03:00\t942c 942c\n");
+        EXPECT_EQ(test::Rows(table), rows) << ends;
+    }
+}
+
 // A preamble code to another row takes the roll-up rows with it (row 15 to
 // 12: "13d0"); what they show stays shown until the erase.
 TEST(Scc, RollUpRowsMovedToAnotherRowStayShown)
