@@ -1496,7 +1496,11 @@ public:
         block_.resize(made);
         const std::lock_guard<std::mutex> lock(aheadMutex_);
         ahead_ = true;
-        std::move(block_.begin(), block_.end(), std::back_inserter(prepared_));
+        // Handed over whole where nothing waits before them: the captions are not moved one by one.
+        if (prepared_.empty())
+            prepared_.swap(block_);
+        else
+            std::move(block_.begin(), block_.end(), std::back_inserter(prepared_));
     }
 
     void rows(const SubtitleTable& table, int firstRow, int lastRow, TextSink& out) override
@@ -1505,7 +1509,10 @@ public:
             const std::lock_guard<std::mutex> lock(aheadMutex_);
             ready_.erase(ready_.begin(), ready_.begin() + static_cast<std::ptrdiff_t>(readyAt_));
             readyAt_ = 0;
-            std::move(prepared_.begin(), prepared_.end(), std::back_inserter(ready_));
+            if (ready_.empty())
+                ready_.swap(prepared_);
+            else
+                std::move(prepared_.begin(), prepared_.end(), std::back_inserter(ready_));
             prepared_.clear();
         }
         std::string lineNote;
@@ -1527,6 +1534,9 @@ public:
             known_ = std::max(known_, c.display);
             set(c.display, EndOfCaption); // marked at once: nothing before it is changed by it
             captions_.push_back({ std::move(c), -1, row });
+            // A block of rows is some thousands: placed and written a few hundred at a time, the frames
+            // held stay in the cache instead of growing through fresh memory.
+            if (!whole_ && (row - firstRow) % AdvanceEvery == AdvanceEvery - 1) advance(false, out);
         }
         if (!whole_) advance(false, out);
     }
@@ -1932,6 +1942,7 @@ private:
     // How far before the marks still to come a caption is placed: one that
     // runs into them (a load shown late) is placed again with more rows.
     static constexpr int64_t Margin = 900;
+    static constexpr int AdvanceEvery = 256;
 
     double framerate_;
     std::vector<std::string>* notes_;

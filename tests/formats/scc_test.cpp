@@ -370,11 +370,12 @@ TEST(Scc, BadFilesSayWhere)
 
 TEST(Scc, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
 {
-    // Captions close together (loads shown late, erasures with no room) and far apart.
+    // Captions close together (loads shown late, erasures with no room) and far apart, ten times over: a
+    // block of some hundred rows is placed and written part by part.
     SubtitleTable table;
     std::vector<Row> rows;
-    for (int i = 0; i < 60; ++i) {
-        const int from = i < 30 ? 10 + i * 25 : 2000 + i * 400;
+    for (int n = 0; n < 600; ++n) {
+        const int i = n % 60, from = n / 60 * 30000 + (i < 30 ? 10 + i * 25 : 2000 + i * 400);
         rows.push_back({ std::to_string(from), std::to_string(from + (i % 3 ? 24 : 90)),
             "Caption " + std::to_string(i) + " of a few words", i % 2 ? "<i>and a second line</i>" : "" });
     }
@@ -387,7 +388,7 @@ TEST(Scc, RowsWrittenInBlocksGiveTheBytesOfTheWholeTable)
     // Also with each block's captions made ahead, as a reading thread makes them while the block before is
     // written.
     for (const bool ahead : { false, true })
-        for (const int block : { 1, 4, 25 }) {
+        for (const int block : { 1, 4, 25, 300, 1000 }) {
             StringSink out;
             std::vector<std::string> notes;
             WriteContext context;
